@@ -1,0 +1,27 @@
+#pragma once
+// A thread-safe abort request. The UI thread calls Trigger(); the worker's blocked socket waits
+// poll WaitHandle() beside the socket, so a blocked connect, read or write wakes at once.
+
+#include <atomic>
+
+namespace brevio {
+
+class TAbortSignal {
+public:
+    TAbortSignal();
+    ~TAbortSignal();
+    TAbortSignal(const TAbortSignal&) = delete;
+    TAbortSignal& operator=(const TAbortSignal&) = delete;
+
+    void Trigger();                 // any thread
+    void Reset();                   // worker, before the next mailbox
+    bool IsTriggered() const { return triggered_.load(); }
+    void ThrowIfTriggered() const;  // raises EUserAbort
+    int WaitHandle() const { return fds_[0]; }  // readable while triggered
+
+private:
+    std::atomic<bool> triggered_{false};
+    int fds_[2]{-1, -1};
+};
+
+}  // namespace brevio

@@ -1,0 +1,46 @@
+#pragma once
+// What the mail engine needs from whoever runs it: the window, the command-line checker or a
+// test. The engine never reaches global state; everything outside goes through this interface.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace brevio {
+
+class TAbortSignal;
+
+// One line of the protocol trace, already formatted as "C: ..." or "S: ...", passwords masked.
+using TTraceSink = std::function<void(const QByteArray& line)>;
+
+class TCheckContext {
+public:
+    virtual ~TCheckContext() = default;
+
+    // The one-line status text ("Connecting to server (%s)..."). Called on the worker thread.
+    virtual void SetStatus(const QString& text) = 0;
+
+    // A yield point between network steps. Raises EUserAbort when the user asked to abort.
+    virtual void Yield() = 0;
+
+    // True while the running check is a scheduled one (no login prompt then).
+    virtual bool IsScheduledCheck() const = 0;
+
+    // Asks the user for new credentials for `host`; blocks until answered. Returns true when the
+    // user confirmed; `userName` and `password` hold what was typed either way.
+    virtual bool AskLoginAndPassword(const QString& host, QString& userName, QString& password) = 0;
+
+    // Adds one entry to the error log.
+    virtual void Log(const QString& text) = 0;
+
+    // The abort request that wakes blocked socket calls; may be null (no abort possible).
+    virtual TAbortSignal* Abort() { return nullptr; }
+
+    // Seconds a connect, read or write may block before it fails.
+    virtual int NetworkTimeoutSeconds() const { return 60; }
+
+    // Where protocol trace lines go; empty: no trace.
+    virtual TTraceSink TraceSink() const { return {}; }
+};
+
+}  // namespace brevio
