@@ -41,6 +41,14 @@ public:
 
     // Where protocol trace lines go; empty: no trace.
     virtual TTraceSink TraceSink() const { return {}; }
+
+    // A message text of the string table by its key ("ConnectingToPOP3server"), or `builtIn`
+    // when the running program has no table or the table lacks the key.
+    virtual QString Text(const QString& key, const QString& builtIn) const
+    {
+        Q_UNUSED(key);
+        return builtIn;
+    }
 };
 
 }  // namespace brevio
