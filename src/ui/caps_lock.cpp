@@ -1,0 +1,57 @@
+#include "ui/caps_lock.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+#ifdef BREVIO_HAVE_X11
+#include <QtGui/qguiapplication_platform.h>
+#include <X11/XKBlib.h>
+#endif
+
+namespace brevio {
+
+std::optional<bool> QueryCapsLock()
+{
+#ifdef Q_OS_WIN
+    return (GetKeyState(VK_CAPITAL) & 1) != 0;
+#elif defined(BREVIO_HAVE_X11) && QT_CONFIG(xcb)
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return std::nullopt;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->display())
+        return std::nullopt;
+    unsigned int indicators = 0;
+    if (XkbGetIndicatorState(x11->display(), XkbUseCoreKbd, &indicators) != Success)
+        return std::nullopt;
+    // The first indicator of the core keyboard is Caps Lock on every common keymap.
+    return (indicators & 1u) != 0;
+#else
+    return std::nullopt;
+#endif
+}
+
+void TCapsLockTracker::Observe(const QKeyEvent& event)
+{
+    if (event.key() == Qt::Key_CapsLock) {
+        // Only the press toggles the lock; from an unknown state the result stays unknown.
+        if (event.type() == QEvent::KeyPress && seen_)
+            seen_ = !*seen_;
+        return;
+    }
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        constexpr quint32 kLockMask = 1u << 1;  // X11 LockMask
+        seen_ = (event.nativeModifiers() & kLockMask) != 0;
+    }
+}
+
+std::optional<bool> TCapsLockTracker::State() const
+{
+    if (auto platform = QueryCapsLock())
+        return platform;
+    return seen_;
+}
+
+}  // namespace brevio

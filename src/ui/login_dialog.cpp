@@ -1,0 +1,125 @@
+#include "ui/login_dialog.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "components/footer.h"
+
+namespace brevio {
+
+TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmFTPLoginAndPassword"));
+    setWindowTitle(QStringLiteral("Имя пользователя и пароль"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+
+    auto make = [this](auto* widget, const char* name) {
+        widget->setObjectName(QLatin1String(name));
+        return widget;
+    };
+    lblDesc = make(new QLabel(QStringLiteral("Вход в %s"), this), "lblDesc");
+    lblLogin = make(new QLabel(QStringLiteral("Имя пользователя:"), this), "lblLogin");
+    edtUserName = make(new QLineEdit(this), "edtUserName");
+    lblPassword = make(new QLabel(QStringLiteral("Пароль:"), this), "lblPassword");
+    edtPassword = make(new QLineEdit(this), "edtPassword");
+    edtPassword->setEchoMode(QLineEdit::Password);
+    lblWarning = make(new QLabel(QStringLiteral("Внимание, нажата клавиша Caps Lock!\n"
+                                                "Caps Lock может конфликтовать с паролями!"),
+                                 this),
+                      "lblWarning");
+    lblWarning->setAlignment(Qt::AlignCenter);
+    lblWarning->setWordWrap(true);
+    lblWarning->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    lblWarning->setVisible(false);
+    // Keep the warning's place reserved so the dialog does not jump when it appears.
+    QSizePolicy keep = lblWarning->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    lblWarning->setSizePolicy(keep);
+    lblLogin->setBuddy(edtUserName);
+    lblPassword->setBuddy(edtPassword);
+
+    auto* grid = new QGridLayout;
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->addWidget(lblDesc, 0, 0, 1, 2);
+    grid->addWidget(lblLogin, 1, 0);
+    grid->addWidget(edtUserName, 1, 1);
+    grid->addWidget(lblPassword, 2, 0);
+    grid->addWidget(edtPassword, 2, 1);
+    grid->addWidget(lblWarning, 3, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+
+    Footer1 = new TFooter(this);
+    btnOK = make(new TFooterBtn(QStringLiteral("&OK"), Footer1), "btnOK");
+    btnOK->setDefault(true);
+    btnOK->SetModalResult(QDialog::Accepted);
+    btnCancel = make(new TFooterBtn(QStringLiteral("&Отмена"), Footer1), "btnCancel");
+    btnCancel->SetModalResult(QDialog::Rejected);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addLayout(grid, 1);
+    outer->addWidget(Footer1);
+    setTabOrder(edtUserName, edtPassword);
+    resize(286, 167);
+    setMinimumSize(286, 167);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(10);
+    connect(Timer1, &QTimer::timeout, this, &TfrmFTPLoginAndPassword::Timer1Timer);
+    Timer1->start();
+    edtUserName->installEventFilter(this);
+    edtPassword->installEventFilter(this);
+    installEventFilter(this);
+    Timer1Timer();
+}
+
+void TfrmFTPLoginAndPassword::SetHost(const QString& host)
+{
+    QString text = lblDesc->text();
+    const int at = text.indexOf(QLatin1String("%s"));
+    if (at >= 0)
+        text.replace(at, 2, host);
+    lblDesc->setText(text);
+}
+
+QString TfrmFTPLoginAndPassword::UserName() const { return edtUserName->text(); }
+QString TfrmFTPLoginAndPassword::Password() const { return edtPassword->text(); }
+bool TfrmFTPLoginAndPassword::WarningVisible() const { return !lblWarning->isHidden(); }
+
+void TfrmFTPLoginAndPassword::Timer1Timer()
+{
+    const std::optional<bool> on = capsLock_.State();
+    // Unknown counts as off: the warning appears only when the state is known to be on.
+    lblWarning->setVisible(on.value_or(false));
+}
+
+void TfrmFTPLoginAndPassword::SetCapsLockState(bool on)
+{
+    capsLock_.SetKnown(on);
+    Timer1Timer();
+}
+
+bool TfrmFTPLoginAndPassword::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
+        capsLock_.Observe(*static_cast<QKeyEvent*>(event));
+    return QDialog::eventFilter(watched, event);
+}
+
+bool ShowLoginPrompt(QWidget* parent, const QString& host, QString& userName, QString& password)
+{
+    TfrmFTPLoginAndPassword dialog(parent);
+    dialog.SetHost(host);
+    const bool confirmed = dialog.exec() == QDialog::Accepted;
+    userName = dialog.UserName();
+    password = dialog.Password();
+    return confirmed;
+}
+
+}  // namespace brevio
