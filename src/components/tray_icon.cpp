@@ -18,6 +18,7 @@ TTrayIcon::TTrayIcon(QWidget* mainWindow) : QObject(mainWindow), mainWindow_(mai
         else if (reason == QSystemTrayIcon::DoubleClick)
             emit OnDblClick();
     });
+    connect(tray_, &QSystemTrayIcon::messageClicked, this, &TTrayIcon::OnMessageClick);
 }
 
 TTrayIcon::~TTrayIcon()
@@ -107,6 +108,14 @@ void TTrayIcon::HandleMinimized()
         return;
     if (HideMainWindow())
         SetIconVisible(true);
+}
+
+bool TTrayIcon::ShowMessage(const QString& title, const QString& text)
+{
+    if (!TrayAvailable() || !QSystemTrayIcon::supportsMessages() || !tray_->isVisible())
+        return false;
+    tray_->showMessage(title, text, icon_, 5000);
+    return true;
 }
 
 void TTrayIcon::UpdateIcon()

@@ -57,9 +57,13 @@ public:
     void HandleClick();
     void HandleMinimized();
 
+    // A short announcement beside the icon; false when the desktop cannot show one.
+    bool ShowMessage(const QString& title, const QString& text);
+
 signals:
     void OnClick();
     void OnDblClick();
+    void OnMessageClick();
 
 private:
     void UpdateIcon();

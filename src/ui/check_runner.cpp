@@ -1,0 +1,167 @@
+#include "ui/check_runner.h"
+
+#include <QEventLoop>
+#include <QMetaObject>
+
+#include "protocol/errors.h"
+#include "support/check_context.h"
+
+namespace brevio {
+
+// The engine's view of the window during one run. Lives on the worker thread.
+class TGuiCheckContext final : public TCheckContext {
+public:
+    TGuiCheckContext(TCheckRunner& runner, bool scheduled) : runner_(runner), scheduled_(scheduled) {}
+
+    void SetStatus(const QString& text) override { emit runner_.StatusText(text); }
+
+    void Yield() override
+    {
+        if (runner_.stopAll_.load()) {
+            // The engine clears the abort before each mailbox; while closing, set it again so
+            // any blocked socket call of this mailbox wakes too.
+            runner_.abort_.Trigger();
+            throw EUserAbort();
+        }
+        runner_.abort_.ThrowIfTriggered();
+    }
+
+    bool IsScheduledCheck() const override { return scheduled_; }
+
+    bool AskLoginAndPassword(const QString& host, QString& userName, QString& password) override
+    {
+        if (scheduled_ || runner_.stopAll_.load())
+            return false;
+        bool confirmed = false;
+        QString user;
+        QString pass;
+        // Blocks this thread until the user has answered in the window.
+        QMetaObject::invokeMethod(
+            &runner_,
+            [&] { confirmed = runner_.AskLoginOnUiThread(host, user, pass); },
+            Qt::BlockingQueuedConnection);
+        userName = user;
+        password = pass;
+        return confirmed;
+    }
+
+    void Log(const QString& text) override { emit runner_.LogEntry(text); }
+
+    TAbortSignal* Abort() override { return &runner_.abort_; }
+
+    QString Text(const QString& key, const QString& builtIn) const override
+    {
+        return runner_.hooks_.Text ? runner_.hooks_.Text(key, builtIn) : builtIn;
+    }
+
+private:
+    TCheckRunner& runner_;
+    bool scheduled_;
+};
+
+class TRunWorker : public QObject {
+    Q_OBJECT
+public:
+    explicit TRunWorker(TCheckRunner& runner) : runner_(runner) {}
+
+    void Run(TMailBoxList* list, TRunKind kind, bool scheduled, int mailBoxIndex)
+    {
+        TRunResult result;
+        result.Kind = kind;
+        try {
+            TGuiCheckContext context(runner_, scheduled);
+            result = ExecuteRun(*list, kind, context, mailBoxIndex);
+        } catch (const std::exception& e) {
+            // Mailbox failures never get here; anything that does must not end the thread.
+            emit runner_.LogEntry(QString::fromUtf8(e.what()));
+        } catch (...) {
+            emit runner_.LogEntry(QStringLiteral("Unexpected failure during the check"));
+        }
+        emit Done(result);
+    }
+
+signals:
+    void Done(const brevio::TRunResult& result);
+
+private:
+    TCheckRunner& runner_;
+};
+
+TCheckRunner::TCheckRunner(TRunHooks hooks, QObject* parent) : QObject(parent), hooks_(std::move(hooks))
+{
+    qRegisterMetaType<TRunResult>("brevio::TRunResult");
+    thread_.setObjectName(QStringLiteral("CheckRun"));
+    worker_ = new TRunWorker(*this);
+    worker_->moveToThread(&thread_);
+    connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
+    connect(worker_, &TRunWorker::Done, this, &TCheckRunner::OnWorkerFinished, Qt::QueuedConnection);
+    thread_.start();
+}
+
+TCheckRunner::~TCheckRunner()
+{
+    if (running_) {
+        AbortAll();
+        WaitForFinished();
+    }
+    thread_.quit();
+    thread_.wait();
+}
+
+bool TCheckRunner::Start(TMailBoxList& list, TRunKind kind, bool scheduled, int mailBoxIndex)
+{
+    if (running_)
+        return false;
+    running_ = true;
+    abort_.Reset();
+    TMailBoxList* target = &list;
+    QMetaObject::invokeMethod(
+        worker_, [this, target, kind, scheduled, mailBoxIndex] {
+            worker_->Run(target, kind, scheduled, mailBoxIndex);
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
+void TCheckRunner::AbortCurrentMailbox()
+{
+    if (running_)
+        abort_.Trigger();
+}
+
+void TCheckRunner::AbortAll()
+{
+    if (!running_)
+        return;
+    stopAll_.store(true);
+    abort_.Trigger();
+}
+
+void TCheckRunner::WaitForFinished()
+{
+    if (!running_)
+        return;
+    QEventLoop loop;
+    connect(this, &TCheckRunner::Finished, &loop, &QEventLoop::quit);
+    // Finished may already be queued; the loop delivers it.
+    while (running_)
+        loop.exec();
+}
+
+bool TCheckRunner::AskLoginOnUiThread(const QString& host, QString& userName, QString& password)
+{
+    if (stopAll_.load() || !hooks_.AskLogin)
+        return false;
+    return hooks_.AskLogin(host, userName, password);
+}
+
+void TCheckRunner::OnWorkerFinished(const TRunResult& result)
+{
+    running_ = false;
+    stopAll_.store(false);
+    emit Finished(result);
+}
+
+}  // namespace brevio
+
+#include "check_runner.moc"

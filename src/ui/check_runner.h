@@ -1,0 +1,68 @@
+#pragma once
+// Runs checks and deletions on a worker thread so the window stays painted and can take the
+// Escape key. One run at a time; while it goes, the worker owns the mailbox list and the window
+// must not touch it. Results come back as values through queued signals.
+
+#include <QObject>
+#include <QThread>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "engine/check_run.h"
+#include "support/abort_signal.h"
+
+namespace brevio {
+
+class TMailBoxList;
+class TRunWorker;
+
+// What a run may ask of the window while it goes. Everything here is called on the UI thread.
+struct TRunHooks {
+    // Shows the login prompt; returns true when the user confirmed.
+    std::function<bool(const QString& host, QString& userName, QString& password)> AskLogin;
+    // A message text of the string table, or `builtIn`. Called on the worker thread; the table
+    // must not change while a run goes.
+    std::function<QString(const QString& key, const QString& builtIn)> Text;
+};
+
+class TCheckRunner : public QObject {
+    Q_OBJECT
+public:
+    explicit TCheckRunner(TRunHooks hooks, QObject* parent = nullptr);
+    ~TCheckRunner() override;
+
+    // Starts a run over `list`; false when one is already going. The list must stay alive and
+    // untouched by the caller until Finished arrives.
+    bool Start(TMailBoxList& list, TRunKind kind, bool scheduled, int mailBoxIndex = -1);
+    bool IsRunning() const { return running_; }
+
+    // Ends the current mailbox's operation at once (Escape).
+    void AbortCurrentMailbox();
+    // Ends the whole run: every remaining mailbox is aborted at its first step, and login
+    // prompts are answered as cancelled. Used when the window closes.
+    void AbortAll();
+    // Waits for the running run to end while still serving its requests to the UI thread.
+    void WaitForFinished();
+
+signals:
+    void StatusText(const QString& text);
+    void LogEntry(const QString& text);
+    void Finished(const brevio::TRunResult& result);
+
+private:
+    friend class TRunWorker;
+    bool AskLoginOnUiThread(const QString& host, QString& userName, QString& password);
+    void OnWorkerFinished(const TRunResult& result);
+
+    TRunHooks hooks_;
+    QThread thread_;
+    TRunWorker* worker_ = nullptr;
+    TAbortSignal abort_;
+    std::atomic<bool> stopAll_{false};
+    bool running_ = false;
+};
+
+}  // namespace brevio
+
+Q_DECLARE_METATYPE(brevio::TRunResult)

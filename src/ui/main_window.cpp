@@ -1,0 +1,398 @@
+// The main window's composition: actions, menus, toolbar, message list, panels, status line
+// and tray icon, each under its component name so language files can address it.
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "components/panel.h"
+#include "components/tray_icon.h"
+#include "ui/check_runner.h"
+
+namespace brevio {
+
+namespace {
+
+QIcon Picture(const char* name)
+{
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+}
+
+struct TActionSpec {
+    QAction* TForm1::*Member;
+    const char* Name;
+    const char* Caption;
+    const char* Hint;
+    QKeySequence Shortcut;
+    const char* Picture;  // nullptr: none
+};
+
+}  // namespace
+
+TForm1::TForm1(TForm1Settings settings, QWidget* parent) : QMainWindow(parent), settings_(std::move(settings))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(Picture("brevio"));
+    resize(672, 375);
+    move(192, 205);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateListView();
+    CreatePanels();
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(true);
+    statusText_ = new QLabel(StatusBar1);
+    statusText_->setObjectName(QStringLiteral("StatusBar1Text"));
+    statusText_->setTextFormat(Qt::PlainText);
+    StatusBar1->addWidget(statusText_, 1);
+    StatusBar1->installEventFilter(this);
+    setStatusBar(StatusBar1);
+
+    tmrMailChecking = new QTimer(this);
+    tmrMailChecking->setObjectName(QStringLiteral("tmrMailChecking"));
+    connect(tmrMailChecking, &QTimer::timeout, this, &TForm1::tmrMailCheckingTimer);
+
+    CreateTray();
+
+    // Escape ends the current mailbox's check wherever the focus is in this window.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &TForm1::EscapePressed);
+
+    runner_ = new TCheckRunner(
+        TRunHooks{
+            [this](const QString& host, QString& user, QString& password) {
+                return loginPrompt_ ? loginPrompt_(host, user, password) : false;
+            },
+            [this](const QString& key, const QString& builtIn) { return Text(key, builtIn); },
+        },
+        this);
+    connect(runner_, &TCheckRunner::StatusText, this, &TForm1::SetStatusText);
+    connect(runner_, &TCheckRunner::LogEntry, this, [this](const QString& text) { AddLogEntry(text); });
+    connect(runner_, &TCheckRunner::Finished, this, &TForm1::OnRunFinished);
+
+    FormCreate();
+    UpdateCommandStates();
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+}
+
+void TForm1::CreateActions()
+{
+    const TActionSpec specs[] = {
+        {&TForm1::actCheckMail, "actCheckMail", "Check New Mail", "Check new mail", QKeySequence(Qt::Key_F9), "check_mail"},
+        {&TForm1::actDelete, "actDelete", "Delete", "Delete selected messages from server", QKeySequence(Qt::Key_Delete), "delete"},
+        {&TForm1::actCheckAll, "actCheckAll", "Select All", "Check all messages", QKeySequence(Qt::CTRL | Qt::Key_A), "select_all"},
+        {&TForm1::actUnCheckAll, "actUnCheckAll", "UnSelect All", "UnCheck all messages", QKeySequence(Qt::CTRL | Qt::Key_U), "unselect_all"},
+        {&TForm1::actInvert, "actInvert", "Invert Selection", "Invert selection", QKeySequence(Qt::KeypadModifier | Qt::Key_Asterisk), "invert"},
+        {&TForm1::actMailBoxList, "actMailBoxList", "Arrange Mailboxes…", "Arrange Mailboxes", QKeySequence(Qt::CTRL | Qt::Key_L), "mailboxes"},
+        {&TForm1::actOptions, "actOptions", "Options…", "Options", QKeySequence(Qt::CTRL | Qt::Key_O), "options"},
+        {&TForm1::actRunEmailClient, "actRunEmailClient", "Run Email Client", "Run Email Client", QKeySequence(Qt::Key_F5), "email_client"},
+        {&TForm1::actShowStats, "actShowStats", "Usage statistics", "", QKeySequence(), "stats"},
+        {&TForm1::actExit, "actExit", "Exit", "", QKeySequence(), nullptr},
+        {&TForm1::actHelpContents, "actHelpContents", "Introduction", "", QKeySequence(Qt::Key_F1), nullptr},
+        {&TForm1::actOpenHomePage, "actOpenHomePage", "Homepage", "", QKeySequence(), nullptr},
+        {&TForm1::actAbout, "actAbout", "About", "", QKeySequence(), nullptr},
+    };
+    for (const TActionSpec& spec : specs) {
+        auto* action = new QAction(QString::fromUtf8(spec.Caption), this);
+        action->setObjectName(QLatin1String(spec.Name));
+        action->setToolTip(QString::fromUtf8(spec.Hint));
+        action->setStatusTip(QString::fromUtf8(spec.Hint));
+        action->setShortcut(spec.Shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        if (spec.Picture)
+            action->setIcon(Picture(spec.Picture));
+        this->*spec.Member = action;
+        addAction(action);
+    }
+    connect(actCheckMail, &QAction::triggered, this, &TForm1::actCheckMailExecute);
+    connect(actDelete, &QAction::triggered, this, &TForm1::actDeleteExecute);
+    connect(actCheckAll, &QAction::triggered, this, &TForm1::actCheckAllExecute);
+    connect(actUnCheckAll, &QAction::triggered, this, &TForm1::actUnCheckAllExecute);
+    connect(actInvert, &QAction::triggered, this, &TForm1::actInvertExecute);
+    connect(actRunEmailClient, &QAction::triggered, this, &TForm1::actRunEmailClientExecute);
+    connect(actHelpContents, &QAction::triggered, this, &TForm1::actHelpContentsExecute);
+    connect(actOpenHomePage, &QAction::triggered, this, &TForm1::actOpenHomePageExecute);
+    connect(actAbout, &QAction::triggered, this, &TForm1::actAboutExecute);
+    connect(actShowStats, &QAction::triggered, this, &TForm1::actShowStatsExecute);
+    connect(actExit, &QAction::triggered, this, &QWidget::close);
+    // The mailbox editor and the options dialog are not built yet: their commands stay
+    // visible but disabled until they exist.
+    actMailBoxList->setEnabled(false);
+    actOptions->setEnabled(false);
+
+    Restore1 = new QAction(QStringLiteral("Restore"), this);
+    Restore1->setObjectName(QStringLiteral("Restore1"));
+    connect(Restore1, &QAction::triggered, this, &TForm1::Restore1Click);
+    Mimimize1 = new QAction(QStringLiteral("Mimimize"), this);
+    Mimimize1->setObjectName(QStringLiteral("Mimimize1"));
+    connect(Mimimize1, &QAction::triggered, this, &TForm1::Mimimize1Click);
+}
+
+void TForm1::CreateMenus()
+{
+    QMenuBar* MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    QMenu* file = MainMenu1->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("File1"));
+    file->addActions({actCheckMail, actDelete});
+    file->addSeparator();
+    file->addActions({actMailBoxList, actOptions});
+    file->addSeparator();
+    file->addActions({actRunEmailClient, actShowStats});
+    file->addSeparator();
+    file->addAction(actExit);
+    QMenu* edit = MainMenu1->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("Edit1"));
+    edit->addActions({actCheckAll, actUnCheckAll});
+    edit->addSeparator();
+    edit->addAction(actInvert);
+    QMenu* help = MainMenu1->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    help->addAction(actHelpContents);
+    help->addSeparator();
+    help->addAction(actOpenHomePage);
+    help->addSeparator();
+    help->addAction(actAbout);
+
+    pmTrayPopup = new QMenu(this);
+    pmTrayPopup->setObjectName(QStringLiteral("pmTrayPopup"));
+    pmTrayPopup->addAction(actAbout);
+    pmTrayPopup->addSeparator();
+    pmTrayPopup->addActions({Restore1, Mimimize1});
+    pmTrayPopup->addSeparator();
+    pmTrayPopup->addAction(actExit);
+
+    pmCheckMailBox = new QMenu(this);
+    pmCheckMailBox->setObjectName(QStringLiteral("pmCheckMailBox"));
+}
+
+void TForm1::CreateToolBar()
+{
+    ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setIconSize(QSize(24, 24));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+
+    auto place = [this](QAction* action, const char* name) {
+        ToolBar1->addAction(action);
+        if (QWidget* button = ToolBar1->widgetForAction(action))
+            button->setObjectName(QLatin1String(name));
+        return qobject_cast<QToolButton*>(ToolBar1->widgetForAction(action));
+    };
+    btn3 = place(actCheckMail, "btn3");
+    btn5 = new QToolButton(ToolBar1);
+    btn5->setObjectName(QStringLiteral("btn5"));
+    btn5->setArrowType(Qt::DownArrow);
+    btn5->setAutoRaise(true);
+    btn5->setFixedWidth(13);
+    btn5->setToolTip(QStringLiteral("Check one mailbox"));
+    connect(btn5, &QToolButton::clicked, this, &TForm1::btn5Click);
+    ToolBar1->addWidget(btn5)->setObjectName(QStringLiteral("btn5Action"));
+    ToolBar1->addSeparator();
+    place(actRunEmailClient, "btn1");
+    ToolBar1->addSeparator();
+    place(actCheckAll, "ToolButton1");
+    place(actUnCheckAll, "ToolButton2");
+    place(actInvert, "ToolButton3");
+    ToolBar1->addSeparator();
+    place(actDelete, "ToolButton8");
+    ToolBar1->addSeparator();
+    place(actMailBoxList, "ToolButton4");
+    place(actOptions, "ToolButton10");
+    place(actShowStats, "btnShowStats");
+}
+
+void TForm1::CreateListView()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    ListView1 = new QTreeWidget(central);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setSortingEnabled(false);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setExpandsOnDoubleClick(false);
+    const QStringList captions = {
+        QStringLiteral("№"),      QStringLiteral("Тема"),  QStringLiteral("От кого"),
+        QStringLiteral("Ящик"),   QStringLiteral("Размер"), QStringLiteral("Дата"),
+        QStringLiteral("Время"),  QStringLiteral("Папка"),
+    };
+    ListView1->setHeaderLabels(captions);
+    const int widths[] = {94, 92, 92, 92, 92, 50, 50, 50};
+    ListView1->header()->setStretchLastSection(false);
+    ListView1->header()->setSectionsMovable(false);
+    for (int i = 0; i < 8; ++i)
+        ListView1->setColumnWidth(i, widths[i]);
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
+    ListView1->installEventFilter(this);
+    layout->addWidget(ListView1);
+    setCentralWidget(central);
+}
+
+void TForm1::CreatePanels()
+{
+    QWidget* central = centralWidget();
+    pnlNoNewMeassages = new TPanel(QStringLiteral("No new meassages"), Qt::AlignCenter, central);
+    pnlNoNewMeassages->setObjectName(QStringLiteral("pnlNoNewMeassages"));
+    pnlNoNewMeassages->SetDesignSize(QSize(185, 41));
+    pnlNoNewMeassages->hide();
+
+    pnlAbortInfo = new TPanel(QStringLiteral("Press"), Qt::AlignLeft, central);
+    pnlAbortInfo->setObjectName(QStringLiteral("pnlAbortInfo"));
+    auto* imgEscape = new QLabel(pnlAbortInfo);
+    imgEscape->setObjectName(QStringLiteral("imgEscape"));
+    imgEscape->setPixmap(Picture("escape_key").pixmap(QSize(32, 22)));
+    pnlAbortInfo->AddControl(imgEscape);
+    auto* lblToAbort = new QLabel(QStringLiteral("to abort"), pnlAbortInfo);
+    lblToAbort->setObjectName(QStringLiteral("lblToAbort"));
+    pnlAbortInfo->AddControl(lblToAbort);
+    pnlAbortInfo->SetDesignSize(QSize(129, 33));
+    pnlAbortInfo->hide();
+    ListView1Resize();
+}
+
+void TForm1::CreateTray()
+{
+    TrayIcon1 = new TTrayIcon(this);
+    TrayIcon1->SetIcon(Picture("brevio"));
+    TrayIcon1->SetShowHint(true);
+    TrayIcon1->SetPopupMenu(pmTrayPopup);
+    TrayIcon1->SetMinimizeToTray(true);
+    connect(TrayIcon1, &TTrayIcon::OnClick, this, &TForm1::TrayIcon1Click);
+    connect(TrayIcon1, &TTrayIcon::OnMessageClick, this, &TForm1::PopupClick);
+    TrayIcon1->SetIconVisible(true);
+}
+
+void TForm1::ListView1Resize()
+{
+    // Both panels stay centred over the list; halves rounded toward zero.
+    const QRect list = ListView1->geometry();
+    for (TPanel* panel : {pnlNoNewMeassages, pnlAbortInfo}) {
+        if (!panel)
+            continue;
+        panel->move(list.left() + (list.width() - panel->width()) / 2,
+                    list.top() + (list.height() - panel->height()) / 2);
+        panel->raise();
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ListView1 && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+        ListView1Resize();
+    if (watched == StatusBar1 && event->type() == QEvent::MouseButtonRelease)
+        StatusBar1Click();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && TrayIcon1->MinimizeToTray()) {
+        // Hide after the state change has been handled by the window system.
+        QTimer::singleShot(0, this, [this] {
+            if (!isMinimized())
+                return;
+            if (!TrayIcon1->TrayAvailable()) {
+                SetStatusText(QStringLiteral("No system tray on this desktop: the window stays on the taskbar."));
+                return;
+            }
+            TrayIcon1->HandleMinimized();
+        });
+    }
+}
+
+QString TForm1::StatusText() const { return statusText_->text(); }
+
+void TForm1::SetStatusText(const QString& text) { statusText_->setText(text); }
+
+bool TForm1::RunInProgress() const { return runner_ && runner_->IsRunning(); }
+
+void TForm1::UpdateCommandStates()
+{
+    // While a run goes, the worker owns the mailbox list: nothing may start another run,
+    // delete, or change the mailboxes or the options it reads.
+    const bool idle = !RunInProgress();
+    actCheckMail->setEnabled(idle);
+    btn5->setEnabled(idle);
+    pmCheckMailBox->setEnabled(idle);
+    actDelete->setEnabled(idle);
+    actMailBoxList->setEnabled(idle && mailBoxEditorAvailable_);
+    actOptions->setEnabled(idle && optionsDialogAvailable_);
+}
+
+void TForm1::btn5Click()
+{
+    pmCheckMailBox->popup(btn5->mapToGlobal(QPoint(0, btn5->height())));
+}
+
+void TForm1::TrayIcon1Click()
+{
+    if (isVisible() && !isMinimized()) {
+        TrayIcon1->HideMainWindow();
+    } else {
+        TrayIcon1->RestoreMainWindow();
+        raise();
+        activateWindow();
+    }
+}
+
+void TForm1::Restore1Click()
+{
+    TrayIcon1->RestoreMainWindow();
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void TForm1::Mimimize1Click()
+{
+    if (!TrayIcon1->HideMainWindow())
+        SetStatusText(QStringLiteral("No system tray on this desktop: the window stays on the taskbar."));
+}
+
+void TForm1::PopupClick() { Restore1Click(); }
+
+void TForm1::ShowAtStart()
+{
+    if (!settings_.StartHidden) {
+        show();
+        return;
+    }
+    TrayIcon1->SetIconVisible(true);
+    if (!TrayIcon1->HideMainWindow())
+        SetStatusText(QStringLiteral("No system tray on this desktop: the window stays on the taskbar."));
+}
+
+}  // namespace brevio

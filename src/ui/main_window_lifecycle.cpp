@@ -1,0 +1,197 @@
+// Start-up and shutdown of the main window: the program-wide services in their fixed order,
+// the stored placement and column widths, and the saves at exit.
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "components/panel.h"
+#include "components/tray_icon.h"
+#include "settings/form_placement.h"
+#include "settings/settings_file.h"
+#include "ui/check_runner.h"
+#include "ui/log_window.h"
+#include "ui/main_window_services.h"
+
+namespace brevio {
+
+void TForm1::FormCreate()
+{
+    // 1-3: the usage counters, registered every start, and this start counted.
+    usageStats_ = CreateUsageStats(settings_.SettingsFile);
+    IncrementCounter(*usageStats_, QStringLiteral("Start"), 1);
+    // 5: the options.
+    options_ = CreateOptions(settings_.SettingsFile);
+    // 6: the string table, and this window's texts in the current language.
+    localizator_ = CreateLocalizator(settings_.LangsFolder, *options_);
+    LocalizeWidget(*localizator_, this);
+    // 7: the statistics, once, when a counter has reached its border.
+    ShowStatisticsIfDue(*usageStats_, this);
+    actShowStats->setVisible(StatisticsShownBefore(*usageStats_));
+    // 8-9: the mailboxes and the check-mailbox menu.
+    mailBoxList_ = LoadMailBoxList(settings_.SettingsFile);
+    BuildCheckMenu();
+    // 11: the schedule.
+    ApplyCheckOptions();
+    // 12: stored column widths, and the placement stored for this window.
+    LoadListViewColumns();
+    LoadFormPlacement();
+    // 13: the caption.
+    const QString caption = FormatText(QStringLiteral("%s v%s"), {ProductName(), AppVersionText()});
+    setWindowTitle(caption);
+    TrayIcon1->SetHint(caption);
+    // 15: the panels take the list's colour.
+    for (TPanel* panel : {pnlNoNewMeassages, pnlAbortInfo}) {
+        QPalette palette = panel->palette();
+        palette.setColor(QPalette::Window, ListView1->palette().color(QPalette::Base));
+        panel->setPalette(palette);
+    }
+    // 16: the check button is wider than the others.
+    btn3->setFixedWidth(44);
+    // 17: the error log.
+    log_ = std::make_unique<TErrorLog>();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    // A run that is still going ends now; the saves below need the mailbox list back.
+    AbortRunAndWait();
+    QMainWindow::closeEvent(event);
+}
+
+void TForm1::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    AbortRunAndWait();
+    // Placement, mailboxes, column widths, counters: in this order.
+    QStringList failures;
+    auto guarded = [&failures](auto&& step) {
+        try {
+            step();
+        } catch (const std::exception& e) {
+            failures.append(QString::fromUtf8(e.what()));
+        }
+    };
+    guarded([this] { SaveFormPlacement(); });
+    guarded([this] { SaveMailBoxList(*mailBoxList_, settings_.SettingsFile); });
+    guarded([this] { SaveListViewColumns(); });
+    guarded([this] { SaveUsageStats(*usageStats_); });
+    if (!failures.isEmpty() && settings_.ReportSaveFailures)
+        QMessageBox::warning(nullptr, windowTitle(), failures.join(QLatin1Char('\n')));
+}
+
+void TForm1::LoadFormPlacement()
+{
+    const auto file = OpenIniFile(settings_.SettingsFile);
+    const TFormPlacement placement = brevio::LoadFormPlacement(*file, objectName());
+    if (placement.Maximized) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    if (placement.Position)
+        move(*placement.Position);
+    if (placement.Width && *placement.Width > 0)
+        resize(*placement.Width, height());
+    if (placement.Height && *placement.Height > 0)
+        resize(width(), *placement.Height);
+}
+
+void TForm1::SaveFormPlacement()
+{
+    const bool maximized = isMaximized();
+    // A maximized window keeps the bounds it will come back to.
+    const QRect bounds = maximized ? QRect(normalGeometry().topLeft(), normalGeometry().size())
+                                   : QRect(pos(), size());
+    auto file = OpenIniFile(settings_.SettingsFile);
+    brevio::SaveFormPlacement(*file, objectName(), maximized, bounds);
+}
+
+void TForm1::LoadListViewColumns()
+{
+    QList<int> current;
+    for (int i = 0; i < ListView1->columnCount(); ++i)
+        current.append(ListView1->columnWidth(i));
+    const auto file = OpenIniFile(settings_.SettingsFile);
+    const QList<int> widths = brevio::LoadListViewColumns(*file, objectName(), ListView1->objectName(), current);
+    for (int i = 0; i < widths.size() && i < ListView1->columnCount(); ++i)
+        ListView1->setColumnWidth(i, widths[i]);
+}
+
+void TForm1::SaveListViewColumns()
+{
+    QList<int> widths;
+    for (int i = 0; i < ListView1->columnCount(); ++i)
+        widths.append(ListView1->columnWidth(i));
+    auto file = OpenIniFile(settings_.SettingsFile);
+    brevio::SaveListViewColumns(*file, objectName(), ListView1->objectName(), widths);
+}
+
+void TForm1::StatusBar1Click()
+{
+    ShowLogWindow(this, log_->Entries());
+}
+
+void TForm1::AddLogEntry(const QString& text)
+{
+    log_->Add(text);
+}
+
+QString TForm1::Text(const QString& key, const QString& builtIn) const
+{
+    return localizator_ ? LocalizedText(*localizator_, key, builtIn) : builtIn;
+}
+
+void TForm1::actRunEmailClientExecute()
+{
+    const TEmailClient client = ReadEmailClient(*options_);
+    if (!client.Path.isEmpty()) {
+        const QString folder = QFileInfo(client.Path).absolutePath();
+        if (QProcess::startDetached(client.Path, QProcess::splitCommand(client.Parameters), folder))
+            return;
+    }
+    QMessageBox::information(this, windowTitle(),
+                             Text(QStringLiteral("CannotRunEmaiClient"),
+                                  QStringLiteral("Can not run default email client. Please specify path to the "
+                                                 "email-client executable.")));
+    if (actOptions->isEnabled())
+        actOptions->trigger();
+}
+
+void TForm1::actHelpContentsExecute()
+{
+    // The help topics are HTML pages beside the program; nothing happens when they are missing.
+    const QString topic = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/Introduction.htm"));
+    if (QFileInfo::exists(topic))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(topic));
+}
+
+void TForm1::actOpenHomePageExecute()
+{
+    QDesktopServices::openUrl(QUrl(HomePageAddress() + QStringLiteral("?Brevio")));
+}
+
+void TForm1::actShowStatsExecute()
+{
+    ShowStatistics(*usageStats_, this);
+}
+
+void TForm1::actAboutExecute()
+{
+    QMessageBox::about(this, QStringLiteral("About"),
+                       FormatText(QStringLiteral("%s v%s"), {ProductName(), AppVersionText()}) +
+                           QStringLiteral("\nA mail notifier for POP3 and IMAP4 mailboxes."));
+}
+
+}  // namespace brevio

@@ -1,0 +1,238 @@
+// The main window's runs: check all, check one mailbox, the scheduled check, and the delete
+// command with the check that follows it; the list that each run fills and its tick commands.
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTime>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "components/panel.h"
+#include "components/tray_icon.h"
+#include "ui/check_runner.h"
+#include "ui/main_window_services.h"
+
+namespace brevio {
+
+namespace {
+
+// Deletion counters take the size as the list shows it; a size that is no number counts as -1.
+qint64 SizeColumnValue(const TMessageRow& row)
+{
+    bool ok = false;
+    const qint64 value = row.Size.toLongLong(&ok);
+    return ok ? value : -1;
+}
+
+}  // namespace
+
+bool TForm1::StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending)
+{
+    if (RunInProgress())
+        return false;
+    scheduledCheck_ = scheduled;
+    pending_ = pending;
+    runner_->Start(*mailBoxList_, kind, scheduled, mailBoxIndex);
+    UpdateCommandStates();
+    return true;
+}
+
+void TForm1::actCheckMailExecute()
+{
+    if (RunInProgress())
+        return;
+    log_->Clear();
+    scheduledCheck_ = false;
+    IncrementCounter(*usageStats_, QStringLiteral("CheckMail"), 1);
+    pnlAbortInfo->show();
+    ClearRows();
+    StartRun(TRunKind::CheckAll, false, -1, TPending::CheckAll);
+}
+
+void TForm1::CheckMailBoxClick(int mailBoxIndex)
+{
+    if (RunInProgress() || mailBoxIndex < 0 || mailBoxIndex >= MailBoxCount(*mailBoxList_))
+        return;
+    scheduledCheck_ = false;
+    pnlAbortInfo->show();
+    ClearRows();
+    StartRun(TRunKind::CheckOne, false, mailBoxIndex, TPending::CheckOne);
+}
+
+void TForm1::tmrMailCheckingTimer()
+{
+    // A tick that falls into a run is skipped; the next one comes a full interval later.
+    if (RunInProgress())
+        return;
+    scheduledCheck_ = true;
+    ClearRows();
+    IncrementCounter(*usageStats_, QStringLiteral("AutoCheckMail"), 1);
+    StartRun(TRunKind::Scheduled, true, -1, TPending::Scheduled);
+}
+
+void TForm1::actDeleteExecute()
+{
+    if (RunInProgress())
+        return;
+    bool anyTicked = false;
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        if (ListView1->topLevelItem(i)->checkState(0) != Qt::Checked)
+            continue;
+        const TMessageRow& row = rows_.at(i);
+        anyTicked = true;
+        IncrementCounter(*usageStats_, QStringLiteral("MessageDeleted"), 1);
+        IncrementCounter(*usageStats_, QStringLiteral("DisposedSize"), SizeColumnValue(row));
+        MarkRowForDeletion(*mailBoxList_, row);
+    }
+    pnlAbortInfo->show();
+    ClearRows();
+    if (anyTicked && StartRun(TRunKind::DeleteMarked, scheduledCheck_, -1, TPending::DeleteThenCheck))
+        return;
+    if (!anyTicked)
+        SetStatusText(Text(QStringLiteral("NothingToDelete"), QStringLiteral("Nothing to delete…")));
+    pnlAbortInfo->hide();
+}
+
+void TForm1::OnRunFinished(const TRunResult& result)
+{
+    const TPending finished = pending_;
+    pending_ = TPending::None;
+    UpdateCommandStates();
+    if (destroyed_)
+        return;
+    switch (finished) {
+    case TPending::DeleteThenCheck:
+        // The deletion lists nothing itself: the check-all run shows what remains.
+        pnlAbortInfo->hide();
+        actCheckMailExecute();
+        return;
+    case TPending::CheckAll:
+        FillMessageList(result.Rows);
+        pnlAbortInfo->hide();
+        if (log_->HasEntries())
+            SetStatusText(Text(QStringLiteral("ErrorOcurres"),
+                               QStringLiteral("Some Errors occures. Click here for details.")));
+        break;
+    case TPending::CheckOne:
+        FillMessageList(result.Rows);
+        pnlAbortInfo->hide();
+        break;
+    case TPending::Scheduled:
+        FillMessageList(result.Rows);
+        if (!rows_.isEmpty())
+            ShowNewMailPopup(Text(QStringLiteral("ClickHere"), QStringLiteral("Click here to view these messages")),
+                             FormatText(Text(QStringLiteral("NumberNewMessages"), QStringLiteral("%d new message(s)")),
+                                        {QString::number(rows_.size())}));
+        break;
+    case TPending::None:
+        break;
+    }
+    emit RunFinished();
+}
+
+void TForm1::FillMessageList(const QList<TMessageRow>& rows)
+{
+    ClearRows();
+    rows_ = rows;
+    QList<QTreeWidgetItem*> items;
+    items.reserve(rows.size());
+    for (const TMessageRow& row : rows) {
+        auto* item = new QTreeWidgetItem(QStringList{row.Number, row.Subject, row.From, row.MailBox,
+                                                     row.Size, row.Date, row.Time, row.Folder});
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, Qt::Unchecked);
+        items.append(item);
+    }
+    ListView1->addTopLevelItems(items);
+    IncrementCounter(*usageStats_, QStringLiteral("MessageReceived"), rows_.size());
+    pnlNoNewMeassages->setVisible(rows_.isEmpty());
+    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
+    const QString caption = FormatText(Text(QStringLiteral("LastCheck"), QStringLiteral("%s v%s - last check at %s")),
+                                       {ProductName(), AppVersionText(), time});
+    setWindowTitle(caption);
+    TrayIcon1->SetHint(caption);
+}
+
+void TForm1::ClearRows()
+{
+    ListView1->clear();
+    rows_.clear();
+}
+
+void TForm1::actCheckAllExecute()
+{
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+        ListView1->topLevelItem(i)->setCheckState(0, Qt::Checked);
+}
+
+void TForm1::actUnCheckAllExecute()
+{
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
+        ListView1->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+}
+
+void TForm1::actInvertExecute()
+{
+    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = ListView1->topLevelItem(i);
+        item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
+}
+
+void TForm1::ListView1DblClick()
+{
+    QTreeWidgetItem* item = ListView1->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+void TForm1::EscapePressed()
+{
+    if (!RunInProgress())
+        return;
+    SetStatusText(Text(QStringLiteral("AbortedByUser"), QStringLiteral("Aborted by user")));
+    runner_->AbortCurrentMailbox();
+}
+
+void TForm1::ApplyCheckOptions()
+{
+    const TCheckSchedule schedule = ReadCheckSchedule(*options_);
+    tmrMailChecking->setInterval(schedule.IntervalMinutes * 60 * 1000);
+    // An interval of 0 never fires.
+    if (schedule.Enabled && schedule.IntervalMinutes > 0)
+        tmrMailChecking->start();
+    else
+        tmrMailChecking->stop();
+}
+
+void TForm1::BuildCheckMenu()
+{
+    pmCheckMailBox->clear();
+    const QStringList names = MailBoxNames(*mailBoxList_);
+    for (int i = 0; i < names.size(); ++i) {
+        QAction* item = pmCheckMailBox->addAction(names[i]);
+        item->setData(i);
+        connect(item, &QAction::triggered, this, [this, i] { CheckMailBoxClick(i); });
+    }
+}
+
+void TForm1::ShowNewMailPopup(const QString& text, const QString& title)
+{
+    emit NewMailAnnounced(title, text);
+    TrayIcon1->ShowMessage(title, text);
+}
+
+void TForm1::AbortRunAndWait()
+{
+    if (!RunInProgress())
+        return;
+    pending_ = TPending::None;
+    runner_->AbortAll();
+    runner_->WaitForFinished();
+}
+
+}  // namespace brevio
