@@ -42,12 +42,12 @@ Password1=$BREVIO_TEST_ALICE_PASSWORD
 IgnoreCheckAllCommand1=0
 IgnoreCheckOnSchedule1=0
 POPorIMAP1=0
-Name2=bob (wrong password)
+Name2=bob (wrong password: asks for a login)
 Host2=$BREVIO_TEST_HOST
 Port2=$BREVIO_TEST_POP3_PORT
 UserName2=$BREVIO_TEST_BOB_USER
 Password2=not-the-password
-IgnoreCheckAllCommand2=0
+IgnoreCheckAllCommand2=1
 IgnoreCheckOnSchedule2=0
 POPorIMAP2=1
 INI
