@@ -7,7 +7,7 @@ BREVIO_BUILD="$BREVIO_ROOT/build"
 # Debian packages the build, the tests and the demo need.
 BREVIO_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev libgl-dev libx11-dev
   libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev
   dovecot-core dovecot-imapd dovecot-pop3d

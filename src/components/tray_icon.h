@@ -9,7 +9,7 @@
 #include <QPointer>
 #include <QString>
 
-class QMenu;
+#include <QMenu>
 class QSystemTrayIcon;
 class QWidget;
 

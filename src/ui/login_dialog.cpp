@@ -107,8 +107,15 @@ void TfrmFTPLoginAndPassword::SetCapsLockState(bool on)
 
 bool TfrmFTPLoginAndPassword::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)
-        capsLock_.Observe(*static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        // A key the edit box ignores travels on to the dialog as the same event: count it once.
+        auto* key = static_cast<QKeyEvent*>(event);
+        const TSeenKey seen{key, key->timestamp(), key->type(), key->key()};
+        if (!(seen == lastKey_)) {
+            lastKey_ = seen;
+            capsLock_.Observe(*key);
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 

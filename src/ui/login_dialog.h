@@ -46,7 +46,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct TSeenKey {
+        const void* Event = nullptr;
+        quint64 Timestamp = 0;
+        int Type = 0;
+        int Key = 0;
+        bool operator==(const TSeenKey&) const = default;
+    };
     TCapsLockTracker capsLock_;
+    TSeenKey lastKey_;
 };
 
 // Shows the prompt modally for `host`. Returns true when the user confirmed with OK; the two

@@ -1,0 +1,82 @@
+// The login prompt: the host in the description, the answers, and the Caps Lock warning.
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include "components/footer.h"
+#include "ui/login_dialog.h"
+
+namespace brevio {
+namespace {
+
+TEST(LoginPrompt, ComponentsCarryTheirNames)
+{
+    TfrmFTPLoginAndPassword dialog;
+    for (const char* name : {"lblDesc", "lblLogin", "edtUserName", "lblPassword", "edtPassword",
+                             "lblWarning", "btnOK", "btnCancel", "Timer1"})
+        EXPECT_NE(dialog.findChild<QObject*>(QLatin1String(name)), nullptr) << name;
+    EXPECT_EQ(dialog.edtPassword->echoMode(), QLineEdit::Password);
+}
+
+TEST(LoginPrompt, HostGoesIntoTheDescription)
+{
+    TfrmFTPLoginAndPassword dialog;
+    dialog.SetHost(QStringLiteral("mail.example.org"));
+    EXPECT_EQ(dialog.lblDesc->text(), QStringLiteral("Вход в mail.example.org"));
+}
+
+struct TAnswerCase {
+    const char* Name;
+    bool PressOk;  // false: the close box
+    QString User;
+    QString Password;
+    bool ExpectConfirmed;
+};
+
+class LoginAnswer : public ::testing::TestWithParam<TAnswerCase> {};
+
+TEST_P(LoginAnswer, ReturnsWhatWasTyped)
+{
+    const TAnswerCase& c = GetParam();
+    QTimer::singleShot(0, [&c] {
+        auto* dialog = qobject_cast<TfrmFTPLoginAndPassword*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QTest::keyClicks(dialog->edtUserName, c.User);
+        QTest::keyClicks(dialog->edtPassword, c.Password);
+        if (c.PressOk)
+            dialog->btnOK->click();
+        else
+            dialog->close();
+    });
+    QString user;
+    QString password;
+    const bool confirmed = ShowLoginPrompt(nullptr, QStringLiteral("host"), user, password);
+    EXPECT_EQ(confirmed, c.ExpectConfirmed);
+    EXPECT_EQ(user, c.User);
+    EXPECT_EQ(password, c.Password);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, LoginAnswer,
+    ::testing::Values(TAnswerCase{"Confirmed", true, QStringLiteral("alice"), QStringLiteral("s3cret"), true},
+                      TAnswerCase{"ConfirmedEmpty", true, QString(), QString(), true},
+                      TAnswerCase{"CloseBoxCancels", false, QStringLiteral("bob"), QStringLiteral("x"), false}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(LoginPrompt, WarningFollowsCapsLock)
+{
+    TfrmFTPLoginAndPassword dialog;
+    dialog.show();
+    EXPECT_FALSE(dialog.WarningVisible());
+    dialog.SetCapsLockState(true);
+    EXPECT_TRUE(dialog.WarningVisible());
+    // The Caps Lock key toggles the known state back off.
+    QTest::keyPress(dialog.edtPassword, Qt::Key_CapsLock);
+    dialog.Timer1Timer();
+    EXPECT_FALSE(dialog.WarningVisible());
+}
+
+}  // namespace
+}  // namespace brevio
