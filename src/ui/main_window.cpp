@@ -18,7 +18,10 @@
 
 #include "components/panel.h"
 #include "components/tray_icon.h"
+#include "engine/mailbox_list.h"
+#include "support/error_log.h"
 #include "ui/check_runner.h"
+#include "ui/main_window_services.h"
 
 namespace brevio {
 
@@ -40,7 +43,8 @@ struct TActionSpec {
 
 }  // namespace
 
-TForm1::TForm1(TForm1Settings settings, QWidget* parent) : QMainWindow(parent), settings_(std::move(settings))
+TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> services, QWidget* parent)
+    : QMainWindow(parent), settings_(std::move(settings)), services_(std::move(services))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(Picture("brevio"));

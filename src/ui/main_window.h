@@ -24,13 +24,11 @@ class QTreeWidget;
 namespace brevio {
 
 class TCheckRunner;
-class TLocalizator;
 class TErrorLog;
 class TMailBoxList;
-class TOptions;
 class TPanel;
 class TTrayIcon;
-class TUsageStats;
+class TWindowServices;
 
 struct TForm1Settings {
     QString SettingsFile;   // the settings file to load from and save to
@@ -42,7 +40,9 @@ struct TForm1Settings {
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(TForm1Settings settings, QWidget* parent = nullptr);
+    // `services` null: the program's own services on the settings file.
+    explicit TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> services = nullptr,
+                    QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Shows the window, or only the tray icon for a hidden start.
@@ -106,10 +106,9 @@ public:
     bool RunInProgress() const;
     const QList<TMessageRow>& Rows() const { return rows_; }
     QString SettingsFile() const { return settings_.SettingsFile; }
-    TUsageStats& UsageStats() { return *usageStats_; }
+    TWindowServices& Services() { return *services_; }
     TMailBoxList& MailBoxList() { return *mailBoxList_; }
     TErrorLog& Log() { return *log_; }
-    TOptions& Options() { return *options_; }
     // Ends a running run at once and waits for it (used when the window closes).
     void AbortRunAndWait();
 
@@ -157,9 +156,7 @@ private:
     void AddLogEntry(const QString& text);
 
     TForm1Settings settings_;
-    std::unique_ptr<TUsageStats> usageStats_;
-    std::unique_ptr<TOptions> options_;
-    std::unique_ptr<TLocalizator> localizator_;
+    std::unique_ptr<TWindowServices> services_;
     std::unique_ptr<TMailBoxList> mailBoxList_;
     std::unique_ptr<TErrorLog> log_;
     TCheckRunner* runner_ = nullptr;

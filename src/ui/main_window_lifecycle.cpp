@@ -21,25 +21,26 @@
 #include "settings/settings_file.h"
 #include "ui/check_runner.h"
 #include "ui/log_window.h"
+#include "engine/mailbox_list.h"
+#include "support/app_version.h"
+#include "support/error_log.h"
 #include "ui/main_window_services.h"
 
 namespace brevio {
 
 void TForm1::FormCreate()
 {
-    // 1-3: the usage counters, registered every start, and this start counted.
-    usageStats_ = CreateUsageStats(settings_.SettingsFile);
-    IncrementCounter(*usageStats_, QStringLiteral("Start"), 1);
-    // 5: the options.
-    options_ = CreateOptions(settings_.SettingsFile);
-    // 6: the string table, and this window's texts in the current language.
-    localizator_ = CreateLocalizator(settings_.LangsFolder, *options_);
-    LocalizeWidget(*localizator_, this);
+    // 1-3 and 5-6: the usage counters (registered every start, loaded from the settings file),
+    // this start counted, the options and the string table.
+    if (!services_)
+        services_ = CreateWindowServices(settings_.SettingsFile, settings_.LangsFolder);
+    services_->IncrementCounter(QStringLiteral("Start"), 1);
+    services_->LocalizeWindow(this);
     // 7: the statistics, once, when a counter has reached its border.
-    ShowStatisticsIfDue(*usageStats_, this);
-    actShowStats->setVisible(StatisticsShownBefore(*usageStats_));
+    actShowStats->setVisible(services_->ShowStatisticsIfDue(this));
     // 8-9: the mailboxes and the check-mailbox menu.
-    mailBoxList_ = LoadMailBoxList(settings_.SettingsFile);
+    mailBoxList_ = std::make_unique<TMailBoxList>();
+    mailBoxList_->Load(settings_.SettingsFile);
     BuildCheckMenu();
     // 11: the schedule.
     ApplyCheckOptions();
@@ -47,7 +48,7 @@ void TForm1::FormCreate()
     LoadListViewColumns();
     LoadFormPlacement();
     // 13: the caption.
-    const QString caption = FormatText(QStringLiteral("%s v%s"), {ProductName(), AppVersionText()});
+    const QString caption = FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()});
     setWindowTitle(caption);
     TrayIcon1->SetHint(caption);
     // 15: the panels take the list's colour.
@@ -85,9 +86,9 @@ void TForm1::FormDestroy()
         }
     };
     guarded([this] { SaveFormPlacement(); });
-    guarded([this] { SaveMailBoxList(*mailBoxList_, settings_.SettingsFile); });
+    guarded([this] { mailBoxList_->Save(settings_.SettingsFile); });
     guarded([this] { SaveListViewColumns(); });
-    guarded([this] { SaveUsageStats(*usageStats_); });
+    guarded([this] { services_->SaveCounters(); });
     if (!failures.isEmpty() && settings_.ReportSaveFailures)
         QMessageBox::warning(nullptr, windowTitle(), failures.join(QLatin1Char('\n')));
 }
@@ -150,12 +151,12 @@ void TForm1::AddLogEntry(const QString& text)
 
 QString TForm1::Text(const QString& key, const QString& builtIn) const
 {
-    return localizator_ ? LocalizedText(*localizator_, key, builtIn) : builtIn;
+    return services_ ? services_->Text(key, builtIn) : builtIn;
 }
 
 void TForm1::actRunEmailClientExecute()
 {
-    const TEmailClient client = ReadEmailClient(*options_);
+    const TEmailClient client = services_->EmailClient();
     if (!client.Path.isEmpty()) {
         const QString folder = QFileInfo(client.Path).absolutePath();
         if (QProcess::startDetached(client.Path, QProcess::splitCommand(client.Parameters), folder))
@@ -184,13 +185,13 @@ void TForm1::actOpenHomePageExecute()
 
 void TForm1::actShowStatsExecute()
 {
-    ShowStatistics(*usageStats_, this);
+    services_->ShowStatistics(this);
 }
 
 void TForm1::actAboutExecute()
 {
     QMessageBox::about(this, QStringLiteral("About"),
-                       FormatText(QStringLiteral("%s v%s"), {ProductName(), AppVersionText()}) +
+                       FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()}) +
                            QStringLiteral("\nA mail notifier for POP3 and IMAP4 mailboxes."));
 }
 

@@ -13,6 +13,9 @@
 #include "components/panel.h"
 #include "components/tray_icon.h"
 #include "ui/check_runner.h"
+#include "engine/mailbox_list.h"
+#include "support/app_version.h"
+#include "support/error_log.h"
 #include "ui/main_window_services.h"
 
 namespace brevio {
@@ -46,7 +49,7 @@ void TForm1::actCheckMailExecute()
         return;
     log_->Clear();
     scheduledCheck_ = false;
-    IncrementCounter(*usageStats_, QStringLiteral("CheckMail"), 1);
+    services_->IncrementCounter(QStringLiteral("CheckMail"), 1);
     pnlAbortInfo->show();
     ClearRows();
     StartRun(TRunKind::CheckAll, false, -1, TPending::CheckAll);
@@ -54,7 +57,7 @@ void TForm1::actCheckMailExecute()
 
 void TForm1::CheckMailBoxClick(int mailBoxIndex)
 {
-    if (RunInProgress() || mailBoxIndex < 0 || mailBoxIndex >= MailBoxCount(*mailBoxList_))
+    if (RunInProgress() || mailBoxIndex < 0 || mailBoxIndex >= mailBoxList_->Count())
         return;
     scheduledCheck_ = false;
     pnlAbortInfo->show();
@@ -69,7 +72,7 @@ void TForm1::tmrMailCheckingTimer()
         return;
     scheduledCheck_ = true;
     ClearRows();
-    IncrementCounter(*usageStats_, QStringLiteral("AutoCheckMail"), 1);
+    services_->IncrementCounter(QStringLiteral("AutoCheckMail"), 1);
     StartRun(TRunKind::Scheduled, true, -1, TPending::Scheduled);
 }
 
@@ -83,8 +86,8 @@ void TForm1::actDeleteExecute()
             continue;
         const TMessageRow& row = rows_.at(i);
         anyTicked = true;
-        IncrementCounter(*usageStats_, QStringLiteral("MessageDeleted"), 1);
-        IncrementCounter(*usageStats_, QStringLiteral("DisposedSize"), SizeColumnValue(row));
+        services_->IncrementCounter(QStringLiteral("MessageDeleted"), 1);
+        services_->IncrementCounter(QStringLiteral("DisposedSize"), SizeColumnValue(row));
         MarkRowForDeletion(*mailBoxList_, row);
     }
     pnlAbortInfo->show();
@@ -147,11 +150,11 @@ void TForm1::FillMessageList(const QList<TMessageRow>& rows)
         items.append(item);
     }
     ListView1->addTopLevelItems(items);
-    IncrementCounter(*usageStats_, QStringLiteral("MessageReceived"), rows_.size());
+    services_->IncrementCounter(QStringLiteral("MessageReceived"), rows_.size());
     pnlNoNewMeassages->setVisible(rows_.isEmpty());
     const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
     const QString caption = FormatText(Text(QStringLiteral("LastCheck"), QStringLiteral("%s v%s - last check at %s")),
-                                       {ProductName(), AppVersionText(), time});
+                                       {ProductName(), GetAppVersion(), time});
     setWindowTitle(caption);
     TrayIcon1->SetHint(caption);
 }
@@ -200,7 +203,7 @@ void TForm1::EscapePressed()
 
 void TForm1::ApplyCheckOptions()
 {
-    const TCheckSchedule schedule = ReadCheckSchedule(*options_);
+    const TCheckSchedule schedule = services_->CheckSchedule();
     tmrMailChecking->setInterval(schedule.IntervalMinutes * 60 * 1000);
     // An interval of 0 never fires.
     if (schedule.Enabled && schedule.IntervalMinutes > 0)
@@ -212,7 +215,7 @@ void TForm1::ApplyCheckOptions()
 void TForm1::BuildCheckMenu()
 {
     pmCheckMailBox->clear();
-    const QStringList names = MailBoxNames(*mailBoxList_);
+    const QStringList names = mailBoxList_->CheckMenuCaptions();
     for (int i = 0; i < names.size(); ++i) {
         QAction* item = pmCheckMailBox->addAction(names[i]);
         item->setData(i);

@@ -1,0 +1,39 @@
+// The window program. Exactly one command-line argument (of any text, the autorun entry passes
+// "/minimize") starts it with only its tray icon. "--settings FILE" chooses the settings file
+// and is not counted among the arguments.
+#include <QApplication>
+#include <QDir>
+#include <QStringList>
+
+#include "settings/settings_file.h"
+#include "ui/main_window.h"
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(brevio);
+    QApplication::setApplicationName(QStringLiteral("Brevio"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QStringList args = QApplication::arguments().mid(1);
+    QString settingsFile;
+    const int at = args.indexOf(QStringLiteral("--settings"));
+    if (at >= 0 && at + 1 < args.size()) {
+        settingsFile = args.at(at + 1);
+        args.remove(at, 2);
+    }
+    if (!settingsFile.isEmpty())
+        brevio::SetSettingsFileName(QDir::current().absoluteFilePath(settingsFile));
+
+    brevio::TForm1Settings settings;
+    settings.SettingsFile = brevio::GetSettingsFileName();
+    settings.LangsFolder = QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("langs"));
+    settings.StartHidden = args.size() == 1;
+
+    auto* form = new brevio::TForm1(settings);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    // The program ends when the main window closes, also while it sits hidden in the tray.
+    QObject::connect(form, &QObject::destroyed, &app, &QApplication::quit);
+    form->ShowAtStart();
+    return app.exec();
+}

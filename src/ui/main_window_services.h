@@ -1,0 +1,59 @@
+#pragma once
+// The program-wide services as the main window uses them: usage counters, options, the string
+// table, and the texts of the caption. The window reaches them only through this interface, so
+// the program wires in the core's objects and tests can watch what the window asks for.
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class QWidget;
+
+namespace brevio {
+
+struct TCheckSchedule {
+    bool Enabled = true;
+    int IntervalMinutes = 15;
+};
+
+struct TEmailClient {
+    QString Path;
+    QString Parameters;
+};
+
+class TWindowServices {
+public:
+    virtual ~TWindowServices() = default;
+
+    // Usage counters (registered by the implementation when it is made).
+    virtual void IncrementCounter(const QString& name, qint64 delta) = 0;
+    virtual qint64 CounterValue(const QString& name) const = 0;
+    virtual void SaveCounters() = 0;
+    // Shows the statistics once when a counter has reached its border; returns whether the
+    // statistics have ever been shown (the "Usage statistics" command is visible only then).
+    virtual bool ShowStatisticsIfDue(QWidget* parent) = 0;
+    virtual void ShowStatistics(QWidget* parent) = 0;
+
+    // Options.
+    virtual TCheckSchedule CheckSchedule() const = 0;
+    virtual TEmailClient EmailClient() const = 0;
+
+    // A message text of the string table by key, or `builtIn`. Called from the worker thread
+    // during runs: it must only read.
+    virtual QString Text(const QString& key, const QString& builtIn) const = 0;
+    // Gives a window the texts of the current language.
+    virtual void LocalizeWindow(QWidget* window) const = 0;
+};
+
+// The services of the running program on the settings file `settingsFile` and the language
+// files in `langsFolder`.
+std::unique_ptr<TWindowServices> CreateWindowServices(const QString& settingsFile, const QString& langsFolder);
+
+// "VEQ labs Brevio": the product name in captions.
+QString ProductName();
+// The maker's home page, without the query the home-page command appends.
+QString HomePageAddress();
+// Puts `args` into the "%s" and "%d" placeholders of `format`, in order; "%%" is a percent sign.
+QString FormatText(const QString& format, const QStringList& args);
+
+}  // namespace brevio
