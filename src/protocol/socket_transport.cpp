@@ -186,11 +186,14 @@ void TSocketTransport::StartTls(const TTlsOptions& options)
 
     const QString name = options.HostName.trimmed().isEmpty() ? host_ : options.HostName.trimmed();
     const auto deadline = net::TDeadline::AfterSeconds(timeoutSeconds_);
-    auto session = std::make_unique<TTlsSession>(socket_, options, name);
+    std::unique_ptr<TTlsSession> session;
     try {
+        session = std::make_unique<TTlsSession>(socket_, options, name);
         session->Handshake([&](net::TWaitFor what) { Wait(what, deadline); });
-    } catch (const ETlsError&) {
-        fingerprint_ = session->PeerFingerprint();
+    } catch (...) {
+        // A half-done handshake leaves nothing usable behind.
+        if (session)
+            fingerprint_ = session->PeerFingerprint();
         session.reset();
         Close();
         throw;

@@ -26,8 +26,8 @@ public:
     bool IsOpen() const override;
     qsizetype Receive(char* buffer, qsizetype capacity) override;
     void Send(const char* data, qsizetype size) override;
-    // Raises ETlsError (and closes the connection) when the handshake or the certificate check
-    // fails; EReadTimeout or EUserAbort when the handshake waits too long or is aborted.
+    // Raises ETlsError when the handshake or the certificate check fails, EReadTimeout or
+    // EUserAbort when the handshake waits too long or is aborted; the connection is closed then.
     void StartTls(const TTlsOptions& options) override;
     void Close() override;
 
