@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include <system_error>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -231,14 +231,20 @@ std::vector<TSocketAddress> ResolveHost(const QString& host, int port, int abort
     if (::pipe2(lookup->pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         ThrowSystemSocketError(errno);
 
-    std::thread([lookup] {
-        const addrinfo hints = LookupHints(AI_NUMERICSERV);
-        lookup->rc = ::getaddrinfo(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->result);
-        lookup->systemError = errno;
-        lookup->finished.store(true, std::memory_order_release);
-        const char done = 1;
-        (void)!::write(lookup->pipe[1], &done, 1);
-    }).detach();
+    std::thread worker;
+    try {
+        worker = std::thread([lookup] {
+            const addrinfo hints = LookupHints(AI_NUMERICSERV);
+            lookup->rc = ::getaddrinfo(lookup->host.c_str(), lookup->service.c_str(), &hints, &lookup->result);
+            lookup->systemError = errno;
+            lookup->finished.store(true, std::memory_order_release);
+            const char done = 1;
+            (void)!::write(lookup->pipe[1], &done, 1);
+        });
+    } catch (const std::system_error&) {
+        throw ESocketError(10055);  // no thread to spare: out of resources
+    }
+    worker.detach();
 
     switch (WaitForHandle(lookup->pipe[0], TWaitFor::Read, abortHandle, deadline.RemainingMs())) {
     case TWaitResult::Aborted:

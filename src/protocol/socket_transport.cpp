@@ -69,26 +69,24 @@ void TSocketTransport::Open(const QString& host, int port)
     const auto deadline = net::TDeadline::AfterSeconds(timeoutSeconds_);
     const auto addresses = net::ResolveHost(target, port, AbortHandle(), deadline);
 
-    // Every address gets its own full time-out; the error of the last one is reported.
+    // Every address gets its own full time-out; when all fail, the last socket error is reported.
     int lastError = 0;
     for (const auto& address : addresses) {
         try {
             ConnectTo(address);
             host_ = host.trimmed();
-            if (host_.startsWith(u'[') && host_.endsWith(u']'))
+            if (host_.size() > 2 && host_.startsWith(u'[') && host_.endsWith(u']'))
                 host_ = host_.mid(1, host_.size() - 2);
             return;
         } catch (const ESocketError& e) {
             lastError = e.LastError();
-            if (&address == &addresses.back())
-                throw;
         } catch (const ESocketAllocError&) {
             // This address family is not available here; another address may still work.
-            if (&address == &addresses.back())
-                throw;
         }
     }
-    throw ESocketError(lastError != 0 ? lastError : 11001);
+    if (lastError == 0)
+        throw ESocketAllocError();
+    throw ESocketError(lastError);
 }
 
 void TSocketTransport::ConnectTo(const net::TSocketAddress& address)
