@@ -27,11 +27,13 @@ QByteArray ReceiveLine(TSocketTransport& t)
     QByteArray line;
     char c = 0;
     while (!line.endsWith('\n')) {
-        if (t.Receive(&c, 1) == 0)
+        if (t.Receive(&c, 1) == 0) {
             ADD_FAILURE() << "closed before the end of the line";
+            break;
+        }
         line += c;
     }
-    return line.chopped(line.endsWith("\r\n") ? 2 : 1);
+    return line.trimmed();
 }
 
 void SendText(TSocketTransport& t, const QByteArray& text)
