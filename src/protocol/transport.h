@@ -19,6 +19,7 @@ enum class TSecurity {
 struct TTlsOptions {
     QString HostName;         // for SNI and the host name check of the certificate
     QString CertFingerprint;  // SHA-256 of a certificate the user trusts, hex; empty: none
+    QByteArray ExtraCaCertificates;  // PEM certificates trusted beside the system's; empty: none
 };
 
 class TTransport {

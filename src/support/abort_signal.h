@@ -3,6 +3,7 @@
 // poll WaitHandle() beside the socket, so a blocked connect, read or write wakes at once.
 
 #include <atomic>
+#include <mutex>
 
 namespace brevio {
 
@@ -21,6 +22,7 @@ public:
 
 private:
     std::atomic<bool> triggered_{false};
+    std::mutex mutex_;  // keeps the flag and the pipe's contents in step
     int fds_[2]{-1, -1};
 };
 

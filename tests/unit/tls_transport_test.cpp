@@ -1,0 +1,225 @@
+// TLS over the socket transport against an in-process TLS server with throw-away certificates.
+#include "protocol/errors.h"
+#include "protocol/socket_transport.h"
+#include "protocol/tls_session.h"
+#include "support/tls_test_server.h"
+
+#include <gtest/gtest.h>
+
+using namespace brevio;
+using namespace brevio::test;
+
+namespace {
+
+QByteArray ReceiveLine(TSocketTransport& t)
+{
+    QByteArray line;
+    char c = 0;
+    while (!line.endsWith('\n')) {
+        if (t.Receive(&c, 1) == 0) {
+            ADD_FAILURE() << "closed before the end of the line";
+            break;
+        }
+        line += c;
+    }
+    return line.trimmed();
+}
+
+void SendText(TSocketTransport& t, const QByteArray& text)
+{
+    t.Send(text.constData(), text.size());
+}
+
+QString WithColons(const QString& hex)
+{
+    QStringList pairs;
+    for (qsizetype i = 0; i < hex.size(); i += 2)
+        pairs << hex.mid(i, 2);
+    return pairs.join(u':');
+}
+
+}  // namespace
+
+TEST(TlsTransport, CertificateChecks)
+{
+    const TTestPki& pki = TTestPki::Get();
+    struct Case {
+        const char* name;
+        const TTestCertificate* serverCert;
+        QString connectHost;
+        QString tlsHost;          // empty: the host given to Open
+        QByteArray extraCa;
+        QString pin;
+        const char* errorPart;    // null: the session must work
+    };
+    const Case cases[] = {
+        {"trusted by extra CA", &pki.Server, "localhost", "", pki.Ca.CertPem, "", nullptr},
+        {"IP literal checked as address", &pki.Server, "127.0.0.1", "", pki.Ca.CertPem, "", nullptr},
+        {"wrong host name", &pki.Server, "127.0.0.1", "mail.example.com", pki.Ca.CertPem, "",
+         "TLS certificate of mail.example.com not trusted: hostname mismatch"},
+        {"wrong IP address", &pki.Server, "127.0.0.1", "10.1.2.3", pki.Ca.CertPem, "", "IP address mismatch"},
+        {"issuer unknown", &pki.Server, "localhost", "", {}, "", "unable to get local issuer certificate"},
+        {"self-signed", &pki.SelfSigned, "localhost", "", pki.Ca.CertPem, "",
+         "TLS certificate of localhost not trusted: self-signed certificate"},
+        {"self-signed, pinned", &pki.SelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint, nullptr},
+        {"pin lower case with colons", &pki.SelfSigned, "localhost", "", {},
+         WithColons(pki.SelfSigned.Fingerprint.toLower()), nullptr},
+        {"pin covers a name mismatch", &pki.SelfSigned, "localhost", "other.example", {},
+         pki.SelfSigned.Fingerprint, nullptr},
+        {"pin of another certificate", &pki.SelfSigned, "localhost", "", {}, pki.Server.Fingerprint,
+         "self-signed certificate"},
+        {"pin cut short", &pki.SelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint.left(40),
+         "self-signed certificate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool shouldWork = c.errorPart == nullptr;
+        TLoopbackServer server;
+        server.Serve([&](TServerConnection& s) {
+            if (!s.StartTls(*c.serverCert)) {
+                if (shouldWork)
+                    throw std::runtime_error("handshake failed on the server");
+                return;
+            }
+            if (!shouldWork) {
+                s.WaitForClose();  // the client must leave without sending anything
+                return;
+            }
+            if (s.ReadLine() != "PING")
+                throw std::runtime_error("no PING");
+            s.Write("PONG\r\n");
+        });
+
+        TSocketTransport t(nullptr, 10);
+        t.Open(c.connectHost, server.Port());
+        TTlsOptions options;
+        options.HostName = c.tlsHost;
+        options.CertFingerprint = c.pin;
+        options.ExtraCaCertificates = c.extraCa;
+        try {
+            t.StartTls(options);
+            EXPECT_TRUE(shouldWork) << "accepted";
+            EXPECT_TRUE(t.IsTlsActive());
+            SendText(t, "PING\r\n");
+            EXPECT_EQ(ReceiveLine(t), "PONG");
+        } catch (const ETlsError& e) {
+            EXPECT_FALSE(shouldWork) << e.Message().toStdString();
+            if (!shouldWork) {
+                EXPECT_TRUE(e.Message().contains(QLatin1String(c.errorPart))) << e.Message().toStdString();
+                // The fingerprint is named so the user can decide to trust the certificate.
+                EXPECT_EQ(e.Fingerprint(), c.serverCert->Fingerprint);
+                EXPECT_TRUE(e.Message().endsWith(QStringLiteral("(SHA-256 fingerprint %1)").arg(c.serverCert->Fingerprint)))
+                    << e.Message().toStdString();
+            }
+            EXPECT_FALSE(t.IsOpen());
+        }
+        EXPECT_EQ(t.PeerFingerprint(), c.serverCert->Fingerprint);
+        t.Close();
+        EXPECT_EQ(server.Join(), QString());
+    }
+}
+
+TEST(TlsTransport, StartTlsAfterPlainExchange)
+{
+    // The second case sends plain bytes after the go-ahead, in the same packet; they were never
+    // protected and must not be taken as part of the TLS conversation.
+    const TTestPki& pki = TTestPki::Get();
+    for (const QByteArray& goAhead : {QByteArray("+OK begin TLS\r\n"), QByteArray("+OK begin TLS\r\n+OK injected\r\n")}) {
+        SCOPED_TRACE(goAhead.toStdString());
+        TLoopbackServer server;
+        server.Serve([&](TServerConnection& s) {
+            s.Write("+OK ready\r\n");
+            if (s.ReadLine() != "STLS")
+                throw std::runtime_error("no STLS");
+            s.Write(goAhead);
+            if (!s.StartTls(pki.Server))
+                throw std::runtime_error("handshake failed on the server");
+            if (s.ReadLine() != "CAPA")
+                throw std::runtime_error("no CAPA over TLS");
+            s.Write("+OK secure\r\n");
+            s.Close();
+        });
+
+        TSocketTransport t(nullptr, 10);
+        t.Open(QStringLiteral("localhost"), server.Port());
+        EXPECT_EQ(ReceiveLine(t), "+OK ready");
+        SendText(t, "STLS\r\n");
+        EXPECT_EQ(ReceiveLine(t), "+OK begin TLS");
+        EXPECT_FALSE(t.IsTlsActive());
+        TTlsOptions options;
+        options.ExtraCaCertificates = pki.Ca.CertPem;
+        t.StartTls(options);
+        SendText(t, "CAPA\r\n");
+        EXPECT_EQ(ReceiveLine(t), "+OK secure");
+        char buffer[16];
+        EXPECT_EQ(t.Receive(buffer, sizeof buffer), 0);  // the server's close after its alert
+        EXPECT_EQ(server.Join(), QString());
+        EXPECT_THROW(t.StartTls(options), ETlsError);  // TLS is already on
+    }
+}
+
+TEST(TlsTransport, HandshakeFailures)
+{
+    // A server that answers the hello with plain text, one that closes, one that stays silent.
+    struct Case {
+        const char* name;
+        std::function<void(TServerConnection&)> serve;
+        bool timeout;
+    };
+    const Case cases[] = {
+        {"plain text answer", [](TServerConnection& s) { s.Write("-ERR what is this?\r\n"); s.WaitForClose(); }, false},
+        {"closes at once", [](TServerConnection& s) { s.Close(); }, false},
+        {"silent", [](TServerConnection& s) { s.WaitForClose(); }, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TLoopbackServer server;
+        server.Serve(c.serve);
+        TSocketTransport t(nullptr, 1);
+        t.Open(QStringLiteral("localhost"), server.Port());
+        if (c.timeout) {
+            EXPECT_THROW(t.StartTls({}), EReadTimeout);
+        } else {
+            try {
+                t.StartTls({});
+                ADD_FAILURE() << "handshake succeeded";
+            } catch (const ETlsError& e) {
+                EXPECT_TRUE(e.Message().startsWith(QStringLiteral("TLS handshake with localhost failed: ")))
+                    << e.Message().toStdString();
+            }
+        }
+        EXPECT_FALSE(t.IsOpen());
+        EXPECT_EQ(server.Join(), QString());
+    }
+}
+
+TEST(TlsTransport, UnreadableExtraCertificatesAreReported)
+{
+    TLoopbackServer server;
+    server.Serve([](TServerConnection& s) { s.WaitForClose(); });
+    TSocketTransport t(nullptr, 10);
+    t.Open(QStringLiteral("localhost"), server.Port());
+    TTlsOptions options;
+    options.ExtraCaCertificates = "not a certificate";
+    EXPECT_THROW(t.StartTls(options), ETlsError);
+    EXPECT_FALSE(t.IsOpen());
+    EXPECT_EQ(server.Join(), QString());
+}
+
+TEST(TlsFingerprint, Matching)
+{
+    const QString fp = QStringLiteral("AB12CD34EF56AB12CD34EF56AB12CD34EF56AB12CD34EF56AB12CD34EF56AB12");
+    struct Case { QString pinned; bool match; };
+    const Case cases[] = {
+        {fp, true},
+        {fp.toLower(), true},
+        {WithColons(fp), true},
+        {QStringLiteral(" ") + WithColons(fp.toLower()) + QStringLiteral(" "), true},
+        {QString(), false},
+        {fp.left(63), false},
+        {fp.left(63) + u'0', false},
+        {fp + u'0', false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FingerprintsMatch(c.pinned, fp), c.match) << c.pinned.toStdString();
+}
