@@ -6,32 +6,10 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
-#ifdef BREVIO_HAVE_X11
-#include <QtGui/qguiapplication_platform.h>
-#include <X11/XKBlib.h>
-#endif
 
 namespace brevio {
 
-std::optional<bool> QueryCapsLock()
-{
-#ifdef Q_OS_WIN
-    return (GetKeyState(VK_CAPITAL) & 1) != 0;
-#elif defined(BREVIO_HAVE_X11) && QT_CONFIG(xcb)
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return std::nullopt;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->display())
-        return std::nullopt;
-    unsigned int indicators = 0;
-    if (XkbGetIndicatorState(x11->display(), XkbUseCoreKbd, &indicators) != Success)
-        return std::nullopt;
-    // The first indicator of the core keyboard is Caps Lock on every common keymap.
-    return (indicators & 1u) != 0;
-#else
-    return std::nullopt;
-#endif
-}
+std::optional<bool> QueryCapsLockX11();
 
 void TCapsLockTracker::Observe(const QKeyEvent& event)
 {
@@ -52,6 +30,43 @@ std::optional<bool> TCapsLockTracker::State() const
     if (auto platform = QueryCapsLock())
         return platform;
     return seen_;
+}
+
+std::optional<bool> QueryCapsLock()
+{
+#ifdef Q_OS_WIN
+    return (GetKeyState(VK_CAPITAL) & 1) != 0;
+#else
+    return QueryCapsLockX11();
+#endif
+}
+
+}  // namespace brevio
+
+// The X11 headers define macros (KeyPress, None, Bool) that clash with Qt names: they come last.
+#if defined(BREVIO_HAVE_X11) && !defined(Q_OS_WIN)
+#include <QtGui/qguiapplication_platform.h>
+#include <X11/XKBlib.h>
+#endif
+
+namespace brevio {
+
+std::optional<bool> QueryCapsLockX11()
+{
+#if defined(BREVIO_HAVE_X11) && !defined(Q_OS_WIN) && QT_CONFIG(xcb)
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return std::nullopt;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->display())
+        return std::nullopt;
+    unsigned int indicators = 0;
+    if (XkbGetIndicatorState(x11->display(), XkbUseCoreKbd, &indicators) != Success)
+        return std::nullopt;
+    // The first indicator of the core keyboard is Caps Lock on every common keymap.
+    return (indicators & 1u) != 0;
+#else
+    return std::nullopt;
+#endif
 }
 
 }  // namespace brevio

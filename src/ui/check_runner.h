@@ -16,6 +16,7 @@ namespace brevio {
 
 class TMailBoxList;
 class TRunWorker;
+class TGuiCheckContext;
 
 // What a run may ask of the window while it goes. Everything here is called on the UI thread.
 struct TRunHooks {
@@ -52,6 +53,7 @@ signals:
 
 private:
     friend class TRunWorker;
+    friend class TGuiCheckContext;
     bool AskLoginOnUiThread(const QString& host, QString& userName, QString& password);
     void OnWorkerFinished(const TRunResult& result);
 

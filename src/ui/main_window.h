@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "engine/check_run.h"
+#include "ui/main_window_services.h"
 
 class QAction;
 class QLabel;
@@ -28,7 +29,6 @@ class TErrorLog;
 class TMailBoxList;
 class TPanel;
 class TTrayIcon;
-class TWindowServices;
 
 struct TForm1Settings {
     QString SettingsFile;   // the settings file to load from and save to

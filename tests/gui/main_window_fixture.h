@@ -1,0 +1,107 @@
+#pragma once
+// Builds a main window on a settings file of the test's own, with services that count in
+// memory and record what the settings file held when the counters were saved.
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QTemporaryDir>
+#include <QSignalSpy>
+#include <QStringList>
+#include <memory>
+
+#include "settings/ini_file.h"
+#include "ui/main_window.h"
+#include "ui/main_window_services.h"
+
+namespace brevio::test {
+
+class TRecordingServices final : public TWindowServices {
+public:
+    explicit TRecordingServices(QString settingsFile) : settingsFile_(std::move(settingsFile)) {}
+
+    void IncrementCounter(const QString& name, qint64 delta) override { (*counters_)[name] += delta; }
+    qint64 CounterValue(const QString& name) const override { return counters_->value(name); }
+    void SaveCounters() override
+    {
+        TveqIniFile file(settingsFile_);
+        *sectionsAtSave_ = file.Sections();
+    }
+    bool ShowStatisticsIfDue(QWidget*) override { return false; }
+    void ShowStatistics(QWidget*) override {}
+    TCheckSchedule CheckSchedule() const override { return {false, 15}; }
+    TEmailClient EmailClient() const override { return {}; }
+    QString Text(const QString&, const QString& builtIn) const override { return builtIn; }
+    void LocalizeWindow(QWidget*) const override {}
+
+    // Shared with the test, so they outlive the window.
+    std::shared_ptr<QHash<QString, qint64>> counters_ = std::make_shared<QHash<QString, qint64>>();
+    std::shared_ptr<QStringList> sectionsAtSave_ = std::make_shared<QStringList>();
+
+private:
+    QString settingsFile_;
+};
+
+struct TMailBoxSpec {
+    QString Name;
+    int Port = 110;
+    bool IgnoreCheckAll = false;
+};
+
+// The "Main" lines of a settings file with POP3 mailboxes on loopback.
+inline QByteArray MailBoxLines(const QList<TMailBoxSpec>& boxes)
+{
+    QByteArray out = "NumMailbox=" + QByteArray::number(boxes.size()) + "\n";
+    for (int i = 0; i < boxes.size(); ++i) {
+        const QByteArray n = QByteArray::number(i);
+        out += "Name" + n + "=" + boxes[i].Name.toUtf8() + "\nHost" + n + "=127.0.0.1\nPort" + n + "=" +
+               QByteArray::number(boxes[i].Port) + "\nUserName" + n + "=user\nPassword" + n +
+               "=pw\nIgnoreCheckAllCommand" + n + "=" + (boxes[i].IgnoreCheckAll ? "1" : "0") +
+               "\nIgnoreCheckOnSchedule" + n + "=0\nPOPorIMAP" + n + "=1\n";
+    }
+    return out;
+}
+
+class TWindowUnderTest {
+public:
+    explicit TWindowUnderTest(const QByteArray& settingsText, bool startHidden = false, int trayAvailable = -1)
+    {
+        settingsFile = QDir(folder.path()).filePath(QStringLiteral("brevio.ini"));
+        {
+            QFile file(settingsFile);
+            if (file.open(QIODevice::WriteOnly))
+                file.write(settingsText);
+        }
+        TForm1Settings settings;
+        settings.SettingsFile = settingsFile;
+        settings.StartHidden = startHidden;
+        settings.ReportSaveFailures = false;
+        auto services = std::make_unique<TRecordingServices>(settingsFile);
+        counters = services->counters_;
+        sectionsAtSave = services->sectionsAtSave_;
+        form = std::make_unique<TForm1>(settings, std::move(services));
+        if (trayAvailable >= 0)
+            form->TrayIcon1->SetTrayAvailableOverride(trayAvailable);
+    }
+
+    // Starts a command and waits until its run (and any run it leads to) has filled the list.
+    bool RunAndWait(const std::function<void()>& command, int runs = 1)
+    {
+        QSignalSpy spy(form.get(), &TForm1::RunFinished);
+        command();
+        while (spy.count() < runs)
+            if (!spy.wait(60000))
+                return false;
+        return true;
+    }
+
+    qint64 Counter(const char* name) const { return counters->value(QLatin1String(name)); }
+
+    QTemporaryDir folder;
+    QString settingsFile;
+    std::shared_ptr<QHash<QString, qint64>> counters;
+    std::shared_ptr<QStringList> sectionsAtSave;
+    std::unique_ptr<TForm1> form;
+};
+
+}  // namespace brevio::test

@@ -1,0 +1,152 @@
+// Start-up from a prepared settings file, the hidden start, and the saves at exit.
+#include <QHeaderView>
+#include <QMenu>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "components/panel.h"
+#include "components/tray_icon.h"
+#include "main_window_fixture.h"
+
+namespace brevio::test {
+namespace {
+
+struct TPlacementCase {
+    const char* Name;
+    const char* Value;
+    bool Maximized;
+    QPoint Position;
+    QSize Size;
+};
+
+class StoredPlacement : public ::testing::TestWithParam<TPlacementCase> {};
+
+TEST_P(StoredPlacement, IsAppliedToTheWindow)
+{
+    const TPlacementCase& c = GetParam();
+    TWindowUnderTest w("[Forms Placement]\nForm1=" + QByteArray(c.Value) + "\n");
+    EXPECT_EQ(w.form->windowState().testFlag(Qt::WindowMaximized), c.Maximized);
+    if (!c.Maximized) {
+        EXPECT_EQ(w.form->pos(), c.Position);
+        EXPECT_EQ(w.form->size(), c.Size);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, StoredPlacement,
+    ::testing::Values(TPlacementCase{"Maximized", "1;[10,10];300;200", true, {}, {}},
+                      TPlacementCase{"NegativeLeftClamped", "0;[-40,15];500;400", false, {0, 15}, {500, 400}},
+                      TPlacementCase{"PositionOnly", "0;[10,20]", false, {10, 20}, {672, 375}},
+                      TPlacementCase{"NoBrackets", "0;10,20;500;400", false, {10, 20}, {500, 400}},
+                      TPlacementCase{"NoCommaFallsBackToOrigin", "0;[10 20];500;400", false, {0, 0}, {500, 400}},
+                      TPlacementCase{"NoStoredValue", "", false, {192, 205}, {672, 375}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(MainWindowStart, AppliesStoredColumnsAndBuildsTheMailboxMenu)
+{
+    QByteArray text = "[Main]\n" + MailBoxLines({{"Home"}, {"Work"}, {"Spare"}});
+    text += "[Listview Columns]\nForm1.ListView1_Count=10\n";
+    for (int i = 0; i < 10; ++i)
+        text += "Form1.ListView1" + QByteArray::number(i) + "=" + QByteArray::number(60 + i) + "\n";
+    TWindowUnderTest w(text);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(w.form->ListView1->columnWidth(i), 60 + i) << "column " << i;
+    EXPECT_EQ(w.form->ListView1->columnCount(), 8);
+    ASSERT_EQ(w.form->pmCheckMailBox->actions().size(), 3);
+    EXPECT_TRUE(w.form->pmCheckMailBox->actions()[1]->text().contains(QStringLiteral("Work")));
+    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VEQ labs Brevio v1.1.1.18"));
+    EXPECT_FALSE(w.form->pnlNoNewMeassages->isVisibleTo(w.form.get()));
+    EXPECT_FALSE(w.form->pnlAbortInfo->isVisibleTo(w.form.get()));
+    EXPECT_EQ(w.Counter("Start"), 1);
+}
+
+TEST(MainWindowStart, NoMailboxKeyGivesAnEmptyMenu)
+{
+    TWindowUnderTest w("");
+    EXPECT_TRUE(w.form->pmCheckMailBox->actions().isEmpty());
+}
+
+TEST(MainWindowStart, ComponentsCarryTheirNames)
+{
+    TWindowUnderTest w("");
+    for (const char* name : {"ToolBar1", "btn3", "btn5", "btn1", "ToolButton1", "ToolButton2", "ToolButton3",
+                             "ToolButton8", "ToolButton4", "ToolButton10", "btnShowStats", "ListView1",
+                             "StatusBar1", "pnlNoNewMeassages", "pnlAbortInfo", "imgEscape", "lblToAbort",
+                             "pmTrayPopup", "pmCheckMailBox", "tmrMailChecking", "actCheckMail", "actDelete",
+                             "actCheckAll", "actUnCheckAll", "actInvert", "actMailBoxList", "actOptions",
+                             "actRunEmailClient", "actShowStats", "actExit", "actHelpContents",
+                             "actOpenHomePage", "actAbout", "Restore1", "Mimimize1"})
+        EXPECT_NE(w.form->findChild<QObject*>(QLatin1String(name)), nullptr) << name;
+    EXPECT_EQ(w.form->btn3->width(), 44);
+    EXPECT_EQ(w.form->actInvert->shortcut(), QKeySequence(Qt::KeypadModifier | Qt::Key_Asterisk));
+}
+
+struct THiddenStartCase {
+    const char* Name;
+    bool StartHidden;
+    int TrayAvailable;
+    bool ExpectVisible;
+    bool ExpectMinimized;
+};
+
+class StartState : public ::testing::TestWithParam<THiddenStartCase> {};
+
+TEST_P(StartState, WindowStaysReachable)
+{
+    const THiddenStartCase& c = GetParam();
+    TWindowUnderTest w("", c.StartHidden, c.TrayAvailable);
+    w.form->ShowAtStart();
+    EXPECT_EQ(w.form->isVisible(), c.ExpectVisible);
+    EXPECT_EQ(w.form->isMinimized(), c.ExpectMinimized);
+    if (c.StartHidden && !c.TrayAvailable)
+        EXPECT_TRUE(w.form->StatusText().contains(QStringLiteral("tray")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, StartState,
+    ::testing::Values(THiddenStartCase{"Shown", false, 1, true, false},
+                      THiddenStartCase{"TrayOnly", true, 1, false, false},
+                      THiddenStartCase{"NoTrayShowsMinimized", true, 0, true, true}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(MainWindowTray, ClickHidesAndRestores)
+{
+    TWindowUnderTest w("", false, 1);
+    w.form->ShowAtStart();
+    w.form->TrayIcon1->HandleClick();
+    EXPECT_FALSE(w.form->isVisible());
+    w.form->TrayIcon1->HandleClick();
+    EXPECT_TRUE(w.form->isVisible());
+}
+
+TEST(MainWindowTray, TipIsTheCaptionCutTo63)
+{
+    TWindowUnderTest w("");
+    w.form->TrayIcon1->SetHint(QString(80, QLatin1Char('x')));
+    EXPECT_EQ(w.form->TrayIcon1->TipText().size(), 63);
+}
+
+TEST(MainWindowClose, SavesPlacementMailboxesColumnsThenCounters)
+{
+    TWindowUnderTest w("[Main]\nFAutomaticCheckMail=0\nFCheckMailInterval=7\n" + MailBoxLines({{"Home"}}));
+    w.form->move(30, 40);
+    w.form->resize(500, 300);
+    w.form->ListView1->setColumnWidth(2, 123);
+    w.form.reset();
+
+    // When the counters were saved, the three earlier saves were already in the file.
+    EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
+    EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Listview Columns"), Qt::CaseInsensitive));
+    TveqIniFile file(w.settingsFile);
+    EXPECT_EQ(file.ReadString(QStringLiteral("Forms Placement"), QStringLiteral("Form1"), {}),
+              QStringLiteral("0;[30,40];500;300"));
+    EXPECT_EQ(file.ReadInteger(QStringLiteral("Listview Columns"), QStringLiteral("Form1.ListView1_Count"), 0), 8);
+    EXPECT_EQ(file.ReadInteger(QStringLiteral("Listview Columns"), QStringLiteral("Form1.ListView12"), 0), 123);
+    EXPECT_EQ(file.ReadString(QStringLiteral("Main"), QStringLiteral("Name0"), {}), QStringLiteral("Home"));
+    // The options are not written at exit.
+    EXPECT_EQ(file.ReadString(QStringLiteral("Main"), QStringLiteral("FCheckMailInterval"), {}), QStringLiteral("7"));
+}
+
+}  // namespace
+}  // namespace brevio::test
