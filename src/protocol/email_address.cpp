@@ -191,7 +191,7 @@ void ParseEmailAddressText(const QString& input, QString& name, QString& address
                 (inAddress ? address : name) += before;
             } else {
                 inQuote = false;
-                const QString quoted = TrimBlanks(before);
+                const QStringView quoted = before;
                 // A quoted local part ("john doe"@example.com) belongs to the address.
                 if ((inAddress && inBrackets) || (i < s.size() && s[i] == u'@'))
                     address += quoted;
@@ -224,6 +224,13 @@ void ParseEmailAddressText(const QString& input, QString& name, QString& address
             }
             break;
         case '<':
+            // What looked like an address before "<" was the display name
+            // ("john@example.com <john@example.com>").
+            if (!address.isEmpty()) {
+                name += address;
+                address.clear();
+                afterAt = false;
+            }
             name += before;
             name = TrimBlanks(name);
             inAddress = true;
