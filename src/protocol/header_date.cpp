@@ -230,16 +230,16 @@ QDateTime HeaderToLocalDateTime(QByteArrayView value)
             }
             continue;
         }
+        if (word[0] == '+' || word[0] == '-') {
+            if (!zone)
+                zone = NumericZoneMinutes(word);
+            continue;
+        }
         if (word.contains(':')) {
             if (!time)
                 time = ParseTime(word);
             if (!time)
                 return {};
-            continue;
-        }
-        if (word[0] == '+' || word[0] == '-') {
-            if (!zone)
-                zone = NumericZoneMinutes(word);
             continue;
         }
         if (const int m = MonthNumber(word); m > 0 && month == 0) {
