@@ -7,8 +7,8 @@ namespace brevio {
 
 namespace {
 
-// RFC 5322 atext: letters, digits and ! # $ % & ' * + - / = ? ^ _ ` { | } ~ (without "^",
-// which display names rarely hold and which older readers quoted).
+// Characters that may stand in a display name or local part without quotes: letters, digits
+// and ! # $ % & ' * + - / = ? _ ` { | } ~ (RFC 5322 atext, less "^", which we quote).
 bool IsAtomChar(QChar c)
 {
     const char16_t u = c.unicode();
