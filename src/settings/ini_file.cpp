@@ -13,7 +13,9 @@ namespace brevio {
 
 namespace {
 
-QString DecodeFileBytes(QByteArray bytes)
+}  // namespace
+
+QString DecodeSettingsText(QByteArray bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
@@ -26,6 +28,8 @@ QString DecodeFileBytes(QByteArray bytes)
         return cp1251.decode(bytes);
     return QString::fromLatin1(bytes);
 }
+
+namespace {
 
 bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
 
@@ -84,7 +88,7 @@ TveqIniFile::TveqIniFile(QString fileName) : fileName_(std::move(fileName))
     QString text;
     if (file.open(QIODevice::ReadOnly)) {
         existed_ = true;
-        text = DecodeFileBytes(file.readAll());
+        text = DecodeSettingsText(file.readAll());
         const qsizetype lf = text.indexOf(u'\n');
         if (lf > 0)
             eol_ = text[lf - 1] == u'\r' ? QStringLiteral("\r\n") : QStringLiteral("\n");

@@ -27,6 +27,10 @@ public:
     explicit EIniWriteError(const QString& fileName);
 };
 
+// Text of a settings or language file: UTF-8 (a byte order mark is dropped), or Windows-1251 when
+// the bytes are not valid UTF-8.
+QString DecodeSettingsText(QByteArray bytes);
+
 class TveqIniFile {
 public:
     static constexpr int MaxValueLength = 2047;

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -18,6 +19,7 @@ public:
     QString Write(const QString& name, const QByteArray& bytes) const
     {
         const QString path = Path(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
         QFile file(path);
         if (file.open(QIODevice::WriteOnly))
             file.write(bytes);
