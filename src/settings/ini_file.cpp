@@ -128,7 +128,6 @@ void TveqIniFile::Parse(const QString& text)
             section.header = raw;
             const qsizetype close = trimmed.indexOf(u']');
             section.name = Fold(close < 0 ? trimmed.mid(1) : trimmed.mid(1, close - 1));
-            sectionIndex_.insert(section.name, int(sections_.size()));  // a later copy never wins: see below
             sections_.push_back(std::move(section));
             continue;
         }
