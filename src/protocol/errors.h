@@ -117,6 +117,12 @@ private:
     QString fingerprint_;
 };
 
+// An address text that cannot be read as one e-mail address (an "@" after a closed "<...>").
+class EAddressParseError : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // The user cancelled the login prompt.
 class EAbort : public Exception {
 public:

@@ -28,6 +28,8 @@ struct TMailMessage {
     // The header lines as received, one entry per physical line.
     QList<QByteArray> RawHeaders;
 
+    // Decoded to Unicode. 8-bit bytes outside encoded words are read as UTF-8 when valid, else in
+    // CharSet (a KOI8-R subject is converted here), so callers never recode it.
     QString Subject;
     TEmailAddress From;
     QDateTime Date;  // local time; invalid when the message had no readable date
@@ -56,7 +58,8 @@ struct TMailMessage {
     QString ContentDisposition;
     TMessagePriority Priority = TMessagePriority::Normal;
 
-    // Fills the fields above from RawHeaders.
+    // Fills the fields above from RawHeaders. Never throws: each field is read on its own, and a
+    // field that cannot be read keeps its empty value (an address its raw text, see Raw).
     void ParseHeaders();
 };
 

@@ -1,0 +1,151 @@
+#include "localization/localizator.h"
+
+#include "localization/language_table.h"
+#include "settings/ini_file.h"
+#include "settings/options.h"
+#include "support/file_utils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace brevio {
+
+const QList<TLocalizator::TTextKey>& TLocalizator::TextKeys()
+{
+    using L = TLocalizator;
+    static const QList<TTextKey> keys = {
+        {"NewMailBoxName", &L::NewMailBoxName, QString::fromUtf8("Новый ящик")},
+        {"NumberNewMessages", &L::NumberNewMessages, QStringLiteral("%d new message(s)")},
+        {"ClickHere", &L::ClickHere, QStringLiteral("Click here to view these messages")},
+        {"CannotRunEmaiClient", &L::CannotRunEmaiClient,
+         QStringLiteral("Can not run default email client. Please specify path to the email-client executable.")},
+        {"ConnectingToPOP3server", &L::ConnectingToPOP3server, QStringLiteral("Connecting to server (%s)...")},
+        {"ConnectedReceivingMessages", &L::ConnectedReceivingMessages,
+         QStringLiteral("Connected. Receiving messages...")},
+        {"NewMessageInMailbox", &L::NewMessageInMailbox, QStringLiteral("%d new message(s) in mailbox")},
+        {"RetrievedMessageHeader", &L::RetrievedMessageHeader, QStringLiteral("Retrieved message header %d from %d")},
+        {"DeleteMessage", &L::DeleteMessage, QStringLiteral("Delete message %d from %d")},
+        {"DeleteMessagesFromFolder", &L::DeleteMessagesFromFolder, QStringLiteral("Delete message(s) from folder %s")},
+        {"AbortedByUser", &L::AbortedByUser, QStringLiteral("Aborted by user")},
+        {"ErrorOcurres", &L::ErrorOcurres, QStringLiteral("Some Errors occures. Click here for details.")},
+        {"NothingToDelete", &L::NothingToDelete, QString::fromUtf8("Nothing to delete…")},
+        {"LastCheck", &L::LastCheck, QStringLiteral("%s v%s - last check at %s")},
+        {"FaildToRetriveFolderNames", &L::FaildToRetriveFolderNames, QStringLiteral("Failed to retrieve folder names!")},
+        {"ErrorSelecting", &L::ErrorSelecting, QStringLiteral("Error selecting ")},
+    };
+    return keys;
+}
+
+TLocalizator::TLocalizator(TOptions& options, const QString& folder) : options_(options)
+{
+    QString path = folder;
+    if (path.isEmpty()) {
+        const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+        path = QDir(exeDir).filePath(QStringLiteral("langs"));
+    }
+    SetFolder(path);
+    for (const TTextKey& key : TextKeys())
+        this->*key.Field = key.Default;
+    if (!QFileInfo(LanguageFileName(options_.FCurrentLanguage)).isFile())
+        options_.FCurrentLanguage = QStringLiteral("ENG");
+    LoadForms();
+}
+
+void TLocalizator::SetFolder(const QString& path)
+{
+    folder_ = QDir::fromNativeSeparators(path);
+    while (folder_.size() > 1 && folder_.endsWith(u'/'))
+        folder_.chop(1);
+    if (!FolderExists(folder_))
+        CreateFolderPath(folder_);
+}
+
+QString TLocalizator::LanguageFileName(const QString& code) const
+{
+    const QString name = QStringLiteral("lang.") + code;
+    const QStringList present = QDir(folder_).entryList(QDir::Files);
+    for (const QString& candidate : present)
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0)
+            return QDir(folder_).filePath(candidate);
+    return QDir(folder_).filePath(name);
+}
+
+QString TLocalizator::CurrentFileName() const { return LanguageFileName(options_.FCurrentLanguage); }
+
+void TLocalizator::LoadStrings()
+{
+    const TveqIniFile file(CurrentFileName());
+    for (const TTextKey& key : TextKeys())
+        this->*key.Field = file.ReadString(QStringLiteral("Strings"), QLatin1String(key.Key), key.Default);
+}
+
+void TLocalizator::LoadForms()
+{
+    Forms.clear();
+    QFile file(CurrentFileName());
+    if (file.open(QIODevice::ReadOnly)) {
+        QStringList lines = DecodeSettingsText(file.readAll()).split(u'\n');
+        for (QString& line : lines)
+            if (line.endsWith(u'\r'))
+                line.chop(1);
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        QList<qsizetype> headers;
+        for (qsizetype i = 0; i < lines.size() && headers.size() < MaxSections; ++i)
+            if (lines[i].startsWith(u'['))
+                headers.append(i);
+        // The lines after the last recognised header run to the end of the file.
+        headers.append(lines.size());
+        // The first section is the string table, never a form section.
+        for (qsizetype h = 1; h + 1 < headers.size(); ++h) {
+            const QString header = lines[headers[h]].trimmed();
+            const QString name = header.mid(1, header.size() - 2);
+            Forms.append(TFormLocalization(name, lines.mid(headers[h] + 1, headers[h + 1] - headers[h] - 1)));
+        }
+    }
+    LoadStrings();
+}
+
+const TFormLocalization* TLocalizator::FindForm(const QString& formName) const
+{
+    for (const TFormLocalization& form : Forms)
+        if (form.FormName.compare(formName, Qt::CaseInsensitive) == 0)
+            return &form;
+    return nullptr;
+}
+
+QList<TLanguageEntry> TLocalizator::GetLanguages(int& currentIndex) const
+{
+    QList<TLanguageEntry> entries;
+    const QList<TLanguageInfo>& languages = SystemLanguages();
+    const QStringList files = QDir(folder_).entryList(QDir::Files, QDir::Name);
+    for (const QString& name : files) {
+        if (!name.startsWith(QStringLiteral("lang."), Qt::CaseInsensitive))
+            continue;
+        TLanguageEntry entry{name, -1};
+        const QString code = name.mid(name.lastIndexOf(u'.') + 1);
+        const int index = FindLanguage(code);
+        if (index >= 0 && !code.isEmpty()) {
+            entry.Text = languages[index].Name();
+            entry.SystemIndex = index;
+        }
+        entries.append(entry);
+    }
+    const int current = FindLanguage(options_.FCurrentLanguage);
+    if (current >= 0)
+        currentIndex = current;
+    return entries;
+}
+
+void TLocalizator::SetLanguage(int index)
+{
+    const QList<TLanguageInfo>& languages = SystemLanguages();
+    if (index < 0 || index >= languages.size())
+        return;
+    options_.FCurrentLanguage = languages[index].Code;
+    LoadForms();
+}
+
+}  // namespace brevio

@@ -1,0 +1,87 @@
+#pragma once
+// The string table and the form sections of the current language file. Language files lie in a
+// folder "langs" beside the executable, named "lang." + the three-letter code; section "Strings"
+// holds the message texts, every later section the texts of one window.
+
+#include "localization/form_localization.h"
+
+#include <QList>
+#include <QString>
+
+namespace brevio {
+
+class TOptions;
+
+// One entry of the language choice: the display text and the index into SystemLanguages()
+// (-1 for a file whose code is not a known language).
+struct TLanguageEntry {
+    QString Text;
+    int SystemIndex = -1;
+};
+
+class TLocalizator {
+public:
+    // At most this many section headers of one language file are looked at.
+    static constexpr int MaxSections = 1000;
+
+    // Uses `folder` (default: "langs" beside the executable), creating it when missing. When the
+    // file of options.FCurrentLanguage does not exist the language becomes "ENG" (in memory).
+    // Then loads the file.
+    explicit TLocalizator(TOptions& options, const QString& folder = {});
+    TLocalizator(const TLocalizator&) = delete;
+    TLocalizator& operator=(const TLocalizator&) = delete;
+
+    const QString& Folder() const { return folder_; }
+    void SetFolder(const QString& path);
+    // The file of language `code`; a file whose name differs only in case is found too.
+    QString LanguageFileName(const QString& code) const;
+    QString CurrentFileName() const;
+
+    // Reads the sixteen texts of section "Strings"; missing keys keep their built-in defaults.
+    void LoadStrings();
+    // Rebuilds Forms from the current file (every section but the first), then LoadStrings().
+    void LoadForms();
+
+    // The first form section named `formName` (without regard to case), or null.
+    const TFormLocalization* FindForm(const QString& formName) const;
+
+    // The language files found in the folder, in name order, each named by its language when the
+    // code is known; `currentIndex` gets the system index of the current language when it has one.
+    QList<TLanguageEntry> GetLanguages(int& currentIndex) const;
+    // Makes system language `index` current and reloads; an index out of range changes nothing.
+    void SetLanguage(int index);
+
+    QList<TFormLocalization> Forms;
+
+    // The message texts, named after their keys.
+    QString NewMailBoxName;
+    QString NumberNewMessages;
+    QString ClickHere;
+    QString CannotRunEmaiClient;
+    QString ConnectingToPOP3server;
+    QString ConnectedReceivingMessages;
+    QString NewMessageInMailbox;
+    QString RetrievedMessageHeader;
+    QString DeleteMessage;
+    QString DeleteMessagesFromFolder;
+    QString AbortedByUser;
+    QString ErrorOcurres;
+    QString NothingToDelete;
+    QString LastCheck;
+    QString FaildToRetriveFolderNames;
+    QString ErrorSelecting;
+
+    // Key and built-in default of each text, in table order.
+    struct TTextKey {
+        const char* Key;
+        QString TLocalizator::*Field;
+        QString Default;
+    };
+    static const QList<TTextKey>& TextKeys();
+
+private:
+    TOptions& options_;
+    QString folder_;
+};
+
+}  // namespace brevio

@@ -1,0 +1,18 @@
+#pragma once
+// Reading the Date header.
+
+#include <QByteArrayView>
+#include <QDateTime>
+
+namespace brevio {
+
+// Reads an RFC 5322 date ("Fri, 7 Sep 2001 10:20:30 +0300") and converts it to local time with
+// the zone rules in force at that date. Lenient: the day name may be missing, the year may have
+// two digits, the seconds may be missing, comments such as "(PDT)" are ignored, "-" may separate
+// day, month and year, and the asctime form "Fri Sep  7 10:20:30 2001" is read too. Numeric
+// zones and the zone names UT, UTC, GMT, Z, EST, EDT, CST, CDT, MST, MDT, PST and PDT are
+// honoured; a missing or unknown zone counts as UTC. A value that is not a date gives an invalid
+// QDateTime.
+QDateTime HeaderToLocalDateTime(QByteArrayView value);
+
+}  // namespace brevio

@@ -1,0 +1,22 @@
+#pragma once
+// Where the settings file lives, and the factory that opens it.
+
+#include "settings/ini_file.h"
+
+#include <QString>
+#include <memory>
+
+namespace brevio {
+
+// The settings file: the executable's path with the extension ".INI" when the executable's folder
+// is writable, otherwise "Brevio.INI" in the per-user configuration folder. A name set with
+// SetSettingsFileName() takes precedence (the command-line checker's option, and every test).
+QString GetSettingsFileName();
+
+// Makes every later GetSettingsFileName() return `fileName`; an empty name restores the default.
+void SetSettingsFileName(const QString& fileName);
+
+// A new settings-file object on GetSettingsFileName(), or on `fileName` when it is not empty.
+std::unique_ptr<TveqIniFile> OpenIniFile(const QString& fileName = {});
+
+}  // namespace brevio

@@ -1,0 +1,113 @@
+#include "protocol/email_address.h"
+#include "protocol/errors.h"
+
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+using namespace brevio;
+
+namespace {
+
+struct AddressCase {
+    const char* input;
+    const char* name;
+    const char* address;
+    const char* text;  // what the list shows
+};
+
+}  // namespace
+
+TEST(EmailAddress, ParsesAndFormats)
+{
+    const AddressCase cases[] = {
+        {"John Smith <john@example.com>", "John Smith", "john@example.com", "John Smith <john@example.com>"},
+        {"  John   Smith   <john@example.com>  ", "John Smith", "john@example.com", "John Smith <john@example.com>"},
+        {"john@example.com", "", "john@example.com", "john@example.com"},
+        {"<john@example.com>", "", "john@example.com", "john@example.com"},
+        {"\"Smith, John\" <john@example.com>", "Smith, John", "john@example.com", "\"Smith, John\" <john@example.com>"},
+        {"\"John \\\"JJ\\\" Smith\" <j@x.org>", "John \"JJ\" Smith", "j@x.org", "\"John \\\"JJ\\\" Smith\" <j@x.org>"},
+        {"john@example.com (John Smith)", "", "john@example.com", "john@example.com"},
+        {"John (the boss) Smith <john@example.com>", "John Smith", "john@example.com", "John Smith <john@example.com>"},
+        {"<john @ example . com>", "", "john@example.com", "john@example.com"},
+        {"John.Q.Public <jqp@example.com>", "John.Q.Public", "jqp@example.com", "\"John.Q.Public\" <jqp@example.com>"},
+        {"john.smith@example.com", "", "john.smith@example.com", "john.smith@example.com"},
+        {"\"john doe\"@example.com", "", "john doe@example.com", "<\"john doe\"@example.com>"},
+        {"Joe <\"a\\\\b\"@example.com>", "Joe", "a\\b@example.com", "Joe <\"a\\\\b\"@example.com>"},
+        {"JOHN@EXAMPLE.COM <john@example.com>", "JOHN@EXAMPLE.COM", "john@example.com", "<john@example.com>"},
+        {"Undisclosed <>", "Undisclosed", "", "Undisclosed <>"},
+        {"MAILER-DAEMON", "", "MAILER-DAEMON", "MAILER-DAEMON"},
+        {"Mail Delivery System", "Mail Delivery System", "", "Mail Delivery System <>"},
+        {"", "", "", ""},
+    };
+    for (const auto& c : cases) {
+        TEmailAddress a;
+        a.SetText(QString::fromUtf8(c.input));
+        EXPECT_EQ(a.Name, QString::fromUtf8(c.name)) << c.input;
+        EXPECT_EQ(a.Address, QString::fromUtf8(c.address)) << c.input;
+        EXPECT_EQ(a.Text(), QString::fromUtf8(c.text)) << c.input;
+    }
+}
+
+TEST(EmailAddress, GarbageKeepsItsRawText)
+{
+    QString name;
+    QString address;
+    try {
+        ParseEmailAddressText(QStringLiteral("<a@b.com> c@d.com"), name, address);
+        FAIL() << "no exception";
+    } catch (const EAddressParseError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("@ Outside address"));
+    }
+
+    const char* garbage[] = {"<a@b.com> c@d.com", "\"unclosed", "(only a comment)"};
+    for (const char* input : garbage) {
+        TEmailAddress a;
+        a.SetText(QString::fromUtf8(input));
+        EXPECT_EQ(a.Text(), QString::fromUtf8(input)) << input;
+    }
+}
+
+TEST(HeaderAddress, DecodesNamesAfterParsing)
+{
+    const struct {
+        const char* raw;
+        const char* charset;
+        const char* text;
+    } cases[] = {
+        {"=?utf-8?Q?Jos=C3=A9?= <jose@example.com>", "", "\"José\" <jose@example.com>"},
+        {"\"=?utf-8?B?0JjQstCw0L0=?=\" <ivan@example.ru>", "", "\"Иван\" <ivan@example.ru>"},
+        // Characters that mean something in an address, inside an encoded word.
+        {"=?utf-8?Q?Smith=2C_John_<x@y>?= <john@example.com>", "", "\"Smith, John <x@y>\" <john@example.com>"},
+        {"=?utf-8?Q?john@example.com?= <john@example.com>", "", "<john@example.com>"},
+        {"=?koi8-r?B?98jPxNHdycU=?= <in@example.ru>", "", "\"Входящие\" <in@example.ru>"},
+        {"\xf7\xc8\xcf\xc4 <in@example.ru>", "KOI8-R", "\"Вход\" <in@example.ru>"},
+        {"<a@b.com> =?utf-8?Q?c=C3=A9?=@d.com", "", "<a@b.com> cé@d.com"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseHeaderAddress(QByteArray(c.raw), QByteArray(c.charset)).Text(), QString::fromUtf8(c.text)) << c.raw;
+}
+
+TEST(HeaderAddressList, SplitsAtCommasOutsideQuotes)
+{
+    const struct {
+        const char* raw;
+        QStringList texts;
+    } cases[] = {
+        {"a@x.com, B <b@x.com>", {"a@x.com", "B <b@x.com>"}},
+        {"\"Smith, John\" <j@x.com>; k@x.com", {"\"Smith, John\" <j@x.com>", "k@x.com"}},
+        {"a@x.com (Doe, Jane), b@x.com", {"a@x.com", "b@x.com"}},
+        {"Friends: a@x.com, b@x.com;, c@x.com", {"a@x.com", "b@x.com", "c@x.com"}},
+        {"undisclosed-recipients:;", {}},
+        {"=?utf-8?Q?Doe=2C_Jane?= <jane@x.com>, joe@x.com", {"\"Doe, Jane\" <jane@x.com>", "joe@x.com"}},
+        {",,<>, ,", {}},
+        {"<a@b.com> c@d.com, e@f.com", {"<a@b.com> c@d.com", "e@f.com"}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        QStringList texts;
+        for (const TEmailAddress& a : ParseHeaderAddressList(QByteArray(c.raw)))
+            texts.append(a.Text());
+        EXPECT_EQ(texts, c.texts) << c.raw;
+    }
+}

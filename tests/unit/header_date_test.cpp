@@ -1,0 +1,104 @@
+#include "protocol/header_date.h"
+
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+using namespace brevio;
+
+namespace {
+
+// Runs every case in Central European time (UTC+1, daylight saving UTC+2 from the last Sunday
+// of March to the last Sunday of October), given as a POSIX rule so no zone database is needed.
+class HeaderDate : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedTz_ = qgetenv("TZ");
+        hadTz_ = qEnvironmentVariableIsSet("TZ");
+        qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+        tzset();
+    }
+    void TearDown() override
+    {
+        if (hadTz_)
+            qputenv("TZ", savedTz_);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray savedTz_;
+    bool hadTz_ = false;
+};
+
+QDateTime Local(int y, int mo, int d, int h, int mi, int s)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
+}
+
+}  // namespace
+
+TEST_F(HeaderDate, ConvertsToLocalTimeWithTheRulesOfThatDate)
+{
+    const struct {
+        const char* header;
+        QDateTime local;
+    } cases[] = {
+        {"Fri, 7 Sep 2001 10:20:30 +0300", Local(2001, 9, 7, 9, 20, 30)},     // summer: UTC+2
+        {"Wed, 10 Jan 2001 10:20:30 +0300", Local(2001, 1, 10, 8, 20, 30)},   // winter: UTC+1
+        {"Sun, 25 Mar 2001 00:30:00 +0000", Local(2001, 3, 25, 1, 30, 0)},    // just before the change
+        {"Sun, 25 Mar 2001 01:30:00 +0000", Local(2001, 3, 25, 3, 30, 0)},    // just after it
+        {"Fri, 7 Sep 2001 10:20:30 -0430", Local(2001, 9, 7, 16, 50, 30)},
+        {"Fri, 7 Sep 2001 10:20:30 +03:00", Local(2001, 9, 7, 9, 20, 30)},
+        {"07-Sep-2001 10:20:30 GMT", Local(2001, 9, 7, 12, 20, 30)},
+        {"Fri, 7 Sep 2001 10:20:30 UT", Local(2001, 9, 7, 12, 20, 30)},
+        {"Fri, 7 Sep 2001 10:20:30 Z", Local(2001, 9, 7, 12, 20, 30)},
+        {"Fri, 7 Sep 2001 10:20:30 EDT", Local(2001, 9, 7, 16, 20, 30)},
+        {"Mon, 15 Jan 2001 10:00:00 EST", Local(2001, 1, 15, 16, 0, 0)},
+        {"Mon, 15 Jan 2001 10:00:00 CST", Local(2001, 1, 15, 17, 0, 0)},
+        {"Fri, 7 Sep 2001 10:20:30 CDT", Local(2001, 9, 7, 17, 20, 30)},
+        {"Mon, 15 Jan 2001 10:00:00 MST", Local(2001, 1, 15, 18, 0, 0)},
+        {"Fri, 7 Sep 2001 10:20:30 MDT", Local(2001, 9, 7, 18, 20, 30)},
+        {"Mon, 15 Jan 2001 10:00:00 PST", Local(2001, 1, 15, 19, 0, 0)},
+        {"Fri, 7 Sep 2001 10:20:30 PDT", Local(2001, 9, 7, 19, 20, 30)},
+        {"Fri, 7 Sep 2001 10:20:30 XYZ", Local(2001, 9, 7, 12, 20, 30)},      // unknown zone: UTC
+        {"Fri, 7 Sep 2001 10:20:30", Local(2001, 9, 7, 12, 20, 30)},          // no zone: UTC
+        {"Fri, 07 Sep 2001 10:20:30 -0700 (PDT)", Local(2001, 9, 7, 19, 20, 30)},
+        {"7 Sep 2001 10:20 +0000", Local(2001, 9, 7, 12, 20, 0)},             // no day name, no seconds
+        {"Fri,7 Sep 01 10:20:30 +0000", Local(2001, 9, 7, 12, 20, 30)},
+        {"fri, 7 sep 2001 10:20:30 +0000", Local(2001, 9, 7, 12, 20, 30)},
+        {"Friday, 7 September 2001 10:20:30 +0000", Local(2001, 9, 7, 12, 20, 30)},
+        {"Fri Sep  7 10:20:30 2001", Local(2001, 9, 7, 12, 20, 30)},          // asctime form
+        {"2001-09-07 10:20:30 +0300", Local(2001, 9, 7, 9, 20, 30)},
+        {"Fri, 7 Sep 2001 10:20:30+0300", Local(2001, 9, 7, 9, 20, 30)},
+        {"Fri, 7 Sep 2001 23:59:60 +0000", Local(2001, 9, 8, 1, 59, 59)},     // leap second
+        {"Sat, 1 Jan 79 00:00:00 +0000", Local(2079, 1, 1, 1, 0, 0)},
+        {"Tue, 1 Jan 80 00:00:00 +0000", Local(1980, 1, 1, 1, 0, 0)},
+        {"1 Jan 101 00:00:00 +0000", Local(2001, 1, 1, 1, 0, 0)},
+        {"Fri, 7 Sep 2001", Local(2001, 9, 7, 2, 0, 0)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HeaderToLocalDateTime(c.header), c.local) << c.header;
+}
+
+TEST_F(HeaderDate, BrokenDatesGiveNoDate)
+{
+    const char* cases[] = {
+        "",
+        "garbage",
+        "Fri, 31 Apr 2001 10:00:00 +0000",  // no such day
+        "Fri, 7 Sep 2001 24:00:00 +0000",
+        "Fri, 7 Sep 2001 10:61:00 +0000",
+        "Fri, 7 Foo 2001 10:00:00 +0000",
+        "Fri, 7 Sep 10:20:30 +0000",  // no year
+        "Fri, Sep 2001 10:20:30 +0000",  // no day
+        "Fri, 7 Sep 2001 10:x:30 +0000",
+        "Fri, 7 Sep 2001 99999999999999:00 +0000",
+    };
+    for (const char* header : cases)
+        EXPECT_FALSE(HeaderToLocalDateTime(header).isValid()) << header;
+}

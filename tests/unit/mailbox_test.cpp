@@ -1,0 +1,246 @@
+// Mailboxes, their deletion marks and their storage in the settings file.
+#include "engine/mailbox_list.h"
+#include "settings/ini_file.h"
+#include "support/temp_files.h"
+
+#include <gtest/gtest.h>
+
+namespace brevio {
+namespace {
+
+using test::TempFolder;
+
+std::unique_ptr<TMailBox> MakeMailBox(const QString& name, const QString& host, bool pop = true)
+{
+    auto box = std::make_unique<TMailBox>();
+    box->Name = name;
+    box->Host = host;
+    box->POPorIMAP = pop;
+    return box;
+}
+
+TEST(MailBox, ImapMarksGroupByExactFolderName)
+{
+    TMailBox box;  // a new mailbox is IMAP4
+    box.MarkForDeletion(3, "INBOX");
+    box.MarkForDeletion(1, "Sent");
+    box.MarkForDeletion(5, "INBOX", 77, 1234);
+    box.MarkForDeletion(2, "inbox");
+    box.MarkForDeletion(3, "INBOX");
+    ASSERT_EQ(box.FolderDeletes.size(), 3u);
+    EXPECT_EQ(box.FolderDeletes[0].Name, "INBOX");
+    EXPECT_EQ(box.FolderDeletes[0].Numbers, (QList<qint32>{3, 5, 3}));
+    EXPECT_EQ(box.FolderDeletes[0].Uids, (QList<quint32>{0, 77, 0}));
+    EXPECT_EQ(box.FolderDeletes[0].UidValidity, 1234u);
+    EXPECT_EQ(box.FolderDeletes[1].Name, "Sent");
+    EXPECT_EQ(box.FolderDeletes[1].Numbers, QList<qint32>{1});
+    EXPECT_EQ(box.FolderDeletes[2].Name, "inbox");
+    EXPECT_TRUE(box.PopDeleteNumbers.isEmpty());
+}
+
+TEST(MailBox, PopMarksIgnoreTheFolder)
+{
+    TMailBox box;
+    box.POPorIMAP = true;
+    box.MarkForDeletion(2, "INBOX");
+    box.MarkPopForDeletion(4, "uid-4");
+    box.MarkForDeletion(2, {});
+    EXPECT_EQ(box.PopDeleteNumbers, (QList<qint32>{2, 4, 2}));
+    EXPECT_EQ(box.PopDeleteUniqueIds, (QList<QByteArray>{{}, "uid-4", {}}));
+    EXPECT_TRUE(box.FolderDeletes.empty());
+    EXPECT_TRUE(box.HasDeletionMarks());
+    box.ClearDeletionMarks();
+    EXPECT_FALSE(box.HasDeletionMarks());
+}
+
+TEST(MailBoxList, AssignCopiesSettingsOnly)
+{
+    TMailBoxList source;
+    auto a = MakeMailBox("Home", "pop.a");
+    a->Port = 995;
+    a->UserName = "me";
+    a->Password = "pw";
+    a->IgnoreCheckAllCommand = true;
+    a->Security = TSecurity::Tls;
+    a->CertFingerprint = "ab12";
+    a->AddMessage(std::make_unique<TMailMessage>(), 1);
+    a->MarkForDeletion(1, {});
+    source.Add(std::move(a));
+    source.Add(MakeMailBox("Work", "imap.b", false));
+
+    TMailBoxList copy;
+    copy.Add(MakeMailBox("old", "old"));
+    copy.Assign(source);
+    ASSERT_EQ(copy.Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const TMailBox* s = source.Items(i);
+        const TMailBox* c = copy.Items(i);
+        EXPECT_NE(s, c);
+        EXPECT_EQ(c->Name, s->Name);
+        EXPECT_EQ(c->Host, s->Host);
+        EXPECT_EQ(c->Port, s->Port);
+        EXPECT_EQ(c->UserName, s->UserName);
+        EXPECT_EQ(c->Password, s->Password);
+        EXPECT_EQ(c->IgnoreCheckAllCommand, s->IgnoreCheckAllCommand);
+        EXPECT_EQ(c->IgnoreCheckOnSchedule, s->IgnoreCheckOnSchedule);
+        EXPECT_EQ(c->POPorIMAP, s->POPorIMAP);
+        EXPECT_EQ(c->Security, s->Security);
+        EXPECT_EQ(c->CertFingerprint, s->CertFingerprint);
+        EXPECT_EQ(c->MessageCount(), 0);
+        EXPECT_FALSE(c->HasDeletionMarks());
+    }
+    EXPECT_EQ(source.Items(0)->MessageCount(), 1);  // the source is unchanged
+}
+
+TEST(MailBoxList, RemoveClearMessagesAndMenuCaptions)
+{
+    TMailBoxList list;
+    EXPECT_TRUE(list.CheckMenuCaptions().isEmpty());
+    EXPECT_EQ(list.Add(MakeMailBox("Home", "pop.a")), 0);
+    EXPECT_EQ(list.Add(MakeMailBox("Work", "imap.b", false)), 1);
+    EXPECT_EQ(list.CheckMenuCaptions(), (QStringList{"&1 Home (pop.a)", "&2 Work (imap.b)"}));
+
+    list.Items(0)->AddMessage(std::make_unique<TMailMessage>(), 1);
+    list.Items(1)->AddMessage(std::make_unique<TMailMessage>(), 4);
+    EXPECT_EQ(list.Items(1)->MessageAt(0).Number, 4);
+    list.ClearMessages();
+    EXPECT_EQ(list.Items(0)->MessageCount() + list.Items(1)->MessageCount(), 0);
+
+    TMailBox stranger;
+    list.Remove(&stranger);
+    EXPECT_EQ(list.Count(), 2);
+    list.Remove(list.Items(0));
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Items(0)->Name, "Work");
+    EXPECT_EQ(list.CheckMenuCaptions(), QStringList{"&1 Work (imap.b)"});
+}
+
+TEST(MailBoxStorage, LoadingDefaults)
+{
+    struct Case {
+        const char* name;
+        QByteArray file;
+        int count;
+    } cases[] = {
+        {"no file", {}, 0},
+        {"no NumMailbox", "[Main]\nHost0=h\n", 0},
+        {"negative count", "[Main]\nNumMailbox=-3\n", 0},
+        {"count is no integer", "[Main]\nNumMailbox=two\n", 0},
+        {"only Host0", "[Main]\nNumMailbox=1\nHost0=pop.example.org\n", 1},
+        {"count above stored", "[Main]\nNumMailbox=3\nName0=a\n", 3},
+        {"absurd count is capped", "[Main]\nNumMailbox=2000000000\n", TMailBoxList::MaxMailBoxes},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const QString path = c.file.isNull() ? folder.Path("s.ini") : folder.Write("s.ini", c.file);
+        TMailBoxList list;
+        list.Load(path);
+        ASSERT_EQ(list.Count(), c.count) << c.name;
+        if (c.count == 0)
+            continue;
+        const TMailBox* box = list.Items(c.count - 1);
+        EXPECT_EQ(box->Port, 110) << c.name;
+        EXPECT_TRUE(box->POPorIMAP) << c.name;
+        EXPECT_FALSE(box->IgnoreCheckAllCommand) << c.name;
+        EXPECT_FALSE(box->IgnoreCheckOnSchedule) << c.name;
+        EXPECT_EQ(box->Security, TSecurity::None) << c.name;
+        EXPECT_TRUE(box->UserName.isEmpty() && box->Password.isEmpty()) << c.name;
+    }
+    TempFolder folder;
+    TMailBoxList list;
+    list.Load(folder.Write("s.ini", "[Main]\nNumMailbox=1\nHost0=pop.example.org\n"));
+    EXPECT_EQ(list.Items(0)->Host, "pop.example.org");
+    EXPECT_TRUE(list.Items(0)->Name.isEmpty());
+}
+
+TEST(MailBoxStorage, KeyLayout)
+{
+    TempFolder folder;
+    TMailBoxList list;
+    auto box = MakeMailBox("Home", "pop.a");
+    box->Port = 110;
+    box->UserName = "u";
+    box->Password = "p";
+    box->IgnoreCheckOnSchedule = true;
+    list.Add(std::move(box));
+    list.Save(folder.Path("s.ini"));
+    EXPECT_EQ(folder.Read("s.ini"),
+              "[Main]\nNumMailbox=1\nName0=Home\nHost0=pop.a\nPort0=110\nUserName0=u\nPassword0=p\n"
+              "IgnoreCheckAllCommand0=0\nIgnoreCheckOnSchedule0=1\nPOPorIMAP0=1\nSecurity0=0\n"
+              "CertFingerprint0=\n");
+}
+
+TEST(MailBoxStorage, RoundTripOfEveryField)
+{
+    TempFolder folder;
+    TMailBoxList list;
+    auto a = MakeMailBox(QString::fromUtf8("Почта = дом"), "mail.example.org", false);
+    a->Port = 993;
+    a->UserName = QString::fromUtf8("  пользователь ");
+    a->Password = "\"p=w; #x\"";
+    a->IgnoreCheckAllCommand = true;
+    a->Security = TSecurity::StartTls;
+    a->CertFingerprint = "0a1b2c";
+    list.Add(std::move(a));
+    auto b = MakeMailBox("Work", "10.0.0.1");
+    b->IgnoreCheckOnSchedule = true;
+    b->Security = TSecurity::Tls;
+    list.Add(std::move(b));
+    list.Save(folder.Path("s.ini"));
+
+    TMailBoxList loaded;
+    loaded.Load(folder.Path("s.ini"));
+    ASSERT_EQ(loaded.Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const TMailBox* s = list.Items(i);
+        const TMailBox* l = loaded.Items(i);
+        EXPECT_EQ(l->Name, s->Name);
+        EXPECT_EQ(l->Host, s->Host);
+        EXPECT_EQ(l->Port, s->Port);
+        EXPECT_EQ(l->UserName, s->UserName);
+        EXPECT_EQ(l->Password, s->Password);
+        EXPECT_EQ(l->IgnoreCheckAllCommand, s->IgnoreCheckAllCommand);
+        EXPECT_EQ(l->IgnoreCheckOnSchedule, s->IgnoreCheckOnSchedule);
+        EXPECT_EQ(l->POPorIMAP, s->POPorIMAP);
+        EXPECT_EQ(l->Security, s->Security);
+        EXPECT_EQ(l->CertFingerprint, s->CertFingerprint);
+    }
+}
+
+TEST(MailBoxStorage, ShorterListLeavesOldKeys)
+{
+    TempFolder folder;
+    TMailBoxList five;
+    for (int i = 0; i < 5; ++i)
+        five.Add(MakeMailBox(QString("box%1").arg(i), "h"));
+    five.Save(folder.Path("s.ini"));
+
+    TMailBoxList two;
+    two.Add(MakeMailBox("A", "a"));
+    two.Add(MakeMailBox("B", "b"));
+    two.Save(folder.Path("s.ini"));
+
+    TveqIniFile ini(folder.Path("s.ini"));
+    for (int i = 2; i < 5; ++i)
+        EXPECT_EQ(ini.ReadString("Main", QString("Name%1").arg(i), {}), QString("box%1").arg(i));
+    TMailBoxList loaded;
+    loaded.Load(folder.Path("s.ini"));
+    ASSERT_EQ(loaded.Count(), 2);
+    EXPECT_EQ(loaded.Items(1)->Name, "B");
+}
+
+TEST(MailBoxStorage, OtherKeysOfMainSurvive)
+{
+    TempFolder folder;
+    folder.Write("s.ini", "[Main]\nFCheckMailInterval=5\nNumMailbox=0\n[Stats]\nCount=6\n");
+    TMailBoxList list;
+    list.Add(MakeMailBox("A", "a"));
+    list.Save(folder.Path("s.ini"));
+    TveqIniFile ini(folder.Path("s.ini"));
+    EXPECT_EQ(ini.ReadInteger("Main", "FCheckMailInterval", 0), 5);
+    EXPECT_EQ(ini.ReadInteger("Stats", "Count", 0), 6);
+    EXPECT_EQ(ini.ReadInteger("Main", "NumMailbox", 0), 1);
+}
+
+}  // namespace
+}  // namespace brevio

@@ -1,0 +1,118 @@
+// Text and file helpers.
+#include "support/app_version.h"
+#include "support/file_utils.h"
+#include "support/string_utils.h"
+#include "support/temp_files.h"
+
+#include <gtest/gtest.h>
+
+namespace brevio {
+namespace {
+
+TEST(Split, Cases)
+{
+    struct Case {
+        QString text;
+        QString separator;
+        bool keepEmpty;
+        QStringList expected;
+    } cases[] = {
+        {"a,,b", ",", true, {"a", "", "b"}},
+        {"a,,b", ",", false, {"a", "b"}},
+        {"a,b,", ",", true, {"a", "b"}},
+        {",a", ",", true, {"", "a"}},
+        {"", ",", true, {}},
+        {"abc", ",", true, {"abc"}},
+        {"a::b::", "::", true, {"a", "b"}},
+        {"0;[1,2];3;4", ";", true, {"0", "[1,2]", "3", "4"}},
+        {"abc", "", true, {"abc"}},
+    };
+    for (const auto& c : cases) {
+        QStringList list{"stale"};
+        Split(c.text, c.separator, list, c.keepEmpty);
+        EXPECT_EQ(list, c.expected) << c.text.toStdString();
+    }
+}
+
+TEST(ReplaceText, Cases)
+{
+    struct Case {
+        QString text;
+        QString pattern;
+        QString replacement;
+        int flags;
+        QString expected;
+    } cases[] = {
+        {"x#13#10y#13#10", "#13#10", "\r\n", 3, "x\r\ny\r\n"},
+        {"aXa", "x", "-", 0, "aXa"},
+        {"aXa", "x", "-", rfIgnoreCase, "a-a"},
+        {"abab", "ab", "X", 0, "Xab"},
+        {"abab", "ab", "X", rfReplaceAll, "XX"},
+        {"aaa", "a", "aa", rfReplaceAll, "aaaaaa"},  // replaced text is not scanned again
+        {"aaaa", "aa", "b", rfReplaceAll, "bb"},
+        {"", "a", "b", 3, ""},
+        {"abc", "", "b", 3, "abc"},
+        {"ÄÖ ä", "ä", "x", 3, "ÄÖ x"},  // only A-Z fold
+        {"end", "nd", "!", 0, "e!"},
+    };
+    for (const auto& c : cases) {
+        QString text = c.text;
+        ReplaceText(text, c.pattern, c.replacement, c.flags);
+        EXPECT_EQ(text, c.expected) << c.text.toStdString() << " / " << c.pattern.toStdString();
+    }
+}
+
+TEST(Positions, PosFromAndPosNth)
+{
+    struct FromCase {
+        QString sub, text;
+        int start, expected;
+    } from[] = {
+        {".", "a.b.c", 1, 2}, {".", "a.b.c", 2, 2}, {".", "a.b.c", 3, 4}, {".", "a.b.c", 5, 0},
+        {".", "a.b.c", 0, 0}, {"", "abc", 1, 0},    {"a", "", 1, 0},      {"bc", "abc", 3, 0},
+        {"bc", "abc", 2, 2},
+    };
+    for (const auto& c : from)
+        EXPECT_EQ(PosFrom(c.sub, c.text, c.start), c.expected)
+            << c.sub.toStdString() << " in " << c.text.toStdString() << " from " << c.start;
+
+    struct NthCase {
+        QString text, sub;
+        int n, expected;
+    } nth[] = {
+        {"a.b.c", ".", 3, 0}, {"a.b.c", ".", 2, 4}, {"a.b.c", ".", 1, 2},
+        {"a.b.c", ".", 0, 0}, {"aaa", "aa", 2, 2},  // overlapping hits count
+        {"x=y=z", "=", -1, 0},
+    };
+    for (const auto& c : nth)
+        EXPECT_EQ(PosNth(c.text, c.sub, c.n), c.expected) << c.text.toStdString() << " n=" << c.n;
+}
+
+TEST(FileUtils, FoldersAndLists)
+{
+    test::TempFolder folder;
+    const QString deep = folder.Path("one/two");
+    EXPECT_FALSE(FolderExists(deep));
+    EXPECT_TRUE(CreateFolderPath(deep + "/"));
+    EXPECT_TRUE(FolderExists(deep));
+    EXPECT_TRUE(CreateFolderPath(deep));  // existing is fine
+
+    folder.Write("one/lang.RUS", "");
+    folder.Write("one/lang.ENG", "");
+    folder.Write("one/other.txt", "");
+    QDir(folder.Path("one")).mkdir("lang.DIR");
+    EXPECT_FALSE(FolderExists(folder.Path("one/lang.ENG")));
+
+    QStringList list;
+    EXPECT_TRUE(GetFileList(folder.Path("one/lang.*"), QDir::Files, list));
+    EXPECT_EQ(list, (QStringList{"lang.ENG", "lang.RUS"}));
+    QStringList none;
+    EXPECT_FALSE(GetFileList(folder.Path("one/*.xyz"), QDir::Files, none));
+    EXPECT_FALSE(GetFileList(folder.Path("missing/*"), QDir::Files, none));
+    EXPECT_TRUE(none.isEmpty());
+}
+
+TEST(AppVersion, IsTheBuildVersion) { EXPECT_EQ(GetAppVersion(), "1.1.1.18"); }
+
+}  // namespace
+}  // namespace brevio
