@@ -1,9 +1,14 @@
 // The services of the running program, on the core's settings store.
 #include "ui/main_window_services.h"
 
-#include <QHash>
+#include <QAction>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTreeWidget>
 
-#include "settings/settings_file.h"
+#include "localization/localizator.h"
+#include "settings/options.h"
+#include "stats/usage_stats.h"
 
 namespace brevio {
 
@@ -40,44 +45,113 @@ QString FormatText(const QString& format, const QStringList& args)
 
 namespace {
 
-const QString kMain = QStringLiteral("Main");
+// Applies a window's section of the language file: captions, hints and column captions of the
+// controls named there.
+void ApplyFormTexts(const TFormLocalization& form, QWidget* window)
+{
+    for (const TFormLocalizationItem& item : form.Items) {
+        if (!item.IsEffective())
+            continue;
+        QObject* target = item.ComponentName.isEmpty()
+                              ? static_cast<QObject*>(window)
+                              : window->findChild<QObject*>(item.ComponentName);
+        if (!target)
+            continue;
+        if (item.Kind == TFormLocalizationItem::ListViewColumn) {
+            if (auto* tree = qobject_cast<QTreeWidget*>(target); tree && item.ItemIndex >= 0 &&
+                                                                   item.ItemIndex < tree->columnCount())
+                tree->headerItem()->setText(item.ItemIndex, item.Value);
+            continue;
+        }
+        if (item.Kind != TFormLocalizationItem::Property)
+            continue;
+        const QString property = item.PropertyName.toLower();
+        if (property == QLatin1String("caption")) {
+            if (target == window)
+                window->setWindowTitle(item.Value);
+            else if (auto* action = qobject_cast<QAction*>(target))
+                action->setText(item.Value);
+            else if (auto* menu = qobject_cast<QMenu*>(target))
+                menu->setTitle(item.Value);
+            else if (auto* widget = qobject_cast<QWidget*>(target); widget && widget->isWindow())
+                widget->setWindowTitle(item.Value);
+            else
+                target->setProperty("text", item.Value);
+        } else if (property == QLatin1String("hint")) {
+            if (auto* action = qobject_cast<QAction*>(target))
+                action->setToolTip(item.Value);
+            else if (auto* widget = qobject_cast<QWidget*>(target))
+                widget->setToolTip(item.Value);
+        }
+    }
+}
 
 class TProgramServices final : public TWindowServices {
 public:
-    TProgramServices(QString settingsFile, QString langsFolder)
-        : settingsFile_(std::move(settingsFile)), langsFolder_(std::move(langsFolder))
+    TProgramServices(const QString& settingsFile, const QString& langsFolder) : stats_(settingsFile)
     {
+        stats_.RegisterStandardCounters();
+        options_.Load(settingsFile);
+        localizator_ = std::make_unique<TLocalizator>(options_, langsFolder);
     }
 
-    void IncrementCounter(const QString& name, qint64 delta) override { counters_[name] += delta; }
-    qint64 CounterValue(const QString& name) const override { return counters_.value(name); }
-    void SaveCounters() override {}
-    bool ShowStatisticsIfDue(QWidget*) override { return false; }
-    void ShowStatistics(QWidget*) override {}
+    void IncrementCounter(const QString& name, qint64 delta) override { stats_.IncrementIntegerCounter(name, delta); }
+    qint64 CounterValue(const QString& name) const override
+    {
+        const auto* counter = dynamic_cast<const TIntegerCounter*>(stats_.FindCounter(name));
+        return counter ? counter->FValue : 0;
+    }
+    void SaveCounters() override { stats_.Save(); }
+
+    bool ShowStatisticsIfDue(QWidget* parent) override
+    {
+        if (stats_.IsDue()) {
+            ShowStatistics(parent);
+            stats_.FFeedbackDone = true;
+        }
+        return stats_.FFeedbackDone;
+    }
+
+    void ShowStatistics(QWidget* parent) override
+    {
+        // A plain list of the counters until the statistics dialog exists.
+        QStringList lines;
+        for (int i = 0; i < stats_.Count(); ++i)
+            lines.append(stats_.Counter(i)->GetText());
+        QMessageBox::information(parent, QStringLiteral("Usage statistics"), lines.join(QLatin1Char('\n')));
+    }
 
     TCheckSchedule CheckSchedule() const override
     {
-        const auto file = OpenIniFile(settingsFile_);
-        TCheckSchedule schedule;
-        schedule.Enabled = file->ReadBool(kMain, QStringLiteral("FAutomaticCheckMail"), true);
-        schedule.IntervalMinutes = file->ReadInteger(kMain, QStringLiteral("FCheckMailInterval"), 15);
-        return schedule;
+        return {options_.FAutomaticCheckMail, options_.FCheckMailInterval};
     }
 
     TEmailClient EmailClient() const override
     {
-        const auto file = OpenIniFile(settingsFile_);
-        return {file->ReadString(kMain, QStringLiteral("FEmailClientPath"), QString()),
-                file->ReadString(kMain, QStringLiteral("FEmailClientParameters"), QString())};
+        return {options_.FEmailClientPath, options_.FEmailClientParameters};
     }
 
-    QString Text(const QString&, const QString& builtIn) const override { return builtIn; }
-    void LocalizeWindow(QWidget*) const override {}
+    QString Text(const QString& key, const QString& builtIn) const override
+    {
+        for (const auto& entry : TLocalizator::TextKeys())
+            if (key == QLatin1String(entry.Key)) {
+                const QString& value = (*localizator_).*(entry.Field);
+                return value.isEmpty() ? builtIn : value;
+            }
+        return builtIn;
+    }
+
+    void LocalizeWindow(QWidget* window) const override
+    {
+        const QString className = QLatin1Char('T') + window->objectName();
+        if (const TFormLocalization* form = localizator_->FindForm(className))
+            ApplyFormTexts(*form, window);
+    }
 
 private:
-    QString settingsFile_;
-    QString langsFolder_;
-    QHash<QString, qint64> counters_;
+    TUsageStats stats_;
+    TOptions options_;
+    std::unique_ptr<TLocalizator> localizator_;
 };
 
 }  // namespace
