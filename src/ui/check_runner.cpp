@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QMetaObject>
+#include <QTimer>
 
 #include "protocol/errors.h"
 #include "support/check_context.h"
@@ -143,6 +144,15 @@ void TCheckRunner::WaitForFinished()
         return;
     QEventLoop loop;
     connect(this, &TCheckRunner::Finished, &loop, &QEventLoop::quit);
+    // The engine clears the abort before each mailbox; while the whole run is being stopped,
+    // keep it set so a mailbox that starts after the request is woken too.
+    QTimer retrigger;
+    retrigger.setInterval(50);
+    connect(&retrigger, &QTimer::timeout, this, [this] {
+        if (stopAll_.load())
+            abort_.Trigger();
+    });
+    retrigger.start();
     // Finished may already be queued; the loop delivers it.
     while (running_)
         loop.exec();

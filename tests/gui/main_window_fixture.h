@@ -2,6 +2,8 @@
 // Builds a main window on a settings file of the test's own, with services that count in
 // memory and record what the settings file held when the counters were saved.
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -10,6 +12,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "components/tray_icon.h"
 #include "settings/ini_file.h"
 #include "ui/main_window.h"
 #include "ui/main_window_services.h"
@@ -60,6 +63,18 @@ inline QByteArray MailBoxLines(const QList<TMailBoxSpec>& boxes)
                "\nIgnoreCheckOnSchedule" + n + "=0\nPOPorIMAP" + n + "=1\n";
     }
     return out;
+}
+
+// Lets the event loop run until `condition` holds; false when it never does within 30 s.
+inline bool WaitUntil(const std::function<bool()>& condition)
+{
+    QDeadlineTimer deadline(30000);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
 }
 
 class TWindowUnderTest {

@@ -1,0 +1,132 @@
+// The runs started from the window: panels, caption, counters, ticking, deleting and Escape.
+#include <QMenu>
+#include <QTreeWidget>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+#include "components/panel.h"
+#include "fake_pop3_server.h"
+#include "main_window_fixture.h"
+
+namespace brevio::test {
+namespace {
+
+QList<Qt::CheckState> Ticks(const TForm1& form)
+{
+    QList<Qt::CheckState> out;
+    for (int i = 0; i < form.ListView1->topLevelItemCount(); ++i)
+        out.append(form.ListView1->topLevelItem(i)->checkState(0));
+    return out;
+}
+
+QStringList Column(const TForm1& form, int column)
+{
+    QStringList out;
+    for (int i = 0; i < form.ListView1->topLevelItemCount(); ++i)
+        out.append(form.ListView1->topLevelItem(i)->text(column));
+    return out;
+}
+
+TEST(MainWindowRuns, CheckAllWithEveryMailboxIgnoredListsNothing)
+{
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"A", 1, true}, {"B", 1, true}}));
+    w.form->show();
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
+    EXPECT_EQ(w.form->ListView1->topLevelItemCount(), 0);
+    EXPECT_TRUE(w.form->pnlNoNewMeassages->isVisible());
+    EXPECT_FALSE(w.form->pnlAbortInfo->isVisible());
+    EXPECT_TRUE(w.form->windowTitle().startsWith(QStringLiteral("VEQ labs Brevio v1.1.1.18 - last check at ")));
+    EXPECT_EQ(w.Counter("CheckMail"), 1);
+    EXPECT_EQ(w.Counter("MessageReceived"), 0);
+    EXPECT_TRUE(w.form->actCheckMail->isEnabled());
+}
+
+TEST(MainWindowRuns, DeleteWithNothingTickedConnectsNowhere)
+{
+    TWindowUnderTest w("");
+    w.form->show();
+    w.form->actDelete->trigger();
+    EXPECT_FALSE(w.form->RunInProgress());
+    EXPECT_EQ(w.form->StatusText(), QStringLiteral("Nothing to delete…"));
+    EXPECT_EQ(w.Counter("MessageDeleted"), 0);
+    EXPECT_FALSE(w.form->pnlAbortInfo->isVisible());
+}
+
+TEST(MainWindowRuns, TwoMailboxesAreNumberedEachFromOneAndTicksFollowTheCommands)
+{
+    TFakePop3Server first({{"One", 1000}, {"Two", 2500}});
+    TFakePop3Server second({{"Three", 300}});
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"First", first.Port()}, {"Second", second.Port()}}));
+    w.form->show();
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
+    EXPECT_EQ(Column(*w.form, 0), (QStringList{"1", "2", "1"}));
+    EXPECT_EQ(Column(*w.form, 3), (QStringList{"First", "First", "Second"}));
+    EXPECT_EQ(Column(*w.form, 4), (QStringList{"1000", "2500", "300"}));
+    EXPECT_EQ(w.Counter("MessageReceived"), 3);
+    EXPECT_FALSE(w.form->pnlNoNewMeassages->isVisible());
+
+    using S = Qt::CheckState;
+    QTest::keyClick(w.form->ListView1, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Checked, Qt::Checked, Qt::Checked}));
+    w.form->actInvert->trigger();
+    EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
+    w.form->ListView1->setCurrentItem(w.form->ListView1->topLevelItem(1));
+    w.form->ListView1DblClick();
+    EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Unchecked, Qt::Checked, Qt::Unchecked}));
+}
+
+TEST(MainWindowRuns, DeletingTickedRowsRemovesExactlyThoseAndCounts)
+{
+    TFakePop3Server server({{"One", 1000}, {"Two", 2500}, {"Three", 10}});
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+    w.form->show();
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
+    ASSERT_EQ(w.form->ListView1->topLevelItemCount(), 3);
+    w.form->ListView1->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    w.form->ListView1->topLevelItem(1)->setCheckState(0, Qt::Checked);
+    // The deletion run, then the check-all run that lists what remains.
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actDelete->trigger(); }));
+    EXPECT_EQ(server.Deleted(), (QList<int>{1, 2}));
+    EXPECT_EQ(w.Counter("MessageDeleted"), 2);
+    EXPECT_EQ(w.Counter("DisposedSize"), 3500);
+    EXPECT_EQ(w.Counter("CheckMail"), 2);
+}
+
+TEST(MainWindowRuns, EscapeAbortsOnlyTheSilentMailbox)
+{
+    TFakePop3Server silent({}, /*silent=*/true);
+    TFakePop3Server live({{"Kept", 42}});
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Hangs", silent.Port()}, {"Answers", live.Port()}}));
+    w.form->show();
+    QSignalSpy finished(w.form.get(), &TForm1::RunFinished);
+    w.form->actCheckMail->trigger();
+    ASSERT_TRUE(w.form->RunInProgress());
+    EXPECT_FALSE(w.form->actCheckMail->isEnabled());
+    EXPECT_FALSE(w.form->actDelete->isEnabled());
+    EXPECT_TRUE(w.form->pnlAbortInfo->isVisible());
+    // Wait until the worker sits on the silent server, then press Escape in the window.
+    ASSERT_TRUE(WaitUntil([&] { return silent.Connections() > 0; }));
+    // Window shortcuts need the window to be the active one.
+    QApplication::setActiveWindow(w.form.get());
+    w.form->ListView1->setFocus();
+    QTest::keyClick(w.form->ListView1, Qt::Key_Escape);
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
+    EXPECT_EQ(Column(*w.form, 3), (QStringList{"Answers"}));
+    EXPECT_EQ(Column(*w.form, 1), (QStringList{"Kept"}));
+    EXPECT_TRUE(w.form->actCheckMail->isEnabled());
+}
+
+TEST(MainWindowRuns, ClosingDuringARunAbortsItAndStillSaves)
+{
+    TFakePop3Server silent({}, /*silent=*/true);
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Hangs", silent.Port()}}));
+    w.form->show();
+    w.form->actCheckMail->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return silent.Connections() > 0; }));
+    w.form->close();
+    w.form.reset();
+    EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
+}
+
+}  // namespace
+}  // namespace brevio::test
