@@ -11,7 +11,7 @@ namespace {
 using State = TImapConnectionState;
 
 // The count of a literal announced at the end of a line ("... {123}"); nullopt when the line
-// does not end in one. Raises ELineTooLong for a count that cannot be held.
+// does not end in one. A count too long to read comes back as one above kMaxReplyBytes.
 std::optional<qsizetype> TrailingLiteral(const QByteArray& line)
 {
     if (!line.endsWith('}'))
@@ -27,7 +27,7 @@ std::optional<qsizetype> TrailingLiteral(const QByteArray& line)
             return std::nullopt;
     }
     if (digits.size() > 9)
-        throw ELineTooLong();
+        return kMaxReplyBytes + 1;
     return digits.toLongLong();
 }
 
@@ -83,12 +83,12 @@ QByteArray TImap4Client::ReadResponse()
         if (!count)
             return response;
         if (*count > kMaxReplyBytes - response.size())
-            throw ELineTooLong();
+            FailTooLong();
         response += "\r\n";
         response += ReadBytes(*count);
         line = ReadLine();
         if (line.size() > kMaxReplyBytes - response.size())
-            throw ELineTooLong();
+            FailTooLong();
         response += line;
     }
 }
@@ -128,7 +128,7 @@ int TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allo
                 continue;
             collected += untagged.size() + 2;
             if (collected > kMaxReplyBytes)
-                throw ELineTooLong();
+                FailTooLong();
             text.append(untagged);
             continue;
         }
@@ -498,7 +498,7 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
                 return true;
             total += fetch->Header->size();
             if (total > kMaxFetchTotalBytes || fetched.size() >= kMaxMessageCount)
-                throw ELineTooLong();
+                FailTooLong();
             TImapFetchedMessage record;
             record.SequenceNumber = fetch->SequenceNumber;
             record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);

@@ -40,7 +40,7 @@ void TMessageClient::ReceiveHeaderLines(TMailMessage& message, const QByteArray&
             break;
         total += line.size() + 2;
         if (total > kMaxReplyBytes)
-            throw ELineTooLong();
+            FailTooLong();
         if (line.isEmpty())
             continue;
         if (dotStuffed && line.startsWith('.'))
@@ -63,6 +63,9 @@ bool TMessageClient::RunLoginLoop(const std::function<void()>& connectAndGreet,
         try {
             connectAndGreet();
         } catch (const EMailClientError& e) {
+            // Nothing more goes over a connection that failed before the login, least of all
+            // over one that could not be secured.
+            CloseTransport();
             LogError(e.Message());
             throw;
         }

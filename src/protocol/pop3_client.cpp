@@ -142,7 +142,7 @@ QList<QByteArray> TPop3Client::ReadMultiLine()
             return lines;
         total += line.size() + 2;
         if (total > kMaxReplyBytes)
-            throw ELineTooLong();
+            FailTooLong();
         // RFC 1939 §3: a line of the listing that begins with "." carries one more.
         if (line.startsWith('.'))
             line.remove(0, 1);

@@ -75,6 +75,13 @@ void TTcpConnection::DiscardInput()
     offset_ = 0;
 }
 
+void TTcpConnection::FailTooLong()
+{
+    CloseTransport();
+    DiscardInput();
+    throw ELineTooLong();
+}
+
 void TTcpConnection::Trace(const char* prefix, const QByteArray& text) const
 {
     if (trace_)
@@ -118,7 +125,7 @@ QByteArray TTcpConnection::ReadLine()
         const qsizetype lf = buffer_.indexOf('\n', searchFrom);
         if (lf >= 0) {
             if (lf - offset_ > kMaxLineLength)
-                throw ELineTooLong();
+                FailTooLong();
             QByteArray line = buffer_.mid(offset_, lf - offset_);
             Consume(lf + 1 - offset_);
             if (line.endsWith('\r'))
@@ -127,7 +134,7 @@ QByteArray TTcpConnection::ReadLine()
             return line;
         }
         if (buffer_.size() - offset_ > kMaxLineLength)
-            throw ELineTooLong();
+            FailTooLong();
         searchFrom = buffer_.size();
         if (peerClosed_)
             throw EConnectionClosed();
@@ -147,7 +154,7 @@ QByteArray TTcpConnection::ReadNonEmptyLine()
 QByteArray TTcpConnection::ReadBytes(qsizetype count)
 {
     if (count < 0 || count > kMaxReplyBytes)
-        throw ELineTooLong();
+        FailTooLong();
     while (buffer_.size() - offset_ < count) {
         if (peerClosed_)
             throw EConnectionClosed();
@@ -216,7 +223,7 @@ int TTcpConnection::ReadReply(const TReplyCodes& allowed)
             QByteArray line = ReadNonEmptyLine();
             total += line.size() + 2;
             if (total > kMaxReplyBytes)
-                throw ELineTooLong();
+                FailTooLong();
             const bool done = line.size() < 4 || line.left(4).toLower() == last;
             lines.append(std::move(line));
             if (done)

@@ -66,6 +66,9 @@ protected:
     // Drops every received byte not yet consumed (before a TLS handshake).
     void DiscardInput();
     void Trace(const char* prefix, const QByteArray& text) const;
+    // Closes the connection, which cannot be brought back in step after an over-long line or
+    // reply, and raises ELineTooLong.
+    [[noreturn]] void FailTooLong();
 
 private:
     void ReceiveMore();

@@ -79,8 +79,8 @@ TEST(LineLayer, ReadBytesTakesExactCountAndLeavesTheRest)
     client.Connect();
     EXPECT_EQ(client.ReadBytes(5), "12345");
     EXPECT_EQ(client.ReadLine(), "rest");
-    EXPECT_THROW(client.ReadBytes(kMaxReplyBytes + 1), ELineTooLong);
     EXPECT_THROW(client.ReadBytes(1), EConnectionClosed);
+    EXPECT_THROW(client.ReadBytes(kMaxReplyBytes + 1), ELineTooLong);
 }
 
 TEST(LineLayer, QueuedLinesGoOutTogetherOnFlush)
