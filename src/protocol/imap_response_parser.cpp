@@ -143,7 +143,7 @@ qint32 ParseCount(const QByteArray& word, const QByteArray& response)
     return static_cast<qint32>(value);
 }
 
-QByteArray FirstWord(const QByteArray& text, QByteArray* rest = nullptr)
+QByteArray FirstWord(QByteArray text, QByteArray* rest = nullptr)
 {
     const qsizetype blank = text.indexOf(' ');
     if (rest)
