@@ -159,8 +159,10 @@ int TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>& ar
                           const TReplyCodes& allowed, const TUntaggedHandler& onUntagged)
 {
     const bool literalPlus = capabilities_ && capabilities_->contains("LITERAL+");
-    const QByteArray tag = "C" + QByteArray::number(++commandCounter_);
+    const QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
+    // Built before the tag is taken: a command that cannot be sent uses no number.
     const QList<TImapCommandPiece> pieces = BuildImapCommand(tag, verb, arguments, literalPlus);
+    ++commandCounter_;
     for (const TImapCommandPiece& piece : pieces) {
         QueueLine(piece.Bytes, piece.Trace);
         if (!piece.WaitForContinuation)
