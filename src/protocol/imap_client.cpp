@@ -4,6 +4,8 @@
 #include "protocol/imap_errors.h"
 #include "protocol/protocol_limits.h"
 
+#include <exception>
+
 namespace brevio {
 
 namespace {
@@ -72,6 +74,14 @@ TImap4Client::~TImap4Client()
     }
 }
 
+void TImap4Client::FailUnrecognized()
+{
+    // The conversation is out of step; nothing read after this could be trusted.
+    CloseTransport();
+    DiscardInput();
+    throw EMailClientError(QStringLiteral("Unrecognized IMAP4 Response Header."));
+}
+
 // ---- reading -------------------------------------------------------------------------------
 
 QByteArray TImap4Client::ReadResponse()
@@ -107,7 +117,7 @@ int TImap4Client::ReadGreeting(const TReplyCodes& allowed)
     }
     const std::optional<int> code = ImapStatusCode(status);
     if (!code)
-        throw EMailClientError(QStringLiteral("Unrecognized IMAP4 Response Header."));
+        FailUnrecognized();
     LastReply.Set("* " + status, *code);
     LastReply.Text.append(rest);
     return CheckReply(*code, allowed);
@@ -120,12 +130,22 @@ int TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allo
     QList<QByteArray> text;
     qsizetype collected = 0;
     const QByteArray tagPrefix = tag + ' ';
+    // A response the handler cannot accept fails the command, but only after the whole reply
+    // has been read, so the conversation stays in step.
+    std::exception_ptr handlerError;
     for (;;) {
         const QByteArray response = ReadResponse();
         if (response.startsWith('*')) {
             const QByteArray untagged = response.mid(2);
-            if (onUntagged && onUntagged(untagged))
+            if (handlerError)
                 continue;
+            try {
+                if (onUntagged && onUntagged(untagged))
+                    continue;
+            } catch (const EMailClientError&) {
+                handlerError = std::current_exception();
+                continue;
+            }
             collected += untagged.size() + 2;
             if (collected > kMaxReplyBytes)
                 FailTooLong();
@@ -139,16 +159,18 @@ int TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allo
             return CheckReply(kContinuation, allowed);
         }
         if (!StartsWithNoCase(response, tagPrefix))
-            throw EMailClientError(QStringLiteral("Unrecognized IMAP4 Response Header."));
+            FailUnrecognized();
         const QByteArray after = response.mid(tagPrefix.size()).trimmed();
         const qsizetype blank = after.indexOf(' ');
         const QByteArray status = blank < 0 ? after : after.left(blank);
         const std::optional<int> code = ImapStatusCode(status);
         if (!code || *code == kPreAuth)
-            throw EMailClientError(QStringLiteral("Unrecognized IMAP4 Response Header."));
+            FailUnrecognized();
         text.append(blank < 0 ? QByteArray() : after.mid(blank + 1).trimmed());
         LastReply.Set(status, *code);
         LastReply.Text = text;
+        if (handlerError)
+            std::rethrow_exception(handlerError);
         return CheckReply(*code, allowed);
     }
 }
@@ -356,8 +378,9 @@ bool TImap4Client::SelectFolder(const QByteArray& name)
             ApplySelectResponse(info, response);
             return false;
         });
-    } catch (const EReplyError&) {
-        // RFC 3501 §6.3.1: a failed SELECT leaves no folder selected.
+    } catch (const EMailClientError&) {
+        // RFC 3501 §6.3.1: a failed SELECT leaves no folder selected; a reply that could not be
+        // understood leaves the folder unknown.
         if (state_ == State::Selected)
             state_ = State::Authenticated;
         selected_ = TImapFolderInfo();

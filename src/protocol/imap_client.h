@@ -88,6 +88,7 @@ public:
     QByteArray ReadResponse();
 
 private:
+    [[noreturn]] void FailUnrecognized();
     void ConnectAndGreet();
     void Login();
     void RequireState(std::initializer_list<TImapConnectionState> states) const;
