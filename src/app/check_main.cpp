@@ -253,7 +253,7 @@ int main(int argc, char** argv)
     // The log as it holds it, newest entry first, one entry per line.
     const QStringList entries = context.ErrorLog().Entries();
     for (QString entry : entries) {
-        entry.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        entry = entry.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
         PrintError(entry);
     }
     return entries.isEmpty() ? kExitClean : kExitLogged;

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
 
