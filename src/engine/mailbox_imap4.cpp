@@ -2,6 +2,7 @@
 
 #include "engine/engine_texts.h"
 #include "engine/mailbox.h"
+#include "engine/mailbox_client_setup.h"
 #include "protocol/errors.h"
 #include "protocol/imap_client.h"
 #include "protocol/imap_folder_name.h"
@@ -10,16 +11,6 @@
 namespace brevio {
 
 namespace {
-
-void ConfigureClient(const TMailBox& box, TMessageClient& client)
-{
-    client.Host = box.Host;
-    client.Port = box.Port;
-    client.Security = box.Security;
-    client.CertFingerprint = box.CertFingerprint;
-    client.Username = box.UserName;
-    client.Password = box.Password;
-}
 
 // LOGOUT and close; a connection that is already gone has nothing to say goodbye to.
 void DisconnectQuietly(TImap4Client& client)
@@ -37,12 +28,9 @@ void TMailBox::CheckIMAP4(TCheckContext& context, const TTransportFactory& facto
 {
     TImap4Client client(context, factory);
     ConfigureClient(*this, client);
-    const auto log = [&](const QString& text) { context.Log(QStringLiteral("(%1) %2").arg(Host, text)); };
+    const auto log = [&](const QString& text) { LogForHost(context, Host, text); };
     try {
-        context.SetStatus(FormatText(Text(context, texts::ConnectingToPOP3server), {Name}));
-        context.Yield();
-        client.Connect();
-        context.Yield();
+        ConnectWithProgress(context, *this, client);
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
 
         QList<TImapListEntry> folders;
@@ -100,12 +88,9 @@ void TMailBox::DeleteIMAP4(TCheckContext& context, const TTransportFactory& fact
 
     TImap4Client client(context, factory);
     ConfigureClient(*this, client);
-    const auto log = [&](const QString& text) { context.Log(QStringLiteral("(%1) %2").arg(Host, text)); };
+    const auto log = [&](const QString& text) { LogForHost(context, Host, text); };
     try {
-        context.SetStatus(FormatText(Text(context, texts::ConnectingToPOP3server), {Name}));
-        context.Yield();
-        client.Connect();
-        context.Yield();
+        ConnectWithProgress(context, *this, client);
 
         for (const TMailBoxFolder& entry : FolderDeletes) {
             const QString displayName = DecodeImapFolderName(entry.Name);

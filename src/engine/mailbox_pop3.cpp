@@ -2,6 +2,7 @@
 
 #include "engine/engine_texts.h"
 #include "engine/mailbox.h"
+#include "engine/mailbox_client_setup.h"
 #include "protocol/errors.h"
 #include "protocol/pop3_client.h"
 #include "support/text_format.h"
@@ -11,16 +12,6 @@
 namespace brevio {
 
 namespace {
-
-void ConfigureClient(const TMailBox& box, TMessageClient& client)
-{
-    client.Host = box.Host;
-    client.Port = box.Port;
-    client.Security = box.Security;
-    client.CertFingerprint = box.CertFingerprint;
-    client.Username = box.UserName;
-    client.Password = box.Password;
-}
 
 void DisconnectQuietly(TPop3Client& client)
 {
@@ -37,10 +28,7 @@ void TMailBox::CheckPOP3(TCheckContext& context, const TTransportFactory& factor
     TPop3Client client(context, factory);
     ConfigureClient(*this, client);
     try {
-        context.SetStatus(FormatText(Text(context, texts::ConnectingToPOP3server), {Name}));
-        context.Yield();
-        client.Connect();
-        context.Yield();
+        ConnectWithProgress(context, *this, client);
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
         const qint32 count = client.CountMessages();
         context.Yield();
@@ -77,14 +65,9 @@ void TMailBox::DeletePOP3(TCheckContext& context, const TTransportFactory& facto
 
     TPop3Client client(context, factory);
     ConfigureClient(*this, client);
-    const auto logFailure = [&](const QString& text) {
-        context.Log(QStringLiteral("(%1) %2").arg(Host, text));
-    };
+    const auto logFailure = [&](const QString& text) { LogForHost(context, Host, text); };
     try {
-        context.SetStatus(FormatText(Text(context, texts::ConnectingToPOP3server), {Name}));
-        context.Yield();
-        client.Connect();
-        context.Yield();
+        ConnectWithProgress(context, *this, client);
 
         // Message numbers only hold for one session: find each marked message under its
         // current number by its unique id. Marks without an id (a server without UIDL) keep
