@@ -3,6 +3,8 @@
 // the rows of the message list they leave behind. No window here: the main window, the
 // command-line checker and the tests call these on their worker thread and show the results.
 
+#include "protocol/tcp_client.h"
+
 #include <QList>
 #include <QLocale>
 #include <QString>
@@ -40,9 +42,19 @@ struct TRunResult {
 };
 
 // Runs one kind of run over `list` on the calling thread. `mailBoxIndex` is used by CheckOne
-// only. Never throws for mailbox failures: each mailbox catches its own and logs it.
+// only. Never throws for mailbox failures: each mailbox catches its own and logs it. The abort
+// request ends only the mailbox it hits: it is reset before each mailbox. `factory` makes the
+// transports (empty: real sockets).
 TRunResult ExecuteRun(TMailBoxList& list, TRunKind kind, TCheckContext& context,
-                      int mailBoxIndex = -1, const QLocale& locale = QLocale());
+                      int mailBoxIndex = -1, const QLocale& locale = QLocale(),
+                      const TTransportFactory& factory = {});
+
+// Empties every mailbox's messages, then checks the mailboxes at `indexes`, in list order.
+void CheckMailBoxes(TMailBoxList& list, const QList<int>& indexes, TCheckContext& context,
+                    const TTransportFactory& factory = {});
+
+// The indexes a run of `kind` visits (CheckOne: just `mailBoxIndex`, when valid).
+QList<int> MailBoxesOfRun(const TMailBoxList& list, TRunKind kind, int mailBoxIndex = -1);
 
 // The rows for everything the mailboxes of `list` hold now, mailbox by mailbox in list order.
 QList<TMessageRow> BuildMessageRows(const TMailBoxList& list, const QLocale& locale = QLocale());

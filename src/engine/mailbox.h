@@ -3,6 +3,7 @@
 // for deletion in it.
 
 #include "protocol/mail_message.h"
+#include "protocol/tcp_client.h"
 #include "protocol/transport.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@
 
 namespace brevio {
 
+class TCheckContext;
 class TveqIniFile;
 
 // The deletion marks of one IMAP4 folder. Numbers and Uids run in parallel (one entry per mark,
@@ -75,6 +77,18 @@ public:
     const TMessageEntry& MessageAt(int index) const { return messages_.at(std::size_t(index)); }
     void AddMessage(std::unique_ptr<TMailMessage> message, qint32 number);
     void ClearMessages() { messages_.clear(); }
+
+    // Empties Messages, then reads what the server holds now (POP3 or IMAP4 by POPorIMAP).
+    // Never raises: failures end this mailbox's check inside, logged where the user must know.
+    // `factory` makes the connection's transport; empty: a real socket.
+    void Check(TCheckContext& context, const TTransportFactory& factory = {});
+    // Deletes the marked messages on the server and drops the marks. Never raises.
+    void DeleteMarked(TCheckContext& context, const TTransportFactory& factory = {});
+
+    void CheckPOP3(TCheckContext& context, const TTransportFactory& factory);
+    void DeletePOP3(TCheckContext& context, const TTransportFactory& factory);
+    void CheckIMAP4(TCheckContext& context, const TTransportFactory& factory);
+    void DeleteIMAP4(TCheckContext& context, const TTransportFactory& factory);
 
     // The keys of this mailbox with index `index` in section "Main".
     void LoadFromIni(const TveqIniFile& file, int index);

@@ -148,4 +148,13 @@ void TLocalizator::SetLanguage(int index)
     LoadForms();
 }
 
+QString TLocalizator::TextByKey(const QString& key, const QString& fallback) const
+{
+    for (const TTextKey& entry : TextKeys()) {
+        if (key.compare(QLatin1String(entry.Key), Qt::CaseInsensitive) == 0)
+            return this->*(entry.Field);
+    }
+    return fallback;
+}
+
 }  // namespace brevio

@@ -79,6 +79,9 @@ public:
     };
     static const QList<TTextKey>& TextKeys();
 
+    // The text of `key` (compared without regard to case), or `fallback` for an unknown key.
+    QString TextByKey(const QString& key, const QString& fallback) const;
+
 private:
     TOptions& options_;
     QString folder_;

@@ -41,6 +41,8 @@ struct TMailMessage {
     QByteArray Folder;
     // IMAP4: the message's UID in Folder; 0 when unknown.
     quint32 Uid = 0;
+    // IMAP4: the UIDVALIDITY of Folder when the message was read; 0 when unknown.
+    quint32 UidValidity = 0;
     // POP3: the unique id from UIDL; empty when the server has none.
     QByteArray UniqueId;
 

@@ -14,9 +14,10 @@ namespace {
 QMutex overrideMutex;
 QString overrideName;
 
-QString DefaultSettingsFileName()
+}  // namespace
+
+QString SettingsFileNameFor(const QString& exe)
 {
-    const QString exe = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
     if (!exe.isEmpty()) {
         const QFileInfo info(exe);
         const QFileInfo folder(info.absolutePath());
@@ -34,8 +35,6 @@ QString DefaultSettingsFileName()
     return QDir(folder).filePath(QStringLiteral("Brevio.INI"));
 }
 
-}  // namespace
-
 QString GetSettingsFileName()
 {
     {
@@ -43,7 +42,8 @@ QString GetSettingsFileName()
         if (!overrideName.isEmpty())
             return overrideName;
     }
-    return DefaultSettingsFileName();
+    return SettingsFileNameFor(QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
+                                                            : QString());
 }
 
 void SetSettingsFileName(const QString& fileName)

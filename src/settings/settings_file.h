@@ -13,6 +13,10 @@ namespace brevio {
 // SetSettingsFileName() takes precedence (the command-line checker's option, and every test).
 QString GetSettingsFileName();
 
+// The settings file of the program at `executablePath` by the rule above (the command-line
+// checker asks for the window program's file, so both share one).
+QString SettingsFileNameFor(const QString& executablePath);
+
 // Makes every later GetSettingsFileName() return `fileName`; an empty name restores the default.
 void SetSettingsFileName(const QString& fileName);
 

@@ -1,0 +1,260 @@
+// brevio-check: checks the configured mailboxes from the command line, prints what lies on the
+// servers, and optionally deletes listed messages. Same engine and settings file as the window.
+
+#include "engine/check_run.h"
+#include "engine/mailbox_list.h"
+#include "engine/message_export.h"
+#include "localization/localizator.h"
+#include "settings/options.h"
+#include "settings/settings_file.h"
+#include "support/abort_signal.h"
+#include "support/app_version.h"
+#include "support/check_context.h"
+#include "support/error_log.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+#include <cstdio>
+#include <optional>
+
+using namespace brevio;
+
+namespace {
+
+constexpr int kExitClean = 0;
+constexpr int kExitLogged = 1;
+constexpr int kExitUsage = 2;
+
+TAbortSignal* interruptTarget = nullptr;
+
+// Ctrl+C aborts the mailbox being read, as Escape does in the window; a second one quits.
+void OnInterrupt(int)
+{
+    static volatile std::sig_atomic_t count = 0;
+    count = count + 1;
+    if (count > 1)
+        std::_Exit(130);
+    if (interruptTarget)
+        interruptTarget->Trigger();
+}
+
+void PrintError(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+// The command line's side of the engine: no window, never asks for a password, log and status
+// on standard error.
+class TConsoleContext final : public TCheckContext {
+public:
+    TConsoleContext(const TLocalizator& strings, int timeoutSeconds, bool verbose)
+        : strings_(strings), timeoutSeconds_(timeoutSeconds), verbose_(verbose)
+    {
+    }
+
+    void SetStatus(const QString& text) override
+    {
+        if (verbose_ && !text.isEmpty())
+            PrintError(text);
+    }
+    void Yield() override { abort_.ThrowIfTriggered(); }
+    // A refused login is handled as in a scheduled check: logged, never a prompt.
+    bool IsScheduledCheck() const override { return true; }
+    bool AskLoginAndPassword(const QString&, QString&, QString&) override { return false; }
+    void Log(const QString& text) override { log_.Add(text); }
+    TAbortSignal* Abort() override { return &abort_; }
+    int NetworkTimeoutSeconds() const override { return timeoutSeconds_; }
+    TTraceSink TraceSink() const override { return trace_; }
+    QString Text(const QString& key, const QString& builtIn) const override
+    {
+        return strings_.TextByKey(key, builtIn);
+    }
+
+    void SetTrace(TTraceSink sink) { trace_ = std::move(sink); }
+    const TErrorLog& ErrorLog() const { return log_; }
+
+private:
+    const TLocalizator& strings_;
+    TAbortSignal abort_;
+    TErrorLog log_;
+    TTraceSink trace_;
+    int timeoutSeconds_;
+    bool verbose_;
+};
+
+// "3,1,7" gives {3, 1, 7}; a malformed list gives nothing.
+std::optional<QList<int>> ParseRowList(const QString& text)
+{
+    QList<int> rows;
+    for (const QString& part : text.split(u',')) {
+        bool ok = false;
+        const int row = part.trimmed().toInt(&ok);
+        if (!ok || row < 1)
+            return std::nullopt;
+        rows.append(row);
+    }
+    return rows;
+}
+
+std::optional<TExportFormat> ParseFormat(const QString& name)
+{
+    if (name == QLatin1String("table"))
+        return TExportFormat::Table;
+    if (name == QLatin1String("tsv"))
+        return TExportFormat::Tsv;
+    if (name == QLatin1String("json"))
+        return TExportFormat::Json;
+    return std::nullopt;
+}
+
+int UsageError(const QString& text)
+{
+    PrintError(QStringLiteral("brevio-check: ") + text);
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Brevio"));
+    QCoreApplication::setApplicationVersion(GetAppVersion());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Checks the configured mailboxes and lists the messages that lie on the servers."));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
+    const QCommandLineOption settingsOption(QStringLiteral("settings"),
+                                            QStringLiteral("Settings file (default: the window program's)."),
+                                            QStringLiteral("FILE"));
+    const QCommandLineOption scheduledOption(QStringLiteral("scheduled"),
+                                             QStringLiteral("Check the mailboxes of the scheduled check."));
+    const QCommandLineOption mailboxOption(QStringLiteral("mailbox"),
+                                           QStringLiteral("Check this mailbox (repeatable)."),
+                                           QStringLiteral("NAME"));
+    const QCommandLineOption deleteOption(
+        QStringLiteral("delete"),
+        QStringLiteral("Delete these rows of the list (1-based, comma-separated), then list again."),
+        QStringLiteral("ROWS"));
+    const QCommandLineOption formatOption(QStringLiteral("format"),
+                                          QStringLiteral("Output format: table, tsv or json."),
+                                          QStringLiteral("FORMAT"), QStringLiteral("table"));
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"), QStringLiteral("Write the protocol conversation to FILE (passwords masked)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"),
+                                           QStringLiteral("Also print the progress texts."));
+    parser.addOptions({settingsOption, scheduledOption, mailboxOption, deleteOption, formatOption,
+                       traceOption, verboseOption});
+    if (!parser.parse(app.arguments()))
+        return UsageError(parser.errorText());
+    if (parser.isSet(helpOption)) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return kExitClean;
+    }
+    if (parser.isSet(versionOption)) {
+        std::printf("brevio-check %s\n", GetAppVersion().toLocal8Bit().constData());
+        return kExitClean;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return UsageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+
+    const std::optional<TExportFormat> format = ParseFormat(parser.value(formatOption).toLower());
+    if (!format)
+        return UsageError(QStringLiteral("unknown format %1 (table, tsv or json)").arg(parser.value(formatOption)));
+
+    std::optional<QList<int>> deleteRows;
+    if (parser.isSet(deleteOption)) {
+        deleteRows = ParseRowList(parser.value(deleteOption));
+        if (!deleteRows)
+            return UsageError(QStringLiteral("--delete takes row numbers from 1, separated by commas"));
+    }
+
+    // The settings file is only read, never written.
+    const QString settingsFile = parser.isSet(settingsOption)
+        ? QFileInfo(parser.value(settingsOption)).absoluteFilePath()
+        : SettingsFileNameFor(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("brevio")));
+    {
+        QFile probe(settingsFile);
+        if (!probe.open(QIODevice::ReadOnly))
+            return UsageError(QStringLiteral("cannot read settings file %1: %2")
+                                  .arg(QDir::toNativeSeparators(settingsFile), probe.errorString()));
+    }
+    SetSettingsFileName(settingsFile);
+
+    TOptions options;
+    options.Load(settingsFile);
+    TLocalizator strings(options);
+    TMailBoxList list;
+    list.Load(settingsFile);
+
+    // Which mailboxes: the named ones (whatever their flags), else those of the chosen run.
+    QList<int> indexes;
+    const QStringList names = parser.values(mailboxOption);
+    for (const QString& name : names) {
+        bool found = false;
+        for (int i = 0; i < list.Count(); ++i) {
+            if (list.Items(i)->Name == name) {
+                indexes.append(i);
+                found = true;
+            }
+        }
+        if (!found)
+            return UsageError(QStringLiteral("no mailbox named \"%1\" in %2")
+                                  .arg(name, QDir::toNativeSeparators(settingsFile)));
+    }
+    if (names.isEmpty())
+        indexes = MailBoxesOfRun(list, parser.isSet(scheduledOption) ? TRunKind::Scheduled : TRunKind::CheckAll);
+
+    TConsoleContext context(strings, options.FNetworkTimeout, parser.isSet(verboseOption));
+
+    QFile traceFile;
+    if (parser.isSet(traceOption)) {
+        traceFile.setFileName(parser.value(traceOption));
+        if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return UsageError(QStringLiteral("cannot write trace file %1: %2")
+                                  .arg(parser.value(traceOption), traceFile.errorString()));
+        context.SetTrace([&traceFile](const QByteArray& line) {
+            traceFile.write(line);
+            traceFile.write("\n");
+            traceFile.flush();
+        });
+    }
+
+    interruptTarget = context.Abort();
+    std::signal(SIGINT, OnInterrupt);
+
+    CheckMailBoxes(list, indexes, context);
+    QList<TMessageRow> rows = BuildMessageRows(list);
+
+    if (deleteRows) {
+        for (int row : std::as_const(*deleteRows)) {
+            if (row > rows.size())
+                return UsageError(QStringLiteral("there is no row %1; the list has %2 row(s)").arg(row).arg(rows.size()));
+        }
+        for (int row : std::as_const(*deleteRows))
+            MarkRowForDeletion(list, rows.at(row - 1));
+        ExecuteRun(list, TRunKind::DeleteMarked, context);
+        CheckMailBoxes(list, indexes, context);
+        rows = BuildMessageRows(list);
+    }
+
+    const QByteArray output = ExportMessageRows(list, rows, *format);
+    std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
+    std::fflush(stdout);
+
+    // The log as it holds it, newest entry first, one entry per line.
+    const QStringList entries = context.ErrorLog().Entries();
+    for (QString entry : entries) {
+        entry = entry.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
+        PrintError(entry);
+    }
+    return entries.isEmpty() ? kExitClean : kExitLogged;
+}

@@ -1,0 +1,133 @@
+// Checking and deleting one IMAP4 account: every selectable folder, every message in it.
+
+#include "engine/engine_texts.h"
+#include "engine/mailbox.h"
+#include "engine/mailbox_client_setup.h"
+#include "protocol/errors.h"
+#include "protocol/imap_client.h"
+#include "protocol/imap_folder_name.h"
+#include "support/text_format.h"
+
+namespace brevio {
+
+namespace {
+
+// LOGOUT and close; a connection that is already gone has nothing to say goodbye to.
+void DisconnectQuietly(TImap4Client& client)
+{
+    try {
+        if (client.Connected())
+            client.Disconnect();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+void TMailBox::CheckIMAP4(TCheckContext& context, const TTransportFactory& factory)
+{
+    TImap4Client client(context, factory);
+    ConfigureClient(*this, client);
+    const auto log = [&](const QString& text) { LogForHost(context, Host, text); };
+    try {
+        ConnectWithProgress(context, *this, client);
+        context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
+
+        QList<TImapListEntry> folders;
+        try {
+            client.ListFolders(folders);
+        } catch (const EReplyError&) {
+            log(Text(context, texts::FaildToRetriveFolderNames));
+            DisconnectQuietly(client);
+            return;
+        }
+
+        for (const TImapListEntry& folder : std::as_const(folders)) {
+            // A \Noselect parent or a \NonExistent name holds no messages of its own.
+            if (!folder.Selectable())
+                continue;
+            try {
+                client.SelectFolder(folder.Name);
+            } catch (const EReplyError&) {
+                // One folder the server will not open must not hide the others.
+                log(Text(context, texts::ErrorSelecting) + DecodeImapFolderName(folder.Name));
+                continue;
+            }
+            const TImapFolderInfo& info = client.SelectedMailBox();
+            const qint32 count = info.TotalMessages;
+            const quint32 uidValidity = info.UidValidity;
+            for (qint32 i = 1; i <= count; ++i) {
+                auto message = std::make_unique<TMailMessage>();
+                QByteArray uid;
+                client.MessageUid(i, uid);
+                client.FetchHeaderByUid(uid, *message);
+                message->Folder = folder.Name;
+                message->Size = client.FetchSizeByUid(uid);
+                message->Uid = uid.toUInt();
+                message->UidValidity = uidValidity;
+                context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {i, count}));
+                AddMessage(std::move(message), i);
+                // Escape is honoured between messages, so a big folder can be left at once.
+                context.Yield();
+            }
+        }
+    } catch (...) {
+        // A failed connection, command or the user's abort ends this account's check; what was
+        // read so far stays listed. The client logged connection and login failures.
+    }
+    DisconnectQuietly(client);
+    context.SetStatus(QString());
+}
+
+void TMailBox::DeleteIMAP4(TCheckContext& context, const TTransportFactory& factory)
+{
+    if (FolderDeletes.empty()) {
+        ClearDeletionMarks();
+        return;
+    }
+
+    TImap4Client client(context, factory);
+    ConfigureClient(*this, client);
+    const auto log = [&](const QString& text) { LogForHost(context, Host, text); };
+    try {
+        ConnectWithProgress(context, *this, client);
+
+        for (const TMailBoxFolder& entry : FolderDeletes) {
+            const QString displayName = DecodeImapFolderName(entry.Name);
+            context.SetStatus(FormatText(Text(context, texts::DeleteMessagesFromFolder), {displayName}));
+            context.Yield();
+            try {
+                client.SelectFolder(entry.Name);
+            } catch (const EReplyError&) {
+                log(Text(context, texts::ErrorSelecting) + displayName);
+                continue;
+            }
+            context.Yield();
+
+            // Sequence numbers only hold for one session; UIDs hold as long as the folder's
+            // UIDVALIDITY does. Delete by UID whenever the check saw every UID.
+            const bool byUid = !entry.Uids.isEmpty() && !entry.Uids.contains(0u);
+            if (byUid) {
+                const quint32 current = client.SelectedMailBox().UidValidity;
+                if (entry.UidValidity != 0 && current != entry.UidValidity) {
+                    log(QStringLiteral("Folder %1 was rebuilt on the server since the check; "
+                                       "nothing was deleted in it.").arg(displayName));
+                    continue;
+                }
+                client.UidStoreDeleted(entry.Uids);
+                context.Yield();
+                client.UidExpunge(entry.Uids);
+            } else {
+                client.DeleteMessages(entry.Numbers);
+                context.Yield();
+                client.ExpungeFolder();
+            }
+        }
+    } catch (...) {
+        // A failed connection or command ends the deletion; folders done before it stay done.
+    }
+    DisconnectQuietly(client);
+    ClearDeletionMarks();
+}
+
+}  // namespace brevio

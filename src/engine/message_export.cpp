@@ -1,0 +1,145 @@
+#include "engine/message_export.h"
+
+#include "engine/mailbox_list.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace brevio {
+
+namespace {
+
+const TMailMessage& MessageOf(const TMailBoxList& list, const TMessageRow& row)
+{
+    return *list.Items(row.MailBoxIndex)->MessageAt(row.MessageIndex).Message;
+}
+
+// One line per field: a TAB, CR or LF inside would split the row or the line.
+QString OneLine(QString text)
+{
+    for (QChar& c : text) {
+        if (c == u'\t' || c == u'\r' || c == u'\n')
+            c = u' ';
+    }
+    return text;
+}
+
+struct TPlainRow {
+    QString Fields[8];
+};
+
+QList<TPlainRow> PlainRows(const TMailBoxList& list, const QList<TMessageRow>& rows)
+{
+    QList<TPlainRow> result;
+    result.reserve(rows.size());
+    for (const TMessageRow& row : rows) {
+        const TMailMessage& message = MessageOf(list, row);
+        const QDateTime local = message.Date.isValid() ? message.Date.toLocalTime() : QDateTime();
+        TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size,
+                         local.isValid() ? local.toString(QStringLiteral("yyyy-MM-dd")) : QString(),
+                         local.isValid() ? local.toString(QStringLiteral("HH:mm:ss")) : QString(),
+                         row.Folder}};
+        for (QString& field : plain.Fields)
+            field = OneLine(field);
+        result.append(plain);
+    }
+    return result;
+}
+
+const QString kHeaders[8] = {QStringLiteral("No"),   QStringLiteral("Subject"), QStringLiteral("From"),
+                             QStringLiteral("Mailbox"), QStringLiteral("Size"), QStringLiteral("Date"),
+                             QStringLiteral("Time"), QStringLiteral("Folder")};
+
+QByteArray Tsv(const QList<TPlainRow>& rows)
+{
+    QStringList lines;
+    lines.append(QStringList(std::begin(kHeaders), std::end(kHeaders)).join(u'\t'));
+    for (const TPlainRow& row : rows)
+        lines.append(QStringList(std::begin(row.Fields), std::end(row.Fields)).join(u'\t'));
+    return (lines.join(u'\n') + u'\n').toUtf8();
+}
+
+QByteArray Table(const QList<TPlainRow>& rows)
+{
+    // Long subjects and senders are cut so a row fits a terminal line.
+    constexpr qsizetype kMaxWidth = 40;
+    qsizetype widths[8];
+    for (int c = 0; c < 8; ++c)
+        widths[c] = kHeaders[c].size();
+    QList<TPlainRow> cut = rows;
+    for (TPlainRow& row : cut) {
+        for (int c = 0; c < 8; ++c) {
+            QString& field = row.Fields[c];
+            if (field.size() > kMaxWidth)
+                field = field.left(kMaxWidth - 1) + QChar(0x2026);
+            widths[c] = std::max(widths[c], field.size());
+        }
+    }
+    const auto line = [&](const QString* fields) {
+        QString text;
+        for (int c = 0; c < 8; ++c) {
+            // Numbers read best right-aligned.
+            const bool right = c == 0 || c == 4;
+            text += right ? fields[c].rightJustified(widths[c]) : fields[c].leftJustified(widths[c]);
+            if (c < 7)
+                text += QStringLiteral("  ");
+        }
+        while (text.endsWith(u' '))
+            text.chop(1);
+        return text + u'\n';
+    };
+    QString text = line(kHeaders);
+    for (const TPlainRow& row : std::as_const(cut))
+        text += line(row.Fields);
+    return text.toUtf8();
+}
+
+QByteArray Json(const TMailBoxList& list, const QList<TMessageRow>& rows)
+{
+    QJsonArray array;
+    for (const TMessageRow& row : rows) {
+        const TMailMessage& message = MessageOf(list, row);
+        QJsonObject object;
+        object.insert(QStringLiteral("number"), row.Number.toInt());
+        object.insert(QStringLiteral("subject"), row.Subject);
+        object.insert(QStringLiteral("from"), row.From);
+        object.insert(QStringLiteral("mailbox"), row.MailBox);
+        object.insert(QStringLiteral("size"), qint64(message.Size));
+        if (message.Date.isValid()) {
+            const QDateTime local = message.Date.toLocalTime();
+            object.insert(QStringLiteral("date"),
+                          local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate));
+        } else {
+            object.insert(QStringLiteral("date"), QJsonValue::Null);
+        }
+        object.insert(QStringLiteral("folder"), row.Folder);
+        // IMAP4: the UID in its folder; POP3: the unique id from UIDL; null when unknown.
+        if (message.Uid != 0)
+            object.insert(QStringLiteral("uid"), qint64(message.Uid));
+        else if (!message.UniqueId.isEmpty())
+            object.insert(QStringLiteral("uid"), QString::fromLatin1(message.UniqueId));
+        else
+            object.insert(QStringLiteral("uid"), QJsonValue::Null);
+        array.append(object);
+    }
+    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+}
+
+}  // namespace
+
+QByteArray ExportMessageRows(const TMailBoxList& list, const QList<TMessageRow>& rows,
+                             TExportFormat format)
+{
+    switch (format) {
+    case TExportFormat::Tsv:
+        return Tsv(PlainRows(list, rows));
+    case TExportFormat::Json:
+        return Json(list, rows);
+    case TExportFormat::Table:
+        break;
+    }
+    return Table(PlainRows(list, rows));
+}
+
+}  // namespace brevio

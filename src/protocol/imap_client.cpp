@@ -1,0 +1,576 @@
+#include "protocol/imap_client.h"
+
+#include "protocol/errors.h"
+#include "protocol/imap_errors.h"
+#include "protocol/protocol_limits.h"
+
+#include <exception>
+
+namespace brevio {
+
+namespace {
+
+using State = TImapConnectionState;
+
+// The count of a literal announced at the end of a line ("... {123}"); nullopt when the line
+// does not end in one. A count too long to read comes back as one above kMaxReplyBytes.
+std::optional<qsizetype> TrailingLiteral(const QByteArray& line)
+{
+    if (!line.endsWith('}'))
+        return std::nullopt;
+    const qsizetype open = line.lastIndexOf('{');
+    if (open < 0)
+        return std::nullopt;
+    const QByteArray digits = line.mid(open + 1, line.size() - open - 2);
+    if (digits.isEmpty())
+        return std::nullopt;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    }
+    if (digits.size() > 9)
+        return kMaxReplyBytes + 1;
+    return digits.toLongLong();
+}
+
+bool StartsWithNoCase(const QByteArray& text, const QByteArray& prefix)
+{
+    return text.size() >= prefix.size() &&
+           text.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+QString ImapStateName(TImapConnectionState state)
+{
+    switch (state) {
+    case State::Any:
+        return QStringLiteral("Any");
+    case State::NonAuthenticated:
+        return QStringLiteral("Non Authenticated");
+    case State::Authenticated:
+        return QStringLiteral("Authenticated");
+    case State::Selected:
+        return QStringLiteral("Selected");
+    case State::UnexpectedlyDisconnected:
+        break;
+    }
+    return {};
+}
+
+TImap4Client::TImap4Client(TCheckContext& context, TTransportFactory factory)
+    : TMessageClient(context, std::move(factory))
+{
+    Port = 143;
+}
+
+TImap4Client::~TImap4Client()
+{
+    try {
+        if (Connected())
+            Disconnect();
+    } catch (...) {
+        // Destruction never raises; the connection is closed either way.
+    }
+}
+
+void TImap4Client::FailUnrecognized()
+{
+    // The conversation is out of step; nothing read after this could be trusted.
+    CloseTransport();
+    DiscardInput();
+    throw EMailClientError(QStringLiteral("Unrecognized IMAP4 Response Header."));
+}
+
+// ---- reading -------------------------------------------------------------------------------
+
+QByteArray TImap4Client::ReadResponse()
+{
+    QByteArray response = ReadNonEmptyLine();
+    QByteArray line = response;
+    for (;;) {
+        const std::optional<qsizetype> count = TrailingLiteral(line);
+        if (!count)
+            return response;
+        if (*count > kMaxReplyBytes - response.size())
+            FailTooLong();
+        response += "\r\n";
+        response += ReadBytes(*count);
+        line = ReadLine();
+        if (line.size() > kMaxReplyBytes - response.size())
+            FailTooLong();
+        response += line;
+    }
+}
+
+int TImap4Client::ReadGreeting(const TReplyCodes& allowed)
+{
+    LastReply.Clear();
+    const QByteArray line = ReadResponse();
+    QByteArray status;
+    QByteArray rest;
+    if (line.startsWith("* ")) {
+        const QByteArray after = line.mid(2);
+        const qsizetype blank = after.indexOf(' ');
+        status = blank < 0 ? after : after.left(blank);
+        rest = blank < 0 ? QByteArray() : after.mid(blank + 1).trimmed();
+    }
+    const std::optional<int> code = ImapStatusCode(status);
+    if (!code)
+        FailUnrecognized();
+    LastReply.Set("* " + status, *code);
+    LastReply.Text.append(rest);
+    return CheckReply(*code, allowed);
+}
+
+int TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allowed,
+                                  const TUntaggedHandler& onUntagged)
+{
+    LastReply.Clear();
+    QList<QByteArray> text;
+    qsizetype collected = 0;
+    const QByteArray tagPrefix = tag + ' ';
+    // A response the handler cannot accept fails the command, but only after the whole reply
+    // has been read, so the conversation stays in step.
+    std::exception_ptr handlerError;
+    for (;;) {
+        const QByteArray response = ReadResponse();
+        if (response.startsWith('*')) {
+            const QByteArray untagged = response.mid(2);
+            if (handlerError)
+                continue;
+            try {
+                if (onUntagged && onUntagged(untagged))
+                    continue;
+            } catch (const EMailClientError&) {
+                handlerError = std::current_exception();
+                continue;
+            }
+            collected += untagged.size() + 2;
+            if (collected > kMaxReplyBytes)
+                FailTooLong();
+            text.append(untagged);
+            continue;
+        }
+        if (response.startsWith('+')) {
+            text.append(response.mid(2));
+            LastReply.Set("+", kContinuation);
+            LastReply.Text = text;
+            return CheckReply(kContinuation, allowed);
+        }
+        if (!StartsWithNoCase(response, tagPrefix))
+            FailUnrecognized();
+        const QByteArray after = response.mid(tagPrefix.size()).trimmed();
+        const qsizetype blank = after.indexOf(' ');
+        const QByteArray status = blank < 0 ? after : after.left(blank);
+        const std::optional<int> code = ImapStatusCode(status);
+        if (!code || *code == kPreAuth)
+            FailUnrecognized();
+        text.append(blank < 0 ? QByteArray() : after.mid(blank + 1).trimmed());
+        LastReply.Set(status, *code);
+        LastReply.Text = text;
+        if (handlerError)
+            std::rethrow_exception(handlerError);
+        return CheckReply(*code, allowed);
+    }
+}
+
+// ---- sending -------------------------------------------------------------------------------
+
+int TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
+                          const TReplyCodes& allowed, const TUntaggedHandler& onUntagged)
+{
+    const bool literalPlus = capabilities_ && capabilities_->contains("LITERAL+");
+    const QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
+    // Built before the tag is taken: a command that cannot be sent uses no number.
+    const QList<TImapCommandPiece> pieces = BuildImapCommand(tag, verb, arguments, literalPlus);
+    ++commandCounter_;
+    for (const TImapCommandPiece& piece : pieces) {
+        QueueLine(piece.Bytes, piece.Trace);
+        if (!piece.WaitForContinuation)
+            continue;
+        try {
+            Flush();
+        } catch (const EMailClientError&) {
+            state_ = State::UnexpectedlyDisconnected;
+            throw;
+        }
+        // A refusal instead of "+" ends the command with that reply (RFC 3501 §7.5).
+        ReadTaggedReply(tag, {kContinuation}, onUntagged);
+    }
+    try {
+        Flush();
+    } catch (const EMailClientError&) {
+        state_ = State::UnexpectedlyDisconnected;
+        throw;
+    }
+    return ReadTaggedReply(tag, allowed, onUntagged);
+}
+
+void TImap4Client::RequireState(std::initializer_list<TImapConnectionState> states) const
+{
+    for (TImapConnectionState allowed : states) {
+        if (allowed == state_)
+            return;
+    }
+    throw EWrongStateError(ImapStateName(state_));
+}
+
+quint32 TImap4Client::CheckUid(const QByteArray& uid)
+{
+    if (uid.isEmpty())
+        throw EInvalidNumber(QStringLiteral("Empty string passed as UID"));
+    for (char c : uid) {
+        if (c < '0' || c > '9')
+            throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, contains non-digit"));
+    }
+    const std::optional<quint32> value = ParseNzNumber(uid.size() > 1 && uid.startsWith('0')
+                                                           ? QByteArray::number(uid.toULongLong())
+                                                           : uid);
+    if (!value)
+        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+    return *value;
+}
+
+// ---- connection and login ------------------------------------------------------------------
+
+void TImap4Client::TakeCapabilities(const QByteArray& statusText)
+{
+    const std::optional<TImapResponseCode> code = ParseResponseCode(statusText);
+    if (code && code->Name == "CAPABILITY")
+        capabilities_ = ParseCapabilityNames(code->Arguments);
+}
+
+void TImap4Client::Connect()
+{
+    RunLoginLoop([this] { ConnectAndGreet(); }, [this] { Login(); },
+                 [this] {
+                     if (Connected())
+                         Disconnect();
+                 });
+}
+
+void TImap4Client::ConnectAndGreet()
+{
+    state_ = State::NonAuthenticated;
+    capabilities_.reset();
+    preAuthenticated_ = false;
+    if (!Connected())
+        TTcpClient::Connect();
+    const int greeting = ReadGreeting({kOk, kPreAuth});
+    commandCounter_ = 0;
+    TakeCapabilities(LastReply.Text.value(0));
+    if (Security == TSecurity::StartTls) {
+        // RFC 2595 §3.1: a PREAUTH connection can no longer be secured, so nothing more is sent.
+        if (greeting == kPreAuth) {
+            throw ETlsError(QStringLiteral(
+                "The server greeted with PREAUTH, so the connection cannot be secured with "
+                "STARTTLS."));
+        }
+        if (!HasCapability("STARTTLS")) {
+            throw ETlsError(QStringLiteral(
+                "The server does not offer STARTTLS; the connection cannot be secured, so the "
+                "login was not sent."));
+        }
+        if (Command("STARTTLS", {}, {kOk, kNo, kBad}) != kOk) {
+            throw ETlsError(QStringLiteral("The server refused STARTTLS: %1")
+                                .arg(QString::fromUtf8(LastReply.Text.value(LastReply.Text.size() - 1))));
+        }
+        StartTlsNow();
+        // RFC 3501 §6.2.1: capabilities learned before the handshake are discarded.
+        capabilities_.reset();
+        Capability();
+    }
+    if (greeting == kPreAuth) {
+        preAuthenticated_ = true;
+        return;
+    }
+    if (capabilities_ && capabilities_->contains("LOGINDISABLED")) {
+        throw EMailClientError(QStringLiteral(
+            "The server does not accept a login with a password on this connection "
+            "(LOGINDISABLED)."));
+    }
+}
+
+void TImap4Client::Login()
+{
+    if (preAuthenticated_) {
+        state_ = State::Authenticated;
+        return;
+    }
+    Command("LOGIN",
+            {TImapArgument::String(UserBytes(), true), TImapArgument::String(PasswordBytes(), true)},
+            {kOk});
+    state_ = State::Authenticated;
+    // Capabilities may change with the login (RFC 3501 §6.2.3); keep only what it announced.
+    capabilities_.reset();
+    TakeCapabilities(LastReply.Text.value(LastReply.Text.size() - 1));
+}
+
+void TImap4Client::Disconnect()
+{
+    if (!Connected())
+        throw ESocketClosed();
+    try {
+        Command("LOGOUT", {}, {kOk});
+    } catch (...) {
+        TTcpClient::Disconnect();
+        state_ = State::NonAuthenticated;
+        capabilities_.reset();
+        throw;
+    }
+    TTcpClient::Disconnect();
+    state_ = State::NonAuthenticated;
+    capabilities_.reset();
+}
+
+// ---- operations ----------------------------------------------------------------------------
+
+QList<QByteArray> TImap4Client::Capability()
+{
+    if (capabilities_)
+        return *capabilities_;
+    QList<QByteArray> names;
+    Command("CAPABILITY", {}, {kOk}, [&names](const QByteArray& response) {
+        const TImapUntagged untagged = SplitUntagged(response);
+        if (untagged.Number || untagged.Keyword != "CAPABILITY")
+            return false;
+        names += ParseCapabilityNames(untagged.Rest);
+        return true;
+    });
+    capabilities_ = names;
+    return names;
+}
+
+bool TImap4Client::HasCapability(const QByteArray& name)
+{
+    return Capability().contains(name.toUpper());
+}
+
+bool TImap4Client::ListFolders(QList<TImapListEntry>& folders)
+{
+    RequireState({State::Authenticated, State::Selected});
+    QList<TImapListEntry> listed;
+    Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {kOk},
+            [&listed](const QByteArray& response) {
+                std::optional<TImapListEntry> entry = ParseListResponse(response);
+                if (!entry)
+                    return false;
+                if (listed.size() >= kMaxMessageCount)
+                    throw EMailClientError(QStringLiteral("The server listed too many folders."));
+                listed.append(std::move(*entry));
+                return true;
+            });
+    for (const TImapListEntry& entry : listed) {
+        if (!entry.Delimiter.isEmpty())
+            separator_ = entry.Delimiter;
+    }
+    folders = listed;
+    return true;
+}
+
+bool TImap4Client::SelectFolder(const QByteArray& name)
+{
+    RequireState({State::Authenticated, State::Selected});
+    TImapFolderInfo info;
+    try {
+        Command("SELECT", {TImapArgument::String(name)}, {kOk}, [&info](const QByteArray& response) {
+            ApplySelectResponse(info, response);
+            return false;
+        });
+    } catch (const EMailClientError&) {
+        // RFC 3501 §6.3.1: a failed SELECT leaves no folder selected; a reply that could not be
+        // understood leaves the folder unknown.
+        if (state_ == State::Selected)
+            state_ = State::Authenticated;
+        selected_ = TImapFolderInfo();
+        throw;
+    }
+    ApplySelectResponse(info, "OK " + LastReply.Text.value(LastReply.Text.size() - 1));
+    info.Name = name;
+    selected_ = info;
+    state_ = State::Selected;
+    return true;
+}
+
+bool TImap4Client::MessageUid(qint32 number, QByteArray& uid)
+{
+    uid.clear();
+    if (number < 1)
+        throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
+    RequireState({State::Selected});
+    std::optional<quint32> found;
+    const int code = Command("FETCH", {TImapArgument::Raw(QByteArray::number(number)),
+                                       TImapArgument::Raw("(UID)")},
+                             {kOk, kNo}, [&](const QByteArray& response) {
+                                 const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+                                 if (!fetch)
+                                     return false;
+                                 if (fetch->SequenceNumber == static_cast<quint32>(number) && fetch->Uid)
+                                     found = fetch->Uid;
+                                 return true;
+                             });
+    if (code != kOk || !found)
+        return false;
+    uid = QByteArray::number(*found);
+    return true;
+}
+
+int TImap4Client::FetchByUid(const QByteArray& uid, const QByteArray& items,
+                             const std::function<void(const TImapFetch&)>& onFetch)
+{
+    const quint32 value = CheckUid(uid);
+    RequireState({State::Selected});
+    return Command("UID FETCH", {TImapArgument::Raw(QByteArray::number(value)), TImapArgument::Raw(items)},
+                   {kOk, kNo}, [&](const QByteArray& response) {
+                       const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+                       if (!fetch)
+                           return false;
+                       // RFC 3501 §6.4.8: UID FETCH answers always carry the UID; others are
+                       // unsolicited updates about other messages.
+                       if (fetch->Uid == value)
+                           onFetch(*fetch);
+                       return true;
+                   });
+}
+
+bool TImap4Client::FetchFlagsByUid(const QByteArray& uid, TMessageFlags& flags)
+{
+    flags = {};
+    bool found = false;
+    const int code = FetchByUid(uid, "(FLAGS)", [&](const TImapFetch& fetch) {
+        if (fetch.Flags) {
+            flags = *fetch.Flags;
+            found = true;
+        }
+    });
+    return code == kOk && found;
+}
+
+bool TImap4Client::FetchHeaderByUid(const QByteArray& uid, TMailMessage& message)
+{
+    std::optional<QByteArray> header;
+    const int code = FetchByUid(uid, "(RFC822.HEADER)", [&](const TImapFetch& fetch) {
+        if (fetch.Header)
+            header = fetch.Header;
+    });
+    if (!header)
+        return false;
+    message.RawHeaders = SplitHeaderLines(*header);
+    message.ParseHeaders();
+    return code == kOk;
+}
+
+qint32 TImap4Client::FetchSizeByUid(const QByteArray& uid)
+{
+    qint32 size = -1;
+    const int code = FetchByUid(uid, "(RFC822.SIZE)", [&](const TImapFetch& fetch) {
+        if (fetch.Size)
+            size = *fetch.Size;
+    });
+    return code == kOk ? size : -1;
+}
+
+bool TImap4Client::DeleteMessages(const QList<qint32>& numbers)
+{
+    if (numbers.isEmpty())
+        return false;
+    QList<quint32> checked;
+    for (qint32 number : numbers) {
+        if (number < 1)
+            throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
+        checked.append(static_cast<quint32>(number));
+    }
+    RequireState({State::Selected});
+    return Command("STORE", {TImapArgument::Raw(JoinNumbers(checked)), TImapArgument::Raw("+FLAGS.SILENT"),
+                             TImapArgument::Raw("(\\Deleted)")},
+                   {kOk, kNo}) == kOk;
+}
+
+bool TImap4Client::ExpungeFolder()
+{
+    RequireState({State::Selected});
+    QList<quint32> expunged;
+    const TUntaggedHandler collect = [&expunged](const QByteArray& response) {
+        const std::optional<quint32> number = ParseExpungeResponse(response);
+        if (!number)
+            return false;
+        if (expunged.size() < kMaxMessageCount)
+            expunged.append(*number);
+        return true;
+    };
+    Command("EXPUNGE", {}, {kOk}, collect);
+    selected_.ExpungedNumbers = expunged;
+    return true;
+}
+
+bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetchedMessage>& messages)
+{
+    messages.clear();
+    if (!IsValidSequenceSet(sequenceSet))
+        throw EInvalidNumber(QStringLiteral("Sequence set passed as parameter is invalid"));
+    RequireState({State::Selected});
+    qsizetype total = 0;
+    QList<TImapFetchedMessage> fetched;
+    const int code = Command(
+        "FETCH", {TImapArgument::Raw(sequenceSet), TImapArgument::Raw("(UID RFC822.SIZE RFC822.HEADER)")},
+        {kOk, kNo}, [&](const QByteArray& response) {
+            const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+            if (!fetch)
+                return false;
+            // Flag updates and other unsolicited FETCH responses carry no header.
+            if (!fetch->Header)
+                return true;
+            total += fetch->Header->size();
+            if (total > kMaxFetchTotalBytes || fetched.size() >= kMaxMessageCount)
+                FailTooLong();
+            TImapFetchedMessage record;
+            record.SequenceNumber = fetch->SequenceNumber;
+            record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
+            record.Message.ParseHeaders();
+            record.Message.Uid = fetch->Uid.value_or(0);
+            record.Message.Size = fetch->Size.value_or(-1);
+            record.Message.Folder = selected_.Name;
+            fetched.append(std::move(record));
+            return true;
+        });
+    messages = std::move(fetched);
+    return code == kOk;
+}
+
+bool TImap4Client::UidStoreDeleted(const QList<quint32>& uids)
+{
+    if (uids.isEmpty())
+        return false;
+    if (uids.contains(0u))
+        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+    RequireState({State::Selected});
+    return Command("UID STORE", {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw("+FLAGS.SILENT"),
+                                 TImapArgument::Raw("(\\Deleted)")},
+                   {kOk, kNo}) == kOk;
+}
+
+bool TImap4Client::UidExpunge(const QList<quint32>& uids)
+{
+    if (uids.isEmpty())
+        return false;
+    if (uids.contains(0u))
+        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+    RequireState({State::Selected});
+    if (!HasCapability("UIDPLUS"))
+        return ExpungeFolder();
+    QList<quint32> expunged;
+    Command("UID EXPUNGE", {TImapArgument::Raw(JoinNumbers(uids))}, {kOk},
+            [&expunged](const QByteArray& response) {
+                const std::optional<quint32> number = ParseExpungeResponse(response);
+                if (!number)
+                    return false;
+                if (expunged.size() < kMaxMessageCount)
+                    expunged.append(*number);
+                return true;
+            });
+    selected_.ExpungedNumbers = expunged;
+    return true;
+}
+
+}  // namespace brevio

@@ -1,0 +1,67 @@
+#pragma once
+// The reply record of the last command: a numeric code, the status word it came from, and the
+// reply's text lines.
+
+#include <QByteArray>
+#include <QList>
+
+namespace brevio {
+
+// The codes a command accepts. Empty, or the single code -1, accepts every reply.
+using TReplyCodes = QList<int>;
+
+class TReply {
+public:
+    qint32 NumericCode() const { return numericCode_; }
+    const QByteArray& TextCode() const { return textCode_; }
+    QList<QByteArray> Text;
+
+    void Clear()
+    {
+        numericCode_ = 0;
+        textCode_.clear();
+        Text.clear();
+    }
+
+    // A non-empty status word also sets the numeric code to its decimal value (0 when it is not
+    // a number).
+    void SetTextCode(const QByteArray& code)
+    {
+        textCode_ = code;
+        if (!code.isEmpty()) {
+            bool ok = false;
+            const int value = code.toInt(&ok);
+            numericCode_ = ok ? value : 0;
+        }
+    }
+
+    // A positive code also sets the status word to its decimal text.
+    void SetNumericCode(qint32 code)
+    {
+        numericCode_ = code;
+        if (code > 0)
+            textCode_ = QByteArray::number(code);
+    }
+
+    // Sets both at once, as the protocol readers classify a status word.
+    void Set(const QByteArray& textCode, qint32 numericCode)
+    {
+        textCode_ = textCode;
+        numericCode_ = numericCode;
+    }
+
+    // Every text line followed by CR LF: the message of a reply error.
+    QByteArray JoinedText() const
+    {
+        QByteArray joined;
+        for (const QByteArray& line : Text)
+            joined += line + "\r\n";
+        return joined;
+    }
+
+private:
+    qint32 numericCode_ = 0;
+    QByteArray textCode_;
+};
+
+}  // namespace brevio

@@ -1,0 +1,67 @@
+#pragma once
+// Shared pieces of the engine's live tests: mailboxes on the test server, a check context with
+// an abort signal, and scratch mail in carol's (otherwise empty) Maildir.
+
+#include "engine/mailbox.h"
+#include "support/abort_signal.h"
+#include "support/live_server.h"
+#include "support/test_check_context.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace brevio::test {
+
+enum class TProtocol { Pop3, Imap4 };
+
+// The SHA-256 of the server's self-signed certificate, so TLS mailboxes trust it by pin.
+QString ServerFingerprint(const LiveServer& server);
+
+// A mailbox of `user` on the test server with the given protocol and security.
+std::unique_ptr<TMailBox> MakeMailBox(const LiveServer& server, const QString& user, TProtocol protocol,
+                                      TSecurity security, const QString& name = {});
+
+// A test context that also carries an abort signal, as the window and the command line do.
+class TLiveContext : public TTestCheckContext {
+public:
+    TAbortSignal Signal;
+    // When set, the n-th yield (counted from 1) triggers the abort.
+    int AbortAtYield = 0;
+    int Yields = 0;
+
+    TAbortSignal* Abort() override { return &Signal; }
+    int NetworkTimeoutSeconds() const override { return 20; }
+    void Yield() override
+    {
+        ++Yields;
+        if (AbortAtYield > 0 && Yields == AbortAtYield)
+            Signal.Trigger();
+        Signal.ThrowIfTriggered();
+    }
+};
+
+// Messages written straight into a Maildir folder, as another mail program would deliver them;
+// the destructor removes every file it wrote that is still there.
+class TScratchMail {
+public:
+    explicit TScratchMail(QString maildir);
+    ~TScratchMail();
+    // Delivers a small message with this subject; returns its file path.
+    QString Deliver(const QString& subject);
+    // Removes a delivered message behind the server's back.
+    void Remove(const QString& path);
+    // Deletes every message file of the folder (also those the test did not write).
+    void Empty();
+
+private:
+    QString maildir_;
+    QStringList written_;
+    int counter_ = 0;
+};
+
+// The subjects of a mailbox's messages, in order.
+QStringList Subjects(const TMailBox& box);
+
+}  // namespace brevio::test

@@ -1,0 +1,202 @@
+// IMAP4 greeting and login: quoting and literals for credentials, the login loop, the trace.
+#include "imap_session.h"
+#include "protocol/errors.h"
+#include "protocol/imap_errors.h"
+
+#include <gtest/gtest.h>
+
+namespace brevio::test {
+namespace {
+
+struct TCredentialCase {
+    const char* Name;
+    QString User;
+    QString Password;
+    const char* Script;  // after the greeting line
+};
+
+class Imap4Credentials : public ::testing::TestWithParam<TCredentialCase> {};
+
+TEST_P(Imap4Credentials, AreSentAsStringsThatCannotEndTheCommand)
+{
+    TImapSession s(QByteArray(GetParam().Script) + "\nC: C2 LOGOUT\nS: C2 OK\n");
+    s.Client.Username = GetParam().User;
+    s.Client.Password = GetParam().Password;
+    s.Client.Connect();
+    EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Imap4Credentials,
+    ::testing::Values(
+        TCredentialCase{"BlankAndQuoteAreEscaped", "bob", "pa ss\"\\", R"(
+            S: * OK ready
+            C: C1 LOGIN "bob" "pa ss\"\\"
+            S: C1 OK)"},
+        TCredentialCase{"EmptyPasswordIsAnEmptyString", "bob", "", R"(
+            S: * OK ready
+            C: C1 LOGIN "bob" ""
+            S: C1 OK)"},
+        TCredentialCase{"InjectionAttemptGoesAsLiteral", "bob", "x\r\nC9 DELETE INBOX", R"(
+            S: * OK ready
+            C: C1 LOGIN "bob" {18}
+            S: + go on
+            C+: x\r\nC9 DELETE INBOX\r\n
+            S: C1 OK)"},
+        TCredentialCase{"NonAsciiWaitsForEachContinuation", QStringLiteral("j\u00F6rg"), QStringLiteral("p\u00E4ss"), R"(
+            S: * OK ready
+            C: C1 LOGIN {5}
+            S: + ready
+            C+: j\xC3\xB6rg {5}\r\n
+            S: + ready
+            C+: p\xC3\xA4ss\r\n
+            S: C1 OK)"},
+        TCredentialCase{"LiteralPlusDoesNotWait", QStringLiteral("j\u00F6rg"), "pw", R"(
+            S: * OK [CAPABILITY IMAP4rev1 LITERAL+] ready
+            C: C1 LOGIN {5+}
+            C+: j\xC3\xB6rg "pw"\r\n
+            S: C1 OK)"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(Imap4Login, RefusedLiteralIsARefusedLogin)
+{
+    TImapSession s(R"(
+        S: * OK ready
+        C: C1 LOGIN {5}
+        S: C1 NO no literals here
+        C: C2 LOGOUT
+        S: C2 OK
+    )");
+    s.Client.Username = QStringLiteral("j\u00F6rg");
+    s.Context.Scheduled = true;
+    s.Client.Connect();
+    EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::NonAuthenticated);
+    EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(imap.example.org) no literals here\r\n")});
+}
+
+TEST(Imap4Login, ScheduledRefusalLeavesTheClientUnauthenticated)
+{
+    TImapSession s(R"(
+        S: * OK ready
+        C: C1 LOGIN "bob" "secret"
+        S: C1 NO [AUTHENTICATIONFAILED] bad password
+        C: C2 LOGOUT
+        S: C2 OK
+    )");
+    s.Context.Scheduled = true;
+    s.Client.Connect();
+    EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(imap.example.org) [AUTHENTICATIONFAILED] bad password\r\n")});
+    QList<TImapListEntry> folders;
+    try {
+        s.Client.ListFolders(folders);
+        FAIL();
+    } catch (const EWrongStateError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("Non Authenticated")));
+    }
+}
+
+TEST(Imap4Login, PromptedCredentialsAreTriedOnANewConnection)
+{
+    TImapSession s(R"(
+        S: * OK ready
+        C: C1 LOGIN "bob" "secret"
+        S: C1 NO bad password
+        C: C2 LOGOUT
+        S: * BYE
+        S: C2 OK
+        OPEN
+        S: * OK ready
+        C: C1 LOGIN "alice" "new one"
+        S: C1 OK
+        C: C2 LOGOUT
+        S: C2 OK
+    )");
+    s.Context.Answers = {{true, QStringLiteral("alice"), QStringLiteral("new one")}};
+    s.Client.Connect();
+    EXPECT_EQ(s.Context.Prompts, QStringList{QStringLiteral("imap.example.org")});
+    EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
+}
+
+TEST(Imap4Login, CancelledPromptRaisesAbort)
+{
+    TImapSession s(R"(
+        S: * OK ready
+        C: C1 LOGIN "bob" "secret"
+        S: C1 BAD what
+        C: C2 LOGOUT
+        S: C2 OK
+    )");
+    EXPECT_THROW(s.Client.Connect(), EAbort);
+}
+
+struct TGreetingCase {
+    const char* Name;
+    const char* Script;
+    int Code;  // EReplyError code; 0: "Unrecognized IMAP4 Response Header."
+};
+
+class Imap4BadGreetings : public ::testing::TestWithParam<TGreetingCase> {};
+
+TEST_P(Imap4BadGreetings, AreLoggedAndRaised)
+{
+    TImapSession s(GetParam().Script);
+    try {
+        s.Client.Connect();
+        FAIL();
+    } catch (const EReplyError& e) {
+        EXPECT_EQ(e.ReplyErrorCode(), GetParam().Code);
+    } catch (const EMailClientError& e) {
+        EXPECT_EQ(GetParam().Code, 0);
+        EXPECT_EQ(e.Message(), QStringLiteral("Unrecognized IMAP4 Response Header."));
+    }
+    EXPECT_EQ(s.Context.Logged.size(), 1);
+    EXPECT_FALSE(s.Client.Connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Imap4BadGreetings,
+                         ::testing::Values(TGreetingCase{"Bye", "S: * BYE too busy", 5},
+                                           TGreetingCase{"No", "S: * NO go away", 2},
+                                           TGreetingCase{"LowerCase", "S: * ok ready", 0},
+                                           TGreetingCase{"Untagged", "S: hello", 0},
+                                           TGreetingCase{"TaggedOk", "S: C1 OK", 0}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(Imap4Login, PreauthGreetingSkipsTheLogin)
+{
+    TImapSession s("S: * PREAUTH welcome\nC: C1 LOGOUT\nS: C1 OK\n");
+    s.Client.Connect();
+    EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
+}
+
+TEST(Imap4Login, TraceMasksCredentialsAlsoInLiterals)
+{
+    TImapSession s(R"(
+        S: * OK ready
+        C: C1 LOGIN "bob" {4}
+        S: + go
+        C+: p\xC3\xA4\r\r\n
+        S: C1 OK
+        C: C2 LOGOUT
+        S: C2 OK
+    )");
+    s.Context.Tracing = true;
+    s.Client.SetTraceSink(s.Context.TraceSink());
+    s.Client.Password = QStringLiteral("p\u00E4\r");
+    s.Client.Connect();
+    s.Client.Disconnect();
+    EXPECT_EQ(s.Context.TraceLines,
+              (QList<QByteArray>{"S: * OK ready", "C: C1 LOGIN **** ****", "S: + go", "C: ****", "S: C1 OK",
+                                 "C: C2 LOGOUT", "S: C2 OK"}));
+}
+
+TEST(Imap4Login, NulInCredentialsIsRefusedBeforeSending)
+{
+    TImapSession s("S: * OK ready\nC: C1 LOGOUT\nS: C1 OK\n");
+    s.Client.Password = QString(QChar(0));
+    s.Context.Scheduled = true;
+    s.Client.Connect();
+    EXPECT_EQ(s.Context.Logged.size(), 1);
+}
+
+}  // namespace
+}  // namespace brevio::test

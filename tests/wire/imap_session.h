@@ -1,0 +1,30 @@
+#pragma once
+// A scripted IMAP4 session for wire tests: a context, a scripted server and a client.
+
+#include "protocol/imap_client.h"
+#include "support/scripted_transport.h"
+#include "support/test_check_context.h"
+
+namespace brevio::test {
+
+// Greeting and a plain LOGIN as the first command.
+inline constexpr const char* kImapLogin = R"(
+    S: * OK IMAP4rev1 ready
+    C: C1 LOGIN "bob" "secret"
+    S: C1 OK LOGIN completed
+)";
+
+struct TImapSession {
+    explicit TImapSession(const QByteArray& script)
+        : Server(script.constData()), Client(Context, Server.Factory())
+    {
+        Client.Host = QStringLiteral("imap.example.org");
+        Client.Username = QStringLiteral("bob");
+        Client.Password = QStringLiteral("secret");
+    }
+    TTestCheckContext Context;
+    TScriptedServer Server;
+    TImap4Client Client;
+};
+
+}  // namespace brevio::test

@@ -1,0 +1,131 @@
+// Line reading over a scripted server: the line limit, line ends, peer closes and the generic
+// reply reader.
+#include "protocol/errors.h"
+#include "protocol/protocol_limits.h"
+#include "protocol/tcp_client.h"
+#include "support/scripted_transport.h"
+
+#include <gtest/gtest.h>
+
+namespace brevio::test {
+namespace {
+
+enum class TEnd { Nothing, LineTooLong, ConnectionClosed };
+
+struct TLineCase {
+    const char* Name;
+    QByteArray Script;
+    QList<QByteArray> Lines;  // what ReadLine returns, in order
+    TEnd End;                 // what the next ReadLine raises
+    bool NonEmpty = false;    // read with ReadNonEmptyLine
+};
+
+QByteArray ServerBytes(const QByteArray& bytes)
+{
+    return "S+: " + bytes + "\n";
+}
+
+QList<TLineCase> LineCases()
+{
+    const QByteArray a16383(16383, 'a');
+    const QByteArray a16384(16384, 'a');
+    return {
+        {"LongestLineWithCrLf", ServerBytes(a16383 + "\\r\\n") + "X", {a16383}, TEnd::ConnectionClosed},
+        {"OneByteTooLongWithCrLf", ServerBytes(a16384 + "\\r\\n"), {}, TEnd::LineTooLong},
+        {"LongestLineWithLfAlone", ServerBytes(a16384 + "\\n") + "X", {a16384}, TEnd::ConnectionClosed},
+        {"EndlessLineWithoutLf", ServerBytes(a16384 + "a"), {}, TEnd::LineTooLong},
+        {"LfAloneEndsALine", "S+: abc\\ndef\\r\\n\nX", {"abc", "def"}, TEnd::ConnectionClosed},
+        {"CrCrLfKeepsOneCr", "S+: abc\\r\\r\\n\nX", {"abc\r"}, TEnd::ConnectionClosed},
+        {"NulBytesStayInTheLine", "S+: a\\0b\\r\\n\nX", {QByteArray("a\0b", 3)}, TEnd::ConnectionClosed},
+        {"LineThenClose", "S: +OK hello\nX", {"+OK hello"}, TEnd::ConnectionClosed},
+        {"CloseInTheMiddleOfALine", "S+: +OK hel\nX", {}, TEnd::ConnectionClosed},
+        {"LinesSplitAcrossReceives", "S+: +O\nS+: K\\r\nS+: \\nnext\\r\\n\nX", {"+OK", "next"},
+         TEnd::ConnectionClosed},
+        {"NonEmptySkipsBlankLinesAndTrims", "S: \nS:    \nS: \t x y \nX", {"x y"}, TEnd::ConnectionClosed,
+         true},
+    };
+}
+
+class LineReading : public ::testing::TestWithParam<TLineCase> {};
+
+TEST_P(LineReading, DeliversLinesThenFails)
+{
+    const TLineCase& c = GetParam();
+    TScriptedServer server(c.Script.constData());
+    TTcpClient client(server.Factory());
+    client.Connect();
+    for (const QByteArray& expected : c.Lines)
+        EXPECT_EQ(c.NonEmpty ? client.ReadNonEmptyLine() : client.ReadLine(), expected);
+    switch (c.End) {
+    case TEnd::LineTooLong:
+        EXPECT_THROW(client.ReadLine(), ELineTooLong);
+        break;
+    case TEnd::ConnectionClosed:
+        EXPECT_THROW(client.ReadLine(), EConnectionClosed);
+        EXPECT_FALSE(client.Connected());
+        break;
+    case TEnd::Nothing:
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LineReading, ::testing::ValuesIn(LineCases()),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(LineLayer, ReadBytesTakesExactCountAndLeavesTheRest)
+{
+    TScriptedServer server("S+: 12345rest\\r\\n\nX");
+    TTcpClient client(server.Factory());
+    client.Connect();
+    EXPECT_EQ(client.ReadBytes(5), "12345");
+    EXPECT_EQ(client.ReadLine(), "rest");
+    EXPECT_THROW(client.ReadBytes(1), EConnectionClosed);
+    EXPECT_THROW(client.ReadBytes(kMaxReplyBytes + 1), ELineTooLong);
+}
+
+TEST(LineLayer, QueuedLinesGoOutTogetherOnFlush)
+{
+    TScriptedServer server("C: A1\nC: A2\nS: ok");
+    TTcpClient client(server.Factory());
+    client.Connect();
+    client.QueueLine("A1");
+    client.QueueLine("A2");
+    client.Flush();
+    EXPECT_EQ(client.ReadLine(), "ok");
+}
+
+TEST(LineLayer, GenericReplyReadsContinuationLinesAndChecksTheCode)
+{
+    TScriptedServer server("S: 250-first\nS: 250-second\nS: 250 last\nS: 554 no");
+    TTcpClient client(server.Factory());
+    client.Connect();
+    EXPECT_EQ(client.ReadReply({250}), 250);
+    EXPECT_EQ(client.LastReply.Text, (QList<QByteArray>{"first", "second", "last"}));
+    try {
+        client.ReadReply({250});
+        FAIL() << "554 passed";
+    } catch (const EReplyError& e) {
+        EXPECT_EQ(e.ReplyErrorCode(), 554);
+        EXPECT_EQ(e.Message(), QStringLiteral("no\r\n"));
+    }
+}
+
+TEST(LineLayer, SendingAfterThePeerClosedRaisesConnectionClosed)
+{
+    TScriptedServer server("X");
+    TTcpClient client(server.Factory());
+    client.Connect();
+    EXPECT_THROW(client.ReadLine(), EConnectionClosed);
+    EXPECT_THROW(client.SendLine("QUIT"), EConnectionClosed);
+}
+
+TEST(LineLayer, ReadingWithoutAConnectionRaisesNotConnected)
+{
+    TTcpClient client([] { return std::unique_ptr<TTransport>(); });
+    EXPECT_THROW(client.ReadLine(), ENotConnected);
+    EXPECT_THROW(client.SendLine("x"), ENotConnected);
+    EXPECT_THROW(client.Connect(), ESocketAllocError);
+}
+
+}  // namespace
+}  // namespace brevio::test

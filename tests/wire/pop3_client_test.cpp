@@ -1,0 +1,336 @@
+// POP3 conversations against scripted servers: the commands on the wire, reply reading, the
+// login loop and every failure path.
+#include "protocol/errors.h"
+#include "protocol/pop3_client.h"
+#include "support/scripted_transport.h"
+#include "support/test_check_context.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace brevio::test {
+namespace {
+
+constexpr const char* kLogin = R"(
+    S: +OK POP3 ready
+    C: USER bob
+    S: +OK
+    C: PASS secret
+    S: +OK logged in
+)";
+
+struct TPop3Session {
+    explicit TPop3Session(const QByteArray& script) : Server(script.constData()), Client(Context, Server.Factory())
+    {
+        Client.Host = QStringLiteral("pop.example.org");
+        Client.Username = QStringLiteral("bob");
+        Client.Password = QStringLiteral("secret");
+    }
+    TTestCheckContext Context;
+    TScriptedServer Server;
+    TPop3Client Client;
+};
+
+TEST(Pop3Client, CheckReadsCountHeadersAndSizesThenQuits)
+{
+    TPop3Session s(QByteArray(kLogin) + R"(
+        C: STAT
+        S: +OK 2 320
+        C: TOP 1 0
+        S: +OK header follows
+        S: Subject: one
+        S: ..X-Dotted: yes
+        S:
+        S: .
+        C: LIST 1
+        S: +OK 1 120
+        C: TOP 2 0
+        S: +OK
+        S: Subject: two
+        S: .
+        C: LIST 2
+        S: +OK 2 200
+        C: QUIT
+        S: +OK bye
+    )");
+    s.Client.Connect();
+    EXPECT_TRUE(s.Client.LoggedIn());
+    ASSERT_EQ(s.Client.CountMessages(), 2);
+    TMailMessage first;
+    TMailMessage second;
+    EXPECT_TRUE(s.Client.FetchHeader(1, first));
+    EXPECT_TRUE(s.Client.FetchHeader(2, second));
+    EXPECT_EQ(first.RawHeaders, (QList<QByteArray>{"Subject: one", ".X-Dotted: yes"}));
+    EXPECT_EQ(first.Size, 120);
+    EXPECT_EQ(second.RawHeaders, (QList<QByteArray>{"Subject: two"}));
+    EXPECT_EQ(second.Size, 200);
+    s.Client.Disconnect();
+    EXPECT_TRUE(s.Context.Logged.isEmpty());
+}
+
+struct TReplyValueCase {
+    const char* Name;
+    const char* Command;
+    const char* Reply;
+    std::function<qint32(TPop3Client&)> Call;
+    std::optional<qint32> Expected;  // nullopt: raises EMailClientError
+};
+
+class Pop3ReplyValues : public ::testing::TestWithParam<TReplyValueCase> {};
+
+TEST_P(Pop3ReplyValues, GiveTheValueOrAClearError)
+{
+    const TReplyValueCase& c = GetParam();
+    TPop3Session s(QByteArray(kLogin) + "C: " + c.Command + "\nS: " + c.Reply + "\nC: QUIT\nS: +OK\n");
+    s.Client.Connect();
+    if (c.Expected)
+        EXPECT_EQ(c.Call(s.Client), *c.Expected);
+    else
+        EXPECT_THROW(c.Call(s.Client), EMailClientError);
+}
+
+const auto kStat = [](TPop3Client& c) { return c.CountMessages(); };
+const auto kList1 = [](TPop3Client& c) { return c.FetchMessageSize(1); };
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Pop3ReplyValues,
+    ::testing::Values(TReplyValueCase{"EmptyMaildrop", "STAT", "+OK 0 0", kStat, 0},
+                      TReplyValueCase{"LowerCaseOk", "STAT", "+ok 3 100", kStat, 3},
+                      TReplyValueCase{"StatWithoutText", "STAT", "+OK", kStat, 0},
+                      TReplyValueCase{"StatWithoutSize", "STAT", "+OK 5", kStat, std::nullopt},
+                      TReplyValueCase{"NegativeCount", "STAT", "+OK -1 0", kStat, std::nullopt},
+                      TReplyValueCase{"AbsurdCount", "STAT", "+OK 99999999999 0", kStat, std::nullopt},
+                      TReplyValueCase{"StatRefused", "STAT", "-ERR locked", kStat, std::nullopt},
+                      TReplyValueCase{"ListSize", "LIST 1", "+OK 1 120", kList1, 120},
+                      TReplyValueCase{"ListWithoutSize", "LIST 1", "+OK 1", kList1, 1},
+                      TReplyValueCase{"ListWithTrailingWord", "LIST 1", "+OK 1 120 x", kList1, -1},
+                      TReplyValueCase{"ListNegativeSize", "LIST 1", "+OK 1 -5", kList1, -1},
+                      TReplyValueCase{"ListOverflowingSize", "LIST 1", "+OK 1 99999999999", kList1, -1},
+                      TReplyValueCase{"UnknownStatusWord", "STAT", "OK 1 1", kStat, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(Pop3Client, RefusedDeleteRaisesWithTheServerText)
+{
+    TPop3Session s(QByteArray(kLogin) + "C: DELE 3\nS: -ERR no such message\nC: QUIT\nS: +OK\n");
+    s.Client.Connect();
+    try {
+        s.Client.DeleteMessage(3);
+        FAIL();
+    } catch (const EReplyError& e) {
+        EXPECT_EQ(e.ReplyErrorCode(), 2);
+        EXPECT_EQ(e.Message(), QStringLiteral(" no such message\r\n"));
+    }
+}
+
+TEST(Pop3Client, UnrecognizedStatusWordNamesTheReply)
+{
+    TPop3Session s("S: HELLO there\n");
+    try {
+        s.Client.Connect();
+        FAIL();
+    } catch (const EMailClientError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Unrecognized POP3 Response Header:\n\"O there\r\n\""));
+    }
+    EXPECT_EQ(s.Context.Logged.size(), 1);
+}
+
+struct TConnectFailureCase {
+    const char* Name;
+    const char* Script;
+    QString Logged;
+};
+
+class Pop3ConnectFailures : public ::testing::TestWithParam<TConnectFailureCase> {};
+
+TEST_P(Pop3ConnectFailures, AreLoggedAndRaised)
+{
+    TPop3Session s(GetParam().Script);
+    EXPECT_THROW(s.Client.Connect(), EMailClientError);
+    EXPECT_EQ(s.Context.Logged, QStringList{GetParam().Logged});
+    EXPECT_TRUE(s.Context.Prompts.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Pop3ConnectFailures,
+    ::testing::Values(
+        TConnectFailureCase{"GreetingErr", "S: -ERR busy\n", "(pop.example.org)  busy\r\n"},
+        TConnectFailureCase{"ClosedBeforeGreeting", "X\n", "(pop.example.org) Connection Closed Gracefully."},
+        TConnectFailureCase{"GreetingCutInTheMiddle", "S+: +OK rea\nX\n",
+                            "(pop.example.org) Connection Closed Gracefully."}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(Pop3Client, OverlongGreetingRaisesLineTooLong)
+{
+    TPop3Session s("S: +OK " + QByteArray(20000, 'a') + "\n");
+    EXPECT_THROW(s.Client.Connect(), ELineTooLong);
+    EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(pop.example.org) Max line length exceeded.")});
+}
+
+TEST(Pop3Client, RefusedLoginInAScheduledCheckIsLoggedAndLeftConnected)
+{
+    TPop3Session s(R"(
+        S: +OK ready
+        C: USER bob
+        S: +OK
+        C: PASS secret
+        S: -ERR invalid password
+        C: STAT
+        S: -ERR not logged in
+        C: QUIT
+        S: +OK
+    )");
+    s.Context.Scheduled = true;
+    s.Client.Connect();
+    EXPECT_FALSE(s.Client.LoggedIn());
+    EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(pop.example.org)  invalid password\r\n")});
+    EXPECT_TRUE(s.Context.Prompts.isEmpty());
+    EXPECT_THROW(s.Client.CountMessages(), EReplyError);
+}
+
+TEST(Pop3Client, RefusedLoginThenCancelledPromptRaisesAbort)
+{
+    TPop3Session s(R"(
+        S: +OK ready
+        C: USER bob
+        S: -ERR unknown user
+        C: QUIT
+        S: +OK
+    )");
+    EXPECT_THROW(s.Client.Connect(), EAbort);
+    EXPECT_EQ(s.Context.Prompts, QStringList{QStringLiteral("pop.example.org")});
+    EXPECT_EQ(s.Context.Logged.size(), 1);
+}
+
+TEST(Pop3Client, ConfirmedPromptReconnectsWithTheNewCredentials)
+{
+    TPop3Session s(R"(
+        S: +OK ready
+        C: USER bob
+        S: +OK
+        C: PASS secret
+        S: -ERR wrong
+        C: QUIT
+        CLOSE
+        OPEN
+        S: +OK ready again
+        C: USER alice
+        S: +OK
+        C: PASS pass word
+        S: +OK
+        C: QUIT
+        S: +OK
+    )");
+    s.Context.Answers = {{true, QStringLiteral("alice"), QStringLiteral("pass word")}};
+    s.Client.Connect();
+    EXPECT_TRUE(s.Client.LoggedIn());
+    EXPECT_EQ(s.Client.Username, QStringLiteral("alice"));
+}
+
+TEST(Pop3Client, CredentialsWithLineBreaksAreNeverSent)
+{
+    TPop3Session s(R"(
+        S: +OK ready
+        C: QUIT
+        S: +OK
+    )");
+    s.Client.Password = QStringLiteral("x\r\nDELE 1");
+    EXPECT_THROW(s.Client.Connect(), EAbort);
+    ASSERT_EQ(s.Context.Logged.size(), 1);
+    EXPECT_TRUE(s.Context.Logged[0].contains(QStringLiteral("line break")));
+}
+
+TEST(Pop3Client, ApopSendsTheDigestOfTimestampAndPassword)
+{
+    // The example of RFC 1939 §7.
+    TPop3Session s(R"(
+        S: +OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>
+        C: APOP mrose c4c9334bac560ecc979e58001b3e22fb
+        S: +OK maildrop has 1 message (369 octets)
+        C: QUIT
+        S: +OK
+    )");
+    s.Client.APOP = true;
+    s.Client.Username = QStringLiteral("mrose");
+    s.Client.Password = QStringLiteral("tanstaaf");
+    s.Client.Connect();
+    EXPECT_TRUE(s.Client.LoggedIn());
+}
+
+TEST(Pop3Client, ApopWithoutTimestampIsARefusedLogin)
+{
+    TPop3Session s("S: +OK ready\nC: QUIT\nS: +OK\n");
+    s.Client.APOP = true;
+    s.Context.Scheduled = true;
+    s.Client.Connect();
+    EXPECT_FALSE(s.Client.LoggedIn());
+    EXPECT_EQ(s.Context.Logged,
+              QStringList{QStringLiteral("(pop.example.org) Server do not support APOP (no timestamp)")});
+}
+
+TEST(Pop3Client, UidlListsUniqueIdsAndSkipsMalformedLines)
+{
+    TPop3Session s(QByteArray(kLogin) + R"(
+        C: UIDL
+        S: +OK
+        S: 1 whqtswO00WBw418f9t5JxYwZ
+        S: 2 QhdPYR:00WBw1Ph7x7
+        S: 0 zero-is-no-message
+        S: 3
+        S: ..4 dotted
+        S: .
+        C: UIDL
+        S: -ERR command not supported
+        C: QUIT
+        S: +OK
+    )");
+    s.Client.Connect();
+    EXPECT_EQ(s.Client.Uidl(), (QList<TPop3UidEntry>{{1, "whqtswO00WBw418f9t5JxYwZ"}, {2, "QhdPYR:00WBw1Ph7x7"}}));
+    EXPECT_TRUE(s.Client.Uidl().isEmpty());
+}
+
+TEST(Pop3Client, QuitRefusalMeansDeletionsWereNotDone)
+{
+    TPop3Session s(QByteArray(kLogin) + "C: DELE 1\nS: +OK\nC: QUIT\nS: -ERR some deleted messages not removed\n");
+    s.Client.Connect();
+    s.Client.DeleteMessage(1);
+    EXPECT_THROW(s.Client.Disconnect(), EReplyError);
+    EXPECT_FALSE(s.Client.Connected());
+}
+
+TEST(Pop3Client, TraceMasksCredentials)
+{
+    TPop3Session s(QByteArray(kLogin) + "C: QUIT\nS: +OK\n");
+    s.Context.Tracing = true;
+    s.Client.SetTraceSink(s.Context.TraceSink());
+    s.Client.Connect();
+    s.Client.Disconnect();
+    EXPECT_EQ(s.Context.TraceLines,
+              (QList<QByteArray>{"S: +OK POP3 ready", "C: USER ****", "S: +OK", "C: PASS ****",
+                                 "S: +OK logged in", "C: QUIT", "S: +OK"}));
+}
+
+TEST(Pop3Client, EndlessHeaderBlockStopsAtTheReplyLimit)
+{
+    QByteArray script = QByteArray(kLogin) + "C: TOP 1 0\nS: +OK\n";
+    const QByteArray line = "S: X-Filler: " + QByteArray(16000, 'f') + "\n";
+    for (int i = 0; i < 262; ++i)
+        script += line;
+    TPop3Session s(script);
+    s.Client.Connect();
+    TMailMessage message;
+    EXPECT_THROW(s.Client.FetchHeader(1, message), ELineTooLong);
+    s.Server.VerifyFinished();
+}
+
+TEST(Pop3Client, InvalidMessageNumbersAreRefusedBeforeSending)
+{
+    TPop3Session s(QByteArray(kLogin) + "C: QUIT\nS: +OK\n");
+    s.Client.Connect();
+    TMailMessage message;
+    EXPECT_ANY_THROW(s.Client.FetchHeader(0, message));
+    EXPECT_ANY_THROW(s.Client.DeleteMessage(-1));
+}
+
+}  // namespace
+}  // namespace brevio::test
