@@ -153,14 +153,17 @@ TEST(SocketTransport, AbortFromAnotherThreadWakesABlockedRead)
 {
     TAbortSignal abort;
     TLoopbackServer server;
-    // The server triggers the abort once the client is connected; the client is then waiting
-    // for a reply that never comes (or about to), with a time-out far beyond the test's.
+    // The server triggers the abort once the client has sent its first line (so the connect
+    // itself is never aborted); the client is then waiting for a reply that never comes (or
+    // about to), with a time-out far beyond the test's.
     server.Serve([&abort](TServerConnection& c) {
+        c.ReadLine();
         abort.Trigger();
         c.WaitForClose();
     });
     TSocketTransport t(&abort, 600);
     t.Open(QStringLiteral("127.0.0.1"), server.Port());
+    SendText(t, "WAIT\r\n");
     const auto start = std::chrono::steady_clock::now();
     char buffer[16];
     EXPECT_THROW(t.Receive(buffer, sizeof buffer), EUserAbort);
