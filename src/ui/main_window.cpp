@@ -21,6 +21,7 @@
 #include "engine/mailbox_list.h"
 #include "support/error_log.h"
 #include "ui/check_runner.h"
+#include "ui/login_dialog.h"
 #include "ui/main_window_services.h"
 
 namespace brevio {
@@ -81,7 +82,7 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     runner_ = new TCheckRunner(
         TRunHooks{
             [this](const QString& host, QString& user, QString& password) {
-                return loginPrompt_ ? loginPrompt_(host, user, password) : false;
+                return WMAskLogin(host, user, password);
             },
             [this](const QString& key, const QString& builtIn) { return Text(key, builtIn); },
         },
@@ -397,6 +398,13 @@ void TForm1::ShowAtStart()
     TrayIcon1->SetIconVisible(true);
     if (!TrayIcon1->HideMainWindow())
         SetStatusText(QStringLiteral("No system tray on this desktop: the window stays on the taskbar."));
+}
+
+bool TForm1::WMAskLogin(const QString& host, QString& user, QString& password)
+{
+    if (loginPrompt_)
+        return loginPrompt_(host, user, password);
+    return ShowLoginPrompt(this, host, user, password);
 }
 
 }  // namespace brevio

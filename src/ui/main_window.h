@@ -115,6 +115,9 @@ public:
     // The login prompt; tests replace it to answer without a dialog.
     using TLoginPrompt = std::function<bool(const QString& host, QString& user, QString& password)>;
     void SetLoginPrompt(TLoginPrompt prompt) { loginPrompt_ = std::move(prompt); }
+    // A run's request for new credentials for `host`, on the UI thread: the login prompt, shown
+    // modally. True when the user confirmed.
+    bool WMAskLogin(const QString& host, QString& user, QString& password);
 
 signals:
     // After every run has filled the list (and after a delete's follow-up check).
