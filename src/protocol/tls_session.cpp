@@ -204,24 +204,30 @@ TTlsSession::TTlsSession(net::TSocketHandle socket, const TTlsOptions& options, 
 
 TTlsSession::~TTlsSession() = default;
 
-void TTlsSession::Handshake(const TWait& wait)
+int TTlsSession::Retry(const std::function<int()>& call, const TWait& wait)
 {
     TState& s = *state_;
     for (;;) {
         ERR_clear_error();
         s.bioSocket.lastError = 0;
-        const int rc = SSL_do_handshake(s.ssl);
+        const int rc = call();
         if (rc == 1)
-            break;
+            return SSL_ERROR_NONE;
         const int error = SSL_get_error(s.ssl, rc);
-        if (error == SSL_ERROR_WANT_READ) {
+        if (error == SSL_ERROR_WANT_READ)
             wait(net::TWaitFor::Read);
-            continue;
-        }
-        if (error == SSL_ERROR_WANT_WRITE) {
+        else if (error == SSL_ERROR_WANT_WRITE)
             wait(net::TWaitFor::Write);
-            continue;
-        }
+        else
+            return error;
+    }
+}
+
+void TTlsSession::Handshake(const TWait& wait)
+{
+    TState& s = *state_;
+    const int error = Retry([&] { return SSL_do_handshake(s.ssl); }, wait);
+    if (error != SSL_ERROR_NONE) {
         QString reason = OpenSslErrorText();
         if (reason.isEmpty()) {
             const int classic = error == SSL_ERROR_SYSCALL ? net::ClassicSocketError(s.bioSocket.lastError) : 0;
@@ -247,58 +253,35 @@ void TTlsSession::Handshake(const TWait& wait)
 qsizetype TTlsSession::Read(char* buffer, qsizetype capacity, const TWait& wait)
 {
     TState& s = *state_;
-    for (;;) {
-        ERR_clear_error();
-        s.bioSocket.lastError = 0;
-        size_t got = 0;
-        const int rc = SSL_read_ex(s.ssl, buffer, static_cast<size_t>(capacity), &got);
-        if (rc == 1)
-            return static_cast<qsizetype>(got);
-        const int error = SSL_get_error(s.ssl, rc);
-        switch (error) {
-        case SSL_ERROR_WANT_READ:
-            wait(net::TWaitFor::Read);
-            continue;
-        case SSL_ERROR_WANT_WRITE:
-            wait(net::TWaitFor::Write);
-            continue;
-        case SSL_ERROR_ZERO_RETURN:
-            return 0;
-        case SSL_ERROR_SYSCALL:
-            if (s.bioSocket.lastError != 0 && !net::IsWouldBlock(s.bioSocket.lastError))
-                net::ThrowSystemSocketError(s.bioSocket.lastError);
-            return 0;
-        default:
-            throw ETlsError(QStringLiteral("TLS error from %1: %2").arg(hostName_, OpenSslErrorText()));
-        }
+    size_t got = 0;
+    switch (Retry([&] { return SSL_read_ex(s.ssl, buffer, static_cast<size_t>(capacity), &got); }, wait)) {
+    case SSL_ERROR_NONE:
+        return static_cast<qsizetype>(got);
+    case SSL_ERROR_ZERO_RETURN:
+        return 0;
+    case SSL_ERROR_SYSCALL:
+        // A server that closes without the closing alert has still closed.
+        if (s.bioSocket.lastError != 0 && !net::IsWouldBlock(s.bioSocket.lastError))
+            net::ThrowSystemSocketError(s.bioSocket.lastError);
+        return 0;
+    default:
+        throw ETlsError(QStringLiteral("TLS error from %1: %2").arg(hostName_, OpenSslErrorText()));
     }
 }
 
 qsizetype TTlsSession::WriteSome(const char* data, qsizetype size, const TWait& wait)
 {
     TState& s = *state_;
-    for (;;) {
-        ERR_clear_error();
-        s.bioSocket.lastError = 0;
-        size_t written = 0;
-        const int rc = SSL_write_ex(s.ssl, data, static_cast<size_t>(size), &written);
-        if (rc == 1)
-            return static_cast<qsizetype>(written);
-        const int error = SSL_get_error(s.ssl, rc);
-        switch (error) {
-        case SSL_ERROR_WANT_READ:
-            wait(net::TWaitFor::Read);
-            continue;
-        case SSL_ERROR_WANT_WRITE:
-            wait(net::TWaitFor::Write);
-            continue;
-        case SSL_ERROR_SYSCALL:
-            if (s.bioSocket.lastError != 0)
-                net::ThrowSystemSocketError(s.bioSocket.lastError);
-            throw ESocketError(10054);
-        default:
-            throw ETlsError(QStringLiteral("TLS error from %1: %2").arg(hostName_, OpenSslErrorText()));
-        }
+    size_t written = 0;
+    switch (Retry([&] { return SSL_write_ex(s.ssl, data, static_cast<size_t>(size), &written); }, wait)) {
+    case SSL_ERROR_NONE:
+        return static_cast<qsizetype>(written);
+    case SSL_ERROR_SYSCALL:
+        if (s.bioSocket.lastError != 0)
+            net::ThrowSystemSocketError(s.bioSocket.lastError);
+        throw ESocketError(10054);
+    default:
+        throw ETlsError(QStringLiteral("TLS error from %1: %2").arg(hostName_, OpenSslErrorText()));
     }
 }
 

@@ -44,6 +44,10 @@ public:
     const QString& PeerFingerprint() const { return fingerprint_; }
 
 private:
+    // Runs one OpenSSL call until it completes, waiting whenever it wants to read or write;
+    // returns SSL_ERROR_NONE or the error that ended it.
+    int Retry(const std::function<int()>& call, const TWait& wait);
+
     struct TState;
     std::unique_ptr<TState> state_;
     QString hostName_;
