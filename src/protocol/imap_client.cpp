@@ -538,12 +538,17 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
     return code == kOk;
 }
 
+void TImap4Client::CheckUids(const QList<quint32>& uids)
+{
+    if (uids.contains(0u))
+        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+}
+
 bool TImap4Client::UidStoreDeleted(const QList<quint32>& uids)
 {
     if (uids.isEmpty())
         return false;
-    if (uids.contains(0u))
-        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+    CheckUids(uids);
     RequireState({State::Selected});
     return Command("UID STORE", {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw("+FLAGS.SILENT"),
                                  TImapArgument::Raw("(\\Deleted)")},
@@ -554,8 +559,7 @@ bool TImap4Client::UidExpunge(const QList<quint32>& uids)
 {
     if (uids.isEmpty())
         return false;
-    if (uids.contains(0u))
-        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+    CheckUids(uids);
     RequireState({State::Selected});
     if (!HasCapability("UIDPLUS"))
         return ExpungeFolder();

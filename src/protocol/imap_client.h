@@ -98,6 +98,7 @@ private:
     int FetchByUid(const QByteArray& uid, const QByteArray& items,
                    const std::function<void(const TImapFetch&)>& onFetch);
     static quint32 CheckUid(const QByteArray& uid);
+    static void CheckUids(const QList<quint32>& uids);
 
     TImapConnectionState state_ = TImapConnectionState::NonAuthenticated;
     qint32 commandCounter_ = 0;
