@@ -3,6 +3,7 @@
 #include "protocol/socket_transport.h"
 #include "protocol/tls_session.h"
 #include "support/tls_test_server.h"
+#include "support/transport_test_io.h"
 
 #include <gtest/gtest.h>
 
@@ -10,25 +11,6 @@ using namespace brevio;
 using namespace brevio::test;
 
 namespace {
-
-QByteArray ReceiveLine(TSocketTransport& t)
-{
-    QByteArray line;
-    char c = 0;
-    while (!line.endsWith('\n')) {
-        if (t.Receive(&c, 1) == 0) {
-            ADD_FAILURE() << "closed before the end of the line";
-            break;
-        }
-        line += c;
-    }
-    return line.trimmed();
-}
-
-void SendText(TSocketTransport& t, const QByteArray& text)
-{
-    t.Send(text.constData(), text.size());
-}
 
 QString WithColons(const QString& hex)
 {
