@@ -26,6 +26,19 @@ TAbortSignal::~TAbortSignal()
     }
 }
 
+void TAbortSignal::TriggerAndHold()
+{
+    held_ = true;
+    Trigger();
+}
+
+void TAbortSignal::Release()
+{
+    std::lock_guard lock(mutex_);
+    held_ = false;
+    ResetLocked();
+}
+
 void TAbortSignal::Trigger()
 {
     std::lock_guard lock(mutex_);
@@ -41,6 +54,12 @@ void TAbortSignal::Trigger()
 void TAbortSignal::Reset()
 {
     std::lock_guard lock(mutex_);
+    if (!held_)
+        ResetLocked();
+}
+
+void TAbortSignal::ResetLocked()
+{
     triggered_ = false;
     if (fds_[0] < 0)
         return;

@@ -2,7 +2,6 @@
 
 #include <QEventLoop>
 #include <QMetaObject>
-#include <QTimer>
 
 #include "protocol/errors.h"
 #include "support/check_context.h"
@@ -16,22 +15,13 @@ public:
 
     void SetStatus(const QString& text) override { emit runner_.StatusText(text); }
 
-    void Yield() override
-    {
-        if (runner_.stopAll_.load()) {
-            // The engine clears the abort before each mailbox; while closing, set it again so
-            // any blocked socket call of this mailbox wakes too.
-            runner_.abort_.Trigger();
-            throw EUserAbort();
-        }
-        runner_.abort_.ThrowIfTriggered();
-    }
+    void Yield() override { runner_.abort_.ThrowIfTriggered(); }
 
     bool IsScheduledCheck() const override { return scheduled_; }
 
     bool AskLoginAndPassword(const QString& host, QString& userName, QString& password) override
     {
-        if (scheduled_ || runner_.stopAll_.load())
+        if (scheduled_ || runner_.abort_.IsHeld())
             return false;
         bool confirmed = false;
         QString user;
@@ -114,7 +104,7 @@ bool TCheckRunner::Start(TMailBoxList& list, TRunKind kind, bool scheduled, int 
     if (running_)
         return false;
     running_ = true;
-    abort_.Reset();
+    abort_.Release();
     TMailBoxList* target = &list;
     QMetaObject::invokeMethod(
         worker_, [this, target, kind, scheduled, mailBoxIndex] {
@@ -134,8 +124,7 @@ void TCheckRunner::AbortAll()
 {
     if (!running_)
         return;
-    stopAll_.store(true);
-    abort_.Trigger();
+    abort_.TriggerAndHold();
 }
 
 void TCheckRunner::WaitForFinished()
@@ -144,15 +133,6 @@ void TCheckRunner::WaitForFinished()
         return;
     QEventLoop loop;
     connect(this, &TCheckRunner::Finished, &loop, &QEventLoop::quit);
-    // The engine clears the abort before each mailbox; while the whole run is being stopped,
-    // keep it set so a mailbox that starts after the request is woken too.
-    QTimer retrigger;
-    retrigger.setInterval(50);
-    connect(&retrigger, &QTimer::timeout, this, [this] {
-        if (stopAll_.load())
-            abort_.Trigger();
-    });
-    retrigger.start();
     // Finished may already be queued; the loop delivers it.
     while (running_)
         loop.exec();
@@ -160,7 +140,7 @@ void TCheckRunner::WaitForFinished()
 
 bool TCheckRunner::AskLoginOnUiThread(const QString& host, QString& userName, QString& password)
 {
-    if (stopAll_.load() || !hooks_.AskLogin)
+    if (abort_.IsHeld() || !hooks_.AskLogin)
         return false;
     return hooks_.AskLogin(host, userName, password);
 }
@@ -168,7 +148,6 @@ bool TCheckRunner::AskLoginOnUiThread(const QString& host, QString& userName, QS
 void TCheckRunner::OnWorkerFinished(const TRunResult& result)
 {
     running_ = false;
-    stopAll_.store(false);
     emit Finished(result);
 }
 

@@ -5,7 +5,6 @@
 
 #include <QObject>
 #include <QThread>
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -61,7 +60,6 @@ private:
     QThread thread_;
     TRunWorker* worker_ = nullptr;
     TAbortSignal abort_;
-    std::atomic<bool> stopAll_{false};
     bool running_ = false;
 };
 

@@ -269,3 +269,29 @@ TEST(AbortSignal, WaitHandleIsReadableExactlyWhileTriggered)
     EXPECT_FALSE(readable());
     EXPECT_NO_THROW(abort.ThrowIfTriggered());
 }
+
+namespace {
+
+// A held abort survives the reset that starts each mailbox, so closing the window ends the
+// whole run; a plain abort ends one mailbox only.
+TEST(AbortSignal, HeldAbortOutlivesTheResetBetweenMailBoxes)
+{
+    TAbortSignal plain;
+    plain.Trigger();
+    plain.Reset();
+    EXPECT_FALSE(plain.IsTriggered());
+
+    TAbortSignal held;
+    held.TriggerAndHold();
+    held.Reset();
+    EXPECT_TRUE(held.IsTriggered());
+    EXPECT_THROW(held.ThrowIfTriggered(), EUserAbort);
+    pollfd wake{held.WaitHandle(), POLLIN, 0};
+    EXPECT_EQ(::poll(&wake, 1, 0), 1);  // blocked socket waits still wake
+
+    held.Release();
+    EXPECT_FALSE(held.IsTriggered());
+    EXPECT_EQ(::poll(&wake, 1, 0), 0);
+}
+
+}  // namespace
