@@ -19,8 +19,10 @@
 #include <QFileInfo>
 
 #include <csignal>
+#include <pthread.h>
 #include <cstdio>
 #include <optional>
+#include <thread>
 
 using namespace brevio;
 
@@ -30,17 +32,23 @@ constexpr int kExitClean = 0;
 constexpr int kExitLogged = 1;
 constexpr int kExitUsage = 2;
 
-TAbortSignal* interruptTarget = nullptr;
-
-// Ctrl+C aborts the mailbox being read, as Escape does in the window; a second one quits.
-void OnInterrupt(int)
+// Ctrl+C aborts the mailbox being read, as Escape does in the window; a second one quits. The
+// signal is taken by a thread of its own (sigwait), so the abort runs outside a signal handler.
+void WatchInterrupts(TAbortSignal& abort)
 {
-    static volatile std::sig_atomic_t count = 0;
-    count = count + 1;
-    if (count > 1)
-        std::_Exit(130);
-    if (interruptTarget)
-        interruptTarget->Trigger();
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread([set, &abort] {
+        int signal = 0;
+        int count = 0;
+        while (sigwait(&set, &signal) == 0) {
+            if (++count > 1)
+                std::_Exit(130);
+            abort.Trigger();
+        }
+    }).detach();
 }
 
 void PrintError(const QString& text)
@@ -228,8 +236,7 @@ int main(int argc, char** argv)
         });
     }
 
-    interruptTarget = context.Abort();
-    std::signal(SIGINT, OnInterrupt);
+    WatchInterrupts(*context.Abort());
 
     CheckMailBoxes(list, indexes, context);
     QList<TMessageRow> rows = BuildMessageRows(list);
