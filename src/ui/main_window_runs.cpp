@@ -20,18 +20,6 @@
 
 namespace brevio {
 
-namespace {
-
-// Deletion counters take the size as the list shows it; a size that is no number counts as -1.
-qint64 SizeColumnValue(const TMessageRow& row)
-{
-    bool ok = false;
-    const qint64 value = row.Size.toLongLong(&ok);
-    return ok ? value : -1;
-}
-
-}  // namespace
-
 bool TForm1::StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending)
 {
     if (RunInProgress())
@@ -87,7 +75,8 @@ void TForm1::actDeleteExecute()
         const TMessageRow& row = rows_.at(i);
         anyTicked = true;
         services_->IncrementCounter(QStringLiteral("MessageDeleted"), 1);
-        services_->IncrementCounter(QStringLiteral("DisposedSize"), SizeColumnValue(row));
+        // A message whose size the server did not give adds nothing (it would subtract 1).
+        services_->IncrementCounter(QStringLiteral("DisposedSize"), row.SizeBytes);
         MarkRowForDeletion(*mailBoxList_, row);
     }
     pnlAbortInfo->show();
