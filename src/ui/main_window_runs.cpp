@@ -3,6 +3,8 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <algorithm>
+#include <limits>
 #include <QApplication>
 #include <QMenu>
 #include <QTime>
@@ -193,7 +195,10 @@ void TForm1::EscapePressed()
 void TForm1::ApplyCheckOptions()
 {
     const TCheckSchedule schedule = services_->CheckSchedule();
-    tmrMailChecking->setInterval(schedule.IntervalMinutes * 60 * 1000);
+    // A timer counts milliseconds in an int: an interval of more than 24 days is cut to that
+    // rather than overflowing into a negative or tiny one.
+    const qint64 milliseconds = qint64(schedule.IntervalMinutes) * 60 * 1000;
+    tmrMailChecking->setInterval(int(std::min<qint64>(milliseconds, std::numeric_limits<int>::max())));
     // An interval of 0 never fires.
     if (schedule.Enabled && schedule.IntervalMinutes > 0)
         tmrMailChecking->start();

@@ -32,7 +32,7 @@ public:
     }
     bool ShowStatisticsIfDue(QWidget*) override { return false; }
     void ShowStatistics(QWidget*) override {}
-    TCheckSchedule CheckSchedule() const override { return {false, 15}; }
+    TCheckSchedule CheckSchedule() const override { return *schedule_; }
     TEmailClient EmailClient() const override { return {}; }
     QString Text(const QString&, const QString& builtIn) const override { return builtIn; }
     void LocalizeWindow(QWidget*) const override {}
@@ -40,6 +40,7 @@ public:
     // Shared with the test, so they outlive the window.
     std::shared_ptr<QHash<QString, qint64>> counters_ = std::make_shared<QHash<QString, qint64>>();
     std::shared_ptr<QStringList> sectionsAtSave_ = std::make_shared<QStringList>();
+    std::shared_ptr<TCheckSchedule> schedule_ = std::make_shared<TCheckSchedule>(TCheckSchedule{false, 15});
 
 private:
     QString settingsFile_;
@@ -94,6 +95,7 @@ public:
         auto services = std::make_unique<TRecordingServices>(settingsFile);
         counters = services->counters_;
         sectionsAtSave = services->sectionsAtSave_;
+        schedule = services->schedule_;
         form = std::make_unique<TForm1>(settings, std::move(services));
         if (trayAvailable >= 0)
             form->TrayIcon1->SetTrayAvailableOverride(trayAvailable);
@@ -116,6 +118,7 @@ public:
     QString settingsFile;
     std::shared_ptr<QHash<QString, qint64>> counters;
     std::shared_ptr<QStringList> sectionsAtSave;
+    std::shared_ptr<TCheckSchedule> schedule;
     std::unique_ptr<TForm1> form;
 };
 

@@ -3,7 +3,9 @@
 #include <QMenu>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "components/panel.h"
 #include "components/tray_icon.h"
@@ -146,6 +148,37 @@ TEST(MainWindowClose, SavesPlacementMailboxesColumnsThenCounters)
     EXPECT_EQ(file.ReadString(QStringLiteral("Main"), QStringLiteral("Name0"), {}), QStringLiteral("Home"));
     // The options are not written at exit.
     EXPECT_EQ(file.ReadString(QStringLiteral("Main"), QStringLiteral("FCheckMailInterval"), {}), QStringLiteral("7"));
+}
+
+}  // namespace
+}  // namespace brevio::test
+
+namespace brevio::test {
+namespace {
+
+// The schedule timer follows the options: off, an interval of 0 that never fires, and an
+// interval too long for the timer's milliseconds, which must not wrap into a short one.
+TEST(MainWindowSchedule, TimerFollowsTheOptions)
+{
+    struct Case {
+        bool Enabled;
+        int Minutes;
+        bool Active;
+        int Interval;
+    };
+    const Case cases[] = {
+        {true, 15, true, 15 * 60 * 1000},
+        {false, 15, false, 15 * 60 * 1000},
+        {true, 0, false, 0},
+        {true, 100000, true, std::numeric_limits<int>::max()},
+    };
+    TWindowUnderTest w("");
+    for (const Case& c : cases) {
+        *w.schedule = {c.Enabled, c.Minutes};
+        w.form->ApplyCheckOptions();
+        EXPECT_EQ(w.form->tmrMailChecking->isActive(), c.Active) << c.Minutes;
+        EXPECT_EQ(w.form->tmrMailChecking->interval(), c.Interval) << c.Minutes;
+    }
 }
 
 }  // namespace
