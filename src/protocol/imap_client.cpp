@@ -490,16 +490,21 @@ bool TImap4Client::DeleteMessages(const QList<qint32>& numbers)
 bool TImap4Client::ExpungeFolder()
 {
     RequireState({State::Selected});
+    return Expunge("EXPUNGE", {});
+}
+
+bool TImap4Client::Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments)
+{
+    // The removed sequence numbers, kept within bounds whatever the server reports.
     QList<quint32> expunged;
-    const TUntaggedHandler collect = [&expunged](const QByteArray& response) {
+    Command(verb, arguments, {kOk}, [&expunged](const QByteArray& response) {
         const std::optional<quint32> number = ParseExpungeResponse(response);
         if (!number)
             return false;
         if (expunged.size() < kMaxMessageCount)
             expunged.append(*number);
         return true;
-    };
-    Command("EXPUNGE", {}, {kOk}, collect);
+    });
     selected_.ExpungedNumbers = expunged;
     return true;
 }
@@ -563,18 +568,7 @@ bool TImap4Client::UidExpunge(const QList<quint32>& uids)
     RequireState({State::Selected});
     if (!HasCapability("UIDPLUS"))
         return ExpungeFolder();
-    QList<quint32> expunged;
-    Command("UID EXPUNGE", {TImapArgument::Raw(JoinNumbers(uids))}, {kOk},
-            [&expunged](const QByteArray& response) {
-                const std::optional<quint32> number = ParseExpungeResponse(response);
-                if (!number)
-                    return false;
-                if (expunged.size() < kMaxMessageCount)
-                    expunged.append(*number);
-                return true;
-            });
-    selected_.ExpungedNumbers = expunged;
-    return true;
+    return Expunge("UID EXPUNGE", {TImapArgument::Raw(JoinNumbers(uids))});
 }
 
 }  // namespace brevio

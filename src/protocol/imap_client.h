@@ -99,6 +99,7 @@ private:
                    const std::function<void(const TImapFetch&)>& onFetch);
     static quint32 CheckUid(const QByteArray& uid);
     static void CheckUids(const QList<quint32>& uids);
+    bool Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments);
 
     TImapConnectionState state_ = TImapConnectionState::NonAuthenticated;
     qint32 commandCounter_ = 0;
