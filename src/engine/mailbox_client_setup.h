@@ -30,6 +30,18 @@ void ConnectWithProgress(TCheckContext& context, const TMailBox& box, TClient& c
     context.Yield();
 }
 
+// Says goodbye (QUIT or LOGOUT) and closes; a connection that is already gone, or a goodbye
+// that fails, ends the operation all the same.
+template <class TClient>
+void DisconnectQuietly(TClient& client)
+{
+    try {
+        if (client.Connected())
+            client.Disconnect();
+    } catch (...) {
+    }
+}
+
 inline void LogForHost(TCheckContext& context, const QString& host, const QString& text)
 {
     context.Log(QStringLiteral("(%1) %2").arg(host, text));

@@ -10,20 +10,6 @@
 
 namespace brevio {
 
-namespace {
-
-// LOGOUT and close; a connection that is already gone has nothing to say goodbye to.
-void DisconnectQuietly(TImap4Client& client)
-{
-    try {
-        if (client.Connected())
-            client.Disconnect();
-    } catch (...) {
-    }
-}
-
-}  // namespace
-
 void TMailBox::CheckIMAP4(TCheckContext& context, const TTransportFactory& factory)
 {
     TImap4Client client(context, factory);

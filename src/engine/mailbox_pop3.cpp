@@ -11,18 +11,6 @@
 
 namespace brevio {
 
-namespace {
-
-void DisconnectQuietly(TPop3Client& client)
-{
-    try {
-        client.Disconnect();
-    } catch (...) {
-    }
-}
-
-}  // namespace
-
 void TMailBox::CheckPOP3(TCheckContext& context, const TTransportFactory& factory)
 {
     TPop3Client client(context, factory);
