@@ -9,6 +9,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace brevio {
 
 void TMailBox::CheckPOP3(TCheckContext& context, const TTransportFactory& factory)
@@ -58,34 +60,36 @@ void TMailBox::DeletePOP3(TCheckContext& context, const TTransportFactory& facto
         ConnectWithProgress(context, *this, client);
 
         // Message numbers only hold for one session: find each marked message under its
-        // current number by its unique id. Marks without an id (a server without UIDL) keep
-        // the number they had at the check.
+        // current number by its unique id. A mark with an id is never deleted by its old number
+        // (a server that now refuses UIDL, or a message that is gone, leaves it alone). Marks
+        // without an id (a server without UIDL) keep the number they had at the check.
         QHash<QByteArray, qint32> currentNumbers;
-        bool haveIds = false;
-        for (const QByteArray& id : std::as_const(PopDeleteUniqueIds))
-            haveIds = haveIds || !id.isEmpty();
-        if (haveIds && client.LoggedIn()) {
+        const bool haveIds = std::any_of(PopDeleteUniqueIds.cbegin(), PopDeleteUniqueIds.cend(),
+                                         [](const QByteArray& id) { return !id.isEmpty(); });
+        if (haveIds) {
             for (const TPop3UidEntry& entry : client.Uidl())
                 currentNumbers.insert(entry.UniqueId, entry.Number);
         }
 
         const qsizetype count = PopDeleteNumbers.size();
         for (qsizetype k = 0; k < count; ++k) {
-            const QByteArray id = k < PopDeleteUniqueIds.size() ? PopDeleteUniqueIds.at(k) : QByteArray();
+            const QByteArray id = PopDeleteUniqueIds.value(k);
             qint32 number = PopDeleteNumbers.at(k);
-            try {
-                context.Yield();
-                if (!id.isEmpty() && !currentNumbers.isEmpty()) {
-                    const auto found = currentNumbers.constFind(id);
-                    if (found == currentNumbers.constEnd()) {
-                        logFailure(QStringLiteral("Message %1 is no longer on the server; not deleted.")
-                                       .arg(QString::fromLatin1(id)));
-                        continue;
-                    }
-                    number = found.value();
+            context.Yield();
+            if (!id.isEmpty()) {
+                const auto found = currentNumbers.constFind(id);
+                if (found == currentNumbers.constEnd()) {
+                    logFailure(QStringLiteral("Message %1 is no longer on the server; not deleted.")
+                                   .arg(QString::fromLatin1(id)));
+                    continue;
                 }
+                number = found.value();
+            }
+            try {
                 client.DeleteMessage(number);
-            } catch (const Exception& e) {
+            } catch (const EReplyError& e) {
+                // The server refused this one; the others still go. Anything else (the user's
+                // abort, a lost connection) ends the deletion.
                 logFailure(e.Message());
             }
             context.SetStatus(FormatText(Text(context, texts::DeleteMessage), {qint64(k + 1), qint64(count)}));
