@@ -24,8 +24,7 @@ void TMailBox::CheckIMAP4(TCheckContext& context, const TTransportFactory& facto
             client.ListFolders(folders);
         } catch (const EReplyError&) {
             log(Text(context, texts::FaildToRetriveFolderNames));
-            DisconnectQuietly(client);
-            return;
+            throw;
         }
 
         for (const TImapListEntry& folder : std::as_const(folders)) {
@@ -100,17 +99,23 @@ void TMailBox::DeleteIMAP4(TCheckContext& context, const TTransportFactory& fact
                                        "nothing was deleted in it.").arg(displayName));
                     continue;
                 }
-                client.UidStoreDeleted(entry.Uids);
-                context.Yield();
-                client.UidExpunge(entry.Uids);
-            } else {
-                client.DeleteMessages(entry.Numbers);
-                context.Yield();
-                client.ExpungeFolder();
             }
+            // A refused STORE or EXPUNGE leaves this folder's messages on the server: say so, and
+            // go on with the next folder.
+            bool deleted = false;
+            try {
+                if (byUid ? client.UidStoreDeleted(entry.Uids) : client.DeleteMessages(entry.Numbers)) {
+                    context.Yield();
+                    deleted = byUid ? client.UidExpunge(entry.Uids) : client.ExpungeFolder();
+                }
+            } catch (const EReplyError&) {
+            }
+            if (!deleted)
+                log(QStringLiteral("Messages in folder %1 were not deleted: %2")
+                        .arg(displayName, QString::fromUtf8(client.LastReply.JoinedText()).simplified()));
         }
     } catch (...) {
-        // A failed connection or command ends the deletion; folders done before it stay done.
+        // A failed connection ends the deletion; folders done before it stay done.
     }
     DisconnectQuietly(client);
     ClearDeletionMarks();
