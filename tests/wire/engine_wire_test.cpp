@@ -2,6 +2,7 @@
 // and how a refused folder, a changed folder or a vanished message is handled.
 #include "engine/check_run.h"
 #include "engine/mailbox_list.h"
+#include "protocol/errors.h"
 #include "support/scripted_transport.h"
 #include "support/test_check_context.h"
 
@@ -157,6 +158,53 @@ TEST(EngineWire, ImapDeleteByNumberWithoutUids)
     EXPECT_TRUE(context.Logged.isEmpty());
 }
 
+// A refused STORE (no EXPUNGE follows) or a refused EXPUNGE is logged for its folder, and the
+// next folder is still done.
+TEST(EngineWire, ImapDeleteLogsARefusedStoreOrExpunge)
+{
+    const char* script = R"(
+        S: * OK ready
+        C: C1 LOGIN "bob" "secret"
+        S: C1 OK done
+        C: C2 SELECT "INBOX"
+        S: * 3 EXISTS
+        S: C2 OK [READ-WRITE] done
+        C: C3 STORE 1 +FLAGS.SILENT (\Deleted)
+        S: C3 NO [READ-ONLY] mailbox is read-only
+        C: C4 SELECT "Sent"
+        S: * 2 EXISTS
+        S: C4 OK [READ-WRITE] done
+        C: C5 STORE 2 +FLAGS.SILENT (\Deleted)
+        S: C5 OK done
+        C: C6 EXPUNGE
+        S: C6 NO expunge failed
+        C: C7 SELECT "Trash"
+        S: * 4 EXISTS
+        S: C7 OK [READ-WRITE] done
+        C: C8 STORE 4 +FLAGS.SILENT (\Deleted)
+        S: C8 OK done
+        C: C9 EXPUNGE
+        S: * 4 EXPUNGE
+        S: C9 OK done
+        C: C10 LOGOUT
+        S: C10 OK done
+    )";
+    TScriptedServer server(script);
+    TTestCheckContext context;
+    auto box = ImapBox();
+    box->MarkForDeletion(1, "INBOX");
+    box->MarkForDeletion(2, "Sent");
+    box->MarkForDeletion(4, "Trash");
+    box->DeleteMarked(context, server.Factory());
+    server.VerifyFinished();
+
+    ASSERT_EQ(context.Logged.size(), 2);
+    EXPECT_TRUE(context.Logged[0].startsWith(QStringLiteral("(imap.example.org) Messages in folder INBOX were not deleted")));
+    EXPECT_TRUE(context.Logged[0].contains(QStringLiteral("mailbox is read-only")));
+    EXPECT_TRUE(context.Logged[1].startsWith(QStringLiteral("(imap.example.org) Messages in folder Sent were not deleted")));
+    EXPECT_TRUE(context.Logged[1].contains(QStringLiteral("expunge failed")));
+}
+
 // POP3: the check keeps each message's unique id; the delete finds the ticked messages under
 // their new numbers and skips one that is gone.
 TEST(EnginePop3Wire, DeleteFollowsUniqueIdsAcrossShiftedNumbers)
@@ -190,6 +238,68 @@ TEST(EnginePop3Wire, DeleteFollowsUniqueIdsAcrossShiftedNumbers)
     ASSERT_EQ(context.Logged.size(), 1);
     EXPECT_EQ(context.Logged[0],
               QStringLiteral("(pop.example.org) Message id-a is no longer on the server; not deleted."));
+}
+
+// Marks that carry a unique id are never deleted by their old numbers: when the server now
+// refuses UIDL, nothing is deleted and each mark is logged.
+TEST(EnginePop3Wire, DeleteWithUniqueIdsNeverFallsBackToNumbers)
+{
+    const char* script = R"(
+        S: +OK ready
+        C: USER bob
+        S: +OK
+        C: PASS secret
+        S: +OK logged in
+        C: UIDL
+        S: -ERR try later
+        C: QUIT
+        S: +OK bye
+    )";
+    TScriptedServer server(script);
+    TTestCheckContext context;
+    auto box = PopBox();
+    box->MarkPopForDeletion(2, "id-b");
+    box->DeleteMarked(context, server.Factory());
+    server.VerifyFinished();
+
+    EXPECT_EQ(context.Logged, QStringList{QStringLiteral(
+                                  "(pop.example.org) Message id-b is no longer on the server; not deleted.")});
+}
+
+// The user's abort ends the deletion at once: no further DELE, and nothing logged for it.
+TEST(EnginePop3Wire, AbortEndsTheDeletionSilently)
+{
+    // Aborts at the fourth yield point: two come with the connect, then one before each DELE.
+    struct TAbortingContext : TTestCheckContext {
+        int Yields = 0;
+        void Yield() override
+        {
+            if (++Yields == 4)
+                throw EUserAbort();
+        }
+    };
+    const char* script = R"(
+        S: +OK ready
+        C: USER bob
+        S: +OK
+        C: PASS secret
+        S: +OK logged in
+        C: DELE 2
+        S: +OK
+        C: QUIT
+        S: +OK bye
+    )";
+    TScriptedServer server(script);
+    TAbortingContext context;
+    auto box = PopBox();
+    box->MarkPopForDeletion(2, {});
+    box->MarkPopForDeletion(5, {});
+    box->MarkPopForDeletion(7, {});
+    box->DeleteMarked(context, server.Factory());
+    server.VerifyFinished();
+
+    EXPECT_TRUE(context.Logged.isEmpty());
+    EXPECT_FALSE(box->HasDeletionMarks());
 }
 
 // A server without UIDL: the numbers of the check are used; a refused DELE is logged and the
