@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace brevio {
@@ -74,38 +73,25 @@ QString TLocalizator::LanguageFileName(const QString& code) const
 
 QString TLocalizator::CurrentFileName() const { return LanguageFileName(options_.FCurrentLanguage); }
 
-void TLocalizator::LoadStrings()
+void TLocalizator::LoadStrings() { LoadStrings(TveqIniFile(CurrentFileName())); }
+
+void TLocalizator::LoadStrings(const TveqIniFile& file)
 {
-    const TveqIniFile file(CurrentFileName());
     for (const TTextKey& key : TextKeys())
         this->*key.Field = file.ReadString(QStringLiteral("Strings"), QLatin1String(key.Key), key.Default);
 }
 
 void TLocalizator::LoadForms()
 {
+    // One reading of the file serves the form sections and the string table.
+    const TveqIniFile file(CurrentFileName());
     Forms.clear();
-    QFile file(CurrentFileName());
-    if (file.open(QIODevice::ReadOnly)) {
-        QStringList lines = DecodeSettingsText(file.readAll()).split(u'\n');
-        for (QString& line : lines)
-            if (line.endsWith(u'\r'))
-                line.chop(1);
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        QList<qsizetype> headers;
-        for (qsizetype i = 0; i < lines.size() && headers.size() < MaxSections; ++i)
-            if (lines[i].startsWith(u'['))
-                headers.append(i);
-        // The lines after the last recognised header run to the end of the file.
-        headers.append(lines.size());
-        // The first section is the string table, never a form section.
-        for (qsizetype h = 1; h + 1 < headers.size(); ++h) {
-            const QString header = lines[headers[h]].trimmed();
-            const QString name = header.mid(1, header.size() - 2);
-            Forms.append(TFormLocalization(name, lines.mid(headers[h] + 1, headers[h + 1] - headers[h] - 1)));
-        }
-    }
-    LoadStrings();
+    const QStringList sections = file.Sections();
+    // The first section is the string table, never a form section. Of two sections with one name
+    // the first counts, as in FindForm.
+    for (qsizetype i = 1; i < sections.size() && i < MaxSections; ++i)
+        Forms.append(TFormLocalization(sections[i], file.ReadSectionLines(sections[i])));
+    LoadStrings(file);
 }
 
 const TFormLocalization* TLocalizator::FindForm(const QString& formName) const

@@ -11,6 +11,7 @@
 namespace brevio {
 
 class TOptions;
+class TveqIniFile;
 
 // One entry of the language choice: the display text and the index into SystemLanguages()
 // (-1 for a file whose code is not a known language).
@@ -21,7 +22,7 @@ struct TLanguageEntry {
 
 class TLocalizator {
 public:
-    // At most this many section headers of one language file are looked at.
+    // At most this many sections of one language file become form sections.
     static constexpr int MaxSections = 1000;
 
     // Uses `folder` (default: "langs" beside the executable), creating it when missing. When the
@@ -83,6 +84,8 @@ public:
     QString TextByKey(const QString& key, const QString& fallback) const;
 
 private:
+    void LoadStrings(const TveqIniFile& file);
+
     TOptions& options_;
     QString folder_;
 };

@@ -73,7 +73,8 @@ TEST(Localizator, StringsAndFormSections)
     folder.Write("langs/lang.ENG",
                  "[Strings]\nClickHere=\nAbortedByUser=Stopped\nDeleteMessage=" + longText +
                      "\n\n[TForm1]\nCaption=Main\n\nListView1.Columns.[1].Caption=Subject\n"
-                     "[TfrmOptions]\ncbLang.Items.Text=a,,b,\n");
+                     "[TfrmOptions]\ncbLang.Items.Text=a,,b,\n"
+                     "  [TfrmAbout] ; the about box\nCaption=About\n");
     TOptions options;
     options.FCurrentLanguage = "eng";
     TLocalizator localizator(options, folder.Path("langs"));
@@ -81,13 +82,16 @@ TEST(Localizator, StringsAndFormSections)
     EXPECT_EQ(localizator.AbortedByUser, "Stopped");
     EXPECT_EQ(localizator.DeleteMessage.size(), 2047);
     EXPECT_EQ(localizator.ErrorOcurres, "Some Errors occures. Click here for details.");
-    ASSERT_EQ(localizator.Forms.size(), 2);
+    ASSERT_EQ(localizator.Forms.size(), 3);
     const TFormLocalization* form = localizator.FindForm("tform1");
     ASSERT_NE(form, nullptr);
     ASSERT_EQ(form->Items.size(), 2);  // empty lines make no items
     EXPECT_EQ(form->Items[1].Kind, TFormLocalizationItem::ListViewColumn);
     EXPECT_EQ(localizator.FindForm("TfrmOptions")->Items[0].Value, "a,,b,");
-    EXPECT_EQ(localizator.FindForm("TfrmAbout"), nullptr);
+    // A header may be indented and followed by a comment.
+    ASSERT_NE(localizator.FindForm("TfrmAbout"), nullptr);
+    EXPECT_EQ(localizator.FindForm("TfrmAbout")->Items[0].Value, "About");
+    EXPECT_EQ(localizator.FindForm("TfrmMailBoxes"), nullptr);
 }
 
 TEST(Localizator, FirstSectionIsNeverAFormSection)
