@@ -95,7 +95,8 @@ private:
     bool verbose_;
 };
 
-// "3,1,7" gives {3, 1, 7}; a malformed list gives nothing.
+// "3,1,7,3" gives {3, 1, 7}: a row named twice is deleted once (a second DELE of one POP3
+// message would be refused and reported as a failure). A malformed list gives nothing.
 std::optional<QList<int>> ParseRowList(const QString& text)
 {
     QList<int> rows;
@@ -104,7 +105,8 @@ std::optional<QList<int>> ParseRowList(const QString& text)
         const int row = part.trimmed().toInt(&ok);
         if (!ok || row < 1)
             return std::nullopt;
-        rows.append(row);
+        if (!rows.contains(row))
+            rows.append(row);
     }
     return rows;
 }
