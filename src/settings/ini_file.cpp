@@ -11,10 +11,6 @@
 
 namespace brevio {
 
-namespace {
-
-}  // namespace
-
 QString DecodeSettingsText(QByteArray bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF"))
@@ -386,13 +382,15 @@ void TveqIniFile::Save()
     // rename: a failure at any point leaves the old file as it was.
     QSaveFile file(fileName_);
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly))
         throw EIniWriteError(fileName_);
-    if (!existed_) {
-        // The file holds passwords: a new one is readable by its owner only.
-        QFile::setPermissions(fileName_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        existed_ = true;
-    }
+    // The file holds passwords: a new one is readable by its owner only, from its first byte on
+    // (the temporary file gets the permissions before anything is written to it).
+    if (!existed_ && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        throw EIniWriteError(fileName_);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw EIniWriteError(fileName_);
+    existed_ = true;
     dirty_ = false;
 }
 
