@@ -13,11 +13,6 @@ const QString kMain = QStringLiteral("Main");
 
 QString GetDefaultLanguage() { return LanguageCodeFor(QLocale::system()); }
 
-std::unique_ptr<TveqIniFile> TOptions::OpenIniFile(const QString& fileName) const
-{
-    return brevio::OpenIniFile(fileName);
-}
-
 void TOptions::Load(const QString& fileName) { LoadFromIni(*OpenIniFile(fileName)); }
 
 void TOptions::LoadFromIni(const TveqIniFile& f)

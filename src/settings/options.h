@@ -6,7 +6,6 @@
 #include "settings/ini_file.h"
 
 #include <QString>
-#include <memory>
 
 namespace brevio {
 
@@ -37,9 +36,6 @@ public:
     // Writes every option in one write of the file; raises EIniWriteError when that fails.
     void Save(const QString& fileName = {}) const;
     void SaveToIni(TveqIniFile& file) const;
-
-    // The settings-file factory, as a member for the code that holds the options.
-    std::unique_ptr<TveqIniFile> OpenIniFile(const QString& fileName = {}) const;
 
     // The check timer's interval in milliseconds; 0 means "never fires".
     qint64 CheckIntervalMilliseconds() const { return FCheckMailInterval > 0 ? qint64(FCheckMailInterval) * 60000 : 0; }

@@ -87,12 +87,12 @@ void TUsageStats::LoadFromIni(const TveqIniFile& f)
     // A damaged count must not make thousands of empty counters.
     for (int n = 0; n < count && n < 1000; ++n) {
         std::unique_ptr<TBaseCounter> counter;
-        switch (f.ReadInteger(kStats, Key("CounterType", n), 0)) {
+        const int kind = f.ReadInteger(kStats, Key("CounterType", n), 0);
+        switch (kind) {
         case TBaseCounter::IntegerKind:
         case TBaseCounter::Int64Kind: {
-            auto integer = f.ReadInteger(kStats, Key("CounterType", n), 0) == TBaseCounter::IntegerKind
-                               ? std::make_unique<TIntegerCounter>()
-                               : std::make_unique<TInt64Counter>();
+            auto integer = kind == TBaseCounter::IntegerKind ? std::make_unique<TIntegerCounter>()
+                                                             : std::make_unique<TInt64Counter>();
             integer->FValue = f.ReadInt64(kStats, Key("FValue", n), 0);
             integer->FBorderCondition = f.ReadInt64(kStats, Key("FBorderCondition", n), 0);
             counter = std::move(integer);
