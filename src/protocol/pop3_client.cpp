@@ -171,7 +171,12 @@ bool TPop3Client::FetchHeader(qint32 n, TMailMessage& message)
 {
     CheckNumber(n);
     SendCommand("TOP " + QByteArray::number(n) + " 0", {kOk});
-    ReceiveHeaderLines(message, ".", true);
+    for (QByteArray& line : ReadMultiLine()) {
+        // The empty line that ends the header is not a header line.
+        if (!line.isEmpty())
+            message.RawHeaders.append(std::move(line));
+    }
+    message.ParseHeaders();
     message.Size = FetchMessageSize(n);
     return true;
 }
