@@ -70,28 +70,24 @@ bool IsAddressSpecial(char16_t c)
     }
 }
 
-QString ProtectEncodedWords(QString text)
+QString ProtectEncodedWords(QByteArrayView value)
 {
-    qsizetype start = text.indexOf(QLatin1String("=?"));
+    QString text = QString::fromLatin1(value);
+    qsizetype start = value.indexOf("=?");
     while (start >= 0) {
-        const qsizetype q1 = text.indexOf(u'?', start + 2);
-        if (q1 < 0 || q1 + 2 >= text.size() || text[q1 + 2] != u'?')
-            break;
-        const qsizetype close = text.indexOf(QLatin1String("?="), q1 + 3);
-        if (close < 0)
-            break;
-        bool blank = false;
-        for (qsizetype i = start; i < close && !blank; ++i)
-            blank = text[i] == u' ' || text[i] == u'\t';
-        if (!blank) {
-            for (qsizetype i = q1 + 3; i < close; ++i) {
-                if (IsAddressSpecial(text[i].unicode()))
-                    text[i] = QChar(char16_t(kProtectBase + text[i].unicode()));
-            }
-            start = text.indexOf(QLatin1String("=?"), close + 2);
-        } else {
-            start = text.indexOf(QLatin1String("=?"), start + 2);
+        const std::optional<TEncodedWordSpan> span = FindEncodedWordSpan(value, start);
+        bool blank = !span;
+        for (qsizetype i = start; span && i < span->TextEnd && !blank; ++i)
+            blank = value[i] == ' ' || value[i] == '\t';
+        if (blank) {
+            start = value.indexOf("=?", start + 2);
+            continue;
         }
+        for (qsizetype i = span->TextBegin; i < span->TextEnd; ++i) {
+            if (IsAddressSpecial(text[i].unicode()))
+                text[i] = QChar(char16_t(kProtectBase + text[i].unicode()));
+        }
+        start = value.indexOf("=?", span->TextEnd + 2);
     }
     return text;
 }
@@ -326,12 +322,12 @@ void TEmailAddress::SetText(const QString& text)
 
 TEmailAddress ParseHeaderAddress(QByteArrayView value, QByteArrayView charset)
 {
-    return ParseProtected(ProtectEncodedWords(QString::fromLatin1(value)), charset);
+    return ParseProtected(ProtectEncodedWords(value), charset);
 }
 
 TEmailAddressList ParseHeaderAddressList(QByteArrayView value, QByteArrayView charset)
 {
-    const QString text = ProtectEncodedWords(QString::fromLatin1(value));
+    const QString text = ProtectEncodedWords(value);
     TEmailAddressList list;
     auto add = [&](QStringView piece) {
         TEmailAddress address = ParseProtected(piece.toString(), charset);

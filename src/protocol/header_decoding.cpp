@@ -120,28 +120,25 @@ struct EncodedWord {
     QByteArray bytes;
 };
 
-// Reads the encoded word "=?charset?encoding?text?=" starting at `start`. Returns false when the
-// text there is not a well-formed word in a charset Qt knows.
+// Reads the encoded word starting at `start`. Returns false when the text there is not a
+// well-formed word in a charset Qt knows.
 bool ReadEncodedWord(QByteArrayView value, qsizetype start, EncodedWord* word)
 {
-    const qsizetype charsetBegin = start + 2;
-    const qsizetype q1 = value.indexOf('?', charsetBegin);
-    if (q1 <= charsetBegin || q1 + 3 > value.size() || value[q1 + 2] != '?')
+    const std::optional<TEncodedWordSpan> span = FindEncodedWordSpan(value, start);
+    if (!span)
         return false;
-    for (qsizetype i = charsetBegin; i < q1; ++i) {
+    const qsizetype charsetBegin = start + 2;
+    const qsizetype charsetEnd = span->TextBegin - 3;
+    for (qsizetype i = charsetBegin; i < charsetEnd; ++i) {
         if (IsBlank(value[i]) || value[i] == '=')
             return false;
     }
-    const char encoding = value[q1 + 1];
-    const qsizetype textBegin = q1 + 3;
-    const qsizetype close = value.indexOf(QByteArrayView("?="), textBegin);
-    if (close < 0)
-        return false;
-    const QByteArrayView text = value.sliced(textBegin, close - textBegin);
+    const QByteArrayView text = value.sliced(span->TextBegin, span->TextEnd - span->TextBegin);
     for (char c : text) {
         if (c == '\r' || c == '\n')
             return false;
     }
+    const char encoding = value[charsetEnd + 1];
     QByteArray bytes;
     if (encoding == 'Q' || encoding == 'q')
         bytes = DecodeQ(text);
@@ -149,11 +146,11 @@ bool ReadEncodedWord(QByteArrayView value, qsizetype start, EncodedWord* word)
         bytes = QByteArray::fromBase64(text.toByteArray());  // padding yields no bytes
     else
         return false;
-    const QByteArray canonical = CanonicalCharset(value.sliced(charsetBegin, q1 - charsetBegin));
+    const QByteArray canonical = CanonicalCharset(value.sliced(charsetBegin, charsetEnd - charsetBegin));
     if (!IsUtf8Name(canonical) && canonical != "windows-1252" && !QStringDecoder(canonical.constData()).isValid())
         return false;
     word->begin = start;
-    word->end = close + 2;
+    word->end = span->TextEnd + 2;
     word->charset = canonical;
     word->bytes = std::move(bytes);
     return true;
@@ -169,6 +166,19 @@ bool IsAllBlank(QByteArrayView text)
 }
 
 }  // namespace
+
+std::optional<TEncodedWordSpan> FindEncodedWordSpan(QByteArrayView value, qsizetype start)
+{
+    const qsizetype charsetBegin = start + 2;
+    const qsizetype q1 = value.indexOf('?', charsetBegin);
+    if (q1 <= charsetBegin || q1 + 3 > value.size() || value[q1 + 2] != '?')
+        return std::nullopt;
+    const qsizetype textBegin = q1 + 3;
+    const qsizetype close = value.indexOf('?', textBegin);
+    if (close < 0 || close + 1 >= value.size() || value[close + 1] != '=')
+        return std::nullopt;
+    return TEncodedWordSpan{textBegin, close};
+}
 
 QString DecodeRawHeaderText(QByteArrayView bytes, QByteArrayView fallbackCharset)
 {

@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 namespace brevio {
 
 // Decodes a header value for display.
@@ -20,6 +22,16 @@ QString DecodeHeaderWords(QByteArrayView value, QByteArrayView fallbackCharset =
 // Reads bytes that carry no charset label of their own: UTF-8 when valid, else
 // `fallbackCharset` when known, else Windows-1252.
 QString DecodeRawHeaderText(QByteArrayView bytes, QByteArrayView fallbackCharset = {});
+
+// Where an RFC 2047 encoded word "=?charset?encoding?text?=" starting at `start` has its text:
+// `TextBegin` after the third "?", `TextEnd` at the closing "?=". The text holds no "?" (RFC 2047
+// §2), so the word ends at the first "?" after its text begins; that keeps a scan over a value
+// full of "=?" linear. nullopt when the bytes there do not have that form.
+struct TEncodedWordSpan {
+    qsizetype TextBegin = 0;
+    qsizetype TextEnd = 0;
+};
+std::optional<TEncodedWordSpan> FindEncodedWordSpan(QByteArrayView value, qsizetype start);
 
 // The charset parameter of a Content-Type value, upper case ("text/plain; charset=koi8-r" gives
 // "KOI8-R"); empty when there is none.

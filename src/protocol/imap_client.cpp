@@ -351,13 +351,16 @@ bool TImap4Client::ListFolders(QList<TImapListEntry>& folders)
 {
     RequireState({State::Authenticated, State::Selected});
     QList<TImapListEntry> listed;
+    qsizetype total = 0;
     Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {kOk},
-            [&listed](const QByteArray& response) {
+            [&](const QByteArray& response) {
                 std::optional<TImapListEntry> entry = ParseListResponse(response);
                 if (!entry)
                     return false;
-                if (listed.size() >= kMaxMessageCount)
-                    throw EMailClientError(QStringLiteral("The server listed too many folders."));
+                // The folders are one reply and held at once: the same bound as any reply.
+                total += response.size() + 2;
+                if (total > kMaxReplyBytes)
+                    throw ELineTooLong();
                 listed.append(std::move(*entry));
                 return true;
             });
@@ -527,8 +530,9 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
             if (!fetch->Header)
                 return true;
             total += fetch->Header->size();
+            // Raised once the whole reply has been read, so the conversation stays in step.
             if (total > kMaxFetchTotalBytes || fetched.size() >= kMaxMessageCount)
-                FailTooLong();
+                throw ELineTooLong();
             TImapFetchedMessage record;
             record.SequenceNumber = fetch->SequenceNumber;
             record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);

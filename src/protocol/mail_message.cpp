@@ -5,42 +5,11 @@
 #include "protocol/header_decoding.h"
 #include "protocol/header_lookup.h"
 
-#include <QHash>
-
 #include <exception>
 
 namespace brevio {
 
 namespace {
-
-// First line of every header name, built in one pass so that each lookup is cheap.
-class HeaderIndex {
-public:
-    explicit HeaderIndex(const QList<QByteArray>& lines) : lines_(lines)
-    {
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QByteArray& line = lines[i];
-            const qsizetype colon = line.indexOf(':');
-            if (colon <= 0 || line[0] == ' ' || line[0] == '\t')
-                continue;
-            QByteArray name = line.left(colon).toLower();
-            if (!firstLine_.contains(name))
-                firstLine_.insert(std::move(name), i);
-        }
-    }
-
-    QByteArray Value(const char* name) const
-    {
-        const auto it = firstLine_.constFind(QByteArray(name).toLower());
-        return it == firstLine_.cend() ? QByteArray() : HeaderValueAt(lines_, it.value());
-    }
-
-    bool Has(const char* name) const { return firstLine_.contains(QByteArray(name).toLower()); }
-
-private:
-    const QList<QByteArray>& lines_;
-    QHash<QByteArray, qsizetype> firstLine_;
-};
 
 // Runs one field's parsing; a fault in one header never keeps the others from being read.
 template <typename F>
@@ -76,42 +45,42 @@ TMessagePriority PriorityFromValue(const QByteArray& value)
 
 void TMailMessage::ParseHeaders()
 {
-    const HeaderIndex headers(RawHeaders);
+    const auto header = [this](const char* name) { return HeaderValue(RawHeaders, name); };
     QByteArray charset;
 
     Guarded([&] {
-        ContentType = DecodeRawHeaderText(headers.Value("Content-Type"));
+        ContentType = DecodeRawHeaderText(header("Content-Type"));
         CharSet = CharsetFromContentType(ContentType);
         charset = CharSet.toLatin1();
     });
-    Guarded([&] { ContentTransferEncoding = DecodeRawHeaderText(headers.Value("Content-Transfer-Encoding")); });
-    Guarded([&] { ContentDisposition = DecodeHeaderWords(headers.Value("Content-Disposition"), charset); });
-    Guarded([&] { Subject = DecodeHeaderWords(headers.Value("Subject"), charset); });
-    Guarded([&] { From = ParseHeaderAddress(headers.Value("From"), charset); });
-    Guarded([&] { MessageId = DecodeRawHeaderText(headers.Value("Message-Id"), charset); });
+    Guarded([&] { ContentTransferEncoding = DecodeRawHeaderText(header("Content-Transfer-Encoding")); });
+    Guarded([&] { ContentDisposition = DecodeHeaderWords(header("Content-Disposition"), charset); });
+    Guarded([&] { Subject = DecodeHeaderWords(header("Subject"), charset); });
+    Guarded([&] { From = ParseHeaderAddress(header("From"), charset); });
+    Guarded([&] { MessageId = DecodeRawHeaderText(header("Message-Id"), charset); });
     Guarded([&] {
         NewsGroups.clear();
-        for (const QByteArray& group : headers.Value("Newsgroups").split(',')) {
+        for (const QByteArray& group : header("Newsgroups").split(',')) {
             const QByteArray name = group.trimmed();
             if (!name.isEmpty())
                 NewsGroups.append(DecodeRawHeaderText(name, charset));
         }
     });
-    Guarded([&] { Recipients = ParseHeaderAddressList(headers.Value("To"), charset); });
-    Guarded([&] { CCList = ParseHeaderAddressList(headers.Value("Cc"), charset); });
-    Guarded([&] { Organization = DecodeHeaderWords(headers.Value("Organization"), charset); });
+    Guarded([&] { Recipients = ParseHeaderAddressList(header("To"), charset); });
+    Guarded([&] { CCList = ParseHeaderAddressList(header("Cc"), charset); });
+    Guarded([&] { Organization = DecodeHeaderWords(header("Organization"), charset); });
     Guarded([&] {
-        QByteArray value = headers.Value("Disposition-Notification-To");
+        QByteArray value = header("Disposition-Notification-To");
         if (value.isEmpty())
-            value = headers.Value("Return-Receipt-To");
+            value = header("Return-Receipt-To");
         ReceiptRecipient = ParseHeaderAddress(value, charset);
     });
-    Guarded([&] { References = DecodeRawHeaderText(headers.Value("References"), charset); });
-    Guarded([&] { ReplyTo = ParseHeaderAddressList(headers.Value("Reply-To"), charset); });
-    Guarded([&] { Date = HeaderToLocalDateTime(headers.Value("Date")); });
-    Guarded([&] { Sender = ParseHeaderAddress(headers.Value("Sender"), charset); });
+    Guarded([&] { References = DecodeRawHeaderText(header("References"), charset); });
+    Guarded([&] { ReplyTo = ParseHeaderAddressList(header("Reply-To"), charset); });
+    Guarded([&] { Date = HeaderToLocalDateTime(header("Date")); });
+    Guarded([&] { Sender = ParseHeaderAddress(header("Sender"), charset); });
     Guarded([&] {
-        Priority = PriorityFromValue(headers.Has("Priority") ? headers.Value("Priority") : headers.Value("X-Priority"));
+        Priority = PriorityFromValue(FindHeaderLine(RawHeaders, "Priority") >= 0 ? header("Priority") : header("X-Priority"));
     });
 }
 

@@ -1,7 +1,6 @@
 #include "protocol/message_client.h"
 
 #include "protocol/errors.h"
-#include "protocol/protocol_limits.h"
 
 namespace brevio {
 
@@ -27,27 +26,6 @@ TMessageClient::TMessageClient(TCheckContext& context, TTransportFactory factory
     : TTcpClient(std::move(factory)), context_(context)
 {
     SetTraceSink(context.TraceSink());
-}
-
-void TMessageClient::ReceiveHeaderLines(TMailMessage& message, const QByteArray& terminator,
-                                        bool dotStuffed)
-{
-    const QByteArray end = terminator.isEmpty() ? QByteArray(".") : terminator;
-    qsizetype total = 0;
-    for (;;) {
-        QByteArray line = ReadLine();
-        if (line == end)
-            break;
-        total += line.size() + 2;
-        if (total > kMaxReplyBytes)
-            FailTooLong();
-        if (line.isEmpty())
-            continue;
-        if (dotStuffed && line.startsWith('.'))
-            line.remove(0, 1);
-        message.RawHeaders.append(std::move(line));
-    }
-    message.ParseHeaders();
 }
 
 void TMessageClient::LogError(const QString& text)

@@ -1,6 +1,6 @@
 #pragma once
-// The part the POP3 and IMAP4 clients share: credentials, the check context, reading a header
-// block into a message, and the login loop with its log entries and credential prompt.
+// The part the POP3 and IMAP4 clients share: credentials, the check context, splitting a header
+// block into lines, and the login loop with its log entries and credential prompt.
 
 #include "protocol/mail_message.h"
 #include "protocol/tcp_client.h"
@@ -21,13 +21,6 @@ public:
 
     QString Username;
     QString Password;
-
-    // Reads lines until one equals `terminator` ("." when empty); every other non-empty line is
-    // appended to message.RawHeaders; then the header is parsed. With `dotStuffed` a leading
-    // dot is removed from lines that carry one (RFC 1939 §3). Raises ELineTooLong when the
-    // block grows past kMaxReplyBytes.
-    void ReceiveHeaderLines(TMailMessage& message, const QByteArray& terminator,
-                            bool dotStuffed = false);
 
 protected:
     TCheckContext& Context() const { return context_; }

@@ -32,7 +32,12 @@ TPop3Client::~TPop3Client()
 
 int TPop3Client::ReadReply(const TReplyCodes& allowed)
 {
-    TTcpConnection::ReadReply({});
+    // RFC 1939 §3: a status line is a single line, the status word and its text; the generic
+    // reader would take a "-" after the fourth character as the start of a continued reply.
+    const QByteArray line = ReadNonEmptyLine();
+    LastReply.Clear();
+    LastReply.SetTextCode(line.left(4).trimmed());
+    LastReply.Text.append(line.mid(4));
     const std::optional<int> code = Pop3StatusCode(LastReply.TextCode());
     if (!code) {
         throw EMailClientError(QStringLiteral("Unrecognized POP3 Response Header:\n\"%1\"")
@@ -166,7 +171,12 @@ bool TPop3Client::FetchHeader(qint32 n, TMailMessage& message)
 {
     CheckNumber(n);
     SendCommand("TOP " + QByteArray::number(n) + " 0", {kOk});
-    ReceiveHeaderLines(message, ".", true);
+    for (QByteArray& line : ReadMultiLine()) {
+        // The empty line that ends the header is not a header line.
+        if (!line.isEmpty())
+            message.RawHeaders.append(std::move(line));
+    }
+    message.ParseHeaders();
     message.Size = FetchMessageSize(n);
     return true;
 }

@@ -35,14 +35,6 @@ public:
         }
     }
 
-    // A positive code also sets the status word to its decimal text.
-    void SetNumericCode(qint32 code)
-    {
-        numericCode_ = code;
-        if (code > 0)
-            textCode_ = QByteArray::number(code);
-    }
-
     // Sets both at once, as the protocol readers classify a status word.
     void Set(const QByteArray& textCode, qint32 numericCode)
     {

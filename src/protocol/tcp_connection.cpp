@@ -169,12 +169,6 @@ QByteArray TTcpConnection::ReadBytes(qsizetype count)
     return bytes;
 }
 
-void TTcpConnection::QueueRaw(const QByteArray& bytes, const QByteArray& traceText)
-{
-    sendBuffer_ += bytes;
-    pendingTrace_.append(traceText.isNull() ? bytes : traceText);
-}
-
 void TTcpConnection::QueueLine(const QByteArray& line, const QByteArray& traceText)
 {
     sendBuffer_ += line;

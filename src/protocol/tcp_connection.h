@@ -36,8 +36,6 @@ public:
     // Adds a line (CR LF is appended) to the send buffer; nothing goes out before Flush().
     // `traceText` replaces the line in the trace when given (to mask credentials).
     void QueueLine(const QByteArray& line, const QByteArray& traceText = {});
-    // Adds bytes without a line end (the start of a line continued by a literal).
-    void QueueRaw(const QByteArray& bytes, const QByteArray& traceText = {});
     // Sends everything queued.
     void Flush();
     // QueueLine + Flush.
@@ -51,9 +49,6 @@ public:
     virtual int ReadReply(const TReplyCodes& allowed);
     // Raises EReplyError when `code` is not among `allowed` (empty or {-1}: any code passes).
     int CheckReply(int code, const TReplyCodes& allowed);
-
-    // Bytes received and not yet consumed.
-    qsizetype BufferedBytes() const { return buffer_.size() - offset_; }
 
 protected:
     void AttachTransport(std::unique_ptr<TTransport> transport);

@@ -1,3 +1,4 @@
+#include "protocol/email_address.h"
 #include "protocol/header_decoding.h"
 
 #include "support/qt_printers.h"
@@ -64,6 +65,8 @@ TEST(DecodeHeaderWords, RealWorldBreakage)
         {"=?windows-1251?Q?abc", "=?windows-1251?Q?abc"},
         {"=?", "=?"},
         {"a =?utf-8?X?abc?= b", "a =?utf-8?X?abc?= b"},
+        // A raw "?" cannot stand in encoded text (RFC 2047 §2): not a word.
+        {"=?utf-8?Q?why?_not?=", "=?utf-8?Q?why?_not?="},
         // Ordinary text next to a word keeps its blanks.
         {"Re:  =?utf-8?Q?caf=C3=A9?=  ok", "Re:  café  ok"},
         {"Re:=?utf-8?Q?caf=C3=A9?=", "Re:café"},
@@ -80,6 +83,21 @@ TEST(DecodeHeaderWords, RealWorldBreakage)
     };
     for (const auto& c : cases)
         ExpectDecodes(c);
+}
+
+// A header value of megabytes made of word starts that never form a word: each start must not
+// send the reader searching the rest of the value again, or one message stalls the check.
+TEST(DecodeHeaderWords, ValueFullOfWordStartsIsReadInOnePass)
+{
+    const char* units[] = {"=?a?q?b", "=?utf-8?q?\r", "=?bad?q?x?="};
+    for (const char* unit : units) {
+        QByteArray value;
+        for (int i = 0; i < 300000; ++i)
+            value += unit;
+        value += "?=";
+        EXPECT_EQ(DecodeHeaderWords(value), QString::fromLatin1(value)) << unit;
+        EXPECT_FALSE(ParseHeaderAddress(value).Text().isEmpty()) << unit;
+    }
 }
 
 TEST(DecodeHeaderWords, NationalCharsets)

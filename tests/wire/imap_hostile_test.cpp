@@ -86,6 +86,22 @@ INSTANTIATE_TEST_SUITE_P(Cases, Imap4BadCounts,
                                            TSelectCase{"RecentGarbage", "1x RECENT"}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+// Each folder line is short enough, but together they pass the bound on one reply; the reply is
+// still read to its end, so the connection stays usable.
+TEST(Imap4Hostile, ListPastTheReplyLimitFailsAndStaysInStep)
+{
+    QByteArray script = QByteArray(kImapLogin) + "C: C2 LIST \"\" *\n";
+    for (int i = 0; i < 263; ++i)
+        script += "S: * LIST () \"/\" " + QByteArray(16000, 'a' + i % 26) + "\n";
+    script += "S: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n";
+    TImapSession s(script);
+    s.Client.Connect();
+    QList<TImapListEntry> folders;
+    EXPECT_THROW(s.Client.ListFolders(folders), ELineTooLong);
+    EXPECT_TRUE(folders.isEmpty());
+    s.Client.Disconnect();
+}
+
 TEST(Imap4Hostile, NulBytesInsideAHeaderLiteralAreKept)
 {
     TImapSession s(QByteArray(kImapLogin) + R"(

@@ -107,7 +107,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TReplyValueCase{"ListWithTrailingWord", "LIST 1", "+OK 1 120 x", kList1, -1},
                       TReplyValueCase{"ListNegativeSize", "LIST 1", "+OK 1 -5", kList1, -1},
                       TReplyValueCase{"ListOverflowingSize", "LIST 1", "+OK 1 99999999999", kList1, -1},
-                      TReplyValueCase{"UnknownStatusWord", "STAT", "OK 1 1", kStat, std::nullopt}),
+                      TReplyValueCase{"UnknownStatusWord", "STAT", "OK 1 1", kStat, std::nullopt},
+                      // A status line is one line (RFC 1939 §3); a "-" after the status word
+                      // starts no continuation to wait for.
+                      TReplyValueCase{"DashAfterStatusWord", "STAT", "+OK-2 320", kStat, std::nullopt}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Pop3Client, RefusedDeleteRaisesWithTheServerText)
