@@ -167,8 +167,10 @@ std::optional<QList<TImapValue>> ParseImapValues(const QByteArray& text)
     return values;
 }
 
-std::optional<int> ImapStatusCode(const QByteArray& word)
+std::optional<int> ImapStatusCode(const QByteArray& text)
 {
+    // Status words are case-insensitive (RFC 3501 §9), like every other keyword.
+    const QByteArray word = text.toUpper();
     if (word == "OK")
         return 1;
     if (word == "NO")

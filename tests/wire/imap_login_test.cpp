@@ -156,10 +156,17 @@ TEST_P(Imap4BadGreetings, AreLoggedAndRaised)
 INSTANTIATE_TEST_SUITE_P(Cases, Imap4BadGreetings,
                          ::testing::Values(TGreetingCase{"Bye", "S: * BYE too busy", 5},
                                            TGreetingCase{"No", "S: * NO go away", 2},
-                                           TGreetingCase{"LowerCase", "S: * ok ready", 0},
                                            TGreetingCase{"Untagged", "S: hello", 0},
                                            TGreetingCase{"TaggedOk", "S: C1 OK", 0}),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(Imap4Login, StatusWordsInLowerCaseAreAccepted)
+{
+    TImapSession s("S: * ok ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 ok done\nC: C2 LOGOUT\nS: C2 Ok\n");
+    s.Client.Connect();
+    EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
+    s.Client.Disconnect();
+}
 
 TEST(Imap4Login, PreauthGreetingSkipsTheLogin)
 {
