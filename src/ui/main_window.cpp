@@ -402,9 +402,16 @@ void TForm1::ShowAtStart()
 
 bool TForm1::WMAskLogin(const QString& host, QString& user, QString& password)
 {
-    if (loginPrompt_)
-        return loginPrompt_(host, user, password);
-    return ShowLoginPrompt(this, host, user, password);
+    loginPromptOpen_ = true;
+    const bool confirmed = loginPrompt_ ? loginPrompt_(host, user, password)
+                                        : ShowLoginPrompt(this, host, user, password);
+    loginPromptOpen_ = false;
+    if (closeAfterLoginPrompt_) {
+        closeAfterLoginPrompt_ = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return false;
+    }
+    return confirmed;
 }
 
 }  // namespace brevio

@@ -172,6 +172,8 @@ private:
     bool mailBoxEditorAvailable_ = false;
     bool optionsDialogAvailable_ = false;
     TLoginPrompt loginPrompt_;
+    bool loginPromptOpen_ = false;
+    bool closeAfterLoginPrompt_ = false;  // the window was closed while the prompt was open
 };
 
 }  // namespace brevio

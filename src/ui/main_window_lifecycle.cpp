@@ -22,6 +22,7 @@
 #include "settings/settings_file.h"
 #include "ui/check_runner.h"
 #include "ui/log_window.h"
+#include "ui/login_dialog.h"
 #include "engine/mailbox_list.h"
 #include "support/app_version.h"
 #include "support/error_log.h"
@@ -66,6 +67,17 @@ void TForm1::FormCreate()
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    if (loginPromptOpen_) {
+        // This close comes from inside the login prompt's modal loop (the tray menu's Exit), and
+        // the run waits for the prompt's answer: waiting for the run here would never end. The
+        // prompt is cancelled, the run told to end, and the window closes once the prompt is gone.
+        event->ignore();
+        closeAfterLoginPrompt_ = true;
+        runner_->AbortAll();
+        if (auto* prompt = findChild<TfrmFTPLoginAndPassword*>())
+            prompt->reject();
+        return;
+    }
     // A run that is still going ends now; the saves below need the mailbox list back.
     AbortRunAndWait();
     QMainWindow::closeEvent(event);

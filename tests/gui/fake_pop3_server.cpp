@@ -89,7 +89,9 @@ void TFakePop3Server::Talk(int fd)
         const QByteArray cmd = words.value(0).toUpper();
         const int n = words.value(1).toInt();
         const bool valid = n >= 1 && n <= messages_.size();
-        if (cmd == "USER" || cmd == "PASS" || cmd == "NOOP" || cmd == "RSET") {
+        if (cmd == "PASS" && refuseLogin_) {
+            send("-ERR invalid password\r\n");
+        } else if (cmd == "USER" || cmd == "PASS" || cmd == "NOOP" || cmd == "RSET") {
             send("+OK\r\n");
         } else if (cmd == "STAT") {
             int total = 0;

@@ -25,6 +25,8 @@ public:
     // Message numbers the client deleted with DELE followed by QUIT, in order.
     QList<int> Deleted() const;
     int Connections() const { return connections_.load(); }
+    // From now on PASS is refused, as for a wrong password.
+    void RefuseLogin() { refuseLogin_ = true; }
 
 private:
     void Serve();
@@ -36,6 +38,7 @@ private:
     int wakeFds_[2]{-1, -1};
     int port_ = 0;
     std::atomic<int> connections_{0};
+    std::atomic<bool> refuseLogin_{false};
     mutable QMutex mutex_;
     QList<int> deleted_;
     std::thread thread_;

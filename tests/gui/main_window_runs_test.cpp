@@ -1,5 +1,7 @@
 // The runs started from the window: panels, caption, counters, ticking, deleting and Escape.
+#include <QApplication>
 #include <QMenu>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
@@ -7,6 +9,7 @@
 #include "components/panel.h"
 #include "fake_pop3_server.h"
 #include "main_window_fixture.h"
+#include "ui/login_dialog.h"
 
 namespace brevio::test {
 namespace {
@@ -124,6 +127,29 @@ TEST(MainWindowRuns, ClosingDuringARunAbortsItAndStillSaves)
     w.form->actCheckMail->trigger();
     ASSERT_TRUE(WaitUntil([&] { return silent.Connections() > 0; }));
     w.form->close();
+    w.form.reset();
+    EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
+}
+
+// The tray menu's Exit can close the window while the login prompt of a user-started run is
+// open: the prompt goes, the run ends, and the window still closes and saves.
+TEST(MainWindowRuns, ClosingWhileTheLoginPromptIsOpenCancelsItAndCloses)
+{
+    TFakePop3Server server({{"One", 10}});
+    server.RefuseLogin();
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+    w.form->show();
+    int prompts = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (qobject_cast<TfrmFTPLoginAndPassword*>(QApplication::activeModalWidget()) && prompts++ == 0)
+            w.form->close();
+    });
+    closer.start(10);
+    w.form->actCheckMail->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !w.form->RunInProgress() && !w.form->isVisible(); }));
+    EXPECT_EQ(prompts, 1);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     w.form.reset();
     EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
 }
