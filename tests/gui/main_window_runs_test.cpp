@@ -1,6 +1,10 @@
 // The runs started from the window: panels, caption, counters, ticking, deleting and Escape.
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest/QTest>
@@ -9,6 +13,7 @@
 #include "components/panel.h"
 #include "fake_pop3_server.h"
 #include "main_window_fixture.h"
+#include "support/error_log.h"
 #include "ui/login_dialog.h"
 
 namespace brevio::test {
@@ -71,7 +76,7 @@ TEST(MainWindowRuns, TwoMailboxesAreNumberedEachFromOneAndTicksFollowTheCommands
     using S = Qt::CheckState;
     QTest::keyClick(w.form->ListView1, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Checked, Qt::Checked, Qt::Checked}));
-    w.form->actInvert->trigger();
+    QTest::keyClick(w.form->ListView1, Qt::Key_Asterisk, Qt::KeypadModifier);
     EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
     w.form->ListView1->setCurrentItem(w.form->ListView1->topLevelItem(1));
     w.form->ListView1DblClick();
@@ -129,6 +134,30 @@ TEST(MainWindowRuns, ClosingDuringARunAbortsItAndStillSaves)
     w.form->close();
     w.form.reset();
     EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
+}
+
+// A click on the status line shows the log window only when the log holds entries.
+TEST(MainWindowRuns, StatusLineClickShowsTheLogOnlyWithEntries)
+{
+    TWindowUnderTest w("");
+    w.form->show();
+    QStringList shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* log = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            shown.append(log->findChild<QPlainTextEdit*>()->toPlainText());
+            log->reject();
+        }
+    });
+    closer.start(10);
+    QWidget* statusText = w.form->StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Text"));
+    ASSERT_NE(statusText, nullptr);
+    QTest::mouseClick(statusText, Qt::LeftButton);
+    EXPECT_TRUE(shown.isEmpty());
+    w.form->Log().Add(QStringLiteral("(host) refused"));
+    QTest::mouseClick(statusText, Qt::LeftButton);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown.first().endsWith(QStringLiteral(" - (host) refused")));
 }
 
 // The tray menu's Exit can close the window while the login prompt of a user-started run is
