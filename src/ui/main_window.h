@@ -150,6 +150,8 @@ private:
     QString Text(const QString& key, const QString& builtIn) const;
     QString BaseCaption() const;
 
+    // The check-all run; the one that follows a deletion keeps the deletion's log entries.
+    void StartCheckAll(bool clearLog);
     bool StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending);
     void OnRunFinished(const TRunResult& result);
     void FillMessageList(const QList<TMessageRow>& rows);

@@ -35,9 +35,15 @@ bool TForm1::StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending 
 
 void TForm1::actCheckMailExecute()
 {
+    StartCheckAll(/*clearLog=*/true);
+}
+
+void TForm1::StartCheckAll(bool clearLog)
+{
     if (RunInProgress())
         return;
-    log_->Clear();
+    if (clearLog)
+        log_->Clear();
     scheduledCheck_ = false;
     services_->IncrementCounter(QStringLiteral("CheckMail"), 1);
     pnlAbortInfo->show();
@@ -99,9 +105,10 @@ void TForm1::OnRunFinished(const TRunResult& result)
         return;
     switch (finished) {
     case TPending::DeleteThenCheck:
-        // The deletion lists nothing itself: the check-all run shows what remains.
+        // The deletion lists nothing itself: the check-all run shows what remains. It keeps the
+        // deletion's log entries, so a refused deletion is still reported after it.
         pnlAbortInfo->hide();
-        actCheckMailExecute();
+        StartCheckAll(/*clearLog=*/false);
         return;
     case TPending::CheckAll:
         FillMessageList(result.Rows);

@@ -115,6 +115,8 @@ void TFakePop3Server::Talk(int fd)
         } else if (cmd == "TOP" && valid) {
             send("+OK\r\nFrom: Sender <sender@example.org>\r\nSubject: " + messages_[n - 1].Subject +
                  "\r\nDate: Mon, 1 Jan 2024 10:00:00 +0000\r\n\r\n.\r\n");
+        } else if (cmd == "DELE" && refuseDelete_) {
+            send("-ERR cannot delete\r\n");
         } else if (cmd == "DELE" && valid) {
             marks.append(n);
             send("+OK\r\n");

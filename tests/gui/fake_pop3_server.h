@@ -27,6 +27,8 @@ public:
     int Connections() const { return connections_.load(); }
     // From now on PASS is refused, as for a wrong password.
     void RefuseLogin() { refuseLogin_ = true; }
+    // From now on DELE is refused.
+    void RefuseDelete() { refuseDelete_ = true; }
 
 private:
     void Serve();
@@ -39,6 +41,7 @@ private:
     int port_ = 0;
     std::atomic<int> connections_{0};
     std::atomic<bool> refuseLogin_{false};
+    std::atomic<bool> refuseDelete_{false};
     mutable QMutex mutex_;
     QList<int> deleted_;
     std::thread thread_;

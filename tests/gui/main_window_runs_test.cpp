@@ -136,6 +136,23 @@ TEST(MainWindowRuns, ClosingDuringARunAbortsItAndStillSaves)
     EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
 }
 
+// A refused deletion is logged, and the check that follows the deletion keeps that entry and
+// points to it in the status line.
+TEST(MainWindowRuns, RefusedDeletionStaysInTheLogAfterTheFollowingCheck)
+{
+    TFakePop3Server server({{"One", 1000}});
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+    w.form->show();
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
+    ASSERT_EQ(w.form->ListView1->topLevelItemCount(), 1);
+    server.RefuseDelete();
+    w.form->ListView1->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actDelete->trigger(); }));
+    EXPECT_EQ(w.form->ListView1->topLevelItemCount(), 1);
+    EXPECT_TRUE(w.form->Log().HasEntries());
+    EXPECT_EQ(w.form->StatusText(), QStringLiteral("Some Errors occures. Click here for details."));
+}
+
 // A click on the status line shows the log window only when the log holds entries.
 TEST(MainWindowRuns, StatusLineClickShowsTheLogOnlyWithEntries)
 {
