@@ -26,6 +26,7 @@
 #include "engine/mailbox_list.h"
 #include "support/app_version.h"
 #include "support/error_log.h"
+#include "support/text_format.h"
 #include "ui/main_window_services.h"
 
 namespace brevio {
@@ -50,7 +51,7 @@ void TForm1::FormCreate()
     LoadListViewColumns();
     LoadFormPlacement();
     // 13: the caption.
-    const QString caption = FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()});
+    const QString caption = BaseCaption();
     setWindowTitle(caption);
     TrayIcon1->SetHint(caption);
     // 15: the panels take the list's colour.
@@ -164,7 +165,12 @@ void TForm1::AddLogEntry(const QString& text)
 
 QString TForm1::Text(const QString& key, const QString& builtIn) const
 {
-    return services_ ? services_->Text(key, builtIn) : builtIn;
+    return services_->Text(key, builtIn);
+}
+
+QString TForm1::BaseCaption() const
+{
+    return FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()});
 }
 
 void TForm1::actRunEmailClientExecute()
@@ -204,7 +210,7 @@ void TForm1::actShowStatsExecute()
 void TForm1::actAboutExecute()
 {
     QMessageBox::about(this, QStringLiteral("About"),
-                       FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()}) +
+                       BaseCaption() +
                            QStringLiteral("\nA mail notifier for POP3 and IMAP4 mailboxes."));
 }
 

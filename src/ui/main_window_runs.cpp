@@ -18,6 +18,7 @@
 #include "engine/mailbox_list.h"
 #include "support/app_version.h"
 #include "support/error_log.h"
+#include "support/text_format.h"
 #include "ui/main_window_services.h"
 
 namespace brevio {
@@ -126,7 +127,7 @@ void TForm1::OnRunFinished(const TRunResult& result)
         if (!rows_.isEmpty())
             ShowNewMailPopup(Text(QStringLiteral("ClickHere"), QStringLiteral("Click here to view these messages")),
                              FormatText(Text(QStringLiteral("NumberNewMessages"), QStringLiteral("%d new message(s)")),
-                                        {QString::number(rows_.size())}));
+                                        {rows_.size()}));
         break;
     case TPending::None:
         break;
