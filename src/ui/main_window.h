@@ -104,10 +104,6 @@ public:
     QString StatusText() const;
     void SetStatusText(const QString& text);
     bool RunInProgress() const;
-    const QList<TMessageRow>& Rows() const { return rows_; }
-    QString SettingsFile() const { return settings_.SettingsFile; }
-    TWindowServices& Services() { return *services_; }
-    TMailBoxList& MailBoxList() { return *mailBoxList_; }
     TErrorLog& Log() { return *log_; }
     // Ends a running run at once and waits for it (used when the window closes).
     void AbortRunAndWait();
@@ -158,7 +154,6 @@ private:
     void ClearRows();
     void ShowNewMailPopup(const QString& text, const QString& title);
     void EscapePressed();
-    void AddLogEntry(const QString& text);
 
     TForm1Settings settings_;
     std::unique_ptr<TWindowServices> services_;
@@ -170,7 +165,8 @@ private:
     TPending pending_ = TPending::None;
     bool scheduledCheck_ = false;
     bool destroyed_ = false;
-    // The mailbox editor and the options dialog are not part of this window yet.
+    // The mailbox editor and the options dialog are not built yet: their commands stay visible
+    // but disabled until they exist.
     bool mailBoxEditorAvailable_ = false;
     bool optionsDialogAvailable_ = false;
     TLoginPrompt loginPrompt_;

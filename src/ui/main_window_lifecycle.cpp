@@ -33,36 +33,36 @@ namespace brevio {
 
 void TForm1::FormCreate()
 {
-    // 1-3 and 5-6: the usage counters (registered every start, loaded from the settings file),
-    // this start counted, the options and the string table.
+    // The usage counters (registered every start, loaded from the settings file), this start
+    // counted, the options and the string table, which gives the window its language's texts.
     if (!services_)
         services_ = CreateWindowServices(settings_.SettingsFile, settings_.LangsFolder);
     services_->IncrementCounter(QStringLiteral("Start"), 1);
     services_->LocalizeWindow(this);
-    // 7: the statistics, once, when a counter has reached its border.
+    // The statistics, once, when a counter has reached its border.
     actShowStats->setVisible(services_->ShowStatisticsIfDue(this));
-    // 8-9: the mailboxes and the check-mailbox menu.
+    // The mailboxes and the check-mailbox menu.
     mailBoxList_ = std::make_unique<TMailBoxList>();
     mailBoxList_->Load(settings_.SettingsFile);
     BuildCheckMenu();
-    // 11: the schedule.
+    // The schedule.
     ApplyCheckOptions();
-    // 12: stored column widths, and the placement stored for this window.
+    // Stored column widths, and the placement stored for this window.
     LoadListViewColumns();
     LoadFormPlacement();
-    // 13: the caption.
+    // The caption.
     const QString caption = BaseCaption();
     setWindowTitle(caption);
     TrayIcon1->SetHint(caption);
-    // 15: the panels take the list's colour.
+    // The panels take the list's colour.
     for (TPanel* panel : {pnlNoNewMeassages, pnlAbortInfo}) {
         QPalette palette = panel->palette();
         palette.setColor(QPalette::Window, ListView1->palette().color(QPalette::Base));
         panel->setPalette(palette);
     }
-    // 16: the check button is wider than the others.
+    // The check button is wider than the others.
     btn3->setFixedWidth(44);
-    // 17: the error log.
+    // The error log.
     log_ = std::make_unique<TErrorLog>();
 }
 
@@ -156,11 +156,6 @@ void TForm1::SaveListViewColumns()
 void TForm1::StatusBar1Click()
 {
     ShowLogWindow(this, log_->Entries());
-}
-
-void TForm1::AddLogEntry(const QString& text)
-{
-    log_->Add(text);
 }
 
 QString TForm1::Text(const QString& key, const QString& builtIn) const

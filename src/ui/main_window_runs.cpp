@@ -45,7 +45,6 @@ void TForm1::StartCheckAll(bool clearLog)
         return;
     if (clearLog)
         log_->Clear();
-    scheduledCheck_ = false;
     services_->IncrementCounter(QStringLiteral("CheckMail"), 1);
     pnlAbortInfo->show();
     ClearRows();
@@ -56,7 +55,6 @@ void TForm1::CheckMailBoxClick(int mailBoxIndex)
 {
     if (RunInProgress() || mailBoxIndex < 0 || mailBoxIndex >= mailBoxList_->Count())
         return;
-    scheduledCheck_ = false;
     pnlAbortInfo->show();
     ClearRows();
     StartRun(TRunKind::CheckOne, false, mailBoxIndex, TPending::CheckOne);
@@ -67,7 +65,6 @@ void TForm1::tmrMailCheckingTimer()
     // A tick that falls into a run is skipped; the next one comes a full interval later.
     if (RunInProgress())
         return;
-    scheduledCheck_ = true;
     ClearRows();
     services_->IncrementCounter(QStringLiteral("AutoCheckMail"), 1);
     StartRun(TRunKind::Scheduled, true, -1, TPending::Scheduled);
