@@ -3,6 +3,7 @@
 // and is not counted among the arguments.
 #include <QApplication>
 #include <QDir>
+#include <QPointer>
 #include <QStringList>
 
 #include "settings/settings_file.h"
@@ -30,10 +31,14 @@ int main(int argc, char** argv)
     settings.LangsFolder = QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("langs"));
     settings.StartHidden = args.size() == 1;
 
-    auto* form = new brevio::TForm1(settings);
+    QPointer<brevio::TForm1> form = new brevio::TForm1(settings);
     form->setAttribute(Qt::WA_DeleteOnClose);
     // The program ends when the main window closes, also while it sits hidden in the tray.
     QObject::connect(form, &QObject::destroyed, &app, &QApplication::quit);
     form->ShowAtStart();
-    return app.exec();
+    const int code = app.exec();
+    // The loop can also end without the window closing (the desktop session ends and asks the
+    // program to quit): the window is destroyed here then, so its state is saved all the same.
+    delete form;
+    return code;
 }

@@ -17,9 +17,9 @@ class TMailBoxList;
 class TRunWorker;
 class TGuiCheckContext;
 
-// What a run may ask of the window while it goes. Everything here is called on the UI thread.
+// What a run may ask of the window while it goes.
 struct TRunHooks {
-    // Shows the login prompt; returns true when the user confirmed.
+    // Shows the login prompt; returns true when the user confirmed. Called on the UI thread.
     std::function<bool(const QString& host, QString& userName, QString& password)> AskLogin;
     // A message text of the string table, or `builtIn`. Called on the worker thread; the table
     // must not change while a run goes.

@@ -88,7 +88,7 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
         },
         this);
     connect(runner_, &TCheckRunner::StatusText, this, &TForm1::SetStatusText);
-    connect(runner_, &TCheckRunner::LogEntry, this, [this](const QString& text) { AddLogEntry(text); });
+    connect(runner_, &TCheckRunner::LogEntry, this, [this](const QString& text) { log_->Add(text); });
     connect(runner_, &TCheckRunner::Finished, this, &TForm1::OnRunFinished);
 
     FormCreate();
@@ -140,10 +140,6 @@ void TForm1::CreateActions()
     connect(actAbout, &QAction::triggered, this, &TForm1::actAboutExecute);
     connect(actShowStats, &QAction::triggered, this, &TForm1::actShowStatsExecute);
     connect(actExit, &QAction::triggered, this, &QWidget::close);
-    // The mailbox editor and the options dialog are not built yet: their commands stay
-    // visible but disabled until they exist.
-    actMailBoxList->setEnabled(false);
-    actOptions->setEnabled(false);
 
     Restore1 = new QAction(QStringLiteral("Restore"), this);
     Restore1->setObjectName(QStringLiteral("Restore1"));
@@ -363,20 +359,16 @@ void TForm1::btn5Click()
 
 void TForm1::TrayIcon1Click()
 {
-    if (isVisible() && !isMinimized()) {
-        TrayIcon1->HideMainWindow();
-    } else {
-        TrayIcon1->RestoreMainWindow();
-        raise();
-        activateWindow();
-    }
+    if (isVisible() && !isMinimized())
+        Mimimize1Click();
+    else
+        Restore1Click();
 }
 
 void TForm1::Restore1Click()
 {
+    // Shows the window un-minimised (a maximised window stays maximised) and brings it forward.
     TrayIcon1->RestoreMainWindow();
-    if (isMinimized())
-        showNormal();
     raise();
     activateWindow();
 }
@@ -402,9 +394,16 @@ void TForm1::ShowAtStart()
 
 bool TForm1::WMAskLogin(const QString& host, QString& user, QString& password)
 {
-    if (loginPrompt_)
-        return loginPrompt_(host, user, password);
-    return ShowLoginPrompt(this, host, user, password);
+    loginPromptOpen_ = true;
+    const bool confirmed = loginPrompt_ ? loginPrompt_(host, user, password)
+                                        : ShowLoginPrompt(this, host, user, password);
+    loginPromptOpen_ = false;
+    if (closeAfterLoginPrompt_) {
+        closeAfterLoginPrompt_ = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        return false;
+    }
+    return confirmed;
 }
 
 }  // namespace brevio

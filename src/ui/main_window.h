@@ -104,10 +104,6 @@ public:
     QString StatusText() const;
     void SetStatusText(const QString& text);
     bool RunInProgress() const;
-    const QList<TMessageRow>& Rows() const { return rows_; }
-    QString SettingsFile() const { return settings_.SettingsFile; }
-    TWindowServices& Services() { return *services_; }
-    TMailBoxList& MailBoxList() { return *mailBoxList_; }
     TErrorLog& Log() { return *log_; }
     // Ends a running run at once and waits for it (used when the window closes).
     void AbortRunAndWait();
@@ -150,13 +146,14 @@ private:
     QString Text(const QString& key, const QString& builtIn) const;
     QString BaseCaption() const;
 
+    // The check-all run; the one that follows a deletion keeps the deletion's log entries.
+    void StartCheckAll(bool clearLog);
     bool StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending);
     void OnRunFinished(const TRunResult& result);
     void FillMessageList(const QList<TMessageRow>& rows);
     void ClearRows();
     void ShowNewMailPopup(const QString& text, const QString& title);
     void EscapePressed();
-    void AddLogEntry(const QString& text);
 
     TForm1Settings settings_;
     std::unique_ptr<TWindowServices> services_;
@@ -168,10 +165,13 @@ private:
     TPending pending_ = TPending::None;
     bool scheduledCheck_ = false;
     bool destroyed_ = false;
-    // The mailbox editor and the options dialog are not part of this window yet.
+    // The mailbox editor and the options dialog are not built yet: their commands stay visible
+    // but disabled until they exist.
     bool mailBoxEditorAvailable_ = false;
     bool optionsDialogAvailable_ = false;
     TLoginPrompt loginPrompt_;
+    bool loginPromptOpen_ = false;
+    bool closeAfterLoginPrompt_ = false;  // the window was closed while the prompt was open
 };
 
 }  // namespace brevio

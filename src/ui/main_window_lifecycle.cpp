@@ -22,50 +22,63 @@
 #include "settings/settings_file.h"
 #include "ui/check_runner.h"
 #include "ui/log_window.h"
+#include "ui/login_dialog.h"
 #include "engine/mailbox_list.h"
 #include "support/app_version.h"
 #include "support/error_log.h"
+#include "support/text_format.h"
 #include "ui/main_window_services.h"
 
 namespace brevio {
 
 void TForm1::FormCreate()
 {
-    // 1-3 and 5-6: the usage counters (registered every start, loaded from the settings file),
-    // this start counted, the options and the string table.
+    // The usage counters (registered every start, loaded from the settings file), this start
+    // counted, the options and the string table, which gives the window its language's texts.
     if (!services_)
         services_ = CreateWindowServices(settings_.SettingsFile, settings_.LangsFolder);
     services_->IncrementCounter(QStringLiteral("Start"), 1);
     services_->LocalizeWindow(this);
-    // 7: the statistics, once, when a counter has reached its border.
+    // The statistics, once, when a counter has reached its border.
     actShowStats->setVisible(services_->ShowStatisticsIfDue(this));
-    // 8-9: the mailboxes and the check-mailbox menu.
+    // The mailboxes and the check-mailbox menu.
     mailBoxList_ = std::make_unique<TMailBoxList>();
     mailBoxList_->Load(settings_.SettingsFile);
     BuildCheckMenu();
-    // 11: the schedule.
+    // The schedule.
     ApplyCheckOptions();
-    // 12: stored column widths, and the placement stored for this window.
+    // Stored column widths, and the placement stored for this window.
     LoadListViewColumns();
     LoadFormPlacement();
-    // 13: the caption.
-    const QString caption = FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()});
+    // The caption.
+    const QString caption = BaseCaption();
     setWindowTitle(caption);
     TrayIcon1->SetHint(caption);
-    // 15: the panels take the list's colour.
+    // The panels take the list's colour.
     for (TPanel* panel : {pnlNoNewMeassages, pnlAbortInfo}) {
         QPalette palette = panel->palette();
         palette.setColor(QPalette::Window, ListView1->palette().color(QPalette::Base));
         panel->setPalette(palette);
     }
-    // 16: the check button is wider than the others.
+    // The check button is wider than the others.
     btn3->setFixedWidth(44);
-    // 17: the error log.
+    // The error log.
     log_ = std::make_unique<TErrorLog>();
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
+    if (loginPromptOpen_) {
+        // This close comes from inside the login prompt's modal loop (the tray menu's Exit), and
+        // the run waits for the prompt's answer: waiting for the run here would never end. The
+        // prompt is cancelled, the run told to end, and the window closes once the prompt is gone.
+        event->ignore();
+        closeAfterLoginPrompt_ = true;
+        runner_->AbortAll();
+        if (auto* prompt = findChild<TfrmFTPLoginAndPassword*>())
+            prompt->reject();
+        return;
+    }
     // A run that is still going ends now; the saves below need the mailbox list back.
     AbortRunAndWait();
     QMainWindow::closeEvent(event);
@@ -145,14 +158,14 @@ void TForm1::StatusBar1Click()
     ShowLogWindow(this, log_->Entries());
 }
 
-void TForm1::AddLogEntry(const QString& text)
-{
-    log_->Add(text);
-}
-
 QString TForm1::Text(const QString& key, const QString& builtIn) const
 {
-    return services_ ? services_->Text(key, builtIn) : builtIn;
+    return services_->Text(key, builtIn);
+}
+
+QString TForm1::BaseCaption() const
+{
+    return FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()});
 }
 
 void TForm1::actRunEmailClientExecute()
@@ -192,7 +205,7 @@ void TForm1::actShowStatsExecute()
 void TForm1::actAboutExecute()
 {
     QMessageBox::about(this, QStringLiteral("About"),
-                       FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()}) +
+                       BaseCaption() +
                            QStringLiteral("\nA mail notifier for POP3 and IMAP4 mailboxes."));
 }
 

@@ -18,6 +18,7 @@
 #include "engine/mailbox_list.h"
 #include "support/app_version.h"
 #include "support/error_log.h"
+#include "support/text_format.h"
 #include "ui/main_window_services.h"
 
 namespace brevio {
@@ -35,10 +36,15 @@ bool TForm1::StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending 
 
 void TForm1::actCheckMailExecute()
 {
+    StartCheckAll(/*clearLog=*/true);
+}
+
+void TForm1::StartCheckAll(bool clearLog)
+{
     if (RunInProgress())
         return;
-    log_->Clear();
-    scheduledCheck_ = false;
+    if (clearLog)
+        log_->Clear();
     services_->IncrementCounter(QStringLiteral("CheckMail"), 1);
     pnlAbortInfo->show();
     ClearRows();
@@ -49,7 +55,6 @@ void TForm1::CheckMailBoxClick(int mailBoxIndex)
 {
     if (RunInProgress() || mailBoxIndex < 0 || mailBoxIndex >= mailBoxList_->Count())
         return;
-    scheduledCheck_ = false;
     pnlAbortInfo->show();
     ClearRows();
     StartRun(TRunKind::CheckOne, false, mailBoxIndex, TPending::CheckOne);
@@ -60,7 +65,6 @@ void TForm1::tmrMailCheckingTimer()
     // A tick that falls into a run is skipped; the next one comes a full interval later.
     if (RunInProgress())
         return;
-    scheduledCheck_ = true;
     ClearRows();
     services_->IncrementCounter(QStringLiteral("AutoCheckMail"), 1);
     StartRun(TRunKind::Scheduled, true, -1, TPending::Scheduled);
@@ -99,9 +103,10 @@ void TForm1::OnRunFinished(const TRunResult& result)
         return;
     switch (finished) {
     case TPending::DeleteThenCheck:
-        // The deletion lists nothing itself: the check-all run shows what remains.
+        // The deletion lists nothing itself: the check-all run shows what remains. It keeps the
+        // deletion's log entries, so a refused deletion is still reported after it.
         pnlAbortInfo->hide();
-        actCheckMailExecute();
+        StartCheckAll(/*clearLog=*/false);
         return;
     case TPending::CheckAll:
         FillMessageList(result.Rows);
@@ -119,7 +124,7 @@ void TForm1::OnRunFinished(const TRunResult& result)
         if (!rows_.isEmpty())
             ShowNewMailPopup(Text(QStringLiteral("ClickHere"), QStringLiteral("Click here to view these messages")),
                              FormatText(Text(QStringLiteral("NumberNewMessages"), QStringLiteral("%d new message(s)")),
-                                        {QString::number(rows_.size())}));
+                                        {rows_.size()}));
         break;
     case TPending::None:
         break;

@@ -53,7 +53,5 @@ std::unique_ptr<TWindowServices> CreateWindowServices(const QString& settingsFil
 QString ProductName();
 // The maker's home page, without the query the home-page command appends.
 QString HomePageAddress();
-// Puts `args` into the "%s" and "%d" placeholders of `format`, in order; "%%" is a percent sign.
-QString FormatText(const QString& format, const QStringList& args);
 
 }  // namespace brevio

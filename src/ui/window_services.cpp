@@ -16,33 +16,6 @@ QString ProductName() { return QStringLiteral("VEQ labs Brevio"); }
 
 QString HomePageAddress() { return QStringLiteral("https://brevio.example.org/"); }
 
-QString FormatText(const QString& format, const QStringList& args)
-{
-    QString out;
-    out.reserve(format.size() + 32);
-    int next = 0;
-    for (int i = 0; i < format.size(); ++i) {
-        const QChar c = format.at(i);
-        if (c == QLatin1Char('%') && i + 1 < format.size()) {
-            const QChar kind = format.at(i + 1);
-            if (kind == QLatin1Char('%')) {
-                out += QLatin1Char('%');
-                ++i;
-                continue;
-            }
-            if (kind == QLatin1Char('s') || kind == QLatin1Char('d')) {
-                if (next < args.size())
-                    out += args.at(next);
-                ++next;
-                ++i;
-                continue;
-            }
-        }
-        out += c;
-    }
-    return out;
-}
-
 namespace {
 
 // Applies a window's section of the language file: captions, hints and column captions of the

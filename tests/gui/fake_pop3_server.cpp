@@ -89,7 +89,9 @@ void TFakePop3Server::Talk(int fd)
         const QByteArray cmd = words.value(0).toUpper();
         const int n = words.value(1).toInt();
         const bool valid = n >= 1 && n <= messages_.size();
-        if (cmd == "USER" || cmd == "PASS" || cmd == "NOOP" || cmd == "RSET") {
+        if (cmd == "PASS" && refuseLogin_) {
+            send("-ERR invalid password\r\n");
+        } else if (cmd == "USER" || cmd == "PASS" || cmd == "NOOP" || cmd == "RSET") {
             send("+OK\r\n");
         } else if (cmd == "STAT") {
             int total = 0;
@@ -113,6 +115,8 @@ void TFakePop3Server::Talk(int fd)
         } else if (cmd == "TOP" && valid) {
             send("+OK\r\nFrom: Sender <sender@example.org>\r\nSubject: " + messages_[n - 1].Subject +
                  "\r\nDate: Mon, 1 Jan 2024 10:00:00 +0000\r\n\r\n.\r\n");
+        } else if (cmd == "DELE" && refuseDelete_) {
+            send("-ERR cannot delete\r\n");
         } else if (cmd == "DELE" && valid) {
             marks.append(n);
             send("+OK\r\n");

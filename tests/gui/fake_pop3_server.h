@@ -25,6 +25,10 @@ public:
     // Message numbers the client deleted with DELE followed by QUIT, in order.
     QList<int> Deleted() const;
     int Connections() const { return connections_.load(); }
+    // From now on PASS is refused, as for a wrong password.
+    void RefuseLogin() { refuseLogin_ = true; }
+    // From now on DELE is refused.
+    void RefuseDelete() { refuseDelete_ = true; }
 
 private:
     void Serve();
@@ -36,6 +40,8 @@ private:
     int wakeFds_[2]{-1, -1};
     int port_ = 0;
     std::atomic<int> connections_{0};
+    std::atomic<bool> refuseLogin_{false};
+    std::atomic<bool> refuseDelete_{false};
     mutable QMutex mutex_;
     QList<int> deleted_;
     std::thread thread_;

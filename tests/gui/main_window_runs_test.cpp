@@ -1,5 +1,11 @@
 // The runs started from the window: panels, caption, counters, ticking, deleting and Escape.
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
@@ -7,6 +13,8 @@
 #include "components/panel.h"
 #include "fake_pop3_server.h"
 #include "main_window_fixture.h"
+#include "support/error_log.h"
+#include "ui/login_dialog.h"
 
 namespace brevio::test {
 namespace {
@@ -68,7 +76,7 @@ TEST(MainWindowRuns, TwoMailboxesAreNumberedEachFromOneAndTicksFollowTheCommands
     using S = Qt::CheckState;
     QTest::keyClick(w.form->ListView1, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Checked, Qt::Checked, Qt::Checked}));
-    w.form->actInvert->trigger();
+    QTest::keyClick(w.form->ListView1, Qt::Key_Asterisk, Qt::KeypadModifier);
     EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
     w.form->ListView1->setCurrentItem(w.form->ListView1->topLevelItem(1));
     w.form->ListView1DblClick();
@@ -124,6 +132,70 @@ TEST(MainWindowRuns, ClosingDuringARunAbortsItAndStillSaves)
     w.form->actCheckMail->trigger();
     ASSERT_TRUE(WaitUntil([&] { return silent.Connections() > 0; }));
     w.form->close();
+    w.form.reset();
+    EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
+}
+
+// A refused deletion is logged, and the check that follows the deletion keeps that entry and
+// points to it in the status line.
+TEST(MainWindowRuns, RefusedDeletionStaysInTheLogAfterTheFollowingCheck)
+{
+    TFakePop3Server server({{"One", 1000}});
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+    w.form->show();
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
+    ASSERT_EQ(w.form->ListView1->topLevelItemCount(), 1);
+    server.RefuseDelete();
+    w.form->ListView1->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actDelete->trigger(); }));
+    EXPECT_EQ(w.form->ListView1->topLevelItemCount(), 1);
+    EXPECT_TRUE(w.form->Log().HasEntries());
+    EXPECT_EQ(w.form->StatusText(), QStringLiteral("Some Errors occures. Click here for details."));
+}
+
+// A click on the status line shows the log window only when the log holds entries.
+TEST(MainWindowRuns, StatusLineClickShowsTheLogOnlyWithEntries)
+{
+    TWindowUnderTest w("");
+    w.form->show();
+    QStringList shown;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* log = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            shown.append(log->findChild<QPlainTextEdit*>()->toPlainText());
+            log->reject();
+        }
+    });
+    closer.start(10);
+    QWidget* statusText = w.form->StatusBar1->findChild<QLabel*>(QStringLiteral("StatusBar1Text"));
+    ASSERT_NE(statusText, nullptr);
+    QTest::mouseClick(statusText, Qt::LeftButton);
+    EXPECT_TRUE(shown.isEmpty());
+    w.form->Log().Add(QStringLiteral("(host) refused"));
+    QTest::mouseClick(statusText, Qt::LeftButton);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown.first().endsWith(QStringLiteral(" - (host) refused")));
+}
+
+// The tray menu's Exit can close the window while the login prompt of a user-started run is
+// open: the prompt goes, the run ends, and the window still closes and saves.
+TEST(MainWindowRuns, ClosingWhileTheLoginPromptIsOpenCancelsItAndCloses)
+{
+    TFakePop3Server server({{"One", 10}});
+    server.RefuseLogin();
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+    w.form->show();
+    int prompts = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (qobject_cast<TfrmFTPLoginAndPassword*>(QApplication::activeModalWidget()) && prompts++ == 0)
+            w.form->close();
+    });
+    closer.start(10);
+    w.form->actCheckMail->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !w.form->RunInProgress() && !w.form->isVisible(); }));
+    EXPECT_EQ(prompts, 1);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     w.form.reset();
     EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
 }
