@@ -9,6 +9,41 @@
 #include "settings/settings_file.h"
 #include "ui/main_window.h"
 
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int quitPipe[2] = {-1, -1};
+
+void OnTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(quitPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGHUP (a logout, a service manager) end the event loop like a Quit, so the
+// window is destroyed and saves its state. The handler only writes to a pipe; the loop reads it.
+void QuitOnTerminationSignals(QApplication& app)
+{
+    if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = OnTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+}  // namespace
+#endif
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -36,6 +71,9 @@ int main(int argc, char** argv)
     // The program ends when the main window closes, also while it sits hidden in the tray.
     QObject::connect(form, &QObject::destroyed, &app, &QApplication::quit);
     form->ShowAtStart();
+#ifdef Q_OS_UNIX
+    QuitOnTerminationSignals(app);
+#endif
     const int code = app.exec();
     // The loop can also end without the window closing (the desktop session ends and asks the
     // program to quit): the window is destroyed here then, so its state is saved all the same.
