@@ -114,7 +114,8 @@ TEST(ImapResponses, CodesCapabilitiesAndExpunge)
 {
     EXPECT_EQ(ImapStatusCode("OK"), 1);
     EXPECT_EQ(ImapStatusCode("BYE"), 5);
-    EXPECT_FALSE(ImapStatusCode("ok").has_value());
+    EXPECT_EQ(ImapStatusCode("ok"), 1);  // status words ignore letter case
+    EXPECT_FALSE(ImapStatusCode("OKAY").has_value());
     const auto code = ParseResponseCode(" [CAPABILITY IMAP4rev1 literal+] ready");
     ASSERT_TRUE(code.has_value());
     EXPECT_EQ(code->Name, "CAPABILITY");
