@@ -11,6 +11,10 @@
 namespace brevio::test {
 namespace {
 
+// Greeting and login of the scripted sessions.
+const QByteArray kPopSession = "S: +OK ready\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+const QByteArray kImapSession = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK done\n";
+
 std::unique_ptr<TMailBox> ImapBox()
 {
     auto box = std::make_unique<TMailBox>();
@@ -42,10 +46,7 @@ QByteArray Header(const char* subject)
 TEST(EngineWire, ImapCheckSkipsUnselectableFoldersAndGoesOnAfterARefusal)
 {
     const QByteArray header = Header("Hello");
-    const QByteArray script = R"(
-        S: * OK ready
-        C: C1 LOGIN "bob" "secret"
-        S: C1 OK done
+    const QByteArray script = kImapSession + R"(
         C: C2 LIST "" *
         S: * LIST (\Noselect \HasChildren) "/" "Archive"
         S: * LIST (\HasNoChildren) "/" "Broken"
@@ -93,7 +94,7 @@ TEST(EngineWire, ImapCheckSkipsUnselectableFoldersAndGoesOnAfterARefusal)
 // is used where the server offers UIDPLUS.
 TEST(EngineWire, ImapDeleteByUidSkipsARebuiltFolder)
 {
-    const char* script = R"(
+    const QByteArray script = R"(
         S: * OK [CAPABILITY IMAP4rev1 UIDPLUS] ready
         C: C1 LOGIN "bob" "secret"
         S: C1 OK done
@@ -117,7 +118,7 @@ TEST(EngineWire, ImapDeleteByUidSkipsARebuiltFolder)
         S: * BYE
         S: C7 OK done
     )";
-    TScriptedServer server(script);
+    TScriptedServer server(script.constData());
     TTestCheckContext context;
     auto box = ImapBox();
     box->MarkForDeletion(3, "INBOX", 42, 777);
@@ -134,10 +135,7 @@ TEST(EngineWire, ImapDeleteByUidSkipsARebuiltFolder)
 // Without UIDs (marks made by number only) the delete stores by sequence number and expunges.
 TEST(EngineWire, ImapDeleteByNumberWithoutUids)
 {
-    const char* script = R"(
-        S: * OK ready
-        C: C1 LOGIN "bob" "secret"
-        S: C1 OK done
+    const QByteArray script = kImapSession + R"(
         C: C2 SELECT "INBOX"
         S: * 3 EXISTS
         S: C2 OK [READ-WRITE] done
@@ -148,7 +146,7 @@ TEST(EngineWire, ImapDeleteByNumberWithoutUids)
         C: C5 LOGOUT
         S: C5 OK done
     )";
-    TScriptedServer server(script);
+    TScriptedServer server(script.constData());
     TTestCheckContext context;
     auto box = ImapBox();
     box->MarkForDeletion(1, "INBOX");
@@ -162,10 +160,7 @@ TEST(EngineWire, ImapDeleteByNumberWithoutUids)
 // next folder is still done.
 TEST(EngineWire, ImapDeleteLogsARefusedStoreOrExpunge)
 {
-    const char* script = R"(
-        S: * OK ready
-        C: C1 LOGIN "bob" "secret"
-        S: C1 OK done
+    const QByteArray script = kImapSession + R"(
         C: C2 SELECT "INBOX"
         S: * 3 EXISTS
         S: C2 OK [READ-WRITE] done
@@ -189,7 +184,7 @@ TEST(EngineWire, ImapDeleteLogsARefusedStoreOrExpunge)
         C: C10 LOGOUT
         S: C10 OK done
     )";
-    TScriptedServer server(script);
+    TScriptedServer server(script.constData());
     TTestCheckContext context;
     auto box = ImapBox();
     box->MarkForDeletion(1, "INBOX");
@@ -209,12 +204,7 @@ TEST(EngineWire, ImapDeleteLogsARefusedStoreOrExpunge)
 // their new numbers and skips one that is gone.
 TEST(EnginePop3Wire, DeleteFollowsUniqueIdsAcrossShiftedNumbers)
 {
-    const char* script = R"(
-        S: +OK ready
-        C: USER bob
-        S: +OK
-        C: PASS secret
-        S: +OK logged in
+    const QByteArray script = kPopSession + R"(
         C: UIDL
         S: +OK
         S: 1 id-b
@@ -226,7 +216,7 @@ TEST(EnginePop3Wire, DeleteFollowsUniqueIdsAcrossShiftedNumbers)
         C: QUIT
         S: +OK bye
     )";
-    TScriptedServer server(script);
+    TScriptedServer server(script.constData());
     TTestCheckContext context;
     auto box = PopBox();
     box->MarkPopForDeletion(4, "id-d");  // was number 4 at the check, is 3 now
@@ -244,18 +234,13 @@ TEST(EnginePop3Wire, DeleteFollowsUniqueIdsAcrossShiftedNumbers)
 // refuses UIDL, nothing is deleted and each mark is logged.
 TEST(EnginePop3Wire, DeleteWithUniqueIdsNeverFallsBackToNumbers)
 {
-    const char* script = R"(
-        S: +OK ready
-        C: USER bob
-        S: +OK
-        C: PASS secret
-        S: +OK logged in
+    const QByteArray script = kPopSession + R"(
         C: UIDL
         S: -ERR try later
         C: QUIT
         S: +OK bye
     )";
-    TScriptedServer server(script);
+    TScriptedServer server(script.constData());
     TTestCheckContext context;
     auto box = PopBox();
     box->MarkPopForDeletion(2, "id-b");
@@ -278,18 +263,13 @@ TEST(EnginePop3Wire, AbortEndsTheDeletionSilently)
                 throw EUserAbort();
         }
     };
-    const char* script = R"(
-        S: +OK ready
-        C: USER bob
-        S: +OK
-        C: PASS secret
-        S: +OK logged in
+    const QByteArray script = kPopSession + R"(
         C: DELE 2
         S: +OK
         C: QUIT
         S: +OK bye
     )";
-    TScriptedServer server(script);
+    TScriptedServer server(script.constData());
     TAbortingContext context;
     auto box = PopBox();
     box->MarkPopForDeletion(2, {});
@@ -306,12 +286,7 @@ TEST(EnginePop3Wire, AbortEndsTheDeletionSilently)
 // others still go; a refusal at QUIT (nothing removed) is logged too.
 TEST(EnginePop3Wire, DeleteByNumberLogsRefusals)
 {
-    const char* script = R"(
-        S: +OK ready
-        C: USER bob
-        S: +OK
-        C: PASS secret
-        S: +OK logged in
+    const QByteArray script = kPopSession + R"(
         C: DELE 2
         S: -ERR no such message
         C: DELE 5
@@ -319,7 +294,7 @@ TEST(EnginePop3Wire, DeleteByNumberLogsRefusals)
         C: QUIT
         S: -ERR could not remove
     )";
-    TScriptedServer server(script);
+    TScriptedServer server(script.constData());
     TTestCheckContext context;
     auto box = PopBox();
     box->MarkForDeletion(2, {});
@@ -335,12 +310,7 @@ TEST(EnginePop3Wire, DeleteByNumberLogsRefusals)
 // The check lists messages with their unique ids; a server that refuses UIDL still lists.
 TEST(EnginePop3Wire, CheckKeepsUniqueIdsAndStopsAtTheFirstFailure)
 {
-    const char* script = R"(
-        S: +OK ready
-        C: USER bob
-        S: +OK
-        C: PASS secret
-        S: +OK logged in
+    const QByteArray script = kPopSession + R"(
         C: STAT
         S: +OK 2 500
         C: UIDL
@@ -356,7 +326,7 @@ TEST(EnginePop3Wire, CheckKeepsUniqueIdsAndStopsAtTheFirstFailure)
         C: QUIT
         S: +OK bye
     )";
-    TScriptedServer server(script);
+    TScriptedServer server(script.constData());
     TTestCheckContext context;
     TMailBoxList list;
     list.Add(PopBox());
