@@ -2,9 +2,28 @@
 
 #include <QChildEvent>
 #include <QDialog>
+#include <QMessageBox>
 #include <QPainter>
 
 namespace brevio {
+
+int DialogResultCode(TModalResult result)
+{
+    switch (result) {
+    case TModalResult::None: return -1;
+    case TModalResult::Ok: return QDialog::Accepted;
+    case TModalResult::Cancel: return QDialog::Rejected;
+    case TModalResult::Abort: return QMessageBox::Abort;
+    case TModalResult::Retry: return QMessageBox::Retry;
+    case TModalResult::Ignore: return QMessageBox::Ignore;
+    case TModalResult::Yes: return QMessageBox::Yes;
+    case TModalResult::No: return QMessageBox::No;
+    case TModalResult::YesToAll: return QMessageBox::YesToAll;
+    case TModalResult::NoToAll: return QMessageBox::NoToAll;
+    case TModalResult::Close: return QMessageBox::Close;
+    }
+    return -1;
+}
 
 namespace {
 constexpr int kEdge = 5;  // distance of the outer buttons from the bar's edges
@@ -152,10 +171,10 @@ TFooterBtn::TFooterBtn(const QString& text, QWidget* parent) : QPushButton(text,
         bar->ArrangeButtons();
     }
     connect(this, &QPushButton::clicked, this, [this] {
-        if (modalResult_ == 0)
+        if (modalResult_ == TModalResult::None)
             return;
         if (auto* dialog = qobject_cast<QDialog*>(window()))
-            dialog->done(modalResult_);
+            dialog->done(DialogResultCode(modalResult_));
     });
 }
 
@@ -203,7 +222,7 @@ void TFooterBtn::SetButtonIndex(int index)
     Rearrange();
 }
 
-void TFooterBtn::SetModalResult(int result)
+void TFooterBtn::SetModalResult(TModalResult result)
 {
     modalResult_ = result;
 }

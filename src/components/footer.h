@@ -13,6 +13,14 @@ class TFooterBtn;
 
 enum class TBevelStyle { bsLowered, bsRaised };
 
+// The result a button closes its modal dialog with. None leaves the dialog open.
+enum class TModalResult { None, Ok, Cancel, Abort, Retry, Ignore, Yes, No, YesToAll, NoToAll, Close };
+
+// The value QDialog::exec() returns for `result`: OK is QDialog::Accepted, Cancel is
+// QDialog::Rejected (as the Escape key and the close box give), the others the matching
+// QMessageBox button. None gives -1, which no button closes a dialog with.
+int DialogResultCode(TModalResult result);
+
 class TFooter : public QFrame {
     Q_OBJECT
 public:
@@ -62,9 +70,9 @@ public:
     int ButtonIndex() const;
     void SetButtonIndex(int index);
 
-    // The dialog result this button closes a modal dialog with (0: it does not close it).
-    int ModalResult() const { return modalResult_; }
-    void SetModalResult(int result);
+    // The result this button closes its modal dialog with (None: it does not close it).
+    TModalResult ModalResult() const { return modalResult_; }
+    void SetModalResult(TModalResult result);
 
 protected:
     void moveEvent(QMoveEvent* event) override;
@@ -76,7 +84,7 @@ private:
     TAlignment alignment_ = TAlignment::Right;
     int spaceInterval_ = 6;
     int lastIndex_ = 0;
-    int modalResult_ = 0;
+    TModalResult modalResult_ = TModalResult::None;
 };
 
 }  // namespace brevio

@@ -28,7 +28,7 @@ bool ShowLogWindow(QWidget* parent, const QStringList& entries)
     auto* footer = new TFooter(&window);
     auto* ok = new TFooterBtn(QStringLiteral("OK"), footer);
     ok->setObjectName(QStringLiteral("btnOK"));
-    ok->SetModalResult(QDialog::Accepted);
+    ok->SetModalResult(TModalResult::Ok);
     ok->setDefault(true);
 
     auto* layout = new QVBoxLayout(&window);

@@ -55,9 +55,9 @@ TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(pare
     Footer1 = new TFooter(this);
     btnOK = make(new TFooterBtn(QStringLiteral("&OK"), Footer1), "btnOK");
     btnOK->setDefault(true);
-    btnOK->SetModalResult(QDialog::Accepted);
+    btnOK->SetModalResult(TModalResult::Ok);
     btnCancel = make(new TFooterBtn(QStringLiteral("&Отмена"), Footer1), "btnCancel");
-    btnCancel->SetModalResult(QDialog::Rejected);
+    btnCancel->SetModalResult(TModalResult::Cancel);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

@@ -1,5 +1,7 @@
 // Button places in the dialog button bar.
 #include <QDialog>
+#include <QMessageBox>
+#include <QtTest/QTest>
 #include <gtest/gtest.h>
 
 #include "components/footer.h"
@@ -102,16 +104,33 @@ TEST(Footer, ButtonGivenAButtonAsParentJoinsThatBar)
     EXPECT_EQ(bar.Buttons().size(), 2);
 }
 
-TEST(Footer, ModalResultClosesTheDialog)
+// A click on a button with a result closes its dialog with Qt's code for that result; Cancel in
+// particular must close it rejected (Qt's 0), not leave it open.
+TEST(Footer, ClickClosesTheDialogWithItsResult)
 {
+    const struct {
+        TModalResult Result;
+        int Code;
+    } cases[] = {{TModalResult::Ok, QDialog::Accepted},   {TModalResult::Cancel, QDialog::Rejected},
+                 {TModalResult::Yes, QMessageBox::Yes},   {TModalResult::No, QMessageBox::No},
+                 {TModalResult::Abort, QMessageBox::Abort}, {TModalResult::Close, QMessageBox::Close}};
+    for (const auto& c : cases) {
+        QDialog dialog;
+        TFooter bar(&dialog);
+        auto* button = new TFooterBtn(QStringLiteral("Button"), &bar);
+        button->SetModalResult(c.Result);
+        dialog.open();
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(dialog.result(), c.Code) << int(c.Result);
+        EXPECT_FALSE(dialog.isVisible()) << int(c.Result);
+    }
+    // A button without a result leaves the dialog open.
     QDialog dialog;
     TFooter bar(&dialog);
-    auto* ok = new TFooterBtn(QStringLiteral("OK"), &bar);
-    ok->SetModalResult(QDialog::Accepted);
+    auto* plain = new TFooterBtn(QStringLiteral("Help"), &bar);
     dialog.open();
-    ok->click();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_FALSE(dialog.isVisible());
+    QTest::mouseClick(plain, Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 }  // namespace

@@ -27,9 +27,11 @@ TEST(LoginPrompt, HostGoesIntoTheDescription)
     EXPECT_EQ(dialog.lblDesc->text(), QStringLiteral("Вход в mail.example.org"));
 }
 
+enum class TAnswer { ClickOk, ClickCancel, SpaceOnCancel, CloseBox };
+
 struct TAnswerCase {
     const char* Name;
-    bool PressOk;  // false: the close box
+    TAnswer Answer;
     QString User;
     QString Password;
     bool ExpectConfirmed;
@@ -45,10 +47,27 @@ TEST_P(LoginAnswer, ReturnsWhatWasTyped)
         ASSERT_NE(dialog, nullptr);
         QTest::keyClicks(dialog->edtUserName, c.User);
         QTest::keyClicks(dialog->edtPassword, c.Password);
-        if (c.PressOk)
-            dialog->btnOK->click();
-        else
+        switch (c.Answer) {
+        case TAnswer::ClickOk:
+            QTest::mouseClick(dialog->btnOK, Qt::LeftButton);
+            break;
+        case TAnswer::ClickCancel:
+            QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
+            break;
+        case TAnswer::SpaceOnCancel:
+            dialog->btnCancel->setFocus();
+            QTest::keyClick(dialog->btnCancel, Qt::Key_Space);
+            break;
+        case TAnswer::CloseBox:
             dialog->close();
+            break;
+        }
+        // Every answer closes the dialog at once; one that does not is a failure, and the
+        // dialog is then closed here so the test does not hang.
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog stayed open";
+            dialog->done(QDialog::Rejected);
+        }
     });
     QString user;
     QString password;
@@ -60,9 +79,12 @@ TEST_P(LoginAnswer, ReturnsWhatWasTyped)
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, LoginAnswer,
-    ::testing::Values(TAnswerCase{"Confirmed", true, QStringLiteral("alice"), QStringLiteral("s3cret"), true},
-                      TAnswerCase{"ConfirmedEmpty", true, QString(), QString(), true},
-                      TAnswerCase{"CloseBoxCancels", false, QStringLiteral("bob"), QStringLiteral("x"), false}),
+    ::testing::Values(
+        TAnswerCase{"Confirmed", TAnswer::ClickOk, QStringLiteral("alice"), QStringLiteral("s3cret"), true},
+        TAnswerCase{"ConfirmedEmpty", TAnswer::ClickOk, QString(), QString(), true},
+        TAnswerCase{"CancelClicked", TAnswer::ClickCancel, QStringLiteral("carol"), QStringLiteral("y"), false},
+        TAnswerCase{"SpaceOnCancel", TAnswer::SpaceOnCancel, QStringLiteral("dave"), QStringLiteral("z"), false},
+        TAnswerCase{"CloseBoxCancels", TAnswer::CloseBox, QStringLiteral("bob"), QStringLiteral("x"), false}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(LoginPrompt, WarningFollowsCapsLock)
