@@ -36,10 +36,8 @@ TFormPlacement ParseFormPlacement(const QString& value)
     if (value.isEmpty())
         return placement;
     const QStringList fields = Split(value, QStringLiteral(";"), true);
-    if (fields.value(0) == QStringLiteral("1")) {
-        placement.Maximized = true;
-        return placement;
-    }
+    // A maximized window keeps the bounds it comes back to when it is restored.
+    placement.Maximized = fields.value(0) == QStringLiteral("1");
     if (fields.size() < 2)
         return placement;
     const QPoint point = StrToPoint(fields[1], QPoint(0, 0));

@@ -25,8 +25,9 @@ QString PointToStr(const QPoint& point);
 // coordinate that is no integer gives that coordinate of `defaultPoint`.
 QPoint StrToPoint(const QString& text, const QPoint& defaultPoint);
 
-// What a stored placement says. A maximized window uses nothing else; otherwise the parts are
-// filled in order (position, width, height) until the first one that cannot be read.
+// What a stored placement says: the state, and the normal bounds (those of a maximized window are
+// the bounds it is restored to). The parts are filled in order (position, width, height) until
+// the first one that cannot be read.
 struct TFormPlacement {
     bool Maximized = false;
     std::optional<QPoint> Position;  // never left of or above the origin

@@ -111,16 +111,15 @@ void TForm1::LoadFormPlacement()
 {
     const auto file = OpenIniFile(settings_.SettingsFile);
     const TFormPlacement placement = brevio::LoadFormPlacement(*file, objectName());
-    if (placement.Maximized) {
-        setWindowState(windowState() | Qt::WindowMaximized);
-        return;
-    }
+    // The normal bounds first: maximizing keeps them as the bounds the window is restored to.
     if (placement.Position)
         move(*placement.Position);
     if (placement.Width && *placement.Width > 0)
         resize(*placement.Width, height());
     if (placement.Height && *placement.Height > 0)
         resize(width(), *placement.Height);
+    if (placement.Maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TForm1::SaveFormPlacement()
@@ -158,9 +157,9 @@ void TForm1::StatusBar1Click()
     ShowLogWindow(this, log_->Entries());
 }
 
-QString TForm1::Text(const QString& key, const QString& builtIn) const
+QString TForm1::Text(texts::TTextId id) const
 {
-    return services_->Text(key, builtIn);
+    return services_->Strings().Text(id);
 }
 
 QString TForm1::BaseCaption() const
@@ -177,9 +176,7 @@ void TForm1::actRunEmailClientExecute()
             return;
     }
     QMessageBox::information(this, windowTitle(),
-                             Text(QStringLiteral("CannotRunEmaiClient"),
-                                  QStringLiteral("Can not run default email client. Please specify path to the "
-                                                 "email-client executable.")));
+                             Text(texts::CannotRunEmaiClient));
     if (actOptions->isEnabled())
         actOptions->trigger();
 }

@@ -29,15 +29,18 @@ TEST_P(StoredPlacement, IsAppliedToTheWindow)
     const TPlacementCase& c = GetParam();
     TWindowUnderTest w("[Forms Placement]\nForm1=" + QByteArray(c.Value) + "\n");
     EXPECT_EQ(w.form->windowState().testFlag(Qt::WindowMaximized), c.Maximized);
-    if (!c.Maximized) {
-        EXPECT_EQ(w.form->pos(), c.Position);
-        EXPECT_EQ(w.form->size(), c.Size);
+    if (c.Maximized) {
+        // Restoring a maximized window gives the stored normal bounds.
+        w.form->showNormal();
+        EXPECT_FALSE(w.form->isMaximized());
     }
+    EXPECT_EQ(w.form->pos(), c.Position);
+    EXPECT_EQ(w.form->size(), c.Size);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Values, StoredPlacement,
-    ::testing::Values(TPlacementCase{"Maximized", "1;[10,10];300;200", true, {}, {}},
+    ::testing::Values(TPlacementCase{"Maximized", "1;[10,10];300;200", true, {10, 10}, {300, 200}},
                       TPlacementCase{"NegativeLeftClamped", "0;[-40,15];500;400", false, {0, 15}, {500, 400}},
                       TPlacementCase{"PositionOnly", "0;[10,20]", false, {10, 20}, {672, 375}},
                       TPlacementCase{"NoBrackets", "0;10,20;500;400", false, {10, 20}, {500, 400}},
@@ -148,6 +151,18 @@ TEST(MainWindowClose, SavesPlacementMailboxesColumnsThenCounters)
     EXPECT_EQ(file.ReadString(QStringLiteral("Main"), QStringLiteral("Name0"), {}), QStringLiteral("Home"));
     // The options are not written at exit.
     EXPECT_EQ(file.ReadString(QStringLiteral("Main"), QStringLiteral("FCheckMailInterval"), {}), QStringLiteral("7"));
+}
+
+// A window maximized at exit comes back maximized, and restoring it then gives the bounds it had
+// before it was maximized, which the next exit stores again.
+TEST(MainWindowClose, MaximizedKeepsItsNormalBounds)
+{
+    TWindowUnderTest w("[Forms Placement]\nForm1=0;[30,40];500;300\n");
+    w.form->showMaximized();
+    w.form.reset();
+    TveqIniFile file(w.settingsFile);
+    EXPECT_EQ(file.ReadString(QStringLiteral("Forms Placement"), QStringLiteral("Form1"), {}),
+              QStringLiteral("1;[30,40];500;300"));
 }
 
 }  // namespace
