@@ -1,13 +1,16 @@
 // The window program. Exactly one command-line argument (of any text, the autorun entry passes
-// "/minimize") starts it with only its tray icon. "--settings FILE" chooses the settings file
-// and is not counted among the arguments.
+// "/minimize") starts it with only its tray icon, except "--help" and "--version", which print
+// and exit. "--settings FILE" chooses the settings file and is not counted among the arguments.
 #include <QApplication>
 #include <QDir>
 #include <QPointer>
 #include <QStringList>
 
 #include "settings/settings_file.h"
+#include "ui/command_line.h"
 #include "ui/main_window.h"
+
+#include <cstdio>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -46,25 +49,33 @@ void QuitOnTerminationSignals(QApplication& app)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(brevio);
-    QApplication::setApplicationName(QStringLiteral("Brevio"));
-    QApplication::setQuitOnLastWindowClosed(false);
-
-    QStringList args = QApplication::arguments().mid(1);
+    // The arguments are read before the application object exists: printing the help or the
+    // version must work without a display.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
     QString settingsFile;
     const int at = args.indexOf(QStringLiteral("--settings"));
     if (at >= 0 && at + 1 < args.size()) {
         settingsFile = args.at(at + 1);
         args.remove(at, 2);
     }
+    if (const std::optional<QString> information = brevio::InformationRequested(args)) {
+        std::fputs(information->toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(brevio);
+    QApplication::setApplicationName(QStringLiteral("Brevio"));
+    QApplication::setQuitOnLastWindowClosed(false);
     if (!settingsFile.isEmpty())
         brevio::SetSettingsFileName(QDir::current().absoluteFilePath(settingsFile));
 
     brevio::TForm1Settings settings;
     settings.SettingsFile = brevio::GetSettingsFileName();
     settings.LangsFolder = QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("langs"));
-    settings.StartHidden = args.size() == 1;
+    settings.StartHidden = brevio::StartsHidden(args);
 
     QPointer<brevio::TForm1> form = new brevio::TForm1(settings);
     form->setAttribute(Qt::WA_DeleteOnClose);
