@@ -7,13 +7,15 @@
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-brevio_install_packages "${BREVIO_PACKAGES[@]}"
-brevio_build
-
 if [ "${1:-}" != "--demo" ]; then
+  brevio_install_packages "${BREVIO_PACKAGES[@]}"
+  brevio_build OFF
   exec "$BREVIO_BUILD/brevio" "$@"
 fi
 shift
+
+brevio_install_packages "${BREVIO_PACKAGES[@]}" "${BREVIO_SERVER_PACKAGES[@]}"
+brevio_build OFF
 
 server="$BREVIO_ROOT/scripts/test-server"
 dir=$("$server/start.sh" | tail -1)

@@ -4,8 +4,14 @@
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-brevio_install_packages "${BREVIO_PACKAGES[@]}"
-brevio_build
+# The live tests run a private mail server, which needs root: say so before anything is built.
+if [ "$(id -u)" -ne 0 ]; then
+  echo "test.sh: run as root: the live tests start a private Dovecot server whose mail processes run as the user 'mail'" >&2
+  exit 1
+fi
+
+brevio_install_packages "${BREVIO_PACKAGES[@]}" "${BREVIO_SERVER_PACKAGES[@]}" "${BREVIO_TEST_PACKAGES[@]}"
+brevio_build ON
 
 server_dir=$(mktemp -d "${TMPDIR:-/tmp}/brevio-mail.XXXXXX")
 stop_server() {
