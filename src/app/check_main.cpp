@@ -60,7 +60,7 @@ void PrintError(const QString& text)
 // on standard error.
 class TConsoleContext final : public TCheckContext {
 public:
-    TConsoleContext(const TLocalizator& strings, int timeoutSeconds, bool verbose)
+    TConsoleContext(const TStringTable& strings, int timeoutSeconds, bool verbose)
         : strings_(strings), timeoutSeconds_(timeoutSeconds), verbose_(verbose)
     {
     }
@@ -78,16 +78,13 @@ public:
     TAbortSignal* Abort() override { return &abort_; }
     int NetworkTimeoutSeconds() const override { return timeoutSeconds_; }
     TTraceSink TraceSink() const override { return trace_; }
-    QString Text(const QString& key, const QString& builtIn) const override
-    {
-        return strings_.TextByKey(key, builtIn);
-    }
+    const TStringTable& Strings() const override { return strings_; }
 
     void SetTrace(TTraceSink sink) { trace_ = std::move(sink); }
     const TErrorLog& ErrorLog() const { return log_; }
 
 private:
-    const TLocalizator& strings_;
+    TStringTable strings_;
     TAbortSignal abort_;
     TErrorLog log_;
     TTraceSink trace_;
@@ -223,7 +220,7 @@ int main(int argc, char** argv)
     if (names.isEmpty())
         indexes = MailBoxesOfRun(list, parser.isSet(scheduledOption) ? TRunKind::Scheduled : TRunKind::CheckAll);
 
-    TConsoleContext context(strings, options.FNetworkTimeout, parser.isSet(verboseOption));
+    TConsoleContext context(strings.Strings, options.FNetworkTimeout, parser.isSet(verboseOption));
 
     QFile traceFile;
     if (parser.isSet(traceOption)) {

@@ -2,7 +2,6 @@
 // What the POP3 and IMAP4 routines of a mailbox share: giving a client the mailbox's
 // connection values, and writing a log entry in the "(host) text" form.
 
-#include "engine/engine_texts.h"
 #include "engine/mailbox.h"
 #include "protocol/message_client.h"
 #include "support/check_context.h"

@@ -1,6 +1,6 @@
 // Checking and deleting one IMAP4 account: every selectable folder, every message in it.
 
-#include "engine/engine_texts.h"
+#include "support/check_context.h"
 #include "engine/mailbox.h"
 #include "engine/mailbox_client_setup.h"
 #include "protocol/errors.h"

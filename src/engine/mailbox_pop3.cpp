@@ -1,6 +1,6 @@
 // Checking and deleting one POP3 mailbox.
 
-#include "engine/engine_texts.h"
+#include "support/check_context.h"
 #include "engine/mailbox.h"
 #include "engine/mailbox_client_setup.h"
 #include "protocol/errors.h"

@@ -11,32 +11,6 @@
 
 namespace brevio {
 
-const QList<TLocalizator::TTextKey>& TLocalizator::TextKeys()
-{
-    using L = TLocalizator;
-    static const QList<TTextKey> keys = {
-        {"NewMailBoxName", &L::NewMailBoxName, QString::fromUtf8("Новый ящик")},
-        {"NumberNewMessages", &L::NumberNewMessages, QStringLiteral("%d new message(s)")},
-        {"ClickHere", &L::ClickHere, QStringLiteral("Click here to view these messages")},
-        {"CannotRunEmaiClient", &L::CannotRunEmaiClient,
-         QStringLiteral("Can not run default email client. Please specify path to the email-client executable.")},
-        {"ConnectingToPOP3server", &L::ConnectingToPOP3server, QStringLiteral("Connecting to server (%s)...")},
-        {"ConnectedReceivingMessages", &L::ConnectedReceivingMessages,
-         QStringLiteral("Connected. Receiving messages...")},
-        {"NewMessageInMailbox", &L::NewMessageInMailbox, QStringLiteral("%d new message(s) in mailbox")},
-        {"RetrievedMessageHeader", &L::RetrievedMessageHeader, QStringLiteral("Retrieved message header %d from %d")},
-        {"DeleteMessage", &L::DeleteMessage, QStringLiteral("Delete message %d from %d")},
-        {"DeleteMessagesFromFolder", &L::DeleteMessagesFromFolder, QStringLiteral("Delete message(s) from folder %s")},
-        {"AbortedByUser", &L::AbortedByUser, QStringLiteral("Aborted by user")},
-        {"ErrorOcurres", &L::ErrorOcurres, QStringLiteral("Some Errors occures. Click here for details.")},
-        {"NothingToDelete", &L::NothingToDelete, QString::fromUtf8("Nothing to delete…")},
-        {"LastCheck", &L::LastCheck, QStringLiteral("%s v%s - last check at %s")},
-        {"FaildToRetriveFolderNames", &L::FaildToRetriveFolderNames, QStringLiteral("Failed to retrieve folder names!")},
-        {"ErrorSelecting", &L::ErrorSelecting, QStringLiteral("Error selecting ")},
-    };
-    return keys;
-}
-
 TLocalizator::TLocalizator(TOptions& options, const QString& folder) : options_(options)
 {
     QString path = folder;
@@ -45,8 +19,6 @@ TLocalizator::TLocalizator(TOptions& options, const QString& folder) : options_(
         path = QDir(exeDir).filePath(QStringLiteral("langs"));
     }
     SetFolder(path);
-    for (const TTextKey& key : TextKeys())
-        this->*key.Field = key.Default;
     if (!QFileInfo(LanguageFileName(options_.FCurrentLanguage)).isFile())
         options_.FCurrentLanguage = QStringLiteral("ENG");
     LoadForms();
@@ -77,8 +49,15 @@ void TLocalizator::LoadStrings() { LoadStrings(TveqIniFile(CurrentFileName())); 
 
 void TLocalizator::LoadStrings(const TveqIniFile& file)
 {
-    for (const TTextKey& key : TextKeys())
-        this->*key.Field = file.ReadString(QStringLiteral("Strings"), QLatin1String(key.Key), key.Default);
+    // Keys are compared without regard to case by the INI reader; a key present with an empty
+    // value gives an empty text.
+    TStringTable strings;
+    for (int i = 0; i < texts::TextCount; ++i) {
+        const auto id = texts::TTextId(i);
+        const QString key = QLatin1String(TextKey(id).Key);
+        strings.Set(key, file.ReadString(QStringLiteral("Strings"), key, strings.Text(id)));
+    }
+    Strings = strings;
 }
 
 void TLocalizator::LoadForms()
@@ -132,15 +111,6 @@ void TLocalizator::SetLanguage(int index)
         return;
     options_.FCurrentLanguage = languages[index].Code;
     LoadForms();
-}
-
-QString TLocalizator::TextByKey(const QString& key, const QString& fallback) const
-{
-    for (const TTextKey& entry : TextKeys()) {
-        if (key.compare(QLatin1String(entry.Key), Qt::CaseInsensitive) == 0)
-            return this->*(entry.Field);
-    }
-    return fallback;
 }
 
 }  // namespace brevio

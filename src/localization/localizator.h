@@ -4,6 +4,7 @@
 // holds the message texts, every later section the texts of one window.
 
 #include "localization/form_localization.h"
+#include "support/string_table.h"
 
 #include <QList>
 #include <QString>
@@ -54,34 +55,8 @@ public:
 
     QList<TFormLocalization> Forms;
 
-    // The message texts, named after their keys.
-    QString NewMailBoxName;
-    QString NumberNewMessages;
-    QString ClickHere;
-    QString CannotRunEmaiClient;
-    QString ConnectingToPOP3server;
-    QString ConnectedReceivingMessages;
-    QString NewMessageInMailbox;
-    QString RetrievedMessageHeader;
-    QString DeleteMessage;
-    QString DeleteMessagesFromFolder;
-    QString AbortedByUser;
-    QString ErrorOcurres;
-    QString NothingToDelete;
-    QString LastCheck;
-    QString FaildToRetriveFolderNames;
-    QString ErrorSelecting;
-
-    // Key and built-in default of each text, in table order.
-    struct TTextKey {
-        const char* Key;
-        QString TLocalizator::*Field;
-        QString Default;
-    };
-    static const QList<TTextKey>& TextKeys();
-
-    // The text of `key` (compared without regard to case), or `fallback` for an unknown key.
-    QString TextByKey(const QString& key, const QString& fallback) const;
+    // The message texts of section "Strings"; texts the file lacks keep their built-in form.
+    TStringTable Strings;
 
 private:
     void LoadStrings(const TveqIniFile& file);

@@ -2,6 +2,8 @@
 // What the mail engine needs from whoever runs it: the window, the command-line checker or a
 // test. The engine never reaches global state; everything outside goes through this interface.
 
+#include "support/string_table.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -42,13 +44,18 @@ public:
     // Where protocol trace lines go; empty: no trace.
     virtual TTraceSink TraceSink() const { return {}; }
 
-    // A message text of the string table by its key ("ConnectingToPOP3server"), or `builtIn`
-    // when the running program has no table or the table lacks the key.
-    virtual QString Text(const QString& key, const QString& builtIn) const
+    // The message texts of this run (the built-in ones unless the runner gives its own).
+    virtual const TStringTable& Strings() const
     {
-        Q_UNUSED(key);
+        static const TStringTable builtIn;
         return builtIn;
     }
 };
+
+// A message text of the running program's string table.
+inline QString Text(const TCheckContext& context, texts::TTextId id)
+{
+    return context.Strings().Text(id);
+}
 
 }  // namespace brevio

@@ -11,7 +11,10 @@ namespace brevio {
 // The engine's view of the window during one run. Lives on the worker thread.
 class TGuiCheckContext final : public TCheckContext {
 public:
-    TGuiCheckContext(TCheckRunner& runner, bool scheduled) : runner_(runner), scheduled_(scheduled) {}
+    TGuiCheckContext(TCheckRunner& runner, bool scheduled, TStringTable strings)
+        : runner_(runner), scheduled_(scheduled), strings_(std::move(strings))
+    {
+    }
 
     void SetStatus(const QString& text) override { emit runner_.StatusText(text); }
 
@@ -40,14 +43,12 @@ public:
 
     TAbortSignal* Abort() override { return &runner_.abort_; }
 
-    QString Text(const QString& key, const QString& builtIn) const override
-    {
-        return runner_.hooks_.Text ? runner_.hooks_.Text(key, builtIn) : builtIn;
-    }
+    const TStringTable& Strings() const override { return strings_; }
 
 private:
     TCheckRunner& runner_;
     bool scheduled_;
+    TStringTable strings_;
 };
 
 class TRunWorker : public QObject {
@@ -55,12 +56,12 @@ class TRunWorker : public QObject {
 public:
     explicit TRunWorker(TCheckRunner& runner) : runner_(runner) {}
 
-    void Run(TMailBoxList* list, TRunKind kind, bool scheduled, int mailBoxIndex)
+    void Run(TMailBoxList* list, TRunKind kind, bool scheduled, int mailBoxIndex, const TStringTable& strings)
     {
         TRunResult result;
         result.Kind = kind;
         try {
-            TGuiCheckContext context(runner_, scheduled);
+            TGuiCheckContext context(runner_, scheduled, strings);
             result = ExecuteRun(*list, kind, context, mailBoxIndex);
         } catch (const std::exception& e) {
             // Mailbox failures never get here; anything that does must not end the thread.
@@ -106,9 +107,10 @@ bool TCheckRunner::Start(TMailBoxList& list, TRunKind kind, bool scheduled, int 
     running_ = true;
     abort_.Release();
     TMailBoxList* target = &list;
+    const TStringTable strings = hooks_.Strings ? hooks_.Strings() : TStringTable();
     QMetaObject::invokeMethod(
-        worker_, [this, target, kind, scheduled, mailBoxIndex] {
-            worker_->Run(target, kind, scheduled, mailBoxIndex);
+        worker_, [this, target, kind, scheduled, mailBoxIndex, strings] {
+            worker_->Run(target, kind, scheduled, mailBoxIndex, strings);
         },
         Qt::QueuedConnection);
     return true;

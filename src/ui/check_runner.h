@@ -10,6 +10,7 @@
 
 #include "engine/check_run.h"
 #include "support/abort_signal.h"
+#include "support/string_table.h"
 
 namespace brevio {
 
@@ -21,9 +22,9 @@ class TGuiCheckContext;
 struct TRunHooks {
     // Shows the login prompt; returns true when the user confirmed. Called on the UI thread.
     std::function<bool(const QString& host, QString& userName, QString& password)> AskLogin;
-    // A message text of the string table, or `builtIn`. Called on the worker thread; the table
-    // must not change while a run goes.
-    std::function<QString(const QString& key, const QString& builtIn)> Text;
+    // The message texts; each run takes a copy when it starts, so the worker never reads the
+    // window's language data.
+    std::function<TStringTable()> Strings;
 };
 
 class TCheckRunner : public QObject {

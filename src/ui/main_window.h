@@ -143,7 +143,7 @@ private:
     void LoadListViewColumns();
     void SaveListViewColumns();
     void UpdateCommandStates();
-    QString Text(const QString& key, const QString& builtIn) const;
+    QString Text(texts::TTextId id) const;
     QString BaseCaption() const;
 
     // The check-all run; the one that follows a deletion keeps the deletion's log entries.

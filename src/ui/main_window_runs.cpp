@@ -90,7 +90,7 @@ void TForm1::actDeleteExecute()
     if (anyTicked && StartRun(TRunKind::DeleteMarked, scheduledCheck_, -1, TPending::DeleteThenCheck))
         return;
     if (!anyTicked)
-        SetStatusText(Text(QStringLiteral("NothingToDelete"), QStringLiteral("Nothing to delete…")));
+        SetStatusText(Text(texts::NothingToDelete));
     pnlAbortInfo->hide();
 }
 
@@ -112,8 +112,7 @@ void TForm1::OnRunFinished(const TRunResult& result)
         FillMessageList(result.Rows);
         pnlAbortInfo->hide();
         if (log_->HasEntries())
-            SetStatusText(Text(QStringLiteral("ErrorOcurres"),
-                               QStringLiteral("Some Errors occures. Click here for details.")));
+            SetStatusText(Text(texts::ErrorOcurres));
         break;
     case TPending::CheckOne:
         FillMessageList(result.Rows);
@@ -122,8 +121,8 @@ void TForm1::OnRunFinished(const TRunResult& result)
     case TPending::Scheduled:
         FillMessageList(result.Rows);
         if (!rows_.isEmpty())
-            ShowNewMailPopup(Text(QStringLiteral("ClickHere"), QStringLiteral("Click here to view these messages")),
-                             FormatText(Text(QStringLiteral("NumberNewMessages"), QStringLiteral("%d new message(s)")),
+            ShowNewMailPopup(Text(texts::ClickHere),
+                             FormatText(Text(texts::NumberNewMessages),
                                         {rows_.size()}));
         break;
     case TPending::None:
@@ -149,7 +148,7 @@ void TForm1::FillMessageList(const QList<TMessageRow>& rows)
     services_->IncrementCounter(QStringLiteral("MessageReceived"), rows_.size());
     pnlNoNewMeassages->setVisible(rows_.isEmpty());
     const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
-    const QString caption = FormatText(Text(QStringLiteral("LastCheck"), QStringLiteral("%s v%s - last check at %s")),
+    const QString caption = FormatText(Text(texts::LastCheck),
                                        {ProductName(), GetAppVersion(), time});
     setWindowTitle(caption);
     TrayIcon1->SetHint(caption);
@@ -193,7 +192,7 @@ void TForm1::EscapePressed()
 {
     if (!RunInProgress())
         return;
-    SetStatusText(Text(QStringLiteral("AbortedByUser"), QStringLiteral("Aborted by user")));
+    SetStatusText(Text(texts::AbortedByUser));
     runner_->AbortCurrentMailbox();
 }
 

@@ -3,6 +3,8 @@
 // table, and the texts of the caption. The window reaches them only through this interface, so
 // the program wires in the core's objects and tests can watch what the window asks for.
 
+#include "support/string_table.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -38,9 +40,8 @@ public:
     virtual TCheckSchedule CheckSchedule() const = 0;
     virtual TEmailClient EmailClient() const = 0;
 
-    // A message text of the string table by key, or `builtIn`. Called from the worker thread
-    // during runs: it must only read.
-    virtual QString Text(const QString& key, const QString& builtIn) const = 0;
+    // The message texts of the current language.
+    virtual const TStringTable& Strings() const = 0;
     // Gives a window the texts of the current language.
     virtual void LocalizeWindow(QWidget* window) const = 0;
 };

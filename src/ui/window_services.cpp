@@ -104,15 +104,7 @@ public:
         return {options_.FEmailClientPath, options_.FEmailClientParameters};
     }
 
-    QString Text(const QString& key, const QString& builtIn) const override
-    {
-        for (const auto& entry : TLocalizator::TextKeys())
-            if (key == QLatin1String(entry.Key)) {
-                const QString& value = (*localizator_).*(entry.Field);
-                return value.isEmpty() ? builtIn : value;
-            }
-        return builtIn;
-    }
+    const TStringTable& Strings() const override { return localizator_->Strings; }
 
     void LocalizeWindow(QWidget* window) const override
     {

@@ -34,7 +34,7 @@ public:
     void ShowStatistics(QWidget*) override {}
     TCheckSchedule CheckSchedule() const override { return *schedule_; }
     TEmailClient EmailClient() const override { return {}; }
-    QString Text(const QString&, const QString& builtIn) const override { return builtIn; }
+    const TStringTable& Strings() const override { return strings_; }
     void LocalizeWindow(QWidget*) const override {}
 
     // Shared with the test, so they outlive the window.
@@ -44,6 +44,7 @@ public:
 
 private:
     QString settingsFile_;
+    TStringTable strings_;
 };
 
 struct TMailBoxSpec {

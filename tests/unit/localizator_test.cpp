@@ -58,12 +58,11 @@ TEST(Localizator, EmptyFolderIsCreatedAndDefaultsServe)
     TLocalizator localizator(options, folder.Path("langs"));
     EXPECT_TRUE(QFileInfo(folder.Path("langs")).isDir());
     EXPECT_EQ(options.FCurrentLanguage, "ENG");
-    EXPECT_EQ(localizator.NewMailBoxName, QString::fromUtf8("Новый ящик"));
-    EXPECT_EQ(localizator.NothingToDelete, QString::fromUtf8("Nothing to delete…"));
-    EXPECT_EQ(localizator.ErrorSelecting, "Error selecting ");
-    EXPECT_EQ(localizator.LastCheck, "%s v%s - last check at %s");
+    EXPECT_EQ(localizator.Strings.Text(texts::NewMailBoxName), QString::fromUtf8("Новый ящик"));
+    EXPECT_EQ(localizator.Strings.Text(texts::NothingToDelete), QString::fromUtf8("Nothing to delete…"));
+    EXPECT_EQ(localizator.Strings.Text(texts::ErrorSelecting), "Error selecting ");
+    EXPECT_EQ(localizator.Strings.Text(texts::LastCheck), "%s v%s - last check at %s");
     EXPECT_TRUE(localizator.Forms.isEmpty());
-    EXPECT_EQ(TLocalizator::TextKeys().size(), 16);
 }
 
 TEST(Localizator, StringsAndFormSections)
@@ -78,10 +77,10 @@ TEST(Localizator, StringsAndFormSections)
     TOptions options;
     options.FCurrentLanguage = "eng";
     TLocalizator localizator(options, folder.Path("langs"));
-    EXPECT_EQ(localizator.ClickHere, "");  // present but empty: not the default
-    EXPECT_EQ(localizator.AbortedByUser, "Stopped");
-    EXPECT_EQ(localizator.DeleteMessage.size(), 2047);
-    EXPECT_EQ(localizator.ErrorOcurres, "Some Errors occures. Click here for details.");
+    EXPECT_EQ(localizator.Strings.Text(texts::ClickHere), "");  // present but empty: not the default
+    EXPECT_EQ(localizator.Strings.Text(texts::AbortedByUser), "Stopped");
+    EXPECT_EQ(localizator.Strings.Text(texts::DeleteMessage).size(), 2047);
+    EXPECT_EQ(localizator.Strings.Text(texts::ErrorOcurres), "Some Errors occures. Click here for details.");
     ASSERT_EQ(localizator.Forms.size(), 3);
     const TFormLocalization* form = localizator.FindForm("tform1");
     ASSERT_NE(form, nullptr);
@@ -104,7 +103,7 @@ TEST(Localizator, FirstSectionIsNeverAFormSection)
     TLocalizator localizator(options, folder.Path("langs"));
     EXPECT_EQ(localizator.FindForm("TfrmOptions"), nullptr);
     ASSERT_NE(localizator.FindForm("Strings"), nullptr);
-    EXPECT_EQ(localizator.AbortedByUser, "Stopped");
+    EXPECT_EQ(localizator.Strings.Text(texts::AbortedByUser), "Stopped");
 }
 
 TEST(Localizator, LanguageListAndSwitching)
@@ -118,7 +117,7 @@ TEST(Localizator, LanguageListAndSwitching)
     options.FCurrentLanguage = "rus";  // finds lang.RUS whatever the case
     TLocalizator localizator(options, folder.Path("langs"));
     EXPECT_EQ(options.FCurrentLanguage, "rus");
-    EXPECT_EQ(localizator.AbortedByUser, QString::fromUtf8("Прервано"));
+    EXPECT_EQ(localizator.Strings.Text(texts::AbortedByUser), QString::fromUtf8("Прервано"));
 
     int current = -7;
     const QList<TLanguageEntry> entries = localizator.GetLanguages(current);
@@ -132,7 +131,7 @@ TEST(Localizator, LanguageListAndSwitching)
 
     localizator.SetLanguage(FindLanguage("ENG"));
     EXPECT_EQ(options.FCurrentLanguage, "ENG");
-    EXPECT_EQ(localizator.AbortedByUser, "Stopped");
+    EXPECT_EQ(localizator.Strings.Text(texts::AbortedByUser), "Stopped");
     localizator.SetLanguage(-1);
     EXPECT_EQ(options.FCurrentLanguage, "ENG");
 }
@@ -145,8 +144,10 @@ TEST(Localizator, ShippedLanguageFilesHaveEveryText)
         GTEST_SKIP() << "no language files at " << shipped.toStdString();
     for (const char* code : {"ENG", "RUS"}) {
         TveqIniFile file(shipped + "/lang." + code);
-        for (const auto& key : TLocalizator::TextKeys())
-            EXPECT_TRUE(file.ValueExists("Strings", key.Key)) << code << " " << key.Key;
+        for (int id = 0; id < texts::TextCount; ++id) {
+            const char* key = TextKey(texts::TTextId(id)).Key;
+            EXPECT_TRUE(file.ValueExists("Strings", key)) << code << " " << key;
+        }
         EXPECT_EQ(file.Sections().value(0), "Strings") << code;
     }
 }

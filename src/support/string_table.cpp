@@ -1,0 +1,52 @@
+#include "support/string_table.h"
+
+namespace brevio {
+
+namespace {
+
+constexpr TTextKey kTextKeys[texts::TextCount] = {
+    {"NewMailBoxName", "Новый ящик"},
+    {"NumberNewMessages", "%d new message(s)"},
+    {"ClickHere", "Click here to view these messages"},
+    {"CannotRunEmaiClient",
+     "Can not run default email client. Please specify path to the email-client executable."},
+    {"ConnectingToPOP3server", "Connecting to server (%s)..."},
+    {"ConnectedReceivingMessages", "Connected. Receiving messages..."},
+    {"NewMessageInMailbox", "%d new message(s) in mailbox"},
+    {"RetrievedMessageHeader", "Retrieved message header %d from %d"},
+    {"DeleteMessage", "Delete message %d from %d"},
+    {"DeleteMessagesFromFolder", "Delete message(s) from folder %s"},
+    {"AbortedByUser", "Aborted by user"},
+    {"ErrorOcurres", "Some Errors occures. Click here for details."},
+    {"NothingToDelete", "Nothing to delete…"},
+    {"LastCheck", "%s v%s - last check at %s"},
+    {"FaildToRetriveFolderNames", "Failed to retrieve folder names!"},
+    {"ErrorSelecting", "Error selecting "},
+};
+
+}  // namespace
+
+const TTextKey& TextKey(texts::TTextId id) { return kTextKeys[id]; }
+
+TStringTable::TStringTable()
+{
+    values_.reserve(texts::TextCount);
+    for (const TTextKey& key : kTextKeys)
+        values_.append(QString::fromUtf8(key.BuiltIn));
+}
+
+std::optional<texts::TTextId> TStringTable::FindKey(const QString& key)
+{
+    for (int i = 0; i < texts::TextCount; ++i)
+        if (key.compare(QLatin1String(kTextKeys[i].Key), Qt::CaseInsensitive) == 0)
+            return texts::TTextId(i);
+    return std::nullopt;
+}
+
+void TStringTable::Set(const QString& key, const QString& text)
+{
+    if (const std::optional<texts::TTextId> id = FindKey(key))
+        values_[*id] = text;
+}
+
+}  // namespace brevio
