@@ -2,9 +2,9 @@
 // One configured mailbox: its settings, the messages its last check found and the messages marked
 // for deletion in it.
 
-#include "protocol/mail_message.h"
-#include "protocol/tcp_client.h"
-#include "protocol/transport.h"
+#include "mime/mail_message.h"
+#include "net/line_channel.h"
+#include "net/transport.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 // The protocol-independent entry points of one mailbox's check and delete.
 
 #include "engine/mailbox.h"
-#include "protocol/socket_transport.h"
+#include "net/socket_transport.h"
 #include "support/check_context.h"
 
 namespace brevio {

@@ -2,16 +2,13 @@
 // What the mail engine needs from whoever runs it: the window, the command-line checker or a
 // test. The engine never reaches global state; everything outside goes through this interface.
 
-#include <QByteArray>
+#include "support/trace.h"
+
 #include <QString>
-#include <functional>
 
 namespace brevio {
 
 class TAbortSignal;
-
-// One line of the protocol trace, already formatted as "C: ..." or "S: ...", passwords masked.
-using TTraceSink = std::function<void(const QByteArray& line)>;
 
 class TCheckContext {
 public:

@@ -2,7 +2,7 @@
 // and how a refused folder, a changed folder or a vanished message is handled.
 #include "engine/check_run.h"
 #include "engine/mailbox_list.h"
-#include "protocol/errors.h"
+#include "support/exception.h"
 #include "support/scripted_transport.h"
 #include "support/test_check_context.h"
 

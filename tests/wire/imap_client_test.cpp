@@ -1,7 +1,7 @@
 // IMAP4 commands on the wire against scripted servers, and what the client makes of the replies.
 #include "imap_session.h"
-#include "protocol/errors.h"
-#include "protocol/imap_errors.h"
+#include "net/errors.h"
+#include "imap/imap_errors.h"
 
 #include <gtest/gtest.h>
 

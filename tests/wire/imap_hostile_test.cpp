@@ -1,7 +1,7 @@
 // IMAP4 servers that send too much, too little or nonsense: the client ends the operation with a
 // clear error and never holds more than the limits allow.
 #include "imap_session.h"
-#include "protocol/errors.h"
+#include "net/errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // IMAP4 greeting and login: quoting and literals for credentials, the login loop, the trace.
 #include "imap_session.h"
-#include "protocol/errors.h"
-#include "protocol/imap_errors.h"
+#include "net/errors.h"
+#include "imap/imap_errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A scripted IMAP4 session for wire tests: a context, a scripted server and a client.
 
-#include "protocol/imap_client.h"
+#include "imap/imap_client.h"
 #include "support/scripted_transport.h"
 #include "support/test_check_context.h"
 

@@ -1,8 +1,8 @@
 // Line reading over a scripted server: the line limit, line ends, peer closes and the generic
 // reply reader.
-#include "protocol/errors.h"
-#include "protocol/protocol_limits.h"
-#include "protocol/tcp_client.h"
+#include "net/errors.h"
+#include "net/protocol_limits.h"
+#include "net/line_channel.h"
 #include "support/scripted_transport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // POP3 conversations against scripted servers: the commands on the wire, reply reading, the
 // login loop and every failure path.
-#include "protocol/errors.h"
-#include "protocol/pop3_client.h"
+#include "net/errors.h"
+#include "pop3/pop3_client.h"
 #include "support/scripted_transport.h"
 #include "support/test_check_context.h"
 

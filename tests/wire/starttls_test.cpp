@@ -1,7 +1,7 @@
 // Securing connections: TLS from the first byte, STLS and STARTTLS with every way they can fail.
 #include "imap_session.h"
-#include "protocol/errors.h"
-#include "protocol/pop3_client.h"
+#include "net/errors.h"
+#include "pop3/pop3_client.h"
 
 #include <gtest/gtest.h>
 
