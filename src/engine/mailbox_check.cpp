@@ -24,7 +24,7 @@ TTransportFactory EffectiveFactory(TCheckContext& context, const TTransportFacto
 void TMailBox::Check(TCheckContext& context, const TTransportFactory& factory)
 {
     ClearMessages();
-    if (POPorIMAP)
+    if (Protocol == TMailProtocol::POP3)
         CheckPOP3(context, EffectiveFactory(context, factory));
     else
         CheckIMAP4(context, EffectiveFactory(context, factory));
@@ -32,7 +32,7 @@ void TMailBox::Check(TCheckContext& context, const TTransportFactory& factory)
 
 void TMailBox::DeleteMarked(TCheckContext& context, const TTransportFactory& factory)
 {
-    if (POPorIMAP)
+    if (Protocol == TMailProtocol::POP3)
         DeletePOP3(context, EffectiveFactory(context, factory));
     else
         DeleteIMAP4(context, EffectiveFactory(context, factory));
