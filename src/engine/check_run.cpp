@@ -1,7 +1,7 @@
 #include "engine/check_run.h"
 
 #include "engine/mailbox_list.h"
-#include "protocol/imap_folder_name.h"
+#include "imap/imap_folder_name.h"
 #include "support/abort_signal.h"
 #include "support/check_context.h"
 
@@ -115,7 +115,7 @@ bool MarkRowForDeletion(TMailBoxList& list, const TMessageRow& row)
         return false;
     const TMessageEntry& entry = box->MessageAt(row.MessageIndex);
     const TMailMessage& message = *entry.Message;
-    if (box->POPorIMAP)
+    if (box->Protocol == TMailProtocol::POP3)
         box->MarkPopForDeletion(entry.Number, message.UniqueId);
     else
         box->MarkForDeletion(entry.Number, message.Folder, message.Uid, message.UidValidity);

@@ -3,7 +3,7 @@
 // the rows of the message list they leave behind. No window here: the main window, the
 // command-line checker and the tests call these on their worker thread and show the results.
 
-#include "protocol/tcp_client.h"
+#include "net/line_channel.h"
 
 #include <QList>
 #include <QLocale>

@@ -2,9 +2,9 @@
 // One configured mailbox: its settings, the messages its last check found and the messages marked
 // for deletion in it.
 
-#include "protocol/mail_message.h"
-#include "protocol/tcp_client.h"
-#include "protocol/transport.h"
+#include "engine/mailbox_settings.h"
+#include "mime/mail_message.h"
+#include "net/line_channel.h"
 
 #include <QByteArray>
 #include <QList>
@@ -15,7 +15,6 @@
 namespace brevio {
 
 class TCheckContext;
-class TveqIniFile;
 
 // The deletion marks of one IMAP4 folder. Numbers and Uids run in parallel (one entry per mark,
 // in marking order); a Uid of 0 means the UID was not known when the message was marked.
@@ -33,22 +32,11 @@ struct TMessageEntry {
     qint32 Number = 0;
 };
 
-class TMailBox {
+class TMailBox : public TMailBoxSettings {
 public:
     TMailBox() = default;
     TMailBox(const TMailBox&) = delete;
     TMailBox& operator=(const TMailBox&) = delete;
-
-    QString Name;
-    QString Host;
-    qint32 Port = 0;
-    QString UserName;
-    QString Password;
-    bool IgnoreCheckAllCommand = false;
-    bool IgnoreCheckOnSchedule = false;
-    bool POPorIMAP = false;  // true: POP3, false: IMAP4
-    TSecurity Security = TSecurity::None;
-    QString CertFingerprint;  // SHA-256 of a certificate the user trusts, hex; empty: none
 
     // POP3 deletion marks, in marking order; PopDeleteUniqueIds runs in parallel (empty when the
     // message's unique id was not known).
@@ -78,7 +66,7 @@ public:
     void AddMessage(std::unique_ptr<TMailMessage> message, qint32 number);
     void ClearMessages() { messages_.clear(); }
 
-    // Empties Messages, then reads what the server holds now (POP3 or IMAP4 by POPorIMAP).
+    // Empties Messages, then reads what the server holds now (POP3 or IMAP4 by Protocol).
     // Never raises: failures end this mailbox's check inside, logged where the user must know.
     // `factory` makes the connection's transport; empty: a real socket.
     void Check(TCheckContext& context, const TTransportFactory& factory = {});
@@ -89,10 +77,6 @@ public:
     void DeletePOP3(TCheckContext& context, const TTransportFactory& factory);
     void CheckIMAP4(TCheckContext& context, const TTransportFactory& factory);
     void DeleteIMAP4(TCheckContext& context, const TTransportFactory& factory);
-
-    // The keys of this mailbox with index `index` in section "Main".
-    void LoadFromIni(const TveqIniFile& file, int index);
-    void SaveToIni(TveqIniFile& file, int index) const;
 
 private:
     TMailBoxFolder& FolderEntry(const QByteArray& folder);

@@ -1,7 +1,7 @@
 // The protocol-independent entry points of one mailbox's check and delete.
 
 #include "engine/mailbox.h"
-#include "protocol/socket_transport.h"
+#include "net/socket_transport.h"
 #include "support/check_context.h"
 
 namespace brevio {
@@ -24,7 +24,7 @@ TTransportFactory EffectiveFactory(TCheckContext& context, const TTransportFacto
 void TMailBox::Check(TCheckContext& context, const TTransportFactory& factory)
 {
     ClearMessages();
-    if (POPorIMAP)
+    if (Protocol == TMailProtocol::POP3)
         CheckPOP3(context, EffectiveFactory(context, factory));
     else
         CheckIMAP4(context, EffectiveFactory(context, factory));
@@ -32,7 +32,7 @@ void TMailBox::Check(TCheckContext& context, const TTransportFactory& factory)
 
 void TMailBox::DeleteMarked(TCheckContext& context, const TTransportFactory& factory)
 {
-    if (POPorIMAP)
+    if (Protocol == TMailProtocol::POP3)
         DeletePOP3(context, EffectiveFactory(context, factory));
     else
         DeleteIMAP4(context, EffectiveFactory(context, factory));

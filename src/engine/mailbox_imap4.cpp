@@ -3,17 +3,17 @@
 #include "support/check_context.h"
 #include "engine/mailbox.h"
 #include "engine/mailbox_client_setup.h"
-#include "protocol/errors.h"
-#include "protocol/imap_client.h"
-#include "protocol/imap_folder_name.h"
+#include "net/errors.h"
+#include "imap/imap_client.h"
+#include "imap/imap_folder_name.h"
 #include "support/text_format.h"
 
 namespace brevio {
 
 void TMailBox::CheckIMAP4(TCheckContext& context, const TTransportFactory& factory)
 {
-    TImap4Client client(context, factory);
-    ConfigureClient(*this, client);
+    TImap4Client client(factory);
+    ConfigureClient(*this, context, client);
     const auto log = [&](const QString& text) { LogForHost(context, Host, text); };
     try {
         ConnectWithProgress(context, *this, client);
@@ -71,8 +71,8 @@ void TMailBox::DeleteIMAP4(TCheckContext& context, const TTransportFactory& fact
         return;
     }
 
-    TImap4Client client(context, factory);
-    ConfigureClient(*this, client);
+    TImap4Client client(factory);
+    ConfigureClient(*this, context, client);
     const auto log = [&](const QString& text) { LogForHost(context, Host, text); };
     try {
         ConnectWithProgress(context, *this, client);
@@ -103,16 +103,23 @@ void TMailBox::DeleteIMAP4(TCheckContext& context, const TTransportFactory& fact
             // A refused STORE or EXPUNGE leaves this folder's messages on the server: say so, and
             // go on with the next folder.
             bool deleted = false;
+            QByteArray refusal;
             try {
-                if (byUid ? client.UidStoreDeleted(entry.Uids) : client.DeleteMessages(entry.Numbers)) {
+                TImapCommandResult result =
+                    byUid ? client.UidStoreDeleted(entry.Uids) : client.DeleteMessages(entry.Numbers);
+                refusal = result.Text;
+                if (result) {
                     context.Yield();
-                    deleted = byUid ? client.UidExpunge(entry.Uids) : client.ExpungeFolder();
+                    result = byUid ? client.UidExpunge(entry.Uids) : client.ExpungeFolder();
+                    refusal = result.Text;
+                    deleted = result.Done;
                 }
-            } catch (const EReplyError&) {
+            } catch (const EReplyError& e) {
+                refusal = e.Message().toUtf8();
             }
             if (!deleted)
                 log(QStringLiteral("Messages in folder %1 were not deleted: %2")
-                        .arg(displayName, QString::fromUtf8(client.LastReply.JoinedText()).simplified()));
+                        .arg(displayName, QString::fromUtf8(refusal).simplified()));
         }
     } catch (...) {
         // A failed connection ends the deletion; folders done before it stay done.

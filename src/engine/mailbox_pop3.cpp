@@ -3,8 +3,8 @@
 #include "support/check_context.h"
 #include "engine/mailbox.h"
 #include "engine/mailbox_client_setup.h"
-#include "protocol/errors.h"
-#include "protocol/pop3_client.h"
+#include "net/errors.h"
+#include "pop3/pop3_client.h"
 #include "support/text_format.h"
 
 #include <QHash>
@@ -15,8 +15,8 @@ namespace brevio {
 
 void TMailBox::CheckPOP3(TCheckContext& context, const TTransportFactory& factory)
 {
-    TPop3Client client(context, factory);
-    ConfigureClient(*this, client);
+    TPop3Client client(factory);
+    ConfigureClient(*this, context, client);
     try {
         ConnectWithProgress(context, *this, client);
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
@@ -53,8 +53,8 @@ void TMailBox::DeletePOP3(TCheckContext& context, const TTransportFactory& facto
     if (PopDeleteNumbers.isEmpty())
         return;
 
-    TPop3Client client(context, factory);
-    ConfigureClient(*this, client);
+    TPop3Client client(factory);
+    ConfigureClient(*this, context, client);
     const auto logFailure = [&](const QString& text) { LogForHost(context, Host, text); };
     try {
         ConnectWithProgress(context, *this, client);

@@ -1,6 +1,6 @@
 #include "localization/localizator.h"
 
-#include "localization/language_table.h"
+#include "settings/language_table.h"
 #include "settings/ini_file.h"
 #include "settings/options.h"
 #include "support/file_utils.h"

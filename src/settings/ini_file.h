@@ -12,7 +12,7 @@
 // the new version. Lines the store does not know (comments, other sections) keep their place.
 // Files are written as UTF-8; a file that is not valid UTF-8 is read as Windows-1251.
 
-#include "protocol/errors.h"
+#include "support/exception.h"
 
 #include <QHash>
 #include <QString>

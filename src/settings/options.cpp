@@ -1,6 +1,6 @@
 #include "settings/options.h"
 
-#include "localization/language_table.h"
+#include "settings/language_table.h"
 #include "settings/settings_file.h"
 
 namespace brevio {

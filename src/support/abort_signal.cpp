@@ -1,6 +1,6 @@
 #include "support/abort_signal.h"
 
-#include "protocol/errors.h"
+#include "support/exception.h"
 
 #include <cerrno>
 #include <fcntl.h>

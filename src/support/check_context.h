@@ -3,17 +3,13 @@
 // test. The engine never reaches global state; everything outside goes through this interface.
 
 #include "support/string_table.h"
+#include "support/trace.h"
 
-#include <QByteArray>
 #include <QString>
-#include <functional>
 
 namespace brevio {
 
 class TAbortSignal;
-
-// One line of the protocol trace, already formatted as "C: ..." or "S: ...", passwords masked.
-using TTraceSink = std::function<void(const QByteArray& line)>;
 
 class TCheckContext {
 public:

@@ -4,23 +4,6 @@
 
 namespace brevio {
 
-bool GetFileList(const QString& pattern, QDir::Filters filters, QStringList& list)
-{
-    const QString normalized = QDir::fromNativeSeparators(pattern);
-    const qsizetype slash = normalized.lastIndexOf(u'/');
-    const QString folder = slash < 0 ? QStringLiteral(".") : normalized.left(slash + 1);
-    const QString mask = slash < 0 ? normalized : normalized.mid(slash + 1);
-    if (mask.isEmpty())
-        return false;
-    QDir dir(folder);
-    if (!dir.exists())
-        return false;
-    const QStringList names =
-        dir.entryList(QStringList{mask}, filters | QDir::NoDotAndDotDot, QDir::Name);
-    list << names;
-    return !names.isEmpty();
-}
-
 bool CreateFolderPath(const QString& path)
 {
     QString folder = path;

@@ -73,26 +73,6 @@ void ReplaceText(QString& text, const QString& pattern, const QString& replaceme
     text = out;
 }
 
-int PosFrom(const QString& substring, const QString& text, int start)
-{
-    if (substring.isEmpty() || text.isEmpty() || start < 1)
-        return 0;
-    if (qsizetype(start) - 1 + substring.size() > text.size())
-        return 0;
-    const qsizetype at = text.indexOf(substring, start - 1);
-    return at < 0 ? 0 : int(at + 1);
-}
-
-int PosNth(const QString& text, const QString& substring, int n)
-{
-    if (n < 1)
-        return 0;
-    int pos = PosFrom(substring, text, 1);
-    for (int i = 1; i < n && pos > 0; ++i)
-        pos = PosFrom(substring, text, pos + 1);
-    return pos;
-}
-
 namespace {
 
 std::optional<quint64> ParseMagnitude(QStringView digits, int base, quint64 limit)

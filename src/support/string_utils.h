@@ -1,6 +1,5 @@
 #pragma once
-// Small text helpers shared by the settings, language-file and hint code. Positions are 1-based
-// character positions; 0 means "not found".
+// Small text helpers shared by the settings, language-file and hint code.
 
 #include <QString>
 #include <QStringList>
@@ -21,13 +20,6 @@ enum TReplaceFlags {
 // Replaces `pattern` in `text` by `replacement`. The scan goes on behind each replacement, so
 // replaced text is never scanned again. An empty text or pattern changes nothing.
 void ReplaceText(QString& text, const QString& pattern, const QString& replacement, int flags);
-
-// Position of the first occurrence of `substring` in `text` that begins at or after `start`.
-int PosFrom(const QString& substring, const QString& text, int start);
-
-// Position of the n-th occurrence of `substring` in `text`; each search begins one character
-// after the previous hit, so occurrences may overlap.
-int PosNth(const QString& text, const QString& substring, int n);
 
 // Integer text as the settings store reads it: optional sign and decimal digits, or "0x"/"0X"
 // followed by hexadecimal digits (taken as the two's complement bit pattern of the width).

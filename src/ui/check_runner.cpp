@@ -3,7 +3,7 @@
 #include <QEventLoop>
 #include <QMetaObject>
 
-#include "protocol/errors.h"
+#include "support/exception.h"
 #include "support/check_context.h"
 
 namespace brevio {

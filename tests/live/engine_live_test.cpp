@@ -4,7 +4,7 @@
 
 #include "engine/check_run.h"
 #include "engine/mailbox_list.h"
-#include "protocol/imap_folder_name.h"
+#include "imap/imap_folder_name.h"
 
 #include <gtest/gtest.h>
 

@@ -34,7 +34,7 @@ std::unique_ptr<TMailBox> MakeMailBox(const LiveServer& server, const QString& u
     box->Host = server.host();
     box->UserName = account ? account->name : user;
     box->Password = account ? account->password : QString();
-    box->POPorIMAP = protocol == TProtocol::Pop3;
+    box->Protocol = protocol == TProtocol::Pop3 ? TMailProtocol::POP3 : TMailProtocol::IMAP4;
     box->Security = security;
     const bool tls = security == TSecurity::Tls;
     if (protocol == TProtocol::Pop3)

@@ -1,6 +1,6 @@
 #include "support/scripted_transport.h"
 
-#include "protocol/errors.h"
+#include "net/errors.h"
 
 #include <gtest/gtest.h>
 

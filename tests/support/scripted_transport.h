@@ -13,8 +13,8 @@
 // expects the client to send, a TLS start or reconnect the script does not have. The script
 // must be used up: VerifyFinished() (also run by the destructor) checks it.
 
-#include "protocol/tcp_client.h"
-#include "protocol/transport.h"
+#include "net/line_channel.h"
+#include "net/transport.h"
 
 #include <QByteArray>
 #include <QList>

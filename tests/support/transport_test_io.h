@@ -2,7 +2,7 @@
 // Line-sized reads and writes on a client transport, for tests that talk to a loopback server
 // directly without the protocol line layer.
 
-#include "protocol/transport.h"
+#include "net/transport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-#include "protocol/email_address.h"
-#include "protocol/errors.h"
+#include "mime/email_address.h"
 
 #include "support/qt_printers.h"
 

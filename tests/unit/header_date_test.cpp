@@ -1,4 +1,4 @@
-#include "protocol/header_date.h"
+#include "mime/header_date.h"
 
 #include "support/qt_printers.h"
 

@@ -1,5 +1,5 @@
-#include "protocol/email_address.h"
-#include "protocol/header_decoding.h"
+#include "mime/email_address.h"
+#include "mime/header_decoding.h"
 
 #include "support/qt_printers.h"
 

@@ -1,7 +1,7 @@
 // The pure IMAP4 readers and command building, as tables of cases.
-#include "protocol/errors.h"
-#include "protocol/imap_command.h"
-#include "protocol/imap_response_parser.h"
+#include "net/errors.h"
+#include "imap/imap_command.h"
+#include "imap/imap_response_parser.h"
 
 #include <gtest/gtest.h>
 

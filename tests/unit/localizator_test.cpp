@@ -1,5 +1,5 @@
 // Language files: the string table, form sections and the language list.
-#include "localization/language_table.h"
+#include "settings/language_table.h"
 #include "localization/localizator.h"
 #include "settings/options.h"
 #include "support/temp_files.h"

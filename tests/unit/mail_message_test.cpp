@@ -1,5 +1,5 @@
-#include "protocol/header_lookup.h"
-#include "protocol/mail_message.h"
+#include "mime/header_lookup.h"
+#include "mime/mail_message.h"
 
 #include "support/qt_printers.h"
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace brevio {
 namespace {
 
@@ -15,7 +17,7 @@ std::unique_ptr<TMailBox> MakeMailBox(const QString& name, const QString& host, 
     auto box = std::make_unique<TMailBox>();
     box->Name = name;
     box->Host = host;
-    box->POPorIMAP = pop;
+    box->Protocol = pop ? TMailProtocol::POP3 : TMailProtocol::IMAP4;
     return box;
 }
 
@@ -41,7 +43,7 @@ TEST(MailBox, ImapMarksGroupByExactFolderName)
 TEST(MailBox, PopMarksIgnoreTheFolder)
 {
     TMailBox box;
-    box.POPorIMAP = true;
+    box.Protocol = TMailProtocol::POP3;
     box.MarkForDeletion(2, "INBOX");
     box.MarkPopForDeletion(4, "uid-4");
     box.MarkForDeletion(2, {});
@@ -83,7 +85,7 @@ TEST(MailBoxList, AssignCopiesSettingsOnly)
         EXPECT_EQ(c->Password, s->Password);
         EXPECT_EQ(c->IgnoreCheckAllCommand, s->IgnoreCheckAllCommand);
         EXPECT_EQ(c->IgnoreCheckOnSchedule, s->IgnoreCheckOnSchedule);
-        EXPECT_EQ(c->POPorIMAP, s->POPorIMAP);
+        EXPECT_EQ(c->Protocol, s->Protocol);
         EXPECT_EQ(c->Security, s->Security);
         EXPECT_EQ(c->CertFingerprint, s->CertFingerprint);
         EXPECT_EQ(c->MessageCount(), 0);
@@ -140,7 +142,7 @@ TEST(MailBoxStorage, LoadingDefaults)
             continue;
         const TMailBox* box = list.Items(c.count - 1);
         EXPECT_EQ(box->Port, 110) << c.name;
-        EXPECT_TRUE(box->POPorIMAP) << c.name;
+        EXPECT_EQ(box->Protocol, TMailProtocol::POP3) << c.name;
         EXPECT_FALSE(box->IgnoreCheckAllCommand) << c.name;
         EXPECT_FALSE(box->IgnoreCheckOnSchedule) << c.name;
         EXPECT_EQ(box->Security, TSecurity::None) << c.name;
@@ -194,16 +196,28 @@ TEST(MailBoxStorage, RoundTripOfEveryField)
     for (int i = 0; i < 2; ++i) {
         const TMailBox* s = list.Items(i);
         const TMailBox* l = loaded.Items(i);
-        EXPECT_EQ(l->Name, s->Name);
-        EXPECT_EQ(l->Host, s->Host);
-        EXPECT_EQ(l->Port, s->Port);
-        EXPECT_EQ(l->UserName, s->UserName);
-        EXPECT_EQ(l->Password, s->Password);
-        EXPECT_EQ(l->IgnoreCheckAllCommand, s->IgnoreCheckAllCommand);
-        EXPECT_EQ(l->IgnoreCheckOnSchedule, s->IgnoreCheckOnSchedule);
-        EXPECT_EQ(l->POPorIMAP, s->POPorIMAP);
-        EXPECT_EQ(l->Security, s->Security);
-        EXPECT_EQ(l->CertFingerprint, s->CertFingerprint);
+        EXPECT_TRUE(static_cast<const TMailBoxSettings&>(*l) == *s) << i;
+    }
+}
+
+TEST(MailBoxSettings, EveryFieldTakesPartInEquality)
+{
+    const std::function<void(TMailBoxSettings&)> changes[] = {
+        [](TMailBoxSettings& b) { b.Name = "x"; },
+        [](TMailBoxSettings& b) { b.Host = "x"; },
+        [](TMailBoxSettings& b) { b.Port = 995; },
+        [](TMailBoxSettings& b) { b.UserName = "x"; },
+        [](TMailBoxSettings& b) { b.Password = "x"; },
+        [](TMailBoxSettings& b) { b.IgnoreCheckAllCommand = true; },
+        [](TMailBoxSettings& b) { b.IgnoreCheckOnSchedule = true; },
+        [](TMailBoxSettings& b) { b.Protocol = TMailProtocol::POP3; },
+        [](TMailBoxSettings& b) { b.Security = TSecurity::Tls; },
+        [](TMailBoxSettings& b) { b.CertFingerprint = "x"; },
+    };
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+        TMailBoxSettings changed;
+        changes[i](changed);
+        EXPECT_FALSE(changed == TMailBoxSettings()) << "field " << i;
     }
 }
 

@@ -41,14 +41,14 @@ protected:
     {
         auto pop = std::make_unique<TMailBox>();
         pop->Name = QStringLiteral("Home");
-        pop->POPorIMAP = true;
+        pop->Protocol = TMailProtocol::POP3;
         AddMessage(*pop, 1, QStringLiteral("Tab\there"), 1000, {}, 0, "id-1");
         AddMessage(*pop, 2, QStringLiteral("Line\r\nbreak"), -1, {}, 0, "id-2");
         list.Add(std::move(pop));
 
         auto imap = std::make_unique<TMailBox>();
         imap->Name = QStringLiteral("Work");
-        imap->POPorIMAP = false;
+        imap->Protocol = TMailProtocol::IMAP4;
         AddMessage(*imap, 1, QStringLiteral("Привет"), 2500, "&BBIERQQ+BDQETwRJBDgENQ-", 42, {});
         list.Add(std::move(imap));
     }

@@ -1,5 +1,5 @@
 // The options in section "Main" and the language codes of locales.
-#include "localization/language_table.h"
+#include "settings/language_table.h"
 #include "settings/options.h"
 #include "support/temp_files.h"
 

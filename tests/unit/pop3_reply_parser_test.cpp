@@ -1,5 +1,5 @@
 // The pure POP3 reply readers.
-#include "protocol/pop3_reply_parser.h"
+#include "pop3/pop3_reply_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "protocol/errors.h"
+#include "net/errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The socket transport against real loopback servers.
-#include "protocol/errors.h"
-#include "protocol/socket_transport.h"
+#include "net/errors.h"
+#include "net/socket_transport.h"
 #include "support/abort_signal.h"
 #include "support/tls_test_server.h"
 #include "support/transport_test_io.h"

@@ -1,7 +1,7 @@
 // TLS over the socket transport against an in-process TLS server with throw-away certificates.
-#include "protocol/errors.h"
-#include "protocol/socket_transport.h"
-#include "protocol/tls_session.h"
+#include "net/errors.h"
+#include "net/socket_transport.h"
+#include "net/tls_session.h"
 #include "support/tls_test_server.h"
 #include "support/transport_test_io.h"
 

@@ -2,7 +2,7 @@
 // and how a refused folder, a changed folder or a vanished message is handled.
 #include "engine/check_run.h"
 #include "engine/mailbox_list.h"
-#include "protocol/errors.h"
+#include "support/exception.h"
 #include "support/scripted_transport.h"
 #include "support/test_check_context.h"
 
@@ -23,7 +23,7 @@ std::unique_ptr<TMailBox> ImapBox()
     box->Port = 143;
     box->UserName = QStringLiteral("bob");
     box->Password = QStringLiteral("secret");
-    box->POPorIMAP = false;
+    box->Protocol = TMailProtocol::IMAP4;
     return box;
 }
 
@@ -32,7 +32,7 @@ std::unique_ptr<TMailBox> PopBox()
     auto box = ImapBox();
     box->Host = QStringLiteral("pop.example.org");
     box->Port = 110;
-    box->POPorIMAP = true;
+    box->Protocol = TMailProtocol::POP3;
     return box;
 }
 

@@ -1,7 +1,7 @@
 // IMAP4 commands on the wire against scripted servers, and what the client makes of the replies.
 #include "imap_session.h"
-#include "protocol/errors.h"
-#include "protocol/imap_errors.h"
+#include "net/errors.h"
+#include "imap/imap_errors.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ TEST(Imap4Client, CheckOfOneFolderSendsTheCommandsInOrder)
         S: * BYE logging out
         S: C8 OK LOGOUT completed
     )");
-    s.Client.Connect();
+    s.Connect();
     EXPECT_EQ(s.Client.ConnectionState(), State::Authenticated);
 
     QList<TImapListEntry> folders;
@@ -104,7 +104,7 @@ TEST(Imap4Client, HeaderLiteralIsReadByItsByteCountWhateverFollowsIt)
         C: C4 LOGOUT
         S: C4 OK
     )");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     EXPECT_EQ(s.Client.SelectedMailBox().AccessMode, TImapAccessMode::ReadOnly);
     TMailMessage message;
@@ -124,7 +124,7 @@ TEST_P(Imap4SizeReplies, GiveTheSizeOfTheAskedMessage)
 {
     TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK done\n" +
                    "C: C3 UID FETCH 471 (RFC822.SIZE)\n" + GetParam().Reply + "\nC: C4 LOGOUT\nS: C4 OK\n");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     EXPECT_EQ(s.Client.FetchSizeByUid("471"), GetParam().Size);
 }
@@ -158,7 +158,7 @@ TEST_P(Imap4Refusals, RaiseOrReturnFailureAsEachOperationPromises)
     const TRefusalCase& c = GetParam();
     TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK done\nC: C3 " + c.Command +
                    "\nS: C3 " + c.Reply + "\nC: C4 LOGOUT\nS: C4 OK\n");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     if (c.Code == 0) {
         EXPECT_NO_THROW(c.Call(s.Client));
@@ -206,7 +206,7 @@ TEST(Imap4Client, RefusedSelectLeavesNoFolderSelected)
         C: C4 LOGOUT
         S: C4 OK
     )");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     EXPECT_THROW(s.Client.SelectFolder("Gone"), EReplyError);
     EXPECT_EQ(s.Client.ConnectionState(), State::Authenticated);
@@ -225,7 +225,7 @@ class Imap4ArgumentChecks : public ::testing::TestWithParam<TArgumentCase> {};
 TEST_P(Imap4ArgumentChecks, RaiseBeforeAnythingIsSent)
 {
     TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     try {
         GetParam().Call(s.Client);
@@ -258,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Imap4Client, EmptyDeleteSendsNothing)
 {
     TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     EXPECT_FALSE(s.Client.DeleteMessages({}));
     EXPECT_FALSE(s.Client.UidStoreDeleted({}));
@@ -268,7 +268,7 @@ TEST(Imap4Client, EmptyDeleteSendsNothing)
 TEST(Imap4Client, OperationsInTheWrongStateSendNothing)
 {
     TImapSession s(QByteArray(kImapLogin) + "C: C2 LOGOUT\nS: C2 OK\n");
-    s.Client.Connect();
+    s.Connect();
     QByteArray uid;
     try {
         s.Client.MessageUid(1, uid);
@@ -302,7 +302,7 @@ TEST(Imap4Client, ExpungeRecordsTheRemovedNumbers)
         C: C5 LOGOUT
         S: C5 OK
     )");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     EXPECT_TRUE(s.Client.DeleteMessages({1}));
     EXPECT_TRUE(s.Client.ExpungeFolder());
@@ -325,7 +325,7 @@ TEST(Imap4Client, FetchOfARangeGivesOneRecordPerMessage)
         C: C4 LOGOUT
         S: C4 OK
     )");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("Sent");
     QList<TImapFetchedMessage> messages;
     ASSERT_TRUE(s.Client.FetchMessages("1:*", messages));
@@ -354,7 +354,7 @@ TEST_P(Imap4UidDelete, UsesUidExpungeOnlyWithUidPlus)
                    "C: C3 UID STORE 4,9 +FLAGS.SILENT (\\Deleted)\nS: C3 OK\n" +
                    "C: C4 CAPABILITY\nS: * CAPABILITY " + c.Capabilities + "\nS: C4 OK\n" +
                    "C: C5 " + c.Expunge + "\nS: * 2 EXPUNGE\nS: C5 OK\nC: C6 LOGOUT\nS: C6 OK\n");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     EXPECT_TRUE(s.Client.UidStoreDeleted({4, 9}));
     EXPECT_TRUE(s.Client.UidExpunge({4, 9}));

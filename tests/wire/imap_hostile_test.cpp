@@ -1,7 +1,7 @@
 // IMAP4 servers that send too much, too little or nonsense: the client ends the operation with a
 // clear error and never holds more than the limits allow.
 #include "imap_session.h"
-#include "protocol/errors.h"
+#include "net/errors.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ TEST_P(Imap4HostileReplies, EndTheOperationWithAClearError)
 {
     TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 UID FETCH 5 (RFC822.HEADER)\n" +
                    GetParam().Reply);
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     TMailMessage message;
     switch (GetParam().Error) {
@@ -74,7 +74,7 @@ TEST_P(Imap4BadCounts, MakeSelectFail)
 {
     TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: * " + GetParam().Untagged +
                    "\nS: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n");
-    s.Client.Connect();
+    s.Connect();
     EXPECT_THROW(s.Client.SelectFolder("INBOX"), EMailClientError);
     EXPECT_NE(s.Client.ConnectionState(), TImapConnectionState::Selected);
 }
@@ -95,7 +95,7 @@ TEST(Imap4Hostile, ListPastTheReplyLimitFailsAndStaysInStep)
         script += "S: * LIST () \"/\" " + QByteArray(16000, 'a' + i % 26) + "\n";
     script += "S: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n";
     TImapSession s(script);
-    s.Client.Connect();
+    s.Connect();
     QList<TImapListEntry> folders;
     EXPECT_THROW(s.Client.ListFolders(folders), ELineTooLong);
     EXPECT_TRUE(folders.isEmpty());
@@ -114,7 +114,7 @@ TEST(Imap4Hostile, NulBytesInsideAHeaderLiteralAreKept)
         C: C4 LOGOUT
         S: C4 OK
     )");
-    s.Client.Connect();
+    s.Connect();
     s.Client.SelectFolder("INBOX");
     TMailMessage message;
     ASSERT_TRUE(s.Client.FetchHeaderByUid("5", message));
@@ -138,7 +138,7 @@ TEST(Imap4Hostile, ListWithOddNamesKeepsTheBytesTheServerSent)
         C: C5 LOGOUT
         S: C5 OK
     )");
-    s.Client.Connect();
+    s.Connect();
     QList<TImapListEntry> folders;
     s.Client.ListFolders(folders);
     ASSERT_EQ(folders.size(), 3);

@@ -1,7 +1,7 @@
 // IMAP4 greeting and login: quoting and literals for credentials, the login loop, the trace.
 #include "imap_session.h"
-#include "protocol/errors.h"
-#include "protocol/imap_errors.h"
+#include "net/errors.h"
+#include "imap/imap_errors.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +20,9 @@ class Imap4Credentials : public ::testing::TestWithParam<TCredentialCase> {};
 TEST_P(Imap4Credentials, AreSentAsStringsThatCannotEndTheCommand)
 {
     TImapSession s(QByteArray(GetParam().Script) + "\nC: C2 LOGOUT\nS: C2 OK\n");
-    s.Client.Username = GetParam().User;
-    s.Client.Password = GetParam().Password;
-    s.Client.Connect();
+    s.Credentials.UserName = GetParam().User;
+    s.Credentials.Password = GetParam().Password;
+    s.Connect();
     EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
 }
 
@@ -67,9 +67,9 @@ TEST(Imap4Login, RefusedLiteralIsARefusedLogin)
         C: C2 LOGOUT
         S: C2 OK
     )");
-    s.Client.Username = QStringLiteral("j\u00F6rg");
+    s.Credentials.UserName = QStringLiteral("j\u00F6rg");
     s.Context.Scheduled = true;
-    s.Client.Connect();
+    s.Connect();
     EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::NonAuthenticated);
     EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(imap.example.org) no literals here\r\n")});
 }
@@ -84,7 +84,7 @@ TEST(Imap4Login, ScheduledRefusalLeavesTheClientUnauthenticated)
         S: C2 OK
     )");
     s.Context.Scheduled = true;
-    s.Client.Connect();
+    s.Connect();
     EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(imap.example.org) [AUTHENTICATIONFAILED] bad password\r\n")});
     QList<TImapListEntry> folders;
     try {
@@ -112,7 +112,7 @@ TEST(Imap4Login, PromptedCredentialsAreTriedOnANewConnection)
         S: C2 OK
     )");
     s.Context.Answers = {{true, QStringLiteral("alice"), QStringLiteral("new one")}};
-    s.Client.Connect();
+    s.Connect();
     EXPECT_EQ(s.Context.Prompts, QStringList{QStringLiteral("imap.example.org")});
     EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
 }
@@ -126,7 +126,7 @@ TEST(Imap4Login, CancelledPromptRaisesAbort)
         C: C2 LOGOUT
         S: C2 OK
     )");
-    EXPECT_THROW(s.Client.Connect(), EAbort);
+    EXPECT_THROW(s.Connect(), EAbort);
 }
 
 struct TGreetingCase {
@@ -141,7 +141,7 @@ TEST_P(Imap4BadGreetings, AreLoggedAndRaised)
 {
     TImapSession s(GetParam().Script);
     try {
-        s.Client.Connect();
+        s.Connect();
         FAIL();
     } catch (const EReplyError& e) {
         EXPECT_EQ(e.ReplyErrorCode(), GetParam().Code);
@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Imap4BadGreetings,
 TEST(Imap4Login, StatusWordsInLowerCaseAreAccepted)
 {
     TImapSession s("S: * ok ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 ok done\nC: C2 LOGOUT\nS: C2 Ok\n");
-    s.Client.Connect();
+    s.Connect();
     EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
     s.Client.Disconnect();
 }
@@ -171,7 +171,7 @@ TEST(Imap4Login, StatusWordsInLowerCaseAreAccepted)
 TEST(Imap4Login, PreauthGreetingSkipsTheLogin)
 {
     TImapSession s("S: * PREAUTH welcome\nC: C1 LOGOUT\nS: C1 OK\n");
-    s.Client.Connect();
+    s.Connect();
     EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
 }
 
@@ -188,8 +188,8 @@ TEST(Imap4Login, TraceMasksCredentialsAlsoInLiterals)
     )");
     s.Context.Tracing = true;
     s.Client.SetTraceSink(s.Context.TraceSink());
-    s.Client.Password = QStringLiteral("p\u00E4\r");
-    s.Client.Connect();
+    s.Credentials.Password = QStringLiteral("p\u00E4\r");
+    s.Connect();
     s.Client.Disconnect();
     EXPECT_EQ(s.Context.TraceLines,
               (QList<QByteArray>{"S: * OK ready", "C: C1 LOGIN **** ****", "S: + go", "C: ****", "S: C1 OK",
@@ -199,9 +199,9 @@ TEST(Imap4Login, TraceMasksCredentialsAlsoInLiterals)
 TEST(Imap4Login, NulInCredentialsIsRefusedBeforeSending)
 {
     TImapSession s("S: * OK ready\nC: C1 LOGOUT\nS: C1 OK\n");
-    s.Client.Password = QString(QChar(0));
+    s.Credentials.Password = QString(QChar(0));
     s.Context.Scheduled = true;
-    s.Client.Connect();
+    s.Connect();
     EXPECT_EQ(s.Context.Logged.size(), 1);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
-// A scripted IMAP4 session for wire tests: a context, a scripted server and a client.
+// A scripted IMAP4 session for wire tests: a context, a scripted server, a client and the
+// credentials it logs in with.
 
-#include "protocol/imap_client.h"
+#include "engine/mailbox_client_setup.h"
+#include "imap/imap_client.h"
 #include "support/scripted_transport.h"
 #include "support/test_check_context.h"
 
@@ -16,13 +18,15 @@ inline constexpr const char* kImapLogin = R"(
 
 struct TImapSession {
     explicit TImapSession(const QByteArray& script)
-        : Server(script.constData()), Client(Context, Server.Factory())
+        : Server(script.constData()), Client(Server.Factory())
     {
         Client.Host = QStringLiteral("imap.example.org");
-        Client.Username = QStringLiteral("bob");
-        Client.Password = QStringLiteral("secret");
     }
+    // Connects and logs in as the engine does, with its login loop.
+    bool Connect() { return LogIn(Client, Credentials, Context); }
+
     TTestCheckContext Context;
+    TCredentials Credentials{QStringLiteral("bob"), QStringLiteral("secret")};
     TScriptedServer Server;
     TImap4Client Client;
 };

@@ -1,8 +1,7 @@
-// Line reading over a scripted server: the line limit, line ends, peer closes and the generic
-// reply reader.
-#include "protocol/errors.h"
-#include "protocol/protocol_limits.h"
-#include "protocol/tcp_client.h"
+// Line reading over a scripted server: the line limit, line ends and peer closes.
+#include "net/errors.h"
+#include "net/protocol_limits.h"
+#include "net/line_channel.h"
 #include "support/scripted_transport.h"
 
 #include <gtest/gtest.h>
@@ -52,8 +51,8 @@ TEST_P(LineReading, DeliversLinesThenFails)
 {
     const TLineCase& c = GetParam();
     TScriptedServer server(c.Script.constData());
-    TTcpClient client(server.Factory());
-    client.Connect();
+    TLineChannel client(server.Factory());
+    client.Open({});
     for (const QByteArray& expected : c.Lines)
         EXPECT_EQ(c.NonEmpty ? client.ReadNonEmptyLine() : client.ReadLine(), expected);
     switch (c.End) {
@@ -62,7 +61,7 @@ TEST_P(LineReading, DeliversLinesThenFails)
         break;
     case TEnd::ConnectionClosed:
         EXPECT_THROW(client.ReadLine(), EConnectionClosed);
-        EXPECT_FALSE(client.Connected());
+        EXPECT_FALSE(client.IsOpen());
         break;
     case TEnd::Nothing:
         break;
@@ -75,8 +74,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, LineReading, ::testing::ValuesIn(LineCases()),
 TEST(LineLayer, ReadBytesTakesExactCountAndLeavesTheRest)
 {
     TScriptedServer server("S+: 12345rest\\r\\n\nX");
-    TTcpClient client(server.Factory());
-    client.Connect();
+    TLineChannel client(server.Factory());
+    client.Open({});
     EXPECT_EQ(client.ReadBytes(5), "12345");
     EXPECT_EQ(client.ReadLine(), "rest");
     EXPECT_THROW(client.ReadBytes(1), EConnectionClosed);
@@ -86,45 +85,29 @@ TEST(LineLayer, ReadBytesTakesExactCountAndLeavesTheRest)
 TEST(LineLayer, QueuedLinesGoOutTogetherOnFlush)
 {
     TScriptedServer server("C: A1\nC: A2\nS: ok");
-    TTcpClient client(server.Factory());
-    client.Connect();
+    TLineChannel client(server.Factory());
+    client.Open({});
     client.QueueLine("A1");
     client.QueueLine("A2");
     client.Flush();
     EXPECT_EQ(client.ReadLine(), "ok");
 }
 
-TEST(LineLayer, GenericReplyReadsContinuationLinesAndChecksTheCode)
-{
-    TScriptedServer server("S: 250-first\nS: 250-second\nS: 250 last\nS: 554 no");
-    TTcpClient client(server.Factory());
-    client.Connect();
-    EXPECT_EQ(client.ReadReply({250}), 250);
-    EXPECT_EQ(client.LastReply.Text, (QList<QByteArray>{"first", "second", "last"}));
-    try {
-        client.ReadReply({250});
-        FAIL() << "554 passed";
-    } catch (const EReplyError& e) {
-        EXPECT_EQ(e.ReplyErrorCode(), 554);
-        EXPECT_EQ(e.Message(), QStringLiteral("no\r\n"));
-    }
-}
-
 TEST(LineLayer, SendingAfterThePeerClosedRaisesConnectionClosed)
 {
     TScriptedServer server("X");
-    TTcpClient client(server.Factory());
-    client.Connect();
+    TLineChannel client(server.Factory());
+    client.Open({});
     EXPECT_THROW(client.ReadLine(), EConnectionClosed);
     EXPECT_THROW(client.SendLine("QUIT"), EConnectionClosed);
 }
 
 TEST(LineLayer, ReadingWithoutAConnectionRaisesNotConnected)
 {
-    TTcpClient client([] { return std::unique_ptr<TTransport>(); });
+    TLineChannel client([] { return std::unique_ptr<TTransport>(); });
     EXPECT_THROW(client.ReadLine(), ENotConnected);
     EXPECT_THROW(client.SendLine("x"), ENotConnected);
-    EXPECT_THROW(client.Connect(), ESocketAllocError);
+    EXPECT_THROW(client.Open({}), ESocketAllocError);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // POP3 conversations against scripted servers: the commands on the wire, reply reading, the
 // login loop and every failure path.
-#include "protocol/errors.h"
-#include "protocol/pop3_client.h"
+#include "engine/mailbox_client_setup.h"
+#include "net/errors.h"
+#include "pop3/pop3_client.h"
 #include "support/scripted_transport.h"
 #include "support/test_check_context.h"
 
@@ -21,13 +22,15 @@ constexpr const char* kLogin = R"(
 )";
 
 struct TPop3Session {
-    explicit TPop3Session(const QByteArray& script) : Server(script.constData()), Client(Context, Server.Factory())
+    explicit TPop3Session(const QByteArray& script) : Server(script.constData()), Client(Server.Factory())
     {
         Client.Host = QStringLiteral("pop.example.org");
-        Client.Username = QStringLiteral("bob");
-        Client.Password = QStringLiteral("secret");
     }
+    // Connects and logs in as the engine does, with its login loop.
+    bool Connect() { return LogIn(Client, Credentials, Context); }
+
     TTestCheckContext Context;
+    TCredentials Credentials{QStringLiteral("bob"), QStringLiteral("secret")};
     TScriptedServer Server;
     TPop3Client Client;
 };
@@ -54,7 +57,7 @@ TEST(Pop3Client, CheckReadsCountHeadersAndSizesThenQuits)
         C: QUIT
         S: +OK bye
     )");
-    s.Client.Connect();
+    s.Connect();
     EXPECT_TRUE(s.Client.LoggedIn());
     ASSERT_EQ(s.Client.CountMessages(), 2);
     TMailMessage first;
@@ -83,7 +86,7 @@ TEST_P(Pop3ReplyValues, GiveTheValueOrAClearError)
 {
     const TReplyValueCase& c = GetParam();
     TPop3Session s(QByteArray(kLogin) + "C: " + c.Command + "\nS: " + c.Reply + "\nC: QUIT\nS: +OK\n");
-    s.Client.Connect();
+    s.Connect();
     if (c.Expected)
         EXPECT_EQ(c.Call(s.Client), *c.Expected);
     else
@@ -116,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Pop3Client, RefusedDeleteRaisesWithTheServerText)
 {
     TPop3Session s(QByteArray(kLogin) + "C: DELE 3\nS: -ERR no such message\nC: QUIT\nS: +OK\n");
-    s.Client.Connect();
+    s.Connect();
     try {
         s.Client.DeleteMessage(3);
         FAIL();
@@ -130,7 +133,7 @@ TEST(Pop3Client, UnrecognizedStatusWordNamesTheReply)
 {
     TPop3Session s("S: HELLO there\n");
     try {
-        s.Client.Connect();
+        s.Connect();
         FAIL();
     } catch (const EMailClientError& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Unrecognized POP3 Response Header:\n\"O there\r\n\""));
@@ -149,7 +152,7 @@ class Pop3ConnectFailures : public ::testing::TestWithParam<TConnectFailureCase>
 TEST_P(Pop3ConnectFailures, AreLoggedAndRaised)
 {
     TPop3Session s(GetParam().Script);
-    EXPECT_THROW(s.Client.Connect(), EMailClientError);
+    EXPECT_THROW(s.Connect(), EMailClientError);
     EXPECT_EQ(s.Context.Logged, QStringList{GetParam().Logged});
     EXPECT_TRUE(s.Context.Prompts.isEmpty());
 }
@@ -166,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Pop3Client, OverlongGreetingRaisesLineTooLong)
 {
     TPop3Session s("S: +OK " + QByteArray(20000, 'a') + "\n");
-    EXPECT_THROW(s.Client.Connect(), ELineTooLong);
+    EXPECT_THROW(s.Connect(), ELineTooLong);
     EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(pop.example.org) Max line length exceeded.")});
 }
 
@@ -184,7 +187,7 @@ TEST(Pop3Client, RefusedLoginInAScheduledCheckIsLoggedAndLeftConnected)
         S: +OK
     )");
     s.Context.Scheduled = true;
-    s.Client.Connect();
+    s.Connect();
     EXPECT_FALSE(s.Client.LoggedIn());
     EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(pop.example.org)  invalid password\r\n")});
     EXPECT_TRUE(s.Context.Prompts.isEmpty());
@@ -200,7 +203,7 @@ TEST(Pop3Client, RefusedLoginThenCancelledPromptRaisesAbort)
         C: QUIT
         S: +OK
     )");
-    EXPECT_THROW(s.Client.Connect(), EAbort);
+    EXPECT_THROW(s.Connect(), EAbort);
     EXPECT_EQ(s.Context.Prompts, QStringList{QStringLiteral("pop.example.org")});
     EXPECT_EQ(s.Context.Logged.size(), 1);
 }
@@ -225,9 +228,9 @@ TEST(Pop3Client, ConfirmedPromptReconnectsWithTheNewCredentials)
         S: +OK
     )");
     s.Context.Answers = {{true, QStringLiteral("alice"), QStringLiteral("pass word")}};
-    s.Client.Connect();
+    s.Connect();
     EXPECT_TRUE(s.Client.LoggedIn());
-    EXPECT_EQ(s.Client.Username, QStringLiteral("alice"));
+    EXPECT_EQ(s.Credentials.UserName, QStringLiteral("alice"));
 }
 
 TEST(Pop3Client, CredentialsWithLineBreaksAreNeverSent)
@@ -237,8 +240,8 @@ TEST(Pop3Client, CredentialsWithLineBreaksAreNeverSent)
         C: QUIT
         S: +OK
     )");
-    s.Client.Password = QStringLiteral("x\r\nDELE 1");
-    EXPECT_THROW(s.Client.Connect(), EAbort);
+    s.Credentials.Password = QStringLiteral("x\r\nDELE 1");
+    EXPECT_THROW(s.Connect(), EAbort);
     ASSERT_EQ(s.Context.Logged.size(), 1);
     EXPECT_TRUE(s.Context.Logged[0].contains(QStringLiteral("line break")));
 }
@@ -254,9 +257,9 @@ TEST(Pop3Client, ApopSendsTheDigestOfTimestampAndPassword)
         S: +OK
     )");
     s.Client.APOP = true;
-    s.Client.Username = QStringLiteral("mrose");
-    s.Client.Password = QStringLiteral("tanstaaf");
-    s.Client.Connect();
+    s.Credentials.UserName = QStringLiteral("mrose");
+    s.Credentials.Password = QStringLiteral("tanstaaf");
+    s.Connect();
     EXPECT_TRUE(s.Client.LoggedIn());
 }
 
@@ -265,7 +268,7 @@ TEST(Pop3Client, ApopWithoutTimestampIsARefusedLogin)
     TPop3Session s("S: +OK ready\nC: QUIT\nS: +OK\n");
     s.Client.APOP = true;
     s.Context.Scheduled = true;
-    s.Client.Connect();
+    s.Connect();
     EXPECT_FALSE(s.Client.LoggedIn());
     EXPECT_EQ(s.Context.Logged,
               QStringList{QStringLiteral("(pop.example.org) Server do not support APOP (no timestamp)")});
@@ -287,7 +290,7 @@ TEST(Pop3Client, UidlListsUniqueIdsAndSkipsMalformedLines)
         C: QUIT
         S: +OK
     )");
-    s.Client.Connect();
+    s.Connect();
     EXPECT_EQ(s.Client.Uidl(), (QList<TPop3UidEntry>{{1, "whqtswO00WBw418f9t5JxYwZ"}, {2, "QhdPYR:00WBw1Ph7x7"}}));
     EXPECT_TRUE(s.Client.Uidl().isEmpty());
 }
@@ -295,7 +298,7 @@ TEST(Pop3Client, UidlListsUniqueIdsAndSkipsMalformedLines)
 TEST(Pop3Client, QuitRefusalMeansDeletionsWereNotDone)
 {
     TPop3Session s(QByteArray(kLogin) + "C: DELE 1\nS: +OK\nC: QUIT\nS: -ERR some deleted messages not removed\n");
-    s.Client.Connect();
+    s.Connect();
     s.Client.DeleteMessage(1);
     EXPECT_THROW(s.Client.Disconnect(), EReplyError);
     EXPECT_FALSE(s.Client.Connected());
@@ -306,7 +309,7 @@ TEST(Pop3Client, TraceMasksCredentials)
     TPop3Session s(QByteArray(kLogin) + "C: QUIT\nS: +OK\n");
     s.Context.Tracing = true;
     s.Client.SetTraceSink(s.Context.TraceSink());
-    s.Client.Connect();
+    s.Connect();
     s.Client.Disconnect();
     EXPECT_EQ(s.Context.TraceLines,
               (QList<QByteArray>{"S: +OK POP3 ready", "C: USER ****", "S: +OK", "C: PASS ****",
@@ -320,7 +323,7 @@ TEST(Pop3Client, EndlessHeaderBlockStopsAtTheReplyLimit)
     for (int i = 0; i < 262; ++i)
         script += line;
     TPop3Session s(script);
-    s.Client.Connect();
+    s.Connect();
     TMailMessage message;
     EXPECT_THROW(s.Client.FetchHeader(1, message), ELineTooLong);
     s.Server.VerifyFinished();
@@ -329,7 +332,7 @@ TEST(Pop3Client, EndlessHeaderBlockStopsAtTheReplyLimit)
 TEST(Pop3Client, InvalidMessageNumbersAreRefusedBeforeSending)
 {
     TPop3Session s(QByteArray(kLogin) + "C: QUIT\nS: +OK\n");
-    s.Client.Connect();
+    s.Connect();
     TMailMessage message;
     EXPECT_ANY_THROW(s.Client.FetchHeader(0, message));
     EXPECT_ANY_THROW(s.Client.DeleteMessage(-1));

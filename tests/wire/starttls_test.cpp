@@ -1,7 +1,7 @@
 // Securing connections: TLS from the first byte, STLS and STARTTLS with every way they can fail.
 #include "imap_session.h"
-#include "protocol/errors.h"
-#include "protocol/pop3_client.h"
+#include "net/errors.h"
+#include "pop3/pop3_client.h"
 
 #include <gtest/gtest.h>
 
@@ -22,24 +22,20 @@ TEST_P(StartTls, SecuresBeforeTheLoginOrStops)
     const TTlsCase& c = GetParam();
     TScriptedServer server(c.Script);
     TTestCheckContext context;
-    std::unique_ptr<TMessageClient> client;
+    TCredentials credentials{QStringLiteral("bob"), QStringLiteral("secret")};
+    std::unique_ptr<TImap4Client> imap;
+    std::unique_ptr<TPop3Client> pop;
     auto connect = [&] {
         if (c.Imap) {
-            auto imap = std::make_unique<TImap4Client>(context, server.Factory());
+            imap = std::make_unique<TImap4Client>(server.Factory());
             imap->Security = TSecurity::StartTls;
             imap->Host = QStringLiteral("mail.example.org");
-            imap->Username = QStringLiteral("bob");
-            imap->Password = QStringLiteral("secret");
-            imap->Connect();
-            client = std::move(imap);
+            LogIn(*imap, credentials, context);
         } else {
-            auto pop = std::make_unique<TPop3Client>(context, server.Factory());
+            pop = std::make_unique<TPop3Client>(server.Factory());
             pop->Security = TSecurity::StartTls;
             pop->Host = QStringLiteral("mail.example.org");
-            pop->Username = QStringLiteral("bob");
-            pop->Password = QStringLiteral("secret");
-            pop->Connect();
-            client = std::move(pop);
+            LogIn(*pop, credentials, context);
         }
     };
     if (c.Succeeds) {
@@ -140,7 +136,7 @@ TEST(ImplicitTls, StartsBeforeTheGreetingIsRead)
     s.Client.Security = TSecurity::Tls;
     s.Client.CertFingerprint = QStringLiteral("ab12");
     s.Client.Port = 993;
-    s.Client.Connect();
+    s.Connect();
     EXPECT_EQ(s.Server.OpenedPort, 993);
     EXPECT_EQ(s.Server.LastTlsOptions.CertFingerprint, QStringLiteral("ab12"));
 }

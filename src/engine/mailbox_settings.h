@@ -1,0 +1,34 @@
+#pragma once
+// The stored settings of one mailbox, as a plain value: what the settings file holds for it and
+// what a check or delete run needs to reach its server.
+
+#include "net/transport.h"
+
+#include <QString>
+
+namespace brevio {
+
+class TveqIniFile;
+
+enum class TMailProtocol { IMAP4, POP3 };
+
+struct TMailBoxSettings {
+    QString Name;
+    QString Host;
+    qint32 Port = 0;
+    QString UserName;
+    QString Password;
+    bool IgnoreCheckAllCommand = false;
+    bool IgnoreCheckOnSchedule = false;
+    TMailProtocol Protocol = TMailProtocol::IMAP4;
+    TSecurity Security = TSecurity::None;
+    QString CertFingerprint;  // SHA-256 of a certificate the user trusts, hex; empty: none
+
+    bool operator==(const TMailBoxSettings&) const = default;
+
+    // The keys of this mailbox with index `index` in section "Main" ("Host0", "POPorIMAP0", ...).
+    void LoadFromIni(const TveqIniFile& file, int index);
+    void SaveToIni(TveqIniFile& file, int index) const;
+};
+
+}  // namespace brevio

@@ -1,0 +1,606 @@
+#include "imap/imap_client.h"
+
+#include "net/errors.h"
+#include "imap/imap_errors.h"
+#include "net/protocol_limits.h"
+
+#include <exception>
+
+namespace brevio {
+
+namespace {
+
+using State = TImapConnectionState;
+
+// The count of a literal announced at the end of a line ("... {123}"); nullopt when the line
+// does not end in one. A count too long to read comes back as one above kMaxReplyBytes.
+std::optional<qsizetype> TrailingLiteral(const QByteArray& line)
+{
+    if (!line.endsWith('}'))
+        return std::nullopt;
+    const qsizetype open = line.lastIndexOf('{');
+    if (open < 0)
+        return std::nullopt;
+    const QByteArray digits = line.mid(open + 1, line.size() - open - 2);
+    if (digits.isEmpty())
+        return std::nullopt;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    }
+    if (digits.size() > 9)
+        return kMaxReplyBytes + 1;
+    return digits.toLongLong();
+}
+
+bool StartsWithNoCase(const QByteArray& text, const QByteArray& prefix)
+{
+    return text.size() >= prefix.size() &&
+           text.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+QString ImapStateName(TImapConnectionState state)
+{
+    switch (state) {
+    case State::Any:
+        return QStringLiteral("Any");
+    case State::NonAuthenticated:
+        return QStringLiteral("Non Authenticated");
+    case State::Authenticated:
+        return QStringLiteral("Authenticated");
+    case State::Selected:
+        return QStringLiteral("Selected");
+    case State::UnexpectedlyDisconnected:
+        break;
+    }
+    return {};
+}
+
+TImap4Client::TImap4Client(TTransportFactory factory) : channel_(std::move(factory)) {}
+
+TImap4Client::~TImap4Client()
+{
+    try {
+        if (Connected())
+            Disconnect();
+    } catch (...) {
+        // Destruction never raises; the connection is closed either way.
+    }
+}
+
+void TImap4Client::FailUnrecognized()
+{
+    // The conversation is out of step; nothing read after this could be trusted.
+    channel_.Close();
+    channel_.DiscardInput();
+    throw EMailClientError(QStringLiteral("Unrecognized IMAP4 Response Header."));
+}
+
+// ---- reading -------------------------------------------------------------------------------
+
+QByteArray TImap4Client::ReadResponse()
+{
+    QByteArray response = channel_.ReadNonEmptyLine();
+    QByteArray line = response;
+    for (;;) {
+        const std::optional<qsizetype> count = TrailingLiteral(line);
+        if (!count)
+            return response;
+        if (*count > kMaxReplyBytes - response.size())
+            channel_.FailTooLong();
+        response += "\r\n";
+        response += channel_.ReadBytes(*count);
+        line = channel_.ReadLine();
+        if (line.size() > kMaxReplyBytes - response.size())
+            channel_.FailTooLong();
+        response += line;
+    }
+}
+
+TReply TImap4Client::ReadGreeting(const TReplyCodes& allowed)
+{
+    const QByteArray line = ReadResponse();
+    QByteArray status;
+    QByteArray rest;
+    if (line.startsWith("* ")) {
+        const QByteArray after = line.mid(2);
+        const qsizetype blank = after.indexOf(' ');
+        status = blank < 0 ? after : after.left(blank);
+        rest = blank < 0 ? QByteArray() : after.mid(blank + 1).trimmed();
+    }
+    const std::optional<int> code = ImapStatusCode(status);
+    if (!code)
+        FailUnrecognized();
+    TReply reply;
+    reply.Set("* " + status, *code);
+    reply.Text.append(rest);
+    CheckReplyCode(reply, allowed);
+    return reply;
+}
+
+TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allowed,
+                                     const TUntaggedHandler& onUntagged)
+{
+    TReply reply;
+    QList<QByteArray> text;
+    qsizetype collected = 0;
+    const QByteArray tagPrefix = tag + ' ';
+    // A response the handler cannot accept fails the command, but only after the whole reply
+    // has been read, so the conversation stays in step.
+    std::exception_ptr handlerError;
+    for (;;) {
+        const QByteArray response = ReadResponse();
+        if (response.startsWith('*')) {
+            const QByteArray untagged = response.mid(2);
+            if (handlerError)
+                continue;
+            try {
+                if (onUntagged && onUntagged(untagged))
+                    continue;
+            } catch (const EMailClientError&) {
+                handlerError = std::current_exception();
+                continue;
+            }
+            collected += untagged.size() + 2;
+            if (collected > kMaxReplyBytes)
+                channel_.FailTooLong();
+            text.append(untagged);
+            continue;
+        }
+        if (response.startsWith('+')) {
+            text.append(response.mid(2));
+            reply.Set("+", kContinuation);
+            reply.Text = text;
+            CheckReplyCode(reply, allowed);
+            return reply;
+        }
+        if (!StartsWithNoCase(response, tagPrefix))
+            FailUnrecognized();
+        const QByteArray after = response.mid(tagPrefix.size()).trimmed();
+        const qsizetype blank = after.indexOf(' ');
+        const QByteArray status = blank < 0 ? after : after.left(blank);
+        const std::optional<int> code = ImapStatusCode(status);
+        if (!code || *code == kPreAuth)
+            FailUnrecognized();
+        text.append(blank < 0 ? QByteArray() : after.mid(blank + 1).trimmed());
+        reply.Set(status, *code);
+        reply.Text = text;
+        if (handlerError)
+            std::rethrow_exception(handlerError);
+        CheckReplyCode(reply, allowed);
+        return reply;
+    }
+}
+
+// ---- sending -------------------------------------------------------------------------------
+
+TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
+                            const TReplyCodes& allowed, const TUntaggedHandler& onUntagged)
+{
+    const bool literalPlus = capabilities_ && capabilities_->contains("LITERAL+");
+    const QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
+    // Built before the tag is taken: a command that cannot be sent uses no number.
+    const QList<TImapCommandPiece> pieces = BuildImapCommand(tag, verb, arguments, literalPlus);
+    ++commandCounter_;
+    for (const TImapCommandPiece& piece : pieces) {
+        channel_.QueueLine(piece.Bytes, piece.Trace);
+        if (!piece.WaitForContinuation)
+            continue;
+        try {
+            channel_.Flush();
+        } catch (const EMailClientError&) {
+            state_ = State::UnexpectedlyDisconnected;
+            throw;
+        }
+        // A refusal instead of "+" ends the command with that reply (RFC 3501 §7.5).
+        ReadTaggedReply(tag, {kContinuation}, onUntagged);
+    }
+    try {
+        channel_.Flush();
+    } catch (const EMailClientError&) {
+        state_ = State::UnexpectedlyDisconnected;
+        throw;
+    }
+    return ReadTaggedReply(tag, allowed, onUntagged);
+}
+
+void TImap4Client::RequireState(std::initializer_list<TImapConnectionState> states) const
+{
+    for (TImapConnectionState allowed : states) {
+        if (allowed == state_)
+            return;
+    }
+    throw EWrongStateError(ImapStateName(state_));
+}
+
+quint32 TImap4Client::CheckUid(const QByteArray& uid)
+{
+    if (uid.isEmpty())
+        throw EInvalidNumber(QStringLiteral("Empty string passed as UID"));
+    for (char c : uid) {
+        if (c < '0' || c > '9')
+            throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, contains non-digit"));
+    }
+    const std::optional<quint32> value = ParseNzNumber(uid.size() > 1 && uid.startsWith('0')
+                                                           ? QByteArray::number(uid.toULongLong())
+                                                           : uid);
+    if (!value)
+        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+    return *value;
+}
+
+// ---- connection and login ------------------------------------------------------------------
+
+void TImap4Client::TakeCapabilities(const QByteArray& statusText)
+{
+    const std::optional<TImapResponseCode> code = ParseResponseCode(statusText);
+    if (code && code->Name == "CAPABILITY")
+        capabilities_ = ParseCapabilityNames(code->Arguments);
+}
+
+void TImap4Client::Connect()
+{
+    try {
+        Greet();
+    } catch (const EMailClientError&) {
+        CloseConnection();
+        throw;
+    }
+}
+
+void TImap4Client::Greet()
+{
+    state_ = State::NonAuthenticated;
+    capabilities_.reset();
+    preAuthenticated_ = false;
+    if (!Connected())
+        channel_.Open(Endpoint());
+    const TReply greeting = ReadGreeting({kOk, kPreAuth});
+    commandCounter_ = 0;
+    TakeCapabilities(greeting.Text.value(0));
+    if (Security == TSecurity::StartTls) {
+        // RFC 2595 §3.1: a PREAUTH connection can no longer be secured, so nothing more is sent.
+        if (greeting.NumericCode() == kPreAuth) {
+            throw ETlsError(QStringLiteral(
+                "The server greeted with PREAUTH, so the connection cannot be secured with "
+                "STARTTLS."));
+        }
+        if (!HasCapability("STARTTLS")) {
+            throw ETlsError(QStringLiteral(
+                "The server does not offer STARTTLS; the connection cannot be secured, so the "
+                "login was not sent."));
+        }
+        const TReply starttls = Command("STARTTLS", {}, {kOk, kNo, kBad});
+        if (starttls.NumericCode() != kOk) {
+            throw ETlsError(QStringLiteral("The server refused STARTTLS: %1")
+                                .arg(QString::fromUtf8(starttls.Text.value(starttls.Text.size() - 1))));
+        }
+        channel_.StartTls(Endpoint());
+        // RFC 3501 §6.2.1: capabilities learned before the handshake are discarded.
+        capabilities_.reset();
+        Capability();
+    }
+    if (greeting.NumericCode() == kPreAuth) {
+        preAuthenticated_ = true;
+        return;
+    }
+    if (capabilities_ && capabilities_->contains("LOGINDISABLED")) {
+        throw EMailClientError(QStringLiteral(
+            "The server does not accept a login with a password on this connection "
+            "(LOGINDISABLED)."));
+    }
+}
+
+TLoginReply TImap4Client::Login(const QString& userName, const QString& password)
+{
+    if (preAuthenticated_) {
+        state_ = State::Authenticated;
+        return {TLoginResult::LoggedIn, {}};
+    }
+    TReply reply;
+    try {
+        reply = Command("LOGIN",
+                        {TImapArgument::String(userName.toUtf8(), true),
+                         TImapArgument::String(password.toUtf8(), true)},
+                        {kOk});
+    } catch (const EMailClientError& e) {
+        return {TLoginResult::Refused, e.Message()};
+    }
+    state_ = State::Authenticated;
+    // Capabilities may change with the login (RFC 3501 §6.2.3); keep only what it announced.
+    capabilities_.reset();
+    TakeCapabilities(reply.Text.value(reply.Text.size() - 1));
+    return {TLoginResult::LoggedIn, {}};
+}
+
+void TImap4Client::QuitAfterRefusal()
+{
+    try {
+        if (Connected())
+            Disconnect();
+    } catch (const EMailClientError&) {
+        // The old connection may already be gone; the next round opens a new one.
+    }
+    CloseConnection();
+}
+
+void TImap4Client::CloseConnection()
+{
+    channel_.Close();
+    state_ = State::NonAuthenticated;
+    capabilities_.reset();
+}
+
+void TImap4Client::Disconnect()
+{
+    if (!Connected())
+        throw ESocketClosed();
+    try {
+        Command("LOGOUT", {}, {kOk});
+    } catch (...) {
+        CloseConnection();
+        throw;
+    }
+    CloseConnection();
+}
+
+// ---- operations ----------------------------------------------------------------------------
+
+QList<QByteArray> TImap4Client::Capability()
+{
+    if (capabilities_)
+        return *capabilities_;
+    QList<QByteArray> names;
+    Command("CAPABILITY", {}, {kOk}, [&names](const QByteArray& response) {
+        const TImapUntagged untagged = SplitUntagged(response);
+        if (untagged.Number || untagged.Keyword != "CAPABILITY")
+            return false;
+        names += ParseCapabilityNames(untagged.Rest);
+        return true;
+    });
+    capabilities_ = names;
+    return names;
+}
+
+bool TImap4Client::HasCapability(const QByteArray& name)
+{
+    return Capability().contains(name.toUpper());
+}
+
+bool TImap4Client::ListFolders(QList<TImapListEntry>& folders)
+{
+    RequireState({State::Authenticated, State::Selected});
+    QList<TImapListEntry> listed;
+    qsizetype total = 0;
+    Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {kOk},
+            [&](const QByteArray& response) {
+                std::optional<TImapListEntry> entry = ParseListResponse(response);
+                if (!entry)
+                    return false;
+                // The folders are one reply and held at once: the same bound as any reply.
+                total += response.size() + 2;
+                if (total > kMaxReplyBytes)
+                    throw ELineTooLong();
+                listed.append(std::move(*entry));
+                return true;
+            });
+    for (const TImapListEntry& entry : listed) {
+        if (!entry.Delimiter.isEmpty())
+            separator_ = entry.Delimiter;
+    }
+    folders = listed;
+    return true;
+}
+
+bool TImap4Client::SelectFolder(const QByteArray& name)
+{
+    RequireState({State::Authenticated, State::Selected});
+    TImapFolderInfo info;
+    TReply reply;
+    try {
+        reply = Command("SELECT", {TImapArgument::String(name)}, {kOk}, [&info](const QByteArray& response) {
+            ApplySelectResponse(info, response);
+            return false;
+        });
+    } catch (const EMailClientError&) {
+        // RFC 3501 §6.3.1: a failed SELECT leaves no folder selected; a reply that could not be
+        // understood leaves the folder unknown.
+        if (state_ == State::Selected)
+            state_ = State::Authenticated;
+        selected_ = TImapFolderInfo();
+        throw;
+    }
+    ApplySelectResponse(info, "OK " + reply.Text.value(reply.Text.size() - 1));
+    info.Name = name;
+    selected_ = info;
+    state_ = State::Selected;
+    return true;
+}
+
+bool TImap4Client::MessageUid(qint32 number, QByteArray& uid)
+{
+    uid.clear();
+    if (number < 1)
+        throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
+    RequireState({State::Selected});
+    std::optional<quint32> found;
+    const int code = Command("FETCH", {TImapArgument::Raw(QByteArray::number(number)),
+                                       TImapArgument::Raw("(UID)")},
+                             {kOk, kNo}, [&](const QByteArray& response) {
+                                 const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+                                 if (!fetch)
+                                     return false;
+                                 if (fetch->SequenceNumber == static_cast<quint32>(number) && fetch->Uid)
+                                     found = fetch->Uid;
+                                 return true;
+                             }).NumericCode();
+    if (code != kOk || !found)
+        return false;
+    uid = QByteArray::number(*found);
+    return true;
+}
+
+int TImap4Client::FetchByUid(const QByteArray& uid, const QByteArray& items,
+                             const std::function<void(const TImapFetch&)>& onFetch)
+{
+    const quint32 value = CheckUid(uid);
+    RequireState({State::Selected});
+    return Command("UID FETCH", {TImapArgument::Raw(QByteArray::number(value)), TImapArgument::Raw(items)},
+                   {kOk, kNo}, [&](const QByteArray& response) {
+                       const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+                       if (!fetch)
+                           return false;
+                       // RFC 3501 §6.4.8: UID FETCH answers always carry the UID; others are
+                       // unsolicited updates about other messages.
+                       if (fetch->Uid == value)
+                           onFetch(*fetch);
+                       return true;
+                   }).NumericCode();
+}
+
+bool TImap4Client::FetchFlagsByUid(const QByteArray& uid, TMessageFlags& flags)
+{
+    flags = {};
+    bool found = false;
+    const int code = FetchByUid(uid, "(FLAGS)", [&](const TImapFetch& fetch) {
+        if (fetch.Flags) {
+            flags = *fetch.Flags;
+            found = true;
+        }
+    });
+    return code == kOk && found;
+}
+
+bool TImap4Client::FetchHeaderByUid(const QByteArray& uid, TMailMessage& message)
+{
+    std::optional<QByteArray> header;
+    const int code = FetchByUid(uid, "(RFC822.HEADER)", [&](const TImapFetch& fetch) {
+        if (fetch.Header)
+            header = fetch.Header;
+    });
+    if (!header)
+        return false;
+    message.RawHeaders = SplitHeaderLines(*header);
+    message.ParseHeaders();
+    return code == kOk;
+}
+
+qint32 TImap4Client::FetchSizeByUid(const QByteArray& uid)
+{
+    qint32 size = -1;
+    const int code = FetchByUid(uid, "(RFC822.SIZE)", [&](const TImapFetch& fetch) {
+        if (fetch.Size)
+            size = *fetch.Size;
+    });
+    return code == kOk ? size : -1;
+}
+
+TImapCommandResult TImap4Client::ResultOf(const TReply& reply)
+{
+    return {reply.NumericCode() == kOk, reply.JoinedText()};
+}
+
+TImapCommandResult TImap4Client::DeleteMessages(const QList<qint32>& numbers)
+{
+    if (numbers.isEmpty())
+        return {};
+    QList<quint32> checked;
+    for (qint32 number : numbers) {
+        if (number < 1)
+            throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
+        checked.append(static_cast<quint32>(number));
+    }
+    RequireState({State::Selected});
+    return ResultOf(Command("STORE", {TImapArgument::Raw(JoinNumbers(checked)), TImapArgument::Raw("+FLAGS.SILENT"),
+                                      TImapArgument::Raw("(\\Deleted)")},
+                            {kOk, kNo}));
+}
+
+TImapCommandResult TImap4Client::ExpungeFolder()
+{
+    RequireState({State::Selected});
+    return Expunge("EXPUNGE", {});
+}
+
+TImapCommandResult TImap4Client::Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments)
+{
+    // The removed sequence numbers, kept within bounds whatever the server reports.
+    QList<quint32> expunged;
+    const TReply reply = Command(verb, arguments, {kOk}, [&expunged](const QByteArray& response) {
+        const std::optional<quint32> number = ParseExpungeResponse(response);
+        if (!number)
+            return false;
+        if (expunged.size() < kMaxMessageCount)
+            expunged.append(*number);
+        return true;
+    });
+    selected_.ExpungedNumbers = expunged;
+    return ResultOf(reply);
+}
+
+bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetchedMessage>& messages)
+{
+    messages.clear();
+    if (!IsValidSequenceSet(sequenceSet))
+        throw EInvalidNumber(QStringLiteral("Sequence set passed as parameter is invalid"));
+    RequireState({State::Selected});
+    qsizetype total = 0;
+    QList<TImapFetchedMessage> fetched;
+    const int code = Command(
+        "FETCH", {TImapArgument::Raw(sequenceSet), TImapArgument::Raw("(UID RFC822.SIZE RFC822.HEADER)")},
+        {kOk, kNo}, [&](const QByteArray& response) {
+            const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+            if (!fetch)
+                return false;
+            // Flag updates and other unsolicited FETCH responses carry no header.
+            if (!fetch->Header)
+                return true;
+            total += fetch->Header->size();
+            // Raised once the whole reply has been read, so the conversation stays in step.
+            if (total > kMaxFetchTotalBytes || fetched.size() >= kMaxMessageCount)
+                throw ELineTooLong();
+            TImapFetchedMessage record;
+            record.SequenceNumber = fetch->SequenceNumber;
+            record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
+            record.Message.ParseHeaders();
+            record.Message.Uid = fetch->Uid.value_or(0);
+            record.Message.Size = fetch->Size.value_or(-1);
+            record.Message.Folder = selected_.Name;
+            fetched.append(std::move(record));
+            return true;
+        }).NumericCode();
+    messages = std::move(fetched);
+    return code == kOk;
+}
+
+void TImap4Client::CheckUids(const QList<quint32>& uids)
+{
+    if (uids.contains(0u))
+        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+}
+
+TImapCommandResult TImap4Client::UidStoreDeleted(const QList<quint32>& uids)
+{
+    if (uids.isEmpty())
+        return {};
+    CheckUids(uids);
+    RequireState({State::Selected});
+    return ResultOf(Command("UID STORE", {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw("+FLAGS.SILENT"),
+                                          TImapArgument::Raw("(\\Deleted)")},
+                            {kOk, kNo}));
+}
+
+TImapCommandResult TImap4Client::UidExpunge(const QList<quint32>& uids)
+{
+    if (uids.isEmpty())
+        return {};
+    CheckUids(uids);
+    RequireState({State::Selected});
+    if (!HasCapability("UIDPLUS"))
+        return ExpungeFolder();
+    return Expunge("UID EXPUNGE", {TImapArgument::Raw(JoinNumbers(uids))});
+}
+
+}  // namespace brevio

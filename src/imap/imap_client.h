@@ -1,0 +1,141 @@
+#pragma once
+// The IMAP4 client (RFC 3501): logs in (optionally after STARTTLS, RFC 2595), lists and selects
+// folders, fetches UIDs, flags, headers and sizes, marks messages deleted and expunges. Replies
+// are read response by response with literals taken by their byte count; what they mean is
+// worked out by the pure readers of imap_response_parser.h.
+
+#include "imap/imap_command.h"
+#include "imap/imap_response_parser.h"
+#include "imap/imap_types.h"
+#include "mime/mail_message.h"
+#include "net/line_channel.h"
+#include "net/login_result.h"
+#include "net/reply.h"
+
+#include <functional>
+#include <optional>
+
+namespace brevio {
+
+enum class TImapConnectionState { Any, NonAuthenticated, Authenticated, Selected, UnexpectedlyDisconnected };
+
+// The state's name in messages ("Non Authenticated", ...; empty for UnexpectedlyDisconnected).
+QString ImapStateName(TImapConnectionState state);
+
+// How a command the server may refuse ended: Done on OK; otherwise the reply's text lines
+// (JoinedText form), empty when nothing was sent.
+struct TImapCommandResult {
+    bool Done = false;
+    QByteArray Text;
+    explicit operator bool() const { return Done; }
+};
+
+class TImap4Client {
+public:
+    // Reply codes of the IMAP4 readers.
+    static constexpr int kOk = 1;
+    static constexpr int kNo = 2;
+    static constexpr int kBad = 3;
+    static constexpr int kPreAuth = 4;
+    static constexpr int kBye = 5;
+    static constexpr int kContinuation = 6;
+
+    // Called with every untagged response (without "* "); returns true when it took the
+    // response, which then stays out of the reply's Text.
+    using TUntaggedHandler = std::function<bool(const QByteArray& response)>;
+
+    explicit TImap4Client(TTransportFactory factory);
+    ~TImap4Client();
+    TImap4Client(const TImap4Client&) = delete;
+    TImap4Client& operator=(const TImap4Client&) = delete;
+
+    QString Host;
+    int Port = 143;
+    TSecurity Security = TSecurity::None;
+    QString CertFingerprint;  // SHA-256 hex of a certificate the user trusts; empty: none
+
+    void SetTraceSink(TTraceSink sink) { channel_.SetTraceSink(std::move(sink)); }
+
+    // Connects (unless connected), reads the greeting (OK or PREAUTH) and secures the connection
+    // when Security asks for it. Connection, greeting and TLS failures raise, and the
+    // connection is closed then.
+    void Connect();
+    // LOGIN, unless the greeting was PREAUTH. A refusal (or a connection lost during the login)
+    // comes back as Refused with the text to tell the user; the state stays Non Authenticated.
+    TLoginReply Login(const QString& userName, const QString& password);
+    // After a refused login: LOGOUT when still connected, then close. Never raises a protocol
+    // failure; the old connection may already be gone.
+    void QuitAfterRefusal();
+    // LOGOUT, then closes whatever happened. Raises ESocketClosed when not connected.
+    void Disconnect();
+    bool Connected() { return channel_.IsOpen(); }
+
+    TImapConnectionState ConnectionState() const { return state_; }
+    const TImapFolderInfo& SelectedMailBox() const { return selected_; }
+    QByteArray MailBoxSeparator() const { return separator_; }
+    // The tag of the last command ("C7").
+    QByteArray CurrentTag() const { return "C" + QByteArray::number(commandCounter_); }
+
+    // CAPABILITY; kept until the connection is secured, logged in or closed.
+    QList<QByteArray> Capability();
+    bool HasCapability(const QByteArray& name);
+
+    // LIST "" *: the folders in reply order. NO or BAD raises EReplyError.
+    bool ListFolders(QList<TImapListEntry>& folders);
+    // SELECT: fills SelectedMailBox(). NO or BAD raises EReplyError.
+    bool SelectFolder(const QByteArray& name);
+    // FETCH n (UID): false and an empty uid when the server gave none.
+    bool MessageUid(qint32 number, QByteArray& uid);
+    bool FetchFlagsByUid(const QByteArray& uid, TMessageFlags& flags);
+    // UID FETCH uid (RFC822.HEADER): true when the header came and the command ended OK; the
+    // message's RawHeaders are then replaced and parsed.
+    bool FetchHeaderByUid(const QByteArray& uid, TMailMessage& message);
+    // UID FETCH uid (RFC822.SIZE): -1 on NO or when no usable size came.
+    qint32 FetchSizeByUid(const QByteArray& uid);
+    // STORE numbers +FLAGS.SILENT (\Deleted) by sequence number; not done on NO or when empty.
+    TImapCommandResult DeleteMessages(const QList<qint32>& numbers);
+    // EXPUNGE; the removed sequence numbers go to SelectedMailBox().ExpungedNumbers.
+    TImapCommandResult ExpungeFolder();
+
+    // FETCH set (UID RFC822.SIZE RFC822.HEADER) for a sequence set ("1:*", "7"): one record per
+    // message, its header parsed and Folder set to the selected folder. False on NO.
+    bool FetchMessages(const QByteArray& sequenceSet, QList<TImapFetchedMessage>& messages);
+    // UID STORE uids +FLAGS.SILENT (\Deleted); not done on NO or when empty.
+    TImapCommandResult UidStoreDeleted(const QList<quint32>& uids);
+    // UID EXPUNGE uids when the server has UIDPLUS (RFC 4315), else EXPUNGE.
+    TImapCommandResult UidExpunge(const QList<quint32>& uids);
+
+    // Readers of one reply; they return it after checking its code against `allowed`.
+    TReply ReadGreeting(const TReplyCodes& allowed);
+    TReply ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allowed,
+                           const TUntaggedHandler& onUntagged = {});
+    // One response: a line and, while a line ends in a literal "{n}", the n bytes and the line
+    // that goes on after them. Bounded by kMaxReplyBytes.
+    QByteArray ReadResponse();
+
+private:
+    [[noreturn]] void FailUnrecognized();
+    TServerEndpoint Endpoint() const { return {Host, Port, Security, CertFingerprint}; }
+    void Greet();
+    void CloseConnection();
+    void RequireState(std::initializer_list<TImapConnectionState> states) const;
+    TReply Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
+                   const TReplyCodes& allowed, const TUntaggedHandler& onUntagged = {});
+    static TImapCommandResult ResultOf(const TReply& reply);
+    void TakeCapabilities(const QByteArray& statusText);
+    int FetchByUid(const QByteArray& uid, const QByteArray& items,
+                   const std::function<void(const TImapFetch&)>& onFetch);
+    static quint32 CheckUid(const QByteArray& uid);
+    static void CheckUids(const QList<quint32>& uids);
+    TImapCommandResult Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments);
+
+    TLineChannel channel_;
+    TImapConnectionState state_ = TImapConnectionState::NonAuthenticated;
+    qint32 commandCounter_ = 0;
+    TImapFolderInfo selected_;
+    QByteArray separator_ = "/";
+    std::optional<QList<QByteArray>> capabilities_;
+    bool preAuthenticated_ = false;
+};
+
+}  // namespace brevio

@@ -1,0 +1,275 @@
+#include "mime/header_date.h"
+
+#include <QTime>
+
+#include <array>
+#include <optional>
+
+namespace brevio {
+
+namespace {
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool IsLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool AllDigits(QByteArrayView token)
+{
+    if (token.isEmpty())
+        return false;
+    for (char c : token) {
+        if (!IsDigit(c))
+            return false;
+    }
+    return true;
+}
+
+bool AllLetters(QByteArrayView token)
+{
+    if (token.isEmpty())
+        return false;
+    for (char c : token) {
+        if (!IsLetter(c))
+            return false;
+    }
+    return true;
+}
+
+int ToInt(QByteArrayView digits)
+{
+    int value = 0;
+    for (char c : digits) {
+        value = value * 10 + (c - '0');
+        if (value > 100000)
+            return value;  // far out of any valid range; avoids overflow
+    }
+    return value;
+}
+
+// 1-12 for a month name (three letters or longer, "Sept" and "September" included), else 0.
+int MonthNumber(QByteArrayView token)
+{
+    static constexpr std::array<const char*, 12> kMonths = {
+        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+    if (token.size() < 3 || !AllLetters(token))
+        return 0;
+    const QByteArrayView head = token.first(3);
+    for (int m = 0; m < 12; ++m) {
+        if (head.compare(QByteArrayView(kMonths[m]), Qt::CaseInsensitive) == 0)
+            return m + 1;
+    }
+    return 0;
+}
+
+bool IsDayName(QByteArrayView token)
+{
+    static constexpr std::array<const char*, 7> kDays = {"mon", "tue", "wed", "thu", "fri", "sat", "sun"};
+    if (token.size() < 3 || !AllLetters(token))
+        return false;
+    for (const char* day : kDays) {
+        if (token.first(3).compare(QByteArrayView(day), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// RFC 5322 §4.3 obsolete zone names, in minutes east of UTC.
+std::optional<int> NamedZoneMinutes(QByteArrayView token)
+{
+    struct Zone { const char* name; int minutes; };
+    static constexpr std::array<Zone, 12> kZones = {{
+        {"UT", 0}, {"UTC", 0}, {"GMT", 0}, {"Z", 0},
+        {"EST", -300}, {"EDT", -240}, {"CST", -360}, {"CDT", -300},
+        {"MST", -420}, {"MDT", -360}, {"PST", -480}, {"PDT", -420},
+    }};
+    for (const Zone& zone : kZones) {
+        if (token.compare(QByteArrayView(zone.name), Qt::CaseInsensitive) == 0)
+            return zone.minutes;
+    }
+    return std::nullopt;
+}
+
+// "+hhmm", "-hhmm", "+hh:mm" or "+hh"; nullopt when the token is not a zone offset.
+std::optional<int> NumericZoneMinutes(QByteArrayView token)
+{
+    if (token.size() < 2 || (token[0] != '+' && token[0] != '-'))
+        return std::nullopt;
+    QByteArray digits;
+    for (char c : token.sliced(1)) {
+        if (IsDigit(c))
+            digits += c;
+        else if (c != ':')
+            return std::nullopt;
+    }
+    int hours = 0;
+    int minutes = 0;
+    if (digits.size() == 4) {
+        hours = ToInt(QByteArrayView(digits).first(2));
+        minutes = ToInt(QByteArrayView(digits).sliced(2));
+    } else if (digits.size() == 2 || digits.size() == 1) {
+        hours = ToInt(digits);
+    } else {
+        return std::nullopt;
+    }
+    if (hours > 23 || minutes > 59)
+        return std::nullopt;
+    const int total = hours * 60 + minutes;
+    return token[0] == '-' ? -total : total;
+}
+
+// "hh:mm" or "hh:mm:ss"; a leap second 60 is shown as 59.
+std::optional<QTime> ParseTime(QByteArrayView token)
+{
+    int parts[3] = {0, 0, 0};
+    int count = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= token.size(); ++i) {
+        if (i == token.size() || token[i] == ':' || token[i] == '.') {
+            const QByteArrayView part = token.sliced(start, i - start);
+            if (count == 3 || !AllDigits(part) || part.size() > 2)
+                return std::nullopt;
+            parts[count++] = ToInt(part);
+            start = i + 1;
+        }
+    }
+    if (count < 2)
+        return std::nullopt;
+    if (parts[2] == 60)
+        parts[2] = 59;
+    QTime time(parts[0], parts[1], parts[2]);
+    if (!time.isValid())
+        return std::nullopt;
+    return time;
+}
+
+// Splits the value into words at blanks and commas, with comments removed. A word like
+// "07-Sep-2001" or "2001-09-07" is split at its dashes; a time with a zone glued to it
+// ("10:20:30+0300") is split before the sign.
+QList<QByteArray> Tokenize(QByteArrayView value)
+{
+    QList<QByteArray> words;
+    QByteArray current;
+    int commentDepth = 0;
+    auto push = [&]() {
+        if (current.isEmpty())
+            return;
+        const bool hasTime = current.contains(':');
+        if (!hasTime && current.size() > 1 && current[0] != '+' && current[0] != '-' && current.contains('-')) {
+            for (const QByteArray& part : current.split('-')) {
+                if (!part.isEmpty())
+                    words.append(part);
+            }
+        } else if (hasTime) {
+            qsizetype sign = -1;
+            for (qsizetype i = 1; i < current.size() && sign < 0; ++i) {
+                if (current[i] == '+' || current[i] == '-')
+                    sign = i;
+            }
+            if (sign > 0) {
+                words.append(current.left(sign));
+                words.append(current.mid(sign));
+            } else {
+                words.append(current);
+            }
+        } else {
+            words.append(current);
+        }
+        current.clear();
+    };
+    for (char c : value) {
+        if (c == '(') {
+            push();
+            ++commentDepth;
+        } else if (c == ')') {
+            if (commentDepth > 0)
+                --commentDepth;
+        } else if (commentDepth > 0) {
+            continue;
+        } else if (c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\n') {
+            push();
+        } else {
+            current += c;
+        }
+    }
+    push();
+    return words;
+}
+
+}  // namespace
+
+QDateTime HeaderToLocalDateTime(QByteArrayView value)
+{
+    const QList<QByteArray> words = Tokenize(value);
+    int day = 0;
+    int month = 0;
+    int year = -1;
+    int yearDigits = 0;
+    bool yearFirst = false;
+    std::optional<QTime> time;
+    std::optional<int> zone;
+
+    for (const QByteArray& word : words) {
+        if (AllDigits(word)) {
+            if (year < 0 && day == 0 && month == 0 && word.size() >= 4) {
+                year = ToInt(word);  // year first: 2001-09-07
+                yearDigits = int(word.size());
+                yearFirst = true;
+            } else if (yearFirst && month == 0) {
+                month = ToInt(word);
+            } else if (day == 0) {
+                day = ToInt(word);
+            } else if (year < 0) {
+                year = ToInt(word);
+                yearDigits = int(word.size());
+            }
+            continue;
+        }
+        if (word[0] == '+' || word[0] == '-') {
+            if (!zone)
+                zone = NumericZoneMinutes(word);
+            continue;
+        }
+        if (word.contains(':')) {
+            if (!time)
+                time = ParseTime(word);
+            if (!time)
+                return {};
+            continue;
+        }
+        if (const int m = MonthNumber(word); m > 0 && month == 0) {
+            month = m;
+            continue;
+        }
+        if (IsDayName(word))
+            continue;
+        if (!zone && AllLetters(word)) {
+            // RFC 5322 §4.3: other zone names, military letters included, mean an unknown zone.
+            zone = NamedZoneMinutes(word).value_or(0);
+            continue;
+        }
+        if (!zone && word.size() > 3 && (word.startsWith("GMT") || word.startsWith("UTC")))
+            zone = NumericZoneMinutes(QByteArrayView(word).sliced(3));
+    }
+
+    if (year < 0 || month < 1 || month > 12 || day < 1)
+        return {};
+    if (yearDigits <= 2)
+        year += year < 80 ? 2000 : 1900;
+    else if (yearDigits == 3)
+        year += 1900;  // RFC 5322 §4.3: three-digit years count from 1900
+    const QDate date(year, month, day);
+    if (!date.isValid())
+        return {};
+    const QDateTime utcOffsetTime(date, time.value_or(QTime(0, 0)), Qt::OffsetFromUTC, zone.value_or(0) * 60);
+    if (!utcOffsetTime.isValid())
+        return {};
+    return utcOffsetTime.toLocalTime();
+}
+
+}  // namespace brevio

@@ -1,0 +1,71 @@
+#pragma once
+// The message record: what the header lines of one message say, plus what the server told us
+// about it (size, folder, unique ids). Filled by header parsing and the mailbox checks.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace brevio {
+
+// One e-mail address: display name and address. Text() gives the form shown in the list.
+struct TEmailAddress {
+    QString Name;
+    QString Address;
+    QString Raw;  // the text as it came, kept when it could not be parsed
+
+    QString Text() const;
+    void SetText(const QString& text);
+};
+
+using TEmailAddressList = QList<TEmailAddress>;
+
+enum class TMessagePriority { Highest = 1, High = 2, Normal = 3, Low = 4, Lowest = 5 };
+
+struct TMailMessage {
+    // The header lines as received, one entry per physical line.
+    QList<QByteArray> RawHeaders;
+
+    // Decoded to Unicode. 8-bit bytes outside encoded words are read as UTF-8 when valid, else in
+    // CharSet (a KOI8-R subject is converted here), so callers never recode it.
+    QString Subject;
+    TEmailAddress From;
+    QDateTime Date;  // local time; invalid when the message had no readable date
+    QString ContentType;
+    QString CharSet;  // upper case, from ContentType
+    qint32 Size = -1;  // bytes on the server; -1 when the server gave none
+
+    // IMAP4: the folder as the server names it (modified UTF-7 bytes); empty for POP3.
+    QByteArray Folder;
+    // IMAP4: the message's UID in Folder; 0 when unknown.
+    quint32 Uid = 0;
+    // IMAP4: the UIDVALIDITY of Folder when the message was read; 0 when unknown.
+    quint32 UidValidity = 0;
+    // POP3: the unique id from UIDL; empty when the server has none.
+    QByteArray UniqueId;
+
+    // Fields parsed from the header but not shown.
+    TEmailAddressList Recipients;
+    TEmailAddressList CCList;
+    TEmailAddressList ReplyTo;
+    TEmailAddress Sender;
+    TEmailAddress ReceiptRecipient;
+    QString Organization;
+    QString References;
+    QString MessageId;
+    QStringList NewsGroups;
+    QString ContentTransferEncoding;
+    QString ContentDisposition;
+    TMessagePriority Priority = TMessagePriority::Normal;
+
+    // Fills the fields above from RawHeaders. Never throws: each field is read on its own, and a
+    // field that cannot be read keeps its empty value (an address its raw text, see Raw).
+    void ParseHeaders();
+};
+
+// The non-empty lines of a header block (CR LF or LF line ends), unchanged otherwise.
+QList<QByteArray> SplitHeaderLines(const QByteArray& block);
+
+}  // namespace brevio

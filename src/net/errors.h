@@ -1,0 +1,115 @@
+#pragma once
+// Failure classes of the network layer and the mail clients on it. Every failure travels as one
+// of these; the per-mailbox operations catch them and turn them into error log entries.
+
+#include "support/exception.h"
+
+#include <QString>
+
+namespace brevio {
+
+class EMailClientError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class ESilentError : public EMailClientError {
+public:
+    using EMailClientError::EMailClientError;
+};
+
+class EConnectionClosed : public ESilentError {
+public:
+    EConnectionClosed() : ESilentError(QStringLiteral("Connection Closed Gracefully.")) {}
+};
+
+class EAlreadyConnected : public EMailClientError {
+public:
+    EAlreadyConnected() : EMailClientError(QStringLiteral("Already connected.")) {}
+};
+
+class ESocketClosed : public EMailClientError {
+public:
+    ESocketClosed() : EMailClientError(QStringLiteral("Disconnected.")) {}
+};
+
+class EReadTimeout : public EMailClientError {
+public:
+    EReadTimeout() : EMailClientError(QStringLiteral("Read Timeout")) {}
+};
+
+class ELineTooLong : public EMailClientError {
+public:
+    ELineTooLong() : EMailClientError(QStringLiteral("Max line length exceeded.")) {}
+};
+
+class EReplyError : public EMailClientError {
+public:
+    EReplyError(QString message, int replyErrorCode)
+        : EMailClientError(std::move(message)), replyErrorCode_(replyErrorCode) {}
+    int ReplyErrorCode() const noexcept { return replyErrorCode_; }
+
+private:
+    int replyErrorCode_;
+};
+
+class EConnectionError : public EMailClientError {
+public:
+    using EMailClientError::EMailClientError;
+};
+
+class ENotConnected : public EConnectionError {
+public:
+    ENotConnected() : EConnectionError(QStringLiteral("Not Connected")) {}
+};
+
+// A failed socket call. The code is the classic socket error number (10061 for a refused
+// connection, 11001 for an unknown host), whatever the platform reported, so log texts read the
+// same everywhere.
+class ESocketError : public EMailClientError {
+public:
+    explicit ESocketError(int lastError, const QString& detail = {});
+    int LastError() const noexcept { return lastError_; }
+
+private:
+    int lastError_;
+};
+
+// Text of a classic socket error number; empty for numbers without a text.
+QString SocketErrorText(int code);
+
+class ESocketAllocError : public EMailClientError {
+public:
+    ESocketAllocError() : EMailClientError(QStringLiteral("Cannot allocate socket.")) {}
+};
+
+class ESocketHandleError : public EMailClientError {
+public:
+    using EMailClientError::EMailClientError;
+};
+
+class EBindError : public ESocketHandleError {
+public:
+    EBindError()
+        : ESocketHandleError(QStringLiteral("Could not bind socket. Address and port are already in use.")) {}
+};
+
+// The TLS layer failed: handshake, certificate verification or a refused STARTTLS. The text
+// names the reason (and, for certificates, the SHA-256 fingerprint the user may choose to trust).
+class ETlsError : public EMailClientError {
+public:
+    explicit ETlsError(QString message, QString fingerprint = {})
+        : EMailClientError(std::move(message)), fingerprint_(std::move(fingerprint)) {}
+    const QString& Fingerprint() const noexcept { return fingerprint_; }
+
+private:
+    QString fingerprint_;
+};
+
+// A message number or UID argument that cannot be sent. Raised before anything goes out.
+class EInvalidNumber : public Exception {
+public:
+    using Exception::Exception;
+};
+
+}  // namespace brevio

@@ -1,0 +1,239 @@
+#include "pop3/pop3_client.h"
+
+#include "net/errors.h"
+#include "net/protocol_limits.h"
+
+namespace brevio {
+
+namespace {
+
+bool HasLineBreakOrNul(const QByteArray& bytes)
+{
+    return bytes.contains('\r') || bytes.contains('\n') || bytes.contains('\0');
+}
+
+}  // namespace
+
+TPop3Client::TPop3Client(TTransportFactory factory) : channel_(std::move(factory)) {}
+
+TPop3Client::~TPop3Client()
+{
+    try {
+        Disconnect();
+    } catch (...) {
+        // Destruction never raises; the connection is closed either way.
+    }
+}
+
+TReply TPop3Client::ReadReply(const TReplyCodes& allowed)
+{
+    // RFC 1939 §3: a status line is a single line, the status word and its text; a "-" after
+    // the fourth character starts no continued reply.
+    const QByteArray line = channel_.ReadNonEmptyLine();
+    TReply reply;
+    reply.SetTextCode(line.left(4).trimmed());
+    reply.Text.append(line.mid(4));
+    const std::optional<int> code = Pop3StatusCode(reply.TextCode());
+    if (!code) {
+        throw EMailClientError(QStringLiteral("Unrecognized POP3 Response Header:\n\"%1\"")
+                                   .arg(QString::fromUtf8(reply.JoinedText())));
+    }
+    reply.Set(reply.TextCode(), *code);
+    CheckReplyCode(reply, allowed);
+    return reply;
+}
+
+TReply TPop3Client::Command(const QByteArray& command, const TReplyCodes& allowed,
+                            const QByteArray& traceText)
+{
+    channel_.SendLine(command, traceText);
+    return ReadReply(allowed);
+}
+
+void TPop3Client::Connect()
+{
+    loggedIn_ = false;
+    capabilities_.reset();
+    try {
+        channel_.Open(Endpoint());
+        greetingText_ = ReadReply({kOk}).Text.value(0);
+        if (Security != TSecurity::StartTls)
+            return;
+        // RFC 2595 §4: STLS only when CAPA lists it; after the handshake everything learned
+        // before it is forgotten.
+        if (!Pop3HasCapability(Capa(), "STLS")) {
+            throw ETlsError(QStringLiteral(
+                "The server does not offer STLS; the connection cannot be secured, so the login "
+                "was not sent."));
+        }
+        const TReply stls = Command("STLS", {kOk, kErr});
+        if (stls.NumericCode() != kOk) {
+            throw ETlsError(QStringLiteral("The server refused STLS:%1")
+                                .arg(QString::fromUtf8(stls.JoinedText())));
+        }
+        channel_.StartTls(Endpoint());
+        capabilities_.reset();
+    } catch (const EMailClientError&) {
+        channel_.Close();
+        throw;
+    }
+}
+
+TLoginReply TPop3Client::Login(const QString& userName, const QString& password)
+{
+    loggedIn_ = false;
+    try {
+        SendCredentials(userName.toUtf8(), password.toUtf8());
+    } catch (const EMailClientError& e) {
+        return {TLoginResult::Refused, e.Message()};
+    }
+    loggedIn_ = true;
+    return {TLoginResult::LoggedIn, {}};
+}
+
+void TPop3Client::SendCredentials(const QByteArray& user, const QByteArray& password)
+{
+    if (HasLineBreakOrNul(user) || HasLineBreakOrNul(password)) {
+        throw EMailClientError(
+            QStringLiteral("The user name or password contains a line break, which cannot be sent."));
+    }
+    if (APOP) {
+        const QByteArray timestamp = ApopTimestamp(greetingText_);
+        if (timestamp.isEmpty())
+            throw EMailClientError(QStringLiteral("Server do not support APOP (no timestamp)"));
+        const QByteArray digest = ApopDigest(timestamp, password);
+        if (digest.isEmpty())
+            throw EMailClientError(QStringLiteral("MD5 is not available for APOP."));
+        Command("APOP " + user + ' ' + digest, {kOk}, "APOP **** ****");
+        return;
+    }
+    Command("USER " + user, {kOk}, "USER ****");
+    Command("PASS " + password, {kOk}, "PASS ****");
+}
+
+void TPop3Client::CloseConnection()
+{
+    loggedIn_ = false;
+    capabilities_.reset();
+    channel_.Close();
+}
+
+void TPop3Client::QuitAfterRefusal()
+{
+    try {
+        if (Connected())
+            channel_.SendLine("QUIT");
+    } catch (const EMailClientError&) {
+        // The server may already have closed the connection after the refusal.
+    } catch (...) {
+        CloseConnection();
+        throw;
+    }
+    CloseConnection();
+}
+
+void TPop3Client::Disconnect()
+{
+    if (!Connected()) {
+        CloseConnection();
+        return;
+    }
+    try {
+        channel_.SendLine("QUIT");
+        // The answer tells whether the deleted messages were removed (RFC 1939 §6).
+        ReadReply({kOk});
+    } catch (const EConnectionClosed&) {
+        // Closed right after QUIT without an answer: nothing more to learn.
+    } catch (...) {
+        CloseConnection();
+        throw;
+    }
+    CloseConnection();
+}
+
+void TPop3Client::CheckNumber(qint32 n)
+{
+    if (n < 1)
+        throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
+}
+
+QList<QByteArray> TPop3Client::ReadMultiLine()
+{
+    QList<QByteArray> lines;
+    qsizetype total = 0;
+    for (;;) {
+        QByteArray line = channel_.ReadLine();
+        if (line == ".")
+            return lines;
+        total += line.size() + 2;
+        if (total > kMaxReplyBytes)
+            channel_.FailTooLong();
+        // RFC 1939 §3: a line of the listing that begins with "." carries one more.
+        if (line.startsWith('.'))
+            line.remove(0, 1);
+        lines.append(std::move(line));
+    }
+}
+
+qint32 TPop3Client::CountMessages()
+{
+    const QByteArray text = Command("STAT", {kOk}).Text.value(0);
+    const std::optional<qint32> count = ParsePop3StatCount(text);
+    if (!count) {
+        throw EMailClientError(QStringLiteral("Unreadable message count in the STAT reply: \"%1\"")
+                                   .arg(QString::fromUtf8(text)));
+    }
+    return *count;
+}
+
+bool TPop3Client::FetchHeader(qint32 n, TMailMessage& message)
+{
+    CheckNumber(n);
+    Command("TOP " + QByteArray::number(n) + " 0", {kOk});
+    for (QByteArray& line : ReadMultiLine()) {
+        // The empty line that ends the header is not a header line.
+        if (!line.isEmpty())
+            message.RawHeaders.append(std::move(line));
+    }
+    message.ParseHeaders();
+    message.Size = FetchMessageSize(n);
+    return true;
+}
+
+qint32 TPop3Client::FetchMessageSize(qint32 n)
+{
+    CheckNumber(n);
+    return ParsePop3ListSize(Command("LIST " + QByteArray::number(n), {kOk}).Text.value(0));
+}
+
+bool TPop3Client::DeleteMessage(qint32 n)
+{
+    CheckNumber(n);
+    Command("DELE " + QByteArray::number(n), {kOk});
+    return true;
+}
+
+QList<TPop3UidEntry> TPop3Client::Uidl()
+{
+    if (Command("UIDL", {kOk, kErr}).NumericCode() != kOk)
+        return {};
+    QList<TPop3UidEntry> entries;
+    for (const QByteArray& line : ReadMultiLine()) {
+        if (std::optional<TPop3UidEntry> entry = ParsePop3UidLine(line))
+            entries.append(std::move(*entry));
+    }
+    return entries;
+}
+
+QList<QByteArray> TPop3Client::Capa()
+{
+    if (capabilities_)
+        return *capabilities_;
+    QList<QByteArray> lines;
+    if (Command("CAPA", {kOk, kErr}).NumericCode() == kOk)
+        lines = ReadMultiLine();
+    capabilities_ = lines;
+    return lines;
+}
+
+}  // namespace brevio

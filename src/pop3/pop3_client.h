@@ -1,0 +1,81 @@
+#pragma once
+// The POP3 client (RFC 1939): logs in (USER/PASS, or APOP when switched on), optionally after
+// STLS (RFC 2595), counts messages, fetches headers and sizes, lists unique ids, deletes.
+
+#include "mime/mail_message.h"
+#include "net/line_channel.h"
+#include "net/login_result.h"
+#include "net/reply.h"
+#include "pop3/pop3_reply_parser.h"
+
+#include <optional>
+
+namespace brevio {
+
+class TPop3Client {
+public:
+    // Reply codes of the POP3 reader.
+    static constexpr int kOk = 1;
+    static constexpr int kErr = 2;
+
+    explicit TPop3Client(TTransportFactory factory);
+    ~TPop3Client();
+    TPop3Client(const TPop3Client&) = delete;
+    TPop3Client& operator=(const TPop3Client&) = delete;
+
+    QString Host;
+    int Port = 110;
+    TSecurity Security = TSecurity::None;
+    QString CertFingerprint;  // SHA-256 hex of a certificate the user trusts; empty: none
+    // Log in with APOP instead of USER and PASS. Off unless a caller switches it on.
+    bool APOP = false;
+
+    void SetTraceSink(TTraceSink sink) { channel_.SetTraceSink(std::move(sink)); }
+
+    // Connects, reads the greeting and secures the connection when Security asks for it.
+    // Connection, greeting and TLS failures raise, and nothing more goes over that connection:
+    // it is closed, least of all when it could not be secured.
+    void Connect();
+    // Sends the credentials. A refusal (or a connection lost during the login) comes back as
+    // Refused with the text to tell the user; the connection stays as it is.
+    TLoginReply Login(const QString& userName, const QString& password);
+    // After a refused login: QUIT without waiting for its answer, then close. The server may
+    // already have closed the connection; never raises a protocol failure.
+    void QuitAfterRefusal();
+    // Sends QUIT and reads its answer when connected, then closes. An "-ERR" answer to QUIT
+    // (the server could not remove the deleted messages) raises EReplyError after closing.
+    void Disconnect();
+    bool Connected() { return channel_.IsOpen(); }
+    bool LoggedIn() const { return loggedIn_; }
+
+    // STAT: the number of messages.
+    qint32 CountMessages();
+    // TOP n 0 into `message`, then LIST n for its size. Always true; failures raise.
+    bool FetchHeader(qint32 n, TMailMessage& message);
+    // LIST n: the size in bytes, -1 when the reply gives none.
+    qint32 FetchMessageSize(qint32 n);
+    // DELE n. The deletion takes effect at QUIT.
+    bool DeleteMessage(qint32 n);
+    // UIDL for all messages in one command. A server without UIDL ("-ERR") gives an empty list.
+    QList<TPop3UidEntry> Uidl();
+    // CAPA (RFC 2449); "-ERR" (a server without CAPA) gives an empty list. Kept until the
+    // connection is secured or closed.
+    QList<QByteArray> Capa();
+
+private:
+    TServerEndpoint Endpoint() const { return {Host, Port, Security, CertFingerprint}; }
+    // Reads one status line and checks its code against `allowed`.
+    TReply ReadReply(const TReplyCodes& allowed);
+    TReply Command(const QByteArray& command, const TReplyCodes& allowed, const QByteArray& traceText = {});
+    void SendCredentials(const QByteArray& user, const QByteArray& password);
+    void CloseConnection();
+    QList<QByteArray> ReadMultiLine();
+    static void CheckNumber(qint32 n);
+
+    TLineChannel channel_;
+    QByteArray greetingText_;
+    std::optional<QList<QByteArray>> capabilities_;
+    bool loggedIn_ = false;
+};
+
+}  // namespace brevio
