@@ -4,7 +4,9 @@
 
 #include "support/exception.h"
 
+#include <QDateTime>
 #include <QString>
+#include <optional>
 
 namespace brevio {
 
@@ -94,16 +96,38 @@ public:
         : ESocketHandleError(QStringLiteral("Could not bind socket. Address and port are already in use.")) {}
 };
 
+// What the user must see before trusting a server certificate that did not verify.
+struct TCertificateInfo {
+    QString Host;         // the host name the connection asked for
+    QString Reason;       // why verification failed, in plain words (the library's text in brackets)
+    QString Subject;
+    QString Issuer;
+    QDateTime NotBefore;
+    QDateTime NotAfter;
+    QString Fingerprint;  // SHA-256 of the certificate, upper-case hex without separators
+    bool Expired = false;       // outside its validity period now
+    bool HostMismatch = false;  // names another host
+    // A pinned fingerprint that no longer matches: never offered for trust, only refused.
+    QString PinnedFingerprint;
+};
+
 // The TLS layer failed: handshake, certificate verification or a refused STARTTLS. The text
 // names the reason (and, for certificates, the SHA-256 fingerprint the user may choose to trust).
+// A failed certificate verification carries the certificate's details.
 class ETlsError : public EMailClientError {
 public:
     explicit ETlsError(QString message, QString fingerprint = {})
         : EMailClientError(std::move(message)), fingerprint_(std::move(fingerprint)) {}
+    ETlsError(QString message, TCertificateInfo certificate)
+        : EMailClientError(std::move(message)), fingerprint_(certificate.Fingerprint),
+          certificate_(std::move(certificate)) {}
     const QString& Fingerprint() const noexcept { return fingerprint_; }
+    // Set when the server's certificate did not verify (and could be trusted by the user).
+    const std::optional<TCertificateInfo>& Certificate() const noexcept { return certificate_; }
 
 private:
     QString fingerprint_;
+    std::optional<TCertificateInfo> certificate_;
 };
 
 // A message number or UID argument that cannot be sent. Raised before anything goes out.
