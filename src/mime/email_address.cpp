@@ -7,11 +7,12 @@ namespace brevio {
 namespace {
 
 // Characters that may stand in a display name or local part without quotes: letters, digits
-// and ! # $ % & ' * + - / = ? _ ` { | } ~ (RFC 5322 atext, less "^", which we quote).
+// and ! # $ % & ' * + - / = ? _ ` { | } ~ (RFC 5322 atext, less "^", which we quote), and every
+// non-ASCII character (RFC 6532 section 3.2), so "Páolo" is not shown in quotes.
 bool IsAtomChar(QChar c)
 {
     const char16_t u = c.unicode();
-    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u >= 0x80)
         return true;
     switch (u) {
     case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+': case '-':
@@ -227,7 +228,12 @@ void ParseEmailAddressText(const QString& input, QString& name, QString& address
                 afterAt = false;
             }
             name += before;
-            name = TrimBlanks(name);
+            // Trimmed in place: trimming a copy of the whole name at every "<" made a value
+            // of many "<...>" take time growing with the square of its length.
+            while (!name.isEmpty() && (name.back() == u' ' || name.back() == u'\t'))
+                name.chop(1);
+            if (!name.isEmpty() && (name.front() == u' ' || name.front() == u'\t'))
+                name = TrimBlanks(name);
             inAddress = true;
             inBrackets = true;
             break;

@@ -37,6 +37,12 @@ bool IsUtf8Name(const QByteArray& canonical)
     return canonical == "utf-8";
 }
 
+// RFC 1428's label for bytes of an unknown 8-bit charset.
+bool IsUnknown8Bit(const QByteArray& canonical)
+{
+    return canonical == "unknown-8bit";
+}
+
 // Converts with the named codec; `ok` is false when Qt does not know the charset.
 QString DecodeWithCharset(QByteArrayView bytes, const QByteArray& canonical, bool* ok)
 {
@@ -147,7 +153,8 @@ bool ReadEncodedWord(QByteArrayView value, qsizetype start, EncodedWord* word)
     else
         return false;
     const QByteArray canonical = CanonicalCharset(value.sliced(charsetBegin, charsetEnd - charsetBegin));
-    if (!IsUtf8Name(canonical) && canonical != "windows-1252" && !QStringDecoder(canonical.constData()).isValid())
+    if (!IsUtf8Name(canonical) && !IsUnknown8Bit(canonical) && canonical != "windows-1252"
+        && !QStringDecoder(canonical.constData()).isValid())
         return false;
     word->begin = start;
     word->end = span->TextEnd + 2;
@@ -209,6 +216,12 @@ QString DecodeHeaderWords(QByteArrayView value, QByteArrayView fallbackCharset)
         // A word labelled UTF-8 that is not UTF-8 was written by a misconfigured mailer.
         if (IsUtf8Name(charset) && !bytes.isValidUtf8())
             return DecodeLegacy(bytes, fallbackCharset);
+        // Bytes of an unknown charset are read like raw 8-bit header text: UTF-8 when they are
+        // valid UTF-8, else Windows-1252.
+        if (IsUnknown8Bit(charset)) {
+            bool ok = false;
+            return bytes.isValidUtf8() ? QString::fromUtf8(bytes) : DecodeWithCharset(bytes, "windows-1252", &ok);
+        }
         bool ok = false;
         return DecodeWithCharset(bytes, charset, &ok);
     };

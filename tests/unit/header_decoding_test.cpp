@@ -56,6 +56,9 @@ TEST(DecodeHeaderWords, RealWorldBreakage)
         {"=?UTF-8?B?0J/R?= =?UTF-8?B?gNC40LLQtdGC?=", "Привет"},
         // Unknown charset: the word stays as it is, and so does the blank beside it.
         {"=?x-unknown?Q?abc?= =?utf-8?Q?d?=", "=?x-unknown?Q?abc?= d"},
+        // unknown-8bit: UTF-8 when the bytes are valid UTF-8, else Windows-1252.
+        {"=?unknown-8bit?q?pr=C3=A9sente?=", "présente"},
+        {"=?UNKNOWN-8BIT?Q?caf=E9?=", "café"},
         // A broken "=" escape in Q text is kept.
         {"=?utf-8?Q?100=ZZ_off=?=", "100=ZZ off="},
         {"=?utf-8?Q?50=2?=", "50=2"},
