@@ -32,7 +32,8 @@ bool TRunController::CheckAll()
 
 bool TRunController::CheckOne(int mailBoxIndex)
 {
-    if (mailBoxIndex < 0 || mailBoxIndex >= mailBoxes_.Count())
+    // The list belongs to the worker while a run goes: not even its count is read then.
+    if (runner_->IsRunning() || mailBoxIndex < 0 || mailBoxIndex >= mailBoxes_.Count())
         return false;
     return Start(TRunKind::CheckOne, false, mailBoxIndex);
 }
