@@ -60,6 +60,27 @@ TEST(MainWindowRuns, TwoMailboxesAreNumberedEachFromOneAndListedAMailboxAtATime)
     EXPECT_FALSE(w.form->pnlNoNewMeassages->isVisible());
 }
 
+// A schedule tick that falls into a run is skipped; a scheduled run that finds messages
+// announces them.
+TEST(MainWindowRuns, ScheduleTickIsSkippedDuringARunAndAnnouncesWhatItFinds)
+{
+    TFakePop3Server server({{"One", 10}, {"Two", 20}});
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+    w.form->show();
+    QSignalSpy announced(w.form.get(), &TForm1::NewMailAnnounced);
+    ASSERT_TRUE(w.RunAndWait([&] {
+        w.form->CheckMailBoxClick(0);
+        w.form->tmrMailCheckingTimer();
+    }));
+    EXPECT_EQ(w.Counter("AutoCheckMail"), 0);
+    EXPECT_TRUE(announced.isEmpty());
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->tmrMailCheckingTimer(); }));
+    EXPECT_EQ(w.Counter("AutoCheckMail"), 1);
+    ASSERT_EQ(announced.count(), 1);
+    EXPECT_EQ(announced[0][0].toString(), QStringLiteral("2 new message(s)"));
+    EXPECT_EQ(w.form->Messages()->rowCount(), 2);
+}
+
 TEST(MainWindowRuns, DeletingTickedRowsRemovesExactlyThoseAndCounts)
 {
     TFakePop3Server server({{"One", 1000}, {"Two", 2500}, {"Three", 10}});
