@@ -1,6 +1,6 @@
 #include "ui/check_runner.h"
 
-#include <QEventLoop>
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include "support/exception.h"
@@ -131,13 +131,15 @@ void TCheckRunner::AbortAll()
 
 void TCheckRunner::WaitForFinished()
 {
-    if (!running_)
-        return;
-    QEventLoop loop;
-    connect(this, &TCheckRunner::Finished, &loop, &QEventLoop::quit);
-    // Finished may already be queued; the loop delivers it.
-    while (running_)
-        loop.exec();
+    // The worker's result, its texts and its login requests arrive as queued calls. This wait
+    // may itself run inside the delivery of queued calls (a queued close of the window), where
+    // a nested event loop does not always deliver the ones already waiting, so they are
+    // delivered here directly until the result has come.
+    while (running_) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        if (running_)
+            QThread::msleep(5);
+    }
 }
 
 bool TCheckRunner::AskLoginOnUiThread(const QString& host, QString& userName, QString& password)

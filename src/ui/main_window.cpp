@@ -3,26 +3,28 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "components/panel.h"
 #include "components/tray_icon.h"
 #include "engine/mailbox_list.h"
 #include "support/error_log.h"
-#include "ui/check_runner.h"
 #include "ui/login_dialog.h"
 #include "ui/main_window_services.h"
+#include "ui/message_list_model.h"
+#include "ui/run_controller.h"
 
 namespace brevio {
 
@@ -42,10 +44,65 @@ struct TActionSpec {
     const char* Picture;  // nullptr: none
 };
 
+bool IsKeypadStar(const QKeyEvent& key)
+{
+    return key.key() == Qt::Key_Asterisk && key.modifiers() == Qt::KeypadModifier;
+}
+
+// Keys that belong to the whole window, whatever holds the focus in it. They are watched at the
+// application, before any widget and before shortcut matching: a menu bar left in keyboard mode
+// by a menu closed with Esc keeps the next Esc for itself, and some platforms drop the keypad
+// modifier before matching shortcuts, so a "Num *" shortcut would never fire there.
+class TWindowKeys final : public QObject {
+public:
+    TWindowKeys(QWidget* window, std::function<bool()> escape, QAction* keypadStar)
+        : QObject(window), window_(window), escape_(std::move(escape)), keypadStar_(keypadStar)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || widget->window() != window_)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        // The override comes first; taking it keeps the key from shortcuts and from the
+        // widget's own use of the override. The key press that follows goes to the widget.
+        if (type == QEvent::ShortcutOverride && key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            if (!escape_())
+                return false;
+            key->accept();
+            return true;
+        }
+        if (IsKeypadStar(*key)) {
+            // The press after a taken override must not reach the list, which would search
+            // its rows for a "*".
+            if (type == QEvent::ShortcutOverride)
+                keypadStar_->trigger();
+            key->accept();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    std::function<bool()> escape_;
+    QAction* keypadStar_;
+};
+
 }  // namespace
 
 TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> services, QWidget* parent)
-    : QMainWindow(parent), settings_(std::move(settings)), services_(std::move(services))
+    : QMainWindow(parent),
+      settings_(std::move(settings)),
+      services_(std::move(services)),
+      mailBoxList_(std::make_unique<TMailBoxList>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(Picture("brevio"));
@@ -74,12 +131,12 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
 
     CreateTray();
 
-    // Escape ends the current mailbox's check wherever the focus is in this window.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, &TForm1::EscapePressed);
+    // Escape ends the current mailbox's check wherever the focus is in this window; the keypad's
+    // star inverts the ticks.
+    new TWindowKeys(this, [this] { return EscapePressed(); }, actInvert);
 
-    runner_ = new TCheckRunner(
+    runs_ = new TRunController(
+        *mailBoxList_,
         TRunHooks{
             [this](const QString& host, QString& user, QString& password) {
                 return WMAskLogin(host, user, password);
@@ -87,9 +144,11 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
             [this] { return services_->Strings(); },
         },
         this);
-    connect(runner_, &TCheckRunner::StatusText, this, &TForm1::SetStatusText);
-    connect(runner_, &TCheckRunner::LogEntry, this, [this](const QString& text) { log_->Add(text); });
-    connect(runner_, &TCheckRunner::Finished, this, &TForm1::OnRunFinished);
+    connect(runs_, &TRunController::StatusText, this, &TForm1::SetStatusText);
+    connect(runs_, &TRunController::LogEntry, this, [this](const QString& text) { log_->Add(text); });
+    connect(runs_, &TRunController::RunStarted, this, &TForm1::OnRunStarted);
+    connect(runs_, &TRunController::RunEnded, this, &TForm1::OnRunEnded);
+    connect(runs_, &TRunController::RunAbandoned, this, &TForm1::UpdateCommandStates);
 
     FormCreate();
     UpdateCommandStates();
@@ -232,8 +291,10 @@ void TForm1::CreateListView()
     central->setObjectName(QStringLiteral("ClientArea"));
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
-    ListView1 = new QTreeWidget(central);
+    ListView1 = new QTreeView(central);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    messages_ = new TMessageListModel(this);
+    ListView1->setModel(messages_);
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
     ListView1->setUniformRowHeights(true);
@@ -243,18 +304,12 @@ void TForm1::CreateListView()
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setAllColumnsShowFocus(true);
     ListView1->setExpandsOnDoubleClick(false);
-    const QStringList captions = {
-        QStringLiteral("№"),      QStringLiteral("Тема"),  QStringLiteral("От кого"),
-        QStringLiteral("Ящик"),   QStringLiteral("Размер"), QStringLiteral("Дата"),
-        QStringLiteral("Время"),  QStringLiteral("Папка"),
-    };
-    ListView1->setHeaderLabels(captions);
     const int widths[] = {94, 92, 92, 92, 92, 50, 50, 50};
     ListView1->header()->setStretchLastSection(false);
     ListView1->header()->setSectionsMovable(false);
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < TMessageListModel::ColumnCount; ++i)
         ListView1->setColumnWidth(i, widths[i]);
-    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] { ListView1DblClick(); });
+    connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1DblClick(); });
     ListView1->installEventFilter(this);
     layout->addWidget(ListView1);
     setCentralWidget(central);
@@ -311,6 +366,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ListView1 && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
         ListView1Resize();
+    if (watched == ListView1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        // The view would hand Space to the focused cell, which holds a tick only in the first
+        // column.
+        ToggleCurrentRow();
+        return true;
+    }
     if (watched == StatusBar1 && event->type() == QEvent::MouseButtonRelease)
         StatusBar1Click();
     return QMainWindow::eventFilter(watched, event);
@@ -337,7 +400,7 @@ QString TForm1::StatusText() const { return statusText_->text(); }
 
 void TForm1::SetStatusText(const QString& text) { statusText_->setText(text); }
 
-bool TForm1::RunInProgress() const { return runner_ && runner_->IsRunning(); }
+bool TForm1::RunInProgress() const { return runs_ && runs_->IsRunning(); }
 
 void TForm1::UpdateCommandStates()
 {

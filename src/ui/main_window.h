@@ -1,7 +1,7 @@
 #pragma once
 // The main window: the message list with its commands, the toolbar and menus, the status line,
-// the tray icon and the schedule. It starts the runs of the check engine on a worker thread and
-// shows their results; the decisions live in the core.
+// the tray icon and the schedule. Its run controller decides which run goes and what follows it;
+// the window starts runs through it and shows their results. The decisions live in the core.
 
 #include <QList>
 #include <QMainWindow>
@@ -20,14 +20,15 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class QToolButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace brevio {
 
-class TCheckRunner;
 class TErrorLog;
 class TMailBoxList;
+class TMessageListModel;
 class TPanel;
+class TRunController;
 class TTrayIcon;
 
 struct TForm1Settings {
@@ -52,7 +53,7 @@ public:
     QToolBar* ToolBar1 = nullptr;
     QToolButton* btn3 = nullptr;
     QToolButton* btn5 = nullptr;
-    QTreeWidget* ListView1 = nullptr;
+    QTreeView* ListView1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     TPanel* pnlNoNewMeassages = nullptr;
     TPanel* pnlAbortInfo = nullptr;
@@ -104,6 +105,8 @@ public:
     QString StatusText() const;
     void SetStatusText(const QString& text);
     bool RunInProgress() const;
+    // The rows behind ListView1 and their ticks.
+    TMessageListModel* Messages() const { return messages_; }
     TErrorLog& Log() { return *log_; }
     // Ends a running run at once and waits for it (used when the window closes).
     void AbortRunAndWait();
@@ -127,8 +130,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class TPending { None, CheckAll, CheckOne, Scheduled, DeleteThenCheck };
-
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
@@ -146,24 +147,23 @@ private:
     QString Text(texts::TTextId id) const;
     QString BaseCaption() const;
 
-    // The check-all run; the one that follows a deletion keeps the deletion's log entries.
-    void StartCheckAll(bool clearLog);
-    bool StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending);
-    void OnRunFinished(const TRunResult& result);
+    // What the window shows when a run starts and when one has ended with a list.
+    void OnRunStarted(TRunKind kind);
+    void OnRunEnded(TRunKind kind, const TRunResult& result);
     void FillMessageList(const QList<TMessageRow>& rows);
-    void ClearRows();
     void ShowNewMailPopup(const QString& text, const QString& title);
-    void EscapePressed();
+    // Escape in this window; false when no run goes, so the key is left to the widgets.
+    bool EscapePressed();
+    // Space ticks or unticks the current row, whichever column holds the focus.
+    void ToggleCurrentRow();
 
     TForm1Settings settings_;
     std::unique_ptr<TWindowServices> services_;
     std::unique_ptr<TMailBoxList> mailBoxList_;
     std::unique_ptr<TErrorLog> log_;
-    TCheckRunner* runner_ = nullptr;
+    TRunController* runs_ = nullptr;
+    TMessageListModel* messages_ = nullptr;
     QLabel* statusText_ = nullptr;
-    QList<TMessageRow> rows_;
-    TPending pending_ = TPending::None;
-    bool scheduledCheck_ = false;
     bool destroyed_ = false;
     // The mailbox editor and the options dialog are not built yet: their commands stay visible
     // but disabled until they exist.

@@ -13,14 +13,13 @@
 #include <QProcess>
 #include <QScreen>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QUrl>
 
 #include "components/panel.h"
 #include "components/tray_icon.h"
 #include "settings/form_placement.h"
 #include "settings/settings_file.h"
-#include "ui/check_runner.h"
 #include "ui/log_window.h"
 #include "ui/login_dialog.h"
 #include "engine/mailbox_list.h"
@@ -28,6 +27,7 @@
 #include "support/error_log.h"
 #include "support/text_format.h"
 #include "ui/main_window_services.h"
+#include "ui/run_controller.h"
 
 namespace brevio {
 
@@ -42,7 +42,6 @@ void TForm1::FormCreate()
     // The statistics, once, when a counter has reached its border.
     actShowStats->setVisible(services_->ShowStatisticsIfDue(this));
     // The mailboxes and the check-mailbox menu.
-    mailBoxList_ = std::make_unique<TMailBoxList>();
     mailBoxList_->Load(settings_.SettingsFile);
     BuildCheckMenu();
     // The schedule.
@@ -74,7 +73,7 @@ void TForm1::closeEvent(QCloseEvent* event)
         // prompt is cancelled, the run told to end, and the window closes once the prompt is gone.
         event->ignore();
         closeAfterLoginPrompt_ = true;
-        runner_->AbortAll();
+        runs_->AbortAll();
         if (auto* prompt = findChild<TfrmFTPLoginAndPassword*>())
             prompt->reject();
         return;
@@ -135,18 +134,18 @@ void TForm1::SaveFormPlacement()
 void TForm1::LoadListViewColumns()
 {
     QList<int> current;
-    for (int i = 0; i < ListView1->columnCount(); ++i)
+    for (int i = 0; i < ListView1->header()->count(); ++i)
         current.append(ListView1->columnWidth(i));
     const auto file = OpenIniFile(settings_.SettingsFile);
     const QList<int> widths = brevio::LoadListViewColumns(*file, objectName(), ListView1->objectName(), current);
-    for (int i = 0; i < widths.size() && i < ListView1->columnCount(); ++i)
+    for (int i = 0; i < widths.size() && i < ListView1->header()->count(); ++i)
         ListView1->setColumnWidth(i, widths[i]);
 }
 
 void TForm1::SaveListViewColumns()
 {
     QList<int> widths;
-    for (int i = 0; i < ListView1->columnCount(); ++i)
+    for (int i = 0; i < ListView1->header()->count(); ++i)
         widths.append(ListView1->columnWidth(i));
     auto file = OpenIniFile(settings_.SettingsFile);
     brevio::SaveListViewColumns(*file, objectName(), ListView1->objectName(), widths);

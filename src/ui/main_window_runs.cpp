@@ -1,5 +1,5 @@
-// The main window's runs: check all, check one mailbox, the scheduled check, and the delete
-// command with the check that follows it; the list that each run fills and its tick commands.
+// The main window's side of the runs: the commands that start them, what the window shows when
+// one starts and when one ends, the list each run fills and the commands that tick its rows.
 #include "ui/main_window.h"
 
 #include <QAction>
@@ -10,122 +10,98 @@
 #include <QTime>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "components/panel.h"
 #include "components/tray_icon.h"
-#include "ui/check_runner.h"
 #include "engine/mailbox_list.h"
 #include "support/app_version.h"
 #include "support/error_log.h"
 #include "support/text_format.h"
 #include "ui/main_window_services.h"
+#include "ui/message_list_model.h"
+#include "ui/run_controller.h"
 
 namespace brevio {
 
-bool TForm1::StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending)
-{
-    if (RunInProgress())
-        return false;
-    scheduledCheck_ = scheduled;
-    pending_ = pending;
-    runner_->Start(*mailBoxList_, kind, scheduled, mailBoxIndex);
-    UpdateCommandStates();
-    return true;
-}
-
 void TForm1::actCheckMailExecute()
-{
-    StartCheckAll(/*clearLog=*/true);
-}
-
-void TForm1::StartCheckAll(bool clearLog)
 {
     if (RunInProgress())
         return;
-    if (clearLog)
-        log_->Clear();
-    services_->IncrementCounter(QStringLiteral("CheckMail"), 1);
-    pnlAbortInfo->show();
-    ClearRows();
-    StartRun(TRunKind::CheckAll, false, -1, TPending::CheckAll);
+    log_->Clear();
+    runs_->CheckAll();
 }
 
 void TForm1::CheckMailBoxClick(int mailBoxIndex)
 {
-    if (RunInProgress() || mailBoxIndex < 0 || mailBoxIndex >= mailBoxList_->Count())
-        return;
-    pnlAbortInfo->show();
-    ClearRows();
-    StartRun(TRunKind::CheckOne, false, mailBoxIndex, TPending::CheckOne);
+    runs_->CheckOne(mailBoxIndex);
 }
 
 void TForm1::tmrMailCheckingTimer()
 {
-    // A tick that falls into a run is skipped; the next one comes a full interval later.
-    if (RunInProgress())
-        return;
-    ClearRows();
-    services_->IncrementCounter(QStringLiteral("AutoCheckMail"), 1);
-    StartRun(TRunKind::Scheduled, true, -1, TPending::Scheduled);
+    runs_->ScheduledCheck();
 }
 
 void TForm1::actDeleteExecute()
 {
     if (RunInProgress())
         return;
-    bool anyTicked = false;
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
-        if (ListView1->topLevelItem(i)->checkState(0) != Qt::Checked)
-            continue;
-        const TMessageRow& row = rows_.at(i);
-        anyTicked = true;
+    const QList<TMessageRow> ticked = messages_->TickedRows();
+    for (const TMessageRow& row : ticked) {
         services_->IncrementCounter(QStringLiteral("MessageDeleted"), 1);
         // A message whose size the server did not give adds nothing (it would subtract 1).
         services_->IncrementCounter(QStringLiteral("DisposedSize"), row.SizeBytes);
-        MarkRowForDeletion(*mailBoxList_, row);
     }
-    pnlAbortInfo->show();
-    ClearRows();
-    if (anyTicked && StartRun(TRunKind::DeleteMarked, scheduledCheck_, -1, TPending::DeleteThenCheck))
+    if (runs_->DeleteThenCheck(ticked))
         return;
-    if (!anyTicked)
-        SetStatusText(Text(texts::NothingToDelete));
+    // The list is emptied even when nothing was ticked.
+    messages_->Clear();
+    SetStatusText(Text(texts::NothingToDelete));
     pnlAbortInfo->hide();
 }
 
-void TForm1::OnRunFinished(const TRunResult& result)
+void TForm1::OnRunStarted(TRunKind kind)
 {
-    const TPending finished = pending_;
-    pending_ = TPending::None;
+    switch (kind) {
+    case TRunKind::CheckAll:
+        services_->IncrementCounter(QStringLiteral("CheckMail"), 1);
+        pnlAbortInfo->show();
+        break;
+    case TRunKind::CheckOne:
+    case TRunKind::DeleteMarked:
+        pnlAbortInfo->show();
+        break;
+    case TRunKind::Scheduled:
+        services_->IncrementCounter(QStringLiteral("AutoCheckMail"), 1);
+        break;
+    }
+    messages_->Clear();
+    UpdateCommandStates();
+}
+
+void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result)
+{
     UpdateCommandStates();
     if (destroyed_)
         return;
-    switch (finished) {
-    case TPending::DeleteThenCheck:
-        // The deletion lists nothing itself: the check-all run shows what remains. It keeps the
-        // deletion's log entries, so a refused deletion is still reported after it.
+    FillMessageList(result.Rows);
+    switch (kind) {
+    case TRunKind::CheckAll:
         pnlAbortInfo->hide();
-        StartCheckAll(/*clearLog=*/false);
-        return;
-    case TPending::CheckAll:
-        FillMessageList(result.Rows);
-        pnlAbortInfo->hide();
+        // The check that follows a deletion keeps the deletion's log entries, so a refused
+        // deletion is still reported here.
         if (log_->HasEntries())
             SetStatusText(Text(texts::ErrorOcurres));
         break;
-    case TPending::CheckOne:
-        FillMessageList(result.Rows);
+    case TRunKind::CheckOne:
+    case TRunKind::DeleteMarked:
         pnlAbortInfo->hide();
         break;
-    case TPending::Scheduled:
-        FillMessageList(result.Rows);
-        if (!rows_.isEmpty())
+    case TRunKind::Scheduled:
+        if (messages_->rowCount() > 0)
             ShowNewMailPopup(Text(texts::ClickHere),
                              FormatText(Text(texts::NumberNewMessages),
-                                        {rows_.size()}));
-        break;
-    case TPending::None:
+                                        {messages_->rowCount()}));
         break;
     }
     emit RunFinished();
@@ -133,20 +109,17 @@ void TForm1::OnRunFinished(const TRunResult& result)
 
 void TForm1::FillMessageList(const QList<TMessageRow>& rows)
 {
-    ClearRows();
-    rows_ = rows;
-    QList<QTreeWidgetItem*> items;
-    items.reserve(rows.size());
-    for (const TMessageRow& row : rows) {
-        auto* item = new QTreeWidgetItem(QStringList{row.Number, row.Subject, row.From, row.MailBox,
-                                                     row.Size, row.Date, row.Time, row.Folder});
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, Qt::Unchecked);
-        items.append(item);
+    // The rows come mailbox by mailbox; each mailbox is one insertion into the list.
+    messages_->Clear();
+    qsizetype first = 0;
+    for (qsizetype i = 1; i <= rows.size(); ++i) {
+        if (i == rows.size() || rows[i].MailBoxIndex != rows[first].MailBoxIndex) {
+            messages_->AppendRows(rows.mid(first, i - first));
+            first = i;
+        }
     }
-    ListView1->addTopLevelItems(items);
-    services_->IncrementCounter(QStringLiteral("MessageReceived"), rows_.size());
-    pnlNoNewMeassages->setVisible(rows_.isEmpty());
+    services_->IncrementCounter(QStringLiteral("MessageReceived"), rows.size());
+    pnlNoNewMeassages->setVisible(rows.isEmpty());
     const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
     const QString caption = FormatText(Text(texts::LastCheck),
                                        {ProductName(), GetAppVersion(), time});
@@ -154,46 +127,42 @@ void TForm1::FillMessageList(const QList<TMessageRow>& rows)
     TrayIcon1->SetHint(caption);
 }
 
-void TForm1::ClearRows()
-{
-    ListView1->clear();
-    rows_.clear();
-}
-
 void TForm1::actCheckAllExecute()
 {
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
-        ListView1->topLevelItem(i)->setCheckState(0, Qt::Checked);
+    messages_->TickAll();
 }
 
 void TForm1::actUnCheckAllExecute()
 {
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
-        ListView1->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+    messages_->UntickAll();
 }
 
 void TForm1::actInvertExecute()
 {
-    for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
-        QTreeWidgetItem* item = ListView1->topLevelItem(i);
-        item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-    }
+    messages_->InvertTicks();
 }
 
 void TForm1::ListView1DblClick()
 {
-    QTreeWidgetItem* item = ListView1->currentItem();
-    if (!item || !item->isSelected())
-        return;
-    item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    const QModelIndex current = ListView1->currentIndex();
+    if (current.isValid() && ListView1->selectionModel()->isRowSelected(current.row(), {}))
+        messages_->ToggleTick(current.row());
 }
 
-void TForm1::EscapePressed()
+void TForm1::ToggleCurrentRow()
+{
+    const QModelIndex current = ListView1->currentIndex();
+    if (current.isValid())
+        messages_->ToggleTick(current.row());
+}
+
+bool TForm1::EscapePressed()
 {
     if (!RunInProgress())
-        return;
+        return false;
     SetStatusText(Text(texts::AbortedByUser));
-    runner_->AbortCurrentMailbox();
+    runs_->AbortCurrentMailbox();
+    return true;
 }
 
 void TForm1::ApplyCheckOptions()
@@ -229,11 +198,7 @@ void TForm1::ShowNewMailPopup(const QString& text, const QString& title)
 
 void TForm1::AbortRunAndWait()
 {
-    if (!RunInProgress())
-        return;
-    pending_ = TPending::None;
-    runner_->AbortAll();
-    runner_->WaitForFinished();
+    runs_->AbortAllAndWait();
 }
 
 }  // namespace brevio

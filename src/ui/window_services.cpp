@@ -4,7 +4,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMessageBox>
-#include <QTreeWidget>
+#include <QAbstractItemView>
 
 #include "localization/localizator.h"
 #include "settings/options.h"
@@ -31,9 +31,8 @@ void ApplyFormTexts(const TFormLocalization& form, QWidget* window)
         if (!target)
             continue;
         if (item.Kind == TFormLocalizationItem::ListViewColumn) {
-            if (auto* tree = qobject_cast<QTreeWidget*>(target); tree && item.ItemIndex >= 0 &&
-                                                                   item.ItemIndex < tree->columnCount())
-                tree->headerItem()->setText(item.ItemIndex, item.Value);
+            if (auto* view = qobject_cast<QAbstractItemView*>(target); view && view->model())
+                view->model()->setHeaderData(item.ItemIndex, Qt::Horizontal, item.Value);
             continue;
         }
         if (item.Kind != TFormLocalizationItem::Property)

@@ -16,6 +16,7 @@
 #include "settings/ini_file.h"
 #include "ui/main_window.h"
 #include "ui/main_window_services.h"
+#include "ui/message_list_model.h"
 
 namespace brevio::test {
 
@@ -77,6 +78,34 @@ inline bool WaitUntil(const std::function<bool()>& condition)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+// A row of mailbox `mailBox` with the given number and subject; the other columns stay empty.
+inline TMessageRow MessageRow(int mailBox, const QString& number, const QString& subject = {})
+{
+    TMessageRow row;
+    row.MailBoxIndex = mailBox;
+    row.Number = number;
+    row.Subject = subject;
+    return row;
+}
+
+// Every row's tick, in list order.
+inline QList<bool> Ticks(const TMessageListModel& model)
+{
+    QList<bool> out;
+    for (int i = 0; i < model.rowCount(); ++i)
+        out.append(model.index(i, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked);
+    return out;
+}
+
+// One column's texts as the list view shows them.
+inline QStringList Column(const TMessageListModel& model, int column)
+{
+    QStringList out;
+    for (int i = 0; i < model.rowCount(); ++i)
+        out.append(model.index(i, column).data().toString());
+    return out;
 }
 
 class TWindowUnderTest {

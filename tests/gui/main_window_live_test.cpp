@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include "components/footer.h"
@@ -47,9 +46,7 @@ TEST(MainWindowLive, CheckAllListsTheServerAndAsksForARefusedLogin)
     w.form->show();
     ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
 
-    QStringList mailboxes;
-    for (int i = 0; i < w.form->ListView1->topLevelItemCount(); ++i)
-        mailboxes.append(w.form->ListView1->topLevelItem(i)->text(3));
+    const QStringList mailboxes = Column(*w.form->Messages(), TMessageListModel::ColMailBox);
     const qsizetype aliceRows = SeedManifest::load().messages().size() - 3;  // bob's three are his
     EXPECT_EQ(mailboxes.count(QStringLiteral("Alice")), aliceRows);
     EXPECT_EQ(mailboxes.count(QStringLiteral("Bob")), 3);

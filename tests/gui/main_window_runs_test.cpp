@@ -1,4 +1,4 @@
-// The runs started from the window: panels, caption, counters, ticking, deleting and Escape.
+// The runs started from the window: panels, caption, counters, deleting and Escape.
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -19,28 +19,12 @@
 namespace brevio::test {
 namespace {
 
-QList<Qt::CheckState> Ticks(const TForm1& form)
-{
-    QList<Qt::CheckState> out;
-    for (int i = 0; i < form.ListView1->topLevelItemCount(); ++i)
-        out.append(form.ListView1->topLevelItem(i)->checkState(0));
-    return out;
-}
-
-QStringList Column(const TForm1& form, int column)
-{
-    QStringList out;
-    for (int i = 0; i < form.ListView1->topLevelItemCount(); ++i)
-        out.append(form.ListView1->topLevelItem(i)->text(column));
-    return out;
-}
-
 TEST(MainWindowRuns, CheckAllWithEveryMailboxIgnoredListsNothing)
 {
     TWindowUnderTest w("[Main]\n" + MailBoxLines({{"A", 1, true}, {"B", 1, true}}));
     w.form->show();
     ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
-    EXPECT_EQ(w.form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(w.form->Messages()->rowCount(), 0);
     EXPECT_TRUE(w.form->pnlNoNewMeassages->isVisible());
     EXPECT_FALSE(w.form->pnlAbortInfo->isVisible());
     EXPECT_TRUE(w.form->windowTitle().startsWith(QStringLiteral("VEQ labs Brevio v1.1.1.18 - last check at ")));
@@ -60,27 +44,41 @@ TEST(MainWindowRuns, DeleteWithNothingTickedConnectsNowhere)
     EXPECT_FALSE(w.form->pnlAbortInfo->isVisible());
 }
 
-TEST(MainWindowRuns, TwoMailboxesAreNumberedEachFromOneAndTicksFollowTheCommands)
+TEST(MainWindowRuns, TwoMailboxesAreNumberedEachFromOneAndListedAMailboxAtATime)
 {
     TFakePop3Server first({{"One", 1000}, {"Two", 2500}});
     TFakePop3Server second({{"Three", 300}});
     TWindowUnderTest w("[Main]\n" + MailBoxLines({{"First", first.Port()}, {"Second", second.Port()}}));
     w.form->show();
+    QSignalSpy inserted(w.form->Messages(), &QAbstractItemModel::rowsInserted);
     ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
-    EXPECT_EQ(Column(*w.form, 0), (QStringList{"1", "2", "1"}));
-    EXPECT_EQ(Column(*w.form, 3), (QStringList{"First", "First", "Second"}));
-    EXPECT_EQ(Column(*w.form, 4), (QStringList{"1000", "2500", "300"}));
+    EXPECT_EQ(inserted.count(), 2);  // one insertion per mailbox
+    EXPECT_EQ(Column(*w.form->Messages(), 0), (QStringList{"1", "2", "1"}));
+    EXPECT_EQ(Column(*w.form->Messages(), 3), (QStringList{"First", "First", "Second"}));
+    EXPECT_EQ(Column(*w.form->Messages(), 4), (QStringList{"1000", "2500", "300"}));
     EXPECT_EQ(w.Counter("MessageReceived"), 3);
     EXPECT_FALSE(w.form->pnlNoNewMeassages->isVisible());
+}
 
-    using S = Qt::CheckState;
-    QTest::keyClick(w.form->ListView1, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Checked, Qt::Checked, Qt::Checked}));
-    QTest::keyClick(w.form->ListView1, Qt::Key_Asterisk, Qt::KeypadModifier);
-    EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Unchecked, Qt::Unchecked, Qt::Unchecked}));
-    w.form->ListView1->setCurrentItem(w.form->ListView1->topLevelItem(1));
-    w.form->ListView1DblClick();
-    EXPECT_EQ(Ticks(*w.form), (QList<S>{Qt::Unchecked, Qt::Checked, Qt::Unchecked}));
+// A schedule tick that falls into a run is skipped; a scheduled run that finds messages
+// announces them.
+TEST(MainWindowRuns, ScheduleTickIsSkippedDuringARunAndAnnouncesWhatItFinds)
+{
+    TFakePop3Server server({{"One", 10}, {"Two", 20}});
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+    w.form->show();
+    QSignalSpy announced(w.form.get(), &TForm1::NewMailAnnounced);
+    ASSERT_TRUE(w.RunAndWait([&] {
+        w.form->CheckMailBoxClick(0);
+        w.form->tmrMailCheckingTimer();
+    }));
+    EXPECT_EQ(w.Counter("AutoCheckMail"), 0);
+    EXPECT_TRUE(announced.isEmpty());
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->tmrMailCheckingTimer(); }));
+    EXPECT_EQ(w.Counter("AutoCheckMail"), 1);
+    ASSERT_EQ(announced.count(), 1);
+    EXPECT_EQ(announced[0][0].toString(), QStringLiteral("2 new message(s)"));
+    EXPECT_EQ(w.form->Messages()->rowCount(), 2);
 }
 
 TEST(MainWindowRuns, DeletingTickedRowsRemovesExactlyThoseAndCounts)
@@ -89,9 +87,9 @@ TEST(MainWindowRuns, DeletingTickedRowsRemovesExactlyThoseAndCounts)
     TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
     w.form->show();
     ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
-    ASSERT_EQ(w.form->ListView1->topLevelItemCount(), 3);
-    w.form->ListView1->topLevelItem(0)->setCheckState(0, Qt::Checked);
-    w.form->ListView1->topLevelItem(1)->setCheckState(0, Qt::Checked);
+    ASSERT_EQ(w.form->Messages()->rowCount(), 3);
+    w.form->Messages()->SetTicked(0, true);
+    w.form->Messages()->SetTicked(1, true);
     // The deletion run, then the check-all run that lists what remains.
     ASSERT_TRUE(w.RunAndWait([&] { w.form->actDelete->trigger(); }));
     EXPECT_EQ(server.Deleted(), (QList<int>{1, 2}));
@@ -119,8 +117,8 @@ TEST(MainWindowRuns, EscapeAbortsOnlyTheSilentMailbox)
     w.form->ListView1->setFocus();
     QTest::keyClick(w.form->ListView1, Qt::Key_Escape);
     ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
-    EXPECT_EQ(Column(*w.form, 3), (QStringList{"Answers"}));
-    EXPECT_EQ(Column(*w.form, 1), (QStringList{"Kept"}));
+    EXPECT_EQ(Column(*w.form->Messages(), 3), (QStringList{"Answers"}));
+    EXPECT_EQ(Column(*w.form->Messages(), 1), (QStringList{"Kept"}));
     EXPECT_TRUE(w.form->actCheckMail->isEnabled());
 }
 
@@ -144,11 +142,11 @@ TEST(MainWindowRuns, RefusedDeletionStaysInTheLogAfterTheFollowingCheck)
     TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
     w.form->show();
     ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
-    ASSERT_EQ(w.form->ListView1->topLevelItemCount(), 1);
+    ASSERT_EQ(w.form->Messages()->rowCount(), 1);
     server.RefuseDelete();
-    w.form->ListView1->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    w.form->Messages()->SetTicked(0, true);
     ASSERT_TRUE(w.RunAndWait([&] { w.form->actDelete->trigger(); }));
-    EXPECT_EQ(w.form->ListView1->topLevelItemCount(), 1);
+    EXPECT_EQ(w.form->Messages()->rowCount(), 1);
     EXPECT_TRUE(w.form->Log().HasEntries());
     EXPECT_EQ(w.form->StatusText(), QStringLiteral("Some Errors occures. Click here for details."));
 }

@@ -2,7 +2,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <limits>
@@ -57,7 +57,7 @@ TEST(MainWindowStart, AppliesStoredColumnsAndBuildsTheMailboxMenu)
     TWindowUnderTest w(text);
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(w.form->ListView1->columnWidth(i), 60 + i) << "column " << i;
-    EXPECT_EQ(w.form->ListView1->columnCount(), 8);
+    EXPECT_EQ(w.form->ListView1->header()->count(), 8);
     ASSERT_EQ(w.form->pmCheckMailBox->actions().size(), 3);
     EXPECT_TRUE(w.form->pmCheckMailBox->actions()[1]->text().contains(QStringLiteral("Work")));
     EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VEQ labs Brevio v1.1.1.18"));

@@ -1,0 +1,85 @@
+#include "ui/run_controller.h"
+
+#include "engine/mailbox_list.h"
+
+namespace brevio {
+
+TRunController::TRunController(TMailBoxList& mailBoxes, TRunHooks hooks, QObject* parent)
+    : QObject(parent), mailBoxes_(mailBoxes)
+{
+    runner_ = new TCheckRunner(std::move(hooks), this);
+    connect(runner_, &TCheckRunner::StatusText, this, &TRunController::StatusText);
+    connect(runner_, &TCheckRunner::LogEntry, this, &TRunController::LogEntry);
+    connect(runner_, &TCheckRunner::Finished, this, &TRunController::OnRunnerFinished);
+}
+
+bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex)
+{
+    if (runner_->IsRunning())
+        return false;
+    current_ = kind;
+    scheduled_ = scheduled;
+    abandoned_ = false;
+    runner_->Start(mailBoxes_, kind, scheduled, mailBoxIndex);
+    emit RunStarted(kind);
+    return true;
+}
+
+bool TRunController::CheckAll()
+{
+    return Start(TRunKind::CheckAll, false);
+}
+
+bool TRunController::CheckOne(int mailBoxIndex)
+{
+    // The list belongs to the worker while a run goes: not even its count is read then.
+    if (runner_->IsRunning() || mailBoxIndex < 0 || mailBoxIndex >= mailBoxes_.Count())
+        return false;
+    return Start(TRunKind::CheckOne, false, mailBoxIndex);
+}
+
+bool TRunController::ScheduledCheck()
+{
+    // A tick that falls into a run is skipped; the next one comes a full interval later.
+    return Start(TRunKind::Scheduled, true);
+}
+
+bool TRunController::DeleteThenCheck(const QList<TMessageRow>& rows)
+{
+    if (runner_->IsRunning() || rows.isEmpty())
+        return false;
+    for (const TMessageRow& row : rows)
+        MarkRowForDeletion(mailBoxes_, row);
+    return Start(TRunKind::DeleteMarked, scheduled_);
+}
+
+void TRunController::AbortAll()
+{
+    if (!runner_->IsRunning())
+        return;
+    abandoned_ = true;
+    runner_->AbortAll();
+}
+
+void TRunController::AbortAllAndWait()
+{
+    AbortAll();
+    runner_->WaitForFinished();
+}
+
+void TRunController::OnRunnerFinished(const TRunResult& result)
+{
+    if (abandoned_) {
+        abandoned_ = false;
+        emit RunAbandoned();
+        return;
+    }
+    // The deletion lists nothing itself: the check-all run after it shows what remains.
+    if (current_ == TRunKind::DeleteMarked) {
+        Start(TRunKind::CheckAll, false);
+        return;
+    }
+    emit RunEnded(current_, result);
+}
+
+}  // namespace brevio

@@ -1,0 +1,62 @@
+#pragma once
+// Decides which run goes and what follows it: check all, check one mailbox, the scheduled check
+// (skipped when its tick falls into a run), and the deletion of ticked messages followed by a
+// check-all run that lists what remains. It starts runs on the check runner's worker thread and
+// tells the window when a run starts and when one has a list to show; it knows no widget.
+
+#include <QList>
+#include <QObject>
+
+#include "engine/check_run.h"
+#include "ui/check_runner.h"
+
+namespace brevio {
+
+class TMailBoxList;
+
+class TRunController : public QObject {
+    Q_OBJECT
+public:
+    // `mailBoxes` must outlive the controller; the window must not touch it while a run goes.
+    TRunController(TMailBoxList& mailBoxes, TRunHooks hooks, QObject* parent = nullptr);
+
+    bool IsRunning() const { return runner_->IsRunning(); }
+
+    // Each returns false when a run is already going (nothing starts then).
+    bool CheckAll();
+    bool CheckOne(int mailBoxIndex);
+    bool ScheduledCheck();
+    // Deletes the messages behind `rows` on their servers, then checks every mailbox again.
+    bool DeleteThenCheck(const QList<TMessageRow>& rows);
+
+    // Ends the current mailbox's operation (Escape); the run goes on with the next mailbox.
+    void AbortCurrentMailbox() { runner_->AbortCurrentMailbox(); }
+    // Ends the whole run without showing its result; login prompts are answered as cancelled.
+    void AbortAll();
+    // AbortAll, then waits for the run to end (the window is closing).
+    void AbortAllAndWait();
+
+signals:
+    // A run of `kind` has started; the window clears its list and shows the run going.
+    void RunStarted(brevio::TRunKind kind);
+    // A run of `kind` has ended with rows to list, and nothing follows it.
+    void RunEnded(brevio::TRunKind kind, const brevio::TRunResult& result);
+    // A run that was abandoned (AbortAll) has ended; nothing is listed.
+    void RunAbandoned();
+    void StatusText(const QString& text);
+    void LogEntry(const QString& text);
+
+private:
+    bool Start(TRunKind kind, bool scheduled, int mailBoxIndex = -1);
+    void OnRunnerFinished(const TRunResult& result);
+
+    TMailBoxList& mailBoxes_;
+    TCheckRunner* runner_ = nullptr;
+    TRunKind current_ = TRunKind::CheckAll;  // the kind of the run going or last gone
+    bool abandoned_ = false;                 // the run going ends unlisted
+    // Whether the last run was the scheduled one: a deletion carries that flag on, so after a
+    // scheduled run it asks for no password either.
+    bool scheduled_ = false;
+};
+
+}  // namespace brevio
