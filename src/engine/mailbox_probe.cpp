@@ -82,20 +82,4 @@ TProbeResult ProbeMailBox(const TProbeTarget& target, TAbortSignal* abort, int t
     });
 }
 
-QString ProbeResultText(const TProbeResult& result)
-{
-    switch (result.Outcome) {
-    case TProbeOutcome::Ok:
-        return result.MessageCount == 1 ? QStringLiteral("Works: 1 message in the inbox.")
-                                        : QStringLiteral("Works: %1 messages in the inbox.").arg(result.MessageCount);
-    case TProbeOutcome::LoginRefused:
-        return QStringLiteral("Connected, but the login was refused: %1").arg(result.Text);
-    case TProbeOutcome::Aborted:
-        return QStringLiteral("Test stopped.");
-    case TProbeOutcome::Failed:
-        break;
-    }
-    return QStringLiteral("Failed: %1").arg(result.Text);
-}
-
 }  // namespace brevio

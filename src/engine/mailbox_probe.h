@@ -41,7 +41,4 @@ struct TProbeResult {
 TProbeResult ProbeMailBox(const TProbeTarget& target, TAbortSignal* abort, int timeoutSeconds,
                           const TTransportFactory& factory = {});
 
-// The result as one line for the user ("Connected: 3 messages in the inbox.").
-QString ProbeResultText(const TProbeResult& result);
-
 }  // namespace brevio

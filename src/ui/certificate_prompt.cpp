@@ -46,6 +46,8 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     canTrust_ = info.PinnedFingerprint.isEmpty();
+    if (!canTrust_)
+        setWindowTitle(QStringLiteral("Certificate changed"));
     const QStringList flaws = Flaws(info);
     needsConfirmation_ = canTrust_ && !flaws.isEmpty();
 
@@ -82,6 +84,7 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
 
     auto* details = new QFormLayout;
     details->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    details->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
     details->addRow(QStringLiteral("Server:"), lblHost);
     details->addRow(QStringLiteral("Problem:"), lblReason);
     details->addRow(QStringLiteral("Issued to:"), lblSubject);
@@ -117,7 +120,7 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     btnCancel->SetModalResult(TModalResult::Cancel);
     btnCancel->setDefault(true);  // the safe answer is the one Enter gives
     // The bar places buttons as if all were as wide as each one: give both the longer caption's width.
-    const int buttonWidth = qMax(btnTrust->sizeHint().width(), btnCancel->width());
+    const int buttonWidth = qMax(btnTrust->sizeHint().width() + fontMetrics().averageCharWidth() * 2, btnCancel->width());
     btnTrust->resize(buttonWidth, btnTrust->height());
     btnCancel->resize(canTrust_ ? buttonWidth : btnCancel->width(), btnCancel->height());
     Footer1->ArrangeButtons();

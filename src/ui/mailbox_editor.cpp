@@ -53,6 +53,23 @@ int SecurityIndex(TSecurity security)
     return 0;
 }
 
+// The result as one line for the user ("Works: 3 messages in the inbox.").
+QString ProbeResultText(const TProbeResult& result)
+{
+    switch (result.Outcome) {
+    case TProbeOutcome::Ok:
+        return result.MessageCount == 1 ? QStringLiteral("Works: 1 message in the inbox.")
+                                        : QStringLiteral("Works: %1 messages in the inbox.").arg(result.MessageCount);
+    case TProbeOutcome::LoginRefused:
+        return QStringLiteral("Connected, but the login was refused: %1").arg(result.Text);
+    case TProbeOutcome::Aborted:
+        return QStringLiteral("Test stopped.");
+    case TProbeOutcome::Failed:
+        break;
+    }
+    return QStringLiteral("Failed: %1").arg(result.Text);
+}
+
 }  // namespace
 
 TfrmMailBoxes::TfrmMailBoxes(const TMailBoxList& source, const TStringTable& strings, QWidget* parent,
@@ -143,6 +160,8 @@ void TfrmMailBoxes::BuildControls()
     edtPort->setFixedWidth(Scaled(this, 50));
     lblPortStatus = make(new QLabel(this), "lblPortStatus");
     lblPortStatus->setStyleSheet(QStringLiteral("color: #b00000;"));
+    // The message takes the room beside the field and never widens the dialog.
+    lblPortStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     grpProtocol = make(new QGroupBox(QStringLiteral("Protocol"), this), "grpProtocol");
     rbPop3 = make(new QRadioButton(QStringLiteral("POP3"), grpProtocol), "rbPop3");
@@ -376,7 +395,7 @@ void TfrmMailBoxes::ClearFields()
 void TfrmMailBoxes::UpdatePortState()
 {
     const bool invalid = Selected() && PortOf(edtPort->text()) == 0;
-    lblPortStatus->setText(invalid ? QStringLiteral("Enter a port from 1 to 65535") : QString());
+    lblPortStatus->setText(invalid ? QStringLiteral("Port must be 1–65535") : QString());
     FooterBtn1->setEnabled(!invalid);
 }
 
