@@ -85,6 +85,7 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     auto* details = new QFormLayout;
     details->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     details->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
+    details->setVerticalSpacing(fontMetrics().height() / 4);
     details->addRow(QStringLiteral("Server:"), lblHost);
     details->addRow(QStringLiteral("Problem:"), lblReason);
     details->addRow(QStringLiteral("Issued to:"), lblSubject);
@@ -135,6 +136,7 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
 
     auto* body = new QVBoxLayout;
     body->setContentsMargins(10, 10, 10, 10);
+    body->setSpacing(fontMetrics().height() * 2 / 3);
     body->addWidget(lblWarning);
     body->addLayout(details);
     body->addWidget(lblMeaning);
@@ -144,8 +146,9 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     outer->setSpacing(0);
     outer->addLayout(body, 1);
     outer->addWidget(Footer1);
+    // Wrapped texts take the height they need at this width, and no more.
     const int width = fontMetrics().averageCharWidth() * 90;
-    resize(width, sizeHint().height());
+    resize(width, layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width) : sizeHint().height());
 }
 
 bool AskTrustCertificate(QWidget* parent, const TCertificateInfo& info)
