@@ -443,12 +443,12 @@ void TfrmMailBoxes::actDeleteExecute()
 
 void TfrmMailBoxes::actCopyExecute()
 {
-    const TMailBox* source = Selected();
-    if (!source)
+    const TMailBox* from = Selected();
+    if (!from)
         return;
     // The copy takes the new mailbox's name, everything else of the source. A trusted certificate
-    // belongs to the server, so it comes along.
-    const TMailBox* from = source;
+    // belongs to the server, so it comes along. The values are taken first: a list that holds its
+    // mailboxes by value may move them when one is added.
     const QString host = from->Host;
     const int port = from->Port;
     const QString user = from->UserName;
@@ -458,7 +458,7 @@ void TfrmMailBoxes::actCopyExecute()
     const TMailProtocol protocol = from->Protocol;
     const TSecurity security = from->Security;
     const QString pinned = from->CertFingerprint;
-    actNewMailBoxExecute();  // Add may move the source; nothing of it is used from here on
+    actNewMailBoxExecute();
     TMailBox* copy = Selected();
     copy->Host = host;
     copy->Port = port;
