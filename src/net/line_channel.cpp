@@ -52,11 +52,20 @@ void TLineChannel::Open(const TServerEndpoint& server)
     try {
         transport_->Open(server.Host, server.Port);
         if (server.Security == TSecurity::Tls)
-            transport_->StartTls(TTlsOptions{server.Host, server.CertFingerprint});
+            transport_->StartTls(TlsOptionsFor(server));
     } catch (...) {
         Close();
         throw;
     }
+}
+
+TTlsOptions TLineChannel::TlsOptionsFor(const TServerEndpoint& server) const
+{
+    TTlsOptions options{server.Host, server.CertFingerprint, {}, {}};
+    // The handshake shows in the trace between the lines of the conversation.
+    if (trace_)
+        options.Trace = [this](const QByteArray& line) { Trace("T: ", line); };
+    return options;
 }
 
 void TLineChannel::StartTls(const TServerEndpoint& server)
@@ -64,7 +73,7 @@ void TLineChannel::StartTls(const TServerEndpoint& server)
     DiscardInput();
     if (!transport_)
         throw ENotConnected();
-    transport_->StartTls(TTlsOptions{server.Host, server.CertFingerprint});
+    transport_->StartTls(TlsOptionsFor(server));
 }
 
 bool TLineChannel::IsOpen()

@@ -33,7 +33,8 @@ public:
     TLineChannel(const TLineChannel&) = delete;
     TLineChannel& operator=(const TLineChannel&) = delete;
 
-    // Every line sent and received goes here as "C: ..." / "S: ..."; empty: no trace.
+    // Every line sent and received goes here as "C: ..." / "S: ...", and the TLS handshake as one
+    // "T: ..." line (version, cipher, certificate); empty: no trace.
     void SetTraceSink(TTraceSink sink) { trace_ = std::move(sink); }
 
     // Opens a new transport to the server; with TSecurity::Tls the TLS handshake follows at once.
@@ -74,6 +75,7 @@ public:
 
 private:
     void Trace(const char* prefix, const QByteArray& text) const;
+    TTlsOptions TlsOptionsFor(const TServerEndpoint& server) const;
     void ReceiveMore();
     void Consume(qsizetype count);
 

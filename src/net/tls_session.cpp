@@ -10,7 +10,12 @@
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
 
+#include <QDate>
+#include <QStringList>
+#include <QTime>
+
 #include <cstdint>
+#include <ctime>
 
 namespace brevio {
 
@@ -119,6 +124,179 @@ QString Sha256Hex(X509* cert)
         QByteArray(reinterpret_cast<const char*>(digest), static_cast<qsizetype>(length)).toHex().toUpper());
 }
 
+// A distinguished name on one line, most specific part first ("CN=mail.example.org,O=Example").
+QString NameText(const X509_NAME* name)
+{
+    BIO* bio = BIO_new(BIO_s_mem());
+    X509_NAME_print_ex(bio, name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(bio, &data);
+    QString text = QString::fromUtf8(data, size);
+    BIO_free(bio);
+    return text;
+}
+
+QDateTime TimeOf(const ASN1_TIME* time)
+{
+    std::tm parts{};
+    if (!time || ASN1_TIME_to_tm(time, &parts) != 1)
+        return {};
+    return QDateTime(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
+                     QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
+}
+
+// "RSA 1024 bits", "EC 256 bits": the kind and size of the certificate's key.
+QString KeyText(X509* cert)
+{
+    EVP_PKEY* key = cert ? X509_get0_pubkey(cert) : nullptr;
+    if (!key)
+        return QStringLiteral("unknown key");
+    const char* kind = "a";
+    switch (EVP_PKEY_get_base_id(key)) {
+    case EVP_PKEY_RSA:
+        kind = "RSA";
+        break;
+    case EVP_PKEY_DSA:
+        kind = "DSA";
+        break;
+    case EVP_PKEY_EC:
+        kind = "EC";
+        break;
+    default:
+        break;
+    }
+    return QStringLiteral("%1 %2 bits").arg(QLatin1String(kind)).arg(EVP_PKEY_get_bits(key));
+}
+
+QString AddressText(const ASN1_OCTET_STRING* address)
+{
+    const unsigned char* b = ASN1_STRING_get0_data(address);
+    const int length = ASN1_STRING_length(address);
+    QStringList parts;
+    if (length == 4) {
+        for (int i = 0; i < 4; ++i)
+            parts << QString::number(b[i]);
+        return parts.join(u'.');
+    }
+    // IPv6: eight groups, the longest run of two or more zero groups written as "::".
+    int bestStart = -1, bestLength = 1;
+    for (int i = 0; i + 1 < length; i += 2) {
+        const int group = (b[i] << 8) | b[i + 1];
+        parts << QString::number(group, 16);
+        int run = 0;
+        while (i + 2 * run + 1 < length && b[i + 2 * run] == 0 && b[i + 2 * run + 1] == 0)
+            ++run;
+        if (run > bestLength) {
+            bestStart = i / 2;
+            bestLength = run;
+        }
+    }
+    if (bestStart < 0)
+        return parts.join(u':');
+    return parts.mid(0, bestStart).join(u':') + QStringLiteral("::") + parts.mid(bestStart + bestLength).join(u':');
+}
+
+// The host names and addresses the certificate is made out for (its subject alternative names).
+QStringList CertificateNames(X509* cert)
+{
+    QStringList names;
+    auto* general = static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
+    for (int i = 0; i < sk_GENERAL_NAME_num(general); ++i) {
+        const GENERAL_NAME* name = sk_GENERAL_NAME_value(general, i);
+        if (name->type == GEN_DNS)
+            names << QString::fromUtf8(reinterpret_cast<const char*>(ASN1_STRING_get0_data(name->d.dNSName)),
+                                       ASN1_STRING_length(name->d.dNSName));
+        else if (name->type == GEN_IPADD)
+            names << AddressText(name->d.iPAddress);
+    }
+    GENERAL_NAMES_free(general);
+    return names;
+}
+
+bool NamesOtherHost(X509* cert, const QString& hostName)
+{
+    const QByteArray host = hostName.toUtf8();
+    int match = X509_check_ip_asc(cert, host.constData(), 0);
+    if (match == -2)  // not an address literal
+        match = X509_check_host(cert, host.constData(), static_cast<size_t>(host.size()),
+                                X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS, nullptr);
+    ERR_clear_error();
+    return match != 1;
+}
+
+// Why the certificate did not verify, in words a user can act on, followed by the library's own
+// text in brackets for whoever has to look it up.
+QString PlainVerifyReason(long verdict, X509* cert, const QString& hostName, int chainLength)
+{
+    const QString library = QString::fromUtf8(X509_verify_cert_error_string(verdict));
+    QString plain;
+    switch (verdict) {
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+        plain = QStringLiteral("the certificate is self-signed, so no authority vouches for it");
+        break;
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+        plain = QStringLiteral("the certificate comes from an authority this computer does not trust");
+        break;
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+        // With a lone certificate the usual cause is a server set up without its chain.
+        plain = chainLength <= 1
+                    ? QStringLiteral("the server did not send its intermediate certificate, or its issuer is "
+                                     "not trusted on this computer")
+                    : QStringLiteral("the certificate's issuer is not trusted on this computer");
+        break;
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+        plain = QStringLiteral("the certificate expired on %1")
+                    .arg(TimeOf(X509_get0_notAfter(cert)).toLocalTime().toString(Qt::ISODate));
+        break;
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+        plain = QStringLiteral("the certificate is not valid before %1")
+                    .arg(TimeOf(X509_get0_notBefore(cert)).toLocalTime().toString(Qt::ISODate));
+        break;
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH: {
+        const QStringList names = CertificateNames(cert);
+        plain = names.isEmpty()
+                    ? QStringLiteral("the certificate is made out for another host, not for %1").arg(hostName)
+                    : QStringLiteral("the certificate is made out for %1, not for %2").arg(names.join(QStringLiteral(", ")), hostName);
+        break;
+    }
+    case X509_V_ERR_EE_KEY_TOO_SMALL:
+    case X509_V_ERR_CA_KEY_TOO_SMALL:
+        plain = QStringLiteral("the server's key is too weak (%1)").arg(KeyText(cert));
+        break;
+    case X509_V_ERR_CA_MD_TOO_WEAK:
+        plain = QStringLiteral("the certificate is signed with a hash that is too weak");
+        break;
+    case X509_V_ERR_CERT_REVOKED:
+        plain = QStringLiteral("the certificate has been revoked");
+        break;
+    default:
+        plain = QStringLiteral("the certificate could not be verified");
+        break;
+    }
+    return QStringLiteral("%1 (%2)").arg(plain, library);
+}
+
+// A failed handshake in words a user can act on, the library's text in brackets.
+QString PlainHandshakeReason(const QString& library, X509* cert)
+{
+    QString plain;
+    if (library == QLatin1String("unsupported protocol") || library == QLatin1String("tlsv1 alert protocol version")
+        || library == QLatin1String("no protocols available"))
+        plain = QStringLiteral("the server offers only TLS 1.0/1.1; Brevio needs TLS 1.2 or newer");
+    else if (library == QLatin1String("ee key too small") || library == QLatin1String("ca key too small"))
+        plain = QStringLiteral("the server's key is too weak (%1)").arg(KeyText(cert));
+    else if (library == QLatin1String("dh key too small"))
+        plain = QStringLiteral("the server's key exchange is too weak");
+    else if (library == QLatin1String("wrong version number") || library == QLatin1String("packet length too long"))
+        plain = QStringLiteral("the server did not answer in TLS; this port may be for plain or STARTTLS connections");
+    else if (library == QLatin1String("sslv3 alert handshake failure") || library == QLatin1String("no shared cipher"))
+        plain = QStringLiteral("the server and Brevio share no protocol version or cipher");
+    return plain.isEmpty() ? library : QStringLiteral("%1 (%2)").arg(plain, library);
+}
+
 QString NormalisedFingerprint(const QString& text)
 {
     QString out;
@@ -150,6 +328,7 @@ struct TTlsSession::TState {
     SSL* ssl = nullptr;
     TBioSocket bioSocket;
     QString pinned;
+    TTraceSink trace;
 
     ~TState()
     {
@@ -164,12 +343,16 @@ TTlsSession::TTlsSession(net::TSocketHandle socket, const TTlsOptions& options, 
     ERR_clear_error();
     TState& s = *state_;
     s.pinned = options.CertFingerprint;
+    s.trace = options.Trace;
     s.bioSocket.socket = socket;
 
     s.context = SSL_CTX_new(TLS_client_method());
     if (!s.context)
         throw ETlsError(QStringLiteral("TLS cannot be set up: %1").arg(OpenSslErrorText()));
     SSL_CTX_set_min_proto_version(s.context, TLS1_2_VERSION);
+    // Level 2: keys of at least 2048 bits (RSA) or 224 bits (EC), no SHA-1 signatures, whatever
+    // the system's default is.
+    SSL_CTX_set_security_level(s.context, 2);
     // Servers that drop the connection without the closing alert are common; treat that as an
     // ordinary close.
     SSL_CTX_set_options(s.context, SSL_OP_IGNORE_UNEXPECTED_EOF);
@@ -228,12 +411,15 @@ void TTlsSession::Handshake(const TWait& wait)
     TState& s = *state_;
     const int error = Retry([&] { return SSL_do_handshake(s.ssl); }, wait);
     if (error != SSL_ERROR_NONE) {
+        X509* cert = SSL_get0_peer_certificate(s.ssl);
         QString reason = OpenSslErrorText();
         if (reason.isEmpty()) {
             const int classic = error == SSL_ERROR_SYSCALL ? net::ClassicSocketError(s.bioSocket.lastError) : 0;
             reason = classic != 0 ? SocketErrorText(classic) : QStringLiteral("the server closed the connection");
+        } else {
+            reason = PlainHandshakeReason(reason, cert);
         }
-        if (X509* cert = SSL_get0_peer_certificate(s.ssl))
+        if (cert)
             fingerprint_ = Sha256Hex(cert);
         throw ETlsError(QStringLiteral("TLS handshake with %1 failed: %2").arg(hostName_, reason), fingerprint_);
     }
@@ -242,12 +428,41 @@ void TTlsSession::Handshake(const TWait& wait)
     if (!cert)
         throw ETlsError(QStringLiteral("TLS server %1 sent no certificate.").arg(hostName_));
     fingerprint_ = Sha256Hex(cert);
+    if (s.trace) {
+        s.trace(QStringLiteral("TLS handshake done: %1, %2; certificate %3, SHA-256 %4")
+                    .arg(QString::fromLatin1(SSL_get_version(s.ssl)), QString::fromLatin1(SSL_get_cipher_name(s.ssl)),
+                         NameText(X509_get_subject_name(cert)), fingerprint_)
+                    .toUtf8());
+    }
     const long verdict = SSL_get_verify_result(s.ssl);
     if (verdict == X509_V_OK || FingerprintsMatch(s.pinned, fingerprint_))
         return;
+
+    TCertificateInfo info;
+    info.Host = hostName_;
+    const STACK_OF(X509)* chain = SSL_get_peer_cert_chain(s.ssl);
+    info.Reason = PlainVerifyReason(verdict, cert, hostName_, chain ? sk_X509_num(chain) : 1);
+    info.Subject = NameText(X509_get_subject_name(cert));
+    info.Issuer = NameText(X509_get_issuer_name(cert));
+    info.NotBefore = TimeOf(X509_get0_notBefore(cert));
+    info.NotAfter = TimeOf(X509_get0_notAfter(cert));
+    info.Fingerprint = fingerprint_;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    info.Expired = (info.NotAfter.isValid() && now > info.NotAfter) || (info.NotBefore.isValid() && now < info.NotBefore);
+    info.HostMismatch = NamesOtherHost(cert, hostName_);
+    if (!s.pinned.trimmed().isEmpty()) {
+        // The user trusted another certificate for this mailbox: a changed certificate may be an
+        // attack, so it is refused with both fingerprints named.
+        info.PinnedFingerprint = NormalisedFingerprint(s.pinned);
+        throw ETlsError(QStringLiteral("TLS certificate of %1 has changed: the server sent %2 but the mailbox trusts %3; "
+                                       "%4 (SHA-256 fingerprint %2)")
+                            .arg(hostName_, fingerprint_, info.PinnedFingerprint, info.Reason),
+                        info);
+    }
+    const QString reason = info.Reason;
     throw ETlsError(QStringLiteral("TLS certificate of %1 not trusted: %2 (SHA-256 fingerprint %3)")
-                        .arg(hostName_, QString::fromUtf8(X509_verify_cert_error_string(verdict)), fingerprint_),
-                    fingerprint_);
+                        .arg(hostName_, reason, fingerprint_),
+                    std::move(info));
 }
 
 qsizetype TTlsSession::Read(char* buffer, qsizetype capacity, const TWait& wait)

@@ -2,6 +2,8 @@
 // The byte stream under a mail protocol conversation. The real one is a TCP socket with optional
 // TLS; wire tests give a scripted one. Every call blocks the calling (worker) thread.
 
+#include "support/trace.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -20,6 +22,8 @@ struct TTlsOptions {
     QString HostName;         // for SNI and the host name check of the certificate
     QString CertFingerprint;  // SHA-256 of a certificate the user trusts, hex; empty: none
     QByteArray ExtraCaCertificates;  // PEM certificates trusted beside the system's; empty: none
+    // Receives one line marking the handshake (version, cipher, certificate); empty: no trace.
+    TTraceSink Trace;
 };
 
 class TTransport {

@@ -2,6 +2,7 @@
 #include "ui/main_window_services.h"
 
 #include <QAction>
+#include <QGroupBox>
 #include <QMenu>
 #include <QMessageBox>
 #include <QAbstractItemView>
@@ -45,6 +46,8 @@ void ApplyFormTexts(const TFormLocalization& form, QWidget* window)
                 action->setText(item.Value);
             else if (auto* menu = qobject_cast<QMenu*>(target))
                 menu->setTitle(item.Value);
+            else if (auto* group = qobject_cast<QGroupBox*>(target))
+                group->setTitle(item.Value);
             else if (auto* widget = qobject_cast<QWidget*>(target); widget && widget->isWindow())
                 widget->setWindowTitle(item.Value);
             else

@@ -36,4 +36,33 @@ private:
     QTemporaryDir dir_;
 };
 
+// Sets (or, with a null value, removes) an environment variable for the life of the object.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const QString& value)
+        : name_(name), wasSet_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name))
+    {
+        Set(value);
+    }
+    ~ScopedEnvironment()
+    {
+        if (wasSet_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+    void Set(const QString& value) const
+    {
+        if (value.isNull())
+            qunsetenv(name_);
+        else
+            qputenv(name_, value.toLocal8Bit());
+    }
+
+private:
+    const char* name_;
+    bool wasSet_;
+    QByteArray old_;
+};
+
 }  // namespace brevio::test

@@ -80,9 +80,10 @@ QString Fingerprint(X509* cert)
 }  // namespace
 
 TTestCertificate MakeCertificate(const QString& commonName, const QStringList& altNames,
-                                 const TTestCertificate* issuer, bool isCa)
+                                 const TTestCertificate* issuer, bool isCa, const TCertificateTraits& traits)
 {
-    EVP_PKEY* key = EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256");
+    EVP_PKEY* key = traits.RsaBits > 0 ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", static_cast<size_t>(traits.RsaBits))
+                                       : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256");
     X509* cert = X509_new();
     X509* issuerCert = issuer ? CertFromPem(issuer->CertPem) : nullptr;
     EVP_PKEY* issuerKey = issuer ? KeyFromPem(issuer->KeyPem) : nullptr;
@@ -96,8 +97,9 @@ TTestCertificate MakeCertificate(const QString& commonName, const QStringList& a
     BIGNUM* bn = BN_bin2bn(serial, sizeof serial, nullptr);
     BN_to_ASN1_INTEGER(bn, X509_get_serialNumber(cert));
     BN_free(bn);
-    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert), 7 * 24 * 3600);
+    const long day = 24 * 3600;
+    X509_gmtime_adj(X509_getm_notBefore(cert), traits.DaysValid > 0 ? -3600 : (traits.DaysValid - 30) * day);
+    X509_gmtime_adj(X509_getm_notAfter(cert), traits.DaysValid * day);
     X509_set_pubkey(cert, key);
     X509_NAME* name = X509_get_subject_name(cert);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
@@ -137,6 +139,8 @@ const TTestPki& TTestPki::Get()
         p.Ca = MakeCertificate(QStringLiteral("Brevio Test CA"), {}, nullptr, true);
         p.Server = MakeCertificate(QStringLiteral("localhost"), names, &p.Ca);
         p.SelfSigned = MakeCertificate(QStringLiteral("localhost"), names);
+        p.WeakKey = MakeCertificate(QStringLiteral("localhost"), names, &p.Ca, false, {1024, 7});
+        p.Expired = MakeCertificate(QStringLiteral("localhost"), names, &p.Ca, false, {0, -2});
         return p;
     }();
     return pki;
@@ -210,11 +214,16 @@ void TServerConnection::Write(const QByteArray& bytes)
     }
 }
 
-bool TServerConnection::StartTls(const TTestCertificate& certificate)
+bool TServerConnection::StartTls(const TTestCertificate& certificate, const TServerTlsOptions& options)
 {
     pending_.clear();
     auto tls = std::make_unique<TTls>();
     tls->context = SSL_CTX_new(TLS_server_method());
+    SSL_CTX_set_security_level(tls->context, 0);
+    if (options.MaxVersion != 0) {
+        SSL_CTX_set_min_proto_version(tls->context, TLS1_VERSION);
+        SSL_CTX_set_max_proto_version(tls->context, options.MaxVersion);
+    }
     X509* cert = CertFromPem(certificate.CertPem);
     EVP_PKEY* key = KeyFromPem(certificate.KeyPem);
     const bool loaded = SSL_CTX_use_certificate(tls->context, cert) == 1 && SSL_CTX_use_PrivateKey(tls->context, key) == 1;

@@ -19,18 +19,34 @@ struct TTestCertificate {
     QString Fingerprint;  // SHA-256, upper-case hex without separators
 };
 
+// What is unusual about a test certificate.
+struct TCertificateTraits {
+    int RsaBits = 0;    // 0: an EC P-256 key; else an RSA key of this size
+    int DaysValid = 7;  // negative: expired that many days ago
+};
+
 // Makes a certificate with a fresh key. `altNames` are subjectAltName entries such as
 // "DNS:localhost" or "IP:127.0.0.1". Without an issuer the certificate signs itself.
 TTestCertificate MakeCertificate(const QString& commonName, const QStringList& altNames,
-                                 const TTestCertificate* issuer = nullptr, bool isCa = false);
+                                 const TTestCertificate* issuer = nullptr, bool isCa = false,
+                                 const TCertificateTraits& traits = {});
 
 // A certificate authority, a server certificate it signed for localhost, 127.0.0.1 and ::1, and
-// a self-signed certificate for the same names. Made once per test program.
+// a self-signed certificate for the same names; besides, two flawed ones the authority signed
+// for the same names: one with an RSA-1024 key, one that expired. Made once per test program.
 struct TTestPki {
     TTestCertificate Ca;
     TTestCertificate Server;
     TTestCertificate SelfSigned;
+    TTestCertificate WeakKey;
+    TTestCertificate Expired;
     static const TTestPki& Get();
+};
+
+// How the test server's side of a handshake is set up. The server accepts every key size and
+// protocol version it is given, so it can play an outdated server.
+struct TServerTlsOptions {
+    int MaxVersion = 0;  // OpenSSL's version constant (TLS1_1_VERSION); 0: the library's newest
 };
 
 // The server side of one accepted connection. Calls block (with a generous safety limit so a
@@ -47,7 +63,7 @@ public:
     void Write(const QByteArray& bytes);
     // Server side of a TLS handshake with the certificate. False when the handshake failed
     // (the client refused it, for example).
-    bool StartTls(const TTestCertificate& certificate);
+    bool StartTls(const TTestCertificate& certificate, const TServerTlsOptions& options = {});
     // Reads and drops everything until the client closes the connection.
     void WaitForClose();
     void Close();

@@ -6,6 +6,7 @@
 #include "support/transport_test_io.h"
 
 #include <gtest/gtest.h>
+#include <openssl/ssl.h>
 
 using namespace brevio;
 using namespace brevio::test;
@@ -22,6 +23,13 @@ QString WithColons(const QString& hex)
 
 }  // namespace
 
+// What a refused certificate's details must say beyond the message.
+struct TRefusal {
+    bool HostMismatch = false;
+    bool Expired = false;
+    bool PinMismatch = false;  // names the pinned fingerprint beside the server's
+};
+
 TEST(TlsTransport, CertificateChecks)
 {
     const TTestPki& pki = TTestPki::Get();
@@ -33,25 +41,40 @@ TEST(TlsTransport, CertificateChecks)
         QByteArray extraCa;
         QString pin;
         const char* errorPart;    // null: the session must work
+        TRefusal refusal;
     };
     const Case cases[] = {
-        {"trusted by extra CA", &pki.Server, "localhost", "", pki.Ca.CertPem, "", nullptr},
-        {"IP literal checked as address", &pki.Server, "127.0.0.1", "", pki.Ca.CertPem, "", nullptr},
+        {"trusted by extra CA", &pki.Server, "localhost", "", pki.Ca.CertPem, "", nullptr, {}},
+        {"IP literal checked as address", &pki.Server, "127.0.0.1", "", pki.Ca.CertPem, "", nullptr, {}},
         {"wrong host name", &pki.Server, "127.0.0.1", "mail.example.com", pki.Ca.CertPem, "",
-         "TLS certificate of mail.example.com not trusted: hostname mismatch"},
-        {"wrong IP address", &pki.Server, "127.0.0.1", "10.1.2.3", pki.Ca.CertPem, "", "IP address mismatch"},
-        {"issuer unknown", &pki.Server, "localhost", "", {}, "", "unable to get local issuer certificate"},
+         "TLS certificate of mail.example.com not trusted: the certificate is made out for localhost, 127.0.0.1, "
+         "::1, not for mail.example.com (hostname mismatch)",
+         {.HostMismatch = true}},
+        {"wrong IP address", &pki.Server, "127.0.0.1", "10.1.2.3", pki.Ca.CertPem, "", "(IP address mismatch)",
+         {.HostMismatch = true}},
+        {"issuer unknown", &pki.Server, "localhost", "", {}, "",
+         "the server did not send its intermediate certificate, or its issuer is not trusted on this computer "
+         "(unable to get local issuer certificate)",
+         {}},
         {"self-signed", &pki.SelfSigned, "localhost", "", pki.Ca.CertPem, "",
-         "TLS certificate of localhost not trusted: self-signed certificate"},
-        {"self-signed, pinned", &pki.SelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint, nullptr},
+         "TLS certificate of localhost not trusted: the certificate is self-signed, so no authority vouches for it "
+         "(self-signed certificate)",
+         {}},
+        {"self-signed for another host", &pki.SelfSigned, "localhost", "other.example", {}, "",
+         "(self-signed certificate)", {.HostMismatch = true}},
+        {"expired", &pki.Expired, "localhost", "", pki.Ca.CertPem, "", "the certificate expired on ",
+         {.Expired = true}},
+        {"weak key", &pki.WeakKey, "localhost", "", pki.Ca.CertPem, "",
+         "the server's key is too weak (RSA 1024 bits)", {}},
+        {"self-signed, pinned", &pki.SelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint, nullptr, {}},
         {"pin lower case with colons", &pki.SelfSigned, "localhost", "", {},
-         WithColons(pki.SelfSigned.Fingerprint.toLower()), nullptr},
+         WithColons(pki.SelfSigned.Fingerprint.toLower()), nullptr, {}},
         {"pin covers a name mismatch", &pki.SelfSigned, "localhost", "other.example", {},
-         pki.SelfSigned.Fingerprint, nullptr},
+         pki.SelfSigned.Fingerprint, nullptr, {}},
         {"pin of another certificate", &pki.SelfSigned, "localhost", "", {}, pki.Server.Fingerprint,
-         "self-signed certificate"},
+         "has changed", {.PinMismatch = true}},
         {"pin cut short", &pki.SelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint.left(40),
-         "self-signed certificate"},
+         "has changed", {.PinMismatch = true}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,6 +115,23 @@ TEST(TlsTransport, CertificateChecks)
                 EXPECT_EQ(e.Fingerprint(), c.serverCert->Fingerprint);
                 EXPECT_TRUE(e.Message().endsWith(QStringLiteral("(SHA-256 fingerprint %1)").arg(c.serverCert->Fingerprint)))
                     << e.Message().toStdString();
+                ASSERT_TRUE(e.Certificate().has_value());
+                const TCertificateInfo& info = *e.Certificate();
+                EXPECT_EQ(info.Host, c.tlsHost.isEmpty() ? c.connectHost : c.tlsHost);
+                EXPECT_TRUE(e.Message().contains(info.Reason)) << info.Reason.toStdString();
+                EXPECT_EQ(info.Subject, QStringLiteral("CN=localhost"));
+                EXPECT_EQ(info.Issuer, c.serverCert == &pki.SelfSigned ? QStringLiteral("CN=localhost")
+                                                                       : QStringLiteral("CN=Brevio Test CA"));
+                EXPECT_TRUE(info.NotBefore.isValid() && info.NotBefore < info.NotAfter);
+                EXPECT_EQ(info.Fingerprint, c.serverCert->Fingerprint);
+                EXPECT_EQ(info.HostMismatch, c.refusal.HostMismatch);
+                EXPECT_EQ(info.Expired, c.refusal.Expired);
+                if (c.refusal.PinMismatch) {
+                    EXPECT_EQ(info.PinnedFingerprint, c.pin.toUpper());
+                    EXPECT_TRUE(e.Message().contains(info.PinnedFingerprint)) << e.Message().toStdString();
+                } else {
+                    EXPECT_TRUE(info.PinnedFingerprint.isEmpty());
+                }
             }
             EXPECT_FALSE(t.IsOpen());
         }
@@ -99,6 +139,30 @@ TEST(TlsTransport, CertificateChecks)
         t.Close();
         EXPECT_EQ(server.Join(), QString());
     }
+}
+
+TEST(TlsTransport, TraceMarksTheHandshake)
+{
+    const TTestPki& pki = TTestPki::Get();
+    TLoopbackServer server;
+    server.Serve([&](TServerConnection& s) {
+        if (!s.StartTls(pki.Server))
+            throw std::runtime_error("handshake failed on the server");
+        s.WaitForClose();
+    });
+    QList<QByteArray> trace;
+    TSocketTransport t(nullptr, 10);
+    t.Open(QStringLiteral("localhost"), server.Port());
+    TTlsOptions options;
+    options.ExtraCaCertificates = pki.Ca.CertPem;
+    options.Trace = [&](const QByteArray& line) { trace << line; };
+    t.StartTls(options);
+    t.Close();
+    EXPECT_EQ(server.Join(), QString());
+    ASSERT_EQ(trace.size(), 1);
+    EXPECT_TRUE(trace[0].startsWith("TLS handshake done: TLSv1.3, ")) << trace[0].toStdString();
+    EXPECT_TRUE(trace[0].endsWith("; certificate CN=localhost, SHA-256 " + pki.Server.Fingerprint.toLatin1()))
+        << trace[0].toStdString();
 }
 
 TEST(TlsTransport, StartTlsAfterPlainExchange)
@@ -142,16 +206,22 @@ TEST(TlsTransport, StartTlsAfterPlainExchange)
 
 TEST(TlsTransport, HandshakeFailures)
 {
-    // A server that answers the hello with plain text, one that closes, one that stays silent.
+    // A server that answers the hello with plain text, one that closes, one that stays silent, and
+    // one that speaks nothing newer than TLS 1.1.
+    const TTestPki& pki = TTestPki::Get();
     struct Case {
         const char* name;
         std::function<void(TServerConnection&)> serve;
         bool timeout;
+        const char* reason;  // what follows "TLS handshake with localhost failed: "
     };
     const Case cases[] = {
-        {"plain text answer", [](TServerConnection& s) { s.Write("-ERR what is this?\r\n"); s.WaitForClose(); }, false},
-        {"closes at once", [](TServerConnection& s) { s.Close(); }, false},
-        {"silent", [](TServerConnection& s) { s.WaitForClose(); }, true},
+        {"plain text answer", [](TServerConnection& s) { s.Write("-ERR what is this?\r\n"); s.WaitForClose(); }, false,
+         "the server did not answer in TLS; this port may be for plain or STARTTLS connections (wrong version number)"},
+        {"closes at once", [](TServerConnection& s) { s.Close(); }, false, ""},
+        {"silent", [](TServerConnection& s) { s.WaitForClose(); }, true, nullptr},
+        {"TLS 1.1 only", [&](TServerConnection& s) { s.StartTls(pki.Server, {TLS1_1_VERSION}); }, false,
+         "the server offers only TLS 1.0/1.1; Brevio needs TLS 1.2 or newer ("},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -166,8 +236,10 @@ TEST(TlsTransport, HandshakeFailures)
                 t.StartTls({});
                 ADD_FAILURE() << "handshake succeeded";
             } catch (const ETlsError& e) {
-                EXPECT_TRUE(e.Message().startsWith(QStringLiteral("TLS handshake with localhost failed: ")))
+                EXPECT_TRUE(e.Message().startsWith(QStringLiteral("TLS handshake with localhost failed: ") +
+                                                   QLatin1String(c.reason)))
                     << e.Message().toStdString();
+                EXPECT_FALSE(e.Certificate().has_value());
             }
         }
         EXPECT_FALSE(t.IsOpen());

@@ -1,0 +1,132 @@
+#include "settings/autorun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace brevio {
+
+namespace {
+
+// A base folder from an XDG variable: only an absolute path counts, as the base-directory rules
+// say; anything else falls back.
+QString XdgFolder(const char* variable, const QString& fallback)
+{
+    const QString value = qEnvironmentVariable(variable);
+    for (const QString& path : value.split(u':', Qt::SkipEmptyParts)) {
+        if (QDir::isAbsolutePath(path))
+            return path;
+    }
+    return fallback;
+}
+
+// The value-type escapes of a desktop entry: a backslash and the control characters a value
+// cannot hold literally.
+QString EscapeEntryValue(const QString& value)
+{
+    QString out;
+    for (QChar c : value) {
+        if (c == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\t')
+            out += QStringLiteral("\\t");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<QString> RunKeyFor(TRunKind kind)
+{
+    switch (kind) {
+    case TRunKind::UserRun:
+        return XdgFolder("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config")) +
+               QStringLiteral("/autostart");
+    case TRunKind::MachineRun:
+        return XdgFolder("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")) + QStringLiteral("/autostart");
+    default:
+        return std::nullopt;
+    }
+}
+
+QString AutostartEntryPath(const QString& folder, const QString& valueName)
+{
+    return QDir(folder).filePath(valueName + QStringLiteral(".desktop"));
+}
+
+QString QuoteExecArgument(const QString& argument)
+{
+    QString out = QStringLiteral("\"");
+    for (QChar c : argument) {
+        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+            out += u'\\';
+        if (c == u'%')
+            out += u'%';
+        out += c;
+    }
+    return out + u'"';
+}
+
+QByteArray AutostartEntryText(const QString& command)
+{
+    const QString text = QStringLiteral("[Desktop Entry]\n"
+                                        "Type=Application\n"
+                                        "Name=Brevio\n"
+                                        "Comment=Checks the configured mailboxes for new mail\n"
+                                        "Exec=%1\n"
+                                        "Terminal=false\n"
+                                        "X-GNOME-Autostart-enabled=true\n")
+                             .arg(EscapeEntryValue(command));
+    return text.toUtf8();
+}
+
+bool SetRunEntry(TRunKind kind, const QString& valueName, const QString& command)
+{
+    const std::optional<QString> folder = RunKeyFor(kind);
+    if (!folder || !QDir().mkpath(*folder))
+        return false;
+    // Written whole or not at all, so a half-written entry never starts anything.
+    QSaveFile file(AutostartEntryPath(*folder, valueName));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(AutostartEntryText(command));
+    return file.commit();
+}
+
+bool DeleteRunEntry(TRunKind kind, const QString& valueName)
+{
+    const std::optional<QString> folder = RunKeyFor(kind);
+    return folder && QFile::remove(AutostartEntryPath(*folder, valueName));
+}
+
+bool HasRunEntry(TRunKind kind, const QString& valueName)
+{
+    const std::optional<QString> folder = RunKeyFor(kind);
+    return folder && QFileInfo(AutostartEntryPath(*folder, valueName)).isFile();
+}
+
+QString AutorunValueName() { return QStringLiteral("brevio"); }
+
+bool SetLoadOnStart(bool enabled, const QString& executablePath)
+{
+    if (!enabled) {
+        DeleteRunEntry(TRunKind::UserRun, AutorunValueName());
+        return !IsLoadOnStartSet();
+    }
+    const QString path = executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath;
+    // One argument on the command line starts the program minimised to the tray.
+    return SetRunEntry(TRunKind::UserRun, AutorunValueName(),
+                       QuoteExecArgument(QDir::toNativeSeparators(path)) + QStringLiteral(" /minimize"));
+}
+
+bool IsLoadOnStartSet() { return HasRunEntry(TRunKind::UserRun, AutorunValueName()); }
+
+}  // namespace brevio

@@ -1,0 +1,53 @@
+#pragma once
+// Starting the program when the user logs in. On a freedesktop system that is an autostart entry
+// (a ".desktop" file in the user's autostart folder); a Windows build writes a value under one of
+// the registry's "Run" keys instead. RunKeyFor, SetRunEntry and DeleteRunEntry are the only
+// functions that know where the entry lives.
+
+#include <QString>
+#include <optional>
+
+namespace brevio {
+
+// The places an autorun entry can be kept, numbered as the Windows "Run" keys are.
+enum class TRunKind {
+    MachineRun = 0,
+    MachineRunOnce = 1,
+    UserRun = 2,
+    UserRunOnce = 3,
+    MachineRunServices = 4,
+    MachineRunServicesOnce = 5,
+};
+
+// Where entries of `kind` are kept: on a freedesktop system the folder of autostart entries
+// ($XDG_CONFIG_HOME/autostart for the user, the first of $XDG_CONFIG_DIRS for the machine).
+// Empty for kinds the platform does not have (there is no "run once" autostart entry).
+std::optional<QString> RunKeyFor(TRunKind kind);
+
+// Writes the entry `valueName` of `kind` with `command` as the command line to run, creating
+// the folder when needed. False when the kind does not exist or the entry cannot be written.
+bool SetRunEntry(TRunKind kind, const QString& valueName, const QString& command);
+// Deletes the entry; true when it existed and is gone.
+bool DeleteRunEntry(TRunKind kind, const QString& valueName);
+bool HasRunEntry(TRunKind kind, const QString& valueName);
+
+// The file of entry `valueName` in the autostart folder `folder`.
+QString AutostartEntryPath(const QString& folder, const QString& valueName);
+// The text of an autostart entry that runs `command`, a command line already quoted for the
+// entry's Exec key (see QuoteExecArgument).
+QByteArray AutostartEntryText(const QString& command);
+// One argument of an Exec key, in double quotes, with the characters the desktop-entry rules
+// reserve escaped, and "%" doubled so it is not taken as a field code.
+QString QuoteExecArgument(const QString& argument);
+
+// The name Brevio's own entry goes by ("brevio": the file brevio.desktop).
+QString AutorunValueName();
+
+// Adds the program's entry for the current user, running `executablePath` (default: this
+// program) with the argument "/minimize", or removes it. Returns whether the entry now is as
+// asked; removing an entry that does not exist succeeds without a word.
+bool SetLoadOnStart(bool enabled, const QString& executablePath = {});
+// Whether the current user's entry exists.
+bool IsLoadOnStartSet();
+
+}  // namespace brevio

@@ -1,0 +1,20 @@
+#pragma once
+// Window sizes given for an 8-point system font at 96 DPI, scaled by how much wider the current
+// font's characters are, so texts fit as they did there.
+
+#include <QFontMetrics>
+#include <QWidget>
+#include <cmath>
+
+namespace brevio {
+
+// The average character width of the font the sizes were made for.
+constexpr double kDesignCharWidth = 6.0;
+
+inline int Scaled(const QWidget* widget, int pixels)
+{
+    const double ratio = widget->fontMetrics().averageCharWidth() / kDesignCharWidth;
+    return int(std::lround(pixels * (ratio > 0 ? ratio : 1.0)));
+}
+
+}  // namespace brevio

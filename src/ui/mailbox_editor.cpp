@@ -1,0 +1,550 @@
+#include "ui/mailbox_editor.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QThread>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "components/footer.h"
+#include "engine/mailbox_probe.h"
+#include "support/abort_signal.h"
+#include "ui/form_scale.h"
+
+namespace brevio {
+
+namespace {
+
+constexpr int kMaxPort = 65535;
+
+// The port the text names, or 0 when it names none (empty, 0, above 65535).
+int PortOf(const QString& text)
+{
+    bool ok = false;
+    const int port = text.toInt(&ok);
+    return ok && port >= 1 && port <= kMaxPort ? port : 0;
+}
+
+QString PortText(int port)
+{
+    return port >= 1 && port <= kMaxPort ? QString::number(port) : QString();
+}
+
+// The order of the security choices in cbSecurity.
+constexpr TSecurity kSecurityChoices[] = {TSecurity::None, TSecurity::Tls, TSecurity::StartTls};
+
+int SecurityIndex(TSecurity security)
+{
+    for (int i = 0; i < 3; ++i)
+        if (kSecurityChoices[i] == security)
+            return i;
+    return 0;
+}
+
+// The result as one line for the user ("Works: 3 messages in the inbox.").
+QString ProbeResultText(const TProbeResult& result)
+{
+    switch (result.Outcome) {
+    case TProbeOutcome::Ok:
+        return result.MessageCount == 1 ? QStringLiteral("Works: 1 message in the inbox.")
+                                        : QStringLiteral("Works: %1 messages in the inbox.").arg(result.MessageCount);
+    case TProbeOutcome::LoginRefused:
+        return QStringLiteral("Connected, but the login was refused: %1").arg(result.Text);
+    case TProbeOutcome::Aborted:
+        return QStringLiteral("Test stopped.");
+    case TProbeOutcome::Failed:
+        break;
+    }
+    return QStringLiteral("Failed: %1").arg(result.Text);
+}
+
+}  // namespace
+
+TfrmMailBoxes::TfrmMailBoxes(const TMailBoxList& source, const TStringTable& strings, QWidget* parent,
+                             THelpLauncher help)
+    : QDialog(parent), strings_(strings), help_(std::move(help))
+{
+    setObjectName(QStringLiteral("frmMailBoxes"));
+    setWindowTitle(QStringLiteral("Почтовые ящики"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    BuildControls();
+
+    working_.Assign(source);
+    for (int i = 0; i < working_.Count(); ++i)
+        new QTreeWidgetItem(ListView1, QStringList{working_.Items(i)->Name});
+    if (working_.Count() > 0) {
+        SelectRow(0);
+    } else {
+        ClearFields();
+        // An empty list shows neither protocol: there is no mailbox to have one.
+        protocolGroup_->setExclusive(false);
+        rbPop3->setChecked(false);
+        rbIMAP4->setChecked(false);
+        protocolGroup_->setExclusive(true);
+    }
+    ListView1->setFocus();
+}
+
+TfrmMailBoxes::~TfrmMailBoxes()
+{
+    // A test still running is woken by the abort and finishes before its thread goes.
+    StopTest();
+    if (testThread_)
+        testThread_->wait();
+}
+
+void TfrmMailBoxes::BuildControls()
+{
+    auto make = [this](auto* widget, const char* name) {
+        widget->setObjectName(QLatin1String(name));
+        return widget;
+    };
+
+    Panel1 = make(new QWidget(this), "Panel1");
+    ToolBar1 = make(new QToolBar(Panel1), "ToolBar1");
+    ToolBar1->setIconSize(QSize(16, 16));
+    actNewMailBox = make(new QAction(QIcon(QStringLiteral(":/icons/new_mailbox.svg")), QStringLiteral("New Mailbox"), this),
+                         "actNewMailBox");
+    actDelete = make(new QAction(QIcon(QStringLiteral(":/icons/delete.svg")), QStringLiteral("Delete Mailbox"), this),
+                     "actDelete");
+    actCopy = make(new QAction(QIcon(QStringLiteral(":/icons/copy_mailbox.svg")), QStringLiteral("Copy Mailbox"), this),
+                   "actCopy");
+    ToolBar1->addAction(actNewMailBox);
+    ToolBar1->addAction(actDelete);
+    ToolBar1->addAction(actCopy);
+    act1 = make(new QAction(this), "act1");
+    act1->setShortcut(QKeySequence(Qt::Key_F1));
+    addAction(act1);
+
+    ListView1 = make(new QTreeWidget(Panel1), "ListView1");
+    ListView1->setColumnCount(1);
+    ListView1->setHeaderLabels({QStringLiteral("Ящик")});
+    ListView1->header()->setSectionResizeMode(QHeaderView::Stretch);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setAllColumnsShowFocus(true);
+    auto* panelLayout = new QVBoxLayout(Panel1);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->setSpacing(0);
+    panelLayout->addWidget(ToolBar1);
+    panelLayout->addWidget(ListView1, 1);
+    Panel1->setFixedWidth(Scaled(this, 153));
+
+    auto edit = [&](const char* name) {
+        auto* e = make(new QLineEdit(this), name);
+        e->setMinimumWidth(Scaled(this, 201));
+        return e;
+    };
+    lblName = make(new QLabel(QStringLiteral("Название ящика:"), this), "lblName");
+    edtName = edit("edtName");
+    Label1 = make(new QLabel(QStringLiteral("Хост:"), this), "Label1");
+    edtHost = edit("edtHost");
+    lblPort = make(new QLabel(QStringLiteral("Порт:"), this), "lblPort");
+    edtPort = make(new QLineEdit(this), "edtPort");
+    edtPort->setMaxLength(5);
+    edtPort->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), edtPort));
+    edtPort->setFixedWidth(Scaled(this, 50));
+    lblPortStatus = make(new QLabel(this), "lblPortStatus");
+    lblPortStatus->setStyleSheet(QStringLiteral("color: #b00000;"));
+    // The message takes the room beside the field and never widens the dialog.
+    lblPortStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    grpProtocol = make(new QGroupBox(QStringLiteral("Protocol"), this), "grpProtocol");
+    rbPop3 = make(new QRadioButton(QStringLiteral("POP3"), grpProtocol), "rbPop3");
+    rbIMAP4 = make(new QRadioButton(QStringLiteral("IMAP4"), grpProtocol), "rbIMAP4");
+    protocolGroup_ = new QButtonGroup(this);
+    protocolGroup_->addButton(rbPop3);
+    protocolGroup_->addButton(rbIMAP4);
+    auto* protocolLayout = new QHBoxLayout(grpProtocol);
+    protocolLayout->addWidget(rbPop3);
+    protocolLayout->addWidget(rbIMAP4);
+
+    lblSecurity = make(new QLabel(QStringLiteral("Security:"), this), "lblSecurity");
+    cbSecurity = make(new QComboBox(this), "cbSecurity");
+    cbSecurity->addItems({QStringLiteral("None"), QStringLiteral("TLS"), QStringLiteral("STARTTLS")});
+
+    lblUserName = make(new QLabel(QStringLiteral("Имя пользователя:"), this), "lblUserName");
+    edtUserName = edit("edtUserName");
+    lblPassword = make(new QLabel(QStringLiteral("Пароль:"), this), "lblPassword");
+    edtPassword = edit("edtPassword");
+    edtPassword->setEchoMode(QLineEdit::Password);
+    chkIgnorCheckAllCommand = make(new QCheckBox(QStringLiteral("Ignor \"Check All\" command"), this),
+                                   "chkIgnorCheckAllCommand");
+    chkIgnoreCheckOnIgnoreSchedule = make(new QCheckBox(QStringLiteral("Ignore Check on schedule"), this),
+                                          "chkIgnoreCheckOnIgnoreSchedule");
+
+    lblCertificate = make(new QLabel(QStringLiteral("Trusted certificate (SHA-256):"), this), "lblCertificate");
+    edtCertFingerprint = make(new QLineEdit(this), "edtCertFingerprint");
+    edtCertFingerprint->setReadOnly(true);
+    edtCertFingerprint->setPlaceholderText(QStringLiteral("none"));
+    btnForgetCertificate = make(new QPushButton(QStringLiteral("Forget"), this), "btnForgetCertificate");
+    btnForgetCertificate->setToolTip(QStringLiteral("Stop trusting this certificate; the next check asks again"));
+
+    btnTest = make(new QPushButton(QStringLiteral("Test"), this), "btnTest");
+    btnTest->setToolTip(QStringLiteral("Connect and log in with these settings, then count the messages"));
+    lblTestResult = make(new QLabel(this), "lblTestResult");
+    lblTestResult->setWordWrap(true);
+    lblTestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* fields = new QVBoxLayout;
+    fields->setContentsMargins(Scaled(this, 7), Scaled(this, 8), Scaled(this, 9), Scaled(this, 6));
+    fields->setSpacing(2);
+    auto gap = [&] { fields->addSpacing(Scaled(this, 6)); };
+    auto pair = [&](QLabel* label, QWidget* field) {
+        label->setBuddy(field);
+        fields->addWidget(label);
+        fields->addWidget(field);
+        gap();
+    };
+    pair(lblName, edtName);
+    pair(Label1, edtHost);
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(edtPort);
+    portRow->addWidget(lblPortStatus, 1);
+    lblPort->setBuddy(edtPort);
+    fields->addWidget(lblPort);
+    fields->addLayout(portRow);
+    gap();
+    fields->addWidget(grpProtocol);
+    auto* securityRow = new QHBoxLayout;
+    lblSecurity->setBuddy(cbSecurity);
+    securityRow->addWidget(lblSecurity);
+    securityRow->addWidget(cbSecurity, 1);
+    fields->addLayout(securityRow);
+    gap();
+    pair(lblUserName, edtUserName);
+    pair(lblPassword, edtPassword);
+    fields->addWidget(chkIgnorCheckAllCommand);
+    fields->addWidget(chkIgnoreCheckOnIgnoreSchedule);
+    gap();
+    fields->addWidget(lblCertificate);
+    auto* certificateRow = new QHBoxLayout;
+    certificateRow->addWidget(edtCertFingerprint, 1);
+    certificateRow->addWidget(btnForgetCertificate);
+    fields->addLayout(certificateRow);
+    gap();
+    auto* testRow = new QHBoxLayout;
+    testRow->addWidget(btnTest, 0, Qt::AlignTop);
+    testRow->addWidget(lblTestResult, 1);
+    fields->addLayout(testRow);
+    fields->addStretch(1);
+
+    auto* body = new QHBoxLayout;
+    body->setContentsMargins(0, 0, 0, 0);
+    body->setSpacing(0);
+    body->addWidget(Panel1);
+    body->addLayout(fields, 1);
+
+    Footer1 = make(new TFooter(this), "Footer1");
+    FooterBtn1 = make(new TFooterBtn(QStringLiteral("&OK"), Footer1), "FooterBtn1");
+    FooterBtn1->setDefault(true);
+    FooterBtn1->SetModalResult(TModalResult::Ok);
+    FooterBtn2 = make(new TFooterBtn(QStringLiteral("&Cancel"), Footer1), "FooterBtn2");
+    FooterBtn2->SetModalResult(TModalResult::Cancel);
+    FooterBtn3 = make(new TFooterBtn(QStringLiteral("&Help"), Footer1), "FooterBtn3");
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addLayout(body, 1);
+    outer->addWidget(Footer1);
+    // Not resizable: the size the controls need, at least the designed 370 pixels wide.
+    setMinimumWidth(Scaled(this, 370));
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(actNewMailBox, &QAction::triggered, this, &TfrmMailBoxes::actNewMailBoxExecute);
+    connect(actDelete, &QAction::triggered, this, &TfrmMailBoxes::actDeleteExecute);
+    connect(actCopy, &QAction::triggered, this, &TfrmMailBoxes::actCopyExecute);
+    const auto showHelp = [this] { help_(this, QStringLiteral("MailBoxOptions.htm")); };
+    connect(act1, &QAction::triggered, this, showHelp);
+    connect(FooterBtn3, &QPushButton::clicked, this, showHelp);
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &TfrmMailBoxes::ShowSelected);
+
+    // Live editing: every change goes into the selected mailbox of the working copy at once.
+    const auto edited = [this](auto store) {
+        return [this, store](auto&&... value) {
+            if (TMailBox* box = loading_ ? nullptr : Selected())
+                store(*box, value...);
+        };
+    };
+    connect(edtName, &QLineEdit::textChanged, this, edited([this](TMailBox& box, const QString& text) {
+                box.Name = text;
+                ListView1->topLevelItem(SelectedIndex())->setText(0, text);
+            }));
+    connect(edtHost, &QLineEdit::textChanged, this, edited([](TMailBox& box, const QString& text) { box.Host = text; }));
+    connect(edtUserName, &QLineEdit::textChanged, this,
+            edited([](TMailBox& box, const QString& text) { box.UserName = text; }));
+    connect(edtPassword, &QLineEdit::textChanged, this,
+            edited([](TMailBox& box, const QString& text) { box.Password = text; }));
+    connect(edtPort, &QLineEdit::textChanged, this, edited([](TMailBox& box, const QString& text) {
+                // A missing or out-of-range port is kept as 0, which OK refuses.
+                box.Port = PortOf(text);
+            }));
+    connect(edtPort, &QLineEdit::textChanged, this, &TfrmMailBoxes::UpdatePortState);
+    connect(chkIgnorCheckAllCommand, &QCheckBox::toggled, this,
+            edited([](TMailBox& box, bool on) { box.IgnoreCheckAllCommand = on; }));
+    connect(chkIgnoreCheckOnIgnoreSchedule, &QCheckBox::toggled, this,
+            edited([](TMailBox& box, bool on) { box.IgnoreCheckOnSchedule = on; }));
+    // Switching the protocol leaves the port alone: the user may run either on any port.
+    connect(rbPop3, &QRadioButton::toggled, this, edited([](TMailBox& box, bool on) {
+                box.Protocol = on ? TMailProtocol::POP3 : TMailProtocol::IMAP4;
+            }));
+    connect(cbSecurity, &QComboBox::currentIndexChanged, this, edited([](TMailBox& box, int index) {
+                box.Security = kSecurityChoices[index >= 0 && index < 3 ? index : 0];
+            }));
+    connect(btnForgetCertificate, &QPushButton::clicked, this, [this] {
+        if (TMailBox* box = Selected()) {
+            box->CertFingerprint.clear();
+            UpdateCertificate();
+        }
+    });
+    connect(btnTest, &QPushButton::clicked, this, &TfrmMailBoxes::btnTestClick);
+}
+
+int TfrmMailBoxes::SelectedIndex() const
+{
+    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
+    return selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.first());
+}
+
+TMailBox* TfrmMailBoxes::Selected() const
+{
+    const int index = SelectedIndex();
+    return index >= 0 && index < working_.Count() ? working_.Items(index) : nullptr;
+}
+
+void TfrmMailBoxes::SelectRow(int index)
+{
+    if (index < 0 || index >= ListView1->topLevelItemCount()) {
+        ListView1->clearSelection();
+        ListView1->setCurrentItem(nullptr);
+        return;
+    }
+    QTreeWidgetItem* item = ListView1->topLevelItem(index);
+    ListView1->setCurrentItem(item);
+    item->setSelected(true);
+    ListView1->scrollToItem(item);
+}
+
+void TfrmMailBoxes::ShowSelected()
+{
+    ++selectionGeneration_;
+    StopTest();
+    lblTestResult->clear();
+    const TMailBox* box = Selected();
+    if (!box) {
+        ClearFields();
+        return;
+    }
+    loading_ = true;
+    edtName->setText(box->Name);
+    edtHost->setText(box->Host);
+    edtPort->setText(PortText(box->Port));
+    edtUserName->setText(box->UserName);
+    edtPassword->setText(box->Password);
+    chkIgnorCheckAllCommand->setChecked(box->IgnoreCheckAllCommand);
+    chkIgnoreCheckOnIgnoreSchedule->setChecked(box->IgnoreCheckOnSchedule);
+    (box->Protocol == TMailProtocol::POP3 ? rbPop3 : rbIMAP4)->setChecked(true);
+    cbSecurity->setCurrentIndex(SecurityIndex(box->Security));
+    loading_ = false;
+    for (QWidget* w : std::initializer_list<QWidget*>{edtName, edtHost, edtPort, edtUserName, edtPassword,
+                                                      chkIgnorCheckAllCommand, chkIgnoreCheckOnIgnoreSchedule,
+                                                      grpProtocol, cbSecurity, btnTest})
+        w->setEnabled(true);
+    actDelete->setEnabled(true);
+    actCopy->setEnabled(true);
+    UpdatePortState();
+    UpdateCertificate();
+}
+
+void TfrmMailBoxes::ClearFields()
+{
+    // With nothing selected there is nowhere to store an edit: the fields are emptied and closed
+    // to typing, so nothing the user types is silently dropped.
+    loading_ = true;
+    for (QLineEdit* e : {edtName, edtHost, edtPort, edtUserName, edtPassword, edtCertFingerprint})
+        e->clear();
+    chkIgnorCheckAllCommand->setChecked(false);
+    chkIgnoreCheckOnIgnoreSchedule->setChecked(false);
+    rbPop3->setChecked(true);
+    cbSecurity->setCurrentIndex(0);
+    loading_ = false;
+    for (QWidget* w : std::initializer_list<QWidget*>{edtName, edtHost, edtPort, edtUserName, edtPassword,
+                                                      chkIgnorCheckAllCommand, chkIgnoreCheckOnIgnoreSchedule,
+                                                      grpProtocol, cbSecurity, btnTest, btnForgetCertificate})
+        w->setEnabled(false);
+    actDelete->setEnabled(false);
+    actCopy->setEnabled(false);
+    UpdatePortState();
+}
+
+void TfrmMailBoxes::UpdatePortState()
+{
+    const bool invalid = Selected() && PortOf(edtPort->text()) == 0;
+    lblPortStatus->setText(invalid ? QStringLiteral("Port must be 1–65535") : QString());
+    FooterBtn1->setEnabled(!invalid);
+}
+
+void TfrmMailBoxes::UpdateCertificate()
+{
+    const TMailBox* box = Selected();
+    const QString pinned = box ? box->CertFingerprint : QString();
+    edtCertFingerprint->setText(pinned);
+    edtCertFingerprint->setToolTip(pinned);
+    edtCertFingerprint->setCursorPosition(0);
+    btnForgetCertificate->setEnabled(!pinned.isEmpty());
+}
+
+void TfrmMailBoxes::actNewMailBoxExecute()
+{
+    auto box = std::make_unique<TMailBox>();
+    box->Name = strings_.Text(texts::NewMailBoxName);
+    box->Port = 0;
+    box->Protocol = TMailProtocol::IMAP4;
+    const QString name = box->Name;
+    working_.Add(std::move(box));
+    new QTreeWidgetItem(ListView1, QStringList{name});
+    SelectRow(working_.Count() - 1);
+    edtName->setFocus();
+    edtName->selectAll();
+}
+
+void TfrmMailBoxes::actDeleteExecute()
+{
+    const int index = SelectedIndex();
+    if (index < 0)
+        return;
+    working_.Remove(working_.Items(index));
+    {
+        // The row goes without a selection event for a row that no longer has a mailbox.
+        const QSignalBlocker block(ListView1);
+        delete ListView1->takeTopLevelItem(index);
+        ListView1->clearSelection();
+        ListView1->setCurrentItem(nullptr);
+    }
+    // The row above takes the place; after the first row nothing is selected.
+    SelectRow(index - 1);
+    ShowSelected();
+}
+
+void TfrmMailBoxes::actCopyExecute()
+{
+    const TMailBox* from = Selected();
+    if (!from)
+        return;
+    // The copy takes the new mailbox's name, everything else of the source. A trusted certificate
+    // belongs to the server, so it comes along. The values are taken first: a list that holds its
+    // mailboxes by value may move them when one is added.
+    const QString host = from->Host;
+    const int port = from->Port;
+    const QString user = from->UserName;
+    const QString password = from->Password;
+    const bool ignoreAll = from->IgnoreCheckAllCommand;
+    const bool ignoreSchedule = from->IgnoreCheckOnSchedule;
+    const TMailProtocol protocol = from->Protocol;
+    const TSecurity security = from->Security;
+    const QString pinned = from->CertFingerprint;
+    actNewMailBoxExecute();
+    TMailBox* copy = Selected();
+    copy->Host = host;
+    copy->Port = port;
+    copy->UserName = user;
+    copy->Password = password;
+    copy->IgnoreCheckAllCommand = ignoreAll;
+    copy->IgnoreCheckOnSchedule = ignoreSchedule;
+    copy->Protocol = protocol;
+    copy->Security = security;
+    copy->CertFingerprint = pinned;
+    ShowSelected();
+}
+
+bool TfrmMailBoxes::TestRunning() const
+{
+    return testThread_ && testThread_->isRunning();
+}
+
+void TfrmMailBoxes::btnTestClick()
+{
+    const TMailBox* box = Selected();
+    if (!box || TestRunning())
+        return;
+    const TProbeTarget target{box->Host, box->Port, box->UserName, box->Password, box->Protocol,
+                              box->Security, box->CertFingerprint};
+    if (testThread_)
+        testThread_->wait();
+    testAbort_ = std::make_shared<TAbortSignal>();
+    auto result = std::make_shared<TProbeResult>();
+    const int timeout = testTimeout_;
+    std::shared_ptr<TAbortSignal> abort = testAbort_;
+    testThread_.reset(QThread::create([target, abort, result, timeout] {
+        *result = ProbeMailBox(target, abort.get(), timeout);
+    }));
+    const quint64 generation = selectionGeneration_;
+    connect(testThread_.get(), &QThread::finished, this,
+            [this, result, generation] { TestDone(*result, generation); });
+    btnTest->setEnabled(false);
+    lblTestResult->setText(QStringLiteral("Testing…"));
+    testThread_->start();
+}
+
+void TfrmMailBoxes::TestDone(const TProbeResult& result, quint64 generation)
+{
+    btnTest->setEnabled(Selected() != nullptr);
+    // A result for a mailbox that is no longer selected would be read as this one's.
+    if (generation == selectionGeneration_) {
+        QString text = ProbeResultText(result);
+        if (result.Certificate && result.Certificate->PinnedFingerprint.isEmpty())
+            text += QStringLiteral(" A check asks whether to trust this certificate.");
+        lblTestResult->setText(text);
+        lblTestResult->setToolTip(text);
+    }
+    emit TestFinished();
+}
+
+void TfrmMailBoxes::StopTest()
+{
+    if (testAbort_)
+        testAbort_->Trigger();
+}
+
+void TfrmMailBoxes::done(int result)
+{
+    if (result == QDialog::Accepted) {
+        // A mailbox without a usable port cannot be checked: show it and stay open.
+        for (int i = 0; i < working_.Count(); ++i) {
+            if (working_.Items(i)->Port < 1 || working_.Items(i)->Port > kMaxPort) {
+                if (SelectedIndex() != i)
+                    SelectRow(i);
+                UpdatePortState();
+                edtPort->setFocus();
+                return;
+            }
+        }
+    }
+    StopTest();
+    QDialog::done(result);
+}
+
+bool TfrmMailBoxes::Execute(TMailBoxList& list)
+{
+    if (exec() != QDialog::Accepted)
+        return false;
+    list.Assign(working_);
+    return true;
+}
+
+}  // namespace brevio

@@ -1,0 +1,127 @@
+#pragma once
+// The dialog in which the user adds, removes, copies and edits the configured mailboxes. It works
+// on a copy of the program's list: every keystroke changes the selected mailbox of the copy at
+// once, and only OK hands the copy back. Its "Test" button tries the edited settings against the
+// server on a worker thread, without changing any list.
+
+#include <QDialog>
+#include <memory>
+
+#include "engine/mailbox_list.h"
+#include "support/string_table.h"
+#include "ui/help_topic.h"
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QThread;
+class QToolBar;
+class QTreeWidget;
+class QWidget;
+
+namespace brevio {
+
+class TAbortSignal;
+class TFooter;
+class TFooterBtn;
+struct TProbeResult;
+
+class TfrmMailBoxes : public QDialog {
+    Q_OBJECT
+public:
+    // Copies `source` into the working copy; `strings` gives the name of new mailboxes; `help`
+    // opens the help topic (ShowHelpTopic unless a test watches it).
+    TfrmMailBoxes(const TMailBoxList& source, const TStringTable& strings, QWidget* parent = nullptr,
+                  THelpLauncher help = ShowHelpTopic);
+    ~TfrmMailBoxes() override;
+
+    // Shows the dialog modally; on OK replaces `list` by the working copy and returns true. On
+    // Cancel `list` stays exactly as it was.
+    bool Execute(TMailBoxList& list);
+
+    // The edited list (hand it to TMailBoxList::Assign after OK).
+    const TMailBoxList& WorkingCopy() const { return working_; }
+
+    // The index of the selected mailbox in the working copy; -1 when none is selected.
+    int SelectedIndex() const;
+    void SelectRow(int index);
+
+    // Seconds the "Test" connection may wait on the network.
+    void SetTestTimeout(int seconds) { testTimeout_ = seconds; }
+    bool TestRunning() const;
+
+    // Refuses OK while a port is missing or out of range.
+    void done(int result) override;
+
+    QWidget* Panel1 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QAction* actNewMailBox = nullptr;
+    QAction* actDelete = nullptr;
+    QAction* actCopy = nullptr;
+    QAction* act1 = nullptr;  // F1
+    QTreeWidget* ListView1 = nullptr;
+    QLabel* lblName = nullptr;
+    QLineEdit* edtName = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* edtHost = nullptr;
+    QLabel* lblPort = nullptr;
+    QLineEdit* edtPort = nullptr;
+    QLabel* lblPortStatus = nullptr;
+    QGroupBox* grpProtocol = nullptr;
+    QRadioButton* rbPop3 = nullptr;
+    QRadioButton* rbIMAP4 = nullptr;
+    QLabel* lblSecurity = nullptr;
+    QComboBox* cbSecurity = nullptr;
+    QLabel* lblUserName = nullptr;
+    QLineEdit* edtUserName = nullptr;
+    QLabel* lblPassword = nullptr;
+    QLineEdit* edtPassword = nullptr;
+    QCheckBox* chkIgnorCheckAllCommand = nullptr;
+    QCheckBox* chkIgnoreCheckOnIgnoreSchedule = nullptr;
+    QLabel* lblCertificate = nullptr;
+    QLineEdit* edtCertFingerprint = nullptr;
+    QPushButton* btnForgetCertificate = nullptr;
+    QPushButton* btnTest = nullptr;
+    QLabel* lblTestResult = nullptr;
+    TFooter* Footer1 = nullptr;
+    TFooterBtn* FooterBtn1 = nullptr;  // OK
+    TFooterBtn* FooterBtn2 = nullptr;  // Cancel
+    TFooterBtn* FooterBtn3 = nullptr;  // Help
+
+    void actNewMailBoxExecute();
+    void actDeleteExecute();
+    void actCopyExecute();
+    void btnTestClick();
+
+signals:
+    // A "Test" run ended and its result is on show.
+    void TestFinished();
+
+private:
+    void BuildControls();
+    TMailBox* Selected() const;
+    void ShowSelected();
+    void ClearFields();
+    void UpdatePortState();
+    void UpdateCertificate();
+    void StopTest();
+    void TestDone(const TProbeResult& result, quint64 generation);
+
+    TMailBoxList working_;
+    TStringTable strings_;
+    THelpLauncher help_;
+    QButtonGroup* protocolGroup_ = nullptr;
+    bool loading_ = false;
+    int testTimeout_ = 60;
+    quint64 selectionGeneration_ = 0;
+    std::shared_ptr<TAbortSignal> testAbort_;
+    std::unique_ptr<QThread> testThread_;
+};
+
+}  // namespace brevio
