@@ -17,7 +17,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "components/hint_window.h"
 #include "components/panel.h"
+#include "components/popup_notifier.h"
 #include "components/tray_icon.h"
 #include "engine/mailbox_list.h"
 #include "support/error_log.h"
@@ -194,6 +196,8 @@ void TForm1::CreateActions()
     connect(actUnCheckAll, &QAction::triggered, this, &TForm1::actUnCheckAllExecute);
     connect(actInvert, &QAction::triggered, this, &TForm1::actInvertExecute);
     connect(actRunEmailClient, &QAction::triggered, this, &TForm1::actRunEmailClientExecute);
+    connect(actMailBoxList, &QAction::triggered, this, &TForm1::actMailBoxListExecute);
+    connect(actOptions, &QAction::triggered, this, &TForm1::actOptionsExecute);
     connect(actHelpContents, &QAction::triggered, this, &TForm1::actHelpContentsExecute);
     connect(actOpenHomePage, &QAction::triggered, this, &TForm1::actOpenHomePageExecute);
     connect(actAbout, &QAction::triggered, this, &TForm1::actAboutExecute);
@@ -346,7 +350,20 @@ void TForm1::CreateTray()
     TrayIcon1->SetMinimizeToTray(true);
     connect(TrayIcon1, &TTrayIcon::OnClick, this, &TForm1::TrayIcon1Click);
     connect(TrayIcon1, &TTrayIcon::OnMessageClick, this, &TForm1::PopupClick);
+    // A tray host that starts after Brevio gets the icon then, and the notice that there was no
+    // tray goes.
+    connect(TrayIcon1, &TTrayIcon::TrayAppeared, this, [this] {
+        if (StatusText() == QStringLiteral("No system tray on this desktop: the window stays on the taskbar."))
+            SetStatusText(QString());
+    });
     TrayIcon1->SetIconVisible(true);
+    TrayIcon1->Loaded();
+
+    // The new-mail notification slides up beside the taskbar; a click on it restores the window.
+    PopUp = new TPopupNotifier(this);
+    connect(PopUp, &TPopupNotifier::OnClick, this, [this] { PopupClick(); });
+    // Toolbar hints show the command's shortcut as a picture.
+    new THintController(DefaultPictureFolders(), this);
 }
 
 void TForm1::ListView1Resize()
@@ -411,8 +428,8 @@ void TForm1::UpdateCommandStates()
     btn5->setEnabled(idle);
     pmCheckMailBox->setEnabled(idle);
     actDelete->setEnabled(idle);
-    actMailBoxList->setEnabled(idle && mailBoxEditorAvailable_);
-    actOptions->setEnabled(idle && optionsDialogAvailable_);
+    actMailBoxList->setEnabled(idle);
+    actOptions->setEnabled(idle);
 }
 
 void TForm1::btn5Click()

@@ -28,6 +28,7 @@ class TErrorLog;
 class TMailBoxList;
 class TMessageListModel;
 class TPanel;
+class TPopupNotifier;
 class TRunController;
 class TTrayIcon;
 
@@ -60,6 +61,7 @@ public:
     QMenu* pmCheckMailBox = nullptr;
     QMenu* pmTrayPopup = nullptr;
     TTrayIcon* TrayIcon1 = nullptr;
+    TPopupNotifier* PopUp = nullptr;
     QTimer* tmrMailChecking = nullptr;
 
     QAction* actCheckMail = nullptr;
@@ -100,6 +102,8 @@ public:
     void actOpenHomePageExecute();
     void actShowStatsExecute();
     void actAboutExecute();
+    void actMailBoxListExecute();
+    void actOptionsExecute();
 
     // State for callers and tests.
     QString StatusText() const;
@@ -165,10 +169,6 @@ private:
     TMessageListModel* messages_ = nullptr;
     QLabel* statusText_ = nullptr;
     bool destroyed_ = false;
-    // The mailbox editor and the options dialog are not built yet: their commands stay visible
-    // but disabled until they exist.
-    bool mailBoxEditorAvailable_ = false;
-    bool optionsDialogAvailable_ = false;
     TLoginPrompt loginPrompt_;
     bool loginPromptOpen_ = false;
     bool closeAfterLoginPrompt_ = false;  // the window was closed while the prompt was open

@@ -20,10 +20,14 @@
 #include "components/tray_icon.h"
 #include "settings/form_placement.h"
 #include "settings/settings_file.h"
+#include "ui/help_topic.h"
 #include "ui/log_window.h"
+#include "ui/mailbox_editor.h"
+#include "ui/message_list_model.h"
 #include "ui/login_dialog.h"
 #include "engine/mailbox_list.h"
 #include "support/app_version.h"
+#include "support/exception.h"
 #include "support/error_log.h"
 #include "support/text_format.h"
 #include "ui/main_window_services.h"
@@ -169,23 +173,60 @@ QString TForm1::BaseCaption() const
 void TForm1::actRunEmailClientExecute()
 {
     const TEmailClient client = services_->EmailClient();
+    QString message = Text(texts::CannotRunEmaiClient);
     if (!client.Path.isEmpty()) {
-        const QString folder = QFileInfo(client.Path).absolutePath();
-        if (QProcess::startDetached(client.Path, QProcess::splitCommand(client.Parameters), folder))
+        // The parameters are split as a shell would; the program starts in its own folder.
+        QProcess process;
+        process.setProgram(client.Path);
+        process.setArguments(QProcess::splitCommand(client.Parameters));
+        process.setWorkingDirectory(QFileInfo(client.Path).absolutePath());
+        if (process.startDetached())
             return;
+        message += QStringLiteral("\n\n%1: %2").arg(QDir::toNativeSeparators(client.Path), process.errorString());
     }
-    QMessageBox::information(this, windowTitle(),
-                             Text(texts::CannotRunEmaiClient));
+    QMessageBox::information(this, windowTitle(), message);
     if (actOptions->isEnabled())
         actOptions->trigger();
 }
 
 void TForm1::actHelpContentsExecute()
 {
-    // The help topics are HTML pages beside the program; nothing happens when they are missing.
-    const QString topic = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/Introduction.htm"));
-    if (QFileInfo::exists(topic))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(topic));
+    // The help topics are HTML pages beside the program, opened in the browser; a missing one is
+    // said on the status line.
+    const QString topic = HelpTopicPath(QStringLiteral("Introduction.htm"));
+    if (!QFileInfo::exists(topic)) {
+        SetStatusText(QStringLiteral("The help topic %1 is missing.").arg(QDir::toNativeSeparators(topic)));
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(topic));
+}
+
+void TForm1::actMailBoxListExecute()
+{
+    if (RunInProgress())
+        return;
+    TfrmMailBoxes dialog(*mailBoxList_, services_->Strings(), this);
+    services_->LocalizeWindow(&dialog);
+    dialog.SetTestTimeout(services_->NetworkTimeoutSeconds());
+    if (!dialog.Execute(*mailBoxList_))
+        return;
+    // The rows may belong to mailboxes that are gone or changed: the list starts empty again.
+    messages_->Clear();
+    pnlNoNewMeassages->hide();
+    BuildCheckMenu();
+    try {
+        mailBoxList_->Save(settings_.SettingsFile);
+    } catch (const Exception& e) {
+        QMessageBox::warning(this, windowTitle(), e.Message());
+    }
+}
+
+void TForm1::actOptionsExecute()
+{
+    if (RunInProgress())
+        return;
+    if (services_->ShowOptions(this))
+        ApplyCheckOptions();
 }
 
 void TForm1::actOpenHomePageExecute()

@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include "components/popup_notifier.h"
 #include "components/panel.h"
 #include "components/tray_icon.h"
 #include "engine/mailbox_list.h"
@@ -193,7 +194,16 @@ void TForm1::BuildCheckMenu()
 void TForm1::ShowNewMailPopup(const QString& text, const QString& title)
 {
     emit NewMailAnnounced(title, text);
-    TrayIcon1->ShowMessage(title, text);
+    // Every notification is a window of its own at the same corner, a newer one over an older
+    // one. It stays 5 seconds (the unit is seconds).
+    TPopupSettings& popup = PopUp->Settings();
+    popup.Text = text;
+    popup.Title = title;
+    popup.TimeOut = 5;
+    popup.PopupStartX = 0;
+    popup.PopupStartY = 0;
+    popup.Options = poAllowScroll;
+    PopUp->OpenPopUp();
 }
 
 void TForm1::AbortRunAndWait()

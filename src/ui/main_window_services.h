@@ -44,6 +44,10 @@ public:
     virtual const TStringTable& Strings() const = 0;
     // Gives a window the texts of the current language.
     virtual void LocalizeWindow(QWidget* window) const = 0;
+    // Shows the options dialog; true when the user confirmed and the options were saved.
+    virtual bool ShowOptions(QWidget* parent) = 0;
+    // Seconds a connection may wait on the network (the options' network time-out).
+    virtual int NetworkTimeoutSeconds() const = 0;
 };
 
 // The services of the running program on the settings file `settingsFile` and the language

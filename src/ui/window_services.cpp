@@ -8,6 +8,7 @@
 #include <QAbstractItemView>
 
 #include "localization/localizator.h"
+#include "ui/options_dialog.h"
 #include "settings/options.h"
 #include "stats/usage_stats.h"
 
@@ -63,7 +64,8 @@ void ApplyFormTexts(const TFormLocalization& form, QWidget* window)
 
 class TProgramServices final : public TWindowServices {
 public:
-    TProgramServices(const QString& settingsFile, const QString& langsFolder) : stats_(settingsFile)
+    TProgramServices(const QString& settingsFile, const QString& langsFolder)
+        : stats_(settingsFile), settingsFile_(settingsFile)
     {
         stats_.RegisterStandardCounters();
         options_.Load(settingsFile);
@@ -108,6 +110,15 @@ public:
 
     const TStringTable& Strings() const override { return localizator_->Strings; }
 
+    bool ShowOptions(QWidget* parent) override
+    {
+        TfrmOptions dialog(options_, *localizator_, settingsFile_, parent);
+        LocalizeWindow(&dialog);
+        return dialog.exec() == QDialog::Accepted;
+    }
+
+    int NetworkTimeoutSeconds() const override { return options_.FNetworkTimeout; }
+
     void LocalizeWindow(QWidget* window) const override
     {
         const QString className = QLatin1Char('T') + window->objectName();
@@ -117,6 +128,7 @@ public:
 
 private:
     TUsageStats stats_;
+    QString settingsFile_;
     TOptions options_;
     std::unique_ptr<TLocalizator> localizator_;
 };

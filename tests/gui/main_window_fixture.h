@@ -37,10 +37,13 @@ public:
     TEmailClient EmailClient() const override { return {}; }
     const TStringTable& Strings() const override { return strings_; }
     void LocalizeWindow(QWidget*) const override {}
+    bool ShowOptions(QWidget*) override { return ++*optionsShown_, false; }
+    int NetworkTimeoutSeconds() const override { return 5; }
 
     // Shared with the test, so they outlive the window.
     std::shared_ptr<QHash<QString, qint64>> counters_ = std::make_shared<QHash<QString, qint64>>();
     std::shared_ptr<QStringList> sectionsAtSave_ = std::make_shared<QStringList>();
+    std::shared_ptr<int> optionsShown_ = std::make_shared<int>(0);
     std::shared_ptr<TCheckSchedule> schedule_ = std::make_shared<TCheckSchedule>(TCheckSchedule{false, 15});
 
 private:
@@ -126,6 +129,7 @@ public:
         counters = services->counters_;
         sectionsAtSave = services->sectionsAtSave_;
         schedule = services->schedule_;
+        optionsShown = services->optionsShown_;
         form = std::make_unique<TForm1>(settings, std::move(services));
         if (trayAvailable >= 0)
             form->TrayIcon1->SetTrayAvailableOverride(trayAvailable);
@@ -149,6 +153,7 @@ public:
     std::shared_ptr<QHash<QString, qint64>> counters;
     std::shared_ptr<QStringList> sectionsAtSave;
     std::shared_ptr<TCheckSchedule> schedule;
+    std::shared_ptr<int> optionsShown;
     std::unique_ptr<TForm1> form;
 };
 

@@ -10,6 +10,11 @@
 #include "components/panel.h"
 #include "components/tray_icon.h"
 #include "main_window_fixture.h"
+#include "components/footer.h"
+#include "ui/mailbox_editor.h"
+
+#include <QLineEdit>
+#include <QtTest/QTest>
 
 namespace brevio::test {
 namespace {
@@ -194,6 +199,35 @@ TEST(MainWindowSchedule, TimerFollowsTheOptions)
         EXPECT_EQ(w.form->tmrMailChecking->isActive(), c.Active) << c.Minutes;
         EXPECT_EQ(w.form->tmrMailChecking->interval(), c.Interval) << c.Minutes;
     }
+}
+
+}  // namespace
+}  // namespace brevio::test
+
+namespace brevio::test {
+namespace {
+
+// Arrange Mailboxes: OK hands the edited list to the window, which rebuilds the check menu,
+// empties the message list and saves the mailboxes; Options goes to the options dialog.
+TEST(MainWindowCommands, MailboxEditorOkReplacesTheListAndOptionsOpen)
+{
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Home"}}));
+    ASSERT_TRUE(w.form->actMailBoxList->isEnabled());
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TfrmMailBoxes*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->edtName->selectAll();
+        QTest::keyClicks(dialog->edtName, QStringLiteral("Office"));
+        QTest::mouseClick(dialog->FooterBtn1, Qt::LeftButton);
+    });
+    w.form->actMailBoxList->trigger();
+    ASSERT_EQ(w.form->pmCheckMailBox->actions().size(), 1);
+    EXPECT_TRUE(w.form->pmCheckMailBox->actions()[0]->text().contains(QStringLiteral("Office")));
+    EXPECT_EQ(TveqIniFile(w.settingsFile).ReadString(QStringLiteral("Main"), QStringLiteral("Name0"), {}),
+              QStringLiteral("Office"));
+
+    w.form->actOptions->trigger();
+    EXPECT_EQ(*w.optionsShown, 1);
 }
 
 }  // namespace
