@@ -84,7 +84,6 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
             [this](const QString& host, QString& user, QString& password) {
                 return WMAskLogin(host, user, password);
             },
-            [this] { return services_->Strings(); },
         },
         this);
     connect(runner_, &TCheckRunner::StatusText, this, &TForm1::SetStatusText);

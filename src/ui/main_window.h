@@ -148,7 +148,7 @@ private:
 
     // The check-all run; the one that follows a deletion keeps the deletion's log entries.
     void StartCheckAll(bool clearLog);
-    bool StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending);
+    bool StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending, const QList<TMessageToDelete>& deletes = {});
     void OnRunFinished(const TRunResult& result);
     void FillMessageList(const QList<TMessageRow>& rows);
     void ClearRows();

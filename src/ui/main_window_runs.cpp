@@ -23,13 +23,13 @@
 
 namespace brevio {
 
-bool TForm1::StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending)
+bool TForm1::StartRun(TRunKind kind, bool scheduled, int mailBoxIndex, TPending pending, const QList<TMessageToDelete>& deletes)
 {
     if (RunInProgress())
         return false;
     scheduledCheck_ = scheduled;
     pending_ = pending;
-    runner_->Start(*mailBoxList_, kind, scheduled, mailBoxIndex);
+    runner_->Start(TRunRequest{kind, scheduled, mailBoxList_->Snapshot(), mailBoxIndex, deletes, services_->Strings()});
     UpdateCommandStates();
     return true;
 }
@@ -75,6 +75,7 @@ void TForm1::actDeleteExecute()
     if (RunInProgress())
         return;
     bool anyTicked = false;
+    QList<TMessageToDelete> deletes;
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
         if (ListView1->topLevelItem(i)->checkState(0) != Qt::Checked)
             continue;
@@ -83,11 +84,11 @@ void TForm1::actDeleteExecute()
         services_->IncrementCounter(QStringLiteral("MessageDeleted"), 1);
         // A message whose size the server did not give adds nothing (it would subtract 1).
         services_->IncrementCounter(QStringLiteral("DisposedSize"), row.SizeBytes);
-        MarkRowForDeletion(*mailBoxList_, row);
+        deletes.append({row.MailBoxIndex, row.Id});
     }
     pnlAbortInfo->show();
     ClearRows();
-    if (anyTicked && StartRun(TRunKind::DeleteMarked, scheduledCheck_, -1, TPending::DeleteThenCheck))
+    if (anyTicked && StartRun(TRunKind::DeleteMarked, scheduledCheck_, -1, TPending::DeleteThenCheck, deletes))
         return;
     if (!anyTicked)
         SetStatusText(Text(texts::NothingToDelete));
@@ -99,6 +100,14 @@ void TForm1::OnRunFinished(const TRunResult& result)
     const TPending finished = pending_;
     pending_ = TPending::None;
     UpdateCommandStates();
+    // A certificate the user trusted during the run is kept in the list and saved at once.
+    if (StoreTrustedCertificates(*mailBoxList_, result)) {
+        try {
+            mailBoxList_->Save(settings_.SettingsFile);
+        } catch (const std::exception& e) {
+            log_->Add(QString::fromUtf8(e.what()));
+        }
+    }
     if (destroyed_)
         return;
     switch (finished) {
