@@ -104,6 +104,7 @@ public:
     QString StatusText() const;
     void SetStatusText(const QString& text);
     bool RunInProgress() const;
+    const TMailBoxList& MailBoxes() const { return *mailBoxList_; }
     TErrorLog& Log() { return *log_; }
     // Ends a running run at once and waits for it (used when the window closes).
     void AbortRunAndWait();
