@@ -201,14 +201,15 @@ int main(int argc, char** argv)
     TLocalizator strings(options);
     TMailBoxList list;
     list.Load(settingsFile);
+    const QList<TMailBoxSettings> mailBoxes = list.Snapshot();
 
     // Which mailboxes: the named ones (whatever their flags), else those of the chosen run.
     QList<int> indexes;
     const QStringList names = parser.values(mailboxOption);
     for (const QString& name : names) {
         bool found = false;
-        for (int i = 0; i < list.Count(); ++i) {
-            if (list.Items(i)->Name == name) {
+        for (int i = 0; i < mailBoxes.size(); ++i) {
+            if (mailBoxes.at(i).Name == name) {
                 indexes.append(i);
                 found = true;
             }
@@ -218,7 +219,7 @@ int main(int argc, char** argv)
                                   .arg(name, QDir::toNativeSeparators(settingsFile)));
     }
     if (names.isEmpty())
-        indexes = MailBoxesOfRun(list, parser.isSet(scheduledOption) ? TRunKind::Scheduled : TRunKind::CheckAll);
+        indexes = MailBoxesOfRun(mailBoxes, parser.isSet(scheduledOption) ? TRunKind::Scheduled : TRunKind::CheckAll);
 
     TConsoleContext context(strings.Strings, options.FNetworkTimeout, parser.isSet(verboseOption));
 
@@ -237,22 +238,36 @@ int main(int argc, char** argv)
 
     WatchInterrupts(*context.Abort());
 
-    CheckMailBoxes(list, indexes, context);
-    QList<TMessageRow> rows = BuildMessageRows(list);
+    // Lists the chosen mailboxes: every row with the message it shows.
+    const auto listMessages = [&] {
+        QList<TListedMessage> listed;
+        CheckMailBoxes(mailBoxes, indexes, context, [&](int index, const QList<TFoundMessage>& found) {
+            const QList<TMessageRow> rows = BuildMailBoxRows(index, mailBoxes.at(index), found);
+            for (qsizetype i = 0; i < rows.size(); ++i)
+                listed.append({rows.at(i), found.at(i).Message});
+        });
+        return listed;
+    };
+    QList<TListedMessage> listed = listMessages();
 
     if (deleteRows) {
         for (int row : std::as_const(*deleteRows)) {
-            if (row > rows.size())
-                return UsageError(QStringLiteral("there is no row %1; the list has %2 row(s)").arg(row).arg(rows.size()));
+            if (row > listed.size())
+                return UsageError(QStringLiteral("there is no row %1; the list has %2 row(s)").arg(row).arg(listed.size()));
         }
-        for (int row : std::as_const(*deleteRows))
-            MarkRowForDeletion(list, rows.at(row - 1));
-        ExecuteRun(list, TRunKind::DeleteMarked, context);
-        CheckMailBoxes(list, indexes, context);
-        rows = BuildMessageRows(list);
+        TRunRequest request;
+        request.Kind = TRunKind::DeleteMarked;
+        request.MailBoxes = mailBoxes;
+        request.Strings = strings.Strings;
+        for (int row : std::as_const(*deleteRows)) {
+            const TMessageRow& listedRow = listed.at(row - 1).Row;
+            request.Deletes.append({listedRow.MailBoxIndex, listedRow.Id});
+        }
+        ExecuteRun(request, context);
+        listed = listMessages();
     }
 
-    const QByteArray output = ExportMessageRows(list, rows, *format);
+    const QByteArray output = ExportMessageRows(listed, *format);
     std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
     std::fflush(stdout);
 

@@ -1,6 +1,7 @@
 #include "engine/check_run.h"
 
 #include "engine/mailbox_list.h"
+#include "engine/mailbox_session.h"
 #include "imap/imap_folder_name.h"
 #include "support/abort_signal.h"
 #include "support/check_context.h"
@@ -9,18 +10,18 @@
 
 namespace brevio {
 
-QList<int> MailBoxesOfRun(const TMailBoxList& list, TRunKind kind, int mailBoxIndex)
+QList<int> MailBoxesOfRun(const QList<TMailBoxSettings>& mailBoxes, TRunKind kind, int mailBoxIndex)
 {
     QList<int> indexes;
-    for (int i = 0; i < list.Count(); ++i) {
-        const TMailBox* box = list.Items(i);
+    for (int i = 0; i < mailBoxes.size(); ++i) {
+        const TMailBoxSettings& box = mailBoxes.at(i);
         switch (kind) {
         case TRunKind::CheckAll:
-            if (!box->IgnoreCheckAllCommand)
+            if (!box.IgnoreCheckAllCommand)
                 indexes.append(i);
             break;
         case TRunKind::Scheduled:
-            if (!box->IgnoreCheckOnSchedule)
+            if (!box.IgnoreCheckOnSchedule)
                 indexes.append(i);
             break;
         case TRunKind::CheckOne:
@@ -44,82 +45,107 @@ void StartNextMailBox(TCheckContext& context)
         abort->Reset();
 }
 
+void NoteTrust(QList<TTrustedCertificate>* trusted, int index, const TMailBoxSettings& box,
+               const QString& fingerprint)
+{
+    if (trusted && !fingerprint.isEmpty())
+        trusted->append({index, box.Host, box.UserName, fingerprint});
+}
+
 }  // namespace
 
-void CheckMailBoxes(TMailBoxList& list, const QList<int>& indexes, TCheckContext& context,
-                    const TTransportFactory& factory)
+void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TCheckContext& context,
+                    const TMailBoxFoundCallback& onMailBox, const TTransportFactory& factory,
+                    QList<TTrustedCertificate>* trusted)
 {
-    list.ClearMessages();
     QList<int> ordered = indexes;
     std::sort(ordered.begin(), ordered.end());
     ordered.erase(std::unique(ordered.begin(), ordered.end()), ordered.end());
     for (int index : std::as_const(ordered)) {
-        if (index < 0 || index >= list.Count())
+        if (index < 0 || index >= mailBoxes.size())
             continue;
         StartNextMailBox(context);
-        list.Items(index)->Check(context, factory);
+        QString fingerprint;
+        const QList<TFoundMessage> found = CheckMailBox(mailBoxes.at(index), context, factory, &fingerprint);
+        NoteTrust(trusted, index, mailBoxes.at(index), fingerprint);
+        if (onMailBox)
+            onMailBox(index, found);
     }
 }
 
-TRunResult ExecuteRun(TMailBoxList& list, TRunKind kind, TCheckContext& context, int mailBoxIndex,
-                      const QLocale& locale, const TTransportFactory& factory)
+TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const QLocale& locale,
+                      const TTransportFactory& factory, const TMailBoxRowsCallback& onMailBoxRows)
 {
     TRunResult result;
-    result.Kind = kind;
-    const QList<int> indexes = MailBoxesOfRun(list, kind, mailBoxIndex);
-    if (kind == TRunKind::DeleteMarked) {
-        for (int index : indexes) {
+    result.Kind = request.Kind;
+    if (request.Kind == TRunKind::DeleteMarked) {
+        for (int index = 0; index < request.MailBoxes.size(); ++index) {
+            QList<TMessageIdentity> messages;
+            for (const TMessageToDelete& message : request.Deletes) {
+                if (message.MailBoxIndex == index)
+                    messages.append(message.Id);
+            }
+            if (messages.isEmpty())
+                continue;
             StartNextMailBox(context);
-            list.Items(index)->DeleteMarked(context, factory);
+            QString fingerprint;
+            DeleteMessages(request.MailBoxes.at(index), messages, context, factory, &fingerprint);
+            NoteTrust(&result.TrustedCertificates, index, request.MailBoxes.at(index), fingerprint);
         }
         return result;
     }
-    CheckMailBoxes(list, indexes, context, factory);
-    result.Rows = BuildMessageRows(list, locale);
+    const QList<int> indexes = MailBoxesOfRun(request.MailBoxes, request.Kind, request.MailBoxIndex);
+    CheckMailBoxes(
+        request.MailBoxes, indexes, context,
+        [&](int index, const QList<TFoundMessage>& found) {
+            const QList<TMessageRow> rows = BuildMailBoxRows(index, request.MailBoxes.at(index), found, locale);
+            result.Rows += rows;
+            if (onMailBoxRows)
+                onMailBoxRows(index, rows);
+        },
+        factory, &result.TrustedCertificates);
     return result;
 }
 
-QList<TMessageRow> BuildMessageRows(const TMailBoxList& list, const QLocale& locale)
+QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
+                                    const QList<TFoundMessage>& found, const QLocale& locale)
 {
     QList<TMessageRow> rows;
-    for (int b = 0; b < list.Count(); ++b) {
-        const TMailBox* box = list.Items(b);
-        for (int m = 0; m < box->MessageCount(); ++m) {
-            const TMailMessage& message = *box->MessageAt(m).Message;
-            TMessageRow row;
-            row.MailBoxIndex = b;
-            row.MessageIndex = m;
-            row.Number = QString::number(m + 1);
-            row.Subject = message.Subject;
-            row.From = message.From.Text();
-            row.MailBox = box->Name;
-            row.Size = QString::number(message.Size);
-            row.SizeBytes = std::max<qint64>(0, message.Size);
-            if (message.Date.isValid()) {
-                row.Date = locale.toString(message.Date.date(), QLocale::ShortFormat);
-                row.Time = locale.toString(message.Date.time(), QLocale::LongFormat);
-            }
-            row.Folder = DecodeImapFolderName(message.Folder);
-            rows.append(row);
+    rows.reserve(found.size());
+    for (qsizetype m = 0; m < found.size(); ++m) {
+        const TMailMessage& message = found.at(m).Message;
+        TMessageRow row;
+        row.MailBoxIndex = mailBoxIndex;
+        row.Id = found.at(m).Id;
+        row.Number = QString::number(m + 1);
+        row.Subject = message.Subject;
+        row.From = message.From.Text();
+        row.MailBox = mailBox.Name;
+        row.Size = QString::number(message.Size);
+        row.SizeBytes = std::max<qint64>(0, message.Size);
+        if (message.Date.isValid()) {
+            row.Date = locale.toString(message.Date.date(), QLocale::ShortFormat);
+            row.Time = locale.toString(message.Date.time(), QLocale::LongFormat);
         }
+        row.Folder = DecodeImapFolderName(found.at(m).Id.Folder);
+        rows.append(row);
     }
     return rows;
 }
 
-bool MarkRowForDeletion(TMailBoxList& list, const TMessageRow& row)
+bool StoreTrustedCertificates(TMailBoxList& list, const TRunResult& result)
 {
-    if (row.MailBoxIndex < 0 || row.MailBoxIndex >= list.Count())
-        return false;
-    TMailBox* box = list.Items(row.MailBoxIndex);
-    if (row.MessageIndex < 0 || row.MessageIndex >= box->MessageCount())
-        return false;
-    const TMessageEntry& entry = box->MessageAt(row.MessageIndex);
-    const TMailMessage& message = *entry.Message;
-    if (box->Protocol == TMailProtocol::POP3)
-        box->MarkPopForDeletion(entry.Number, message.UniqueId);
-    else
-        box->MarkForDeletion(entry.Number, message.Folder, message.Uid, message.UidValidity);
-    return true;
+    bool changed = false;
+    for (const TTrustedCertificate& trusted : result.TrustedCertificates) {
+        if (trusted.MailBoxIndex < 0 || trusted.MailBoxIndex >= list.Count())
+            continue;
+        TMailBox* box = list.Items(trusted.MailBoxIndex);
+        if (box->Host != trusted.Host || box->UserName != trusted.UserName)
+            continue;
+        changed = changed || box->CertFingerprint != trusted.Fingerprint;
+        box->CertFingerprint = trusted.Fingerprint;
+    }
+    return changed;
 }
 
 }  // namespace brevio

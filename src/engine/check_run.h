@@ -1,13 +1,19 @@
 #pragma once
-// The runs that walk the mailbox list (check all, check one, scheduled check, delete marked) and
-// the rows of the message list they leave behind. No window here: the main window, the
-// command-line checker and the tests call these on their worker thread and show the results.
+// The runs that walk the mailboxes (check all, check one, scheduled check, delete marked) and
+// the rows of the message list they leave behind. A run is a value in and a value out: it
+// works on a snapshot of the mailboxes' settings and names the messages to delete by identity,
+// so whoever starts it (the main window, the command-line checker, the tests) keeps its own
+// objects to itself while the run goes on another thread.
 
+#include "engine/mailbox_settings.h"
+#include "engine/message_identity.h"
 #include "net/line_channel.h"
+#include "support/string_table.h"
 
 #include <QList>
 #include <QLocale>
 #include <QString>
+#include <functional>
 
 namespace brevio {
 
@@ -18,13 +24,29 @@ enum class TRunKind {
     CheckAll,      // every mailbox without IgnoreCheckAllCommand
     CheckOne,      // one chosen mailbox, whatever its flags
     Scheduled,     // every mailbox without IgnoreCheckOnSchedule
-    DeleteMarked,  // delete the marks of every mailbox (no listing of its own)
+    DeleteMarked,  // delete the request's messages (no listing of its own)
+};
+
+// A message the user ticked, with the position of its mailbox in the run's snapshot.
+struct TMessageToDelete {
+    int MailBoxIndex = -1;
+    TMessageIdentity Id;
+};
+
+struct TRunRequest {
+    TRunKind Kind = TRunKind::CheckAll;
+    bool Scheduled = false;             // started by the timer: nobody is asked anything
+    QList<TMailBoxSettings> MailBoxes;  // the snapshot, in list order
+    int MailBoxIndex = -1;              // CheckOne
+    QList<TMessageToDelete> Deletes;    // DeleteMarked, in ticking order
+    TStringTable Strings;               // the message texts of the run
+    int NetworkTimeoutSeconds = 60;     // how long a connect, read or write may block
 };
 
 // One row of the message list: the eight column texts plus what the delete command needs.
 struct TMessageRow {
     int MailBoxIndex = -1;  // position of the mailbox in the list
-    int MessageIndex = -1;  // position of the message in the mailbox's Messages
+    TMessageIdentity Id;    // where the message lies on its server
     QString Number;         // position in its mailbox, from 1
     QString Subject;
     QString From;
@@ -36,31 +58,48 @@ struct TMessageRow {
     qint64 SizeBytes = 0;   // the size as a number (0 when the server gave none)
 };
 
+// A certificate the user chose to trust during a run, for the mailbox at MailBoxIndex of the
+// run's snapshot; Host and UserName say which mailbox that was, in case the list changed since.
+struct TTrustedCertificate {
+    int MailBoxIndex = -1;
+    QString Host;
+    QString UserName;
+    QString Fingerprint;
+};
+
 struct TRunResult {
     TRunKind Kind = TRunKind::CheckAll;
     QList<TMessageRow> Rows;  // empty for DeleteMarked
+    QList<TTrustedCertificate> TrustedCertificates;
 };
 
-// Runs one kind of run over `list` on the calling thread. `mailBoxIndex` is used by CheckOne
-// only. Never throws for mailbox failures: each mailbox catches its own and logs it. The abort
-// request ends only the mailbox it hits: it is reset before each mailbox. `factory` makes the
-// transports (empty: real sockets).
-TRunResult ExecuteRun(TMailBoxList& list, TRunKind kind, TCheckContext& context,
-                      int mailBoxIndex = -1, const QLocale& locale = QLocale(),
-                      const TTransportFactory& factory = {});
+// Called on the running thread after each mailbox's check with that mailbox's rows.
+using TMailBoxRowsCallback = std::function<void(int mailBoxIndex, const QList<TMessageRow>& rows)>;
 
-// Empties every mailbox's messages, then checks the mailboxes at `indexes`, in list order.
-void CheckMailBoxes(TMailBoxList& list, const QList<int>& indexes, TCheckContext& context,
-                    const TTransportFactory& factory = {});
+// Runs `request` on the calling thread. Never throws for mailbox failures: each mailbox
+// catches its own and logs it. The abort request ends only the mailbox it hits: it is reset
+// before each mailbox. `factory` makes the transports (empty: real sockets).
+TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const QLocale& locale = QLocale(),
+                      const TTransportFactory& factory = {}, const TMailBoxRowsCallback& onMailBoxRows = {});
+
+// Called after each mailbox's check with its index and what it found.
+using TMailBoxFoundCallback = std::function<void(int mailBoxIndex, const QList<TFoundMessage>& found)>;
+
+// Checks the mailboxes of `mailBoxes` at `indexes`, each once, in list order, each with a clean
+// abort request. `trusted` (when given) collects the certificates the user trusted.
+void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TCheckContext& context,
+                    const TMailBoxFoundCallback& onMailBox, const TTransportFactory& factory = {},
+                    QList<TTrustedCertificate>* trusted = nullptr);
 
 // The indexes a run of `kind` visits (CheckOne: just `mailBoxIndex`, when valid).
-QList<int> MailBoxesOfRun(const TMailBoxList& list, TRunKind kind, int mailBoxIndex = -1);
+QList<int> MailBoxesOfRun(const QList<TMailBoxSettings>& mailBoxes, TRunKind kind, int mailBoxIndex = -1);
 
-// The rows for everything the mailboxes of `list` hold now, mailbox by mailbox in list order.
-QList<TMessageRow> BuildMessageRows(const TMailBoxList& list, const QLocale& locale = QLocale());
+// The rows for what one mailbox's check found, numbered from 1.
+QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
+                                    const QList<TFoundMessage>& found, const QLocale& locale = QLocale());
 
-// Marks the message behind `row` for deletion in its mailbox. Returns false when the row no
-// longer matches the list (the list was replaced since).
-bool MarkRowForDeletion(TMailBoxList& list, const TMessageRow& row);
+// Keeps the certificates of `result` in `list`: each goes to the mailbox at its index when that
+// is still the same mailbox (same host and user name). Returns true when a mailbox changed.
+bool StoreTrustedCertificates(TMailBoxList& list, const TRunResult& result);
 
 }  // namespace brevio

@@ -1,13 +1,18 @@
 #pragma once
-// What the POP3 and IMAP4 routines of a mailbox share: giving a client the mailbox's
-// connection values, the login loop with its log entries and credential prompt, and writing a
-// log entry in the "(host) text" form.
+// What the POP3 and IMAP4 sessions of a mailbox share: giving a client the mailbox's connection
+// values, the login loop with its log entries and credential prompt, the offer to trust a
+// certificate that did not verify, the session skeleton around each protocol's work, and
+// writing a log entry in the "(host) text" form.
 
-#include "engine/mailbox.h"
+#include "engine/mailbox_settings.h"
+#include "engine/message_identity.h"
 #include "net/errors.h"
+#include "net/line_channel.h"
 #include "net/login_result.h"
 #include "support/check_context.h"
 #include "support/text_format.h"
+
+#include <utility>
 
 namespace brevio {
 
@@ -23,7 +28,7 @@ struct TCredentials {
 };
 
 template <class TClient>
-void ConfigureClient(const TMailBox& box, TCheckContext& context, TClient& client)
+void ConfigureClient(const TMailBoxSettings& box, TCheckContext& context, TClient& client)
 {
     client.Host = box.Host;
     client.Port = box.Port;
@@ -65,13 +70,46 @@ bool LogIn(TClient& client, TCredentials& credentials, TCheckContext& context)
 // A scheduled check whose login was refused goes on all the same: its first command then fails
 // on the server's side and ends the mailbox's work.
 template <class TClient>
-void ConnectWithProgress(TCheckContext& context, const TMailBox& box, TClient& client)
+void ConnectWithProgress(TCheckContext& context, const TMailBoxSettings& box, TClient& client)
 {
     context.SetStatus(FormatText(Text(context, texts::ConnectingToPOP3server), {box.Name}));
     context.Yield();
     TCredentials credentials{box.UserName, box.Password};
     LogIn(client, credentials, context);
     context.Yield();
+}
+
+// Only a certificate that did not verify is offered, never a pinned one that changed (that is
+// what pinning guards against), and never in a scheduled run, where nobody is there to answer.
+inline bool MayOfferTrust(const ETlsError& error, const TCheckContext& context)
+{
+    const auto& certificate = error.Certificate();
+    return certificate && !certificate->Fingerprint.isEmpty() && certificate->PinnedFingerprint.isEmpty()
+        && !context.IsScheduledCheck();
+}
+
+// ConnectWithProgress, and when the server's certificate did not verify (already logged), asks
+// the user once; on trust the connection is tried once more with that certificate pinned, and
+// `trustedFingerprint` (when given) receives its fingerprint so the caller can keep it.
+template <class TClient>
+void ConnectOfferingTrust(TCheckContext& context, const TMailBoxSettings& box, TClient& client,
+                          QString* trustedFingerprint)
+{
+    QString fingerprint;
+    try {
+        ConnectWithProgress(context, box, client);
+        return;
+    } catch (const ETlsError& e) {
+        if (!MayOfferTrust(e, context) || !context.AskTrustCertificate(*e.Certificate()))
+            throw;
+        fingerprint = e.Certificate()->Fingerprint;
+    }
+    TMailBoxSettings trusted = box;
+    trusted.CertFingerprint = fingerprint;
+    ConfigureClient(trusted, context, client);
+    if (trustedFingerprint)
+        *trustedFingerprint = fingerprint;
+    ConnectWithProgress(context, trusted, client);
 }
 
 // Says goodbye (QUIT or LOGOUT) and closes; a connection that is already gone, or a goodbye
@@ -85,5 +123,40 @@ void DisconnectQuietly(TClient& client)
     } catch (...) {
     }
 }
+
+// The skeleton of every session: make the client, give it the mailbox's connection values,
+// connect and log in, do `body`, then `finish` (the goodbye). A failure anywhere in between, or
+// the user's abort, ends the body; the places that must tell the user have logged it already.
+template <class TClient, class TBody, class TFinish>
+void RunSession(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
+                QString* trustedFingerprint, TBody&& body, TFinish&& finish)
+{
+    TClient client(factory);
+    ConfigureClient(box, context, client);
+    try {
+        ConnectOfferingTrust(context, box, client, trustedFingerprint);
+        body(client);
+    } catch (...) {
+    }
+    finish(client);
+}
+
+template <class TClient, class TBody>
+void RunSession(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
+                QString* trustedFingerprint, TBody&& body)
+{
+    RunSession<TClient>(box, context, factory, trustedFingerprint, std::forward<TBody>(body),
+                        [](TClient& client) { DisconnectQuietly(client); });
+}
+
+// The protocol halves behind CheckMailBox and DeleteMessages; `factory` is never empty here.
+QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context,
+                               const TTransportFactory& factory, QString* trustedFingerprint);
+void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
+                const TTransportFactory& factory, QString* trustedFingerprint);
+QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context,
+                                const TTransportFactory& factory, QString* trustedFingerprint);
+void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
+                 const TTransportFactory& factory, QString* trustedFingerprint);
 
 }  // namespace brevio

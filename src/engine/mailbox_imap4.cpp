@@ -1,22 +1,24 @@
 // Checking and deleting one IMAP4 account: every selectable folder, every message in it.
 
-#include "support/check_context.h"
-#include "engine/mailbox.h"
 #include "engine/mailbox_client_setup.h"
-#include "net/errors.h"
 #include "imap/imap_client.h"
 #include "imap/imap_folder_name.h"
+#include "net/errors.h"
+#include "support/check_context.h"
 #include "support/text_format.h"
+
+#include <vector>
 
 namespace brevio {
 
-void TMailBox::CheckIMAP4(TCheckContext& context, const TTransportFactory& factory)
+QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context,
+                                const TTransportFactory& factory, QString* trustedFingerprint)
 {
-    TImap4Client client(factory);
-    ConfigureClient(*this, context, client);
-    const auto log = [&](const QString& text) { LogForHost(context, Host, text); };
-    try {
-        ConnectWithProgress(context, *this, client);
+    const auto log = [&](const QString& text) { LogForHost(context, box.Host, text); };
+    // A failed connection, command or the user's abort ends this account's check; what was read
+    // so far stays listed. The session logged connection and login failures.
+    QList<TFoundMessage> found;
+    RunSession<TImap4Client>(box, context, factory, trustedFingerprint, [&](TImap4Client& client) {
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
 
         QList<TImapListEntry> folders;
@@ -42,42 +44,64 @@ void TMailBox::CheckIMAP4(TCheckContext& context, const TTransportFactory& facto
             const qint32 count = info.TotalMessages;
             const quint32 uidValidity = info.UidValidity;
             for (qint32 i = 1; i <= count; ++i) {
-                auto message = std::make_unique<TMailMessage>();
+                TFoundMessage message;
                 QByteArray uid;
                 client.MessageUid(i, uid);
-                client.FetchHeaderByUid(uid, *message);
-                message->Folder = folder.Name;
-                message->Size = client.FetchSizeByUid(uid);
-                message->Uid = uid.toUInt();
-                message->UidValidity = uidValidity;
+                client.FetchHeaderByUid(uid, message.Message);
+                message.Message.Folder = folder.Name;
+                message.Message.Size = client.FetchSizeByUid(uid);
+                message.Message.Uid = uid.toUInt();
+                message.Message.UidValidity = uidValidity;
+                message.Id = {folder.Name, uidValidity, message.Message.Uid, {}, i};
                 context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {i, count}));
-                AddMessage(std::move(message), i);
+                found.append(std::move(message));
                 // Escape is honoured between messages, so a big folder can be left at once.
                 context.Yield();
             }
         }
-    } catch (...) {
-        // A failed connection, command or the user's abort ends this account's check; what was
-        // read so far stays listed. The client logged connection and login failures.
-    }
-    DisconnectQuietly(client);
+    });
     context.SetStatus(QString());
+    return found;
 }
 
-void TMailBox::DeleteIMAP4(TCheckContext& context, const TTransportFactory& factory)
+namespace {
+
+// The messages to delete in one folder. Numbers and Uids run in parallel, in the given order; a
+// Uid of 0 means the UID was not known at the listing.
+struct TFolderDeletes {
+    QByteArray Name;  // exactly as the server listed it
+    QList<qint32> Numbers;
+    QList<quint32> Uids;
+    quint32 UidValidity = 0;  // the folder's UIDVALIDITY when the UIDs were seen; 0 when unknown
+};
+
+// One entry per folder (compared byte for byte), in order of first appearance.
+std::vector<TFolderDeletes> GroupByFolder(const QList<TMessageIdentity>& messages)
 {
-    if (FolderDeletes.empty()) {
-        ClearDeletionMarks();
-        return;
+    std::vector<TFolderDeletes> folders;
+    for (const TMessageIdentity& id : messages) {
+        auto entry = std::find_if(folders.begin(), folders.end(),
+                                  [&](const TFolderDeletes& f) { return f.Name == id.Folder; });
+        if (entry == folders.end())
+            entry = folders.insert(folders.end(), TFolderDeletes{id.Folder, {}, {}, 0});
+        entry->Numbers.append(id.Number);
+        entry->Uids.append(id.Uid);
+        if (id.UidValidity != 0)
+            entry->UidValidity = id.UidValidity;
     }
+    return folders;
+}
 
-    TImap4Client client(factory);
-    ConfigureClient(*this, context, client);
-    const auto log = [&](const QString& text) { LogForHost(context, Host, text); };
-    try {
-        ConnectWithProgress(context, *this, client);
+}  // namespace
 
-        for (const TMailBoxFolder& entry : FolderDeletes) {
+void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
+                 const TTransportFactory& factory, QString* trustedFingerprint)
+{
+    const std::vector<TFolderDeletes> folders = GroupByFolder(messages);
+    const auto log = [&](const QString& text) { LogForHost(context, box.Host, text); };
+    // A failed connection ends the deletion; folders done before it stay done.
+    RunSession<TImap4Client>(box, context, factory, trustedFingerprint, [&](TImap4Client& client) {
+        for (const TFolderDeletes& entry : folders) {
             const QString displayName = DecodeImapFolderName(entry.Name);
             context.SetStatus(FormatText(Text(context, texts::DeleteMessagesFromFolder), {displayName}));
             context.Yield();
@@ -90,7 +114,7 @@ void TMailBox::DeleteIMAP4(TCheckContext& context, const TTransportFactory& fact
             context.Yield();
 
             // Sequence numbers only hold for one session; UIDs hold as long as the folder's
-            // UIDVALIDITY does. Delete by UID whenever the check saw every UID.
+            // UIDVALIDITY does. Delete by UID whenever the listing saw every UID.
             const bool byUid = !entry.Uids.isEmpty() && !entry.Uids.contains(0u);
             if (byUid) {
                 const quint32 current = client.SelectedMailBox().UidValidity;
@@ -121,11 +145,7 @@ void TMailBox::DeleteIMAP4(TCheckContext& context, const TTransportFactory& fact
                 log(QStringLiteral("Messages in folder %1 were not deleted: %2")
                         .arg(displayName, QString::fromUtf8(refusal).simplified()));
         }
-    } catch (...) {
-        // A failed connection ends the deletion; folders done before it stay done.
-    }
-    DisconnectQuietly(client);
-    ClearDeletionMarks();
+    });
 }
 
 }  // namespace brevio

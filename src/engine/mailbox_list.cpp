@@ -33,17 +33,17 @@ void TMailBoxList::Assign(const TMailBoxList& source)
     if (&source == this)
         return;
     items_.clear();
-    for (const auto& item : source.items_) {
-        auto copy = std::make_unique<TMailBox>();
-        copy->Assign(*item);
-        items_.push_back(std::move(copy));
-    }
+    for (const auto& item : source.items_)
+        items_.push_back(std::make_unique<TMailBox>(*item));
 }
 
-void TMailBoxList::ClearMessages()
+QList<TMailBoxSettings> TMailBoxList::Snapshot() const
 {
+    QList<TMailBoxSettings> snapshot;
+    snapshot.reserve(Count());
     for (const auto& item : items_)
-        item->ClearMessages();
+        snapshot.append(*item);
+    return snapshot;
 }
 
 QStringList TMailBoxList::CheckMenuCaptions() const

@@ -18,8 +18,18 @@ public:
     static constexpr int MaxMailBoxes = 1000;
 
     TMailBoxList() = default;
-    TMailBoxList(const TMailBoxList&) = delete;
-    TMailBoxList& operator=(const TMailBoxList&) = delete;
+    // Copies are deep: every mailbox is copied, so a copy never shares one with its source.
+    TMailBoxList(const TMailBoxList& source) { Assign(source); }
+    TMailBoxList& operator=(const TMailBoxList& source)
+    {
+        Assign(source);
+        return *this;
+    }
+    TMailBoxList(TMailBoxList&&) = default;
+    TMailBoxList& operator=(TMailBoxList&&) = default;
+
+    // Equal when both hold equal mailboxes in the same order.
+    bool operator==(const TMailBoxList& other) const { return Snapshot() == other.Snapshot(); }
 
     // Appends and takes ownership; returns the new index.
     int Add(std::unique_ptr<TMailBox> mailBox);
@@ -30,12 +40,11 @@ public:
     void Clear() { items_.clear(); }
     int IndexOf(const TMailBox* mailBox) const;
 
-    // Replaces every mailbox by a copy of the settings of `source`'s mailboxes, in order. The
-    // copies have no messages and no deletion marks.
+    // Replaces every mailbox by a copy of `source`'s mailboxes, in order.
     void Assign(const TMailBoxList& source);
 
-    // Empties the messages of every mailbox.
-    void ClearMessages();
+    // The settings of every mailbox, in order: what a run works on.
+    QList<TMailBoxSettings> Snapshot() const;
 
     // The captions of the check menu, one per mailbox in order: "&<i+1> <Name> (<Host>)".
     QStringList CheckMenuCaptions() const;

@@ -1,10 +1,9 @@
 // Checking and deleting one POP3 mailbox.
 
-#include "support/check_context.h"
-#include "engine/mailbox.h"
 #include "engine/mailbox_client_setup.h"
 #include "net/errors.h"
 #include "pop3/pop3_client.h"
+#include "support/check_context.h"
 #include "support/text_format.h"
 
 #include <QHash>
@@ -13,12 +12,13 @@
 
 namespace brevio {
 
-void TMailBox::CheckPOP3(TCheckContext& context, const TTransportFactory& factory)
+QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context,
+                               const TTransportFactory& factory, QString* trustedFingerprint)
 {
-    TPop3Client client(factory);
-    ConfigureClient(*this, context, client);
-    try {
-        ConnectWithProgress(context, *this, client);
+    // The check ends at the first failure; what was read so far stays listed. Connection and
+    // login failures were logged by the session.
+    QList<TFoundMessage> found;
+    RunSession<TPop3Client>(box, context, factory, trustedFingerprint, [&](TPop3Client& client) {
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
         const qint32 count = client.CountMessages();
         context.Yield();
@@ -33,48 +33,42 @@ void TMailBox::CheckPOP3(TCheckContext& context, const TTransportFactory& factor
         }
 
         for (qint32 i = 1; i <= count; ++i) {
-            auto message = std::make_unique<TMailMessage>();
-            client.FetchHeader(i, *message);
+            TFoundMessage message;
+            client.FetchHeader(i, message.Message);
             context.Yield();
             context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {i, count}));
-            message->UniqueId = uniqueIds.value(i);
-            AddMessage(std::move(message), i);
+            message.Message.UniqueId = uniqueIds.value(i);
+            message.Id.UniqueId = message.Message.UniqueId;
+            message.Id.Number = i;
+            found.append(std::move(message));
         }
-    } catch (...) {
-        // The check ends at the first failure; what was read so far stays listed. Connection
-        // and login failures were logged by the client.
-    }
-    DisconnectQuietly(client);
+    });
     context.SetStatus(QString());
+    return found;
 }
 
-void TMailBox::DeletePOP3(TCheckContext& context, const TTransportFactory& factory)
+void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
+                const TTransportFactory& factory, QString* trustedFingerprint)
 {
-    if (PopDeleteNumbers.isEmpty())
-        return;
-
-    TPop3Client client(factory);
-    ConfigureClient(*this, context, client);
-    const auto logFailure = [&](const QString& text) { LogForHost(context, Host, text); };
-    try {
-        ConnectWithProgress(context, *this, client);
-
-        // Message numbers only hold for one session: find each marked message under its
-        // current number by its unique id. A mark with an id is never deleted by its old number
-        // (a server that now refuses UIDL, or a message that is gone, leaves it alone). Marks
-        // without an id (a server without UIDL) keep the number they had at the check.
+    const auto logFailure = [&](const QString& text) { LogForHost(context, box.Host, text); };
+    // A failed connection deletes nothing; the session logged it.
+    const auto body = [&](TPop3Client& client) {
+        // Message numbers only hold for one session: find each message under its current
+        // number by its unique id. A message with an id is never deleted by its old number (a
+        // server that now refuses UIDL, or a message that is gone, leaves it alone). Messages
+        // without an id (a server without UIDL) keep the number they had at the listing.
         QHash<QByteArray, qint32> currentNumbers;
-        const bool haveIds = std::any_of(PopDeleteUniqueIds.cbegin(), PopDeleteUniqueIds.cend(),
-                                         [](const QByteArray& id) { return !id.isEmpty(); });
+        const bool haveIds = std::any_of(messages.cbegin(), messages.cend(),
+                                         [](const TMessageIdentity& id) { return !id.UniqueId.isEmpty(); });
         if (haveIds) {
             for (const TPop3UidEntry& entry : client.Uidl())
                 currentNumbers.insert(entry.UniqueId, entry.Number);
         }
 
-        const qsizetype count = PopDeleteNumbers.size();
+        const qsizetype count = messages.size();
         for (qsizetype k = 0; k < count; ++k) {
-            const QByteArray id = PopDeleteUniqueIds.value(k);
-            qint32 number = PopDeleteNumbers.at(k);
+            const QByteArray& id = messages.at(k).UniqueId;
+            qint32 number = messages.at(k).Number;
             context.Yield();
             if (!id.isEmpty()) {
                 const auto found = currentNumbers.constFind(id);
@@ -94,17 +88,18 @@ void TMailBox::DeletePOP3(TCheckContext& context, const TTransportFactory& facto
             }
             context.SetStatus(FormatText(Text(context, texts::DeleteMessage), {qint64(k + 1), qint64(count)}));
         }
-    } catch (...) {
-        // A failed connection deletes nothing; the client logged it.
-    }
-    try {
-        client.Disconnect();
-    } catch (const EReplyError& e) {
-        // The server refused to remove the deleted messages at QUIT: nothing was deleted.
-        logFailure(e.Message().trimmed());
-    } catch (...) {
-    }
-    ClearDeletionMarks();
+    };
+    // The deletions take effect at QUIT, so its refusal must be told.
+    const auto finish = [&](TPop3Client& client) {
+        try {
+            client.Disconnect();
+        } catch (const EReplyError& e) {
+            // The server refused to remove the deleted messages at QUIT: nothing was deleted.
+            logFailure(e.Message().trimmed());
+        } catch (...) {
+        }
+    };
+    RunSession<TPop3Client>(box, context, factory, trustedFingerprint, body, finish);
 }
 
 }  // namespace brevio

@@ -1,7 +1,5 @@
 #include "engine/message_export.h"
 
-#include "engine/mailbox_list.h"
-
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,11 +7,6 @@
 namespace brevio {
 
 namespace {
-
-const TMailMessage& MessageOf(const TMailBoxList& list, const TMessageRow& row)
-{
-    return *list.Items(row.MailBoxIndex)->MessageAt(row.MessageIndex).Message;
-}
 
 // One line per field: a TAB, CR or LF inside would split the row or the line.
 QString OneLine(QString text)
@@ -29,12 +22,11 @@ struct TPlainRow {
     QString Fields[8];
 };
 
-QList<TPlainRow> PlainRows(const TMailBoxList& list, const QList<TMessageRow>& rows)
+QList<TPlainRow> PlainRows(const QList<TListedMessage>& messages)
 {
     QList<TPlainRow> result;
-    result.reserve(rows.size());
-    for (const TMessageRow& row : rows) {
-        const TMailMessage& message = MessageOf(list, row);
+    result.reserve(messages.size());
+    for (const auto& [row, message] : messages) {
         const QDateTime local = message.Date.isValid() ? message.Date.toLocalTime() : QDateTime();
         TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size,
                          local.isValid() ? local.toString(QStringLiteral("yyyy-MM-dd")) : QString(),
@@ -95,11 +87,10 @@ QByteArray Table(const QList<TPlainRow>& rows)
     return text.toUtf8();
 }
 
-QByteArray Json(const TMailBoxList& list, const QList<TMessageRow>& rows)
+QByteArray Json(const QList<TListedMessage>& messages)
 {
     QJsonArray array;
-    for (const TMessageRow& row : rows) {
-        const TMailMessage& message = MessageOf(list, row);
+    for (const auto& [row, message] : messages) {
         QJsonObject object;
         object.insert(QStringLiteral("number"), row.Number.toInt());
         object.insert(QStringLiteral("subject"), row.Subject);
@@ -115,10 +106,10 @@ QByteArray Json(const TMailBoxList& list, const QList<TMessageRow>& rows)
         }
         object.insert(QStringLiteral("folder"), row.Folder);
         // IMAP4: the UID in its folder; POP3: the unique id from UIDL; null when unknown.
-        if (message.Uid != 0)
-            object.insert(QStringLiteral("uid"), qint64(message.Uid));
-        else if (!message.UniqueId.isEmpty())
-            object.insert(QStringLiteral("uid"), QString::fromLatin1(message.UniqueId));
+        if (row.Id.Uid != 0)
+            object.insert(QStringLiteral("uid"), qint64(row.Id.Uid));
+        else if (!row.Id.UniqueId.isEmpty())
+            object.insert(QStringLiteral("uid"), QString::fromLatin1(row.Id.UniqueId));
         else
             object.insert(QStringLiteral("uid"), QJsonValue::Null);
         array.append(object);
@@ -128,18 +119,17 @@ QByteArray Json(const TMailBoxList& list, const QList<TMessageRow>& rows)
 
 }  // namespace
 
-QByteArray ExportMessageRows(const TMailBoxList& list, const QList<TMessageRow>& rows,
-                             TExportFormat format)
+QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportFormat format)
 {
     switch (format) {
     case TExportFormat::Tsv:
-        return Tsv(PlainRows(list, rows));
+        return Tsv(PlainRows(messages));
     case TExportFormat::Json:
-        return Json(list, rows);
+        return Json(messages);
     case TExportFormat::Table:
         break;
     }
-    return Table(PlainRows(list, rows));
+    return Table(PlainRows(messages));
 }
 
 }  // namespace brevio

@@ -9,12 +9,15 @@
 
 namespace brevio {
 
-class TMailBoxList;
-
 enum class TExportFormat { Table, Tsv, Json };
 
-// `rows` must have been built from `list` as it is now.
-QByteArray ExportMessageRows(const TMailBoxList& list, const QList<TMessageRow>& rows,
-                             TExportFormat format);
+// A row of the list with the message it shows: the exports give the date and the size as the
+// server had them, not as the row's texts show them.
+struct TListedMessage {
+    TMessageRow Row;
+    TMailMessage Message;
+};
+
+QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportFormat format);
 
 }  // namespace brevio

@@ -10,6 +10,7 @@
 namespace brevio {
 
 class TAbortSignal;
+struct TCertificateInfo;
 
 class TCheckContext {
 public:
@@ -27,6 +28,10 @@ public:
     // Asks the user for new credentials for `host`; blocks until answered. Returns true when the
     // user confirmed; `userName` and `password` hold what was typed either way.
     virtual bool AskLoginAndPassword(const QString& host, QString& userName, QString& password) = 0;
+
+    // Asks the user whether to trust a server certificate that did not verify; blocks until
+    // answered. Nobody to ask (the default): never trusted.
+    virtual bool AskTrustCertificate(const TCertificateInfo&) { return false; }
 
     // Adds one entry to the error log.
     virtual void Log(const QString& text) = 0;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include "net/errors.h"
 #include "support/exception.h"
 #include "support/check_context.h"
 
@@ -11,8 +12,9 @@ namespace brevio {
 // The engine's view of the window during one run. Lives on the worker thread.
 class TGuiCheckContext final : public TCheckContext {
 public:
-    TGuiCheckContext(TCheckRunner& runner, bool scheduled, TStringTable strings)
-        : runner_(runner), scheduled_(scheduled), strings_(std::move(strings))
+    TGuiCheckContext(TCheckRunner& runner, const TRunRequest& request)
+        : runner_(runner), scheduled_(request.Scheduled), strings_(request.Strings),
+          timeoutSeconds_(request.NetworkTimeoutSeconds)
     {
     }
 
@@ -39,16 +41,30 @@ public:
         return confirmed;
     }
 
+    bool AskTrustCertificate(const TCertificateInfo& certificate) override
+    {
+        if (scheduled_ || runner_.abort_.IsHeld())
+            return false;
+        bool trusted = false;
+        // Blocks this thread until the user has answered in the window.
+        QMetaObject::invokeMethod(
+            &runner_, [&] { trusted = runner_.AskTrustOnUiThread(certificate); }, Qt::BlockingQueuedConnection);
+        return trusted;
+    }
+
     void Log(const QString& text) override { emit runner_.LogEntry(text); }
 
     TAbortSignal* Abort() override { return &runner_.abort_; }
 
     const TStringTable& Strings() const override { return strings_; }
 
+    int NetworkTimeoutSeconds() const override { return timeoutSeconds_; }
+
 private:
     TCheckRunner& runner_;
     bool scheduled_;
-    TStringTable strings_;
+    const TStringTable& strings_;
+    int timeoutSeconds_;
 };
 
 class TRunWorker : public QObject {
@@ -56,13 +72,16 @@ class TRunWorker : public QObject {
 public:
     explicit TRunWorker(TCheckRunner& runner) : runner_(runner) {}
 
-    void Run(TMailBoxList* list, TRunKind kind, bool scheduled, int mailBoxIndex, const TStringTable& strings)
+    void Run(const TRunRequest& request)
     {
         TRunResult result;
-        result.Kind = kind;
+        result.Kind = request.Kind;
         try {
-            TGuiCheckContext context(runner_, scheduled, strings);
-            result = ExecuteRun(*list, kind, context, mailBoxIndex);
+            TGuiCheckContext context(runner_, request);
+            result = ExecuteRun(request, context, QLocale(), {},
+                                [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
+                                    emit runner_.MailBoxRows(mailBoxIndex, rows);
+                                });
         } catch (const std::exception& e) {
             // Mailbox failures never get here; anything that does must not end the thread.
             emit runner_.LogEntry(QString::fromUtf8(e.what()));
@@ -82,6 +101,7 @@ private:
 TCheckRunner::TCheckRunner(TRunHooks hooks, QObject* parent) : QObject(parent), hooks_(std::move(hooks))
 {
     qRegisterMetaType<TRunResult>("brevio::TRunResult");
+    qRegisterMetaType<QList<TMessageRow>>("QList<brevio::TMessageRow>");
     thread_.setObjectName(QStringLiteral("CheckRun"));
     worker_ = new TRunWorker(*this);
     worker_->moveToThread(&thread_);
@@ -100,19 +120,14 @@ TCheckRunner::~TCheckRunner()
     thread_.wait();
 }
 
-bool TCheckRunner::Start(TMailBoxList& list, TRunKind kind, bool scheduled, int mailBoxIndex)
+bool TCheckRunner::Start(const TRunRequest& request)
 {
     if (running_)
         return false;
     running_ = true;
     abort_.Release();
-    TMailBoxList* target = &list;
-    const TStringTable strings = hooks_.Strings ? hooks_.Strings() : TStringTable();
     QMetaObject::invokeMethod(
-        worker_, [this, target, kind, scheduled, mailBoxIndex, strings] {
-            worker_->Run(target, kind, scheduled, mailBoxIndex, strings);
-        },
-        Qt::QueuedConnection);
+        worker_, [this, request] { worker_->Run(request); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -147,6 +162,13 @@ bool TCheckRunner::AskLoginOnUiThread(const QString& host, QString& userName, QS
     if (abort_.IsHeld() || !hooks_.AskLogin)
         return false;
     return hooks_.AskLogin(host, userName, password);
+}
+
+bool TCheckRunner::AskTrustOnUiThread(const TCertificateInfo& certificate)
+{
+    if (abort_.IsHeld() || !hooks_.AskTrustCertificate)
+        return false;
+    return hooks_.AskTrustCertificate(certificate);
 }
 
 void TCheckRunner::OnWorkerFinished(const TRunResult& result)

@@ -1,7 +1,8 @@
 #pragma once
 // Runs checks and deletions on a worker thread so the window stays painted and can take the
-// Escape key. One run at a time; while it goes, the worker owns the mailbox list and the window
-// must not touch it. Results come back as values through queued signals.
+// Escape key. One run at a time. A run takes a request by value (a snapshot of the mailboxes and
+// the messages to delete by identity) and never touches an object of the window; its rows come
+// back as values through queued signals, a mailbox at a time and all together at the end.
 
 #include <QObject>
 #include <QThread>
@@ -14,7 +15,7 @@
 
 namespace brevio {
 
-class TMailBoxList;
+struct TCertificateInfo;
 class TRunWorker;
 class TGuiCheckContext;
 
@@ -22,9 +23,9 @@ class TGuiCheckContext;
 struct TRunHooks {
     // Shows the login prompt; returns true when the user confirmed. Called on the UI thread.
     std::function<bool(const QString& host, QString& userName, QString& password)> AskLogin;
-    // The message texts; each run takes a copy when it starts, so the worker never reads the
-    // window's language data.
-    std::function<TStringTable()> Strings;
+    // Asks whether to trust a server certificate that did not verify; returns true when the
+    // user trusts it. Called on the UI thread. Not set: never trusted.
+    std::function<bool(const TCertificateInfo& certificate)> AskTrustCertificate;
 };
 
 class TCheckRunner : public QObject {
@@ -33,9 +34,8 @@ public:
     explicit TCheckRunner(TRunHooks hooks, QObject* parent = nullptr);
     ~TCheckRunner() override;
 
-    // Starts a run over `list`; false when one is already going. The list must stay alive and
-    // untouched by the caller until Finished arrives.
-    bool Start(TMailBoxList& list, TRunKind kind, bool scheduled, int mailBoxIndex = -1);
+    // Starts a run of `request`; false when one is already going.
+    bool Start(const TRunRequest& request);
     bool IsRunning() const { return running_; }
 
     // Ends the current mailbox's operation at once (Escape).
@@ -49,12 +49,15 @@ public:
 signals:
     void StatusText(const QString& text);
     void LogEntry(const QString& text);
+    // One mailbox's rows, as soon as its check is done (check runs only).
+    void MailBoxRows(int mailBoxIndex, const QList<brevio::TMessageRow>& rows);
     void Finished(const brevio::TRunResult& result);
 
 private:
     friend class TRunWorker;
     friend class TGuiCheckContext;
     bool AskLoginOnUiThread(const QString& host, QString& userName, QString& password);
+    bool AskTrustOnUiThread(const TCertificateInfo& certificate);
     void OnWorkerFinished(const TRunResult& result);
 
     TRunHooks hooks_;
@@ -67,3 +70,4 @@ private:
 }  // namespace brevio
 
 Q_DECLARE_METATYPE(brevio::TRunResult)
+Q_DECLARE_METATYPE(QList<brevio::TMessageRow>)

@@ -23,6 +23,7 @@
 #include "components/tray_icon.h"
 #include "engine/mailbox_list.h"
 #include "support/error_log.h"
+#include "ui/certificate_prompt.h"
 #include "ui/login_dialog.h"
 #include "ui/main_window_services.h"
 #include "ui/message_list_model.h"
@@ -139,13 +140,17 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
 
     runs_ = new TRunController(
         *mailBoxList_,
+        [this] {
+            return TRunController::TRunSettings{services_->Strings(), services_->NetworkTimeoutSeconds()};
+        },
         TRunHooks{
             [this](const QString& host, QString& user, QString& password) {
                 return WMAskLogin(host, user, password);
             },
-            [this] { return services_->Strings(); },
+            [this](const TCertificateInfo& certificate) { return AskTrustCertificate(this, certificate); },
         },
         this);
+    connect(runs_, &TRunController::CertificatesTrusted, this, &TForm1::KeepTrustedCertificates);
     connect(runs_, &TRunController::StatusText, this, &TForm1::SetStatusText);
     connect(runs_, &TRunController::LogEntry, this, [this](const QString& text) { log_->Add(text); });
     connect(runs_, &TRunController::RunStarted, this, &TForm1::OnRunStarted);

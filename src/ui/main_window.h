@@ -111,6 +111,7 @@ public:
     bool RunInProgress() const;
     // The rows behind ListView1 and their ticks.
     TMessageListModel* Messages() const { return messages_; }
+    const TMailBoxList& MailBoxes() const { return *mailBoxList_; }
     TErrorLog& Log() { return *log_; }
     // Ends a running run at once and waits for it (used when the window closes).
     void AbortRunAndWait();
@@ -155,6 +156,7 @@ private:
     void OnRunStarted(TRunKind kind);
     void OnRunEnded(TRunKind kind, const TRunResult& result);
     void FillMessageList(const QList<TMessageRow>& rows);
+    void KeepTrustedCertificates(const TRunResult& result);
     void ShowNewMailPopup(const QString& text, const QString& title);
     // Escape in this window; false when no run goes, so the key is left to the widgets.
     bool EscapePressed();

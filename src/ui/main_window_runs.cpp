@@ -108,6 +108,19 @@ void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result)
     emit RunFinished();
 }
 
+void TForm1::KeepTrustedCertificates(const TRunResult& result)
+{
+    // A certificate the user trusted during the run is kept in the list and saved at once, also
+    // when the run itself lists nothing (a deletion) or was abandoned.
+    if (!StoreTrustedCertificates(*mailBoxList_, result))
+        return;
+    try {
+        mailBoxList_->Save(settings_.SettingsFile);
+    } catch (const std::exception& e) {
+        log_->Add(QString::fromUtf8(e.what()));
+    }
+}
+
 void TForm1::FillMessageList(const QList<TMessageRow>& rows)
 {
     // The rows come mailbox by mailbox; each mailbox is one insertion into the list.

@@ -4,8 +4,9 @@
 
 namespace brevio {
 
-TRunController::TRunController(TMailBoxList& mailBoxes, TRunHooks hooks, QObject* parent)
-    : QObject(parent), mailBoxes_(mailBoxes)
+TRunController::TRunController(const TMailBoxList& mailBoxes, std::function<TRunSettings()> settings,
+                               TRunHooks hooks, QObject* parent)
+    : QObject(parent), mailBoxes_(mailBoxes), settings_(std::move(settings))
 {
     runner_ = new TCheckRunner(std::move(hooks), this);
     connect(runner_, &TCheckRunner::StatusText, this, &TRunController::StatusText);
@@ -13,14 +14,23 @@ TRunController::TRunController(TMailBoxList& mailBoxes, TRunHooks hooks, QObject
     connect(runner_, &TCheckRunner::Finished, this, &TRunController::OnRunnerFinished);
 }
 
-bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex)
+bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, const QList<TMessageToDelete>& deletes)
 {
     if (runner_->IsRunning())
         return false;
     current_ = kind;
     scheduled_ = scheduled;
     abandoned_ = false;
-    runner_->Start(mailBoxes_, kind, scheduled, mailBoxIndex);
+    const TRunSettings settings = settings_ ? settings_() : TRunSettings();
+    TRunRequest request;
+    request.Kind = kind;
+    request.Scheduled = scheduled;
+    request.MailBoxes = mailBoxes_.Snapshot();
+    request.MailBoxIndex = mailBoxIndex;
+    request.Deletes = deletes;
+    request.Strings = settings.Strings;
+    request.NetworkTimeoutSeconds = settings.NetworkTimeoutSeconds;
+    runner_->Start(request);
     emit RunStarted(kind);
     return true;
 }
@@ -32,7 +42,6 @@ bool TRunController::CheckAll()
 
 bool TRunController::CheckOne(int mailBoxIndex)
 {
-    // The list belongs to the worker while a run goes: not even its count is read then.
     if (runner_->IsRunning() || mailBoxIndex < 0 || mailBoxIndex >= mailBoxes_.Count())
         return false;
     return Start(TRunKind::CheckOne, false, mailBoxIndex);
@@ -48,9 +57,11 @@ bool TRunController::DeleteThenCheck(const QList<TMessageRow>& rows)
 {
     if (runner_->IsRunning() || rows.isEmpty())
         return false;
+    QList<TMessageToDelete> deletes;
+    deletes.reserve(rows.size());
     for (const TMessageRow& row : rows)
-        MarkRowForDeletion(mailBoxes_, row);
-    return Start(TRunKind::DeleteMarked, scheduled_);
+        deletes.append({row.MailBoxIndex, row.Id});
+    return Start(TRunKind::DeleteMarked, scheduled_, -1, deletes);
 }
 
 void TRunController::AbortAll()
@@ -69,6 +80,8 @@ void TRunController::AbortAllAndWait()
 
 void TRunController::OnRunnerFinished(const TRunResult& result)
 {
+    if (!result.TrustedCertificates.isEmpty())
+        emit CertificatesTrusted(result);
     if (abandoned_) {
         abandoned_ = false;
         emit RunAbandoned();

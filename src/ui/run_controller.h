@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QObject>
+#include <functional>
 
 #include "engine/check_run.h"
 #include "ui/check_runner.h"
@@ -17,8 +18,16 @@ class TMailBoxList;
 class TRunController : public QObject {
     Q_OBJECT
 public:
-    // `mailBoxes` must outlive the controller; the window must not touch it while a run goes.
-    TRunController(TMailBoxList& mailBoxes, TRunHooks hooks, QObject* parent = nullptr);
+    // What every run request takes from the program besides the mailboxes.
+    struct TRunSettings {
+        TStringTable Strings;
+        int NetworkTimeoutSeconds = 60;
+    };
+
+    // Each run takes a snapshot of `mailBoxes` (which must outlive the controller) and of what
+    // `settings` gives at its start; the worker never sees the window's objects.
+    TRunController(const TMailBoxList& mailBoxes, std::function<TRunSettings()> settings, TRunHooks hooks,
+                   QObject* parent = nullptr);
 
     bool IsRunning() const { return runner_->IsRunning(); }
 
@@ -26,7 +35,8 @@ public:
     bool CheckAll();
     bool CheckOne(int mailBoxIndex);
     bool ScheduledCheck();
-    // Deletes the messages behind `rows` on their servers, then checks every mailbox again.
+    // Deletes the messages behind `rows` (by their identity on the server), then checks every
+    // mailbox again.
     bool DeleteThenCheck(const QList<TMessageRow>& rows);
 
     // Ends the current mailbox's operation (Escape); the run goes on with the next mailbox.
@@ -43,14 +53,17 @@ signals:
     void RunEnded(brevio::TRunKind kind, const brevio::TRunResult& result);
     // A run that was abandoned (AbortAll) has ended; nothing is listed.
     void RunAbandoned();
+    // Any run, listed or not, ended having been told to trust certificates (kept by the window).
+    void CertificatesTrusted(const brevio::TRunResult& result);
     void StatusText(const QString& text);
     void LogEntry(const QString& text);
 
 private:
-    bool Start(TRunKind kind, bool scheduled, int mailBoxIndex = -1);
+    bool Start(TRunKind kind, bool scheduled, int mailBoxIndex = -1, const QList<TMessageToDelete>& deletes = {});
     void OnRunnerFinished(const TRunResult& result);
 
-    TMailBoxList& mailBoxes_;
+    const TMailBoxList& mailBoxes_;
+    std::function<TRunSettings()> settings_;
     TCheckRunner* runner_ = nullptr;
     TRunKind current_ = TRunKind::CheckAll;  // the kind of the run going or last gone
     bool abandoned_ = false;                 // the run going ends unlisted

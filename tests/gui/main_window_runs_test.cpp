@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "components/panel.h"
+#include "engine/mailbox_list.h"
 #include "fake_pop3_server.h"
 #include "main_window_fixture.h"
 #include "support/error_log.h"
@@ -85,6 +86,7 @@ TEST(MainWindowRuns, DeletingTickedRowsRemovesExactlyThoseAndCounts)
 {
     TFakePop3Server server({{"One", 1000}, {"Two", 2500}, {"Three", 10}});
     TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+    const TMailBoxList before = w.form->MailBoxes();
     w.form->show();
     ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
     ASSERT_EQ(w.form->Messages()->rowCount(), 3);
@@ -96,6 +98,8 @@ TEST(MainWindowRuns, DeletingTickedRowsRemovesExactlyThoseAndCounts)
     EXPECT_EQ(w.Counter("MessageDeleted"), 2);
     EXPECT_EQ(w.Counter("DisposedSize"), 3500);
     EXPECT_EQ(w.Counter("CheckMail"), 2);
+    // The runs worked on snapshots: the window's mailboxes are as they were.
+    EXPECT_TRUE(w.form->MailBoxes() == before);
 }
 
 TEST(MainWindowRuns, EscapeAbortsOnlyTheSilentMailbox)

@@ -3,7 +3,7 @@
 #include "live_support.h"
 
 #include "engine/check_run.h"
-#include "engine/mailbox_list.h"
+#include "engine/mailbox_session.h"
 #include "imap/imap_folder_name.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +49,16 @@ TMessageRow RowWithSubject(const TRunResult& result, const char* subject)
     return {};
 }
 
+TRunResult RunOn(TRunKind kind, const QList<TMailBoxSettings>& mailBoxes, TCheckContext& context,
+                 const QList<TMessageRow>& ticked = {}, int mailBoxIndex = -1,
+                 const TMailBoxRowsCallback& onMailBoxRows = {})
+{
+    TRunRequest request{kind, false, mailBoxes, mailBoxIndex, {}, {}};
+    for (const TMessageRow& row : ticked)
+        request.Deletes.append({row.MailBoxIndex, row.Id});
+    return ExecuteRun(request, context, QLocale(), {}, onMailBoxRows);
+}
+
 const TConfig kConfigs[] = {
     {"POP3 plain", TProtocol::Pop3, TSecurity::None},
     {"POP3 TLS", TProtocol::Pop3, TSecurity::Tls},
@@ -65,16 +75,16 @@ TEST_F(EngineLive, CheckAllListsTheSeededMessagesOverEveryProtocolAndSecurity)
     for (const TConfig& config : kConfigs) {
         SCOPED_TRACE(config.Label);
         TLiveContext context;
-        TMailBoxList list;
-        list.Add(MakeMailBox(server, QStringLiteral("alice"), config.Protocol, config.Security));
-        const TRunResult result = ExecuteRun(list, TRunKind::CheckAll, context);
+        const TMailBoxSettings box = *MakeMailBox(server, QStringLiteral("alice"), config.Protocol, config.Security);
+        const QList<TFoundMessage> found = CheckMailBox(box, context);
+        const QList<TMessageRow> allRows = BuildMailBoxRows(0, box, found);
 
         EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString();
         // POP3 sees the INBOX only; IMAP4 every selectable folder in the order the server lists
-        // them, which need not be alphabetical.
-        QMap<QString, QList<TMessageRow>> byFolder;
-        for (const TMessageRow& row : result.Rows)
-            byFolder[config.Protocol == TProtocol::Pop3 ? QStringLiteral("INBOX") : row.Folder].append(row);
+        // them, which need not be alphabetical. Rows are kept by their position in the list.
+        QMap<QString, QList<qsizetype>> byFolder;
+        for (qsizetype i = 0; i < allRows.size(); ++i)
+            byFolder[config.Protocol == TProtocol::Pop3 ? QStringLiteral("INBOX") : allRows[i].Folder].append(i);
         const QStringList folders = config.Protocol == TProtocol::Pop3
             ? QStringList{QStringLiteral("INBOX")}
             : QStringList{QStringLiteral("INBOX"), QStringLiteral("Входящие"), QStringLiteral("Archive/2024")};
@@ -83,12 +93,12 @@ TEST_F(EngineLive, CheckAllListsTheSeededMessagesOverEveryProtocolAndSecurity)
         for (const QString& folder : folders) {
             const QList<SeedMessage> seeded = manifest.folder(QStringLiteral("alice"), folder);
             expectedRows += seeded.size();
-            const QList<TMessageRow> rows = byFolder.value(folder);
+            const QList<qsizetype> rows = byFolder.value(folder);
             ASSERT_EQ(rows.size(), seeded.size()) << folder.toStdString();
             for (qsizetype i = 0; i < rows.size(); ++i) {
-                const TMessageRow& row = rows.at(i);
+                const TMessageRow& row = allRows.at(rows.at(i));
                 const SeedMessage& m = seeded.at(i);
-                const TMailMessage& message = *list.Items(0)->MessageAt(row.MessageIndex).Message;
+                const TMailMessage& message = found.at(rows.at(i)).Message;
                 SCOPED_TRACE(m.subject.toStdString());
                 EXPECT_EQ(row.Subject, m.subject);
                 EXPECT_EQ(row.MailBox, QStringLiteral("alice"));
@@ -101,49 +111,57 @@ TEST_F(EngineLive, CheckAllListsTheSeededMessagesOverEveryProtocolAndSecurity)
                     EXPECT_EQ(message.Date.toUTC(), m.dateUtc);
                 else
                     EXPECT_TRUE(row.Date.isEmpty() && row.Time.isEmpty());
+                EXPECT_EQ(row.Id, found.at(rows.at(i)).Id);
                 if (config.Protocol == TProtocol::Pop3) {
                     EXPECT_TRUE(row.Folder.isEmpty());
-                    EXPECT_FALSE(message.UniqueId.isEmpty());
+                    EXPECT_FALSE(row.Id.UniqueId.isEmpty());
                 } else {
                     EXPECT_EQ(row.Folder, folder);
-                    EXPECT_EQ(message.Uid, quint32(m.seq));
-                    EXPECT_NE(message.UidValidity, 0u);
+                    EXPECT_EQ(row.Id.Uid, quint32(m.seq));
+                    EXPECT_NE(row.Id.UidValidity, 0u);
+                    EXPECT_EQ(row.Id.Number, i + 1);
                 }
                 // Numbers count from 1 in each mailbox, across folders for IMAP4.
-                EXPECT_EQ(row.Number, QString::number(row.MessageIndex + 1));
+                EXPECT_EQ(row.Number, QString::number(rows.at(i) + 1));
             }
         }
-        EXPECT_EQ(result.Rows.size(), expectedRows);
+        EXPECT_EQ(allRows.size(), expectedRows);
     }
 }
 
 TEST_F(EngineLive, RunsVisitOnlyTheirMailBoxesAndListMailBoxByMailBox)
 {
-    TMailBoxList list;
-    list.Add(MakeMailBox(server, QStringLiteral("bob"), TProtocol::Pop3, TSecurity::None, QStringLiteral("B1")));
-    list.Add(MakeMailBox(server, QStringLiteral("bob"), TProtocol::Imap4, TSecurity::None, QStringLiteral("B2")));
-    list.Items(0)->IgnoreCheckAllCommand = true;
-    list.Items(1)->IgnoreCheckOnSchedule = true;
+    QList<TMailBoxSettings> list{
+        *MakeMailBox(server, QStringLiteral("bob"), TProtocol::Pop3, TSecurity::None, QStringLiteral("B1")),
+        *MakeMailBox(server, QStringLiteral("bob"), TProtocol::Imap4, TSecurity::None, QStringLiteral("B2"))};
+    list[0].IgnoreCheckAllCommand = true;
+    list[1].IgnoreCheckOnSchedule = true;
 
     struct Case {
         TRunKind Kind;
         int Index;
         QStringList MailBoxes;
+        QList<int> Reported;  // the mailboxes whose rows came one at a time
     };
     const Case cases[] = {
-        {TRunKind::CheckAll, -1, {"B2", "B2", "B2"}},
-        {TRunKind::Scheduled, -1, {"B1", "B1", "B1"}},
-        {TRunKind::CheckOne, 0, {"B1", "B1", "B1"}},
+        {TRunKind::CheckAll, -1, {"B2", "B2", "B2"}, {1}},
+        {TRunKind::Scheduled, -1, {"B1", "B1", "B1"}, {0}},
+        {TRunKind::CheckOne, 0, {"B1", "B1", "B1"}, {0}},
     };
     for (const Case& c : cases) {
         TLiveContext context;
-        const TRunResult result = ExecuteRun(list, c.Kind, context, c.Index);
+        QList<int> reported;
+        QList<TMessageRow> streamed;
+        const TRunResult result = RunOn(c.Kind, list, context, {}, c.Index, [&](int index, const QList<TMessageRow>& rows) {
+            reported.append(index);
+            streamed += rows;
+        });
         QStringList names;
         for (const TMessageRow& row : result.Rows)
             names.append(row.MailBox);
         EXPECT_EQ(names, c.MailBoxes) << int(c.Kind);
-        // A mailbox the run skipped has no messages left from an earlier run.
-        EXPECT_EQ(list.Items(0)->MessageCount() + list.Items(1)->MessageCount(), 3);
+        EXPECT_EQ(reported, c.Reported) << int(c.Kind);
+        EXPECT_EQ(Subjects(TRunResult{c.Kind, streamed, {}}), Subjects(result)) << int(c.Kind);
     }
 }
 
@@ -151,14 +169,13 @@ TEST_F(EngineLive, WrongPasswordIsLoggedAndPromptsOnlyOnUserRuns)
 {
     for (const TProtocol protocol : {TProtocol::Pop3, TProtocol::Imap4}) {
         SCOPED_TRACE(protocol == TProtocol::Pop3 ? "POP3" : "IMAP4");
-        auto box = MakeMailBox(server, QStringLiteral("bob"), protocol, TSecurity::None);
-        const QString rightPassword = box->Password;
-        box->Password = QStringLiteral("wrong");
+        TMailBoxSettings box = *MakeMailBox(server, QStringLiteral("bob"), protocol, TSecurity::None);
+        const QString rightPassword = box.Password;
+        box.Password = QStringLiteral("wrong");
 
         TLiveContext scheduled;
         scheduled.Scheduled = true;
-        box->Check(scheduled);
-        EXPECT_EQ(box->MessageCount(), 0);
+        EXPECT_EQ(CheckMailBox(box, scheduled).size(), 0);
         EXPECT_TRUE(scheduled.Prompts.isEmpty());
         ASSERT_EQ(scheduled.Logged.size(), 1);
         EXPECT_TRUE(scheduled.Logged.first().startsWith(QStringLiteral("(127.0.0.1) ")))
@@ -169,11 +186,8 @@ TEST_F(EngineLive, WrongPasswordIsLoggedAndPromptsOnlyOnUserRuns)
         // A user-started run asks, and the answer (blank and quote in it) logs in.
         TLiveContext user;
         user.Answers.append({true, QStringLiteral("bob"), rightPassword});
-        box->Check(user);
+        EXPECT_EQ(CheckMailBox(box, user).size(), 3);
         EXPECT_EQ(user.Prompts, QStringList{QStringLiteral("127.0.0.1")});
-        EXPECT_EQ(box->MessageCount(), 3);
-        // The typed credentials serve this connection only.
-        EXPECT_EQ(box->Password, QStringLiteral("wrong"));
     }
 }
 
@@ -181,18 +195,17 @@ TEST_F(EngineLive, AbortEndsTheCurrentMailBoxAndKeepsWhatItRead)
 {
     for (const TProtocol protocol : {TProtocol::Pop3, TProtocol::Imap4}) {
         SCOPED_TRACE(protocol == TProtocol::Pop3 ? "POP3" : "IMAP4");
-        TMailBoxList list;
-        list.Add(MakeMailBox(server, QStringLiteral("alice"), protocol, TSecurity::None));
-        list.Add(MakeMailBox(server, QStringLiteral("bob"), protocol, TSecurity::None));
+        const QList<TMailBoxSettings> list{*MakeMailBox(server, QStringLiteral("alice"), protocol, TSecurity::None),
+                                           *MakeMailBox(server, QStringLiteral("bob"), protocol, TSecurity::None)};
         TLiveContext context;
         // Two yields before the first message, one per message after it: abort at the third
         // message of alice.
         context.AbortAtYield = protocol == TProtocol::Pop3 ? 6 : 5;
-        const TRunResult result = ExecuteRun(list, TRunKind::CheckAll, context);
-        const int alice = list.Items(0)->MessageCount();
+        const TRunResult result = RunOn(TRunKind::CheckAll, list, context);
+        const auto alice = std::count_if(result.Rows.cbegin(), result.Rows.cend(),
+                                         [](const TMessageRow& row) { return row.MailBoxIndex == 0; });
         EXPECT_GT(alice, 0);
         EXPECT_LT(alice, 8);
-        EXPECT_EQ(list.Items(1)->MessageCount(), 3);
         EXPECT_EQ(result.Rows.size(), alice + 3);
         EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString();
     }
@@ -211,24 +224,18 @@ TEST_F(EngineLive, DeleteRemovesExactlyTheTickedMessagesWhenNumbersShift)
         for (const char* subject : {"one", "two", "three", "four", "five"})
             files.append(mail.Deliver(QString::fromLatin1(subject)));
 
-        TMailBoxList list;
-        list.Add(MakeMailBox(server, QStringLiteral("carol"), protocol, TSecurity::None));
+        const QList<TMailBoxSettings> list{*MakeMailBox(server, QStringLiteral("carol"), protocol, TSecurity::None)};
         TLiveContext context;
-        const TRunResult first = ExecuteRun(list, TRunKind::CheckAll, context);
-        ASSERT_EQ(Sorted(Subjects(*list.Items(0))), (QStringList{"five", "four", "one", "three", "two"}));
-
-        ASSERT_TRUE(MarkRowForDeletion(list, RowWithSubject(first, "two")));
-        ASSERT_TRUE(MarkRowForDeletion(list, RowWithSubject(first, "four")));
+        const TRunResult first = RunOn(TRunKind::CheckAll, list, context);
+        ASSERT_EQ(Sorted(Subjects(first)), (QStringList{"five", "four", "one", "three", "two"}));
 
         mail.Remove(files.at(0));
         mail.Deliver(QStringLiteral("six"));
 
-        ExecuteRun(list, TRunKind::DeleteMarked, context);
-        EXPECT_FALSE(list.Items(0)->HasDeletionMarks());
+        RunOn(TRunKind::DeleteMarked, list, context, {RowWithSubject(first, "two"), RowWithSubject(first, "four")});
         EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString();
 
-        ExecuteRun(list, TRunKind::CheckAll, context);
-        EXPECT_EQ(Sorted(Subjects(*list.Items(0))), (QStringList{"five", "six", "three"}));
+        EXPECT_EQ(Sorted(Subjects(RunOn(TRunKind::CheckAll, list, context))), (QStringList{"five", "six", "three"}));
     }
 }
 
@@ -245,17 +252,14 @@ TEST_F(EngineLive, DeleteOfAMessageRemovedMeanwhileTouchesNothingElse)
         for (const char* subject : {"keep-1", "gone", "keep-2"})
             files.append(mail.Deliver(QString::fromLatin1(subject)));
 
-        TMailBoxList list;
-        list.Add(MakeMailBox(server, QStringLiteral("carol"), protocol, TSecurity::None));
+        const QList<TMailBoxSettings> list{*MakeMailBox(server, QStringLiteral("carol"), protocol, TSecurity::None)};
         TLiveContext context;
-        const TRunResult first = ExecuteRun(list, TRunKind::CheckAll, context);
-        ASSERT_EQ(Sorted(Subjects(*list.Items(0))), (QStringList{"gone", "keep-1", "keep-2"}));
-        ASSERT_TRUE(MarkRowForDeletion(list, RowWithSubject(first, "gone")));
+        const TRunResult first = RunOn(TRunKind::CheckAll, list, context);
+        ASSERT_EQ(Sorted(Subjects(first)), (QStringList{"gone", "keep-1", "keep-2"}));
         mail.Remove(files.at(1));
 
-        ExecuteRun(list, TRunKind::DeleteMarked, context);
-        ExecuteRun(list, TRunKind::CheckAll, context);
-        EXPECT_EQ(Sorted(Subjects(*list.Items(0))), (QStringList{"keep-1", "keep-2"}));
+        RunOn(TRunKind::DeleteMarked, list, context, {RowWithSubject(first, "gone")});
+        EXPECT_EQ(Sorted(Subjects(RunOn(TRunKind::CheckAll, list, context))), (QStringList{"keep-1", "keep-2"}));
         if (protocol == TProtocol::Pop3) {
             ASSERT_EQ(context.Logged.size(), 1);
             EXPECT_TRUE(context.Logged.first().contains(QStringLiteral("no longer on the server")));

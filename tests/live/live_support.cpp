@@ -106,11 +106,11 @@ void TScratchMail::Empty()
     }
 }
 
-QStringList Subjects(const TMailBox& box)
+QStringList Subjects(const TRunResult& result)
 {
     QStringList subjects;
-    for (int i = 0; i < box.MessageCount(); ++i)
-        subjects.append(box.MessageAt(i).Message->Subject);
+    for (const TMessageRow& row : result.Rows)
+        subjects.append(row.Subject);
     return subjects;
 }
 

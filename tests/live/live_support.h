@@ -2,6 +2,7 @@
 // Shared pieces of the engine's live tests: mailboxes on the test server, a check context with
 // an abort signal, and scratch mail in carol's (otherwise empty) Maildir.
 
+#include "engine/check_run.h"
 #include "engine/mailbox.h"
 #include "support/abort_signal.h"
 #include "support/live_server.h"
@@ -61,7 +62,7 @@ private:
     int counter_ = 0;
 };
 
-// The subjects of a mailbox's messages, in order.
-QStringList Subjects(const TMailBox& box);
+// The subjects of a run's rows, in order.
+QStringList Subjects(const TRunResult& result);
 
 }  // namespace brevio::test

@@ -1,4 +1,4 @@
-// Mailboxes, their deletion marks and their storage in the settings file.
+// The mailbox list: copies, snapshots, the check menu, and storage in the settings file.
 #include "engine/mailbox_list.h"
 #include "settings/ini_file.h"
 #include "support/temp_files.h"
@@ -21,41 +21,7 @@ std::unique_ptr<TMailBox> MakeMailBox(const QString& name, const QString& host, 
     return box;
 }
 
-TEST(MailBox, ImapMarksGroupByExactFolderName)
-{
-    TMailBox box;  // a new mailbox is IMAP4
-    box.MarkForDeletion(3, "INBOX");
-    box.MarkForDeletion(1, "Sent");
-    box.MarkForDeletion(5, "INBOX", 77, 1234);
-    box.MarkForDeletion(2, "inbox");
-    box.MarkForDeletion(3, "INBOX");
-    ASSERT_EQ(box.FolderDeletes.size(), 3u);
-    EXPECT_EQ(box.FolderDeletes[0].Name, "INBOX");
-    EXPECT_EQ(box.FolderDeletes[0].Numbers, (QList<qint32>{3, 5, 3}));
-    EXPECT_EQ(box.FolderDeletes[0].Uids, (QList<quint32>{0, 77, 0}));
-    EXPECT_EQ(box.FolderDeletes[0].UidValidity, 1234u);
-    EXPECT_EQ(box.FolderDeletes[1].Name, "Sent");
-    EXPECT_EQ(box.FolderDeletes[1].Numbers, QList<qint32>{1});
-    EXPECT_EQ(box.FolderDeletes[2].Name, "inbox");
-    EXPECT_TRUE(box.PopDeleteNumbers.isEmpty());
-}
-
-TEST(MailBox, PopMarksIgnoreTheFolder)
-{
-    TMailBox box;
-    box.Protocol = TMailProtocol::POP3;
-    box.MarkForDeletion(2, "INBOX");
-    box.MarkPopForDeletion(4, "uid-4");
-    box.MarkForDeletion(2, {});
-    EXPECT_EQ(box.PopDeleteNumbers, (QList<qint32>{2, 4, 2}));
-    EXPECT_EQ(box.PopDeleteUniqueIds, (QList<QByteArray>{{}, "uid-4", {}}));
-    EXPECT_TRUE(box.FolderDeletes.empty());
-    EXPECT_TRUE(box.HasDeletionMarks());
-    box.ClearDeletionMarks();
-    EXPECT_FALSE(box.HasDeletionMarks());
-}
-
-TEST(MailBoxList, AssignCopiesSettingsOnly)
+TEST(MailBoxList, CopiesAreDeepAndSnapshotsKeepTheOrder)
 {
     TMailBoxList source;
     auto a = MakeMailBox("Home", "pop.a");
@@ -65,48 +31,33 @@ TEST(MailBoxList, AssignCopiesSettingsOnly)
     a->IgnoreCheckAllCommand = true;
     a->Security = TSecurity::Tls;
     a->CertFingerprint = "ab12";
-    a->AddMessage(std::make_unique<TMailMessage>(), 1);
-    a->MarkForDeletion(1, {});
     source.Add(std::move(a));
     source.Add(MakeMailBox("Work", "imap.b", false));
 
-    TMailBoxList copy;
-    copy.Add(MakeMailBox("old", "old"));
-    copy.Assign(source);
-    ASSERT_EQ(copy.Count(), 2);
-    for (int i = 0; i < 2; ++i) {
-        const TMailBox* s = source.Items(i);
-        const TMailBox* c = copy.Items(i);
-        EXPECT_NE(s, c);
-        EXPECT_EQ(c->Name, s->Name);
-        EXPECT_EQ(c->Host, s->Host);
-        EXPECT_EQ(c->Port, s->Port);
-        EXPECT_EQ(c->UserName, s->UserName);
-        EXPECT_EQ(c->Password, s->Password);
-        EXPECT_EQ(c->IgnoreCheckAllCommand, s->IgnoreCheckAllCommand);
-        EXPECT_EQ(c->IgnoreCheckOnSchedule, s->IgnoreCheckOnSchedule);
-        EXPECT_EQ(c->Protocol, s->Protocol);
-        EXPECT_EQ(c->Security, s->Security);
-        EXPECT_EQ(c->CertFingerprint, s->CertFingerprint);
-        EXPECT_EQ(c->MessageCount(), 0);
-        EXPECT_FALSE(c->HasDeletionMarks());
+    TMailBoxList assigned;
+    assigned.Add(MakeMailBox("old", "old"));
+    assigned.Assign(source);
+    TMailBoxList copied = source;
+    for (const TMailBoxList* copy : {&assigned, &copied}) {
+        ASSERT_EQ(copy->Count(), 2);
+        EXPECT_TRUE(*copy == source);
+        EXPECT_EQ(copy->Snapshot(), (QList<TMailBoxSettings>{*source.Items(0), *source.Items(1)}));
+        for (int i = 0; i < 2; ++i)
+            EXPECT_NE(copy->Items(i), source.Items(i));
     }
-    EXPECT_EQ(source.Items(0)->MessageCount(), 1);  // the source is unchanged
+    // Changing a copy leaves the source alone.
+    copied.Items(0)->CertFingerprint = "cd34";
+    EXPECT_EQ(source.Items(0)->CertFingerprint, "ab12");
+    EXPECT_FALSE(copied == source);
 }
 
-TEST(MailBoxList, RemoveClearMessagesAndMenuCaptions)
+TEST(MailBoxList, RemoveAndMenuCaptions)
 {
     TMailBoxList list;
     EXPECT_TRUE(list.CheckMenuCaptions().isEmpty());
     EXPECT_EQ(list.Add(MakeMailBox("Home", "pop.a")), 0);
     EXPECT_EQ(list.Add(MakeMailBox("Work", "imap.b", false)), 1);
     EXPECT_EQ(list.CheckMenuCaptions(), (QStringList{"&1 Home (pop.a)", "&2 Work (imap.b)"}));
-
-    list.Items(0)->AddMessage(std::make_unique<TMailMessage>(), 1);
-    list.Items(1)->AddMessage(std::make_unique<TMailMessage>(), 4);
-    EXPECT_EQ(list.Items(1)->MessageAt(0).Number, 4);
-    list.ClearMessages();
-    EXPECT_EQ(list.Items(0)->MessageCount() + list.Items(1)->MessageCount(), 0);
 
     TMailBox stranger;
     list.Remove(&stranger);
@@ -196,7 +147,7 @@ TEST(MailBoxStorage, RoundTripOfEveryField)
     for (int i = 0; i < 2; ++i) {
         const TMailBox* s = list.Items(i);
         const TMailBox* l = loaded.Items(i);
-        EXPECT_TRUE(static_cast<const TMailBoxSettings&>(*l) == *s) << i;
+        EXPECT_TRUE(*l == *s) << i;
     }
 }
 

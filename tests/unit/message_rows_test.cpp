@@ -1,5 +1,5 @@
-// Message rows and their text forms: numbering per mailbox, marks that follow the row, and the
-// command-line checker's TSV and JSON output.
+// Message rows and their text forms: numbering per mailbox, the identity each row carries, the
+// command-line checker's TSV and JSON output, and keeping certificates trusted during a run.
 #include "engine/check_run.h"
 #include "engine/mailbox_list.h"
 #include "engine/message_export.h"
@@ -39,71 +39,71 @@ class MessageRows : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        auto pop = std::make_unique<TMailBox>();
-        pop->Name = QStringLiteral("Home");
-        pop->Protocol = TMailProtocol::POP3;
-        AddMessage(*pop, 1, QStringLiteral("Tab\there"), 1000, {}, 0, "id-1");
-        AddMessage(*pop, 2, QStringLiteral("Line\r\nbreak"), -1, {}, 0, "id-2");
-        list.Add(std::move(pop));
-
-        auto imap = std::make_unique<TMailBox>();
-        imap->Name = QStringLiteral("Work");
-        imap->Protocol = TMailProtocol::IMAP4;
-        AddMessage(*imap, 1, QStringLiteral("Привет"), 2500, "&BBIERQQ+BDQETwRJBDgENQ-", 42, {});
-        list.Add(std::move(imap));
+        pop.Name = QStringLiteral("Home");
+        pop.Protocol = TMailProtocol::POP3;
+        popFound = {Found(1, QStringLiteral("Tab\there"), 1000, {}, 0, "id-1"),
+                    Found(2, QStringLiteral("Line\r\nbreak"), -1, {}, 0, "id-2")};
+        imap.Name = QStringLiteral("Work");
+        imap.Protocol = TMailProtocol::IMAP4;
+        imapFound = {Found(1, QStringLiteral("Привет"), 2500, "&BBIERQQ+BDQETwRJBDgENQ-", 42, {})};
     }
 
-    static void AddMessage(TMailBox& box, qint32 number, const QString& subject, qint32 size,
-                           const QByteArray& folder, quint32 uid, const QByteArray& uniqueId)
+    static TFoundMessage Found(qint32 number, const QString& subject, qint32 size, const QByteArray& folder,
+                               quint32 uid, const QByteArray& uniqueId)
     {
-        auto message = std::make_unique<TMailMessage>();
-        message->Subject = subject;
-        message->From.SetText(QStringLiteral("Ann <ann@example.org>"));
-        message->Size = size;
-        message->Folder = folder;
-        message->Uid = uid;
-        message->UidValidity = uid ? 7 : 0;
-        message->UniqueId = uniqueId;
+        TFoundMessage found;
+        found.Id = {folder, uid ? 7u : 0u, uid, uniqueId, number};
+        found.Message.Subject = subject;
+        found.Message.From.SetText(QStringLiteral("Ann <ann@example.org>"));
+        found.Message.Size = size;
         if (number == 1)
-            message->Date = QDateTime(QDate(2024, 3, 5), QTime(14, 30, 15), QTimeZone::utc()).toLocalTime();
-        box.AddMessage(std::move(message), number);
+            found.Message.Date = QDateTime(QDate(2024, 3, 5), QTime(14, 30, 15), QTimeZone::utc()).toLocalTime();
+        return found;
     }
 
-    TMailBoxList list;
+    QList<TMessageRow> Rows() const
+    {
+        return BuildMailBoxRows(0, pop, popFound, QLocale::c()) + BuildMailBoxRows(1, imap, imapFound, QLocale::c());
+    }
+
+    // What the command-line checker exports: every row with its message.
+    QList<TListedMessage> Listed() const
+    {
+        const QList<TMessageRow> rows = Rows();
+        const QList<TFoundMessage> found = popFound + imapFound;
+        QList<TListedMessage> listed;
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            listed.append({rows[i], found[i].Message});
+        return listed;
+    }
+
+    TMailBoxSettings pop;
+    TMailBoxSettings imap;
+    QList<TFoundMessage> popFound;
+    QList<TFoundMessage> imapFound;
 };
 
-TEST_F(MessageRows, NumberPerMailBoxDecodeFoldersAndMarkTheRightMessage)
+TEST_F(MessageRows, NumberPerMailBoxDecodeFoldersAndCarryTheIdentity)
 {
-    const QList<TMessageRow> rows = BuildMessageRows(list, QLocale::c());
+    const QList<TMessageRow> rows = Rows();
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ((QStringList{rows[0].Number, rows[1].Number, rows[2].Number}), (QStringList{"1", "2", "1"}));
+    EXPECT_EQ((QList<int>{rows[0].MailBoxIndex, rows[1].MailBoxIndex, rows[2].MailBoxIndex}), (QList<int>{0, 0, 1}));
+    EXPECT_EQ((QStringList{rows[0].MailBox, rows[2].MailBox}), (QStringList{"Home", "Work"}));
     EXPECT_EQ(rows[2].Folder, QStringLiteral("Входящие"));
+    EXPECT_TRUE(rows[0].Folder.isEmpty());
     EXPECT_EQ(rows[1].Size, QStringLiteral("-1"));
     // A message without a size adds nothing to the disposed bytes.
     EXPECT_EQ(rows[1].SizeBytes, 0);
     EXPECT_TRUE(rows[1].Date.isEmpty() && rows[1].Time.isEmpty());
     EXPECT_FALSE(rows[0].Date.isEmpty());
-
-    EXPECT_TRUE(MarkRowForDeletion(list, rows[1]));
-    EXPECT_TRUE(MarkRowForDeletion(list, rows[2]));
-    EXPECT_EQ(list.Items(0)->PopDeleteNumbers, QList<qint32>{2});
-    EXPECT_EQ(list.Items(0)->PopDeleteUniqueIds, QList<QByteArray>{"id-2"});
-    ASSERT_EQ(list.Items(1)->FolderDeletes.size(), 1u);
-    const TMailBoxFolder& folder = list.Items(1)->FolderDeletes.front();
-    EXPECT_EQ(folder.Name, QByteArray("&BBIERQQ+BDQETwRJBDgENQ-"));
-    EXPECT_EQ(folder.Uids, QList<quint32>{42});
-    EXPECT_EQ(folder.UidValidity, 7u);
-
-    // A row from before the list was replaced marks nothing.
-    TMessageRow stale = rows[0];
-    stale.MessageIndex = 5;
-    EXPECT_FALSE(MarkRowForDeletion(list, stale));
+    EXPECT_EQ(rows[1].Id, popFound[1].Id);
+    EXPECT_EQ(rows[2].Id, imapFound[0].Id);
 }
 
 TEST_F(MessageRows, TsvKeepsOneLinePerRowAndEightFields)
 {
-    const QList<TMessageRow> rows = BuildMessageRows(list, QLocale::c());
-    const QStringList lines = QString::fromUtf8(ExportMessageRows(list, rows, TExportFormat::Tsv)).split(u'\n');
+    const QStringList lines = QString::fromUtf8(ExportMessageRows(Listed(), TExportFormat::Tsv)).split(u'\n');
     ASSERT_EQ(lines.size(), 5);  // header, three rows, the empty rest after the last line end
     EXPECT_EQ(lines[0], QStringLiteral("No\tSubject\tFrom\tMailbox\tSize\tDate\tTime\tFolder"));
     for (int i = 1; i <= 3; ++i)
@@ -118,8 +118,7 @@ TEST_F(MessageRows, TsvKeepsOneLinePerRowAndEightFields)
 
 TEST_F(MessageRows, JsonCarriesTypedValuesAndNullsForUnknowns)
 {
-    const QList<TMessageRow> rows = BuildMessageRows(list, QLocale::c());
-    const QJsonArray array = QJsonDocument::fromJson(ExportMessageRows(list, rows, TExportFormat::Json)).array();
+    const QJsonArray array = QJsonDocument::fromJson(ExportMessageRows(Listed(), TExportFormat::Json)).array();
     ASSERT_EQ(array.size(), 3);
     const QJsonObject first = array[0].toObject();
     EXPECT_EQ(first.value(QStringLiteral("number")).toInt(), 1);
@@ -134,18 +133,47 @@ TEST_F(MessageRows, JsonCarriesTypedValuesAndNullsForUnknowns)
 
 TEST_F(MessageRows, TableAlignsColumnsAndCutsLongTexts)
 {
-    TMailBoxList one;
-    auto box = std::make_unique<TMailBox>();
-    box->Name = QStringLiteral("Home");
-    AddMessage(*box, 1, QString(60, u'x'), 5, {}, 0, {});
-    one.Add(std::move(box));
+    const TFoundMessage found = Found(1, QString(60, u'x'), 5, {}, 0, {});
+    const QList<TListedMessage> one{{BuildMailBoxRows(0, pop, {found}, QLocale::c()).first(), found.Message}};
     const QStringList lines =
-        QString::fromUtf8(ExportMessageRows(one, BuildMessageRows(one, QLocale::c()), TExportFormat::Table))
-            .split(u'\n', Qt::SkipEmptyParts);
+        QString::fromUtf8(ExportMessageRows(one, TExportFormat::Table)).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
     // The subject column starts at the same place in both lines and is cut with an ellipsis.
     EXPECT_EQ(lines[0].indexOf(QStringLiteral("Subject")), lines[1].indexOf(u'x'));
     EXPECT_TRUE(lines[1].contains(QString(39, u'x') + QChar(0x2026)));
+}
+
+// A certificate trusted during a run goes to the mailbox it was trusted for, and only while the
+// list still has that mailbox where the run's snapshot had it.
+TEST(TrustedCertificates, AreKeptOnlyForTheSameMailBox)
+{
+    struct Case {
+        const char* Label;
+        TTrustedCertificate Trusted;
+        QString Expected;  // the first mailbox's fingerprint afterwards
+        bool Changed;
+    };
+    const Case cases[] = {
+        {"same mailbox", {0, "pop.a", "me", "AB12"}, "AB12", true},
+        {"same fingerprint again", {0, "pop.a", "me", "OLD"}, "OLD", false},
+        {"host changed since", {0, "pop.other", "me", "AB12"}, "OLD", false},
+        {"user changed since", {0, "pop.a", "you", "AB12"}, "OLD", false},
+        {"mailbox removed since", {2, "pop.a", "me", "AB12"}, "OLD", false},
+    };
+    for (const Case& c : cases) {
+        TMailBoxList list;
+        auto box = std::make_unique<TMailBox>();
+        box->Host = QStringLiteral("pop.a");
+        box->UserName = QStringLiteral("me");
+        box->CertFingerprint = QStringLiteral("OLD");
+        list.Add(std::move(box));
+        list.Add(std::make_unique<TMailBox>());
+        TRunResult result;
+        result.TrustedCertificates = {c.Trusted};
+        EXPECT_EQ(StoreTrustedCertificates(list, result), c.Changed) << c.Label;
+        EXPECT_EQ(list.Items(0)->CertFingerprint, c.Expected) << c.Label;
+        EXPECT_TRUE(list.Items(1)->CertFingerprint.isEmpty()) << c.Label;
+    }
 }
 
 }  // namespace

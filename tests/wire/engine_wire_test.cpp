@@ -1,7 +1,7 @@
 // The engine's conversations with scripted servers: which commands a check and a delete send,
 // and how a refused folder, a changed folder or a vanished message is handled.
 #include "engine/check_run.h"
-#include "engine/mailbox_list.h"
+#include "engine/mailbox_session.h"
 #include "support/exception.h"
 #include "support/scripted_transport.h"
 #include "support/test_check_context.h"
@@ -15,25 +15,41 @@ namespace {
 const QByteArray kPopSession = "S: +OK ready\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 const QByteArray kImapSession = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK done\n";
 
-std::unique_ptr<TMailBox> ImapBox()
+TMailBoxSettings ImapBox()
 {
-    auto box = std::make_unique<TMailBox>();
-    box->Name = QStringLiteral("Work");
-    box->Host = QStringLiteral("imap.example.org");
-    box->Port = 143;
-    box->UserName = QStringLiteral("bob");
-    box->Password = QStringLiteral("secret");
-    box->Protocol = TMailProtocol::IMAP4;
+    TMailBoxSettings box;
+    box.Name = QStringLiteral("Work");
+    box.Host = QStringLiteral("imap.example.org");
+    box.Port = 143;
+    box.UserName = QStringLiteral("bob");
+    box.Password = QStringLiteral("secret");
+    box.Protocol = TMailProtocol::IMAP4;
     return box;
 }
 
-std::unique_ptr<TMailBox> PopBox()
+TMailBoxSettings PopBox()
 {
-    auto box = ImapBox();
-    box->Host = QStringLiteral("pop.example.org");
-    box->Port = 110;
-    box->Protocol = TMailProtocol::POP3;
+    TMailBoxSettings box = ImapBox();
+    box.Host = QStringLiteral("pop.example.org");
+    box.Port = 110;
+    box.Protocol = TMailProtocol::POP3;
     return box;
+}
+
+TMessageIdentity ImapId(qint32 number, const QByteArray& folder, quint32 uid = 0, quint32 uidValidity = 0)
+{
+    return {folder, uidValidity, uid, {}, number};
+}
+
+TMessageIdentity PopId(qint32 number, const QByteArray& uniqueId = {})
+{
+    return {{}, 0, 0, uniqueId, number};
+}
+
+TRunResult CheckAll(const TMailBoxSettings& box, TCheckContext& context, TScriptedServer& server)
+{
+    return ExecuteRun(TRunRequest{TRunKind::CheckAll, false, {box}, -1, {}, {}}, context, QLocale::c(),
+                      server.Factory());
 }
 
 QByteArray Header(const char* subject)
@@ -75,9 +91,7 @@ TEST(EngineWire, ImapCheckSkipsUnselectableFoldersAndGoesOnAfterARefusal)
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
-    TMailBoxList list;
-    list.Add(ImapBox());
-    const TRunResult result = ExecuteRun(list, TRunKind::CheckAll, context, -1, QLocale::c(), server.Factory());
+    const TRunResult result = CheckAll(ImapBox(), context, server);
     server.VerifyFinished();
 
     EXPECT_EQ(context.Logged, QStringList{QStringLiteral("(imap.example.org) Error selecting Broken")});
@@ -85,9 +99,7 @@ TEST(EngineWire, ImapCheckSkipsUnselectableFoldersAndGoesOnAfterARefusal)
     EXPECT_EQ(result.Rows[0].Subject, QStringLiteral("Hello"));
     EXPECT_EQ(result.Rows[0].Size, QStringLiteral("1234"));
     EXPECT_EQ(result.Rows[0].Folder, QStringLiteral("INBOX"));
-    const TMailMessage& message = *list.Items(0)->MessageAt(0).Message;
-    EXPECT_EQ(message.Uid, 42u);
-    EXPECT_EQ(message.UidValidity, 777u);
+    EXPECT_EQ(result.Rows[0].Id, ImapId(1, "INBOX", 42, 777));
 }
 
 // Deletes by UID: the folder whose UIDVALIDITY changed is left alone and logged; UID EXPUNGE
@@ -120,14 +132,10 @@ TEST(EngineWire, ImapDeleteByUidSkipsARebuiltFolder)
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
-    auto box = ImapBox();
-    box->MarkForDeletion(3, "INBOX", 42, 777);
-    box->MarkForDeletion(1, "Sent", 7, 8);
-    box->MarkForDeletion(5, "INBOX", 44, 777);
-    box->DeleteMarked(context, server.Factory());
+    DeleteMessages(ImapBox(), {ImapId(3, "INBOX", 42, 777), ImapId(1, "Sent", 7, 8), ImapId(5, "INBOX", 44, 777)},
+                   context, server.Factory());
     server.VerifyFinished();
 
-    EXPECT_FALSE(box->HasDeletionMarks());
     ASSERT_EQ(context.Logged.size(), 1);
     EXPECT_TRUE(context.Logged[0].startsWith(QStringLiteral("(imap.example.org) Folder Sent was rebuilt")));
 }
@@ -148,10 +156,7 @@ TEST(EngineWire, ImapDeleteByNumberWithoutUids)
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
-    auto box = ImapBox();
-    box->MarkForDeletion(1, "INBOX");
-    box->MarkForDeletion(3, "INBOX");
-    box->DeleteMarked(context, server.Factory());
+    DeleteMessages(ImapBox(), {ImapId(1, "INBOX"), ImapId(3, "INBOX")}, context, server.Factory());
     server.VerifyFinished();
     EXPECT_TRUE(context.Logged.isEmpty());
 }
@@ -186,11 +191,8 @@ TEST(EngineWire, ImapDeleteLogsARefusedStoreOrExpunge)
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
-    auto box = ImapBox();
-    box->MarkForDeletion(1, "INBOX");
-    box->MarkForDeletion(2, "Sent");
-    box->MarkForDeletion(4, "Trash");
-    box->DeleteMarked(context, server.Factory());
+    DeleteMessages(ImapBox(), {ImapId(1, "INBOX"), ImapId(2, "Sent"), ImapId(4, "Trash")}, context,
+                   server.Factory());
     server.VerifyFinished();
 
     ASSERT_EQ(context.Logged.size(), 2);
@@ -218,13 +220,12 @@ TEST(EnginePop3Wire, DeleteFollowsUniqueIdsAcrossShiftedNumbers)
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
-    auto box = PopBox();
-    box->MarkPopForDeletion(4, "id-d");  // was number 4 at the check, is 3 now
-    box->MarkPopForDeletion(1, "id-a");  // removed by another program meanwhile
-    box->DeleteMarked(context, server.Factory());
+    DeleteMessages(PopBox(),
+                   {PopId(4, "id-d"),   // was number 4 at the check, is 3 now
+                    PopId(1, "id-a")},  // removed by another program meanwhile
+                   context, server.Factory());
     server.VerifyFinished();
 
-    EXPECT_TRUE(box->PopDeleteNumbers.isEmpty());
     ASSERT_EQ(context.Logged.size(), 1);
     EXPECT_EQ(context.Logged[0],
               QStringLiteral("(pop.example.org) Message id-a is no longer on the server; not deleted."));
@@ -242,9 +243,7 @@ TEST(EnginePop3Wire, DeleteWithUniqueIdsNeverFallsBackToNumbers)
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
-    auto box = PopBox();
-    box->MarkPopForDeletion(2, "id-b");
-    box->DeleteMarked(context, server.Factory());
+    DeleteMessages(PopBox(), {PopId(2, "id-b")}, context, server.Factory());
     server.VerifyFinished();
 
     EXPECT_EQ(context.Logged, QStringList{QStringLiteral(
@@ -271,15 +270,10 @@ TEST(EnginePop3Wire, AbortEndsTheDeletionSilently)
     )";
     TScriptedServer server(script.constData());
     TAbortingContext context;
-    auto box = PopBox();
-    box->MarkPopForDeletion(2, {});
-    box->MarkPopForDeletion(5, {});
-    box->MarkPopForDeletion(7, {});
-    box->DeleteMarked(context, server.Factory());
+    DeleteMessages(PopBox(), {PopId(2), PopId(5), PopId(7)}, context, server.Factory());
     server.VerifyFinished();
 
     EXPECT_TRUE(context.Logged.isEmpty());
-    EXPECT_FALSE(box->HasDeletionMarks());
 }
 
 // A server without UIDL: the numbers of the check are used; a refused DELE is logged and the
@@ -296,10 +290,7 @@ TEST(EnginePop3Wire, DeleteByNumberLogsRefusals)
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
-    auto box = PopBox();
-    box->MarkForDeletion(2, {});
-    box->MarkForDeletion(5, {});
-    box->DeleteMarked(context, server.Factory());
+    DeleteMessages(PopBox(), {PopId(2), PopId(5)}, context, server.Factory());
     server.VerifyFinished();
 
     ASSERT_EQ(context.Logged.size(), 2);
@@ -328,16 +319,136 @@ TEST(EnginePop3Wire, CheckKeepsUniqueIdsAndStopsAtTheFirstFailure)
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
-    TMailBoxList list;
-    list.Add(PopBox());
-    const TRunResult result = ExecuteRun(list, TRunKind::CheckAll, context, -1, QLocale::c(), server.Factory());
+    const TRunResult result = CheckAll(PopBox(), context, server);
     server.VerifyFinished();
 
     ASSERT_EQ(result.Rows.size(), 1);
     EXPECT_EQ(result.Rows[0].Subject, QStringLiteral("first"));
     EXPECT_EQ(result.Rows[0].Size, QStringLiteral("320"));
-    EXPECT_TRUE(list.Items(0)->MessageAt(0).Message->UniqueId.isEmpty());
+    EXPECT_EQ(result.Rows[0].Id, PopId(1));
     EXPECT_TRUE(context.Logged.isEmpty());
+}
+
+// The lines of one message of an IMAP4 check: its UID, its header and its size, with the tags
+// counting on from `tag`.
+QByteArray ImapMessage(int& tag, int number, int uid, const char* subject)
+{
+    const QByteArray header = Header(subject);
+    const QByteArray n = QByteArray::number(number);
+    const QByteArray u = QByteArray::number(uid);
+    const QByteArray t1 = "C" + QByteArray::number(tag++);
+    const QByteArray t2 = "C" + QByteArray::number(tag++);
+    const QByteArray t3 = "C" + QByteArray::number(tag++);
+    return "C: " + t1 + " FETCH " + n + " (UID)\nS: * " + n + " FETCH (UID " + u + ")\nS: " + t1 + " OK done\n"
+        + "C: " + t2 + " UID FETCH " + u + " (RFC822.HEADER)\nS: * " + n + " FETCH (UID " + u
+        + " RFC822.HEADER {" + QByteArray::number(header.size()) + "}\nS+: " + QByteArray(header).replace("\r\n", "\\r\\n")
+        + "\nS: )\nS: " + t2 + " OK done\n"
+        + "C: " + t3 + " UID FETCH " + u + " (RFC822.SIZE)\nS: * " + n + " FETCH (UID " + u + " RFC822.SIZE 100)\nS: "
+        + t3 + " OK done\n";
+}
+
+// From the listing to the deletion: the row the user ticks names its message, and the deletion
+// finds exactly that message although another program removed one before it and delivered a
+// new one, so the server's numbers have shifted (POP3 follows the unique id, IMAP4 the UID).
+TEST(EngineWire, DeleteByIdentityFindsTheTickedMessageAfterNumbersShifted)
+{
+    struct Case {
+        const char* Label;
+        TMailBoxSettings Box;
+        QByteArray Listing;
+        QByteArray Deletion;
+    };
+    int tag = 4;
+    QByteArray imapListing = kImapSession + R"(
+        C: C2 LIST "" *
+        S: * LIST (\HasNoChildren) "/" "INBOX"
+        S: C2 OK done
+        C: C3 SELECT "INBOX"
+        S: * 3 EXISTS
+        S: * OK [UIDVALIDITY 777] ok
+        S: C3 OK [READ-WRITE] done
+    )";
+    imapListing += ImapMessage(tag, 1, 41, "one");
+    imapListing += ImapMessage(tag, 2, 42, "two");
+    imapListing += ImapMessage(tag, 3, 43, "three");
+    imapListing += "C: C13 LOGOUT\nS: C13 OK done\n";
+    const Case cases[] = {
+        {"POP3", PopBox(), kPopSession + R"(
+            C: STAT
+            S: +OK 3 300
+            C: UIDL
+            S: +OK
+            S: 1 id-one
+            S: 2 id-two
+            S: 3 id-three
+            S: .
+            C: TOP 1 0
+            S: +OK
+            S: Subject: one
+            S: .
+            C: LIST 1
+            S: +OK 1 100
+            C: TOP 2 0
+            S: +OK
+            S: Subject: two
+            S: .
+            C: LIST 2
+            S: +OK 2 100
+            C: TOP 3 0
+            S: +OK
+            S: Subject: three
+            S: .
+            C: LIST 3
+            S: +OK 3 100
+            C: QUIT
+            S: +OK bye
+         )", kPopSession + R"(
+            C: UIDL
+            S: +OK
+            S: 1 id-three
+            S: 2 id-two
+            S: 3 id-four
+            S: .
+            C: DELE 2
+            S: +OK
+            C: QUIT
+            S: +OK bye
+         )"},
+        {"IMAP4", ImapBox(), imapListing, kImapSession + R"(
+            C: C2 SELECT "INBOX"
+            S: * 3 EXISTS
+            S: * OK [UIDVALIDITY 777] ok
+            S: C2 OK [READ-WRITE] done
+            C: C3 UID STORE 42 +FLAGS.SILENT (\Deleted)
+            S: C3 OK done
+            C: C4 CAPABILITY
+            S: * CAPABILITY IMAP4rev1
+            S: C4 OK done
+            C: C5 EXPUNGE
+            S: * 1 EXPUNGE
+            S: C5 OK done
+            C: C6 LOGOUT
+            S: C6 OK done
+         )"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Label);
+        TTestCheckContext context;
+        TScriptedServer listing(c.Listing.constData());
+        const TRunResult listed = CheckAll(c.Box, context, listing);
+        listing.VerifyFinished();
+        ASSERT_EQ(listed.Rows.size(), 3);
+        const TMessageRow& ticked = listed.Rows[1];
+        ASSERT_EQ(ticked.Subject, QStringLiteral("two"));
+
+        TScriptedServer deletion(c.Deletion.constData());
+        const TRunResult deleted = ExecuteRun(
+            TRunRequest{TRunKind::DeleteMarked, false, {c.Box}, -1, {{ticked.MailBoxIndex, ticked.Id}}, {}}, context,
+            QLocale::c(), deletion.Factory());
+        deletion.VerifyFinished();
+        EXPECT_TRUE(deleted.Rows.isEmpty());
+        EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString();
+    }
 }
 
 }  // namespace

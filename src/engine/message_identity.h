@@ -1,0 +1,29 @@
+#pragma once
+// What names one message on its server between a listing and a later deletion, and a message
+// as a check found it.
+
+#include "mime/mail_message.h"
+
+#include <QByteArray>
+
+namespace brevio {
+
+// IMAP4: the folder as the server names it, its UIDVALIDITY, the message's UID and its sequence
+// number at the listing. POP3: the unique id from UIDL and the message number at the listing.
+// Numbers hold for one session only; the ids are what a deletion trusts when it has them.
+struct TMessageIdentity {
+    QByteArray Folder;
+    quint32 UidValidity = 0;  // 0: unknown
+    quint32 Uid = 0;          // 0: unknown
+    QByteArray UniqueId;      // empty: the server gave none
+    qint32 Number = 0;
+
+    bool operator==(const TMessageIdentity&) const = default;
+};
+
+struct TFoundMessage {
+    TMessageIdentity Id;
+    TMailMessage Message;
+};
+
+}  // namespace brevio

@@ -1,0 +1,149 @@
+// A server certificate that did not verify, offered to the user: trusted, the connection is
+// tried once more with it pinned and the run reports the fingerprint to keep; declined, nothing
+// more goes to the server. Real TLS on loopback.
+#include "engine/check_run.h"
+#include "net/errors.h"
+#include "net/socket_transport.h"
+#include "support/test_check_context.h"
+#include "support/tls_test_server.h"
+
+#include <gtest/gtest.h>
+
+namespace brevio::test {
+namespace {
+
+// The socket transport, except that a refused certificate always carries its details: where
+// the TLS layer names only the fingerprint, the details are made from it and from the pin the
+// connection asked for.
+class TDetailedCertificateTransport final : public TTransport {
+public:
+    TDetailedCertificateTransport() : inner_(nullptr, 5) {}
+    void Open(const QString& host, int port) override { inner_.Open(host, port); }
+    bool IsOpen() const override { return inner_.IsOpen(); }
+    qsizetype Receive(char* buffer, qsizetype capacity) override { return inner_.Receive(buffer, capacity); }
+    void Send(const char* data, qsizetype size) override { inner_.Send(data, size); }
+    void Close() override { inner_.Close(); }
+    void StartTls(const TTlsOptions& options) override
+    {
+        try {
+            inner_.StartTls(options);
+        } catch (const ETlsError& e) {
+            if (e.Certificate() || e.Fingerprint().isEmpty())
+                throw;
+            TCertificateInfo certificate;
+            certificate.Host = options.HostName;
+            certificate.Fingerprint = e.Fingerprint();
+            certificate.PinnedFingerprint = options.CertFingerprint;
+            throw ETlsError(e.Message(), certificate);
+        }
+    }
+
+private:
+    TSocketTransport inner_;
+};
+
+class TTrustContext final : public TTestCheckContext {
+public:
+    bool Trust = false;
+    QStringList Asked;  // the fingerprints offered
+    std::function<void()> BeforeAnswer;
+
+    bool AskTrustCertificate(const TCertificateInfo& certificate) override
+    {
+        Asked.append(certificate.Fingerprint);
+        if (BeforeAnswer)
+            BeforeAnswer();
+        return Trust;
+    }
+};
+
+// The client refuses the certificate after the handshake and goes away.
+void RefusedHandshake(TServerConnection& connection)
+{
+    connection.StartTls(TTestPki::Get().SelfSigned);
+    connection.WaitForClose();
+}
+
+// A POP3 server on TLS with an empty mailbox.
+void EmptyPop3Mailbox(TServerConnection& connection)
+{
+    if (!connection.StartTls(TTestPki::Get().SelfSigned))
+        throw std::runtime_error("the pinned certificate was refused");
+    const std::pair<const char*, const char*> conversation[] = {
+        {nullptr, "+OK ready"}, {"USER bob", "+OK"}, {"PASS secret", "+OK in"}, {"STAT", "+OK 0 0"}, {"QUIT", "+OK bye"},
+    };
+    for (const auto& [expected, reply] : conversation) {
+        if (expected && connection.ReadLine() != expected)
+            throw std::runtime_error(std::string("expected ") + expected);
+        connection.Write(QByteArray(reply) + "\r\n");
+    }
+    connection.WaitForClose();
+}
+
+TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsTheMailBox)
+{
+    struct Case {
+        const char* Label;
+        bool Trust;
+        bool Scheduled;
+        int Asked;
+        bool Reported;
+    };
+    const Case cases[] = {
+        {"trusted", true, false, 1, true},
+        {"declined", false, false, 1, false},
+        {"scheduled run never asks", true, true, 0, false},
+    };
+    const QString fingerprint = TTestPki::Get().SelfSigned.Fingerprint;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Label);
+        TLoopbackServer server;
+        ASSERT_TRUE(server.IsListening());
+        server.Serve(RefusedHandshake);
+
+        TMailBoxSettings box;
+        box.Name = QStringLiteral("Secure");
+        box.Host = QStringLiteral("127.0.0.1");
+        box.Port = server.Port();
+        box.UserName = QStringLiteral("bob");
+        box.Password = QStringLiteral("secret");
+        box.Protocol = TMailProtocol::POP3;
+        box.Security = TSecurity::Tls;
+
+        TTrustContext context;
+        context.Trust = c.Trust;
+        context.Scheduled = c.Scheduled;
+        // The first connection is over once the user is asked; only a trusted certificate is
+        // worth a second one.
+        context.BeforeAnswer = [&] {
+            EXPECT_EQ(server.Join(), QString());
+            if (c.Trust)
+                server.Serve(EmptyPop3Mailbox);
+        };
+        const TRunResult result =
+            ExecuteRun(TRunRequest{TRunKind::CheckAll, c.Scheduled, {box}, -1, {}, {}}, context, QLocale::c(),
+                       [] { return std::make_unique<TDetailedCertificateTransport>(); });
+        EXPECT_EQ(server.Join(), QString());
+
+        EXPECT_EQ(context.Asked.size(), c.Asked);
+        if (c.Asked > 0)
+            EXPECT_EQ(context.Asked.first(), fingerprint);
+        // The refusal is logged as before the question, and nothing after it.
+        ASSERT_EQ(context.Logged.size(), 1) << context.Logged.join(u'\n').toStdString();
+        EXPECT_TRUE(context.Logged.first().startsWith(QStringLiteral("(127.0.0.1) TLS certificate of 127.0.0.1 not trusted")))
+            << context.Logged.first().toStdString();
+        if (c.Reported) {
+            ASSERT_EQ(result.TrustedCertificates.size(), 1);
+            const TTrustedCertificate& trusted = result.TrustedCertificates.first();
+            EXPECT_EQ(trusted.MailBoxIndex, 0);
+            EXPECT_EQ(trusted.Fingerprint, fingerprint);
+            EXPECT_EQ(trusted.Host, box.Host);
+            EXPECT_EQ(trusted.UserName, box.UserName);
+        } else {
+            EXPECT_TRUE(result.TrustedCertificates.isEmpty());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace brevio::test
