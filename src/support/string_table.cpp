@@ -22,6 +22,8 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"LastCheck", "%s v%s - last check at %s"},
     {"FaildToRetriveFolderNames", "Failed to retrieve folder names!"},
     {"ErrorSelecting", "Error selecting "},
+    // Beyond the sixteen classic texts: what a check with no mailbox configured says.
+    {"NoMailBoxes", "No mailboxes yet: File, Arrange Mailboxes… (Ctrl+L)"},
 };
 
 }  // namespace

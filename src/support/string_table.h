@@ -28,6 +28,7 @@ enum TTextId {
     LastCheck,
     FaildToRetriveFolderNames,
     ErrorSelecting,
+    NoMailBoxes,
     TextCount
 };
 }  // namespace texts

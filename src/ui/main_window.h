@@ -154,7 +154,7 @@ private:
 
     // What the window shows when a run starts and when one has ended with a list.
     void OnRunStarted(TRunKind kind);
-    void OnRunEnded(TRunKind kind, const TRunResult& result);
+    void OnRunEnded(TRunKind kind, const TRunResult& result, int newMessages);
     void FillMessageList(const QList<TMessageRow>& rows);
     void KeepTrustedCertificates(const TRunResult& result);
     void ShowNewMailPopup(const QString& text, const QString& title);
@@ -169,6 +169,7 @@ private:
     std::unique_ptr<TErrorLog> log_;
     TRunController* runs_ = nullptr;
     TMessageListModel* messages_ = nullptr;
+    QString noNewMessagesCaption_;  // the panel's text in the window's language
     QLabel* statusText_ = nullptr;
     bool destroyed_ = false;
     TLoginPrompt loginPrompt_;

@@ -80,7 +80,7 @@ void TForm1::OnRunStarted(TRunKind kind)
     UpdateCommandStates();
 }
 
-void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result)
+void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result, int newMessages)
 {
     UpdateCommandStates();
     if (destroyed_)
@@ -99,10 +99,10 @@ void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result)
         pnlAbortInfo->hide();
         break;
     case TRunKind::Scheduled:
-        if (messages_->rowCount() > 0)
-            ShowNewMailPopup(Text(texts::ClickHere),
-                             FormatText(Text(texts::NumberNewMessages),
-                                        {messages_->rowCount()}));
+        // Only what the previous check of each mailbox did not list is announced; the first
+        // check after start-up counts everything.
+        if (newMessages > 0)
+            ShowNewMailPopup(Text(texts::ClickHere), FormatText(Text(texts::NumberNewMessages), {newMessages}));
         break;
     }
     emit RunFinished();
@@ -133,7 +133,17 @@ void TForm1::FillMessageList(const QList<TMessageRow>& rows)
         }
     }
     services_->IncrementCounter(QStringLiteral("MessageReceived"), rows.size());
+    // With no mailbox at all the panel and the status line say how to add one.
+    if (noNewMessagesCaption_.isNull())
+        noNewMessagesCaption_ = pnlNoNewMeassages->Text();
+    if (mailBoxList_->Count() == 0) {
+        pnlNoNewMeassages->SetText(Text(texts::NoMailBoxes));
+        SetStatusText(Text(texts::NoMailBoxes));
+    } else {
+        pnlNoNewMeassages->SetText(noNewMessagesCaption_);
+    }
     pnlNoNewMeassages->setVisible(rows.isEmpty());
+    ListView1Resize();
     const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
     const QString caption = FormatText(Text(texts::LastCheck),
                                        {ProductName(), GetAppVersion(), time});

@@ -30,6 +30,7 @@ bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, cons
     request.Deletes = deletes;
     request.Strings = settings.Strings;
     request.NetworkTimeoutSeconds = settings.NetworkTimeoutSeconds;
+    request_ = request;
     runner_->Start(request);
     emit RunStarted(kind);
     return true;
@@ -92,7 +93,9 @@ void TRunController::OnRunnerFinished(const TRunResult& result)
         Start(TRunKind::CheckAll, false);
         return;
     }
-    emit RunEnded(current_, result);
+    const int newMessages = newMessages_.Update(
+        request_.MailBoxes, MailBoxesOfRun(request_.MailBoxes, request_.Kind, request_.MailBoxIndex), result.Rows);
+    emit RunEnded(current_, result, newMessages);
 }
 
 }  // namespace brevio

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "engine/check_run.h"
+#include "engine/new_messages.h"
 #include "ui/check_runner.h"
 
 namespace brevio {
@@ -49,8 +50,9 @@ public:
 signals:
     // A run of `kind` has started; the window clears its list and shows the run going.
     void RunStarted(brevio::TRunKind kind);
-    // A run of `kind` has ended with rows to list, and nothing follows it.
-    void RunEnded(brevio::TRunKind kind, const brevio::TRunResult& result);
+    // A run of `kind` has ended with rows to list, and nothing follows it. `newMessages` counts
+    // the rows that the previous check of their mailbox did not list.
+    void RunEnded(brevio::TRunKind kind, const brevio::TRunResult& result, int newMessages);
     // A run that was abandoned (AbortAll) has ended; nothing is listed.
     void RunAbandoned();
     // Any run, listed or not, ended having been told to trust certificates (kept by the window).
@@ -64,6 +66,8 @@ private:
 
     const TMailBoxList& mailBoxes_;
     std::function<TRunSettings()> settings_;
+    TRunRequest request_;  // of the run going or last gone
+    TNewMessageTracker newMessages_;
     TCheckRunner* runner_ = nullptr;
     TRunKind current_ = TRunKind::CheckAll;  // the kind of the run going or last gone
     bool abandoned_ = false;                 // the run going ends unlisted

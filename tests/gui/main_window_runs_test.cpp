@@ -61,25 +61,45 @@ TEST(MainWindowRuns, TwoMailboxesAreNumberedEachFromOneAndListedAMailboxAtATime)
     EXPECT_FALSE(w.form->pnlNoNewMeassages->isVisible());
 }
 
-// A schedule tick that falls into a run is skipped; a scheduled run that finds messages
-// announces them.
-TEST(MainWindowRuns, ScheduleTickIsSkippedDuringARunAndAnnouncesWhatItFinds)
+// A schedule tick that falls into a run is skipped. A scheduled run announces only the messages
+// that the previous check of their mailbox, of any kind, did not list; the first check after
+// start-up counts all.
+TEST(MainWindowRuns, ScheduleTickIsSkippedDuringARunAndAnnouncesOnlyNewMail)
 {
     TFakePop3Server server({{"One", 10}, {"Two", 20}});
+    {
+        TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+        w.form->show();
+        QSignalSpy announced(w.form.get(), &TForm1::NewMailAnnounced);
+        ASSERT_TRUE(w.RunAndWait([&] {
+            w.form->CheckMailBoxClick(0);
+            w.form->tmrMailCheckingTimer();
+        }));
+        EXPECT_EQ(w.Counter("AutoCheckMail"), 0);
+        ASSERT_TRUE(w.RunAndWait([&] { w.form->tmrMailCheckingTimer(); }));
+        EXPECT_EQ(w.Counter("AutoCheckMail"), 1);
+        EXPECT_TRUE(announced.isEmpty());  // the check before listed both already
+        EXPECT_EQ(w.form->Messages()->rowCount(), 2);
+    }
     TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
     w.form->show();
     QSignalSpy announced(w.form.get(), &TForm1::NewMailAnnounced);
-    ASSERT_TRUE(w.RunAndWait([&] {
-        w.form->CheckMailBoxClick(0);
-        w.form->tmrMailCheckingTimer();
-    }));
-    EXPECT_EQ(w.Counter("AutoCheckMail"), 0);
-    EXPECT_TRUE(announced.isEmpty());
     ASSERT_TRUE(w.RunAndWait([&] { w.form->tmrMailCheckingTimer(); }));
-    EXPECT_EQ(w.Counter("AutoCheckMail"), 1);
     ASSERT_EQ(announced.count(), 1);
     EXPECT_EQ(announced[0][0].toString(), QStringLiteral("2 new message(s)"));
-    EXPECT_EQ(w.form->Messages()->rowCount(), 2);
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->tmrMailCheckingTimer(); }));
+    EXPECT_EQ(announced.count(), 1);  // the same two are not announced again
+}
+
+// With no mailbox, a check connects nowhere and says how to add one.
+TEST(MainWindowRuns, NoMailboxesSaysHowToAddOne)
+{
+    TWindowUnderTest w("[Main]\nNumMailbox=0\n");
+    w.form->show();
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
+    EXPECT_EQ(w.form->StatusText(), TStringTable().Text(texts::NoMailBoxes));
+    EXPECT_EQ(w.form->pnlNoNewMeassages->Text(), TStringTable().Text(texts::NoMailBoxes));
+    EXPECT_TRUE(w.form->pnlNoNewMeassages->isVisible());
 }
 
 TEST(MainWindowRuns, DeletingTickedRowsRemovesExactlyThoseAndCounts)

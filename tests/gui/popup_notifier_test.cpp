@@ -216,7 +216,7 @@ TEST_P(PopupClick, RaisesOnClickOnceAndCloses)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Parts, PopupClick,
+    Areas, PopupClick,
     ::testing::Values(TClickCase{"TitleLeft", TPart::Title, Qt::LeftButton, true, false},
                       TClickCase{"TitleRight", TPart::Title, Qt::RightButton, true, false},
                       TClickCase{"GradientLeft", TPart::Gradient, Qt::LeftButton, true, false},

@@ -1,0 +1,64 @@
+// The new-mail announcement counts only what the previous check of a mailbox did not list.
+#include "engine/new_messages.h"
+
+#include <gtest/gtest.h>
+
+namespace brevio {
+namespace {
+
+TMessageRow ImapRow(int box, quint32 uid, quint32 uidValidity = 7, const char* folder = "INBOX")
+{
+    TMessageRow row;
+    row.MailBoxIndex = box;
+    row.Id.Folder = folder;
+    row.Id.Uid = uid;
+    row.Id.UidValidity = uidValidity;
+    return row;
+}
+
+TMessageRow PopRow(int box, const char* uniqueId, qint32 number)
+{
+    TMessageRow row;
+    row.MailBoxIndex = box;
+    row.Id.UniqueId = uniqueId;
+    row.Id.Number = number;
+    return row;
+}
+
+TEST(NewMessages, CountsWhatThePreviousCheckOfTheMailboxDidNotList)
+{
+    TMailBoxSettings imap;
+    imap.Host = "imap.example.org";
+    TMailBoxSettings pop;
+    pop.Host = "pop.example.org";
+    pop.Protocol = TMailProtocol::POP3;
+    const QList<TMailBoxSettings> both{imap, pop};
+
+    const struct {
+        const char* What;
+        QList<int> Checked;
+        QList<TMessageRow> Rows;
+        int Expected;
+    } steps[] = {
+        {"first check counts all", {0, 1}, {ImapRow(0, 1), ImapRow(0, 2), PopRow(1, "a", 1)}, 3},
+        {"nothing changed", {0, 1}, {ImapRow(0, 1), ImapRow(0, 2), PopRow(1, "a", 1)}, 0},
+        {"one arrived, one went; POP3 numbers shifted", {0, 1}, {ImapRow(0, 2), ImapRow(0, 3), PopRow(1, "a", 2)}, 1},
+        {"the same UID in another folder is another message", {0}, {ImapRow(0, 2), ImapRow(0, 3), ImapRow(0, 3, 7, "Spam")}, 1},
+        {"a folder rebuilt under a new UIDVALIDITY is all new", {0}, {ImapRow(0, 2, 8), ImapRow(0, 3, 8), ImapRow(0, 3, 7, "Spam")}, 2},
+        {"a mailbox not in this run keeps what it listed", {0}, {ImapRow(0, 2, 8)}, 0},
+        {"...so its next check still knows its messages", {1}, {PopRow(1, "a", 1)}, 0},
+        {"a mailbox found empty forgets its messages", {1}, {}, 0},
+        {"...so they count again when they come back", {1}, {PopRow(1, "a", 1)}, 1},
+    };
+    TNewMessageTracker tracker;
+    for (const auto& step : steps)
+        EXPECT_EQ(tracker.Update(both, step.Checked, step.Rows), step.Expected) << step.What;
+
+    // The same messages in a mailbox on another server are new there.
+    TMailBoxSettings other = imap;
+    other.Host = "other.example.org";
+    EXPECT_EQ(tracker.Update({other}, {0}, {ImapRow(0, 2, 8)}), 1);
+}
+
+}  // namespace
+}  // namespace brevio
