@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMoveEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -416,6 +417,13 @@ void TForm1::changeEvent(QEvent* event)
             TrayIcon1->HandleMinimized();
         });
     }
+}
+
+void TForm1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+        frameOffset_ = geometry().topLeft() - pos();
 }
 
 QString TForm1::StatusText() const { return statusText_->text(); }

@@ -132,6 +132,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -170,6 +171,9 @@ private:
     TRunController* runs_ = nullptr;
     TMessageListModel* messages_ = nullptr;
     QString noNewMessagesCaption_;  // the panel's text in the window's language
+    // Where the window system puts the inside of the window relative to its frame, as last seen
+    // while the window was shown un-maximized; none before that.
+    QPoint frameOffset_;
     QLabel* statusText_ = nullptr;
     bool destroyed_ = false;
     TLoginPrompt loginPrompt_;

@@ -128,8 +128,11 @@ void TForm1::LoadFormPlacement()
 void TForm1::SaveFormPlacement()
 {
     const bool maximized = isMaximized();
-    // A maximized window keeps the bounds it will come back to.
-    const QRect bounds = maximized ? QRect(normalGeometry().topLeft(), normalGeometry().size())
+    // A maximized window keeps the bounds it will come back to. The position stored is the
+    // frame's, as move() takes it; the normal geometry is the inside's once the window has been
+    // shown un-maximized, so the frame's offset seen then comes off. Otherwise every maximized
+    // exit would move the window down by its title bar.
+    const QRect bounds = maximized ? QRect(normalGeometry().topLeft() - frameOffset_, normalGeometry().size())
                                    : QRect(pos(), size());
     auto file = OpenIniFile(settings_.SettingsFile);
     brevio::SaveFormPlacement(*file, objectName(), maximized, bounds);
