@@ -1,13 +1,14 @@
 #pragma once
-// A small POP3 server on loopback, run on a thread of its own, for window tests that need real
-// rows. It serves a fixed list of messages and records deletions; in silent mode it accepts the
+// A small POP3 server on the tests' loopback server, for window tests that need real rows. It
+// serves a fixed list of messages and records deletions; in silent mode it accepts the
 // connection and never answers, like a server that hangs.
 
 #include <QByteArray>
 #include <QList>
 #include <QMutex>
 #include <atomic>
-#include <thread>
+
+#include "support/tls_test_server.h"
 
 namespace brevio::test {
 
@@ -19,9 +20,8 @@ struct TFakeMessage {
 class TFakePop3Server {
 public:
     explicit TFakePop3Server(QList<TFakeMessage> messages, bool silent = false);
-    ~TFakePop3Server();
 
-    int Port() const { return port_; }
+    int Port() const { return server_.Port(); }
     // Message numbers the client deleted with DELE followed by QUIT, in order.
     QList<int> Deleted() const;
     int Connections() const { return connections_.load(); }
@@ -31,20 +31,17 @@ public:
     void RefuseDelete() { refuseDelete_ = true; }
 
 private:
-    void Serve();
-    void Talk(int fd);
+    void Talk(TServerConnection& connection);
 
     QList<TFakeMessage> messages_;
     bool silent_;
-    int listenFd_ = -1;
-    int wakeFds_[2]{-1, -1};
-    int port_ = 0;
     std::atomic<int> connections_{0};
     std::atomic<bool> refuseLogin_{false};
     std::atomic<bool> refuseDelete_{false};
     mutable QMutex mutex_;
     QList<int> deleted_;
-    std::thread thread_;
+    // Last, so it stops serving before anything it serves with goes.
+    TLoopbackServer server_;
 };
 
 }  // namespace brevio::test

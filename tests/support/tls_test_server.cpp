@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -290,9 +291,14 @@ TLoopbackServer::TLoopbackServer(const char* address, int backlog)
 
 TLoopbackServer::~TLoopbackServer()
 {
+    if (wake_[1] >= 0)
+        [[maybe_unused]] const ssize_t n = ::write(wake_[1], "x", 1);
     Join();
     if (listener_ >= 0)
         ::close(listener_);
+    for (int fd : wake_)
+        if (fd >= 0)
+            ::close(fd);
 }
 
 void TLoopbackServer::Serve(std::function<void(TServerConnection&)> handler)
@@ -310,6 +316,29 @@ void TLoopbackServer::Serve(std::function<void(TServerConnection&)> handler)
             handler(connection);
         } catch (const std::exception& e) {
             failure_ = QString::fromUtf8(e.what());
+        }
+    });
+}
+
+void TLoopbackServer::ServeEach(std::function<void(TServerConnection&)> handler)
+{
+    Join();
+    if (wake_[0] < 0 && ::pipe2(wake_, O_CLOEXEC) != 0)
+        wake_[0] = wake_[1] = -1;
+    thread_ = std::thread([this, handler = std::move(handler)] {
+        for (;;) {
+            pollfd p[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+            if (::poll(p, 2, -1) < 0 || p[1].revents)
+                return;
+            const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (socket < 0)
+                continue;
+            try {
+                TServerConnection connection(socket);
+                handler(connection);
+            } catch (const std::exception&) {
+                // The client went away in the middle; the next one is served all the same.
+            }
         }
     });
 }

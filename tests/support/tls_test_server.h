@@ -89,11 +89,15 @@ public:
     int Port() const { return port_; }
 
     void Serve(std::function<void(TServerConnection&)> handler);
+    // Runs the handler on every connection, one after another, until the server is destroyed.
+    // A handler's failure ends only its connection.
+    void ServeEach(std::function<void(TServerConnection&)> handler);
     // Waits for the handler to finish; the text of its failure, empty when it succeeded.
     QString Join();
 
 private:
     int listener_ = -1;
+    int wake_[2] = {-1, -1};  // written when the server goes, to end ServeEach
     int port_ = 0;
     std::thread thread_;
     QString failure_;
