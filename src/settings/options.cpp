@@ -3,11 +3,55 @@
 #include "settings/language_table.h"
 #include "settings/settings_file.h"
 
+#include <variant>
+
 namespace brevio {
 
 namespace {
 
 const QString kMain = QStringLiteral("Main");
+
+// Every option once, in the order the file gets them: its key (the field's own name) and its
+// field. A missing key reads as the field's value in a default-made TOptions.
+using TOptionMember = std::variant<QString TOptions::*, qint32 TOptions::*, bool TOptions::*>;
+
+struct TOptionKey {
+    const char* Name;
+    TOptionMember Member;
+};
+
+const TOptionKey kOptionKeys[] = {
+    {"FCurrentLanguage", &TOptions::FCurrentLanguage},
+    {"FEmailClientPath", &TOptions::FEmailClientPath},
+    {"FEmailClientParameters", &TOptions::FEmailClientParameters},
+    {"FListViewNumberSize", &TOptions::FListViewNumberSize},
+    {"FListViewSunjectSize", &TOptions::FListViewSunjectSize},
+    {"FListViewFromSize", &TOptions::FListViewFromSize},
+    {"FListViewMailboxSize", &TOptions::FListViewMailboxSize},
+    {"FListViewMailBoxSizeSize", &TOptions::FListViewMailBoxSizeSize},
+    {"FListViewDateSize", &TOptions::FListViewDateSize},
+    {"FListViewTimeSize", &TOptions::FListViewTimeSize},
+    {"FCheckMailInterval", &TOptions::FCheckMailInterval},
+    {"FAutomaticCheckMail", &TOptions::FAutomaticCheckMail},
+    {"FLoadOnWindowsStart", &TOptions::FLoadOnWindowsStart},
+    {"FNetworkTimeout", &TOptions::FNetworkTimeout},
+};
+
+void Read(const TveqIniFile& f, const QString& key, QString& value, const QString& fallback)
+{
+    value = f.ReadString(kMain, key, fallback);
+}
+void Read(const TveqIniFile& f, const QString& key, qint32& value, qint32 fallback)
+{
+    value = f.ReadInteger(kMain, key, fallback);
+}
+void Read(const TveqIniFile& f, const QString& key, bool& value, bool fallback)
+{
+    value = f.ReadBool(kMain, key, fallback);
+}
+void Write(TveqIniFile& f, const QString& key, const QString& value) { f.WriteString(kMain, key, value); }
+void Write(TveqIniFile& f, const QString& key, qint32 value) { f.WriteInteger(kMain, key, value); }
+void Write(TveqIniFile& f, const QString& key, bool value) { f.WriteBool(kMain, key, value); }
 
 }  // namespace
 
@@ -17,20 +61,9 @@ void TOptions::Load(const QString& fileName) { LoadFromIni(*OpenIniFile(fileName
 
 void TOptions::LoadFromIni(const TveqIniFile& f)
 {
-    FCurrentLanguage = f.ReadString(kMain, QStringLiteral("FCurrentLanguage"), GetDefaultLanguage());
-    FEmailClientPath = f.ReadString(kMain, QStringLiteral("FEmailClientPath"), QString());
-    FEmailClientParameters = f.ReadString(kMain, QStringLiteral("FEmailClientParameters"), QString());
-    FListViewNumberSize = f.ReadInteger(kMain, QStringLiteral("FListViewNumberSize"), 0);
-    FListViewSunjectSize = f.ReadInteger(kMain, QStringLiteral("FListViewSunjectSize"), 0);
-    FListViewFromSize = f.ReadInteger(kMain, QStringLiteral("FListViewFromSize"), 0);
-    FListViewMailboxSize = f.ReadInteger(kMain, QStringLiteral("FListViewMailboxSize"), 0);
-    FListViewMailBoxSizeSize = f.ReadInteger(kMain, QStringLiteral("FListViewMailBoxSizeSize"), 0);
-    FListViewDateSize = f.ReadInteger(kMain, QStringLiteral("FListViewDateSize"), 0);
-    FListViewTimeSize = f.ReadInteger(kMain, QStringLiteral("FListViewTimeSize"), 0);
-    FCheckMailInterval = f.ReadInteger(kMain, QStringLiteral("FCheckMailInterval"), 15);
-    FAutomaticCheckMail = f.ReadBool(kMain, QStringLiteral("FAutomaticCheckMail"), true);
-    FLoadOnWindowsStart = f.ReadBool(kMain, QStringLiteral("FLoadOnWindowsStart"), false);
-    FNetworkTimeout = f.ReadInteger(kMain, QStringLiteral("FNetworkTimeout"), 60);
+    const TOptions defaults;
+    for (const TOptionKey& key : kOptionKeys)
+        std::visit([&](auto member) { Read(f, QLatin1String(key.Name), this->*member, defaults.*member); }, key.Member);
 }
 
 void TOptions::Save(const QString& fileName) const { SaveToIni(*OpenIniFile(fileName)); }
@@ -38,20 +71,8 @@ void TOptions::Save(const QString& fileName) const { SaveToIni(*OpenIniFile(file
 void TOptions::SaveToIni(TveqIniFile& f) const
 {
     f.BeginUpdate();
-    f.WriteString(kMain, QStringLiteral("FCurrentLanguage"), FCurrentLanguage);
-    f.WriteString(kMain, QStringLiteral("FEmailClientPath"), FEmailClientPath);
-    f.WriteString(kMain, QStringLiteral("FEmailClientParameters"), FEmailClientParameters);
-    f.WriteInteger(kMain, QStringLiteral("FListViewNumberSize"), FListViewNumberSize);
-    f.WriteInteger(kMain, QStringLiteral("FListViewSunjectSize"), FListViewSunjectSize);
-    f.WriteInteger(kMain, QStringLiteral("FListViewFromSize"), FListViewFromSize);
-    f.WriteInteger(kMain, QStringLiteral("FListViewMailboxSize"), FListViewMailboxSize);
-    f.WriteInteger(kMain, QStringLiteral("FListViewMailBoxSizeSize"), FListViewMailBoxSizeSize);
-    f.WriteInteger(kMain, QStringLiteral("FListViewDateSize"), FListViewDateSize);
-    f.WriteInteger(kMain, QStringLiteral("FListViewTimeSize"), FListViewTimeSize);
-    f.WriteInteger(kMain, QStringLiteral("FCheckMailInterval"), FCheckMailInterval);
-    f.WriteBool(kMain, QStringLiteral("FAutomaticCheckMail"), FAutomaticCheckMail);
-    f.WriteBool(kMain, QStringLiteral("FLoadOnWindowsStart"), FLoadOnWindowsStart);
-    f.WriteInteger(kMain, QStringLiteral("FNetworkTimeout"), FNetworkTimeout);
+    for (const TOptionKey& key : kOptionKeys)
+        std::visit([&](auto member) { Write(f, QLatin1String(key.Name), this->*member); }, key.Member);
     f.EndUpdate();
 }
 

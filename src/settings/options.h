@@ -37,6 +37,8 @@ public:
     void Save(const QString& fileName = {}) const;
     void SaveToIni(TveqIniFile& file) const;
 
+    bool operator==(const TOptions&) const = default;
+
     // The check timer's interval in milliseconds; 0 means "never fires".
     qint64 CheckIntervalMilliseconds() const { return FCheckMailInterval > 0 ? qint64(FCheckMailInterval) * 60000 : 0; }
 };
