@@ -37,7 +37,17 @@ void ConfigureClient(const TMailBoxSettings& box, TCheckContext& context, TClien
     client.SetTraceSink(context.TraceSink());
 }
 
-// Connects and logs in. Connection, greeting and TLS failures are logged and raised. A refused
+// Only a certificate that did not verify is offered, never a pinned one that changed (that is
+// what pinning guards against), and never in a scheduled run, where nobody is there to answer.
+inline bool MayOfferTrust(const ETlsError& error, const TCheckContext& context)
+{
+    const auto& certificate = error.Certificate();
+    return certificate && !certificate->Fingerprint.isEmpty() && certificate->PinnedFingerprint.isEmpty()
+        && !context.IsScheduledCheck();
+}
+
+// Connects and logs in. Connection, greeting and TLS failures are logged and raised; a
+// certificate the user will be asked to trust is logged only if the user declines. A refused
 // login is logged; a scheduled check then gives up (returns false, still connected), otherwise
 // the user is asked for new credentials (cancel raises EAbort; confirm: the old connection is
 // dropped and a new round starts). Returns true when logged in.
@@ -48,7 +58,9 @@ bool LogIn(TClient& client, TCredentials& credentials, TCheckContext& context)
         try {
             client.Connect();
         } catch (const EMailClientError& e) {
-            LogForHost(context, client.Host, e.Message());
+            const auto* tls = dynamic_cast<const ETlsError*>(&e);
+            if (!tls || !MayOfferTrust(*tls, context))
+                LogForHost(context, client.Host, e.Message());
             throw;
         }
         const TLoginReply reply = client.Login(credentials.UserName, credentials.Password);
@@ -79,17 +91,8 @@ void ConnectWithProgress(TCheckContext& context, const TMailBoxSettings& box, TC
     context.Yield();
 }
 
-// Only a certificate that did not verify is offered, never a pinned one that changed (that is
-// what pinning guards against), and never in a scheduled run, where nobody is there to answer.
-inline bool MayOfferTrust(const ETlsError& error, const TCheckContext& context)
-{
-    const auto& certificate = error.Certificate();
-    return certificate && !certificate->Fingerprint.isEmpty() && certificate->PinnedFingerprint.isEmpty()
-        && !context.IsScheduledCheck();
-}
-
-// ConnectWithProgress, and when the server's certificate did not verify (already logged), asks
-// the user once; on trust the connection is tried once more with that certificate pinned, and
+// ConnectWithProgress, and when the server's certificate did not verify, asks the user once (a
+// refusal is logged then); on trust the connection is tried once more with that certificate pinned, and
 // `trustedFingerprint` (when given) receives its fingerprint so the caller can keep it.
 template <class TClient>
 void ConnectOfferingTrust(TCheckContext& context, const TMailBoxSettings& box, TClient& client,
@@ -100,8 +103,12 @@ void ConnectOfferingTrust(TCheckContext& context, const TMailBoxSettings& box, T
         ConnectWithProgress(context, box, client);
         return;
     } catch (const ETlsError& e) {
-        if (!MayOfferTrust(e, context) || !context.AskTrustCertificate(*e.Certificate()))
+        if (!MayOfferTrust(e, context))
             throw;
+        if (!context.AskTrustCertificate(*e.Certificate())) {
+            LogForHost(context, box.Host, e.Message());
+            throw;
+        }
         fingerprint = e.Certificate()->Fingerprint;
     }
     TMailBoxSettings trusted = box;
