@@ -15,6 +15,8 @@ BREVIO_PACKAGES=(
 BREVIO_SERVER_PACKAGES=(dovecot-core dovecot-imapd dovecot-pop3d openssl)
 # The tests on top of both:
 BREVIO_TEST_PACKAGES=(libgtest-dev libgmock-dev)
+# The fuzz targets and the sanitizer builds (clang with its sanitizer and libFuzzer runtimes):
+BREVIO_CHECK_PACKAGES=(clang-14 libclang-rt-14-dev)
 
 brevio_install_packages() {
   local missing=()
@@ -41,4 +43,21 @@ brevio_build() {
       -DBUILD_TESTING="$testing"
   fi
   cmake --build "$BREVIO_BUILD"
+}
+
+# brevio_build_variant DIR CMAKE-ARGS... [-- TARGETS...]: configures a further build folder
+# (sanitizers, fuzzing) once, then builds the given targets in it. Uses ccache when present.
+brevio_build_variant() {
+  local dir=$1
+  shift
+  local args=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do args+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  targets=("$@")
+  if [ ! -f "$dir/build.ninja" ]; then
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$BREVIO_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "${args[@]}"
+  fi
+  cmake --build "$dir" --target "${targets[@]}"
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds in build/, starts the test mail server and runs every test.
+# Installs what is missing, builds in build/, starts the test mail server and runs every test,
+# then runs each fuzz target briefly on its corpus (scripts/fuzz.sh, in build-fuzz/).
 # Arguments are passed to ctest. The server is stopped again however the tests end.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
@@ -31,3 +32,6 @@ set +a
 
 cd "$BREVIO_BUILD"
 ctest --output-on-failure "$@"
+
+# About 15 seconds per fuzz target; its kept crash inputs are replayed first.
+"$BREVIO_ROOT/scripts/fuzz.sh" 15

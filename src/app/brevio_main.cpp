@@ -1,6 +1,8 @@
 // The window program. Exactly one command-line argument (of any text, the autorun entry passes
 // "/minimize") starts it with only its tray icon, except "--help" and "--version", which print
 // and exit. "--settings FILE" chooses the settings file and is not counted among the arguments.
+// One copy runs per settings file: a later start shows the running copy's window (or, started
+// hidden, leaves it as it is) and ends.
 #include <QApplication>
 #include <QDir>
 #include <QPointer>
@@ -9,6 +11,7 @@
 #include "settings/settings_file.h"
 #include "ui/command_line.h"
 #include "ui/main_window.h"
+#include "ui/single_instance.h"
 
 #include <cstdio>
 
@@ -77,7 +80,12 @@ int main(int argc, char** argv)
     settings.LangsFolder = QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("langs"));
     settings.StartHidden = brevio::StartsHidden(args);
 
+    brevio::TSingleInstance instance(settings.SettingsFile);
+    if (!instance.Claim(!settings.StartHidden))
+        return 0;
+
     QPointer<brevio::TForm1> form = new brevio::TForm1(settings);
+    QObject::connect(&instance, &brevio::TSingleInstance::ShowRequested, form, &brevio::TForm1::Restore1Click);
     form->setAttribute(Qt::WA_DeleteOnClose);
     // The program ends when the main window closes, also while it sits hidden in the tray.
     QObject::connect(form, &QObject::destroyed, &app, &QApplication::quit);

@@ -2,9 +2,21 @@
 
 namespace brevio {
 
+void THeaderLineCollector::Add(QByteArray line)
+{
+    if (full_ || line.isEmpty())
+        return;
+    if (lines_.size() >= kMaxHeaderLines || bytes_ + line.size() + 2 > kMaxHeaderBytes) {
+        full_ = true;
+        return;
+    }
+    bytes_ += line.size() + 2;
+    lines_.append(std::move(line));
+}
+
 QList<QByteArray> SplitHeaderLines(const QByteArray& block)
 {
-    QList<QByteArray> lines;
+    THeaderLineCollector lines;
     qsizetype start = 0;
     while (start < block.size()) {
         qsizetype lf = block.indexOf('\n', start);
@@ -13,11 +25,10 @@ QList<QByteArray> SplitHeaderLines(const QByteArray& block)
         qsizetype end = lf;
         if (end > start && block[end - 1] == '\r')
             --end;
-        if (end > start)
-            lines.append(block.mid(start, end - start));
+        lines.Add(block.mid(start, end - start));
         start = lf + 1;
     }
-    return lines;
+    return lines.Take();
 }
 
 }  // namespace brevio

@@ -65,7 +65,28 @@ struct TMailMessage {
     void ParseHeaders();
 };
 
-// The non-empty lines of a header block (CR LF or LF line ends), unchanged otherwise.
+// What one message's header may keep in memory. A server may send a header of millions of short
+// lines (a 4 MiB block of one-byte lines); a message keeps its first lines up to these bounds
+// and drops the rest, so a check's memory does not grow with what a server sends.
+inline constexpr qsizetype kMaxHeaderLines = 10'000;
+inline constexpr qsizetype kMaxHeaderBytes = 1024 * 1024;  // line bytes plus two per line break
+
+// Collects the non-empty header lines of one message within the bounds above.
+class THeaderLineCollector {
+public:
+    // Keeps `line` unless it is empty or the bounds are reached; later lines are dropped even
+    // when they would fit, so the kept lines are always a beginning of the header.
+    void Add(QByteArray line);
+    QList<QByteArray> Take() { return std::move(lines_); }
+
+private:
+    QList<QByteArray> lines_;
+    qsizetype bytes_ = 0;
+    bool full_ = false;
+};
+
+// The non-empty lines of a header block (CR LF or LF line ends), unchanged otherwise, within the
+// bounds above.
 QList<QByteArray> SplitHeaderLines(const QByteArray& block);
 
 }  // namespace brevio

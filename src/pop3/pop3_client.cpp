@@ -160,18 +160,24 @@ void TPop3Client::CheckNumber(qint32 n)
 QList<QByteArray> TPop3Client::ReadMultiLine()
 {
     QList<QByteArray> lines;
+    ReadMultiLine([&](QByteArray& line) { lines.append(std::move(line)); });
+    return lines;
+}
+
+void TPop3Client::ReadMultiLine(const std::function<void(QByteArray&)>& onLine)
+{
     qsizetype total = 0;
     for (;;) {
         QByteArray line = channel_.ReadLine();
         if (line == ".")
-            return lines;
+            return;
         total += line.size() + 2;
         if (total > kMaxReplyBytes)
             channel_.FailTooLong();
         // RFC 1939 §3: a line of the listing that begins with "." carries one more.
         if (line.startsWith('.'))
             line.remove(0, 1);
-        lines.append(std::move(line));
+        onLine(line);
     }
 }
 
@@ -190,11 +196,13 @@ bool TPop3Client::FetchHeader(qint32 n, TMailMessage& message)
 {
     CheckNumber(n);
     Command("TOP " + QByteArray::number(n) + " 0", {kOk});
-    for (QByteArray& line : ReadMultiLine()) {
-        // The empty line that ends the header is not a header line.
-        if (!line.isEmpty())
-            message.RawHeaders.append(std::move(line));
-    }
+    // Lines are bounded as they arrive: a header of a million short lines never exists as a
+    // million objects. The empty line that ends the header is not a header line.
+    THeaderLineCollector lines;
+    for (QByteArray& line : message.RawHeaders)
+        lines.Add(std::move(line));
+    ReadMultiLine([&](QByteArray& line) { lines.Add(std::move(line)); });
+    message.RawHeaders = lines.Take();
     message.ParseHeaders();
     message.Size = FetchMessageSize(n);
     return true;

@@ -8,6 +8,7 @@
 #include "net/reply.h"
 #include "pop3/pop3_reply_parser.h"
 
+#include <functional>
 #include <optional>
 
 namespace brevio {
@@ -70,6 +71,8 @@ private:
     void SendCredentials(const QByteArray& user, const QByteArray& password);
     void CloseConnection();
     QList<QByteArray> ReadMultiLine();
+    // The lines of a multi-line reply one at a time, unstuffed, without the closing ".".
+    void ReadMultiLine(const std::function<void(QByteArray&)>& onLine);
     static void CheckNumber(qint32 n);
 
     TLineChannel channel_;

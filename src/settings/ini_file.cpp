@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -19,10 +20,28 @@ QString DecodeSettingsText(QByteArray bytes)
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
+    // Older versions wrote Windows-1251; a file edited by hand since may hold both, so each line
+    // is read on its own: UTF-8 when it is valid UTF-8, otherwise Windows-1251. Reading the whole
+    // file in the old code page would garble its UTF-8 lines, and the next save would write the
+    // garbled text back.
     QStringDecoder cp1251("windows-1251");
-    if (cp1251.isValid())
-        return cp1251.decode(bytes);
-    return QString::fromLatin1(bytes);
+    text.clear();
+    text.reserve(bytes.size());
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', start);
+        end = end < 0 ? bytes.size() : end + 1;
+        const QByteArrayView line(bytes.constData() + start, end - start);
+        QStringDecoder lineUtf8(QStringDecoder::Utf8);
+        const QString decoded = lineUtf8.decode(line);
+        if (!lineUtf8.hasError())
+            text += decoded;
+        else if (cp1251.isValid())
+            text += cp1251.decode(line);
+        else
+            text += QString::fromLatin1(line);
+        start = end;
+    }
+    return text;
 }
 
 namespace {
@@ -111,12 +130,13 @@ void TveqIniFile::Parse(const QString& text)
     sections_.push_back(Section{});
     if (text.isEmpty())
         return;
-    QStringList lines = text.split(u'\n');
+    // CR LF, LF and a lone CR (files from old Mac editors) all end a line. A CR that stayed inside
+    // a line would end it when the file is read by another program.
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(lineBreak);
     if (lines.last().isEmpty())
         lines.removeLast();  // the break after the last line
-    for (QString raw : lines) {
-        if (raw.endsWith(u'\r'))
-            raw.chop(1);
+    for (const QString& raw : lines) {
         const QString trimmed = TrimBlanks(raw);
         if (trimmed.startsWith(u'[')) {
             Section section;

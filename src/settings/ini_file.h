@@ -10,7 +10,9 @@
 // a batch is open (BeginUpdate/EndUpdate), writes the whole file at once: into a temporary file in
 // the same folder that then replaces the old one, so the file on disk is always either the old or
 // the new version. Lines the store does not know (comments, other sections) keep their place.
-// Files are written as UTF-8; a file that is not valid UTF-8 is read as Windows-1251.
+// Files are written as UTF-8; in a file that is not valid UTF-8, each line that is not is read as
+// Windows-1251. CR LF, LF and a lone CR end lines; lines are written with the platform's line end,
+// or CR LF when the file had them.
 
 #include "support/exception.h"
 
@@ -27,8 +29,8 @@ public:
     explicit EIniWriteError(const QString& fileName);
 };
 
-// Text of a settings or language file: UTF-8 (a byte order mark is dropped), or Windows-1251 when
-// the bytes are not valid UTF-8.
+// Text of a settings or language file: UTF-8 (a byte order mark is dropped); when the bytes are not
+// valid UTF-8, each line that is not valid UTF-8 is read as Windows-1251 and the others as UTF-8.
 QString DecodeSettingsText(QByteArray bytes);
 
 class TveqIniFile {

@@ -152,3 +152,27 @@ TEST(ParseHeaders, Priority)
     for (const auto& c : cases)
         EXPECT_EQ(Parsed({c.priorityLine, c.xPriorityLine}).Priority, c.expected) << c.priorityLine << " / " << c.xPriorityLine;
 }
+
+// A server decides how long a header is; a message keeps its beginning, within the line and byte
+// bounds, so one hostile message cannot take the memory of a whole check.
+TEST(SplitHeaderLines, KeepsTheBeginningWithinTheBounds)
+{
+    QByteArray oneByteLines;
+    for (int i = 0; i < 1'400'000; ++i)
+        oneByteLines += i == 0 ? "F\r\n" : "a\r\n";
+    const struct {
+        const char* name;
+        QByteArray block;
+        qsizetype lines;
+        QByteArray first;
+    } cases[] = {
+        {"a small header whole, blank lines left out", "From: a\r\n\r\nSubject: b\nTo: c", 3, "From: a"},
+        {"4 MiB of one-byte lines: the line bound", oneByteLines, kMaxHeaderLines, "F"},
+        {"long lines: the byte bound", QByteArray(20, 'x') + "\n" + (QByteArray(100'000, 'y') + "\n").repeated(20), 11, QByteArray(20, 'x')},
+    };
+    for (const auto& c : cases) {
+        const QList<QByteArray> lines = SplitHeaderLines(c.block);
+        EXPECT_EQ(lines.size(), c.lines) << c.name;
+        EXPECT_EQ(lines.value(0), c.first) << c.name;
+    }
+}

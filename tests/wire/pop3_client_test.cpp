@@ -329,6 +329,21 @@ TEST(Pop3Client, EndlessHeaderBlockStopsAtTheReplyLimit)
     s.Server.VerifyFinished();
 }
 
+TEST(Pop3Client, HeaderOfManyShortLinesKeepsItsBeginningAndTheCheckGoesOn)
+{
+    QByteArray script = QByteArray(kLogin) + "C: TOP 1 0\nS: +OK\nS: Subject: first\n";
+    for (int i = 0; i < kMaxHeaderLines + 500; ++i)
+        script += "S: a\n";
+    script += "S: .\nC: LIST 1\nS: +OK 1 120\nC: QUIT\nS: +OK\n";
+    TPop3Session s(script);
+    s.Connect();
+    TMailMessage message;
+    s.Client.FetchHeader(1, message);
+    EXPECT_EQ(message.RawHeaders.size(), kMaxHeaderLines);
+    EXPECT_EQ(message.Subject, "first");
+    EXPECT_EQ(message.Size, 120);
+}
+
 TEST(Pop3Client, InvalidMessageNumbersAreRefusedBeforeSending)
 {
     TPop3Session s(QByteArray(kLogin) + "C: QUIT\nS: +OK\n");

@@ -1,0 +1,16 @@
+// A raw header block as a server sends it, split into lines and read into the message record.
+#include "mime/mail_message.h"
+
+#include <QByteArray>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    brevio::TMailMessage message;
+    message.RawHeaders = brevio::SplitHeaderLines(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
+    message.ParseHeaders();
+    // The texts the message list shows.
+    (void)message.From.Text();
+    for (const brevio::TEmailAddress& address : message.Recipients)
+        (void)address.Text();
+    return 0;
+}

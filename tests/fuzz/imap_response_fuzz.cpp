@@ -1,0 +1,61 @@
+// The IMAP4 client reading a server's side of a whole check: greeting, login, CAPABILITY, LIST,
+// SELECT, a multi-message FETCH, single fetches by UID, STORE and EXPUNGE, LOGOUT. Commands are
+// tagged C1, C2, ... in order, which the seed corpus follows. Afterwards every response of the
+// input goes through the pure readers on its own.
+#include "fuzz_transport.h"
+#include "imap/imap_client.h"
+#include "imap/imap_response_parser.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace brevio;
+    const QByteArrayView input(reinterpret_cast<const char*>(data), qsizetype(size));
+    {
+        TImap4Client client(fuzz::FuzzFactory(input));
+        client.Host = QStringLiteral("fuzz.invalid");
+        try {
+            client.Connect();
+            if (!client.Login(QStringLiteral("user"), QStringLiteral("secret")).LoggedIn()) {
+                client.QuitAfterRefusal();
+            } else {
+                (void)client.HasCapability("UIDPLUS");
+                QList<TImapListEntry> folders;
+                client.ListFolders(folders);
+                client.SelectFolder(folders.isEmpty() ? QByteArray("INBOX") : folders.first().Name);
+                QList<TImapFetchedMessage> messages;
+                client.FetchMessages("1:*", messages);
+                QByteArray uid;
+                if (client.MessageUid(1, uid)) {
+                    TMessageFlags flags;
+                    client.FetchFlagsByUid(uid, flags);
+                    TMailMessage message;
+                    client.FetchHeaderByUid(uid, message);
+                    (void)client.FetchSizeByUid(uid);
+                }
+                client.DeleteMessages({1, 2});
+                client.UidExpunge({1});
+                client.Disconnect();
+            }
+        } catch (const brevio::Exception&) {
+        }
+    }
+    // The pure readers, one response line at a time.
+    for (QByteArray line : input.toByteArray().split('\n')) {
+        line.chop(line.endsWith('\r') ? 1 : 0);
+        if (line.startsWith("* "))
+            line.remove(0, 2);
+        (void)ParseImapValues(line);
+        (void)ParseListResponse(line);
+        (void)ParseFetchResponse(line);
+        (void)ParseResponseCode(line);
+        (void)ParseExpungeResponse(line);
+        (void)ParseFlagList(line);
+        (void)ParseCapabilityNames(line);
+        TImapFolderInfo info;
+        try {
+            ApplySelectResponse(info, line);
+        } catch (const brevio::Exception&) {
+        }
+    }
+    return 0;
+}
