@@ -3,6 +3,7 @@
 #include "settings/ini_file.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
@@ -32,7 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // One folder for the whole run, in memory where the system has it, so each input costs a
     // write and a rename rather than a folder.
-    static QTemporaryDir dir(QStringLiteral("/dev/shm/brevio-fuzz-ini.XXXXXX"));
+    static QTemporaryDir dir(
+        QDir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath())
+            .filePath(QStringLiteral("brevio-fuzz-ini.XXXXXX")));
     const QString path = dir.filePath(QStringLiteral("fuzz.INI"));
     {
         QFile out(path);

@@ -4,13 +4,16 @@
 #include "settings/options.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static QTemporaryDir dir(QStringLiteral("/dev/shm/brevio-fuzz-lang.XXXXXX"));
+    static QTemporaryDir dir(
+        QDir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath())
+            .filePath(QStringLiteral("brevio-fuzz-lang.XXXXXX")));
     {
         QFile out(dir.filePath(QStringLiteral("lang.ENG")));
         if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
