@@ -18,8 +18,6 @@ bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, cons
 {
     if (runner_->IsRunning())
         return false;
-    current_ = kind;
-    scheduled_ = scheduled;
     abandoned_ = false;
     const TRunSettings settings = settings_ ? settings_() : TRunSettings();
     TRunRequest request;
@@ -62,7 +60,7 @@ bool TRunController::DeleteThenCheck(const QList<TMessageRow>& rows)
     deletes.reserve(rows.size());
     for (const TMessageRow& row : rows)
         deletes.append({row.MailBoxIndex, row.Id});
-    return Start(TRunKind::DeleteMarked, scheduled_, -1, deletes);
+    return Start(TRunKind::DeleteMarked, request_.Scheduled, -1, deletes);
 }
 
 void TRunController::AbortAll()
@@ -89,13 +87,13 @@ void TRunController::OnRunnerFinished(const TRunResult& result)
         return;
     }
     // The deletion lists nothing itself: the check-all run after it shows what remains.
-    if (current_ == TRunKind::DeleteMarked) {
+    if (request_.Kind == TRunKind::DeleteMarked) {
         Start(TRunKind::CheckAll, false);
         return;
     }
     const int newMessages = newMessages_.Update(
         request_.MailBoxes, MailBoxesOfRun(request_.MailBoxes, request_.Kind, request_.MailBoxIndex), result.Rows);
-    emit RunEnded(current_, result, newMessages);
+    emit RunEnded(request_.Kind, result, newMessages);
 }
 
 }  // namespace brevio

@@ -66,14 +66,12 @@ private:
 
     const TMailBoxList& mailBoxes_;
     std::function<TRunSettings()> settings_;
-    TRunRequest request_;  // of the run going or last gone
+    // The run going or last gone. A deletion carries its Scheduled flag on, so after a
+    // scheduled run it asks for no password either.
+    TRunRequest request_;
     TNewMessageTracker newMessages_;
     TCheckRunner* runner_ = nullptr;
-    TRunKind current_ = TRunKind::CheckAll;  // the kind of the run going or last gone
-    bool abandoned_ = false;                 // the run going ends unlisted
-    // Whether the last run was the scheduled one: a deletion carries that flag on, so after a
-    // scheduled run it asks for no password either.
-    bool scheduled_ = false;
+    bool abandoned_ = false;  // the run going ends unlisted
 };
 
 }  // namespace brevio
