@@ -34,6 +34,16 @@ namespace brevio {
 
 namespace {
 
+// The status line's word that the window cannot go to the tray.
+QString NoTrayNotice()
+{
+    return QStringLiteral("No system tray on this desktop: the window stays on the taskbar.");
+}
+
+}  // namespace
+
+namespace {
+
 QIcon Picture(const char* name)
 {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
@@ -359,7 +369,7 @@ void TForm1::CreateTray()
     // A tray host that starts after Brevio gets the icon then, and the notice that there was no
     // tray goes.
     connect(TrayIcon1, &TTrayIcon::TrayAppeared, this, [this] {
-        if (StatusText() == QStringLiteral("No system tray on this desktop: the window stays on the taskbar."))
+        if (StatusText() == NoTrayNotice())
             SetStatusText(QString());
     });
     TrayIcon1->SetIconVisible(true);
@@ -411,7 +421,7 @@ void TForm1::changeEvent(QEvent* event)
             if (!isMinimized())
                 return;
             if (!TrayIcon1->TrayAvailable()) {
-                SetStatusText(QStringLiteral("No system tray on this desktop: the window stays on the taskbar."));
+                SetStatusText(NoTrayNotice());
                 return;
             }
             TrayIcon1->HandleMinimized();
@@ -469,7 +479,7 @@ void TForm1::Restore1Click()
 void TForm1::Mimimize1Click()
 {
     if (!TrayIcon1->HideMainWindow())
-        SetStatusText(QStringLiteral("No system tray on this desktop: the window stays on the taskbar."));
+        SetStatusText(NoTrayNotice());
 }
 
 void TForm1::PopupClick() { Restore1Click(); }
@@ -482,7 +492,7 @@ void TForm1::ShowAtStart()
     }
     TrayIcon1->SetIconVisible(true);
     if (!TrayIcon1->HideMainWindow())
-        SetStatusText(QStringLiteral("No system tray on this desktop: the window stays on the taskbar."));
+        SetStatusText(NoTrayNotice());
 }
 
 bool TForm1::WMAskLogin(const QString& host, QString& user, QString& password)
