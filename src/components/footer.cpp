@@ -239,4 +239,21 @@ void TFooterBtn::Rearrange()
         bar->ArrangeButtons();
 }
 
+TOkCancelHelpBar CreateOkCancelHelpBar(QWidget* dialog)
+{
+    TOkCancelHelpBar bar;
+    bar.Bar = new TFooter(dialog);
+    bar.Bar->setObjectName(QStringLiteral("Footer1"));
+    bar.Ok = new TFooterBtn(QStringLiteral("&OK"), bar.Bar);
+    bar.Ok->setObjectName(QStringLiteral("FooterBtn1"));
+    bar.Ok->setDefault(true);
+    bar.Ok->SetModalResult(TModalResult::Ok);
+    bar.Cancel = new TFooterBtn(QStringLiteral("&Cancel"), bar.Bar);
+    bar.Cancel->setObjectName(QStringLiteral("FooterBtn2"));
+    bar.Cancel->SetModalResult(TModalResult::Cancel);
+    bar.Help = new TFooterBtn(QStringLiteral("&Help"), bar.Bar);
+    bar.Help->setObjectName(QStringLiteral("FooterBtn3"));
+    return bar;
+}
+
 }  // namespace brevio

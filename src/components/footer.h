@@ -87,4 +87,14 @@ private:
     TModalResult modalResult_ = TModalResult::None;
 };
 
+// The bar of a settings dialog: "&OK" (default button, result OK), "&Cancel" (result Cancel) and
+// "&Help" (no result), named Footer1, FooterBtn1, FooterBtn2 and FooterBtn3.
+struct TOkCancelHelpBar {
+    TFooter* Bar = nullptr;
+    TFooterBtn* Ok = nullptr;
+    TFooterBtn* Cancel = nullptr;
+    TFooterBtn* Help = nullptr;
+};
+TOkCancelHelpBar CreateOkCancelHelpBar(QWidget* dialog);
+
 }  // namespace brevio

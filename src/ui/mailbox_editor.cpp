@@ -249,13 +249,11 @@ void TfrmMailBoxes::BuildControls()
     body->addWidget(Panel1);
     body->addLayout(fields, 1);
 
-    Footer1 = make(new TFooter(this), "Footer1");
-    FooterBtn1 = make(new TFooterBtn(QStringLiteral("&OK"), Footer1), "FooterBtn1");
-    FooterBtn1->setDefault(true);
-    FooterBtn1->SetModalResult(TModalResult::Ok);
-    FooterBtn2 = make(new TFooterBtn(QStringLiteral("&Cancel"), Footer1), "FooterBtn2");
-    FooterBtn2->SetModalResult(TModalResult::Cancel);
-    FooterBtn3 = make(new TFooterBtn(QStringLiteral("&Help"), Footer1), "FooterBtn3");
+    const TOkCancelHelpBar footer = CreateOkCancelHelpBar(this);
+    Footer1 = footer.Bar;
+    FooterBtn1 = footer.Ok;
+    FooterBtn2 = footer.Cancel;
+    FooterBtn3 = footer.Help;
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

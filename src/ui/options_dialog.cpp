@@ -98,13 +98,11 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     bottom->addWidget(udNetworkTimeout, 1, 1, Qt::AlignRight);
     bottom->setColumnStretch(0, 1);
 
-    Footer1 = make(new TFooter(this), "Footer1");
-    FooterBtn1 = make(new TFooterBtn(QStringLiteral("&OK"), Footer1), "FooterBtn1");
-    FooterBtn1->setDefault(true);
-    FooterBtn1->SetModalResult(TModalResult::Ok);
-    FooterBtn2 = make(new TFooterBtn(QStringLiteral("&Cancel"), Footer1), "FooterBtn2");
-    FooterBtn2->SetModalResult(TModalResult::Cancel);
-    FooterBtn3 = make(new TFooterBtn(QStringLiteral("&Help"), Footer1), "FooterBtn3");
+    const TOkCancelHelpBar footer = CreateOkCancelHelpBar(this);
+    Footer1 = footer.Bar;
+    FooterBtn1 = footer.Ok;
+    FooterBtn2 = footer.Cancel;
+    FooterBtn3 = footer.Help;
 
     auto* body = new QVBoxLayout;
     body->setContentsMargins(Scaled(this, 8), Scaled(this, 8), Scaled(this, 6), Scaled(this, 6));
