@@ -12,7 +12,7 @@ namespace brevio::test {
 namespace {
 
 // Greeting and login of the scripted sessions.
-const QByteArray kPopSession = "S: +OK ready\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+const QByteArray kPopSession = "S: +OK ready\nC: CAPA\nS: -ERR\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 const QByteArray kImapSession = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK done\n";
 
 TMailBoxSettings ImapBox()
