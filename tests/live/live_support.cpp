@@ -46,7 +46,10 @@ std::unique_ptr<TMailBox> MakeMailBox(const LiveServer& server, const QString& u
     return box;
 }
 
-TScratchMail::TScratchMail(QString maildir) : maildir_(std::move(maildir)) {}
+TScratchMail::TScratchMail(QString maildir, QByteArray lineEnd)
+    : maildir_(std::move(maildir)), lineEnd_(std::move(lineEnd))
+{
+}
 
 TScratchMail::~TScratchMail()
 {
@@ -68,14 +71,14 @@ QString TScratchMail::Deliver(const QString& subject)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {};
-    const QByteArray text = "From: Scratch Sender <scratch@example.org>\r\n"
-                            "To: carol@example.org\r\n"
-                            "Subject: " + subject.toUtf8() + "\r\n"
-                            "Date: Mon, 2 Dec 2024 10:00:00 +0000\r\n"
-                            "Message-ID: <" + name.toUtf8() + "@example.org>\r\n"
-                            "\r\n"
-                            "Scratch body.\r\n";
-    file.write(text);
+    QByteArray text = "From: Scratch Sender <scratch@example.org>\r\n"
+                      "To: carol@example.org\r\n"
+                      "Subject: " + subject.toUtf8() + "\r\n"
+                      "Date: Mon, 2 Dec 2024 10:00:00 +0000\r\n"
+                      "Message-ID: <" + name.toUtf8() + "@example.org>\r\n"
+                      "\r\n"
+                      "Scratch body.\r\n";
+    file.write(text.replace("\r\n", lineEnd_));
     file.close();
     // The server's mail processes run as the system user "mail".
     if (const passwd* mail = ::getpwnam("mail"))

@@ -47,7 +47,8 @@ public:
 // the destructor removes every file it wrote that is still there.
 class TScratchMail {
 public:
-    explicit TScratchMail(QString maildir);
+    // `lineEnd`: "\n" for a server that stores messages with LF and adds the CR itself.
+    explicit TScratchMail(QString maildir, QByteArray lineEnd = "\r\n");
     ~TScratchMail();
     // Delivers a small message with this subject; returns its file path.
     QString Deliver(const QString& subject);
@@ -58,6 +59,7 @@ public:
 
 private:
     QString maildir_;
+    QByteArray lineEnd_;
     QStringList written_;
     int counter_ = 0;
 };
