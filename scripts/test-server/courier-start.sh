@@ -30,8 +30,8 @@ case $dir in *[!A-Za-z0-9._/-]*) brevio_ts_die "folder path must not need quotin
 brevio_install_packages openssl libgdbm6 libltdl7 libgnutls30 libpcre3 libglib2.0-0 >&2
 
 root=$dir/root
-rm -rf "$root" "$dir/log" "$dir/debs"
-mkdir -p "$root" "$dir/log" "$dir/debs"
+rm -rf "${root:?}" "$dir/log"
+mkdir -p "$root" "$dir/log"
 chmod 755 "$dir"
 
 # --- the programs, from Debian's archive (kept in a cache so later starts need no network)
@@ -60,7 +60,7 @@ done
 # --- the private root: its own /etc/courier and /run, the host's libraries bound in at start
 mkdir -p "$root/usr/lib/courier-libs"
 mv "$root"/usr/lib/x86_64-linux-gnu/* "$root/usr/lib/courier-libs/"
-rm -rf "$root/lib" "$root/lib64"
+rm -rf "${root:?}/lib" "${root:?}/lib64"
 ln -s usr/lib "$root/lib"
 ln -s usr/lib64 "$root/lib64"
 mkdir -p "$root/usr/lib64" "$root/dev" "$root/tmp" "$root/run/courier/authdaemon" "$root/mail"
