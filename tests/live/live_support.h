@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace brevio::test {
@@ -66,5 +67,19 @@ private:
 
 // The subjects of a run's rows, in order.
 QStringList Subjects(const TRunResult& result);
+
+// The protocols and securities every server is checked over.
+struct TLiveConfig {
+    const char* Label;
+    TProtocol Protocol;
+    TSecurity Security;
+};
+extern const TLiveConfig kLiveConfigs[6];
+
+// Checks that what a check of alice's mailbox found equals the seed manifest: every field the
+// list shows, folder by folder in server order. POP3 sees the INBOX only, IMAP4 every selectable
+// folder; `listedFolder` gives a seeded folder ("Archive/2024") as the server lists it.
+void ExpectAliceMatchesTheSeed(const QList<TFoundMessage>& found, const QList<TMessageRow>& rows, TProtocol protocol,
+                               const std::function<QString(const QString&)>& listedFolder);
 
 }  // namespace brevio::test

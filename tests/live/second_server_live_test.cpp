@@ -39,56 +39,13 @@ QString ListedFolder(const QString& seedFolder)
 
 TEST_F(SecondServerLive, CheckListsTheSeededMessagesOverEveryProtocolAndSecurity)
 {
-    const SeedManifest manifest = SeedManifest::load();
-    const struct {
-        const char* Label;
-        TProtocol Protocol;
-        TSecurity Security;
-    } configs[] = {
-        {"POP3 plain", TProtocol::Pop3, TSecurity::None},   {"POP3 TLS", TProtocol::Pop3, TSecurity::Tls},
-        {"POP3 STARTTLS", TProtocol::Pop3, TSecurity::StartTls}, {"IMAP4 plain", TProtocol::Imap4, TSecurity::None},
-        {"IMAP4 TLS", TProtocol::Imap4, TSecurity::Tls},    {"IMAP4 STARTTLS", TProtocol::Imap4, TSecurity::StartTls},
-    };
-    for (const auto& config : configs) {
+    for (const TLiveConfig& config : kLiveConfigs) {
         SCOPED_TRACE(config.Label);
-        const bool pop = config.Protocol == TProtocol::Pop3;
         TLiveContext context;
         const TMailBoxSettings box = *MakeMailBox(server, QStringLiteral("alice"), config.Protocol, config.Security);
         const QList<TFoundMessage> found = CheckMailBox(box, context);
-        const QList<TMessageRow> rows = BuildMailBoxRows(0, box, found);
         EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString();
-
-        QMap<QString, QList<qsizetype>> byFolder;
-        for (qsizetype i = 0; i < rows.size(); ++i)
-            byFolder[pop ? QStringLiteral("INBOX") : rows[i].Folder].append(i);
-        const QStringList folders = pop ? QStringList{QStringLiteral("INBOX")}
-                                        : QStringList{QStringLiteral("INBOX"), QStringLiteral("Входящие"),
-                                                      QStringLiteral("Archive/2024")};
-        EXPECT_EQ(byFolder.size(), folders.size());
-        for (const QString& folder : folders) {
-            const QList<SeedMessage> seeded = manifest.folder(QStringLiteral("alice"), folder);
-            const QList<qsizetype> listed = byFolder.value(pop ? folder : ListedFolder(folder));
-            ASSERT_EQ(listed.size(), seeded.size()) << folder.toStdString();
-            for (qsizetype i = 0; i < listed.size(); ++i) {
-                const TMessageRow& row = rows.at(listed.at(i));
-                const TMailMessage& message = found.at(listed.at(i)).Message;
-                const SeedMessage& m = seeded.at(i);
-                SCOPED_TRACE(m.subject.toStdString());
-                EXPECT_EQ(row.Subject, m.subject);
-                EXPECT_EQ(row.Size, QString::number(m.size));
-                EXPECT_EQ(message.From.Address, m.fromAddress);
-                if (!m.fromAddress.isEmpty()) {
-                    EXPECT_EQ(message.From.Name, m.fromName);
-                }
-                if (m.dateUtc.isValid()) {
-                    EXPECT_EQ(message.Date.toUTC(), m.dateUtc);
-                }
-                if (!pop) {
-                    EXPECT_EQ(row.Id.Uid, quint32(m.seq));
-                }
-                EXPECT_EQ(pop, !row.Id.UniqueId.isEmpty());
-            }
-        }
+        ExpectAliceMatchesTheSeed(found, BuildMailBoxRows(0, box, found), config.Protocol, ListedFolder);
     }
 }
 
