@@ -24,6 +24,9 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"ErrorSelecting", "Error selecting "},
     // Beyond the sixteen classic texts: what a check with no mailbox configured says.
     {"NoMailBoxes", "No mailboxes yet: File, Arrange Mailboxes… (Ctrl+L)"},
+    // What the status line says when a help topic cannot be shown, with the topic's file.
+    {"HelpTopicMissing", "The help topic %s is missing."},
+    {"HelpTopicNotOpened", "The help topic %s cannot be opened: no program to show web pages was found."},
 };
 
 }  // namespace

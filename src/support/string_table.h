@@ -29,6 +29,8 @@ enum TTextId {
     FaildToRetriveFolderNames,
     ErrorSelecting,
     NoMailBoxes,
+    HelpTopicMissing,
+    HelpTopicNotOpened,
     TextCount
 };
 }  // namespace texts
