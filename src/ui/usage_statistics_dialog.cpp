@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "stats/usage_stats.h"
 #include "ui/form_scale.h"
 #include "ui/link_label.h"
@@ -76,10 +78,24 @@ TfrmUsageStatistics::TfrmUsageStatistics(QWidget* parent) : QDialog(parent)
     layout->addWidget(lblNeverShown);
     layout->addSpacing(Scaled(this, 6));
     layout->addWidget(btnOk, 0, Qt::AlignRight);
-    // The width is the design's; the height follows the list, which is as long as there are counters.
-    for (QLabel* wrapped : {lblBeforStats, lblAfterStats, lblNeverShown})
-        wrapped->setFixedWidth(Scaled(this, 337));
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    FitTexts();
+}
+
+void TfrmUsageStatistics::FitTexts()
+{
+    // The design's width, or more when a line that does not wrap is longer in this language; the
+    // wrapped texts take that width and as many lines as they need. The height follows the list,
+    // which has as many lines as there are counters.
+    int width = Scaled(this, 337);
+    for (QLabel* line : {lblUsageStatistics, static_cast<QLabel*>(lblVisitWebSite),
+                         static_cast<QLabel*>(lblSendAletter), lblReviewOrRate})
+        width = std::max(width, line->sizeHint().width());
+    for (QLabel* wrapped : {lblBeforStats, lblAfterStats, lblNeverShown}) {
+        wrapped->setFixedWidth(width);
+        wrapped->setFixedHeight(wrapped->heightForWidth(width));
+    }
+    layout()->activate();
 }
 
 QString TfrmUsageStatistics::CounterText(const TBaseCounter& counter) const
@@ -92,6 +108,7 @@ void TfrmUsageStatistics::ShowCounters(const TUsageStats& stats)
 {
     lblUsageStatistics->setText(stats.NumberedList([this](const TBaseCounter& c) { return CounterText(c); }).trimmed());
     lblNeverShown->setVisible(!stats.FFeedbackDone);
+    FitTexts();
 }
 
 void TfrmUsageStatistics::lblVisitWebSiteClick() { OpenUrl(HomePageLink()); }

@@ -38,6 +38,9 @@ public:
     QLabel* lblReviewOrRate = nullptr;
     QLabel* lblNeverShown = nullptr;
     QPushButton* btnOk = nullptr;
+
+private:
+    void FitTexts();
 };
 
 // Gives a window the texts of the current language.
