@@ -18,7 +18,7 @@ struct TRun {
     QString Err;
 };
 
-TRun Run(const QString& program, const QStringList& arguments)
+TRun RunProgram(const QString& program, const QStringList& arguments)
 {
     QProcess process;
     process.start(program, arguments);
@@ -36,7 +36,7 @@ protected:
     static void SetUpTestSuite()
     {
         prefix_ = new test::TempFolder;
-        install_ = Run(QStringLiteral(CMAKE_COMMAND_PATH),
+        install_ = RunProgram(QStringLiteral(CMAKE_COMMAND_PATH),
                        {"--install", BREVIO_BUILD_DIR, "--prefix", prefix_->Root()});
     }
     static void TearDownTestSuite() { delete prefix_; }
@@ -90,7 +90,7 @@ TEST_F(InstallTest, InstalledProgramsFindTheirFiles)
     // Its settings go to the user's configuration folder, never beside it.
     EXPECT_FALSE(IsSelfContainedCopy(brevio));
 
-    const TRun version = Run(brevio, {"--version"});
+    const TRun version = RunProgram(brevio, {"--version"});
     EXPECT_EQ(version.ExitCode, 0);
     EXPECT_EQ(version.Out, "brevio " BREVIO_VERSION "\n");
 }
@@ -106,7 +106,7 @@ TEST_F(InstallTest, InstalledCheckerSpeaksTheChosenLanguage)
     const QString settings = folder.Write(
         "Brevio.INI", "[Main]\nFCurrentLanguage=RUS\nNumMailbox=1\nName0=box\nHost0=127.0.0.1\nPort0=" +
                           QByteArray::number(port) + "\nUserName0=u\nPassword0=p\nPOPorIMAP0=1\n");
-    const TRun check = Run(Installed("bin/brevio-check"), {"--settings", settings, "--verbose"});
+    const TRun check = RunProgram(Installed("bin/brevio-check"), {"--settings", settings, "--verbose"});
     EXPECT_EQ(check.ExitCode, 1) << check.Err.toStdString();
     EXPECT_TRUE(check.Err.contains(QStringLiteral("Соединение с сервером (box)"))) << check.Err.toStdString();
     // Nothing was created beside the installed program.
