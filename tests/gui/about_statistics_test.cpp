@@ -14,6 +14,7 @@
 #include "ui/about_dialog.h"
 #include "ui/link_label.h"
 #include "ui/main_window_services.h"
+#include "ui/program_links.h"
 #include "ui/usage_statistics_dialog.h"
 
 namespace brevio::test {
@@ -185,6 +186,27 @@ TEST(Help, AMissingTopicIsReportedOnTheStatusLine)
     w.form->ShowHelp("NoSuchTopic.htm");
     EXPECT_TRUE(w.form->StatusText().startsWith("The help topic ")) << w.form->StatusText().toStdString();
     EXPECT_TRUE(w.form->StatusText().endsWith("NoSuchTopic.htm is missing."));
+}
+
+}  // namespace
+}  // namespace brevio::test
+
+namespace brevio::test {
+namespace {
+
+TEST(ProgramLinks, MailToLinkEscapesTheSubject)
+{
+    const struct {
+        const char* subject;
+        const char* expected;
+    } cases[] = {
+        {"VEQ labs Brevio v1.1.1.18", "mailto:support@brevio.example.org?subject=VEQ%20labs%20Brevio%20v1.1.1.18"},
+        {"a&b=c?d#e", "mailto:support@brevio.example.org?subject=a%26b%3Dc%3Fd%23e"},
+        {"Отзыв 100%", "mailto:support@brevio.example.org?subject=%D0%9E%D1%82%D0%B7%D1%8B%D0%B2%20100%25"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MailToLink(SupportAddress(), QString::fromUtf8(c.subject)), c.expected) << c.subject;
+    EXPECT_EQ(HomePageLink(), "https://brevio.example.org/?Brevio");
 }
 
 }  // namespace
