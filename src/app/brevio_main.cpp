@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "settings/settings_file.h"
+#include "support/program_folders.h"
 #include "ui/command_line.h"
 #include "ui/main_window.h"
 #include "ui/single_instance.h"
@@ -77,7 +78,7 @@ int main(int argc, char** argv)
 
     brevio::TForm1Settings settings;
     settings.SettingsFile = brevio::GetSettingsFileName();
-    settings.LangsFolder = QDir(QApplication::applicationDirPath()).filePath(QStringLiteral("langs"));
+    settings.LangsFolder = brevio::ProgramFolder(QStringLiteral("langs"));
     settings.StartHidden = brevio::StartsHidden(args);
 
     brevio::TSingleInstance instance(settings.SettingsFile);

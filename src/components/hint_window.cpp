@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <QToolTip>
 
+#include "support/program_folders.h"
+
 #include <algorithm>
 
 namespace brevio {
@@ -86,7 +88,7 @@ QPixmap LoadShortcutPicture(const QString& pictureName, const QStringList& folde
 
 QStringList DefaultPictureFolders()
 {
-    return {QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bmp"))};
+    return {ProgramFolder(QStringLiteral("bmp"))};
 }
 
 // ---------------------------------------------------------------------------------------------

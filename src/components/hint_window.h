@@ -30,7 +30,7 @@ QString ShortcutPictureName(const QString& shortcutText);
 // The picture from the first folder that has it, black drawn as transparent; null when no
 // folder has it or it cannot be read.
 QPixmap LoadShortcutPicture(const QString& pictureName, const QStringList& folders);
-// Where the pictures are looked for by default: "bmp" beside the executable.
+// Where the pictures are looked for by default: the program's folder "bmp" (ProgramFolder).
 QStringList DefaultPictureFolders();
 
 class TAdvancedHintWindow : public QWidget {

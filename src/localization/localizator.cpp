@@ -4,6 +4,7 @@
 #include "settings/ini_file.h"
 #include "settings/options.h"
 #include "support/file_utils.h"
+#include "support/program_folders.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,10 +15,8 @@ namespace brevio {
 TLocalizator::TLocalizator(TOptions& options, const QString& folder) : options_(options)
 {
     QString path = folder;
-    if (path.isEmpty()) {
-        const QString exeDir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-        path = QDir(exeDir).filePath(QStringLiteral("langs"));
-    }
+    if (path.isEmpty())
+        path = ProgramFolder(QStringLiteral("langs"));
     SetFolder(path);
     if (!QFileInfo(LanguageFileName(options_.FCurrentLanguage)).isFile())
         options_.FCurrentLanguage = QStringLiteral("ENG");

@@ -26,7 +26,7 @@ public:
     // At most this many sections of one language file become form sections.
     static constexpr int MaxSections = 1000;
 
-    // Uses `folder` (default: "langs" beside the executable), creating it when missing. When the
+    // Uses `folder` (default: the program's "langs", ProgramFolder()), creating it when missing. When the
     // file of options.FCurrentLanguage does not exist the language becomes "ENG" (in memory).
     // Then loads the file.
     explicit TLocalizator(TOptions& options, const QString& folder = {});

@@ -7,6 +7,8 @@
 #include <QMutexLocker>
 #include <QStandardPaths>
 
+#include "support/program_folders.h"
+
 namespace brevio {
 
 namespace {
@@ -21,7 +23,9 @@ QString SettingsFileNameFor(const QString& exe)
     if (!exe.isEmpty()) {
         const QFileInfo info(exe);
         const QFileInfo folder(info.absolutePath());
-        if (folder.isDir() && folder.isWritable()) {
+        // An installed program never writes beside itself (not even run by root, which may
+        // write into /usr/bin): only a copy that runs from its own folder keeps its settings there.
+        if (folder.isDir() && folder.isWritable() && IsSelfContainedCopy(info.absoluteFilePath())) {
             const QString suffix = info.suffix();
             const QString base = suffix.isEmpty() ? info.absoluteFilePath()
                                                   : info.absoluteFilePath().chopped(suffix.size() + 1);

@@ -8,8 +8,9 @@
 
 namespace brevio {
 
-// The settings file: the executable's path with the extension ".INI" when the executable's folder
-// is writable, otherwise "Brevio.INI" in the per-user configuration folder. A name set with
+// The settings file: the executable's path with the extension ".INI" when the executable runs as
+// a copy of its own (its language files beside it) from a writable folder, otherwise
+// "Brevio.INI" in the per-user configuration folder. A name set with
 // SetSettingsFileName() takes precedence (the command-line checker's option, and every test).
 QString GetSettingsFileName();
 

@@ -187,16 +187,39 @@ bool TUsageStats::IncrementIntegerCounter(const QString& name, qint64 delta)
     return true;
 }
 
+const std::vector<TStandardCounter>& StandardCounters()
+{
+    static const std::vector<TStandardCounter> counters = {
+        {"Start", "You run Brevio %d times", 100},
+        {"CheckMail", "You check mail %d times", 100},
+        {"AutoCheckMail", "Brevio automatic check mail %d times", 300},
+        {"MessageReceived", "You received %d messages", 200},
+        {"MessageDeleted", "You delete %d messages from server (spam) and...", 100},
+        {"DisposedSize", "You disposed of loading %d b. spam messages", 1048576},
+    };
+    return counters;
+}
+
+QString UnregisteredCounterMessage()
+{
+    return QStringLiteral("You need to call AddIntegerCounter before call IncrementIntegerCounter!");
+}
+
 void TUsageStats::RegisterStandardCounters()
 {
-    AddIntegerCounter(QStringLiteral("Start"), QStringLiteral("You run Brevio %d times"), 100, true);
-    AddIntegerCounter(QStringLiteral("CheckMail"), QStringLiteral("You check mail %d times"), 100, true);
-    AddIntegerCounter(QStringLiteral("AutoCheckMail"), QStringLiteral("Brevio automatic check mail %d times"), 300, true);
-    AddIntegerCounter(QStringLiteral("MessageReceived"), QStringLiteral("You received %d messages"), 200, true);
-    AddIntegerCounter(QStringLiteral("MessageDeleted"),
-                      QStringLiteral("You delete %d messages from server (spam) and..."), 100, true);
-    AddIntegerCounter(QStringLiteral("DisposedSize"), QStringLiteral("You disposed of loading %d b. spam messages"),
-                      1048576, true);
+    for (const TStandardCounter& counter : StandardCounters())
+        AddIntegerCounter(QLatin1String(counter.Name), QString::fromUtf8(counter.Description), counter.Border, true);
+}
+
+QString TUsageStats::NumberedList(const std::function<QString(const TBaseCounter&)>& text) const
+{
+    QString list;
+    for (int i = 0; i < Count(); ++i) {
+        const TBaseCounter& counter = *counters_[std::size_t(i)];
+        list += QString::number(i + 1) + QStringLiteral(". ") + (text ? text(counter) : counter.GetText()) +
+                QLatin1Char('\n');
+    }
+    return list;
 }
 
 bool TUsageStats::IsDue() const

@@ -4,6 +4,7 @@
 // counter has reached its border (recorded by "FFeedbackDone").
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -60,9 +61,21 @@ public:
     double FBorderCondition = 0;
 };
 
+// One of the counters the program registers at every start.
+struct TStandardCounter {
+    const char* Name;
+    const char* Description;
+    qint64 Border;
+};
+// The program's six counters, in registration order.
+const std::vector<TStandardCounter>& StandardCounters();
+
 // Fills the first printf-style placeholder of `format` ("%d", "%s", "%.2f", ...) with `value`;
 // "%%" stands for one "%".
 QString FormatCounterText(const QString& format, const QString& value);
+
+// What a developer is told who increments a counter that was never registered.
+QString UnregisteredCounterMessage();
 
 class TUsageStats {
 public:
@@ -83,10 +96,11 @@ public:
     // enabled flag and keeps its value (a stored counter of another kind becomes an integer counter
     // with its value); otherwise a new counter at 0 is appended.
     void AddIntegerCounter(const QString& name, const QString& description, qint64 border, bool enabled);
-    // Adds `delta`; false (and no change) when no integer counter of that name is registered.
+    // Adds `delta`; false (and no change) when no integer counter of that name is registered. The
+    // window program then shows the developer message UnregisteredCounterMessage().
     bool IncrementIntegerCounter(const QString& name, qint64 delta);
     TBaseCounter* FindCounter(const QString& name) const;
-    // Registers the program's six counters.
+    // Registers the program's six counters (StandardCounters()).
     void RegisterStandardCounters();
 
     // True when the statistics dialog should be shown now: not yet shown, and an enabled counter
@@ -95,6 +109,10 @@ public:
 
     int Count() const { return int(counters_.size()); }
     TBaseCounter* Counter(int index) const { return counters_.at(std::size_t(index)).get(); }
+
+    // The numbered list of the statistics dialog: "%d. %s" per counter, enabled or not, from 1,
+    // each line ended by a line break. `text` gives a counter's line (default: its GetText()).
+    QString NumberedList(const std::function<QString(const TBaseCounter&)>& text = {}) const;
 
     bool FFeedbackDone = false;
 

@@ -1,11 +1,14 @@
 #include "support/app_version.h"
 
-#ifndef BREVIO_VERSION
-#define BREVIO_VERSION ""
-#endif
+#include "support/version_info.h"
 
 namespace brevio {
 
-QString GetAppVersion() { return QStringLiteral(BREVIO_VERSION); }
+QString GetAppVersion()
+{
+    // The executable does not change while it runs.
+    static const QString version = TVersionInfoReader().StringValue(QStringLiteral("FileVersion"));
+    return version;
+}
 
 }  // namespace brevio

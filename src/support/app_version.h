@@ -4,7 +4,8 @@
 
 namespace brevio {
 
-// The program's version text, for example "1.1.1.18"; compiled in by the build.
+// The program's version text, for example "1.1.1.18": the "FileVersion" string of the running
+// executable's version block (empty when it has none). Read once.
 QString GetAppVersion();
 
 }  // namespace brevio

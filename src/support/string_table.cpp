@@ -27,6 +27,9 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     // An expunge on a server without UIDPLUS kept what another program had marked deleted.
     {"ForeignDeleteMarksKept",
      "Folder %s: %d message(s) another program marked for deletion were kept and marked again"},
+    // What the status line says when a help topic cannot be shown, with the topic's file.
+    {"HelpTopicMissing", "The help topic %s is missing."},
+    {"HelpTopicNotOpened", "The help topic %s cannot be opened: no program to show web pages was found."},
 };
 
 }  // namespace

@@ -30,6 +30,8 @@ enum TTextId {
     ErrorSelecting,
     NoMailBoxes,
     ForeignDeleteMarksKept,
+    HelpTopicMissing,
+    HelpTopicNotOpened,
     TextCount
 };
 }  // namespace texts

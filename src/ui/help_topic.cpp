@@ -1,32 +1,45 @@
 #include "ui/help_topic.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
+#include "support/program_folders.h"
+#include "support/string_table.h"
+#include "support/text_format.h"
+#include "ui/main_window.h"
+
 namespace brevio {
 
 QString HelpTopicPath(const QString& topic)
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/") + topic);
+    return QDir(ProgramFolder(QStringLiteral("help"))).filePath(topic);
+}
+
+QString OpenHelpTopic(const QString& topic, const TStringTable& strings)
+{
+    const QString path = HelpTopicPath(topic);
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!QFileInfo(path).isFile())
+        return FormatText(strings.Text(texts::HelpTopicMissing), {shown});
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return FormatText(strings.Text(texts::HelpTopicNotOpened), {shown});
+    return {};
 }
 
 void ShowHelpTopic(QWidget* parent, const QString& topic)
 {
-    const QString path = HelpTopicPath(topic);
-    if (!QFileInfo(path).isFile()) {
-        QMessageBox::warning(parent, QStringLiteral("Help"),
-                             QStringLiteral("The help topic cannot be shown: the file %1 is missing.")
-                                 .arg(QDir::toNativeSeparators(path)));
-        return;
+    for (QWidget* w = parent; w; w = w->parentWidget()) {
+        if (auto* form = qobject_cast<TForm1*>(w)) {
+            form->ShowHelp(topic);
+            return;
+        }
     }
-    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        QMessageBox::warning(parent, QStringLiteral("Help"),
-                             QStringLiteral("The help topic %1 cannot be opened: no program to show web pages was found.")
-                                 .arg(QDir::toNativeSeparators(path)));
+    const QString problem = OpenHelpTopic(topic, TStringTable());
+    if (!problem.isEmpty())
+        QMessageBox::warning(parent, QStringLiteral("Brevio"), problem);
 }
 
 }  // namespace brevio

@@ -99,6 +99,8 @@ public:
     void btn5Click();
     void actRunEmailClientExecute();
     void actHelpContentsExecute();
+    // Opens a help topic; a topic that cannot be shown is reported on the status line.
+    void ShowHelp(const QString& topic);
     void actOpenHomePageExecute();
     void actShowStatsExecute();
     void actAboutExecute();

@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -14,12 +13,12 @@
 #include <QScreen>
 #include <QToolButton>
 #include <QTreeView>
-#include <QUrl>
 
 #include "components/panel.h"
 #include "components/tray_icon.h"
 #include "settings/form_placement.h"
 #include "settings/settings_file.h"
+#include "ui/about_dialog.h"
 #include "ui/help_topic.h"
 #include "ui/log_window.h"
 #include "ui/mailbox_editor.h"
@@ -31,6 +30,7 @@
 #include "support/error_log.h"
 #include "support/text_format.h"
 #include "ui/main_window_services.h"
+#include "ui/program_links.h"
 #include "ui/run_controller.h"
 
 namespace brevio {
@@ -192,16 +192,13 @@ void TForm1::actRunEmailClientExecute()
         actOptions->trigger();
 }
 
-void TForm1::actHelpContentsExecute()
+void TForm1::actHelpContentsExecute() { ShowHelp(QStringLiteral("Introduction.htm")); }
+
+void TForm1::ShowHelp(const QString& topic)
 {
-    // The help topics are HTML pages beside the program, opened in the browser; a missing one is
-    // said on the status line.
-    const QString topic = HelpTopicPath(QStringLiteral("Introduction.htm"));
-    if (!QFileInfo::exists(topic)) {
-        SetStatusText(QStringLiteral("The help topic %1 is missing.").arg(QDir::toNativeSeparators(topic)));
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(topic));
+    const QString problem = OpenHelpTopic(topic, services_->Strings());
+    if (!problem.isEmpty())
+        SetStatusText(problem);
 }
 
 void TForm1::actMailBoxListExecute()
@@ -234,7 +231,7 @@ void TForm1::actOptionsExecute()
 
 void TForm1::actOpenHomePageExecute()
 {
-    QDesktopServices::openUrl(QUrl(HomePageAddress() + QStringLiteral("?Brevio")));
+    OpenUrl(HomePageLink());
 }
 
 void TForm1::actShowStatsExecute()
@@ -244,9 +241,9 @@ void TForm1::actShowStatsExecute()
 
 void TForm1::actAboutExecute()
 {
-    QMessageBox::about(this, QStringLiteral("About"),
-                       BaseCaption() +
-                           QStringLiteral("\nA mail notifier for POP3 and IMAP4 mailboxes."));
+    TfrmAbout about(this);
+    services_->LocalizeWindow(&about);
+    about.exec();
 }
 
 }  // namespace brevio

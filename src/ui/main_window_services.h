@@ -56,7 +56,5 @@ std::unique_ptr<TWindowServices> CreateWindowServices(const QString& settingsFil
 
 // "VEQ labs Brevio": the product name in captions.
 QString ProductName();
-// The maker's home page, without the query the home-page command appends.
-QString HomePageAddress();
 
 }  // namespace brevio

@@ -11,12 +11,11 @@
 #include "ui/options_dialog.h"
 #include "settings/options.h"
 #include "stats/usage_stats.h"
+#include "ui/usage_statistics_dialog.h"
 
 namespace brevio {
 
 QString ProductName() { return QStringLiteral("VEQ labs Brevio"); }
-
-QString HomePageAddress() { return QStringLiteral("https://brevio.example.org/"); }
 
 namespace {
 
@@ -72,7 +71,11 @@ public:
         localizator_ = std::make_unique<TLocalizator>(options_, langsFolder);
     }
 
-    void IncrementCounter(const QString& name, qint64 delta) override { stats_.IncrementIntegerCounter(name, delta); }
+    void IncrementCounter(const QString& name, qint64 delta) override
+    {
+        if (!stats_.IncrementIntegerCounter(name, delta))
+            QMessageBox::warning(nullptr, ProductName(), UnregisteredCounterMessage());
+    }
     qint64 CounterValue(const QString& name) const override
     {
         const auto* counter = dynamic_cast<const TIntegerCounter*>(stats_.FindCounter(name));
@@ -82,20 +85,12 @@ public:
 
     bool ShowStatisticsIfDue(QWidget* parent) override
     {
-        if (stats_.IsDue()) {
-            ShowStatistics(parent);
-            stats_.FFeedbackDone = true;
-        }
-        return stats_.FFeedbackDone;
+        return ShowIfDue(stats_, parent, [this](QWidget* window) { LocalizeWindow(window); });
     }
 
     void ShowStatistics(QWidget* parent) override
     {
-        // A plain list of the counters until the statistics dialog exists.
-        QStringList lines;
-        for (int i = 0; i < stats_.Count(); ++i)
-            lines.append(stats_.Counter(i)->GetText());
-        QMessageBox::information(parent, QStringLiteral("Usage statistics"), lines.join(QLatin1Char('\n')));
+        brevio::ShowStatistics(stats_, parent, [this](QWidget* window) { LocalizeWindow(window); });
     }
 
     TCheckSchedule CheckSchedule() const override

@@ -1,5 +1,4 @@
 // Text and file helpers.
-#include "support/app_version.h"
 #include "support/file_utils.h"
 #include "support/string_utils.h"
 #include "support/temp_files.h"
@@ -74,8 +73,6 @@ TEST(FileUtils, Folders)
     folder.Write("one/lang.ENG", "");
     EXPECT_FALSE(FolderExists(folder.Path("one/lang.ENG")));
 }
-
-TEST(AppVersion, IsTheBuildVersion) { EXPECT_EQ(GetAppVersion(), "1.1.1.18"); }
 
 }  // namespace
 }  // namespace brevio
