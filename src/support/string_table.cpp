@@ -22,8 +22,11 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"LastCheck", "%s v%s - last check at %s"},
     {"FaildToRetriveFolderNames", "Failed to retrieve folder names!"},
     {"ErrorSelecting", "Error selecting "},
-    // Beyond the sixteen classic texts: what a check with no mailbox configured says.
+    // Beyond the sixteen classic texts: what a check with no mailbox configured says, what the
+    // status line says when the window cannot go to the tray, and when a help topic is missing.
     {"NoMailBoxes", "No mailboxes yet: File, Arrange Mailboxes… (Ctrl+L)"},
+    {"NoSystemTray", "No system tray on this desktop: the window stays on the taskbar."},
+    {"HelpTopicMissing", "The help topic %s is missing."},
 };
 
 }  // namespace

@@ -29,6 +29,8 @@ enum TTextId {
     FaildToRetriveFolderNames,
     ErrorSelecting,
     NoMailBoxes,
+    NoSystemTray,
+    HelpTopicMissing,
     TextCount
 };
 }  // namespace texts

@@ -198,7 +198,7 @@ void TForm1::actHelpContentsExecute()
     // said on the status line.
     const QString topic = HelpTopicPath(QStringLiteral("Introduction.htm"));
     if (!QFileInfo::exists(topic)) {
-        SetStatusText(QStringLiteral("The help topic %1 is missing.").arg(QDir::toNativeSeparators(topic)));
+        SetStatusText(FormatText(Text(texts::HelpTopicMissing), {QDir::toNativeSeparators(topic)}));
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(topic));
@@ -209,7 +209,6 @@ void TForm1::actMailBoxListExecute()
     if (RunInProgress())
         return;
     TfrmMailBoxes dialog(*mailBoxList_, services_->Strings(), this);
-    services_->LocalizeWindow(&dialog);
     dialog.SetTestTimeout(services_->NetworkTimeoutSeconds());
     if (!dialog.Execute(*mailBoxList_))
         return;
