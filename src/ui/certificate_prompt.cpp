@@ -154,8 +154,9 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     outer->setSpacing(0);
     outer->addLayout(body, 1);
     outer->addWidget(Footer1);
-    // Wrapped texts take the height they need at this width, and no more.
-    const int width = fontMetrics().averageCharWidth() * 90;
+    // Wrapped texts take the height they need at this width, and no more; the width holds both
+    // buttons side by side.
+    const int width = qMax(fontMetrics().averageCharWidth() * 90, 2 * buttonWidth + fontMetrics().averageCharWidth() * 4);
     resize(width, layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width) : sizeHint().height());
 }
 

@@ -19,7 +19,7 @@ TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(pare
 {
     setObjectName(QStringLiteral("frmFTPLoginAndPassword"));
     setWindowTitle(QStringLiteral("Имя пользователя и пароль"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(kFixedDialogFlags);
 
     auto make = [this](auto* widget, const char* name) {
         widget->setObjectName(QLatin1String(name));

@@ -63,7 +63,7 @@ TfrmMailBoxes::TfrmMailBoxes(const TMailBoxList& source, const TStringTable& str
 {
     setObjectName(QStringLiteral("frmMailBoxes"));
     setWindowTitle(QStringLiteral("Почтовые ящики"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(kFixedDialogFlags);
     BuildControls();
     LocalizeForm(this);
 

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QScrollBar>
 #include <QStyle>
 #include <QMoveEvent>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <numeric>
 
 #include "components/hint_window.h"
 #include "components/panel.h"
@@ -349,6 +351,11 @@ void TForm1::CreateListView()
     ListView1->header()->setSectionsMovable(false);
     for (int i = 0; i < TMessageListModel::ColumnCount; ++i)
         ListView1->setColumnWidth(i, widths[i]);
+    // The window is at least wide enough to show every column beside a vertical scroll bar.
+    const int listWidth = std::accumulate(widths.begin(), widths.end(), 0) +
+                          ListView1->verticalScrollBar()->sizeHint().width() + 2 * ListView1->frameWidth();
+    if (width() < listWidth)
+        resize(listWidth, height());
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1DblClick(); });
     ListView1->installEventFilter(this);
     layout->addWidget(ListView1);

@@ -40,7 +40,7 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Настройки"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(kFixedDialogFlags);
     auto make = [this](auto* widget, const char* name) {
         widget->setObjectName(QLatin1String(name));
         return widget;
