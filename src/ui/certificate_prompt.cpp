@@ -40,6 +40,30 @@ QStringList TfrmCertificatePrompt::Flaws(const TCertificateInfo& info) const
     return flaws;
 }
 
+QString TfrmCertificatePrompt::ProblemText(const TCertificateInfo& info) const
+{
+    using P = TCertificateProblem;
+    // A certificate described only in words (no library verdict) keeps its words.
+    if (info.Problem == P::Other && info.LibraryText.isEmpty() && !info.Reason.isEmpty())
+        return info.Reason;
+    QString text;
+    switch (info.Problem) {
+    case P::Other: text = ProblemOther; break;
+    case P::SelfSigned: text = ProblemSelfSigned; break;
+    case P::UntrustedAuthority: text = ProblemUntrustedAuthority; break;
+    case P::IssuerMissing: text = ProblemIssuerMissing; break;
+    case P::IssuerUntrusted: text = ProblemIssuerUntrusted; break;
+    case P::Expired: text = FormatText(ProblemExpired, {info.ProblemDetail}); break;
+    case P::NotYetValid: text = FormatText(ProblemNotYetValid, {info.ProblemDetail}); break;
+    case P::OtherHost: text = FormatText(ProblemOtherHost, {info.Host}); break;
+    case P::NamedOtherHost: text = FormatText(ProblemNamedOtherHost, {info.ProblemDetail, info.Host}); break;
+    case P::WeakKey: text = FormatText(ProblemWeakKey, {info.ProblemDetail}); break;
+    case P::WeakHash: text = ProblemWeakHash; break;
+    case P::Revoked: text = ProblemRevoked; break;
+    }
+    return info.LibraryText.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, info.LibraryText);
+}
+
 TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCertificatePrompt"));
@@ -59,7 +83,7 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     lblWarning = label({}, "lblWarning");
     lblWarning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
     lblHost = label(info.Host, "lblHost");
-    lblReason = label(info.Reason, "lblReason");
+    lblReason = label({}, "lblReason");
     lblSubject = label(info.Subject, "lblSubject");
     lblIssuer = label(info.Issuer, "lblIssuer");
     lblValidity = label({}, "lblValidity");
@@ -105,6 +129,7 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     else if (!flaws.isEmpty())
         lblWarning->setText(FormatText(FlawsWarningText, {flaws.join(FlawsSeparator + QLatin1Char(' '))}));
     lblWarning->setVisible(!lblWarning->text().isEmpty());
+    lblReason->setText(ProblemText(info));
     lblValidity->setText(FormatText(ValidityText, {DateText(info.NotBefore), DateText(info.NotAfter)}));
     lblMeaning->setText(canTrust_ ? TrustMeaningText : ChangedMeaningText);
     chkConfirm->setVisible(needsConfirmation_);

@@ -33,7 +33,9 @@ TCertificateInfo Certificate(bool flawed, bool changed)
 {
     TCertificateInfo info;
     info.Host = QStringLiteral("mail.example.org");
-    info.Reason = QStringLiteral("self-signed");
+    info.Problem = flawed ? TCertificateProblem::NamedOtherHost : TCertificateProblem::SelfSigned;
+    info.ProblemDetail = QStringLiteral("other.example.org");
+    info.LibraryText = QStringLiteral("self-signed certificate");
     info.Subject = QStringLiteral("CN=mail.example.org");
     info.Issuer = QStringLiteral("CN=mail.example.org");
     info.NotBefore = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
@@ -46,7 +48,7 @@ TCertificateInfo Certificate(bool flawed, bool changed)
     return info;
 }
 
-const QStringList kCertificateData{"lblHost", "lblReason", "lblSubject", "lblIssuer", "lblFingerprint", "lblPinned"};
+const QStringList kCertificateData{"lblHost", "lblSubject", "lblIssuer", "lblFingerprint", "lblPinned"};
 
 std::shared_ptr<QWidget> CertificatePrompt(bool flawed, bool changed)
 {
