@@ -73,36 +73,13 @@ public:
     QTabWidget* pcMain;
 };
 
-QStringList Panels(const QStatusBar& bar)
+// The texts of `count` items, joined.
+QString Joined(int count, const std::function<QString(int)>& text)
 {
     QStringList texts;
-    for (const QLabel* label : bar.findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        texts << label->text();
-    return texts;
-}
-
-QStringList Items(const QComboBox& combo)
-{
-    QStringList items;
-    for (int i = 0; i < combo.count(); ++i)
-        items << combo.itemText(i);
-    return items;
-}
-
-QStringList Tabs(const QTabBar& bar)
-{
-    QStringList tabs;
-    for (int i = 0; i < bar.count(); ++i)
-        tabs << bar.tabText(i);
-    return tabs;
-}
-
-QStringList Headers(const QTreeWidget& view)
-{
-    QStringList headers;
-    for (int i = 0; i < view.columnCount(); ++i)
-        headers << view.headerItem()->text(i);
-    return headers;
+    for (int i = 0; i < count; ++i)
+        texts << text(i);
+    return texts.join(u',');
 }
 
 struct TLineCase {
@@ -112,10 +89,16 @@ struct TLineCase {
     bool Applies;                                    // false: the line sets nothing
 };
 
-TEST(FormSection, EveryKindOfLine)
+TEST(FormSection, EveryKindOfLineAndTheCaseRules)
 {
     using W = const TfrmSample&;
     const auto label = [](W w) { return w.lblPath->text(); };
+    const auto headers = [](W w) { return Joined(3, [&](int i) { return w.ListView1->headerItem()->text(i); }); };
+    const auto panels = [](W w) {
+        const QList<QLabel*> labels = w.StatusBar1->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+        return Joined(int(labels.size()), [&](int i) { return labels[i]->text(); });
+    };
+    const auto items = [](W w) { return Joined(w.cbLang->count(), [&](int i) { return w.cbLang->itemText(i); }); };
     const TLineCase cases[] = {
         // Properties of the window and of its components.
         {"Caption=Version 1.0", [](W w) { return w.windowTitle(); }, "Version 1.0", true},
@@ -130,21 +113,29 @@ TEST(FormSection, EveryKindOfLine)
         {"pnlInfo.Caption=Nothing new", [](W w) { return w.pnlInfo->Text(); }, "Nothing new", true},
         {"edtName.placeholderText=your name", [](W w) { return w.edtName->placeholderText(); }, "your name", true},
         // Columns, panels, items and tabs.
-        {"ListView1.Columns.[1].Caption=Size", [](W w) { return Headers(*w.ListView1).join(","); }, "A,Size,C", true},
-        {"StatusBar1.Panels.[1].Text=second", [](W w) { return Panels(*w.StatusBar1).join(","); }, "one,second", true},
-        {"cbLang.Items.Text=a,,b,", [](W w) { return Items(*w.cbLang).join("|"); }, "a||b", true},
-        {"tbPages.Tabs.Text=One,Two", [](W w) { return Tabs(*w.tbPages).join(","); }, "One,Two", true},
+        {"ListView1.Columns.[1].Caption=Size", headers, "A,Size,C", true},
+        {"StatusBar1.Panels.[1].Text=second", panels, "one,second", true},
+        {"cbLang.Items.Text=a,,b,", items, "a,,b", true},
+        {"tbPages.Tabs.Text=One,Two", [](W w) { return Joined(w.tbPages->count(), [&](int i) { return w.tbPages->tabText(i); }); }, "One,Two", true},
         {"pcMain.Tabs.Text=Main", [](W w) { return w.pcMain->tabText(0) + "," + w.pcMain->tabText(1); }, "Main,second", true},
         // Lines that set nothing.
-        {"ListView1.Columns.[3].Caption=Beyond", [](W w) { return Headers(*w.ListView1).join(","); }, "A,B,C", false},
-        {"ListView1.Columns.0.Caption=No", [](W w) { return Headers(*w.ListView1).join(","); }, "A,B,C", false},
-        {"StatusBar1.Panels.[2].Text=third", [](W w) { return Panels(*w.StatusBar1).join(","); }, "one,two", false},
+        {"ListView1.Columns.[3].Caption=Beyond", headers, "A,B,C", false},
+        {"ListView1.Columns.0.Caption=No", headers, "A,B,C", false},
+        {"StatusBar1.Panels.[2].Text=third", panels, "one,two", false},
         {"lblPath.Columns.[0].Caption=x", label, "Path:", false},
         {"lblPath.Items.Text=x", label, "Path:", false},
         {"edtName.Caption=typed", [](W w) { return w.edtName->text(); }, "", false},
         {"lblMissing.Caption=x", label, "Path:", false},
         {"lblPath.objectName=renamed", [](W w) { return w.lblPath->objectName(); }, "lblPath", false},
         {"lblPath", label, "Path:", false},
+        // Component names in any case; property names and collection words exactly.
+        {"LBLPATH.Caption=Any case", label, "Any case", true},
+        {"CBLANG.Items.Text=c", items, "c", true},
+        {"lblPath.caption=lower", label, "Path:", false},
+        {"lblPath.HINT=upper", [](W w) { return w.lblPath->toolTip(); }, "", false},
+        {"edtName.PlaceholderText=x", [](W w) { return w.edtName->placeholderText(); }, "", false},
+        {"listview1.columns.[0].Caption=x", headers, "A,B,C", false},
+        {"caption=lower", [](W w) { return w.windowTitle(); }, "Sample", false},
     };
     for (const TLineCase& c : cases) {
         TfrmSample window;
@@ -155,26 +146,8 @@ TEST(FormSection, EveryKindOfLine)
     }
 }
 
-TEST(FormSection, CaseRules)
+TEST(FormSection, SectionNameInAnyCase)
 {
-    // Component and section names in any case; property names and collection words exactly.
-    const TLineCase cases[] = {
-        {"LBLPATH.Caption=Any case", [](const TfrmSample& w) { return w.lblPath->text(); }, "Any case", true},
-        {"lblPath.caption=lower", [](const TfrmSample& w) { return w.lblPath->text(); }, "Path:", false},
-        {"lblPath.HINT=upper", [](const TfrmSample& w) { return w.lblPath->toolTip(); }, "", false},
-        {"edtName.PlaceholderText=x", [](const TfrmSample& w) { return w.edtName->placeholderText(); }, "", false},
-        {"listview1.columns.[0].Caption=x", [](const TfrmSample& w) { return Headers(*w.ListView1).join(","); }, "A,B,C", false},
-        {"CBLANG.Items.Text=c", [](const TfrmSample& w) { return Items(*w.cbLang).join(","); }, "c", true},
-        {"caption=lower", [](const TfrmSample& w) { return w.windowTitle(); }, "Sample", false},
-    };
-    for (const TLineCase& c : cases) {
-        TfrmSample window;
-        const QList<TFormLocalizationItem> skipped =
-            ApplyFormSection(TFormLocalization(QStringLiteral("TfrmSample"), {QString::fromUtf8(c.Line)}), &window);
-        EXPECT_EQ(c.Read(window), c.Expected) << c.Line;
-        EXPECT_EQ(skipped.isEmpty(), c.Applies) << c.Line;
-    }
-
     // The section is found whatever the case of its name; only the first of two counts.
     test::TempFolder folder;
     folder.Write("langs/lang.ENG", "[Strings]\n[TFRMSAMPLE]\nCaption=Found\n[TfrmSample]\nCaption=Second\n");
