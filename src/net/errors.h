@@ -96,10 +96,29 @@ public:
         : ESocketHandleError(QStringLiteral("Could not bind socket. Address and port are already in use.")) {}
 };
 
+// Why a certificate did not verify, for the window to word in the user's language.
+enum class TCertificateProblem {
+    Other,               // the certificate could not be verified
+    SelfSigned,          // no authority vouches for it
+    UntrustedAuthority,  // its chain ends at an authority this computer does not trust
+    IssuerMissing,       // the intermediate certificate is missing, or its issuer is not trusted
+    IssuerUntrusted,     // its issuer is not trusted
+    Expired,             // Detail: when it expired
+    NotYetValid,         // Detail: when it becomes valid
+    OtherHost,           // made out for another host (names unknown)
+    NamedOtherHost,      // Detail: the names it is made out for
+    WeakKey,             // Detail: the key
+    WeakHash,            // signed with a hash that is too weak
+    Revoked,
+};
+
 // What the user must see before trusting a server certificate that did not verify.
 struct TCertificateInfo {
     QString Host;         // the host name the connection asked for
     QString Reason;       // why verification failed, in plain words (the library's text in brackets)
+    TCertificateProblem Problem = TCertificateProblem::Other;  // the same reason, for the window's wording
+    QString ProblemDetail;  // the date, names or key the problem concerns
+    QString LibraryText;    // the TLS library's own words
     QString Subject;
     QString Issuer;
     QDateTime NotBefore;

@@ -1,5 +1,7 @@
 #include "net/tls_session.h"
 
+#include <tuple>
+
 #include "net/errors.h"
 
 #include <openssl/bio.h>
@@ -224,57 +226,68 @@ bool NamesOtherHost(X509* cert, const QString& hostName)
     return match != 1;
 }
 
-// Why the certificate did not verify, in words a user can act on, followed by the library's own
-// text in brackets for whoever has to look it up.
-QString PlainVerifyReason(long verdict, X509* cert, const QString& hostName, int chainLength)
+// Why the certificate did not verify: the problem and the date, names or key it concerns.
+std::pair<TCertificateProblem, QString> VerifyProblem(long verdict, X509* cert, int chainLength)
 {
-    const QString library = QString::fromUtf8(X509_verify_cert_error_string(verdict));
-    QString plain;
+    using P = TCertificateProblem;
     switch (verdict) {
     case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-        plain = QStringLiteral("the certificate is self-signed, so no authority vouches for it");
-        break;
+        return {P::SelfSigned, {}};
     case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-        plain = QStringLiteral("the certificate comes from an authority this computer does not trust");
-        break;
+        return {P::UntrustedAuthority, {}};
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
     case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
         // With a lone certificate the usual cause is a server set up without its chain.
-        plain = chainLength <= 1
-                    ? QStringLiteral("the server did not send its intermediate certificate, or its issuer is "
-                                     "not trusted on this computer")
-                    : QStringLiteral("the certificate's issuer is not trusted on this computer");
-        break;
+        return {chainLength <= 1 ? P::IssuerMissing : P::IssuerUntrusted, {}};
     case X509_V_ERR_CERT_HAS_EXPIRED:
-        plain = QStringLiteral("the certificate expired on %1")
-                    .arg(TimeOf(X509_get0_notAfter(cert)).toLocalTime().toString(Qt::ISODate));
-        break;
+        return {P::Expired, TimeOf(X509_get0_notAfter(cert)).toLocalTime().toString(Qt::ISODate)};
     case X509_V_ERR_CERT_NOT_YET_VALID:
-        plain = QStringLiteral("the certificate is not valid before %1")
-                    .arg(TimeOf(X509_get0_notBefore(cert)).toLocalTime().toString(Qt::ISODate));
-        break;
+        return {P::NotYetValid, TimeOf(X509_get0_notBefore(cert)).toLocalTime().toString(Qt::ISODate)};
     case X509_V_ERR_HOSTNAME_MISMATCH:
     case X509_V_ERR_IP_ADDRESS_MISMATCH: {
         const QStringList names = CertificateNames(cert);
-        plain = names.isEmpty()
-                    ? QStringLiteral("the certificate is made out for another host, not for %1").arg(hostName)
-                    : QStringLiteral("the certificate is made out for %1, not for %2").arg(names.join(QStringLiteral(", ")), hostName);
-        break;
+        if (names.isEmpty())
+            return {P::OtherHost, {}};
+        return {P::NamedOtherHost, names.join(QStringLiteral(", "))};
     }
     case X509_V_ERR_EE_KEY_TOO_SMALL:
     case X509_V_ERR_CA_KEY_TOO_SMALL:
-        plain = QStringLiteral("the server's key is too weak (%1)").arg(KeyText(cert));
-        break;
+        return {P::WeakKey, KeyText(cert)};
     case X509_V_ERR_CA_MD_TOO_WEAK:
-        plain = QStringLiteral("the certificate is signed with a hash that is too weak");
-        break;
+        return {P::WeakHash, {}};
     case X509_V_ERR_CERT_REVOKED:
-        plain = QStringLiteral("the certificate has been revoked");
-        break;
+        return {P::Revoked, {}};
     default:
-        plain = QStringLiteral("the certificate could not be verified");
+        return {P::Other, {}};
+    }
+}
+
+// The problem in words a user can act on, followed by the library's own text in brackets for
+// whoever has to look it up.
+QString PlainVerifyReason(TCertificateProblem problem, const QString& detail, const QString& hostName,
+                          const QString& library)
+{
+    using P = TCertificateProblem;
+    QString plain;
+    switch (problem) {
+    case P::SelfSigned: plain = QStringLiteral("the certificate is self-signed, so no authority vouches for it"); break;
+    case P::UntrustedAuthority:
+        plain = QStringLiteral("the certificate comes from an authority this computer does not trust");
         break;
+    case P::IssuerMissing:
+        plain = QStringLiteral("the server did not send its intermediate certificate, or its issuer is not trusted "
+                               "on this computer");
+        break;
+    case P::IssuerUntrusted: plain = QStringLiteral("the certificate's issuer is not trusted on this computer"); break;
+    case P::Expired: plain = QStringLiteral("the certificate expired on %1").arg(detail); break;
+    case P::NotYetValid: plain = QStringLiteral("the certificate is not valid before %1").arg(detail); break;
+    case P::OtherHost: plain = QStringLiteral("the certificate is made out for another host, not for %1").arg(hostName); break;
+    case P::NamedOtherHost: plain = QStringLiteral("the certificate is made out for %1, not for %2").arg(detail, hostName); break;
+    case P::WeakKey: plain = QStringLiteral("the server's key is too weak (%1)").arg(detail); break;
+    case P::WeakHash: plain = QStringLiteral("the certificate is signed with a hash that is too weak"); break;
+    case P::Revoked: plain = QStringLiteral("the certificate has been revoked"); break;
+    case P::Other: plain = QStringLiteral("the certificate could not be verified"); break;
     }
     return QStringLiteral("%1 (%2)").arg(plain, library);
 }
@@ -441,7 +454,9 @@ void TTlsSession::Handshake(const TWait& wait)
     TCertificateInfo info;
     info.Host = hostName_;
     const STACK_OF(X509)* chain = SSL_get_peer_cert_chain(s.ssl);
-    info.Reason = PlainVerifyReason(verdict, cert, hostName_, chain ? sk_X509_num(chain) : 1);
+    std::tie(info.Problem, info.ProblemDetail) = VerifyProblem(verdict, cert, chain ? sk_X509_num(chain) : 1);
+    info.LibraryText = QString::fromUtf8(X509_verify_cert_error_string(verdict));
+    info.Reason = PlainVerifyReason(info.Problem, info.ProblemDetail, hostName_, info.LibraryText);
     info.Subject = NameText(X509_get_subject_name(cert));
     info.Issuer = NameText(X509_get_issuer_name(cert));
     info.NotBefore = TimeOf(X509_get0_notBefore(cert));

@@ -22,7 +22,8 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"LastCheck", "%s v%s - last check at %s"},
     {"FaildToRetriveFolderNames", "Failed to retrieve folder names!"},
     {"ErrorSelecting", "Error selecting "},
-    // Beyond the sixteen classic texts: what a check with no mailbox configured says.
+    // Beyond the sixteen classic texts: what a check with no mailbox configured says, what the
+    // status line says when the window cannot go to the tray, and when a help topic is missing.
     {"NoMailBoxes", "No mailboxes yet: File, Arrange Mailboxes… (Ctrl+L)"},
     // An expunge on a server without UIDPLUS kept what another program had marked deleted.
     {"ForeignDeleteMarksKept",
@@ -30,6 +31,7 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     // What the status line says when a help topic cannot be shown, with the topic's file.
     {"HelpTopicMissing", "The help topic %s is missing."},
     {"HelpTopicNotOpened", "The help topic %s cannot be opened: no program to show web pages was found."},
+    {"NoSystemTray", "No system tray on this desktop: the window stays on the taskbar."},
 };
 
 }  // namespace

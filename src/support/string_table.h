@@ -32,6 +32,7 @@ enum TTextId {
     ForeignDeleteMarksKept,
     HelpTopicMissing,
     HelpTopicNotOpened,
+    NoSystemTray,
     TextCount
 };
 }  // namespace texts

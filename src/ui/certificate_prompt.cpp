@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 
 #include "components/footer.h"
+#include "support/text_format.h"
+#include "ui/form_localizer.h"
 
 namespace brevio {
 
@@ -16,17 +18,6 @@ namespace {
 QString DateText(const QDateTime& time)
 {
     return time.isValid() ? QLocale().toString(time.toLocalTime(), QLocale::ShortFormat) : QStringLiteral("?");
-}
-
-// What is wrong with the certificate beyond its missing trust; empty when nothing is.
-QStringList Flaws(const TCertificateInfo& info)
-{
-    QStringList flaws;
-    if (info.Expired)
-        flaws << QStringLiteral("it is outside its validity period (%1 to %2)").arg(DateText(info.NotBefore), DateText(info.NotAfter));
-    if (info.HostMismatch)
-        flaws << QStringLiteral("it is made out for another host, not for %1").arg(info.Host);
-    return flaws;
 }
 
 }  // namespace
@@ -39,17 +30,46 @@ QString FingerprintForDisplay(const QString& fingerprint)
     return pairs.join(u':');
 }
 
+QStringList TfrmCertificatePrompt::Flaws(const TCertificateInfo& info) const
+{
+    QStringList flaws;
+    if (info.Expired)
+        flaws << FormatText(ExpiredFlawText, {DateText(info.NotBefore), DateText(info.NotAfter)});
+    if (info.HostMismatch)
+        flaws << FormatText(OtherHostFlawText, {info.Host});
+    return flaws;
+}
+
+QString TfrmCertificatePrompt::ProblemText(const TCertificateInfo& info) const
+{
+    using P = TCertificateProblem;
+    // A certificate described only in words (no library verdict) keeps its words.
+    if (info.Problem == P::Other && info.LibraryText.isEmpty() && !info.Reason.isEmpty())
+        return info.Reason;
+    QString text;
+    switch (info.Problem) {
+    case P::Other: text = ProblemOther; break;
+    case P::SelfSigned: text = ProblemSelfSigned; break;
+    case P::UntrustedAuthority: text = ProblemUntrustedAuthority; break;
+    case P::IssuerMissing: text = ProblemIssuerMissing; break;
+    case P::IssuerUntrusted: text = ProblemIssuerUntrusted; break;
+    case P::Expired: text = FormatText(ProblemExpired, {info.ProblemDetail}); break;
+    case P::NotYetValid: text = FormatText(ProblemNotYetValid, {info.ProblemDetail}); break;
+    case P::OtherHost: text = FormatText(ProblemOtherHost, {info.Host}); break;
+    case P::NamedOtherHost: text = FormatText(ProblemNamedOtherHost, {info.ProblemDetail, info.Host}); break;
+    case P::WeakKey: text = FormatText(ProblemWeakKey, {info.ProblemDetail}); break;
+    case P::WeakHash: text = ProblemWeakHash; break;
+    case P::Revoked: text = ProblemRevoked; break;
+    }
+    return info.LibraryText.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, info.LibraryText);
+}
+
 TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmCertificatePrompt"));
-    setWindowTitle(QStringLiteral("Untrusted certificate"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     canTrust_ = info.PinnedFingerprint.isEmpty();
-    if (!canTrust_)
-        setWindowTitle(QStringLiteral("Certificate changed"));
-    const QStringList flaws = Flaws(info);
-    needsConfirmation_ = canTrust_ && !flaws.isEmpty();
 
     auto label = [this](const QString& text, const char* name) {
         auto* l = new QLabel(text, this);
@@ -62,68 +82,81 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
 
     lblWarning = label({}, "lblWarning");
     lblWarning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
-    if (!canTrust_) {
-        lblWarning->setText(QStringLiteral("The certificate of %1 is not the one you trusted for this mailbox. "
-                                           "This may be an attack, or the server got a new certificate.")
-                                .arg(info.Host));
-    } else if (!flaws.isEmpty()) {
-        lblWarning->setText(QStringLiteral("Take care: besides not being vouched for, %1.")
-                                .arg(flaws.join(QStringLiteral(", and "))));
-    }
-    lblWarning->setVisible(!lblWarning->text().isEmpty());
-
     lblHost = label(info.Host, "lblHost");
-    lblReason = label(info.Reason, "lblReason");
+    lblReason = label({}, "lblReason");
     lblSubject = label(info.Subject, "lblSubject");
     lblIssuer = label(info.Issuer, "lblIssuer");
-    lblValidity = label(QStringLiteral("%1 to %2").arg(DateText(info.NotBefore), DateText(info.NotAfter)), "lblValidity");
+    lblValidity = label({}, "lblValidity");
     lblFingerprint = label(FingerprintForDisplay(info.Fingerprint), "lblFingerprint");
     lblFingerprint->setFont(fixed);
     lblPinned = label(FingerprintForDisplay(info.PinnedFingerprint), "lblPinned");
     lblPinned->setFont(fixed);
+    lblMeaning = label({}, "lblMeaning");
+
+    // The captions of the detail rows.
+    auto caption = [this](const char* text, const char* name) {
+        auto* l = new QLabel(QLatin1String(text), this);
+        l->setObjectName(QLatin1String(name));
+        return l;
+    };
+    lblHostCaption = caption("Server:", "lblHostCaption");
+    lblReasonCaption = caption("Problem:", "lblReasonCaption");
+    lblSubjectCaption = caption("Issued to:", "lblSubjectCaption");
+    lblIssuerCaption = caption("Issued by:", "lblIssuerCaption");
+    lblValidityCaption = caption("Valid:", "lblValidityCaption");
+    lblFingerprintCaption = caption("SHA-256 fingerprint:", "lblFingerprintCaption");
+    lblPinnedCaption = caption("Trusted fingerprint:", "lblPinnedCaption");
+
+    chkConfirm = new QCheckBox(QStringLiteral("I have checked the fingerprint and trust this certificate all the same"), this);
+    chkConfirm->setObjectName(QStringLiteral("chkConfirm"));
+
+    Footer1 = new TFooter(this);
+    btnTrust = new TFooterBtn(QStringLiteral("&Trust this certificate for this mailbox"), Footer1);
+    btnTrust->setObjectName(QStringLiteral("btnTrust"));
+    btnCancel = new TFooterBtn(QStringLiteral("&Cancel"), Footer1);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->SetModalResult(TModalResult::Cancel);
+    btnCancel->setDefault(true);  // the safe answer is the one Enter gives
+
+    // The texts of the current language first; what follows is composed from them.
+    LocalizeForm(this);
+
+    const QStringList flaws = Flaws(info);
+    needsConfirmation_ = canTrust_ && !flaws.isEmpty();
+    setWindowTitle(canTrust_ ? UntrustedTitle : ChangedTitle);
+    if (!canTrust_)
+        lblWarning->setText(FormatText(ChangedWarningText, {info.Host}));
+    else if (!flaws.isEmpty())
+        lblWarning->setText(FormatText(FlawsWarningText, {flaws.join(FlawsSeparator + QLatin1Char(' '))}));
+    lblWarning->setVisible(!lblWarning->text().isEmpty());
+    lblReason->setText(ProblemText(info));
+    lblValidity->setText(FormatText(ValidityText, {DateText(info.NotBefore), DateText(info.NotAfter)}));
+    lblMeaning->setText(canTrust_ ? TrustMeaningText : ChangedMeaningText);
+    chkConfirm->setVisible(needsConfirmation_);
+    if (!canTrust_)
+        btnCancel->setText(CloseCaption);
 
     auto* details = new QFormLayout;
     details->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     details->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
     details->setVerticalSpacing(fontMetrics().height() / 4);
-    details->addRow(QStringLiteral("Server:"), lblHost);
-    details->addRow(QStringLiteral("Problem:"), lblReason);
-    details->addRow(QStringLiteral("Issued to:"), lblSubject);
-    details->addRow(QStringLiteral("Issued by:"), lblIssuer);
-    details->addRow(QStringLiteral("Valid:"), lblValidity);
-    details->addRow(QStringLiteral("SHA-256 fingerprint:"), lblFingerprint);
-    if (!canTrust_)
-        details->addRow(QStringLiteral("Trusted fingerprint:"), lblPinned);
-    else
+    details->addRow(lblHostCaption, lblHost);
+    details->addRow(lblReasonCaption, lblReason);
+    details->addRow(lblSubjectCaption, lblSubject);
+    details->addRow(lblIssuerCaption, lblIssuer);
+    details->addRow(lblValidityCaption, lblValidity);
+    details->addRow(lblFingerprintCaption, lblFingerprint);
+    if (!canTrust_) {
+        details->addRow(lblPinnedCaption, lblPinned);
+    } else {
+        lblPinnedCaption->hide();
         lblPinned->hide();
+    }
 
-    lblMeaning = label(
-        canTrust_
-            ? QStringLiteral("Trusting means that Brevio accepts exactly this certificate, recognised by its "
-                             "fingerprint, from this mailbox's server from now on, without asking again. Do it only "
-                             "when you know the server uses it: compare the fingerprint with the one your provider "
-                             "or administrator gives you. Should the server later show another certificate, Brevio "
-                             "refuses it and tells you.")
-            : QStringLiteral("Brevio refuses the connection. If the server's certificate was renewed, compare the new "
-                             "fingerprint with the one your provider or administrator gives you, then forget the "
-                             "trusted certificate in the mailbox's settings; the next check asks again."),
-        "lblMeaning");
-
-    chkConfirm = new QCheckBox(QStringLiteral("I have checked the fingerprint and trust this certificate all the same"), this);
-    chkConfirm->setObjectName(QStringLiteral("chkConfirm"));
-    chkConfirm->setVisible(needsConfirmation_);
-
-    Footer1 = new TFooter(this);
-    btnTrust = new TFooterBtn(QStringLiteral("&Trust this certificate for this mailbox"), Footer1);
-    btnTrust->setObjectName(QStringLiteral("btnTrust"));
-    btnCancel = new TFooterBtn(canTrust_ ? QStringLiteral("&Cancel") : QStringLiteral("&Close"), Footer1);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->SetModalResult(TModalResult::Cancel);
-    btnCancel->setDefault(true);  // the safe answer is the one Enter gives
     // The bar places buttons as if all were as wide as each one: give both the longer caption's width.
     const int buttonWidth = qMax(btnTrust->sizeHint().width() + fontMetrics().averageCharWidth() * 2, btnCancel->width());
     btnTrust->resize(buttonWidth, btnTrust->height());
-    btnCancel->resize(canTrust_ ? buttonWidth : btnCancel->width(), btnCancel->height());
+    btnCancel->resize(canTrust_ ? buttonWidth : qMax(btnCancel->width(), btnCancel->sizeHint().width()), btnCancel->height());
     Footer1->ArrangeButtons();
     btnTrust->setVisible(canTrust_);
     btnTrust->setEnabled(canTrust_ && !needsConfirmation_);
@@ -146,8 +179,9 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     outer->setSpacing(0);
     outer->addLayout(body, 1);
     outer->addWidget(Footer1);
-    // Wrapped texts take the height they need at this width, and no more.
-    const int width = fontMetrics().averageCharWidth() * 90;
+    // Wrapped texts take the height they need at this width, and no more; the width holds both
+    // buttons side by side.
+    const int width = qMax(fontMetrics().averageCharWidth() * 90, 2 * buttonWidth + fontMetrics().averageCharWidth() * 4);
     resize(width, layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width) : sizeHint().height());
 }
 

@@ -18,6 +18,30 @@ class TFooterBtn;
 
 class TfrmCertificatePrompt : public QDialog {
     Q_OBJECT
+    // Texts the prompt composes; the language file's section sets them like any caption.
+    Q_PROPERTY(QString UntrustedTitle MEMBER UntrustedTitle)
+    Q_PROPERTY(QString ChangedTitle MEMBER ChangedTitle)
+    Q_PROPERTY(QString ChangedWarningText MEMBER ChangedWarningText)
+    Q_PROPERTY(QString FlawsWarningText MEMBER FlawsWarningText)
+    Q_PROPERTY(QString FlawsSeparator MEMBER FlawsSeparator)
+    Q_PROPERTY(QString ExpiredFlawText MEMBER ExpiredFlawText)
+    Q_PROPERTY(QString OtherHostFlawText MEMBER OtherHostFlawText)
+    Q_PROPERTY(QString ValidityText MEMBER ValidityText)
+    Q_PROPERTY(QString TrustMeaningText MEMBER TrustMeaningText)
+    Q_PROPERTY(QString ChangedMeaningText MEMBER ChangedMeaningText)
+    Q_PROPERTY(QString CloseCaption MEMBER CloseCaption)
+    Q_PROPERTY(QString ProblemOther MEMBER ProblemOther)
+    Q_PROPERTY(QString ProblemSelfSigned MEMBER ProblemSelfSigned)
+    Q_PROPERTY(QString ProblemUntrustedAuthority MEMBER ProblemUntrustedAuthority)
+    Q_PROPERTY(QString ProblemIssuerMissing MEMBER ProblemIssuerMissing)
+    Q_PROPERTY(QString ProblemIssuerUntrusted MEMBER ProblemIssuerUntrusted)
+    Q_PROPERTY(QString ProblemExpired MEMBER ProblemExpired)
+    Q_PROPERTY(QString ProblemNotYetValid MEMBER ProblemNotYetValid)
+    Q_PROPERTY(QString ProblemOtherHost MEMBER ProblemOtherHost)
+    Q_PROPERTY(QString ProblemNamedOtherHost MEMBER ProblemNamedOtherHost)
+    Q_PROPERTY(QString ProblemWeakKey MEMBER ProblemWeakKey)
+    Q_PROPERTY(QString ProblemWeakHash MEMBER ProblemWeakHash)
+    Q_PROPERTY(QString ProblemRevoked MEMBER ProblemRevoked)
 public:
     explicit TfrmCertificatePrompt(const TCertificateInfo& info, QWidget* parent = nullptr);
 
@@ -35,12 +59,59 @@ public:
     QLabel* lblFingerprint = nullptr;
     QLabel* lblPinned = nullptr;
     QLabel* lblMeaning = nullptr;
+    QLabel* lblHostCaption = nullptr;
+    QLabel* lblReasonCaption = nullptr;
+    QLabel* lblSubjectCaption = nullptr;
+    QLabel* lblIssuerCaption = nullptr;
+    QLabel* lblValidityCaption = nullptr;
+    QLabel* lblFingerprintCaption = nullptr;
+    QLabel* lblPinnedCaption = nullptr;
     QCheckBox* chkConfirm = nullptr;
     TFooter* Footer1 = nullptr;
     TFooterBtn* btnTrust = nullptr;
     TFooterBtn* btnCancel = nullptr;
 
+    QString UntrustedTitle = QStringLiteral("Untrusted certificate");
+    QString ChangedTitle = QStringLiteral("Certificate changed");
+    QString ChangedWarningText = QStringLiteral(  // the host
+        "The certificate of %s is not the one you trusted for this mailbox. "
+        "This may be an attack, or the server got a new certificate.");
+    QString FlawsWarningText = QStringLiteral("Take care: besides not being vouched for, %s.");  // the flaws
+    QString FlawsSeparator = QStringLiteral(", and");  // between two flaws, before a blank
+    QString ExpiredFlawText = QStringLiteral("it is outside its validity period (%s to %s)");
+    QString OtherHostFlawText = QStringLiteral("it is made out for another host, not for %s");
+    QString ValidityText = QStringLiteral("%s to %s");
+    QString TrustMeaningText = QStringLiteral(
+        "Trusting means that Brevio accepts exactly this certificate, recognised by its fingerprint, from "
+        "this mailbox's server from now on, without asking again. Do it only when you know the server uses "
+        "it: compare the fingerprint with the one your provider or administrator gives you. Should the "
+        "server later show another certificate, Brevio refuses it and tells you.");
+    QString ChangedMeaningText = QStringLiteral(
+        "Brevio refuses the connection. If the server's certificate was renewed, compare the new fingerprint "
+        "with the one your provider or administrator gives you, then forget the trusted certificate in the "
+        "mailbox's settings; the next check asks again.");
+    QString CloseCaption = QStringLiteral("&Close");
+    // Why the certificate did not verify; the TLS library's own words follow in brackets.
+    QString ProblemOther = QStringLiteral("the certificate could not be verified");
+    QString ProblemSelfSigned = QStringLiteral("the certificate is self-signed, so no authority vouches for it");
+    QString ProblemUntrustedAuthority = QStringLiteral("the certificate comes from an authority this computer does not trust");
+    QString ProblemIssuerMissing = QStringLiteral(
+        "the server did not send its intermediate certificate, or its issuer is not trusted on this computer");
+    QString ProblemIssuerUntrusted = QStringLiteral("the certificate's issuer is not trusted on this computer");
+    QString ProblemExpired = QStringLiteral("the certificate expired on %s");          // the date
+    QString ProblemNotYetValid = QStringLiteral("the certificate is not valid before %s");  // the date
+    QString ProblemOtherHost = QStringLiteral("the certificate is made out for another host, not for %s");  // the host
+    QString ProblemNamedOtherHost = QStringLiteral("the certificate is made out for %s, not for %s");  // names, host
+    QString ProblemWeakKey = QStringLiteral("the server's key is too weak (%s)");  // the key
+    QString ProblemWeakHash = QStringLiteral("the certificate is signed with a hash that is too weak");
+    QString ProblemRevoked = QStringLiteral("the certificate has been revoked");
+
 private:
+    // What is wrong with the certificate beyond its missing trust; empty when nothing is.
+    QStringList Flaws(const TCertificateInfo& info) const;
+    // Why the certificate did not verify, in the window's language.
+    QString ProblemText(const TCertificateInfo& info) const;
+
     bool canTrust_ = true;
     bool needsConfirmation_ = false;
 };

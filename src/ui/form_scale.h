@@ -17,4 +17,9 @@ inline int Scaled(const QWidget* widget, int pixels)
     return int(std::lround(pixels * (ratio > 0 ? ratio : 1.0)));
 }
 
+// The frame of a dialog that cannot be resized: a title and a close box, and no buttons to
+// minimize or maximize it, which would take room from the title.
+inline constexpr Qt::WindowFlags kFixedDialogFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
 }  // namespace brevio

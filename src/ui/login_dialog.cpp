@@ -1,6 +1,8 @@
 #include "ui/login_dialog.h"
 
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +10,8 @@
 #include <QVBoxLayout>
 
 #include "components/footer.h"
+#include "ui/form_localizer.h"
+#include "ui/form_scale.h"
 
 namespace brevio {
 
@@ -15,7 +19,7 @@ TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(pare
 {
     setObjectName(QStringLiteral("frmFTPLoginAndPassword"));
     setWindowTitle(QStringLiteral("Имя пользователя и пароль"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(kFixedDialogFlags);
 
     auto make = [this](auto* widget, const char* name) {
         widget->setObjectName(QLatin1String(name));
@@ -65,8 +69,14 @@ TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(pare
     outer->addLayout(grid, 1);
     outer->addWidget(Footer1);
     setTabOrder(edtUserName, edtPassword);
-    resize(286, 167);
-    setMinimumSize(286, 167);
+    LocalizeForm(this);
+    // A fixed size, the design's 286 x 167 scaled to the font, in the middle of the screen (of
+    // the main window's screen when there is one) rather than over the main window, which may
+    // sit hidden in the tray.
+    setFixedSize(Scaled(this, 286), Scaled(this, 167));
+    QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        move(screen->availableGeometry().center() - rect().center());
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

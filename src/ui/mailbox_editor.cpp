@@ -21,6 +21,8 @@
 #include "components/footer.h"
 #include "engine/mailbox_probe.h"
 #include "support/abort_signal.h"
+#include "support/text_format.h"
+#include "ui/form_localizer.h"
 #include "ui/form_scale.h"
 
 namespace brevio {
@@ -53,23 +55,6 @@ int SecurityIndex(TSecurity security)
     return 0;
 }
 
-// The result as one line for the user ("Works: 3 messages in the inbox.").
-QString ProbeResultText(const TProbeResult& result)
-{
-    switch (result.Outcome) {
-    case TProbeOutcome::Ok:
-        return result.MessageCount == 1 ? QStringLiteral("Works: 1 message in the inbox.")
-                                        : QStringLiteral("Works: %1 messages in the inbox.").arg(result.MessageCount);
-    case TProbeOutcome::LoginRefused:
-        return QStringLiteral("Connected, but the login was refused: %1").arg(result.Text);
-    case TProbeOutcome::Aborted:
-        return QStringLiteral("Test stopped.");
-    case TProbeOutcome::Failed:
-        break;
-    }
-    return QStringLiteral("Failed: %1").arg(result.Text);
-}
-
 }  // namespace
 
 TfrmMailBoxes::TfrmMailBoxes(const TMailBoxList& source, const TStringTable& strings, QWidget* parent,
@@ -78,8 +63,9 @@ TfrmMailBoxes::TfrmMailBoxes(const TMailBoxList& source, const TStringTable& str
 {
     setObjectName(QStringLiteral("frmMailBoxes"));
     setWindowTitle(QStringLiteral("Почтовые ящики"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(kFixedDialogFlags);
     BuildControls();
+    LocalizeForm(this);
 
     working_.Assign(source);
     for (int i = 0; i < working_.Count(); ++i)
@@ -393,7 +379,7 @@ void TfrmMailBoxes::ClearFields()
 void TfrmMailBoxes::UpdatePortState()
 {
     const bool invalid = Selected() && PortOf(edtPort->text()) == 0;
-    lblPortStatus->setText(invalid ? QStringLiteral("Port must be 1–65535") : QString());
+    lblPortStatus->setText(invalid ? PortInvalidText : QString());
     FooterBtn1->setEnabled(!invalid);
 }
 
@@ -470,6 +456,21 @@ void TfrmMailBoxes::actCopyExecute()
     ShowSelected();
 }
 
+QString TfrmMailBoxes::ProbeResultText(const TProbeResult& result) const
+{
+    switch (result.Outcome) {
+    case TProbeOutcome::Ok:
+        return result.MessageCount == 1 ? TestWorksOneText : FormatText(TestWorksText, {result.MessageCount});
+    case TProbeOutcome::LoginRefused:
+        return FormatText(TestLoginRefusedText, {result.Text});
+    case TProbeOutcome::Aborted:
+        return TestStoppedText;
+    case TProbeOutcome::Failed:
+        break;
+    }
+    return FormatText(TestFailedText, {result.Text});
+}
+
 bool TfrmMailBoxes::TestRunning() const
 {
     return testThread_ && testThread_->isRunning();
@@ -495,7 +496,7 @@ void TfrmMailBoxes::btnTestClick()
     connect(testThread_.get(), &QThread::finished, this,
             [this, result, generation] { TestDone(*result, generation); });
     btnTest->setEnabled(false);
-    lblTestResult->setText(QStringLiteral("Testing…"));
+    lblTestResult->setText(TestRunningText);
     testThread_->start();
 }
 
@@ -506,7 +507,7 @@ void TfrmMailBoxes::TestDone(const TProbeResult& result, quint64 generation)
     if (generation == selectionGeneration_) {
         QString text = ProbeResultText(result);
         if (result.Certificate && result.Certificate->PinnedFingerprint.isEmpty())
-            text += QStringLiteral(" A check asks whether to trust this certificate.");
+            text += QLatin1Char(' ') + TestCertificateText;
         lblTestResult->setText(text);
         lblTestResult->setToolTip(text);
     }

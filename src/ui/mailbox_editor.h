@@ -34,6 +34,15 @@ struct TProbeResult;
 
 class TfrmMailBoxes : public QDialog {
     Q_OBJECT
+    // Texts the dialog composes; the language file's section sets them like any caption.
+    Q_PROPERTY(QString PortInvalidText MEMBER PortInvalidText)
+    Q_PROPERTY(QString TestRunningText MEMBER TestRunningText)
+    Q_PROPERTY(QString TestWorksOneText MEMBER TestWorksOneText)
+    Q_PROPERTY(QString TestWorksText MEMBER TestWorksText)
+    Q_PROPERTY(QString TestLoginRefusedText MEMBER TestLoginRefusedText)
+    Q_PROPERTY(QString TestStoppedText MEMBER TestStoppedText)
+    Q_PROPERTY(QString TestFailedText MEMBER TestFailedText)
+    Q_PROPERTY(QString TestCertificateText MEMBER TestCertificateText)
 public:
     // Copies `source` into the working copy; `strings` gives the name of new mailboxes; `help`
     // opens the help topic (ShowHelpTopic unless a test watches it).
@@ -94,6 +103,15 @@ public:
     TFooterBtn* FooterBtn2 = nullptr;  // Cancel
     TFooterBtn* FooterBtn3 = nullptr;  // Help
 
+    QString PortInvalidText = QStringLiteral("Port must be 1–65535");
+    QString TestRunningText = QStringLiteral("Testing…");
+    QString TestWorksOneText = QStringLiteral("Works: 1 message in the inbox.");
+    QString TestWorksText = QStringLiteral("Works: %d messages in the inbox.");  // the count
+    QString TestLoginRefusedText = QStringLiteral("Connected, but the login was refused: %s");  // the server's words
+    QString TestStoppedText = QStringLiteral("Test stopped.");
+    QString TestFailedText = QStringLiteral("Failed: %s");  // what failed
+    QString TestCertificateText = QStringLiteral("A check asks whether to trust this certificate.");
+
     void actNewMailBoxExecute();
     void actDeleteExecute();
     void actCopyExecute();
@@ -112,6 +130,8 @@ private:
     void UpdateCertificate();
     void StopTest();
     void TestDone(const TProbeResult& result, quint64 generation);
+    // The result as one line for the user ("Works: 3 messages in the inbox.").
+    QString ProbeResultText(const TProbeResult& result) const;
 
     TMailBoxList working_;
     TStringTable strings_;

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLocale>
+#include <QScrollBar>
+#include <QStyle>
 #include <QMoveEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,6 +20,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <numeric>
 
 #include "components/hint_window.h"
 #include "components/panel.h"
@@ -25,22 +29,13 @@
 #include "engine/mailbox_list.h"
 #include "support/error_log.h"
 #include "ui/certificate_prompt.h"
+#include "ui/form_scale.h"
 #include "ui/login_dialog.h"
 #include "ui/main_window_services.h"
 #include "ui/message_list_model.h"
 #include "ui/run_controller.h"
 
 namespace brevio {
-
-namespace {
-
-// The status line's word that the window cannot go to the tray.
-QString NoTrayNotice()
-{
-    return QStringLiteral("No system tray on this desktop: the window stays on the taskbar.");
-}
-
-}  // namespace
 
 namespace {
 
@@ -57,6 +52,29 @@ struct TActionSpec {
     QKeySequence Shortcut;
     const char* Picture;  // nullptr: none
 };
+
+// The list's columns as designed for the 8-point font, scaled to the current one. The date and
+// time columns are made wide enough for the longest date and time in the locale's formats, which
+// may hold a month name or a time zone where the design counted on digits alone.
+QList<int> DefaultColumnWidths(const QTreeView& view)
+{
+    const int design[TMessageListModel::ColumnCount] = {94, 92, 92, 92, 92, 50, 50, 50};
+    QList<int> widths;
+    for (int width : design)
+        widths.append(Scaled(&view, width));
+    const QFontMetrics metrics = view.fontMetrics();
+    const QLocale locale;
+    const int padding = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1) +
+                        metrics.averageCharWidth();
+    auto fit = [&](int column, const QString& text) {
+        widths[column] = std::max(widths[column], metrics.horizontalAdvance(text) + padding);
+    };
+    for (int month = 1; month <= 12; ++month)
+        fit(TMessageListModel::ColDate, locale.toString(QDate(2026, month, 28), QLocale::ShortFormat));
+    for (const QTime& time : {QTime(23, 58, 58), QTime(10, 58, 58)})
+        fit(TMessageListModel::ColTime, locale.toString(time, QLocale::LongFormat));
+    return widths;
+}
 
 bool IsKeypadStar(const QKeyEvent& key)
 {
@@ -120,7 +138,7 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(Picture("brevio"));
-    resize(672, 375);
+    resize(Scaled(this, 672), Scaled(this, 375));
     move(192, 205);
 
     CreateActions();
@@ -275,6 +293,9 @@ void TForm1::CreateToolBar()
     ToolBar1->setFloatable(false);
     ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    // The toolbar is fixed: no menu offers to hide it (the window's own menu would, by its name).
+    ToolBar1->toggleViewAction()->setVisible(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
 
     auto place = [this](QAction* action, const char* name) {
         ToolBar1->addAction(action);
@@ -324,11 +345,17 @@ void TForm1::CreateListView()
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setAllColumnsShowFocus(true);
     ListView1->setExpandsOnDoubleClick(false);
-    const int widths[] = {94, 92, 92, 92, 92, 50, 50, 50};
+    // Widths stored at the last exit replace these at start-up.
+    const QList<int> widths = DefaultColumnWidths(*ListView1);
     ListView1->header()->setStretchLastSection(false);
     ListView1->header()->setSectionsMovable(false);
     for (int i = 0; i < TMessageListModel::ColumnCount; ++i)
         ListView1->setColumnWidth(i, widths[i]);
+    // The window is at least wide enough to show every column beside a vertical scroll bar.
+    const int listWidth = std::accumulate(widths.begin(), widths.end(), 0) +
+                          ListView1->verticalScrollBar()->sizeHint().width() + 2 * ListView1->frameWidth();
+    if (width() < listWidth)
+        resize(listWidth, height());
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1DblClick(); });
     ListView1->installEventFilter(this);
     layout->addWidget(ListView1);
@@ -340,7 +367,7 @@ void TForm1::CreatePanels()
     QWidget* central = centralWidget();
     pnlNoNewMeassages = new TPanel(QStringLiteral("No new meassages"), Qt::AlignCenter, central);
     pnlNoNewMeassages->setObjectName(QStringLiteral("pnlNoNewMeassages"));
-    pnlNoNewMeassages->SetDesignSize(QSize(185, 41));
+    pnlNoNewMeassages->SetDesignSize(QSize(Scaled(this, 185), Scaled(this, 41)));
     pnlNoNewMeassages->hide();
 
     pnlAbortInfo = new TPanel(QStringLiteral("Press"), Qt::AlignLeft, central);
@@ -352,7 +379,7 @@ void TForm1::CreatePanels()
     auto* lblToAbort = new QLabel(QStringLiteral("to abort"), pnlAbortInfo);
     lblToAbort->setObjectName(QStringLiteral("lblToAbort"));
     pnlAbortInfo->AddControl(lblToAbort);
-    pnlAbortInfo->SetDesignSize(QSize(129, 33));
+    pnlAbortInfo->SetDesignSize(QSize(Scaled(this, 129), Scaled(this, 33)));
     pnlAbortInfo->hide();
     ListView1Resize();
 }
@@ -369,7 +396,7 @@ void TForm1::CreateTray()
     // A tray host that starts after Brevio gets the icon then, and the notice that there was no
     // tray goes.
     connect(TrayIcon1, &TTrayIcon::TrayAppeared, this, [this] {
-        if (StatusText() == NoTrayNotice())
+        if (StatusText() == Text(texts::NoSystemTray))
             SetStatusText(QString());
     });
     TrayIcon1->SetIconVisible(true);
@@ -421,7 +448,7 @@ void TForm1::changeEvent(QEvent* event)
             if (!isMinimized())
                 return;
             if (!TrayIcon1->TrayAvailable()) {
-                SetStatusText(NoTrayNotice());
+                SetStatusText(Text(texts::NoSystemTray));
                 return;
             }
             TrayIcon1->HandleMinimized();
@@ -479,7 +506,7 @@ void TForm1::Restore1Click()
 void TForm1::Mimimize1Click()
 {
     if (!TrayIcon1->HideMainWindow())
-        SetStatusText(NoTrayNotice());
+        SetStatusText(Text(texts::NoSystemTray));
 }
 
 void TForm1::PopupClick() { Restore1Click(); }
@@ -492,7 +519,7 @@ void TForm1::ShowAtStart()
     }
     TrayIcon1->SetIconVisible(true);
     if (!TrayIcon1->HideMainWindow())
-        SetStatusText(NoTrayNotice());
+        SetStatusText(Text(texts::NoSystemTray));
 }
 
 bool TForm1::WMAskLogin(const QString& host, QString& user, QString& password)

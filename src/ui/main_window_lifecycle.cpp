@@ -206,7 +206,6 @@ void TForm1::actMailBoxListExecute()
     if (RunInProgress())
         return;
     TfrmMailBoxes dialog(*mailBoxList_, services_->Strings(), this);
-    services_->LocalizeWindow(&dialog);
     dialog.SetTestTimeout(services_->NetworkTimeoutSeconds());
     if (!dialog.Execute(*mailBoxList_))
         return;

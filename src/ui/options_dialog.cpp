@@ -20,6 +20,8 @@
 #include "settings/language_table.h"
 #include "settings/options.h"
 #include "support/exception.h"
+#include "support/text_format.h"
+#include "ui/form_localizer.h"
 #include "ui/form_scale.h"
 
 namespace brevio {
@@ -38,7 +40,7 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Настройки"));
-    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(kFixedDialogFlags);
     auto make = [this](auto* widget, const char* name) {
         widget->setObjectName(QLatin1String(name));
         return widget;
@@ -126,6 +128,7 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     connect(FooterBtn3, &QPushButton::clicked, this, showHelp);
     connect(btnBrowse, &QPushButton::clicked, this, &TfrmOptions::btnBrowseClick);
 
+    LocalizeForm(this);
     LoadFromOptions();
 }
 
@@ -164,8 +167,7 @@ void TfrmOptions::StoreToOptions()
 
     const bool hadAutorun = IsLoadOnStartSet();
     if (autorun && !SetLoadOnStart(true))
-        throw Exception(QStringLiteral("The autostart entry cannot be written in %1.")
-                            .arg(RunKeyFor(TRunKind::UserRun).value_or(QString())));
+        throw Exception(FormatText(AutostartFailedText, {RunKeyFor(TRunKind::UserRun).value_or(QString())}));
     if (!autorun)
         SetLoadOnStart(false);  // a missing entry is what was asked for; nothing to report
     try {
@@ -186,8 +188,7 @@ void TfrmOptions::done(int result)
         try {
             StoreToOptions();
         } catch (const Exception& e) {
-            QMessageBox::critical(this, windowTitle(),
-                                  QStringLiteral("The options were not saved: %1").arg(e.Message()));
+            QMessageBox::critical(this, windowTitle(), FormatText(NotSavedText, {e.Message()}));
             return;
         }
     }

@@ -25,6 +25,9 @@ class TOptions;
 
 class TfrmOptions : public QDialog {
     Q_OBJECT
+    // Texts the dialog composes; the language file's section sets them like any caption.
+    Q_PROPERTY(QString NotSavedText MEMBER NotSavedText)
+    Q_PROPERTY(QString AutostartFailedText MEMBER AutostartFailedText)
 public:
     // Shows the values of `options`; `localizator` lists and switches the languages; OK saves to
     // `settingsFile` (empty: the program's settings file).
@@ -64,6 +67,9 @@ public:
     TFooterBtn* FooterBtn1 = nullptr;  // OK
     TFooterBtn* FooterBtn2 = nullptr;  // Cancel
     TFooterBtn* FooterBtn3 = nullptr;  // Help
+
+    QString NotSavedText = QStringLiteral("The options were not saved: %s");  // the reason
+    QString AutostartFailedText = QStringLiteral("The autostart entry cannot be written in %s.");  // the folder
 
 private:
     TOptions& options_;

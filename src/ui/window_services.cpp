@@ -1,13 +1,11 @@
 // The services of the running program, on the core's settings store.
 #include "ui/main_window_services.h"
 
-#include <QAction>
-#include <QGroupBox>
-#include <QMenu>
+#include <QFileInfo>
 #include <QMessageBox>
-#include <QAbstractItemView>
 
 #include "localization/localizator.h"
+#include "ui/form_localizer.h"
 #include "ui/options_dialog.h"
 #include "settings/options.h"
 #include "stats/usage_stats.h"
@@ -19,48 +17,6 @@ QString ProductName() { return QStringLiteral("VEQ labs Brevio"); }
 
 namespace {
 
-// Applies a window's section of the language file: captions, hints and column captions of the
-// controls named there.
-void ApplyFormTexts(const TFormLocalization& form, QWidget* window)
-{
-    for (const TFormLocalizationItem& item : form.Items) {
-        if (!item.IsEffective())
-            continue;
-        QObject* target = item.ComponentName.isEmpty()
-                              ? static_cast<QObject*>(window)
-                              : window->findChild<QObject*>(item.ComponentName);
-        if (!target)
-            continue;
-        if (item.Kind == TFormLocalizationItem::ListViewColumn) {
-            if (auto* view = qobject_cast<QAbstractItemView*>(target); view && view->model())
-                view->model()->setHeaderData(item.ItemIndex, Qt::Horizontal, item.Value);
-            continue;
-        }
-        if (item.Kind != TFormLocalizationItem::Property)
-            continue;
-        const QString property = item.PropertyName.toLower();
-        if (property == QLatin1String("caption")) {
-            if (target == window)
-                window->setWindowTitle(item.Value);
-            else if (auto* action = qobject_cast<QAction*>(target))
-                action->setText(item.Value);
-            else if (auto* menu = qobject_cast<QMenu*>(target))
-                menu->setTitle(item.Value);
-            else if (auto* group = qobject_cast<QGroupBox*>(target))
-                group->setTitle(item.Value);
-            else if (auto* widget = qobject_cast<QWidget*>(target); widget && widget->isWindow())
-                widget->setWindowTitle(item.Value);
-            else
-                target->setProperty("text", item.Value);
-        } else if (property == QLatin1String("hint")) {
-            if (auto* action = qobject_cast<QAction*>(target))
-                action->setToolTip(item.Value);
-            else if (auto* widget = qobject_cast<QWidget*>(target))
-                widget->setToolTip(item.Value);
-        }
-    }
-}
-
 class TProgramServices final : public TWindowServices {
 public:
     TProgramServices(const QString& settingsFile, const QString& langsFolder)
@@ -69,6 +25,9 @@ public:
         stats_.RegisterStandardCounters();
         options_.Load(settingsFile);
         localizator_ = std::make_unique<TLocalizator>(options_, langsFolder);
+        // Windows made from now on take their texts from this language; a window the language
+        // file has no section for is written out as a template beside the settings file.
+        language_ = std::make_unique<TWindowLanguage>(*localizator_, QFileInfo(settingsFile).absolutePath());
     }
 
     void IncrementCounter(const QString& name, qint64 delta) override
@@ -108,7 +67,6 @@ public:
     bool ShowOptions(QWidget* parent) override
     {
         TfrmOptions dialog(options_, *localizator_, settingsFile_, parent);
-        LocalizeWindow(&dialog);
         return dialog.exec() == QDialog::Accepted;
     }
 
@@ -116,9 +74,7 @@ public:
 
     void LocalizeWindow(QWidget* window) const override
     {
-        const QString className = QLatin1Char('T') + window->objectName();
-        if (const TFormLocalization* form = localizator_->FindForm(className))
-            ApplyFormTexts(*form, window);
+        LocalizeForm(window, language_->Localizator(), language_->TemplateFolder());
     }
 
 private:
@@ -126,6 +82,7 @@ private:
     QString settingsFile_;
     TOptions options_;
     std::unique_ptr<TLocalizator> localizator_;
+    std::unique_ptr<TWindowLanguage> language_;
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "components/tray_icon.h"
 #include "settings/ini_file.h"
+#include "ui/form_localizer.h"
 #include "ui/main_window.h"
 #include "ui/main_window_services.h"
 #include "ui/message_list_model.h"
@@ -36,7 +37,8 @@ public:
     TCheckSchedule CheckSchedule() const override { return *schedule_; }
     TEmailClient EmailClient() const override { return {}; }
     const TStringTable& Strings() const override { return strings_; }
-    void LocalizeWindow(QWidget*) const override {}
+    // Windows take the texts of whatever language the test put in force (none: the built-in ones).
+    void LocalizeWindow(QWidget* window) const override { LocalizeForm(window); }
     bool ShowOptions(QWidget*) override { return ++*optionsShown_, false; }
     int NetworkTimeoutSeconds() const override { return 5; }
 

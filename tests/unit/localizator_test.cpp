@@ -4,7 +4,6 @@
 #include "settings/options.h"
 #include "support/temp_files.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -134,22 +133,6 @@ TEST(Localizator, LanguageListAndSwitching)
     EXPECT_EQ(localizator.Strings.Text(texts::AbortedByUser), "Stopped");
     localizator.SetLanguage(-1);
     EXPECT_EQ(options.FCurrentLanguage, "ENG");
-}
-
-TEST(Localizator, ShippedLanguageFilesHaveEveryText)
-{
-    // The build copies the language files beside the programs' folder.
-    const QString shipped = QCoreApplication::applicationDirPath() + "/../langs";
-    if (!QFileInfo(shipped + "/lang.ENG").isFile())
-        GTEST_SKIP() << "no language files at " << shipped.toStdString();
-    for (const char* code : {"ENG", "RUS"}) {
-        TveqIniFile file(shipped + "/lang." + code);
-        for (int id = 0; id < texts::TextCount; ++id) {
-            const char* key = TextKey(texts::TTextId(id)).Key;
-            EXPECT_TRUE(file.ValueExists("Strings", key)) << code << " " << key;
-        }
-        EXPECT_EQ(file.Sections().value(0), "Strings") << code;
-    }
 }
 
 }  // namespace
