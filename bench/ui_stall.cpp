@@ -3,8 +3,9 @@
 //   ui_stall [ROWS [ROWS_PER_MAILBOX]]      (default 100000 rows, 5000 per mailbox)
 // The list view is set up as the main window sets up ListView1, and each step does what the
 // window does: rows come in per mailbox, one insertion each (TForm1::FillMessageList, after a
-// run); "Check all" ticks every row (actCheckAllExecute); deleting takes the ticked rows and
-// empties the list as the deleting run starts (actDeleteExecute, OnRunStarted).
+// run); the user scrolls to the end; "Check all" ticks every row (actCheckAllExecute); deleting
+// takes the ticked rows and empties the list as the deleting run starts (actDeleteExecute,
+// OnRunStarted).
 
 #include "ui/message_list_model.h"
 
