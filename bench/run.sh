@@ -251,5 +251,5 @@ done
 echo
 echo "UI thread: the main window's list view (offscreen), longest gap of a 1 ms timer per step;"
 echo "rows arrive = the whole run's rows appended mailbox by mailbox in one event, as the window"
-echo "fills its list when a run ends."
+echo "fills its list when a run ends. Built from this tree, whatever BREVIO_CHECK names."
 printf '%s\n' "$ui"
