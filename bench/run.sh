@@ -1,0 +1,255 @@
+#!/usr/bin/env bash
+# Benchmark of a check: brevio-check against a reference client of ours, on a private Dovecot
+# with mailboxes of 5,000 and 50,000 small messages, over plain loopback and over a delay proxy.
+# Prints one table of medians. Needs root (the test mail server) and the build tools.
+#
+#   bench/run.sh
+#
+# Environment:
+#   BENCH_REPS=3       repetitions per measurement (a run over 10 s is taken once)
+#   BENCH_BUDGET=30    seconds: a run expected to take longer is not run but extrapolated
+#   BENCH_RTT=20       round-trip time in ms of the delayed runs
+#   BENCH_BUILD=DIR    build folder (default build-bench/ of this tree)
+#   BREVIO_CHECK=FILE  the brevio-check to measure (default: the one built here)
+#   BENCH_TMP=DIR      where the server and its mail live (default /dev/shm)
+set -euo pipefail
+export LC_ALL=C.UTF-8
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BENCH_BUILD:-$root/build-bench}
+reps=${BENCH_REPS:-3}
+budget=${BENCH_BUDGET:-30}
+rtt=${BENCH_RTT:-20}
+sub=100   # messages of the subset mailbox that slow runs are extrapolated from
+
+[ "$(id -u)" -eq 0 ] || { echo "bench: must run as root (the test mail server)" >&2; exit 1; }
+[ -x /usr/bin/time ] || { echo "bench: /usr/bin/time is missing (package time)" >&2; exit 1; }
+
+# --- build
+export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
+if ! grep -qx "BREVIO_BENCH:BOOL=ON" "$build/CMakeCache.txt" 2>/dev/null; then
+  launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
+    -DBREVIO_BENCH=ON "${launcher[@]}" >/dev/null
+fi
+nice cmake --build "$build" --target brevio-check delay_proxy ref_client ui_stall >/dev/null
+check=${BREVIO_CHECK:-$build/brevio-check}
+bin=$build/bench
+
+# --- server, mail, proxies
+# In memory when possible: seeding 55,000 files then takes a second or two, and the disk's
+# other users do not show in the timings.
+tmp=${BENCH_TMP:-/dev/shm}
+[ -d "$tmp" ] && [ -w "$tmp" ] || tmp=${TMPDIR:-/tmp}
+work=$(mktemp -d "$tmp/brevio-bench.XXXXXX")
+chmod 755 "$work"   # the server's processes read below it
+proxies=()
+server=""
+cleanup() {
+  local pid
+  for pid in "${proxies[@]}"; do kill "$pid" 2>/dev/null || true; done
+  [ -n "$server" ] && "$root/scripts/test-server/stop.sh" "$server" >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+server=$("$root/scripts/test-server/start.sh" "$work/server" | tail -1)
+. "$server/env"
+
+declare -A count=([empty]=0 [sub]=$sub [5k]=5000 [50k]=50000)
+users=(empty sub 5k 50k)
+started=$EPOCHREALTIME
+for u in "${users[@]}"; do printf 'bench%s:{PLAIN}benchpw::::::\n' "$u" >> "$server/users"; done
+specs=()
+for u in "${users[@]}"; do specs+=("bench$u:${count[$u]}"); done
+python3 "$root/bench/seed.py" "$BREVIO_TEST_MAIL_ROOT" "${specs[@]}"
+chown -R mail:mail "$BREVIO_TEST_MAIL_ROOT"
+echo "bench: seeded $((5000 + 50000 + sub)) messages in $(awk "BEGIN{printf \"%.1f\", $EPOCHREALTIME - $started}") s" >&2
+
+# start_proxy ROUTE DELAY_MS STATS: a delay proxy to both plain ports; its ports go to the route.
+declare -A pop3port imapport
+start_proxy() {
+  local out=$work/proxy-$1
+  "$bin/delay_proxy" "$2" "$3" "$BREVIO_TEST_POP3_PORT" "$BREVIO_TEST_IMAP_PORT" > "$out" &
+  proxies+=($!)
+  for _ in $(seq 100); do [ "$(wc -l < "$out")" -ge 2 ] && break; sleep 0.05; done
+  pop3port[$1]=$(awk 'NR==1{print $2}' "$out")
+  imapport[$1]=$(awk 'NR==2{print $2}' "$out")
+}
+pop3port[0]=$BREVIO_TEST_POP3_PORT; imapport[0]=$BREVIO_TEST_IMAP_PORT
+: > "$work/bytes"
+start_proxy "$rtt" "$(awk "BEGIN{print $rtt / 2}")" -
+start_proxy count 0 "$work/bytes"
+
+# Settings file for one route (0, $rtt or count) with FPipelining $2.
+settings() {
+  local f=$work/settings-$1-$2.ini i=0 u p
+  if [ ! -f "$f" ]; then
+    {
+      echo "[Main]"
+      echo "FPipelining=$2"
+      echo "NumMailbox=$(( ${#users[@]} * 2 ))"
+      for u in "${users[@]}"; do
+        for p in pop3 imap; do
+          local port; if [ $p = pop3 ]; then port=${pop3port[$1]}; else port=${imapport[$1]}; fi
+          printf 'Name%d=%s-%s\nHost%d=127.0.0.1\nPort%d=%s\nUserName%d=bench%s\nPassword%d=benchpw\n' \
+            $i $p $u $i $i "$port" $i "$u" $i
+          printf 'IgnoreCheckAllCommand%d=0\nIgnoreCheckOnSchedule%d=0\nPOPorIMAP%d=%d\nSecurity%d=0\n' \
+            $i $i $i "$([ $p = pop3 ] && echo 1 || echo 0)" $i
+          i=$((i + 1))
+        done
+      done
+    } > "$f"
+  fi
+  echo "$f"
+}
+
+# once MODE PROTO ROUTE USER [CACHE]: one run; prints "seconds peak-RSS-KiB".
+once() {
+  local mode=$1 proto=$2 route=$3 u=$4 cache=${5:-} t0 t1 n rc=0
+  local port; if [ "$proto" = pop3 ]; then port=${pop3port[$route]}; else port=${imapport[$route]}; fi
+  t0=$EPOCHREALTIME
+  if [ "$mode" = ref ]; then
+    "$bin/ref_client" "$proto" 127.0.0.1 "$port" "bench$u" benchpw > "$work/out" 2> "$work/err" || rc=$?
+    t1=$EPOCHREALTIME
+    n=$(awk '{print $1}' "$work/out")
+    echo 0 > "$work/rss"
+  else
+    local fresh=""
+    [ -z "$cache" ] && { cache=$(mktemp -d "$work/cache.XXXXXX"); fresh=$cache; }
+    XDG_CACHE_HOME=$cache /usr/bin/time -o "$work/rss" -f %M "$check" \
+      --settings "$(settings "$route" "$([ "$mode" = nopipe ] && echo 0 || echo 1)")" \
+      --format tsv --mailbox "$proto-$u" > "$work/out" 2> "$work/err" || rc=$?
+    t1=$EPOCHREALTIME
+    n=$(($(wc -l < "$work/out") - 1))
+    [ -n "$fresh" ] && rm -rf "$fresh"
+  fi
+  if [ "$rc" -ne 0 ] || [ "$n" != "${count[$u]}" ]; then
+    echo "bench: $mode $proto $route $u: exit $rc, $n of ${count[$u]} rows; $(head -c 300 "$work/err")" >&2
+    : > "$work/failed"
+  fi
+  echo "$(awk "BEGIN{printf \"%.3f\", $t1 - $t0}") $(tail -1 "$work/rss")"
+}
+
+# once runs in a subshell: a failed run stops the benchmark here.
+run_once() { local r; r=$(once "$@"); [ ! -e "$work/failed" ] || exit 1; echo "$r"; }
+
+median() { sort -n | awk '{v[NR]=$1} END{print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+
+# Results by "mode proto route user": T seconds (median), X "~" when extrapolated, M peak RSS KiB.
+declare -A T X M
+# measure MODE PROTO ROUTE USER: the median of up to $reps runs, or an extrapolation from the
+# next smaller mailbox when one run would exceed the budget.
+measure() {
+  local mode=$1 proto=$2 route=$3 u=$4 key="$1 $2 $3 $4" times="" rss=0 i r cache=""
+  if [ "$u" != empty ] && [ "$u" != sub ]; then
+    local base=sub; [ "$u" = 50k ] && [ -n "${T[$mode $proto $route 5k]:-}" ] && [ -z "${X[$mode $proto $route 5k]}" ] && base=5k
+    local t0=${T[$mode $proto $route empty]} tb=${T[$mode $proto $route $base]}
+    local est; est=$(awk "BEGIN{e=$t0+($tb-$t0)*${count[$u]}/${count[$base]}; print (e<$t0)?$t0:e}")
+    # A warm run needs a cold one first.
+    local cost=$est; [ "$mode" = warm ] && cost=$(awk "BEGIN{print $est+${T[cold $proto $route $u]}}")
+    # The cold run of the full mailbox on loopback always runs once: it gives the peak memory.
+    if awk "BEGIN{exit !($cost > $budget)}" && [ "$mode $route" != "cold 0" ]; then
+      T[$key]=$est; X[$key]="~"; M[$key]=""
+      echo "bench: $key extrapolated from $base: ${est} s" >&2
+      return
+    fi
+  fi
+  if [ "$mode" = warm ]; then
+    cache=$(mktemp -d "$work/cache.XXXXXX")
+    run_once cold "$proto" "$route" "$u" "$cache" > /dev/null
+  fi
+  for ((i = 0; i < reps; i++)); do
+    r=$(run_once "$mode" "$proto" "$route" "$u" "$cache")
+    times+="${r% *}"$'\n'
+    [ "${r#* }" -gt "$rss" ] && rss=${r#* }
+    [ "$u" = sub ] && break                                   # a probe only
+    awk "BEGIN{exit !(${r% *} > 10)}" && break
+  done
+  T[$key]=$(printf '%s' "$times" | median); X[$key]=""; M[$key]=$rss
+  echo "bench: $key ${T[$key]} s" >&2
+}
+
+# Bytes moved (both ways) by one run through the counting proxy; warm runs after the cold one.
+declare -A B BX
+bytes_of() {
+  local before after lines
+  before=$(wc -l < "$work/bytes")
+  run_once "$@" > /dev/null
+  # The proxy logs a connection when both ends have closed, just after the client ends.
+  for _ in $(seq 60); do
+    after=$(wc -l < "$work/bytes"); [ "$after" -gt "$before" ] && break; sleep 0.05
+  done
+  sleep 0.1
+  tail -n +"$((before + 1))" "$work/bytes" | awk '{s+=$1+$2} END{print s+0}'
+}
+
+# --- warm the server's own indexes and caches: its first listing of a folder is slow
+for u in "${users[@]}"; do
+  for p in pop3 imap; do run_once ref "$p" 0 "$u" > /dev/null; done
+done
+
+for proto in pop3 imap; do
+  for route in 0 "$rtt"; do
+    for mode in ref cold warm nopipe; do
+      for u in empty sub 5k 50k; do
+        [ "$mode" = nopipe ] && [ "$u" = 50k ] && continue
+        measure "$mode" "$proto" "$route" "$u"
+      done
+    done
+  done
+  for u in 5k 50k; do
+    B[ref $proto 0 $u]=$(bytes_of ref "$proto" count "$u")
+    if awk "BEGIN{exit !(${T[cold $proto 0 $u]} + ${T[warm $proto 0 $u]} > $budget)}"; then
+      # Too slow to run again: ten times the 5,000-message figures.
+      for m in cold warm; do
+        [ -n "${B[$m $proto 0 5k]:-}" ] && B[$m $proto 0 $u]=$((B[$m $proto 0 5k] * 10)) && BX[$m $proto 0 $u]="~"
+      done
+      continue
+    fi
+    cache=$(mktemp -d "$work/cache.XXXXXX")
+    B[cold $proto 0 $u]=$(bytes_of cold "$proto" count "$u" "$cache")
+    B[warm $proto 0 $u]=$(bytes_of warm "$proto" count "$u" "$cache")
+  done
+done
+
+mkdir -m 700 "$work/runtime"
+ui=$(XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen "$bin/ui_stall" 100000 5000)
+
+# --- the table
+fmt_t() { [ -n "${T[$1]:-}" ] && printf '%s%.2f' "${X[$1]}" "${T[$1]}" || printf '-'; }
+ratio() {
+  [ -n "${T[$1]:-}" ] && [ -n "${T[$2]:-}" ] || { printf '-'; return; }
+  printf '%s%.1f' "$([ -n "${X[$1]}${X[$2]}" ] && echo '~')" "$(awk "BEGIN{print ${T[$1]} / ${T[$2]}}")"
+}
+mib() { [ -n "${M[$1]:-}" ] && awk "BEGIN{printf \"%.1f\", ${M[$1]} / 1024}" || printf '-'; }
+kb() { [ -n "${B[$1]:-}" ] && printf '%s%s' "${BX[$1]:-}" "$(awk "BEGIN{printf \"%.0f\", ${B[$1]} / 1024}")" || printf '-'; }
+
+echo
+echo "brevio-check: $check"
+echo "Medians of up to $reps runs, seconds, whole process. RTT 0 = plain loopback."
+echo "1 = reference client, 2 = brevio-check cold (empty cache) / warm (second check, nothing new),"
+echo "3 = brevio-check FPipelining=0 (cold). RSS = peak resident memory of the cold run."
+echo "Bytes = both directions of one run at RTT 0 through a counting proxy, KiB."
+echo "~ = not run but extrapolated linearly from the next smaller mailbox ($sub or 5,000 messages),"
+echo "    t(N) = t(0) + (t(n) - t(0)) * N / n, because one run would take over ${budget} s;"
+echo "    for bytes: ten times the 5,000-message figure."
+printf '\n%-5s %4s %6s | %8s %8s %8s %8s | %7s %6s %6s | %7s | %8s %8s %8s\n' \
+  Proto RTT Msgs "1 ref" "2 cold" "2 warm" "3 nopipe" "2c/1" "3/2c" "2w/2c" "RSS MiB" \
+  "B ref" "B cold" "B warm"
+for proto in pop3 imap; do
+  for route in 0 "$rtt"; do
+    for u in empty 5k 50k; do
+      k="$proto $route $u"
+      printf '%-5s %4s %6s | %8s %8s %8s %8s | %7s %6s %6s | %7s | %8s %8s %8s\n' \
+        "$([ $proto = pop3 ] && echo POP3 || echo IMAP4)" "$route" "${count[$u]}" \
+        "$(fmt_t "ref $k")" "$(fmt_t "cold $k")" "$(fmt_t "warm $k")" "$(fmt_t "nopipe $k")" \
+        "$(ratio "cold $k" "ref $k")" "$(ratio "nopipe $k" "cold $k")" "$(ratio "warm $k" "cold $k")" \
+        "$(mib "cold $k")" "$(kb "ref $proto $route $u")" "$(kb "cold $proto $route $u")" "$(kb "warm $proto $route $u")"
+    done
+  done
+done
+echo
+echo "UI thread: the main window's list view (offscreen), longest gap of a 1 ms timer per step;"
+echo "rows arrive = the whole run's rows appended mailbox by mailbox in one event, as the window"
+echo "fills its list when a run ends. Built from this tree, whatever BREVIO_CHECK names."
+printf '%s\n' "$ui"
