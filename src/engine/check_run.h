@@ -41,6 +41,8 @@ struct TRunRequest {
     QList<TMessageToDelete> Deletes;    // DeleteMarked, in ticking order
     TStringTable Strings;               // the message texts of the run
     int NetworkTimeoutSeconds = 60;     // how long a connect, read or write may block
+    bool Pipelining = true;             // commands ahead of their replies (FPipelining)
+    bool HeaderCache = true;            // fetch only headers not seen before (FHeaderCache)
 };
 
 // One row of the message list: the eight column texts plus what the delete command needs.
@@ -56,6 +58,8 @@ struct TMessageRow {
     QString Time;           // the locale's long time format; empty without a date
     QString Folder;         // display form of the IMAP4 folder; empty for POP3
     qint64 SizeBytes = 0;   // the size as a number (0 when the server gave none)
+
+    bool operator==(const TMessageRow&) const = default;
 };
 
 // A certificate the user chose to trust during a run, for the mailbox at MailBoxIndex of the

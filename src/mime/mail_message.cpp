@@ -43,6 +43,21 @@ TMessagePriority PriorityFromValue(const QByteArray& value)
 
 }  // namespace
 
+TMailMessage KeepListedFields(TMailMessage&& message)
+{
+    TMailMessage listed;
+    listed.Subject = std::move(message.Subject);
+    listed.From = std::move(message.From);
+    listed.Date = std::move(message.Date);
+    listed.CharSet = std::move(message.CharSet);
+    listed.Size = message.Size;
+    listed.Folder = std::move(message.Folder);
+    listed.Uid = message.Uid;
+    listed.UidValidity = message.UidValidity;
+    listed.UniqueId = std::move(message.UniqueId);
+    return listed;
+}
+
 void TMailMessage::ParseHeaders()
 {
     const auto header = [this](const char* name) { return HeaderValue(RawHeaders, name); };

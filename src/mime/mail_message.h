@@ -65,6 +65,11 @@ struct TMailMessage {
     void ParseHeaders();
 };
 
+// The message with only what a listed row needs (subject, sender, date, character set, size
+// and where it lies); the header lines and the fields nobody shows are dropped, so a big
+// mailbox's listing holds little per message.
+TMailMessage KeepListedFields(TMailMessage&& message);
+
 // What one message's header may keep in memory. A server may send a header of millions of short
 // lines (a 4 MiB block of one-byte lines); a message keeps its first lines up to these bounds
 // and drops the rest, so a check's memory does not grow with what a server sends.
