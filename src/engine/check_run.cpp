@@ -127,7 +127,7 @@ QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& ma
             row.Date = locale.toString(message.Date.date(), QLocale::ShortFormat);
             row.Time = locale.toString(message.Date.time(), QLocale::LongFormat);
         }
-        row.Folder = DecodeImapFolderName(found.at(m).Id.Folder);
+        row.Folder = DecodeImapFolderName(found.at(m).Id.Folder, found.at(m).FolderEncoding);
         rows.append(row);
     }
     return rows;

@@ -156,6 +156,18 @@ void RunSession(const TMailBoxSettings& box, TCheckContext& context, const TTran
                         [](TClient& client) { DisconnectQuietly(client); });
 }
 
+class TImap4Client;
+struct TImapCommandResult;
+
+// Expunges the selected folder so that only the messages with the UIDs `ours` (already marked
+// \Deleted) go. With UIDPLUS: UID EXPUNGE of them. Without it EXPUNGE removes every marked
+// message, also those another program marked and means to expunge itself (RFC 4315 §1), so
+// their marks come off for the expunge and go back on after it, and a line in the log names
+// `folder` and how many were kept. When the marks cannot be found or taken off, nothing is
+// expunged and the refusal comes back. Connection failures raise.
+TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& ours, const QString& folder,
+                                   TCheckContext& context, const QString& host);
+
 // The protocol halves behind CheckMailBox and DeleteMessages; `factory` is never empty here.
 QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context,
                                const TTransportFactory& factory, QString* trustedFingerprint);

@@ -9,6 +9,8 @@
 #include "support/text_format.h"
 
 #include <algorithm>
+#include <QSet>
+
 #include <vector>
 
 namespace brevio {
@@ -217,13 +219,25 @@ QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& cont
                     client.SelectFolder(folder.Name);
             } catch (const EReplyError&) {
                 // One folder the server will not open must not hide the others.
-                log(Text(context, texts::ErrorSelecting) + DecodeImapFolderName(folder.Name));
+                log(Text(context, texts::ErrorSelecting) + client.FolderDisplayName(folder.Name));
                 continue;
             }
             const TImapFolderInfo& info = client.SelectedMailBox();
             const qint32 count = info.TotalMessages;
             const quint32 uidValidity = info.UidValidity;
             if (fast) {
+                const qsizetype first = found.size();
+                // Marks the folder's messages however their listing ends.
+                struct TEncodingMark {
+                    QList<TFoundMessage>& Found;
+                    qsizetype First;
+                    bool Utf8;
+                    ~TEncodingMark()
+                    {
+                        for (qsizetype m = First; Utf8 && m < Found.size(); ++m)
+                            Found[m].FolderEncoding = TImapNameEncoding::Utf8;
+                    }
+                } mark{found, first, client.Utf8Enabled()};
                 // UIDs only name a message for sure while the folder keeps its UIDVALIDITY.
                 if (cache && uidValidity != 0)
                     ListFolderCached(client, context, *cache, account, folder.Name, count, uidValidity, found);
@@ -242,6 +256,8 @@ QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& cont
                 message.Message.Uid = uid.toUInt();
                 message.Message.UidValidity = uidValidity;
                 message.Id = {folder.Name, uidValidity, message.Message.Uid, {}, i};
+                if (client.Utf8Enabled())
+                    message.FolderEncoding = TImapNameEncoding::Utf8;
                 context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {i, count}));
                 found.append(std::move(message));
                 // Escape is honoured between messages, so a big folder can be left at once.
@@ -264,6 +280,19 @@ struct TFolderDeletes {
     quint32 UidValidity = 0;  // the folder's UIDVALIDITY when the UIDs were seen; 0 when unknown
 };
 
+// The UIDs the messages at these sequence numbers have now; numbers the server gives no UID for
+// are left out.
+QList<quint32> CurrentUids(TImap4Client& client, const QList<qint32>& numbers)
+{
+    QList<quint32> uids;
+    for (qint32 number : numbers) {
+        QByteArray uid;
+        if (client.MessageUid(number, uid))
+            uids.append(uid.toUInt());
+    }
+    return uids;
+}
+
 // One entry per folder (compared byte for byte), in order of first appearance.
 std::vector<TFolderDeletes> GroupByFolder(const QList<TMessageIdentity>& messages)
 {
@@ -283,6 +312,54 @@ std::vector<TFolderDeletes> GroupByFolder(const QList<TMessageIdentity>& message
 
 }  // namespace
 
+TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& ours, const QString& folder,
+                                   TCheckContext& context, const QString& host)
+{
+    if (client.HasCapability("UIDPLUS"))
+        return client.UidExpunge(ours);
+    QList<quint32> marked;
+    const TImapCommandResult search = client.UidSearchDeleted(marked);
+    if (!search)
+        return search;
+    // The marks of other programs, each once, in the order the server gave them.
+    QSet<quint32> seen(ours.cbegin(), ours.cend());
+    QList<quint32> foreign;
+    for (quint32 uid : std::as_const(marked)) {
+        if (!seen.contains(uid)) {
+            seen.insert(uid);
+            foreign.append(uid);
+        }
+    }
+    if (foreign.isEmpty())
+        return client.ExpungeFolder();
+    // No yield from here on: an abort between taking the marks off and putting them back would
+    // leave the other program's choice undone.
+    const TImapCommandResult unmarked = client.UidStoreUndeleted(foreign);
+    if (!unmarked)
+        return unmarked;
+    TImapCommandResult expunged;
+    QByteArray expungeRefusal;
+    try {
+        expunged = client.ExpungeFolder();
+    } catch (const EReplyError& e) {
+        // The marks go back on before the refusal is told.
+        expungeRefusal = e.Message().toUtf8();
+    }
+    // A UID that no longer exists is ignored by UID STORE (RFC 3501 §6.4.8): no need to find out
+    // which of them are still there.
+    const TImapCommandResult remarked = client.UidStoreDeleted(foreign);
+    LogForHost(context, host,
+               FormatText(Text(context, texts::ForeignDeleteMarksKept), {folder, qint64(foreign.size())}));
+    if (!remarked) {
+        LogForHost(context, host,
+                   QStringLiteral("Folder %1: the deletion marks of the other program could not be set again: %2")
+                       .arg(folder, QString::fromUtf8(remarked.Text).simplified()));
+    }
+    if (!expungeRefusal.isEmpty())
+        return {false, expungeRefusal};
+    return expunged;
+}
+
 void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
                  const TTransportFactory& factory, QString* trustedFingerprint)
 {
@@ -291,7 +368,7 @@ void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& mes
     // A failed connection ends the deletion; folders done before it stay done.
     RunSession<TImap4Client>(box, context, factory, trustedFingerprint, [&](TImap4Client& client) {
         for (const TFolderDeletes& entry : folders) {
-            const QString displayName = DecodeImapFolderName(entry.Name);
+            const QString displayName = client.FolderDisplayName(entry.Name);
             context.SetStatus(FormatText(Text(context, texts::DeleteMessagesFromFolder), {displayName}));
             context.Yield();
             try {
@@ -318,21 +395,17 @@ void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& mes
             bool deleted = false;
             QByteArray refusal;
             try {
-                if (byUid && context.Pipelining() && client.HasCapability("UIDPLUS")) {
-                    const TImapCommandResult result = client.UidDeleteBurst(entry.Uids);
-                    refusal = result.Text;
-                    deleted = result.Done;
-                    if (!deleted)
-                        log(QStringLiteral("Messages in folder %1 were not deleted: %2")
-                                .arg(displayName, QString::fromUtf8(refusal).simplified()));
-                    continue;
-                }
-                TImapCommandResult result =
-                    byUid ? client.UidStoreDeleted(entry.Uids) : client.DeleteMessages(entry.Numbers);
+                // With UIDPLUS the expunge touches only our UIDs, so both go in one burst.
+                const bool burst = byUid && context.Pipelining() && client.HasCapability("UIDPLUS");
+                TImapCommandResult result = burst ? client.UidDeleteBurst(entry.Uids)
+                                            : byUid ? client.UidStoreDeleted(entry.Uids)
+                                                    : client.DeleteMessages(entry.Numbers);
                 refusal = result.Text;
-                if (result) {
+                deleted = burst && result.Done;
+                if (result && !burst) {
                     context.Yield();
-                    result = byUid ? client.UidExpunge(entry.Uids) : client.ExpungeFolder();
+                    result = ExpungeOnlyOurs(client, byUid ? entry.Uids : CurrentUids(client, entry.Numbers),
+                                             displayName, context, box.Host);
                     refusal = result.Text;
                     deleted = result.Done;
                 }

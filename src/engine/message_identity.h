@@ -2,6 +2,7 @@
 // What names one message on its server between a listing and a later deletion, and a message
 // as a check found it.
 
+#include "imap/imap_folder_name.h"
 #include "mime/mail_message.h"
 
 #include <QByteArray>
@@ -24,6 +25,8 @@ struct TMessageIdentity {
 struct TFoundMessage {
     TMessageIdentity Id;
     TMailMessage Message;
+    // How Id.Folder is to be read for showing: UTF-8 once the session enabled UTF8=ACCEPT.
+    TImapNameEncoding FolderEncoding = TImapNameEncoding::ModifiedUtf7;
 };
 
 }  // namespace brevio

@@ -2,6 +2,7 @@
 
 #include "net/errors.h"
 #include "imap/imap_errors.h"
+#include "imap/imap_folder_name.h"
 #include "net/protocol_limits.h"
 
 #include <algorithm>
@@ -275,6 +276,7 @@ void TImap4Client::Greet()
     state_ = State::NonAuthenticated;
     capabilities_.reset();
     preAuthenticated_ = false;
+    utf8_ = false;
     if (!Connected())
         channel_.Open(Endpoint());
     const TReply greeting = ReadGreeting({kOk, kPreAuth});
@@ -317,8 +319,10 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
 {
     if (preAuthenticated_) {
         state_ = State::Authenticated;
+        EnableUtf8(capabilities_.value_or(QList<QByteArray>()));
         return {TLoginResult::LoggedIn, {}};
     }
+    const std::optional<QList<QByteArray>> beforeLogin = capabilities_;
     TReply reply;
     try {
         reply = Command("LOGIN",
@@ -332,7 +336,34 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
     // Capabilities may change with the login (RFC 3501 §6.2.3); keep only what it announced.
     capabilities_.reset();
     TakeCapabilities(reply.Text.value(reply.Text.size() - 1));
+    // Whether to switch to UTF-8 is decided on what is known without another round trip: what
+    // the login announced, else what was announced before it (servers announce UTF8=ACCEPT
+    // before the login as well). A server that announced nothing is not asked.
+    EnableUtf8(capabilities_ ? *capabilities_ : beforeLogin.value_or(QList<QByteArray>()));
     return {TLoginResult::LoggedIn, {}};
+}
+
+void TImap4Client::EnableUtf8(const QList<QByteArray>& capabilities)
+{
+    if (utf8_ || !capabilities.contains("UTF8=ACCEPT"))
+        return;
+    // RFC 5161 §3.1: only what the ENABLED response names is switched on.
+    bool enabled = false;
+    const TReply reply = Command("ENABLE", {TImapArgument::Raw("UTF8=ACCEPT")}, {kOk, kNo, kBad},
+                                 [&enabled](const QByteArray& response) {
+                                     const TImapUntagged untagged = SplitUntagged(response);
+                                     if (untagged.Number || untagged.Keyword != "ENABLED")
+                                         return false;
+                                     if (ParseCapabilityNames(untagged.Rest).contains("UTF8=ACCEPT"))
+                                         enabled = true;
+                                     return true;
+                                 });
+    utf8_ = reply.NumericCode() == kOk && enabled;
+}
+
+QString TImap4Client::FolderDisplayName(const QByteArray& name) const
+{
+    return DecodeImapFolderName(name, utf8_ ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7);
 }
 
 void TImap4Client::QuitAfterRefusal()
@@ -351,6 +382,7 @@ void TImap4Client::CloseConnection()
     channel_.Close();
     state_ = State::NonAuthenticated;
     capabilities_.reset();
+    utf8_ = false;
 }
 
 void TImap4Client::Disconnect()
@@ -770,13 +802,13 @@ void TImap4Client::CheckUids(const QList<quint32>& uids)
         throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
 }
 
-TImapCommandResult TImap4Client::UidStoreDeleted(const QList<quint32>& uids)
+TImapCommandResult TImap4Client::UidStoreFlag(const QList<quint32>& uids, const QByteArray& change)
 {
     if (uids.isEmpty())
         return {};
     CheckUids(uids);
     RequireState({State::Selected});
-    return ResultOf(Command("UID STORE", {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw("+FLAGS.SILENT"),
+    return ResultOf(Command("UID STORE", {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw(change),
                                           TImapArgument::Raw("(\\Deleted)")},
                             {kOk, kNo}));
 }
@@ -805,6 +837,36 @@ TImapCommandResult TImap4Client::UidDeleteBurst(const QList<quint32>& uids)
     });
     selected_.ExpungedNumbers = expunged;
     return ResultOf(store.NumericCode() == kOk ? expunge : store);
+}
+
+TImapCommandResult TImap4Client::UidStoreDeleted(const QList<quint32>& uids)
+{
+    return UidStoreFlag(uids, "+FLAGS.SILENT");
+}
+
+TImapCommandResult TImap4Client::UidStoreUndeleted(const QList<quint32>& uids)
+{
+    return UidStoreFlag(uids, "-FLAGS.SILENT");
+}
+
+TImapCommandResult TImap4Client::UidSearchDeleted(QList<quint32>& uids)
+{
+    uids.clear();
+    RequireState({State::Selected});
+    QList<quint32> found;
+    const TReply reply = Command("UID SEARCH", {TImapArgument::Raw("DELETED")}, {kOk, kNo},
+                                 [&found](const QByteArray& response) {
+                                     const TImapUntagged untagged = SplitUntagged(response);
+                                     if (untagged.Number || untagged.Keyword != "SEARCH")
+                                         return false;
+                                     for (quint32 uid : ParseSearchResponse(untagged.Rest)) {
+                                         if (found.size() < kMaxMessageCount)
+                                             found.append(uid);
+                                     }
+                                     return true;
+                                 });
+    uids = std::move(found);
+    return ResultOf(reply);
 }
 
 TImapCommandResult TImap4Client::UidExpunge(const QList<quint32>& uids)

@@ -1,5 +1,6 @@
 #pragma once
-// The IMAP4 client (RFC 3501): logs in (optionally after STARTTLS, RFC 2595), lists and selects
+// The IMAP4 client (RFC 3501): logs in (optionally after STARTTLS, RFC 2595; then switches to
+// UTF-8 when the server accepts it, RFC 6855), lists and selects
 // folders, fetches UIDs, flags, headers and sizes, marks messages deleted and expunges. Replies
 // are read response by response with literals taken by their byte count; what they mean is
 // worked out by the pure readers of imap_response_parser.h.
@@ -62,6 +63,9 @@ public:
     void Connect();
     // LOGIN, unless the greeting was PREAUTH. A refusal (or a connection lost during the login)
     // comes back as Refused with the text to tell the user; the state stays Non Authenticated.
+    // Once logged in, ENABLE UTF8=ACCEPT when the server announced it in the login's reply or,
+    // when that names no capabilities, before the login (RFC 6855 §3); a refusal leaves the
+    // session as it would be without it.
     TLoginReply Login(const QString& userName, const QString& password);
     // After a refused login: LOGOUT when still connected, then close. Never raises a protocol
     // failure; the old connection may already be gone.
@@ -75,6 +79,12 @@ public:
     QByteArray MailBoxSeparator() const { return separator_; }
     // The tag of the last command ("C7").
     QByteArray CurrentTag() const { return "C" + QByteArray::number(commandCounter_); }
+
+    // True once the server confirmed UTF8=ACCEPT: folder names then come in UTF-8, not in
+    // modified UTF-7, and headers may hold raw UTF-8.
+    bool Utf8Enabled() const { return utf8_; }
+    // A folder name as the server sends it, for showing to the user.
+    QString FolderDisplayName(const QByteArray& name) const;
 
     // CAPABILITY; kept until the connection is secured, logged in or closed.
     QList<QByteArray> Capability();
@@ -123,6 +133,11 @@ public:
     TImapCommandResult UidDeleteBurst(const QList<quint32>& uids);
     // UID EXPUNGE uids when the server has UIDPLUS (RFC 4315), else EXPUNGE.
     TImapCommandResult UidExpunge(const QList<quint32>& uids);
+    // UID SEARCH DELETED: the UIDs of the selected folder's messages marked \Deleted, in
+    // reply order; not done on NO.
+    TImapCommandResult UidSearchDeleted(QList<quint32>& uids);
+    // UID STORE uids -FLAGS.SILENT (\Deleted); not done on NO or when empty.
+    TImapCommandResult UidStoreUndeleted(const QList<quint32>& uids);
 
     // Readers of one reply; they return it after checking its code against `allowed`.
     TReply ReadGreeting(const TReplyCodes& allowed);
@@ -151,6 +166,9 @@ private:
     static quint32 CheckUid(const QByteArray& uid);
     static void CheckUids(const QList<quint32>& uids);
     TImapCommandResult Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments);
+    TImapCommandResult UidStoreFlag(const QList<quint32>& uids, const QByteArray& change);
+    // ENABLE UTF8=ACCEPT when `capabilities` name it (RFC 6855 §3).
+    void EnableUtf8(const QList<QByteArray>& capabilities);
 
     TLineChannel channel_;
     TImapConnectionState state_ = TImapConnectionState::NonAuthenticated;
@@ -159,6 +177,7 @@ private:
     QByteArray separator_ = "/";
     std::optional<QList<QByteArray>> capabilities_;
     bool preAuthenticated_ = false;
+    bool utf8_ = false;
 };
 
 }  // namespace brevio

@@ -33,8 +33,10 @@ bool DecodeShifted(QByteArrayView encoded, QString* out)
 
 }  // namespace
 
-QString DecodeImapFolderName(const QByteArray& name)
+QString DecodeImapFolderName(const QByteArray& name, TImapNameEncoding encoding)
 {
+    if (encoding == TImapNameEncoding::Utf8)
+        return QString::fromUtf8(name);
     for (char c : name) {
         if (static_cast<unsigned char>(c) >= 0x80)
             return QString::fromUtf8(name);

@@ -379,6 +379,16 @@ std::optional<TImapFetch> ParseFetchResponse(const QByteArray& response)
     return fetch;
 }
 
+QList<quint32> ParseSearchResponse(const QByteArray& rest)
+{
+    QList<quint32> numbers;
+    for (const QByteArray& word : rest.simplified().split(' ')) {
+        if (const std::optional<quint32> number = ParseNzNumber(word))
+            numbers.append(*number);
+    }
+    return numbers;
+}
+
 QList<QByteArray> ParseCapabilityNames(const QByteArray& names)
 {
     QList<QByteArray> result;

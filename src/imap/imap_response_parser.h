@@ -77,6 +77,10 @@ std::optional<TImapFetch> ParseFetchResponse(const QByteArray& response);
 
 // The capability names of a "CAPABILITY ..." response or of the arguments of a [CAPABILITY]
 // response code, in upper case.
+// The numbers of a SEARCH response after the keyword ("2 84 882"); words that are no number
+// of 1 to 2^32-1 (a trailing "(MODSEQ 917)", say) are skipped.
+QList<quint32> ParseSearchResponse(const QByteArray& rest);
+
 QList<QByteArray> ParseCapabilityNames(const QByteArray& names);
 
 // A decimal number of 1..4294967295 without sign or blanks.

@@ -55,15 +55,17 @@ TReply TPop3Client::Command(const QByteArray& command, const TReplyCodes& allowe
 void TPop3Client::Connect()
 {
     loggedIn_ = false;
-    capabilities_.reset();
+    utf8_ = false;
+    capabilities_ = {};
     try {
         channel_.Open(Endpoint());
         greetingText_ = ReadReply({kOk}).Text.value(0);
+        AskCapabilities();
         if (Security != TSecurity::StartTls)
             return;
         // RFC 2595 §4: STLS only when CAPA lists it; after the handshake everything learned
-        // before it is forgotten.
-        if (!Pop3HasCapability(Capa(), "STLS")) {
+        // before it is forgotten and asked again.
+        if (!capabilities_.Has("STLS")) {
             throw ETlsError(QStringLiteral(
                 "The server does not offer STLS; the connection cannot be secured, so the login "
                 "was not sent."));
@@ -73,8 +75,9 @@ void TPop3Client::Connect()
             throw ETlsError(QStringLiteral("The server refused STLS:%1")
                                 .arg(QString::fromUtf8(stls.JoinedText())));
         }
+        capabilities_ = {};
         channel_.StartTls(Endpoint());
-        capabilities_.reset();
+        AskCapabilities();
     } catch (const EMailClientError&) {
         channel_.Close();
         throw;
@@ -99,6 +102,11 @@ void TPop3Client::SendCredentials(const QByteArray& user, const QByteArray& pass
         throw EMailClientError(
             QStringLiteral("The user name or password contains a line break, which cannot be sent."));
     }
+    // RFC 6856 §2: a server that offers UTF8 may hide messages with raw UTF-8 headers from a
+    // client that has not switched (TOP gives a stand-in header instead). The switch is only
+    // allowed before the login; a refusal leaves the session as it would be without it.
+    if (capabilities_.Has("UTF8") && !utf8_)
+        utf8_ = Command("UTF8", {kOk, kErr}).NumericCode() == kOk;
     if (APOP) {
         const QByteArray timestamp = ApopTimestamp(greetingText_);
         if (timestamp.isEmpty())
@@ -116,7 +124,8 @@ void TPop3Client::SendCredentials(const QByteArray& user, const QByteArray& pass
 void TPop3Client::CloseConnection()
 {
     loggedIn_ = false;
-    capabilities_.reset();
+    utf8_ = false;
+    capabilities_ = {};
     channel_.Close();
 }
 
@@ -321,15 +330,11 @@ void TPop3Client::DeletePipelined(const QList<qint32>& numbers,
     });
 }
 
-QList<QByteArray> TPop3Client::Capa()
+void TPop3Client::AskCapabilities()
 {
-    if (capabilities_)
-        return *capabilities_;
-    QList<QByteArray> lines;
+    capabilities_ = {};
     if (Command("CAPA", {kOk, kErr}).NumericCode() == kOk)
-        lines = ReadMultiLine();
-    capabilities_ = lines;
-    return lines;
+        capabilities_ = TPop3Capabilities(ReadMultiLine());
 }
 
 }  // namespace brevio

@@ -1,6 +1,8 @@
 #pragma once
-// The POP3 client (RFC 1939): logs in (USER/PASS, or APOP when switched on), optionally after
-// STLS (RFC 2595), counts messages, fetches headers and sizes, lists unique ids, deletes.
+// The POP3 client (RFC 1939): asks the server's capabilities (RFC 2449), logs in (USER/PASS, or
+// APOP when switched on), optionally after STLS (RFC 2595) and after switching to UTF-8 when the
+// server offers it (RFC 6856), counts messages, fetches headers and sizes, lists unique ids,
+// deletes.
 
 #include "mime/mail_message.h"
 #include "net/line_channel.h"
@@ -33,12 +35,14 @@ public:
 
     void SetTraceSink(TTraceSink sink) { channel_.SetTraceSink(std::move(sink)); }
 
-    // Connects, reads the greeting and secures the connection when Security asks for it.
-    // Connection, greeting and TLS failures raise, and nothing more goes over that connection:
-    // it is closed, least of all when it could not be secured.
+    // Connects, reads the greeting, asks CAPA and secures the connection when Security asks
+    // for it (then asks CAPA again: what was said before TLS is not trusted). Connection,
+    // greeting and TLS failures raise, and nothing more goes over that connection: it is
+    // closed, least of all when it could not be secured.
     void Connect();
-    // Sends the credentials. A refusal (or a connection lost during the login) comes back as
-    // Refused with the text to tell the user; the connection stays as it is.
+    // Sends UTF8 first when the server announced it (a refusal is no failure: the login goes on
+    // as without it), then the credentials. A refusal (or a connection lost during the login)
+    // comes back as Refused with the text to tell the user; the connection stays as it is.
     TLoginReply Login(const QString& userName, const QString& password);
     // After a refused login: QUIT without waiting for its answer, then close. The server may
     // already have closed the connection; never raises a protocol failure.
@@ -74,15 +78,19 @@ public:
     // (empty when deleted). The deletions take effect at QUIT.
     void DeletePipelined(const QList<qint32>& numbers,
                          const std::function<void(qsizetype index, const QString& refusal)>& onReply);
-    // CAPA (RFC 2449); "-ERR" (a server without CAPA) gives an empty list. Kept until the
-    // connection is secured or closed.
-    QList<QByteArray> Capa();
+    // What the server announced in answer to CAPA on this connection (after TLS: what it said
+    // after the handshake); empty for a server without CAPA and when not connected.
+    const TPop3Capabilities& Capabilities() const { return capabilities_; }
+    // True when the server accepted UTF8: headers then arrive as they are stored, in UTF-8.
+    bool Utf8Enabled() const { return utf8_; }
 
 private:
     TServerEndpoint Endpoint() const { return {Host, Port, Security, CertFingerprint}; }
     // Reads one status line and checks its code against `allowed`.
     TReply ReadReply(const TReplyCodes& allowed);
     TReply Command(const QByteArray& command, const TReplyCodes& allowed, const QByteArray& traceText = {});
+    // CAPA (RFC 2449) into capabilities_; "-ERR" (a server without CAPA) leaves it empty.
+    void AskCapabilities();
     void SendCredentials(const QByteArray& user, const QByteArray& password);
     void CloseConnection();
     QList<QByteArray> ReadMultiLine();
@@ -96,7 +104,8 @@ private:
 
     TLineChannel channel_;
     QByteArray greetingText_;
-    std::optional<QList<QByteArray>> capabilities_;
+    TPop3Capabilities capabilities_;
+    bool utf8_ = false;
     bool loggedIn_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <optional>
+#include <utility>
 
 namespace brevio {
 
@@ -41,6 +42,21 @@ std::optional<TPop3UidEntry> ParsePop3UidLine(const QByteArray& line);
 
 // True when a CAPA listing names the capability (first word of a line, letter case ignored).
 bool Pop3HasCapability(const QList<QByteArray>& capabilities, const QByteArray& name);
+
+// What a server announced in answer to CAPA (RFC 2449), one line per capability with its
+// arguments. Empty for a server without CAPA.
+class TPop3Capabilities {
+public:
+    TPop3Capabilities() = default;
+    explicit TPop3Capabilities(QList<QByteArray> lines) : lines_(std::move(lines)) {}
+    // True when a line starts with this capability name (letter case ignored).
+    bool Has(const QByteArray& name) const { return Pop3HasCapability(lines_, name); }
+    const QList<QByteArray>& Lines() const { return lines_; }
+    bool IsEmpty() const { return lines_.isEmpty(); }
+
+private:
+    QList<QByteArray> lines_;
+};
 
 // The APOP time stamp of a greeting text: from its first "<" through the first ">" after it;
 // empty when there is none.

@@ -24,6 +24,9 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"ErrorSelecting", "Error selecting "},
     // Beyond the sixteen classic texts: what a check with no mailbox configured says.
     {"NoMailBoxes", "No mailboxes yet: File, Arrange Mailboxes… (Ctrl+L)"},
+    // An expunge on a server without UIDPLUS kept what another program had marked deleted.
+    {"ForeignDeleteMarksKept",
+     "Folder %s: %d message(s) another program marked for deletion were kept and marked again"},
 };
 
 }  // namespace

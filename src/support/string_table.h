@@ -29,6 +29,7 @@ enum TTextId {
     FaildToRetriveFolderNames,
     ErrorSelecting,
     NoMailBoxes,
+    ForeignDeleteMarksKept,
     TextCount
 };
 }  // namespace texts

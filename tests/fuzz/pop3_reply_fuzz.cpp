@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             TMailMessage message;
             client.FetchHeader(n, message);
         }
-        (void)client.Capa();
+        (void)client.Capabilities().Has("PIPELINING");
         client.DeleteMessage(1);
         client.Disconnect();
     } catch (const brevio::Exception&) {

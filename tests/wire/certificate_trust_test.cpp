@@ -70,7 +70,7 @@ void EmptyPop3Mailbox(TServerConnection& connection)
     if (!connection.StartTls(TTestPki::Get().SelfSigned))
         throw std::runtime_error("the pinned certificate was refused");
     const std::pair<const char*, const char*> conversation[] = {
-        {nullptr, "+OK ready"}, {"USER bob", "+OK"}, {"PASS secret", "+OK in"}, {"STAT", "+OK 0 0"}, {"QUIT", "+OK bye"},
+        {nullptr, "+OK ready"}, {"CAPA", "-ERR"}, {"USER bob", "+OK"}, {"PASS secret", "+OK in"}, {"STAT", "+OK 0 0"}, {"QUIT", "+OK bye"},
     };
     for (const auto& [expected, reply] : conversation) {
         if (expected && connection.ReadLine() != expected)

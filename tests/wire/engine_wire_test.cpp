@@ -12,7 +12,7 @@ namespace brevio::test {
 namespace {
 
 // Greeting and login of the scripted sessions.
-const QByteArray kPopSession = "S: +OK ready\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+const QByteArray kPopSession = "S: +OK ready\nC: CAPA\nS: -ERR\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 const QByteArray kImapSession = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK done\n";
 
 TMailBoxSettings ImapBox()
@@ -102,6 +102,56 @@ TEST(EngineWire, ImapCheckSkipsUnselectableFoldersAndGoesOnAfterARefusal)
     EXPECT_EQ(result.Rows[0].Id, ImapId(1, "INBOX", 42, 777));
 }
 
+// With UTF8=ACCEPT enabled folder names come in UTF-8: they are selected and shown as they
+// stand ("&" is no modified UTF-7 shift then), and raw UTF-8 headers read as UTF-8.
+TEST(EngineWire, ImapCheckAfterEnablingUtf8ShowsUtf8FolderNames)
+{
+    const QByteArray header = "Subject: Привет\r\nFrom: Пётр <p@example.org>\r\n\r\n";
+    const QByteArray script = R"(
+        S: * OK [CAPABILITY IMAP4rev1 ENABLE UTF8=ACCEPT] ready
+        C: C1 LOGIN "bob" "secret"
+        S: C1 OK done
+        C: C2 ENABLE UTF8=ACCEPT
+        S: * ENABLED UTF8=ACCEPT
+        S: C2 OK done
+        C: C3 LIST "" *
+        S: * LIST (\HasNoChildren) "/" "R&AGE-D"
+        S: * LIST (\HasNoChildren) "/" "Входящие"
+        S: C3 OK done
+        C: C4 SELECT "R&AGE-D"
+        S: C4 NO gone
+        C: C5 SELECT {16}
+        S: + go on
+        C: Входящие
+        S: * 1 EXISTS
+        S: * OK [UIDVALIDITY 5] ok
+        S: C5 OK [READ-WRITE] done
+        C: C6 FETCH 1 (UID)
+        S: * 1 FETCH (UID 8)
+        S: C6 OK done
+        C: C7 UID FETCH 8 (RFC822.HEADER)
+        S: * 1 FETCH (UID 8 RFC822.HEADER {)" + QByteArray::number(header.size()) + R"(}
+        S+: )" + QByteArray(header).replace("\r\n", "\\r\\n") + R"(
+        S: )
+        S: C7 OK done
+        C: C8 UID FETCH 8 (RFC822.SIZE)
+        S: * 1 FETCH (UID 8 RFC822.SIZE 99)
+        S: C8 OK done
+        C: C9 LOGOUT
+        S: C9 OK done
+    )";
+    TScriptedServer server(script.constData());
+    TTestCheckContext context;
+    const TRunResult result = CheckAll(ImapBox(), context, server);
+    server.VerifyFinished();
+
+    EXPECT_EQ(context.Logged, QStringList{QStringLiteral("(imap.example.org) Error selecting R&AGE-D")});
+    ASSERT_EQ(result.Rows.size(), 1);
+    EXPECT_EQ(result.Rows[0].Folder, QStringLiteral("Входящие"));
+    EXPECT_EQ(result.Rows[0].Subject, QStringLiteral("Привет"));
+    EXPECT_EQ(result.Rows[0].From, QStringLiteral("Пётр <p@example.org>"));
+}
+
 // Deletes by UID: the folder whose UIDVALIDITY changed is left alone and logged; UID EXPUNGE
 // is used where the server offers UIDPLUS.
 TEST(EngineWire, ImapDeleteByUidSkipsARebuiltFolder)
@@ -149,10 +199,22 @@ TEST(EngineWire, ImapDeleteByNumberWithoutUids)
         S: C2 OK [READ-WRITE] done
         C: C3 STORE 1,3 +FLAGS.SILENT (\Deleted)
         S: C3 OK done
-        C: C4 EXPUNGE
+        C: C4 FETCH 1 (UID)
+        S: * 1 FETCH (UID 11)
         S: C4 OK done
-        C: C5 LOGOUT
+        C: C5 FETCH 3 (UID)
+        S: * 3 FETCH (UID 13)
         S: C5 OK done
+        C: C6 CAPABILITY
+        S: * CAPABILITY IMAP4rev1
+        S: C6 OK done
+        C: C7 UID SEARCH DELETED
+        S: * SEARCH 11 13
+        S: C7 OK done
+        C: C8 EXPUNGE
+        S: C8 OK done
+        C: C9 LOGOUT
+        S: C9 OK done
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
@@ -176,18 +238,33 @@ TEST(EngineWire, ImapDeleteLogsARefusedStoreOrExpunge)
         S: C4 OK [READ-WRITE] done
         C: C5 STORE 2 +FLAGS.SILENT (\Deleted)
         S: C5 OK done
-        C: C6 EXPUNGE
-        S: C6 NO expunge failed
-        C: C7 SELECT "Trash"
-        S: * 4 EXISTS
-        S: C7 OK [READ-WRITE] done
-        C: C8 STORE 4 +FLAGS.SILENT (\Deleted)
+        C: C6 FETCH 2 (UID)
+        S: * 2 FETCH (UID 22)
+        S: C6 OK done
+        C: C7 CAPABILITY
+        S: * CAPABILITY IMAP4rev1
+        S: C7 OK done
+        C: C8 UID SEARCH DELETED
+        S: * SEARCH 22
         S: C8 OK done
         C: C9 EXPUNGE
+        S: C9 NO expunge failed
+        C: C10 SELECT "Trash"
+        S: * 4 EXISTS
+        S: C10 OK [READ-WRITE] done
+        C: C11 STORE 4 +FLAGS.SILENT (\Deleted)
+        S: C11 OK done
+        C: C12 FETCH 4 (UID)
+        S: * 4 FETCH (UID 44)
+        S: C12 OK done
+        C: C13 UID SEARCH DELETED
+        S: * SEARCH 44
+        S: C13 OK done
+        C: C14 EXPUNGE
         S: * 4 EXPUNGE
-        S: C9 OK done
-        C: C10 LOGOUT
-        S: C10 OK done
+        S: C14 OK done
+        C: C15 LOGOUT
+        S: C15 OK done
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
@@ -200,6 +277,92 @@ TEST(EngineWire, ImapDeleteLogsARefusedStoreOrExpunge)
     EXPECT_TRUE(context.Logged[0].contains(QStringLiteral("mailbox is read-only")));
     EXPECT_TRUE(context.Logged[1].startsWith(QStringLiteral("(imap.example.org) Messages in folder Sent were not deleted")));
     EXPECT_TRUE(context.Logged[1].contains(QStringLiteral("expunge failed")));
+}
+
+// Without UIDPLUS a plain EXPUNGE would also remove what another program marked \Deleted and
+// means to expunge itself: those marks come off for the expunge and go back on after it. When
+// they cannot be found or taken off, nothing is expunged.
+TEST(EngineWire, ImapExpungeWithoutUidPlusKeepsForeignDeleteMarks)
+{
+    struct Case {
+        const char* Label;
+        const char* Conversation;  // from the search on
+        QStringList Logged;
+    };
+    const QString kept = QStringLiteral(
+        "(imap.example.org) Folder INBOX: 2 message(s) another program marked for deletion were kept and marked again");
+    const Case cases[] = {
+        {"foreign marks kept", R"(
+            C: C5 UID SEARCH DELETED
+            S: * SEARCH 17 42 9 17
+            S: C5 OK done
+            C: C6 UID STORE 17,9 -FLAGS.SILENT (\Deleted)
+            S: C6 OK done
+            C: C7 EXPUNGE
+            S: * 3 EXPUNGE
+            S: C7 OK done
+            C: C8 UID STORE 17,9 +FLAGS.SILENT (\Deleted)
+            S: C8 OK done
+            C: C9 LOGOUT
+            S: C9 OK)", {kept}},
+        {"only ours marked", R"(
+            C: C5 UID SEARCH DELETED
+            S: * SEARCH 42
+            S: C5 OK done
+            C: C6 EXPUNGE
+            S: C6 OK done
+            C: C7 LOGOUT
+            S: C7 OK)", {}},
+        {"search refused: nothing expunged", R"(
+            C: C5 UID SEARCH DELETED
+            S: C5 NO search failed
+            C: C6 LOGOUT
+            S: C6 OK)",
+         {QStringLiteral("(imap.example.org) Messages in folder INBOX were not deleted: search failed")}},
+        {"unmarking refused: nothing expunged", R"(
+            C: C5 UID SEARCH DELETED
+            S: * SEARCH 42 9
+            S: C5 OK done
+            C: C6 UID STORE 9 -FLAGS.SILENT (\Deleted)
+            S: C6 NO cannot
+            C: C7 LOGOUT
+            S: C7 OK)",
+         {QStringLiteral("(imap.example.org) Messages in folder INBOX were not deleted: cannot")}},
+        {"expunge refused: the marks still go back", R"(
+            C: C5 UID SEARCH DELETED
+            S: * SEARCH 9 17 42
+            S: C5 OK done
+            C: C6 UID STORE 9,17 -FLAGS.SILENT (\Deleted)
+            S: C6 OK done
+            C: C7 EXPUNGE
+            S: C7 NO expunge failed
+            C: C8 UID STORE 9,17 +FLAGS.SILENT (\Deleted)
+            S: C8 NO [READ-ONLY] not now
+            C: C9 LOGOUT
+            S: C9 OK)",
+         {kept,
+          QStringLiteral("(imap.example.org) Folder INBOX: the deletion marks of the other program could not be set again: [READ-ONLY] not now"),
+          QStringLiteral("(imap.example.org) Messages in folder INBOX were not deleted: expunge failed")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Label);
+        const QByteArray script = kImapSession + R"(
+            C: C2 SELECT "INBOX"
+            S: * 3 EXISTS
+            S: * OK [UIDVALIDITY 777] ok
+            S: C2 OK [READ-WRITE] done
+            C: C3 UID STORE 42 +FLAGS.SILENT (\Deleted)
+            S: C3 OK done
+            C: C4 CAPABILITY
+            S: * CAPABILITY IMAP4rev1
+            S: C4 OK done
+        )" + QByteArray(c.Conversation) + "\n";
+        TScriptedServer server(script.constData());
+        TTestCheckContext context;
+        DeleteMessages(ImapBox(), {ImapId(2, "INBOX", 42, 777)}, context, server.Factory());
+        server.VerifyFinished();
+        EXPECT_EQ(context.Logged, c.Logged);
+    }
 }
 
 // POP3: the check keeps each message's unique id; the delete finds the ticked messages under
@@ -424,11 +587,14 @@ TEST(EngineWire, DeleteByIdentityFindsTheTickedMessageAfterNumbersShifted)
             C: C4 CAPABILITY
             S: * CAPABILITY IMAP4rev1
             S: C4 OK done
-            C: C5 EXPUNGE
-            S: * 1 EXPUNGE
+            C: C5 UID SEARCH DELETED
+            S: * SEARCH 42
             S: C5 OK done
-            C: C6 LOGOUT
+            C: C6 EXPUNGE
+            S: * 1 EXPUNGE
             S: C6 OK done
+            C: C7 LOGOUT
+            S: C7 OK done
          )"},
     };
     for (const Case& c : cases) {

@@ -205,5 +205,72 @@ TEST(Imap4Login, NulInCredentialsIsRefusedBeforeSending)
     EXPECT_EQ(s.Context.Logged.size(), 1);
 }
 
+struct TUtf8Case {
+    const char* Name;
+    const char* Script;  // greeting through the login and the switch
+    bool Utf8;
+};
+
+class Imap4Utf8 : public ::testing::TestWithParam<TUtf8Case> {};
+
+// RFC 6855: ENABLE UTF8=ACCEPT after the login when the server announced it; only its ENABLED
+// answer switches folder names from modified UTF-7 to UTF-8.
+TEST_P(Imap4Utf8, IsEnabledAfterTheLoginWhenAnnounced)
+{
+    const QByteArray script(GetParam().Script);
+    const QByteArray logout = "C" + QByteArray::number(script.count("C: ") + 1);
+    TImapSession s(script + "\nC: " + logout + " LOGOUT\nS: " + logout + " OK\n");
+    s.Connect();
+    EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
+    EXPECT_EQ(s.Client.Utf8Enabled(), GetParam().Utf8);
+    EXPECT_EQ(s.Client.FolderDisplayName("R&AGE-D"), GetParam().Utf8 ? u"R&AGE-D" : u"RaD");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Imap4Utf8,
+    ::testing::Values(
+        TUtf8Case{"AnnouncedBeforeTheLogin", R"(
+            S: * OK [CAPABILITY IMAP4rev1 ENABLE UTF8=ACCEPT] ready
+            C: C1 LOGIN "bob" "secret"
+            S: C1 OK done
+            C: C2 ENABLE UTF8=ACCEPT
+            S: * ENABLED UTF8=ACCEPT
+            S: C2 OK)", true},
+        TUtf8Case{"AnnouncedByTheLogin", R"(
+            S: * OK ready
+            C: C1 LOGIN "bob" "secret"
+            S: C1 OK [CAPABILITY IMAP4rev1 ENABLE utf8=accept] done
+            C: C2 ENABLE UTF8=ACCEPT
+            S: * ENABLED UTF8=ACCEPT
+            S: C2 OK)", true},
+        TUtf8Case{"Preauthenticated", R"(
+            S: * PREAUTH [CAPABILITY IMAP4rev1 UTF8=ACCEPT] hello
+            C: C1 ENABLE UTF8=ACCEPT
+            S: * ENABLED UTF8=ACCEPT
+            S: C1 OK)", true},
+        // What the login announced replaces what was announced before it.
+        TUtf8Case{"WithdrawnByTheLogin", R"(
+            S: * OK [CAPABILITY IMAP4rev1 UTF8=ACCEPT] ready
+            C: C1 LOGIN "bob" "secret"
+            S: C1 OK [CAPABILITY IMAP4rev1] done)", false},
+        TUtf8Case{"Refused", R"(
+            S: * OK [CAPABILITY IMAP4rev1 UTF8=ACCEPT] ready
+            C: C1 LOGIN "bob" "secret"
+            S: C1 OK done
+            C: C2 ENABLE UTF8=ACCEPT
+            S: C2 BAD unknown command)", false},
+        TUtf8Case{"NotConfirmed", R"(
+            S: * OK [CAPABILITY IMAP4rev1 UTF8=ACCEPT] ready
+            C: C1 LOGIN "bob" "secret"
+            S: C1 OK done
+            C: C2 ENABLE UTF8=ACCEPT
+            S: * ENABLED
+            S: C2 OK)", false},
+        TUtf8Case{"NothingAnnounced", R"(
+            S: * OK ready
+            C: C1 LOGIN "bob" "secret"
+            S: C1 OK done)", false}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 }  // namespace
 }  // namespace brevio::test

@@ -15,6 +15,12 @@ namespace {
 
 constexpr const char* kLogin = R"(
     S: +OK POP3 ready
+    C: CAPA
+    S: +OK
+    S: TOP
+    S: UIDL
+    S: PIPELINING
+    S: .
     C: USER bob
     S: +OK
     C: PASS secret
@@ -177,6 +183,8 @@ TEST(Pop3Client, RefusedLoginInAScheduledCheckIsLoggedAndLeftConnected)
 {
     TPop3Session s(R"(
         S: +OK ready
+        C: CAPA
+        S: -ERR
         C: USER bob
         S: +OK
         C: PASS secret
@@ -198,6 +206,8 @@ TEST(Pop3Client, RefusedLoginThenCancelledPromptRaisesAbort)
 {
     TPop3Session s(R"(
         S: +OK ready
+        C: CAPA
+        S: -ERR
         C: USER bob
         S: -ERR unknown user
         C: QUIT
@@ -212,6 +222,8 @@ TEST(Pop3Client, ConfirmedPromptReconnectsWithTheNewCredentials)
 {
     TPop3Session s(R"(
         S: +OK ready
+        C: CAPA
+        S: -ERR
         C: USER bob
         S: +OK
         C: PASS secret
@@ -220,6 +232,8 @@ TEST(Pop3Client, ConfirmedPromptReconnectsWithTheNewCredentials)
         CLOSE
         OPEN
         S: +OK ready again
+        C: CAPA
+        S: -ERR
         C: USER alice
         S: +OK
         C: PASS pass word
@@ -237,6 +251,8 @@ TEST(Pop3Client, CredentialsWithLineBreaksAreNeverSent)
 {
     TPop3Session s(R"(
         S: +OK ready
+        C: CAPA
+        S: -ERR
         C: QUIT
         S: +OK
     )");
@@ -246,11 +262,97 @@ TEST(Pop3Client, CredentialsWithLineBreaksAreNeverSent)
     EXPECT_TRUE(s.Context.Logged[0].contains(QStringLiteral("line break")));
 }
 
+struct TCapabilityCase {
+    const char* Name;
+    const char* Script;  // greeting through the login
+    bool Apop;
+    bool Utf8;        // Utf8Enabled() after the login
+    bool Pipelining;  // Capabilities().Has("PIPELINING")
+};
+
+class Pop3Capabilities : public ::testing::TestWithParam<TCapabilityCase> {};
+
+TEST_P(Pop3Capabilities, DecideWhatIsSentBeforeTheLogin)
+{
+    const TCapabilityCase& c = GetParam();
+    TPop3Session s(QByteArray(c.Script) + "\nC: QUIT\nS: +OK\n");
+    s.Client.APOP = c.Apop;
+    s.Connect();
+    EXPECT_TRUE(s.Client.LoggedIn());
+    EXPECT_EQ(s.Client.Utf8Enabled(), c.Utf8);
+    EXPECT_EQ(s.Client.Capabilities().Has("PIPELINING"), c.Pipelining);
+    s.Client.Disconnect();
+    EXPECT_TRUE(s.Client.Capabilities().IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Pop3Capabilities,
+    ::testing::Values(
+        // A server without CAPA gets the plain login.
+        TCapabilityCase{"WithoutCapa", R"(
+            S: +OK ready
+            C: CAPA
+            S: -ERR unknown command
+            C: USER bob
+            S: +OK
+            C: PASS secret
+            S: +OK)", false, false, false},
+        // RFC 6856 §2: UTF8 before USER, so messages with raw UTF-8 headers are not hidden.
+        TCapabilityCase{"Utf8BeforeUser", R"(
+            S: +OK ready
+            C: CAPA
+            S: +OK
+            S: UTF8 USER
+            S: pipelining
+            S: .
+            C: UTF8
+            S: +OK UTF8 enabled
+            C: USER bob
+            S: +OK
+            C: PASS secret
+            S: +OK)", false, true, true},
+        TCapabilityCase{"Utf8RefusedLoginGoesOn", R"(
+            S: +OK ready
+            C: CAPA
+            S: +OK
+            S: utf8
+            S: .
+            C: UTF8
+            S: -ERR not now
+            C: USER bob
+            S: +OK
+            C: PASS secret
+            S: +OK)", false, false, false},
+        TCapabilityCase{"Utf8BeforeApop", R"(
+            S: +OK ready <1.2@host>
+            C: CAPA
+            S: +OK
+            S: UTF8
+            S: .
+            C: UTF8
+            S: +OK
+            C: APOP bob df68dac4efbd2209cc50ce36148b9eb1
+            S: +OK)", true, true, false},
+        // Only the first word names a capability.
+        TCapabilityCase{"NameInAnArgumentIsNotOffered", R"(
+            S: +OK ready
+            C: CAPA
+            S: +OK
+            S: X-FEATURES UTF8 PIPELINING
+            S: .
+            C: USER bob
+            S: +OK
+            C: PASS secret
+            S: +OK)", false, false, false}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST(Pop3Client, ApopSendsTheDigestOfTimestampAndPassword)
 {
     // The example of RFC 1939 §7.
     TPop3Session s(R"(
         S: +OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>
+        C: CAPA
+        S: -ERR
         C: APOP mrose c4c9334bac560ecc979e58001b3e22fb
         S: +OK maildrop has 1 message (369 octets)
         C: QUIT
@@ -265,7 +367,7 @@ TEST(Pop3Client, ApopSendsTheDigestOfTimestampAndPassword)
 
 TEST(Pop3Client, ApopWithoutTimestampIsARefusedLogin)
 {
-    TPop3Session s("S: +OK ready\nC: QUIT\nS: +OK\n");
+    TPop3Session s("S: +OK ready\nC: CAPA\nS: -ERR\nC: QUIT\nS: +OK\n");
     s.Client.APOP = true;
     s.Context.Scheduled = true;
     s.Connect();
@@ -312,7 +414,8 @@ TEST(Pop3Client, TraceMasksCredentials)
     s.Connect();
     s.Client.Disconnect();
     EXPECT_EQ(s.Context.TraceLines,
-              (QList<QByteArray>{"S: +OK POP3 ready", "C: USER ****", "S: +OK", "C: PASS ****",
+              (QList<QByteArray>{"S: +OK POP3 ready", "C: CAPA", "S: +OK", "S: TOP", "S: UIDL",
+                                 "S: PIPELINING", "S: .", "C: USER ****", "S: +OK", "C: PASS ****",
                                  "S: +OK logged in", "C: QUIT", "S: +OK"}));
 }
 

@@ -54,17 +54,45 @@ TEST_P(StartTls, SecuresBeforeTheLoginOrStops)
 INSTANTIATE_TEST_SUITE_P(
     Cases, StartTls,
     ::testing::Values(
+        // RFC 2595 §4: what CAPA said before TLS is forgotten (no UTF8 switch here) and asked
+        // again after the handshake.
         TTlsCase{"Pop3Stls", false, R"(
             S: +OK ready
             C: CAPA
             S: +OK
             S: USER
+            S: UTF8
             S: STLS
             S: .
             C: STLS
             S: +OK begin TLS
             S: -ERR injected before the handshake
             TLS
+            C: CAPA
+            S: +OK
+            S: USER
+            S: .
+            C: USER bob
+            S: +OK
+            C: PASS secret
+            S: +OK
+            C: QUIT
+            S: +OK)", true},
+        TTlsCase{"Pop3Utf8OfferedAfterTheHandshake", false, R"(
+            S: +OK ready
+            C: CAPA
+            S: +OK
+            S: STLS
+            S: .
+            C: STLS
+            S: +OK
+            TLS
+            C: CAPA
+            S: +OK
+            S: UTF8
+            S: .
+            C: UTF8
+            S: +OK
             C: USER bob
             S: +OK
             C: PASS secret
