@@ -25,7 +25,7 @@ constexpr qint32 kStatusEvery = 200;
 void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckContext& context,
                        QList<TFoundMessage>& found)
 {
-    const bool pipelined = Pop3HasCapability(client.Capa(), "PIPELINING");
+    const bool pipelined = client.Capabilities().Has("PIPELINING");
     const QList<TPop3ListEntry> listed = client.List();
     const qint32 count = qint32(listed.size());
     context.Yield();
@@ -165,7 +165,7 @@ void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& mess
         }
 
         const qsizetype count = messages.size();
-        if (context.Pipelining() && Pop3HasCapability(client.Capa(), "PIPELINING")) {
+        if (context.Pipelining() && client.Capabilities().Has("PIPELINING")) {
             // Every DELE goes out before the first answer is read; a refusal is logged as
             // one at a time would be.
             QList<qint32> numbers;

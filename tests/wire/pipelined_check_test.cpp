@@ -12,7 +12,10 @@
 namespace brevio::test {
 namespace {
 
-const QByteArray kPopSession = "S: +OK ready\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+// Greeting, CAPA (with or without PIPELINING) and login of the scripted POP3 sessions.
+const QByteArray kPopLogin = "C: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+const QByteArray kPopPipelining = "S: +OK ready\nC: CAPA\nS: +OK\nS: TOP\nS: UIDL\nS: PIPELINING\nS: .\n" + kPopLogin;
+const QByteArray kPopPlain = "S: +OK ready\nC: CAPA\nS: -ERR unknown command\n" + kPopLogin;
 const QByteArray kImapSession = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK done\n";
 
 TMailBoxSettings Box(TMailProtocol protocol)
@@ -141,13 +144,7 @@ TEST(PipelinedCheck, ImapRefusedChunkOrClosedConnectionKeepsWhatCameBefore)
 // reply. A LIST line without a usable size gives -1, as "LIST n" does.
 TEST(PipelinedCheck, PopSendsTheTopsAheadWhenPipeliningIsAnnounced)
 {
-    const QByteArray script = kPopSession + R"(
-        C: CAPA
-        S: +OK
-        S: TOP
-        S: UIDL
-        S: PIPELINING
-        S: .
+    const QByteArray script = kPopPipelining + R"(
         C: LIST
         S: +OK 3 messages
         S: 1 120
@@ -178,9 +175,7 @@ TEST(PipelinedCheck, PopSendsTheTopsAheadWhenPipeliningIsAnnounced)
 // leaves the messages read before listed.
 TEST(PipelinedCheck, PopAsksOneTopAtATimeWithoutPipelining)
 {
-    const QByteArray script = kPopSession + R"(
-        C: CAPA
-        S: -ERR unknown command
+    const QByteArray script = kPopPlain + R"(
         C: LIST
         S: +OK
         S: 1 10
@@ -245,11 +240,7 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     EXPECT_EQ(Column(warm.Result, &TMessageRow::From), Column(cold.Result, &TMessageRow::From));
     EXPECT_EQ(Column(warm.Result, &TMessageRow::Size), QStringList({"50", "60", "80"}));
 
-    const QByteArray popOpening = kPopSession + R"(
-        C: CAPA
-        S: +OK
-        S: PIPELINING
-        S: .
+    const QByteArray popOpening = kPopPipelining + R"(
         C: LIST
         S: +OK
         S: 1 10
@@ -271,16 +262,12 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
 // go); IMAP4 with UIDPLUS the UID STORE and UID EXPUNGE of a folder together.
 TEST(PipelinedCheck, DeletesGoOutInBursts)
 {
-    const QByteArray pop = kPopSession + R"(
+    const QByteArray pop = kPopPipelining + R"(
         C: UIDL
         S: +OK
         S: 1 aa
         S: 2 bb
         S: 3 cc
-        S: .
-        C: CAPA
-        S: +OK
-        S: PIPELINING
         S: .
         C: DELE 3
         C: DELE 1
