@@ -257,9 +257,10 @@ int main(int argc, char** argv)
     const auto listMessages = [&] {
         QList<TListedMessage> listed;
         CheckMailBoxes(mailBoxes, indexes, context, [&](int index, const QList<TFoundMessage>& found) {
-            const QList<TMessageRow> rows = BuildMailBoxRows(index, mailBoxes.at(index), found);
+            QList<TMessageRow> rows = BuildMailBoxRows(index, mailBoxes.at(index), found);
+            listed.reserve(listed.size() + rows.size());
             for (qsizetype i = 0; i < rows.size(); ++i)
-                listed.append({rows.at(i), found.at(i).Message});
+                listed.append({std::move(rows[i]), found.at(i).Message});
         });
         return listed;
     };

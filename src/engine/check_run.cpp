@@ -113,7 +113,7 @@ QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& ma
     QList<TMessageRow> rows;
     rows.reserve(found.size());
     for (qsizetype m = 0; m < found.size(); ++m) {
-        const TMailMessage& message = found.at(m).Message;
+        const TListedHeader& message = found.at(m).Message;
         TMessageRow row;
         row.MailBoxIndex = mailBoxIndex;
         row.Id = found.at(m).Id;

@@ -13,7 +13,7 @@ namespace {
 
 // The file starts with these; another version is read as no cache.
 constexpr quint32 kMagic = 0x42524843;  // "BRHC"
-constexpr quint32 kVersion = 1;
+constexpr quint32 kVersion = 2;
 constexpr QDataStream::Version kStreamVersion = QDataStream::Qt_6_0;
 // A file larger than this is not read (it cannot hold a bounded cache).
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
@@ -25,12 +25,12 @@ qsizetype Chars(const TCachedHeader& header)
 
 }  // namespace
 
-TCachedHeader TCachedHeader::Of(const TMailMessage& message)
+TCachedHeader TCachedHeader::Of(const TListedHeader& message)
 {
     return {message.Subject, message.From, message.Date};
 }
 
-void TCachedHeader::ApplyTo(TMailMessage& message) const
+void TCachedHeader::ApplyTo(TListedHeader& message) const
 {
     message.Subject = Subject;
     message.From = From;
@@ -126,8 +126,13 @@ void THeaderCache::Load()
             for (quint32 e = 0; e < entryCount && in.status() == QDataStream::Ok; ++e) {
                 QByteArray id;
                 TCachedHeader header;
-                in >> id >> header.Subject >> header.From.Name >> header.From.Address >> header.From.Raw
-                    >> header.Date;
+                bool dated = false;
+                qint64 msecs = 0;
+                in >> id >> header.Subject >> header.From.Name >> header.From.Address >> header.From.Raw >> dated
+                    >> msecs;
+                // The moment is kept, shown in local time as a fresh header's date is.
+                if (dated)
+                    header.Date = QDateTime::fromMSecsSinceEpoch(msecs);
                 if (++total > kMaxEntries)
                     return;
                 folder.Entries.insert(id, header);
@@ -178,7 +183,9 @@ bool THeaderCache::Save() const
             out << f.key() << f->UidValidity << quint32(f->Entries.size());
             for (auto e = f->Entries.cbegin(); e != f->Entries.cend(); ++e) {
                 const TCachedHeader& h = e.value();
-                out << e.key() << h.Subject << h.From.Name << h.From.Address << h.From.Raw << h.Date;
+                const bool dated = h.Date.isValid();
+                out << e.key() << h.Subject << h.From.Name << h.From.Address << h.From.Raw << dated
+                    << (dated ? h.Date.toMSecsSinceEpoch() : qint64(0));
             }
         }
     }

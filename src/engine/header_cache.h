@@ -21,9 +21,9 @@ struct TCachedHeader {
     TEmailAddress From;
     QDateTime Date;
 
-    static TCachedHeader Of(const TMailMessage& message);
+    static TCachedHeader Of(const TListedHeader& message);
     // Fills the message's row fields from the cached ones.
-    void ApplyTo(TMailMessage& message) const;
+    void ApplyTo(TListedHeader& message) const;
 };
 
 class THeaderCache {

@@ -68,11 +68,11 @@ void ShowProgress(TCheckContext& context, qint64 done, qint64 count)
     throw EReplyError(QStringLiteral("The server refused to list the messages of a folder."), TImap4Client::kNo);
 }
 
-TFoundMessage FoundInFolder(TMailMessage&& fetched, const QByteArray& folder, quint32 uidValidity,
+TFoundMessage FoundInFolder(TListedHeader&& fetched, const QByteArray& folder, quint32 uidValidity,
                             qint32 sequenceNumber)
 {
     TFoundMessage message;
-    message.Message = KeepListedFields(std::move(fetched));
+    message.Message = std::move(fetched);
     message.Message.Folder = folder;
     message.Message.UidValidity = uidValidity;
     message.Id = {folder, uidValidity, message.Message.Uid, {}, sequenceNumber};
@@ -86,10 +86,12 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
 {
     if (count <= 0)
         return;
+    found.reserve(found.size() + count);
     const bool done = client.FetchPipelined(
         SequenceChunks(count, kFetchChunk), false, true, kChunksInFlight, [&](QList<TImapFetchedMessage>& records) {
             for (TImapFetchedMessage& record : records)
-                found.append(FoundInFolder(std::move(record.Message), folder, uidValidity, qint32(record.SequenceNumber)));
+                found.append(FoundInFolder(TListedHeader(std::move(record.Message)), folder, uidValidity,
+                                          qint32(record.SequenceNumber)));
             if (!records.isEmpty())
                 ShowProgress(context, records.constLast().SequenceNumber, count);
             context.Yield();
@@ -114,6 +116,7 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
     };
     QList<TListed> listed;
     listed.reserve(count);
+    found.reserve(found.size() + count);
     bool everyUid = true;
     bool done = client.FetchPipelined(SequenceChunks(count, kSizeChunk), false, false, kChunksInFlight,
                                       [&](QList<TImapFetchedMessage>& records) {
@@ -140,14 +143,14 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
     std::sort(unknown.begin(), unknown.end());
     unknown.erase(std::unique(unknown.begin(), unknown.end()), unknown.end());
 
-    QHash<quint32, TMailMessage> fetched;
+    QHash<quint32, TListedHeader> fetched;
     QHash<QByteArray, TCachedHeader> seen;
     // The messages in sequence order, from what was fetched or is known. After a failure only
     // those before the first one missing: what was read so far stays listed.
     const auto list = [&](bool complete) {
         for (const TListed& message : std::as_const(listed)) {
             const QByteArray key = QByteArray::number(message.Uid);
-            TMailMessage header;
+            TListedHeader header;
             if (auto f = fetched.find(message.Uid); f != fetched.end()) {
                 header = std::move(f.value());
             } else if (auto k = known.constFind(key); k != known.constEnd()) {
@@ -168,9 +171,9 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
         done = client.FetchPipelined(UidChunks(unknown), true, true, kChunksInFlight,
                                      [&](QList<TImapFetchedMessage>& records) {
                                          for (TImapFetchedMessage& record : records) {
-                                             const quint32 uid = record.Message.Uid;
-                                             seen.insert(QByteArray::number(uid), TCachedHeader::Of(record.Message));
-                                             fetched.insert(uid, std::move(record.Message));
+                                             TListedHeader header(std::move(record.Message));
+                                             seen.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
+                                             fetched.insert(header.Uid, std::move(header));
                                          }
                                          ShowProgress(context, fetched.size(), unknown.size());
                                          context.Yield();
@@ -246,11 +249,12 @@ QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& cont
                 continue;
             }
             for (qint32 i = 1; i <= count; ++i) {
-                TFoundMessage message;
                 QByteArray uid;
                 client.MessageUid(i, uid);
-                client.FetchHeaderByUid(uid, message.Message);
-                message.Message = KeepListedFields(std::move(message.Message));
+                TMailMessage header;
+                client.FetchHeaderByUid(uid, header);
+                TFoundMessage message;
+                message.Message = TListedHeader(std::move(header));
                 message.Message.Folder = folder.Name;
                 message.Message.Size = client.FetchSizeByUid(uid);
                 message.Message.Uid = uid.toUInt();

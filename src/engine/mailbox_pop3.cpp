@@ -35,6 +35,7 @@ void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckC
             cache->Store(THeaderCache::AccountKey(box), {}, 0, {}, true);
         return;
     }
+    found.reserve(found.size() + count);
     QHash<qint32, QByteArray> uniqueIds;
     QHash<QByteArray, int> idUses;
     for (const TPop3UidEntry& entry : client.Uidl()) {
@@ -57,7 +58,7 @@ void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckC
         if (!cacheable(entry.Number) || !known.contains(uniqueIds.value(entry.Number)))
             wanted.append(entry.Number);
     }
-    QHash<qint32, TMailMessage> fetched;
+    QHash<qint32, TListedHeader> fetched;
     QHash<QByteArray, TCachedHeader> seen;
     // The messages in listing order, from what was fetched or is known. After a failure only
     // those before the first one missing: what was read so far stays listed, as message by
@@ -89,9 +90,10 @@ void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckC
     const qint32 toFetch = qint32(wanted.size());
     try {
         client.FetchHeaders(wanted, pipelined, [&](qint32 number, TMailMessage& header) {
+            TListedHeader listedHeader(std::move(header));
             if (cacheable(number))
-                seen.insert(uniqueIds.value(number), TCachedHeader::Of(header));
-            fetched.insert(number, KeepListedFields(std::move(header)));
+                seen.insert(uniqueIds.value(number), TCachedHeader::Of(listedHeader));
+            fetched.insert(number, std::move(listedHeader));
             ++done;
             if (done % kStatusEvery == 0 || done == toFetch)
                 context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {done, toFetch}));
@@ -131,11 +133,12 @@ QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& conte
         }
 
         for (qint32 i = 1; i <= count; ++i) {
-            TFoundMessage message;
-            client.FetchHeader(i, message.Message);
+            TMailMessage header;
+            client.FetchHeader(i, header);
             context.Yield();
             context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {i, count}));
-            message.Message = KeepListedFields(std::move(message.Message));
+            TFoundMessage message;
+            message.Message = TListedHeader(std::move(header));
             message.Message.UniqueId = uniqueIds.value(i);
             message.Id.UniqueId = message.Message.UniqueId;
             message.Id.Number = i;

@@ -19,7 +19,7 @@ struct TListedDetails {
 
     TListedDetails() = default;
     // Implicit, so a listed message is made from the message it shows.
-    TListedDetails(const TMailMessage& message) : Date(message.Date), Size(message.Size) {}
+    TListedDetails(const TListedHeader& message) : Date(message.Date), Size(message.Size) {}
 };
 
 // A row of the list with what the exports need of its message.

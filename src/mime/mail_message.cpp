@@ -43,19 +43,11 @@ TMessagePriority PriorityFromValue(const QByteArray& value)
 
 }  // namespace
 
-TMailMessage KeepListedFields(TMailMessage&& message)
+TListedHeader::TListedHeader(TMailMessage&& message)
+    : Subject(std::move(message.Subject)), From(std::move(message.From)), Date(std::move(message.Date)),
+      CharSet(std::move(message.CharSet)), Size(message.Size), Folder(std::move(message.Folder)), Uid(message.Uid),
+      UidValidity(message.UidValidity), UniqueId(std::move(message.UniqueId))
 {
-    TMailMessage listed;
-    listed.Subject = std::move(message.Subject);
-    listed.From = std::move(message.From);
-    listed.Date = std::move(message.Date);
-    listed.CharSet = std::move(message.CharSet);
-    listed.Size = message.Size;
-    listed.Folder = std::move(message.Folder);
-    listed.Uid = message.Uid;
-    listed.UidValidity = message.UidValidity;
-    listed.UniqueId = std::move(message.UniqueId);
-    return listed;
 }
 
 void TMailMessage::ParseHeaders()

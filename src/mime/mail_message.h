@@ -65,10 +65,24 @@ struct TMailMessage {
     void ParseHeaders();
 };
 
-// The message with only what a listed row needs (subject, sender, date, character set, size
-// and where it lies); the header lines and the fields nobody shows are dropped, so a big
+// What a listed message keeps: what its row and the exports show (subject, sender, date, size)
+// and where it lies. The header lines and the fields nobody shows are not kept, so a big
 // mailbox's listing holds little per message.
-TMailMessage KeepListedFields(TMailMessage&& message);
+struct TListedHeader {
+    QString Subject;
+    TEmailAddress From;
+    QDateTime Date;
+    QString CharSet;
+    qint32 Size = -1;
+    QByteArray Folder;
+    quint32 Uid = 0;
+    quint32 UidValidity = 0;
+    QByteArray UniqueId;
+
+    TListedHeader() = default;
+    // Takes over those fields of a parsed message.
+    explicit TListedHeader(TMailMessage&& message);
+};
 
 // What one message's header may keep in memory. A server may send a header of millions of short
 // lines (a 4 MiB block of one-byte lines); a message keeps its first lines up to these bounds

@@ -98,7 +98,7 @@ TEST_F(EngineLive, CheckAllListsTheSeededMessagesOverEveryProtocolAndSecurity)
             for (qsizetype i = 0; i < rows.size(); ++i) {
                 const TMessageRow& row = allRows.at(rows.at(i));
                 const SeedMessage& m = seeded.at(i);
-                const TMailMessage& message = found.at(rows.at(i)).Message;
+                const TListedHeader& message = found.at(rows.at(i)).Message;
                 SCOPED_TRACE(m.subject.toStdString());
                 EXPECT_EQ(row.Subject, m.subject);
                 EXPECT_EQ(row.MailBox, QStringLiteral("alice"));
