@@ -232,7 +232,8 @@ int main(int argc, char** argv)
     TConsoleContext context(strings.Strings, options.FNetworkTimeout, parser.isSet(verboseOption),
                             options.FPipelining);
     std::optional<THeaderCache> cache;
-    if (options.FHeaderCache && !parser.isSet(noCacheOption)) {
+    // A check one message at a time (FPipelining=0) uses no cache.
+    if (options.FHeaderCache && options.FPipelining && !parser.isSet(noCacheOption)) {
         cache.emplace();
         cache->Load();
         context.SetHeaderCache(&*cache);
@@ -257,10 +258,10 @@ int main(int argc, char** argv)
     const auto listMessages = [&] {
         QList<TListedMessage> listed;
         CheckMailBoxes(mailBoxes, indexes, context, [&](int index, const QList<TFoundMessage>& found) {
-            QList<TMessageRow> rows = BuildMailBoxRows(index, mailBoxes.at(index), found);
-            listed.reserve(listed.size() + rows.size());
-            for (qsizetype i = 0; i < rows.size(); ++i)
-                listed.append({std::move(rows[i]), found.at(i).Message});
+            // Row by row, so the rows are never held twice.
+            listed.reserve(listed.size() + found.size());
+            for (qsizetype i = 0; i < found.size(); ++i)
+                listed.append({BuildMessageRow(index, mailBoxes.at(index), found.at(i), i), found.at(i).Message});
         });
         return listed;
     };

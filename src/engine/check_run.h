@@ -101,6 +101,9 @@ QList<int> MailBoxesOfRun(const QList<TMailBoxSettings>& mailBoxes, TRunKind kin
 // The rows for what one mailbox's check found, numbered from 1.
 QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
                                     const QList<TFoundMessage>& found, const QLocale& locale = QLocale());
+// The row of one found message at `position` (from 0) of its mailbox's listing.
+TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, const TFoundMessage& found,
+                            qsizetype position, const QLocale& locale = QLocale());
 
 // Keeps the certificates of `result` in `list`: each goes to the mailbox at its index when that
 // is still the same mailbox (same host and user name). Returns true when a mailbox changed.

@@ -45,9 +45,12 @@ TMessagePriority PriorityFromValue(const QByteArray& value)
 
 TListedHeader::TListedHeader(TMailMessage&& message)
     : Subject(std::move(message.Subject)), From(std::move(message.From)), Date(std::move(message.Date)),
-      CharSet(std::move(message.CharSet)), Size(message.Size), Folder(std::move(message.Folder)), Uid(message.Uid),
-      UidValidity(message.UidValidity), UniqueId(std::move(message.UniqueId))
+      Size(message.Size), Folder(std::move(message.Folder)), Uid(message.Uid), UidValidity(message.UidValidity),
+      UniqueId(std::move(message.UniqueId))
 {
+    // The raw text is only shown for an address that could not be read.
+    if (!From.Name.isEmpty() || !From.Address.isEmpty())
+        From.Raw.clear();
 }
 
 void TMailMessage::ParseHeaders()

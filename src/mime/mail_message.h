@@ -72,7 +72,6 @@ struct TListedHeader {
     QString Subject;
     TEmailAddress From;
     QDateTime Date;
-    QString CharSet;
     qint32 Size = -1;
     QByteArray Folder;
     quint32 Uid = 0;

@@ -17,8 +17,9 @@ public:
         : runner_(runner), scheduled_(request.Scheduled), strings_(request.Strings),
           timeoutSeconds_(request.NetworkTimeoutSeconds), pipelining_(request.Pipelining)
     {
-        // The cache is read and written here, on the worker thread, never on the window's.
-        if (request.HeaderCache && request.Kind != TRunKind::DeleteMarked) {
+        // The cache is read and written here, on the worker thread, never on the window's. A
+        // check one message at a time uses none.
+        if (request.HeaderCache && request.Pipelining && request.Kind != TRunKind::DeleteMarked) {
             cache_ = std::make_unique<THeaderCache>();
             cache_->Load();
         }
