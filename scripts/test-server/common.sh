@@ -27,3 +27,49 @@ brevio_ts_alive() {
   stat=${stat##*) }
   [ "${stat%% *}" != "Z" ]
 }
+
+# Ports in use by any TCP socket on this machine, one a line.
+brevio_ts_used_ports() {
+  local f
+  for f in /proc/net/tcp /proc/net/tcp6; do
+    [ -r "$f" ] || continue
+    while read -r _ local _; do
+      [[ $local == *:* ]] && echo $((16#${local##*:}))
+    done < <(tail -n +2 "$f")
+  done
+}
+
+# Prints $1 distinct free ports, blank-separated.
+brevio_ts_pick_ports() {
+  local used port picked=()
+  used=" $(brevio_ts_used_ports | tr '\n' ' ') "
+  while [ ${#picked[@]} -lt "$1" ]; do
+    port=$((20000 + RANDOM % 40000))
+    case "$used ${picked[*]} " in *" $port "*) continue;; esac
+    picked+=("$port")
+  done
+  echo "${picked[@]}"
+}
+
+# True once a plain port greets with $2, or an implicit-TLS port accepts (no $2).
+brevio_ts_port_ready() {
+  local port=$1 greeting=${2:-}
+  timeout 2 bash -c '
+    exec 3<>/dev/tcp/127.0.0.1/'"$port"' || exit 1
+    [ -z "$1" ] && exit 0
+    IFS= read -r line <&3 || exit 1
+    [[ $line == "$1"* ]]' _ "$greeting" 2>/dev/null
+}
+
+# A value single-quoted for a shell KEY='VALUE' line.
+brevio_ts_quote() { printf "'%s'" "${1//\'/\'\\\'\'}"; }
+
+# Prints the pids of the processes whose root folder is DIR/root (the Courier server that
+# courier-start.sh started in DIR), one a line.
+brevio_ts_courier_pids() {
+  local root=$1/root p
+  for p in /proc/[0-9]*; do
+    [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ] && echo "${p#/proc/}"
+  done
+  return 0
+}

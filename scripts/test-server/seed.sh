@@ -33,6 +33,8 @@ brevio_ts_mutf7() {
 }
 
 # Maildir folder of a displayed folder path ("INBOX", "Archive/2024") below a user's root.
+# Folder names are stored in modified UTF-7, or as UTF-8 when BREVIO_TS_UTF8_NAMES=1 (servers
+# that keep Unicode folder names on disk as they are).
 brevio_ts_maildir_of() {
   local root=$1 folder=$2 part name=""
   if [ "$folder" = "INBOX" ]; then
@@ -41,21 +43,31 @@ brevio_ts_maildir_of() {
   fi
   local IFS=/
   for part in $folder; do
-    name+=".$(brevio_ts_mutf7 "$part")"
+    if [ "${BREVIO_TS_UTF8_NAMES:-0}" = 1 ]; then
+      name+=".$part"
+    else
+      name+=".$(brevio_ts_mutf7 "$part")"
+    fi
   done
   printf '%s/%s' "$root" "$name"
 }
 
 # brevio_ts_seed SEED_ROOT MAIL_ROOT USER...
+# With BREVIO_TS_LF_FILES=1 the messages are stored with LF line ends, for servers that add the
+# CR themselves (the size they report is then still the seed file's size). With
+# BREVIO_TS_DISTINCT_NAMES=1 the file names differ across a user's folders too, as real Maildir
+# names do ("P<k>" with k counting the folders), for servers that cache messages by file name.
 brevio_ts_seed() {
-  local seed=$1 mail=$2 user folder md n eml stamp
+  local seed=$1 mail=$2 user folder md n eml stamp name k
   shift 2
   for user in "$@"; do
     rm -rf "${mail:?}/$user"
     mkdir -p "$mail/$user/cur" "$mail/$user/new" "$mail/$user/tmp"
     [ -d "$seed/$user" ] || continue
+    k=0
     while IFS= read -r folder; do
       folder=${folder#"$seed/$user/"}
+      k=$((k + 1))
       md=$(brevio_ts_maildir_of "$mail/$user" "$folder")
       mkdir -p "$md/cur" "$md/new" "$md/tmp"
       [ "$md" = "$mail/$user" ] || : > "$md/maildirfolder"
@@ -63,8 +75,14 @@ brevio_ts_seed() {
       while IFS= read -r eml; do
         n=$((n + 1))
         stamp=$((1704067200 + n))
-        cp "$eml" "$md/cur/$stamp.M${n}P1.brevio:2,"
-        touch -d "@$stamp" "$md/cur/$stamp.M${n}P1.brevio:2,"
+        name="$stamp.M${n}P1.brevio:2,"
+        [ "${BREVIO_TS_DISTINCT_NAMES:-0}" = 1 ] && name="$stamp.M${n}P$k.brevio:2,"
+        if [ "${BREVIO_TS_LF_FILES:-0}" = 1 ]; then
+          tr -d '\r' < "$eml" > "$md/cur/$name"
+        else
+          cp "$eml" "$md/cur/$name"
+        fi
+        touch -d "@$stamp" "$md/cur/$name"
       done < <(find "$seed/$user/$folder" -maxdepth 1 -type f -name '*.eml' | sort)
     done < <(find "$seed/$user" -mindepth 1 -type d \( -exec test -e '{}/.keep' \; -o \
                   -exec sh -c 'ls "$1"/*.eml >/dev/null 2>&1' _ '{}' \; \) -print | sort)

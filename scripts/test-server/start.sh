@@ -57,39 +57,8 @@ chmod 644 "$dir/users"
 brevio_ts_seed "$here/seed" "$dir/mail" "${users[@]}"
 chown -R mail:mail "$dir/mail"
 
-# --- free ports: none of the four may be in use by any socket on this machine
-used_ports() {
-  local f
-  for f in /proc/net/tcp /proc/net/tcp6; do
-    [ -r "$f" ] || continue
-    while read -r _ local _; do
-      [[ $local == *:* ]] && echo $((16#${local##*:}))
-    done < <(tail -n +2 "$f")
-  done
-}
-pick_ports() {
-  local used port picked=()
-  used=" $(used_ports | tr '\n' ' ') "
-  while [ ${#picked[@]} -lt 4 ]; do
-    port=$((20000 + RANDOM % 40000))
-    case "$used ${picked[*]} " in *" $port "*) continue;; esac
-    picked+=("$port")
-  done
-  echo "${picked[@]}"
-}
-
-# Waits until a plain port greets with $2, or an implicit-TLS port accepts (no $2).
-port_ready() {
-  local port=$1 greeting=${2:-}
-  timeout 2 bash -c '
-    exec 3<>/dev/tcp/127.0.0.1/'"$port"' || exit 1
-    [ -z "$1" ] && exit 0
-    IFS= read -r line <&3 || exit 1
-    [[ $line == "$1"* ]]' _ "$greeting" 2>/dev/null
-}
-
 start_once() {
-  read -r pop3 imap pop3s imaps < <(pick_ports)
+  read -r pop3 imap pop3s imaps < <(brevio_ts_pick_ports 4)
   sed -e "s|@DIR@|$dir|g" -e "s|@POP3_PORT@|$pop3|g" -e "s|@IMAP_PORT@|$imap|g" \
       -e "s|@POP3S_PORT@|$pop3s|g" -e "s|@IMAPS_PORT@|$imaps|g" \
       "$here/dovecot.conf.in" > "$dir/dovecot.conf"
@@ -101,8 +70,8 @@ start_once() {
   for _ in $(seq 1 200); do
     pid=$(brevio_ts_master_pid "$dir")
     if [ -n "$pid" ] &&
-       port_ready "$pop3" "+OK" && port_ready "$imap" "* OK" &&
-       port_ready "$pop3s" && port_ready "$imaps"; then
+       brevio_ts_port_ready "$pop3" "+OK" && brevio_ts_port_ready "$imap" "* OK" &&
+       brevio_ts_port_ready "$pop3s" && brevio_ts_port_ready "$imaps"; then
       return 0
     fi
     if [ -n "$pid" ] && ! brevio_ts_alive "$pid"; then

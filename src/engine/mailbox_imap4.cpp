@@ -352,12 +352,14 @@ TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& o
     // A UID that no longer exists is ignored by UID STORE (RFC 3501 §6.4.8): no need to find out
     // which of them are still there.
     const TImapCommandResult remarked = client.UidStoreDeleted(foreign);
-    LogForHost(context, host,
-               FormatText(Text(context, texts::ForeignDeleteMarksKept), {folder, qint64(foreign.size())}));
-    if (!remarked) {
+    if (remarked) {
         LogForHost(context, host,
-                   QStringLiteral("Folder %1: the deletion marks of the other program could not be set again: %2")
-                       .arg(folder, QString::fromUtf8(remarked.Text).simplified()));
+                   FormatText(Text(context, texts::ForeignDeleteMarksKept), {folder, qint64(foreign.size())}));
+    } else {
+        LogForHost(context, host,
+                   QStringLiteral("Folder %1: %2 message(s) another program marked for deletion were kept, but "
+                                  "their marks could not be set again: %3")
+                       .arg(folder, QString::number(foreign.size()), QString::fromUtf8(remarked.Text).simplified()));
     }
     if (!expungeRefusal.isEmpty())
         return {false, expungeRefusal};

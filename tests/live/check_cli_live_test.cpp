@@ -118,7 +118,7 @@ TEST_F(CheckerLive, TsvListsTheSeededInboxOverEveryProtocolAndSecurity)
                 if (line.endsWith(QStringLiteral("\tINBOX")))
                     inbox.append(line);
             }
-            EXPECT_EQ(lines.size(), 11);
+            EXPECT_EQ(lines.size(), 12);
             lines = inbox;
         }
         const QString folderColumn = c.Protocol == TProtocol::Imap4 ? QStringLiteral("INBOX") : QString();

@@ -54,7 +54,7 @@ TEST(SeedManifest, CoversTheFoldersLiveTestsRelyOn)
         const char* folder;
         qsizetype count;
     } cases[] = {
-        {"alice", "INBOX", 8}, {"alice", "Входящие", 2}, {"alice", "Archive/2024", 1},
+        {"alice", "INBOX", 9}, {"alice", "Входящие", 2}, {"alice", "Archive/2024", 1},
         {"alice", "Empty", 0}, {"bob", "INBOX", 3},       {"carol", "INBOX", 0},
     };
     for (const auto& c : cases) {

@@ -4,6 +4,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QMap>
+
+#include <gtest/gtest.h>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -46,7 +49,10 @@ std::unique_ptr<TMailBox> MakeMailBox(const LiveServer& server, const QString& u
     return box;
 }
 
-TScratchMail::TScratchMail(QString maildir) : maildir_(std::move(maildir)) {}
+TScratchMail::TScratchMail(QString maildir, QByteArray lineEnd)
+    : maildir_(std::move(maildir)), lineEnd_(std::move(lineEnd))
+{
+}
 
 TScratchMail::~TScratchMail()
 {
@@ -68,14 +74,14 @@ QString TScratchMail::Deliver(const QString& subject)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {};
-    const QByteArray text = "From: Scratch Sender <scratch@example.org>\r\n"
-                            "To: carol@example.org\r\n"
-                            "Subject: " + subject.toUtf8() + "\r\n"
-                            "Date: Mon, 2 Dec 2024 10:00:00 +0000\r\n"
-                            "Message-ID: <" + name.toUtf8() + "@example.org>\r\n"
-                            "\r\n"
-                            "Scratch body.\r\n";
-    file.write(text);
+    QByteArray text = "From: Scratch Sender <scratch@example.org>\r\n"
+                      "To: carol@example.org\r\n"
+                      "Subject: " + subject.toUtf8() + "\r\n"
+                      "Date: Mon, 2 Dec 2024 10:00:00 +0000\r\n"
+                      "Message-ID: <" + name.toUtf8() + "@example.org>\r\n"
+                      "\r\n"
+                      "Scratch body.\r\n";
+    file.write(text.replace("\r\n", lineEnd_));
     file.close();
     // The server's mail processes run as the system user "mail".
     if (const passwd* mail = ::getpwnam("mail"))
@@ -112,6 +118,67 @@ QStringList Subjects(const TRunResult& result)
     for (const TMessageRow& row : result.Rows)
         subjects.append(row.Subject);
     return subjects;
+}
+
+const TLiveConfig kLiveConfigs[6] = {
+    {"POP3 plain", TProtocol::Pop3, TSecurity::None},   {"POP3 TLS", TProtocol::Pop3, TSecurity::Tls},
+    {"POP3 STARTTLS", TProtocol::Pop3, TSecurity::StartTls}, {"IMAP4 plain", TProtocol::Imap4, TSecurity::None},
+    {"IMAP4 TLS", TProtocol::Imap4, TSecurity::Tls},    {"IMAP4 STARTTLS", TProtocol::Imap4, TSecurity::StartTls},
+};
+
+void ExpectAliceMatchesTheSeed(const QList<TFoundMessage>& found, const QList<TMessageRow>& allRows, TProtocol protocol,
+                               const std::function<QString(const QString&)>& listedFolder)
+{
+    const SeedManifest manifest = SeedManifest::load();
+    const bool pop = protocol == TProtocol::Pop3;
+    // Rows are kept by their position in the list; the server's folder order need not be
+    // alphabetical.
+    QMap<QString, QList<qsizetype>> byFolder;
+    for (qsizetype i = 0; i < allRows.size(); ++i)
+        byFolder[pop ? QStringLiteral("INBOX") : allRows[i].Folder].append(i);
+    const QStringList folders = pop ? QStringList{QStringLiteral("INBOX")}
+                                    : QStringList{QStringLiteral("INBOX"), QStringLiteral("Входящие"),
+                                                  QStringLiteral("Archive/2024")};
+    EXPECT_EQ(byFolder.keys().size(), folders.size());
+    qsizetype expectedRows = 0;
+    for (const QString& folder : folders) {
+        const QList<SeedMessage> seeded = manifest.folder(QStringLiteral("alice"), folder);
+        expectedRows += seeded.size();
+        const QString listed = pop ? folder : listedFolder(folder);
+        const QList<qsizetype> rows = byFolder.value(listed);
+        ASSERT_EQ(rows.size(), seeded.size()) << folder.toStdString();
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const TMessageRow& row = allRows.at(rows.at(i));
+            const SeedMessage& m = seeded.at(i);
+            const TListedHeader& message = found.at(rows.at(i)).Message;
+            SCOPED_TRACE(m.subject.toStdString());
+            EXPECT_EQ(row.Subject, m.subject);
+            EXPECT_EQ(row.MailBox, QStringLiteral("alice"));
+            EXPECT_EQ(row.Size, QString::number(m.size));
+            EXPECT_EQ(message.From.Address, m.fromAddress);
+            if (!m.fromAddress.isEmpty()) {
+                EXPECT_EQ(message.From.Name, m.fromName);
+            }
+            EXPECT_EQ(message.Date.isValid(), m.dateUtc.isValid());
+            if (m.dateUtc.isValid())
+                EXPECT_EQ(message.Date.toUTC(), m.dateUtc);
+            else
+                EXPECT_TRUE(row.Date.isEmpty() && row.Time.isEmpty());
+            EXPECT_EQ(row.Id, found.at(rows.at(i)).Id);
+            if (pop) {
+                EXPECT_TRUE(row.Folder.isEmpty());
+                EXPECT_FALSE(row.Id.UniqueId.isEmpty());
+            } else {
+                EXPECT_EQ(row.Folder, listed);
+                EXPECT_EQ(row.Id.Uid, quint32(m.seq));
+                EXPECT_NE(row.Id.UidValidity, 0u);
+                EXPECT_EQ(row.Id.Number, i + 1);
+            }
+            // Numbers count from 1 in each mailbox, across folders for IMAP4.
+            EXPECT_EQ(row.Number, QString::number(rows.at(i) + 1));
+        }
+    }
+    EXPECT_EQ(allRows.size(), expectedRows);
 }
 
 }  // namespace brevio::test

@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace brevio::test {
@@ -47,7 +48,8 @@ public:
 // the destructor removes every file it wrote that is still there.
 class TScratchMail {
 public:
-    explicit TScratchMail(QString maildir);
+    // `lineEnd`: "\n" for a server that stores messages with LF and adds the CR itself.
+    explicit TScratchMail(QString maildir, QByteArray lineEnd = "\r\n");
     ~TScratchMail();
     // Delivers a small message with this subject; returns its file path.
     QString Deliver(const QString& subject);
@@ -58,11 +60,26 @@ public:
 
 private:
     QString maildir_;
+    QByteArray lineEnd_;
     QStringList written_;
     int counter_ = 0;
 };
 
 // The subjects of a run's rows, in order.
 QStringList Subjects(const TRunResult& result);
+
+// The protocols and securities every server is checked over.
+struct TLiveConfig {
+    const char* Label;
+    TProtocol Protocol;
+    TSecurity Security;
+};
+extern const TLiveConfig kLiveConfigs[6];
+
+// Checks that what a check of alice's mailbox found equals the seed manifest: every field the
+// list shows, folder by folder in server order. POP3 sees the INBOX only, IMAP4 every selectable
+// folder; `listedFolder` gives a seeded folder ("Archive/2024") as the server lists it.
+void ExpectAliceMatchesTheSeed(const QList<TFoundMessage>& found, const QList<TMessageRow>& rows, TProtocol protocol,
+                               const std::function<QString(const QString&)>& listedFolder);
 
 }  // namespace brevio::test

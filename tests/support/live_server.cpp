@@ -15,28 +15,23 @@ namespace brevio::test {
 
 namespace {
 
-QString env(const char* name, QStringList& missing)
+QString env(const QByteArray& name, QStringList& missing)
 {
-    QString value = qEnvironmentVariable(name);
+    QString value = qEnvironmentVariable(name.constData());
     if (value.isEmpty())
         missing << QString::fromLatin1(name);
     return value;
 }
 
-quint16 portEnv(const char* name, QStringList& missing)
+quint16 portEnv(const QByteArray& name, QStringList& missing)
 {
     bool ok = false;
-    const uint port = qEnvironmentVariable(name).toUInt(&ok);
+    const uint port = qEnvironmentVariable(name.constData()).toUInt(&ok);
     if (!ok || port == 0 || port > 65535) {
         missing << QString::fromLatin1(name);
         return 0;
     }
     return static_cast<quint16>(port);
-}
-
-QByteArray envKeyOf(const QString& userName)
-{
-    return "BREVIO_TEST_" + userName.toUpper().toLatin1();
 }
 
 void flushShifted(QString& out, QString& run)
@@ -56,28 +51,30 @@ void flushShifted(QString& out, QString& run)
 
 }  // namespace
 
-LiveServer LiveServer::fromEnvironment()
+LiveServer LiveServer::fromEnvironment(const char* prefix)
 {
     LiveServer s;
-    s.host_ = env("BREVIO_TEST_HOST", s.missing_);
-    s.pop3Port_ = portEnv("BREVIO_TEST_POP3_PORT", s.missing_);
-    s.imapPort_ = portEnv("BREVIO_TEST_IMAP_PORT", s.missing_);
-    s.pop3sPort_ = portEnv("BREVIO_TEST_POP3S_PORT", s.missing_);
-    s.imapsPort_ = portEnv("BREVIO_TEST_IMAPS_PORT", s.missing_);
-    s.caFile_ = env("BREVIO_TEST_CA_FILE", s.missing_);
-    s.serverDir_ = env("BREVIO_TEST_SERVER_DIR", s.missing_);
-    s.logFile_ = qEnvironmentVariable("BREVIO_TEST_LOG_FILE");
-    const QStringList names =
-        env("BREVIO_TEST_USERS", s.missing_).split(u' ', Qt::SkipEmptyParts);
+    const QByteArray p(prefix);
+    s.prefix_ = QString::fromLatin1(p);
+    s.host_ = env(p + "HOST", s.missing_);
+    s.pop3Port_ = portEnv(p + "POP3_PORT", s.missing_);
+    s.imapPort_ = portEnv(p + "IMAP_PORT", s.missing_);
+    s.pop3sPort_ = portEnv(p + "POP3S_PORT", s.missing_);
+    s.imapsPort_ = portEnv(p + "IMAPS_PORT", s.missing_);
+    s.caFile_ = env(p + "CA_FILE", s.missing_);
+    s.serverDir_ = env(p + "SERVER_DIR", s.missing_);
+    s.logFile_ = qEnvironmentVariable(p + "LOG_FILE");
+    s.utf8FolderNames_ = qEnvironmentVariable(p + "MAILDIR_NAMES") == QLatin1String("utf8");
+    const QStringList names = env(p + "USERS", s.missing_).split(u' ', Qt::SkipEmptyParts);
     for (const QString& name : names) {
-        const QByteArray key = envKeyOf(name);
+        const QByteArray key = p + name.toUpper().toLatin1();
         LiveUser u;
         u.name = name;
         // A password may be empty in principle, so only its presence is required.
         if (!qEnvironmentVariableIsSet(key + "_PASSWORD"))
             s.missing_ << QString::fromLatin1(key + "_PASSWORD");
         u.password = qEnvironmentVariable(key + "_PASSWORD");
-        u.maildir = env((key + "_MAILDIR").constData(), s.missing_);
+        u.maildir = env(key + "_MAILDIR", s.missing_);
         s.users_ << u;
     }
     return s;
@@ -87,9 +84,13 @@ QString LiveServer::unavailableReason() const
 {
     if (available())
         return {};
-    return QStringLiteral("test mail server not configured (missing or invalid: %1); "
+    // The start script may have said why its server could not run.
+    const QString why = qEnvironmentVariable((prefix_ + QStringLiteral("UNAVAILABLE")).toLatin1().constData());
+    if (!why.isEmpty())
+        return QStringLiteral("test mail server %1* could not start: %2").arg(prefix_, why);
+    return QStringLiteral("test mail server %1* not configured (missing or invalid: %2); "
                           "run scripts/test.sh")
-        .arg(missing_.join(QStringLiteral(", ")));
+        .arg(prefix_, missing_.join(QStringLiteral(", ")));
 }
 
 QStringList LiveServer::userNames() const
@@ -115,6 +116,8 @@ QString LiveServer::folderPath(const QString& userName, const QString& folder) c
         return {};
     if (folder == QLatin1String("INBOX"))
         return u->maildir;
+    if (utf8FolderNames_)
+        return u->maildir + QStringLiteral("/.") + QString(folder).replace(u'/', u'.');
     return u->maildir + u'/' + maildirFolderName(folder);
 }
 

@@ -22,7 +22,9 @@ struct LiveUser {
 // them from the server's env file). Live tests call GTEST_SKIP() when !available().
 class LiveServer {
 public:
-    static LiveServer fromEnvironment();
+    // `prefix` names the server: "BREVIO_TEST_" the Dovecot one, "BREVIO_TEST_COURIER_" the
+    // second one (scripts/test-server/courier-start.sh).
+    static LiveServer fromEnvironment(const char* prefix = "BREVIO_TEST_");
 
     bool available() const { return missing_.isEmpty(); }
     // Names of the variables that were absent or malformed, for the skip message.
@@ -44,6 +46,8 @@ public:
     QString folderPath(const QString& userName, const QString& folder) const;
 
 private:
+    QString prefix_;
+    bool utf8FolderNames_ = false;  // <prefix>MAILDIR_NAMES=utf8: names on disk are UTF-8
     QStringList missing_;
     QString host_;
     quint16 pop3Port_ = 0, imapPort_ = 0, pop3sPort_ = 0, imapsPort_ = 0;

@@ -340,8 +340,8 @@ TEST(EngineWire, ImapExpungeWithoutUidPlusKeepsForeignDeleteMarks)
             S: C8 NO [READ-ONLY] not now
             C: C9 LOGOUT
             S: C9 OK)",
-         {kept,
-          QStringLiteral("(imap.example.org) Folder INBOX: the deletion marks of the other program could not be set again: [READ-ONLY] not now"),
+         {QStringLiteral("(imap.example.org) Folder INBOX: 2 message(s) another program marked for deletion were "
+                         "kept, but their marks could not be set again: [READ-ONLY] not now"),
           QStringLiteral("(imap.example.org) Messages in folder INBOX were not deleted: expunge failed")}},
     };
     for (const Case& c : cases) {

@@ -332,18 +332,7 @@ INSTANTIATE_TEST_SUITE_P(
             C: UTF8
             S: +OK
             C: APOP bob df68dac4efbd2209cc50ce36148b9eb1
-            S: +OK)", true, true, false},
-        // Only the first word names a capability.
-        TCapabilityCase{"NameInAnArgumentIsNotOffered", R"(
-            S: +OK ready
-            C: CAPA
-            S: +OK
-            S: X-FEATURES UTF8 PIPELINING
-            S: .
-            C: USER bob
-            S: +OK
-            C: PASS secret
-            S: +OK)", false, false, false}),
+            S: +OK)", true, true, false}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Pop3Client, ApopSendsTheDigestOfTimestampAndPassword)
