@@ -54,7 +54,18 @@ protected:
     LiveServer server;
 };
 
-TEST_F(FastCheckLive, EveryModeListsTheSeededMailboxAlike)
+// The seeded mailbox of both real servers, over POP3 and IMAP4.
+class FastCheckSeededLive : public FastCheckLive, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override
+    {
+        server = LiveServer::fromEnvironment(GetParam());
+        if (!server.available())
+            GTEST_SKIP() << server.unavailableReason().toStdString();
+    }
+};
+
+TEST_P(FastCheckSeededLive, EveryModeListsTheSeededMailboxAlike)
 {
     TempFolder folder;
     THeaderCache cache(folder.Path(QStringLiteral("headers.cache")));
@@ -70,6 +81,11 @@ TEST_F(FastCheckLive, EveryModeListsTheSeededMailboxAlike)
     EXPECT_EQ(reloaded.EntryCount(), cache.EntryCount());
     EXPECT_GT(reloaded.EntryCount(), 10);
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, FastCheckSeededLive, ::testing::Values("BREVIO_TEST_", "BREVIO_TEST_COURIER_"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.index == 0 ? "Dovecot" : "Courier");
+                         });
 
 // Between cached checks another program deletes and delivers mail in the INBOX, and a folder is
 // deleted and made again with other messages under the same UIDs and a new UIDVALIDITY.
