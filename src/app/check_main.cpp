@@ -2,6 +2,7 @@
 // servers, and optionally deletes listed messages. Same engine and settings file as the window.
 
 #include "engine/check_run.h"
+#include "engine/header_cache.h"
 #include "engine/mailbox_list.h"
 #include "engine/message_export.h"
 #include "localization/localizator.h"
@@ -60,8 +61,8 @@ void PrintError(const QString& text)
 // on standard error.
 class TConsoleContext final : public TCheckContext {
 public:
-    TConsoleContext(const TStringTable& strings, int timeoutSeconds, bool verbose)
-        : strings_(strings), timeoutSeconds_(timeoutSeconds), verbose_(verbose)
+    TConsoleContext(const TStringTable& strings, int timeoutSeconds, bool verbose, bool pipelining)
+        : strings_(strings), timeoutSeconds_(timeoutSeconds), verbose_(verbose), pipelining_(pipelining)
     {
     }
 
@@ -79,7 +80,10 @@ public:
     int NetworkTimeoutSeconds() const override { return timeoutSeconds_; }
     TTraceSink TraceSink() const override { return trace_; }
     const TStringTable& Strings() const override { return strings_; }
+    bool Pipelining() const override { return pipelining_; }
+    THeaderCache* HeaderCache() override { return cache_; }
 
+    void SetHeaderCache(THeaderCache* cache) { cache_ = cache; }
     void SetTrace(TTraceSink sink) { trace_ = std::move(sink); }
     const TErrorLog& ErrorLog() const { return log_; }
 
@@ -90,6 +94,8 @@ private:
     TTraceSink trace_;
     int timeoutSeconds_;
     bool verbose_;
+    bool pipelining_;
+    THeaderCache* cache_ = nullptr;
 };
 
 // "3,1,7,3" gives {3, 1, 7}: a row named twice is deleted once (a second DELE of one POP3
@@ -158,8 +164,10 @@ int main(int argc, char** argv)
         QStringLiteral("FILE"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"),
                                            QStringLiteral("Also print the progress texts."));
+    const QCommandLineOption noCacheOption(
+        QStringLiteral("no-cache"), QStringLiteral("Fetch every header, without the cache of headers already seen."));
     parser.addOptions({settingsOption, scheduledOption, mailboxOption, deleteOption, formatOption,
-                       traceOption, verboseOption});
+                       traceOption, verboseOption, noCacheOption});
     if (!parser.parse(app.arguments()))
         return UsageError(parser.errorText());
     if (parser.isSet(helpOption)) {
@@ -221,7 +229,15 @@ int main(int argc, char** argv)
     if (names.isEmpty())
         indexes = MailBoxesOfRun(mailBoxes, parser.isSet(scheduledOption) ? TRunKind::Scheduled : TRunKind::CheckAll);
 
-    TConsoleContext context(strings.Strings, options.FNetworkTimeout, parser.isSet(verboseOption));
+    TConsoleContext context(strings.Strings, options.FNetworkTimeout, parser.isSet(verboseOption),
+                            options.FPipelining);
+    std::optional<THeaderCache> cache;
+    // A check one message at a time (FPipelining=0) uses no cache.
+    if (options.FHeaderCache && options.FPipelining && !parser.isSet(noCacheOption)) {
+        cache.emplace();
+        cache->Load();
+        context.SetHeaderCache(&*cache);
+    }
 
     QFile traceFile;
     if (parser.isSet(traceOption)) {
@@ -242,9 +258,10 @@ int main(int argc, char** argv)
     const auto listMessages = [&] {
         QList<TListedMessage> listed;
         CheckMailBoxes(mailBoxes, indexes, context, [&](int index, const QList<TFoundMessage>& found) {
-            const QList<TMessageRow> rows = BuildMailBoxRows(index, mailBoxes.at(index), found);
-            for (qsizetype i = 0; i < rows.size(); ++i)
-                listed.append({rows.at(i), found.at(i).Message});
+            // Row by row, so the rows are never held twice.
+            listed.reserve(listed.size() + found.size());
+            for (qsizetype i = 0; i < found.size(); ++i)
+                listed.append({BuildMessageRow(index, mailBoxes.at(index), found.at(i), i), found.at(i).Message});
         });
         return listed;
     };
@@ -266,6 +283,9 @@ int main(int argc, char** argv)
         ExecuteRun(request, context);
         listed = listMessages();
     }
+
+    if (cache)
+        cache->Save();
 
     const QByteArray output = ExportMessageRows(listed, *format);
     std::fwrite(output.constData(), 1, size_t(output.size()), stdout);

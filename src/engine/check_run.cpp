@@ -112,25 +112,30 @@ QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& ma
 {
     QList<TMessageRow> rows;
     rows.reserve(found.size());
-    for (qsizetype m = 0; m < found.size(); ++m) {
-        const TMailMessage& message = found.at(m).Message;
-        TMessageRow row;
-        row.MailBoxIndex = mailBoxIndex;
-        row.Id = found.at(m).Id;
-        row.Number = QString::number(m + 1);
-        row.Subject = message.Subject;
-        row.From = message.From.Text();
-        row.MailBox = mailBox.Name;
-        row.Size = QString::number(message.Size);
-        row.SizeBytes = std::max<qint64>(0, message.Size);
-        if (message.Date.isValid()) {
-            row.Date = locale.toString(message.Date.date(), QLocale::ShortFormat);
-            row.Time = locale.toString(message.Date.time(), QLocale::LongFormat);
-        }
-        row.Folder = DecodeImapFolderName(found.at(m).Id.Folder, found.at(m).FolderEncoding);
-        rows.append(row);
-    }
+    for (qsizetype m = 0; m < found.size(); ++m)
+        rows.append(BuildMessageRow(mailBoxIndex, mailBox, found.at(m), m, locale));
     return rows;
+}
+
+TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, const TFoundMessage& found,
+                            qsizetype position, const QLocale& locale)
+{
+    const TListedHeader& message = found.Message;
+    TMessageRow row;
+    row.MailBoxIndex = mailBoxIndex;
+    row.Id = found.Id;
+    row.Number = QString::number(position + 1);
+    row.Subject = message.Subject;
+    row.From = message.From.Text();
+    row.MailBox = mailBox.Name;
+    row.Size = QString::number(message.Size);
+    row.SizeBytes = std::max<qint64>(0, message.Size);
+    if (message.Date.isValid()) {
+        row.Date = locale.toString(message.Date.date(), QLocale::ShortFormat);
+        row.Time = locale.toString(message.Date.time(), QLocale::LongFormat);
+    }
+    row.Folder = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
+    return row;
 }
 
 bool StoreTrustedCertificates(TMailBoxList& list, const TRunResult& result)

@@ -41,6 +41,8 @@ struct TRunRequest {
     QList<TMessageToDelete> Deletes;    // DeleteMarked, in ticking order
     TStringTable Strings;               // the message texts of the run
     int NetworkTimeoutSeconds = 60;     // how long a connect, read or write may block
+    bool Pipelining = true;             // commands ahead of their replies (FPipelining)
+    bool HeaderCache = true;            // fetch only headers not seen before (FHeaderCache)
 };
 
 // One row of the message list: the eight column texts plus what the delete command needs.
@@ -56,6 +58,8 @@ struct TMessageRow {
     QString Time;           // the locale's long time format; empty without a date
     QString Folder;         // display form of the IMAP4 folder; empty for POP3
     qint64 SizeBytes = 0;   // the size as a number (0 when the server gave none)
+
+    bool operator==(const TMessageRow&) const = default;
 };
 
 // A certificate the user chose to trust during a run, for the mailbox at MailBoxIndex of the
@@ -97,6 +101,9 @@ QList<int> MailBoxesOfRun(const QList<TMailBoxSettings>& mailBoxes, TRunKind kin
 // The rows for what one mailbox's check found, numbered from 1.
 QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
                                     const QList<TFoundMessage>& found, const QLocale& locale = QLocale());
+// The row of one found message at `position` (from 0) of its mailbox's listing.
+TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, const TFoundMessage& found,
+                            qsizetype position, const QLocale& locale = QLocale());
 
 // Keeps the certificates of `result` in `list`: each goes to the mailbox at its index when that
 // is still the same mailbox (same host and user name). Returns true when a mailbox changed.

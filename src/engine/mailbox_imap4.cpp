@@ -1,5 +1,6 @@
 // Checking and deleting one IMAP4 account: every selectable folder, every message in it.
 
+#include "engine/header_cache.h"
 #include "engine/mailbox_client_setup.h"
 #include "imap/imap_client.h"
 #include "imap/imap_folder_name.h"
@@ -7,11 +8,186 @@
 #include "support/check_context.h"
 #include "support/text_format.h"
 
+#include <algorithm>
 #include <QSet>
 
 #include <vector>
 
 namespace brevio {
+
+namespace {
+
+// A folder is read in commands of at most this many messages, so no command or reply grows
+// with the folder, and this many of them go ahead of their replies, so the server never waits
+// for the next one. The sizes and UIDs alone are a few bytes a message and go in bigger steps.
+constexpr qint32 kFetchChunk = 1000;
+constexpr qint32 kSizeChunk = 5000;
+constexpr int kChunksInFlight = 4;
+
+// "1:1000", "1001:2000", ... up to `count`.
+QList<QByteArray> SequenceChunks(qint32 count, qint32 chunk)
+{
+    QList<QByteArray> sets;
+    for (qint32 first = 1; first <= count; first += chunk) {
+        const qint32 last = std::min(count, first + chunk - 1);
+        sets.append(QByteArray::number(first) + ':' + QByteArray::number(last));
+    }
+    return sets;
+}
+
+// Sets of at most kFetchChunk of the ascending `uids` each, runs of consecutive numbers as ranges.
+QList<QByteArray> UidChunks(const QList<quint32>& uids)
+{
+    QList<QByteArray> sets;
+    for (qsizetype start = 0; start < uids.size(); start += kFetchChunk) {
+        const qsizetype end = std::min<qsizetype>(uids.size(), start + kFetchChunk);
+        QByteArray set;
+        for (qsizetype i = start; i < end;) {
+            qsizetype j = i;
+            while (j + 1 < end && uids.at(j + 1) == uids.at(j) + 1)
+                ++j;
+            if (!set.isEmpty())
+                set += ',';
+            set += QByteArray::number(uids.at(i));
+            if (j > i)
+                set += ':' + QByteArray::number(uids.at(j));
+            i = j + 1;
+        }
+        sets.append(set);
+    }
+    return sets;
+}
+
+void ShowProgress(TCheckContext& context, qint64 done, qint64 count)
+{
+    context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {done, count}));
+}
+
+[[noreturn]] void FailFolderListing()
+{
+    throw EReplyError(QStringLiteral("The server refused to list the messages of a folder."), TImap4Client::kNo);
+}
+
+TFoundMessage FoundInFolder(TListedHeader&& fetched, const QByteArray& folder, quint32 uidValidity,
+                            qint32 sequenceNumber)
+{
+    TFoundMessage message;
+    message.Message = std::move(fetched);
+    message.Message.Folder = folder;
+    message.Message.UidValidity = uidValidity;
+    message.Id = {folder, uidValidity, message.Message.Uid, {}, sequenceNumber};
+    return message;
+}
+
+// Every message of the selected folder, headers and sizes, in sequence order. A refused fetch
+// ends the account's check as it does message by message.
+void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QByteArray& folder, qint32 count,
+                         quint32 uidValidity, QList<TFoundMessage>& found)
+{
+    if (count <= 0)
+        return;
+    found.reserve(found.size() + count);
+    const bool done = client.FetchPipelined(
+        SequenceChunks(count, kFetchChunk), false, true, kChunksInFlight, [&](QList<TImapFetchedMessage>& records) {
+            for (TImapFetchedMessage& record : records)
+                found.append(FoundInFolder(TListedHeader(std::move(record.Message)), folder, uidValidity,
+                                          qint32(record.SequenceNumber)));
+            if (!records.isEmpty())
+                ShowProgress(context, records.constLast().SequenceNumber, count);
+            context.Yield();
+        });
+    if (!done)
+        FailFolderListing();
+}
+
+// As ListFolderPipelined, with the header cache: first the UID and size of every message, then
+// the headers of the UIDs the cache does not know. The folder's entries are then what it holds.
+void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
+                      const QByteArray& folder, qint32 count, quint32 uidValidity, QList<TFoundMessage>& found)
+{
+    if (count <= 0) {
+        cache.Store(account, folder, uidValidity, {}, true);
+        return;
+    }
+    struct TListed {
+        qint32 SequenceNumber;
+        quint32 Uid;
+        qint32 Size;
+    };
+    QList<TListed> listed;
+    listed.reserve(count);
+    found.reserve(found.size() + count);
+    bool everyUid = true;
+    bool done = client.FetchPipelined(SequenceChunks(count, kSizeChunk), false, false, kChunksInFlight,
+                                      [&](QList<TImapFetchedMessage>& records) {
+                                          for (const TImapFetchedMessage& r : records) {
+                                              everyUid = everyUid && r.Message.Uid != 0;
+                                              listed.append({qint32(r.SequenceNumber), r.Message.Uid, r.Message.Size});
+                                          }
+                                          context.Yield();
+                                      });
+    if (!done)
+        FailFolderListing();
+    // A server that leaves out a UID leaves nothing to know a message by.
+    if (!everyUid) {
+        ListFolderPipelined(client, context, folder, count, uidValidity, found);
+        return;
+    }
+
+    const QHash<QByteArray, TCachedHeader> known = cache.Folder(account, folder, uidValidity);
+    QList<quint32> unknown;
+    for (const TListed& message : std::as_const(listed)) {
+        if (!known.contains(QByteArray::number(message.Uid)))
+            unknown.append(message.Uid);
+    }
+    std::sort(unknown.begin(), unknown.end());
+    unknown.erase(std::unique(unknown.begin(), unknown.end()), unknown.end());
+
+    QHash<quint32, TListedHeader> fetched;
+    QHash<QByteArray, TCachedHeader> seen;
+    // The messages in sequence order, from what was fetched or is known. After a failure only
+    // those before the first one missing: what was read so far stays listed.
+    const auto list = [&](bool complete) {
+        for (const TListed& message : std::as_const(listed)) {
+            const QByteArray key = QByteArray::number(message.Uid);
+            TListedHeader header;
+            if (auto f = fetched.find(message.Uid); f != fetched.end()) {
+                header = std::move(f.value());
+            } else if (auto k = known.constFind(key); k != known.constEnd()) {
+                k.value().ApplyTo(header);
+                seen.insert(key, k.value());
+            } else if (complete) {
+                continue;
+            } else {
+                break;
+            }
+            header.Uid = message.Uid;
+            header.Size = message.Size;
+            found.append(FoundInFolder(std::move(header), folder, uidValidity, message.SequenceNumber));
+        }
+        cache.Store(account, folder, uidValidity, seen, complete);
+    };
+    try {
+        done = client.FetchPipelined(UidChunks(unknown), true, true, kChunksInFlight,
+                                     [&](QList<TImapFetchedMessage>& records) {
+                                         for (TImapFetchedMessage& record : records) {
+                                             TListedHeader header(std::move(record.Message));
+                                             seen.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
+                                             fetched.insert(header.Uid, std::move(header));
+                                         }
+                                         ShowProgress(context, fetched.size(), unknown.size());
+                                         context.Yield();
+                                     });
+    } catch (...) {
+        list(false);
+        throw;
+    }
+    list(done);
+    if (!done)
+        FailFolderListing();
+}
+
+}  // namespace
 
 QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context,
                                 const TTransportFactory& factory, QString* trustedFingerprint)
@@ -22,6 +198,9 @@ QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& cont
     QList<TFoundMessage> found;
     RunSession<TImap4Client>(box, context, factory, trustedFingerprint, [&](TImap4Client& client) {
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
+        const bool fast = context.Pipelining();
+        THeaderCache* cache = context.HeaderCache();
+        const QString account = cache ? THeaderCache::AccountKey(box) : QString();
 
         QList<TImapListEntry> folders;
         try {
@@ -36,7 +215,11 @@ QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& cont
             if (!folder.Selectable())
                 continue;
             try {
-                client.SelectFolder(folder.Name);
+                // Listing needs no write access; EXAMINE leaves \Recent to the other clients.
+                if (fast)
+                    client.ExamineFolder(folder.Name);
+                else
+                    client.SelectFolder(folder.Name);
             } catch (const EReplyError&) {
                 // One folder the server will not open must not hide the others.
                 log(Text(context, texts::ErrorSelecting) + client.FolderDisplayName(folder.Name));
@@ -45,11 +228,33 @@ QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& cont
             const TImapFolderInfo& info = client.SelectedMailBox();
             const qint32 count = info.TotalMessages;
             const quint32 uidValidity = info.UidValidity;
+            if (fast) {
+                const qsizetype first = found.size();
+                // Marks the folder's messages however their listing ends.
+                struct TEncodingMark {
+                    QList<TFoundMessage>& Found;
+                    qsizetype First;
+                    bool Utf8;
+                    ~TEncodingMark()
+                    {
+                        for (qsizetype m = First; Utf8 && m < Found.size(); ++m)
+                            Found[m].FolderEncoding = TImapNameEncoding::Utf8;
+                    }
+                } mark{found, first, client.Utf8Enabled()};
+                // UIDs only name a message for sure while the folder keeps its UIDVALIDITY.
+                if (cache && uidValidity != 0)
+                    ListFolderCached(client, context, *cache, account, folder.Name, count, uidValidity, found);
+                else
+                    ListFolderPipelined(client, context, folder.Name, count, uidValidity, found);
+                continue;
+            }
             for (qint32 i = 1; i <= count; ++i) {
-                TFoundMessage message;
                 QByteArray uid;
                 client.MessageUid(i, uid);
-                client.FetchHeaderByUid(uid, message.Message);
+                TMailMessage header;
+                client.FetchHeaderByUid(uid, header);
+                TFoundMessage message;
+                message.Message = TListedHeader(std::move(header));
                 message.Message.Folder = folder.Name;
                 message.Message.Size = client.FetchSizeByUid(uid);
                 message.Message.Uid = uid.toUInt();
@@ -196,10 +401,14 @@ void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& mes
             bool deleted = false;
             QByteArray refusal;
             try {
-                TImapCommandResult result =
-                    byUid ? client.UidStoreDeleted(entry.Uids) : client.DeleteMessages(entry.Numbers);
+                // With UIDPLUS the expunge touches only our UIDs, so both go in one burst.
+                const bool burst = byUid && context.Pipelining() && client.HasCapability("UIDPLUS");
+                TImapCommandResult result = burst ? client.UidDeleteBurst(entry.Uids)
+                                            : byUid ? client.UidStoreDeleted(entry.Uids)
+                                                    : client.DeleteMessages(entry.Numbers);
                 refusal = result.Text;
-                if (result) {
+                deleted = burst && result.Done;
+                if (result && !burst) {
                     context.Yield();
                     result = ExpungeOnlyOurs(client, byUid ? entry.Uids : CurrentUids(client, entry.Numbers),
                                              displayName, context, box.Host);

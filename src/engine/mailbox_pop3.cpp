@@ -1,5 +1,6 @@
 // Checking and deleting one POP3 mailbox.
 
+#include "engine/header_cache.h"
 #include "engine/mailbox_client_setup.h"
 #include "net/errors.h"
 #include "pop3/pop3_client.h"
@@ -12,6 +13,101 @@
 
 namespace brevio {
 
+namespace {
+
+// The progress text goes out once per this many headers, not for every one.
+constexpr qint32 kStatusEvery = 200;
+
+// The listing in few round trips: LIST for every size, UIDL for every id, then the TOPs, sent
+// ahead of their replies when the server announces PIPELINING. With the header cache, only the
+// messages whose unique id it does not know are asked for. Gives the same messages in the same
+// order as asking message by message.
+void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckContext& context,
+                       QList<TFoundMessage>& found)
+{
+    const bool pipelined = client.Capabilities().Has("PIPELINING");
+    const QList<TPop3ListEntry> listed = client.List();
+    const qint32 count = qint32(listed.size());
+    context.Yield();
+    context.SetStatus(FormatText(Text(context, texts::NewMessageInMailbox), {count}));
+    if (count == 0) {
+        if (THeaderCache* cache = context.HeaderCache())
+            cache->Store(THeaderCache::AccountKey(box), {}, 0, {}, true);
+        return;
+    }
+    found.reserve(found.size() + count);
+    QHash<qint32, QByteArray> uniqueIds;
+    QHash<QByteArray, int> idUses;
+    for (const TPop3UidEntry& entry : client.Uidl()) {
+        uniqueIds.insert(entry.Number, entry.UniqueId);
+        ++idUses[entry.UniqueId];
+    }
+
+    // Without unique ids there is nothing to know a message by: no cache then. An id the server
+    // gives twice names neither message for sure.
+    THeaderCache* cache = uniqueIds.isEmpty() ? nullptr : context.HeaderCache();
+    const QString account = cache ? THeaderCache::AccountKey(box) : QString();
+    const QHash<QByteArray, TCachedHeader> known = cache ? cache->Folder(account, {}, 0) : QHash<QByteArray, TCachedHeader>();
+    const auto cacheable = [&](qint32 number) {
+        const QByteArray id = uniqueIds.value(number);
+        return cache && !id.isEmpty() && idUses.value(id) == 1;
+    };
+
+    QList<qint32> wanted;
+    for (const TPop3ListEntry& entry : listed) {
+        if (!cacheable(entry.Number) || !known.contains(uniqueIds.value(entry.Number)))
+            wanted.append(entry.Number);
+    }
+    QHash<qint32, TListedHeader> fetched;
+    QHash<QByteArray, TCachedHeader> seen;
+    // The messages in listing order, from what was fetched or is known. After a failure only
+    // those before the first one missing: what was read so far stays listed, as message by
+    // message.
+    const auto list = [&](bool complete) {
+        for (const TPop3ListEntry& entry : listed) {
+            TFoundMessage message;
+            const QByteArray id = uniqueIds.value(entry.Number);
+            if (auto f = fetched.find(entry.Number); f != fetched.end()) {
+                message.Message = std::move(f.value());
+            } else if (auto k = known.constFind(id); cacheable(entry.Number) && k != known.constEnd()) {
+                k.value().ApplyTo(message.Message);
+                seen.insert(id, k.value());
+            } else if (complete) {
+                continue;
+            } else {
+                break;
+            }
+            message.Message.Size = entry.Size;
+            message.Message.UniqueId = id;
+            message.Id.UniqueId = id;
+            message.Id.Number = entry.Number;
+            found.append(std::move(message));
+        }
+        if (cache)
+            cache->Store(account, {}, 0, seen, complete);
+    };
+    qint32 done = 0;
+    const qint32 toFetch = qint32(wanted.size());
+    try {
+        client.FetchHeaders(wanted, pipelined, [&](qint32 number, TMailMessage& header) {
+            TListedHeader listedHeader(std::move(header));
+            if (cacheable(number))
+                seen.insert(uniqueIds.value(number), TCachedHeader::Of(listedHeader));
+            fetched.insert(number, std::move(listedHeader));
+            ++done;
+            if (done % kStatusEvery == 0 || done == toFetch)
+                context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {done, toFetch}));
+            context.Yield();
+        });
+    } catch (...) {
+        list(false);
+        throw;
+    }
+    list(true);
+}
+
+}  // namespace
+
 QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context,
                                const TTransportFactory& factory, QString* trustedFingerprint)
 {
@@ -20,6 +116,10 @@ QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& conte
     QList<TFoundMessage> found;
     RunSession<TPop3Client>(box, context, factory, trustedFingerprint, [&](TPop3Client& client) {
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
+        if (context.Pipelining()) {
+            ListPop3Pipelined(box, client, context, found);
+            return;
+        }
         const qint32 count = client.CountMessages();
         context.Yield();
         context.SetStatus(FormatText(Text(context, texts::NewMessageInMailbox), {count}));
@@ -33,10 +133,12 @@ QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& conte
         }
 
         for (qint32 i = 1; i <= count; ++i) {
-            TFoundMessage message;
-            client.FetchHeader(i, message.Message);
+            TMailMessage header;
+            client.FetchHeader(i, header);
             context.Yield();
             context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {i, count}));
+            TFoundMessage message;
+            message.Message = TListedHeader(std::move(header));
             message.Message.UniqueId = uniqueIds.value(i);
             message.Id.UniqueId = message.Message.UniqueId;
             message.Id.Number = i;
@@ -66,6 +168,32 @@ void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& mess
         }
 
         const qsizetype count = messages.size();
+        if (context.Pipelining() && client.Capabilities().Has("PIPELINING")) {
+            // Every DELE goes out before the first answer is read; a refusal is logged as
+            // one at a time would be.
+            QList<qint32> numbers;
+            for (const TMessageIdentity& message : messages) {
+                if (message.UniqueId.isEmpty()) {
+                    numbers.append(message.Number);
+                    continue;
+                }
+                const auto found = currentNumbers.constFind(message.UniqueId);
+                if (found == currentNumbers.constEnd()) {
+                    logFailure(QStringLiteral("Message %1 is no longer on the server; not deleted.")
+                                   .arg(QString::fromLatin1(message.UniqueId)));
+                    continue;
+                }
+                numbers.append(found.value());
+            }
+            context.Yield();
+            client.DeletePipelined(numbers, [&](qsizetype k, const QString& refusal) {
+                if (!refusal.isEmpty())
+                    logFailure(refusal);
+                context.SetStatus(FormatText(Text(context, texts::DeleteMessage),
+                                             {qint64(k + 1), qint64(numbers.size())}));
+            });
+            return;
+        }
         for (qsizetype k = 0; k < count; ++k) {
             const QByteArray& id = messages.at(k).UniqueId;
             qint32 number = messages.at(k).Number;

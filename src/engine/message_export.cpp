@@ -22,20 +22,24 @@ struct TPlainRow {
     QString Fields[8];
 };
 
+TPlainRow PlainRow(const TListedMessage& listed)
+{
+    const auto& [row, message] = listed;
+    const QDateTime local = message.Date.isValid() ? message.Date.toLocalTime() : QDateTime();
+    TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size,
+                     local.isValid() ? local.toString(QStringLiteral("yyyy-MM-dd")) : QString(),
+                     local.isValid() ? local.toString(QStringLiteral("HH:mm:ss")) : QString(), row.Folder}};
+    for (QString& field : plain.Fields)
+        field = OneLine(field);
+    return plain;
+}
+
 QList<TPlainRow> PlainRows(const QList<TListedMessage>& messages)
 {
     QList<TPlainRow> result;
     result.reserve(messages.size());
-    for (const auto& [row, message] : messages) {
-        const QDateTime local = message.Date.isValid() ? message.Date.toLocalTime() : QDateTime();
-        TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size,
-                         local.isValid() ? local.toString(QStringLiteral("yyyy-MM-dd")) : QString(),
-                         local.isValid() ? local.toString(QStringLiteral("HH:mm:ss")) : QString(),
-                         row.Folder}};
-        for (QString& field : plain.Fields)
-            field = OneLine(field);
-        result.append(plain);
-    }
+    for (const TListedMessage& listed : messages)
+        result.append(PlainRow(listed));
     return result;
 }
 
@@ -43,13 +47,16 @@ const QString kHeaders[8] = {QStringLiteral("No"),   QStringLiteral("Subject"), 
                              QStringLiteral("Mailbox"), QStringLiteral("Size"), QStringLiteral("Date"),
                              QStringLiteral("Time"), QStringLiteral("Folder")};
 
-QByteArray Tsv(const QList<TPlainRow>& rows)
+// Line by line, so a big listing is never held a second time as text.
+QByteArray Tsv(const QList<TListedMessage>& messages)
 {
-    QStringList lines;
-    lines.append(QStringList(std::begin(kHeaders), std::end(kHeaders)).join(u'\t'));
-    for (const TPlainRow& row : rows)
-        lines.append(QStringList(std::begin(row.Fields), std::end(row.Fields)).join(u'\t'));
-    return (lines.join(u'\n') + u'\n').toUtf8();
+    const auto line = [](const QString* fields) {
+        return (QStringList(fields, fields + 8).join(u'\t') + u'\n').toUtf8();
+    };
+    QByteArray text = line(kHeaders);
+    for (const TListedMessage& listed : messages)
+        text += line(PlainRow(listed).Fields);
+    return text;
 }
 
 QByteArray Table(const QList<TPlainRow>& rows)
@@ -123,7 +130,7 @@ QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportForma
 {
     switch (format) {
     case TExportFormat::Tsv:
-        return Tsv(PlainRows(messages));
+        return Tsv(messages);
     case TExportFormat::Json:
         return Json(messages);
     case TExportFormat::Table:

@@ -11,11 +11,21 @@ namespace brevio {
 
 enum class TExportFormat { Table, Tsv, Json };
 
-// A row of the list with the message it shows: the exports give the date and the size as the
-// server had them, not as the row's texts show them.
+// What the exports take from a message besides its row: the date and the size as the server had
+// them, not as the row's texts show them. Kept this small so a big listing stays small.
+struct TListedDetails {
+    QDateTime Date;
+    qint32 Size = -1;
+
+    TListedDetails() = default;
+    // Implicit, so a listed message is made from the message it shows.
+    TListedDetails(const TListedHeader& message) : Date(message.Date), Size(message.Size) {}
+};
+
+// A row of the list with what the exports need of its message.
 struct TListedMessage {
     TMessageRow Row;
-    TMailMessage Message;
+    TListedDetails Message;
 };
 
 QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportFormat format);

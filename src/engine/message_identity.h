@@ -24,7 +24,7 @@ struct TMessageIdentity {
 
 struct TFoundMessage {
     TMessageIdentity Id;
-    TMailMessage Message;
+    TListedHeader Message;
     // How Id.Folder is to be read for showing: UTF-8 once the session enabled UTF8=ACCEPT.
     TImapNameEncoding FolderEncoding = TImapNameEncoding::ModifiedUtf7;
 };

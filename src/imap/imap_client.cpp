@@ -5,7 +5,10 @@
 #include "imap/imap_folder_name.h"
 #include "net/protocol_limits.h"
 
+#include <algorithm>
 #include <exception>
+#include <deque>
+#include <map>
 
 namespace brevio {
 
@@ -198,13 +201,30 @@ TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>&
         // A refusal instead of "+" ends the command with that reply (RFC 3501 §7.5).
         ReadTaggedReply(tag, {kContinuation}, onUntagged);
     }
+    FlushCommands();
+    return ReadTaggedReply(tag, allowed, onUntagged);
+}
+
+QByteArray TImap4Client::QueueCommand(const QByteArray& verb, const QList<TImapArgument>& arguments)
+{
+    const QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
+    const QList<TImapCommandPiece> pieces = BuildImapCommand(tag, verb, arguments, false);
+    // Only commands of one line can go ahead of their replies.
+    Q_ASSERT(pieces.size() == 1);
+    ++commandCounter_;
+    for (const TImapCommandPiece& piece : pieces)
+        channel_.QueueLine(piece.Bytes, piece.Trace);
+    return tag;
+}
+
+void TImap4Client::FlushCommands()
+{
     try {
         channel_.Flush();
     } catch (const EMailClientError&) {
         state_ = State::UnexpectedlyDisconnected;
         throw;
     }
-    return ReadTaggedReply(tag, allowed, onUntagged);
 }
 
 void TImap4Client::RequireState(std::initializer_list<TImapConnectionState> states) const
@@ -428,11 +448,21 @@ bool TImap4Client::ListFolders(QList<TImapListEntry>& folders)
 
 bool TImap4Client::SelectFolder(const QByteArray& name)
 {
+    return OpenFolder("SELECT", name);
+}
+
+bool TImap4Client::ExamineFolder(const QByteArray& name)
+{
+    return OpenFolder("EXAMINE", name);
+}
+
+bool TImap4Client::OpenFolder(const QByteArray& verb, const QByteArray& name)
+{
     RequireState({State::Authenticated, State::Selected});
     TImapFolderInfo info;
     TReply reply;
     try {
-        reply = Command("SELECT", {TImapArgument::String(name)}, {kOk}, [&info](const QByteArray& response) {
+        reply = Command(verb, {TImapArgument::String(name)}, {kOk}, [&info](const QByteArray& response) {
             ApplySelectResponse(info, response);
             return false;
         });
@@ -607,6 +637,165 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
     return code == kOk;
 }
 
+namespace {
+
+// The ranges of a set built of numbers and "a:b" ranges ("*" is not used here).
+QList<std::pair<quint32, quint32>> SetRanges(const QByteArray& set)
+{
+    QList<std::pair<quint32, quint32>> ranges;
+    for (const QByteArray& range : set.split(',')) {
+        const qsizetype colon = range.indexOf(':');
+        quint32 first = range.left(colon < 0 ? range.size() : colon).toUInt();
+        quint32 last = colon < 0 ? first : range.mid(colon + 1).toUInt();
+        if (first > last)
+            std::swap(first, last);
+        ranges.append({first, last});
+    }
+    return ranges;
+}
+
+bool InRanges(const QList<std::pair<quint32, quint32>>& ranges, quint32 number)
+{
+    for (const auto& [first, last] : ranges) {
+        if (number >= first && number <= last)
+            return true;
+    }
+    return false;
+}
+
+// What has come so far about one message of a pipelined fetch.
+struct TPartialFetch {
+    std::optional<quint32> Uid;
+    std::optional<qint32> Size;
+    bool HasHeader = false;
+    TMailMessage Message;
+};
+
+}  // namespace
+
+bool TImap4Client::FetchPipelined(const QList<QByteArray>& sets, bool byUid, bool withHeader, int inFlight,
+                                  const TFetchChunkHandler& onChunk)
+{
+    for (const QByteArray& set : sets) {
+        if (!IsValidSequenceSet(set) || set.contains('*'))
+            throw EInvalidNumber(QStringLiteral("Sequence set passed as parameter is invalid"));
+    }
+    RequireState({State::Selected});
+    const QByteArray verb = byUid ? "UID FETCH" : "FETCH";
+    const QByteArray items = withHeader ? "(UID RFC822.SIZE RFC822.HEADER)" : "(UID RFC822.SIZE)";
+    inFlight = std::max(1, inFlight);
+
+    // The commands sent and not yet handed over, oldest first. A server may work on several of
+    // them at once (RFC 3501 §5.5), so their responses can come mixed and their completions in
+    // any order: each response goes to the command whose set holds its message.
+    struct TChunk {
+        QByteArray Tag;
+        QList<std::pair<quint32, quint32>> Ranges;
+        std::map<quint32, TPartialFetch> Partial;  // by sequence number, so they come out in order
+        qsizetype Bytes = 0;
+        bool Completed = false;
+    };
+    std::deque<TChunk> chunks;
+    qsizetype next = 0;
+    bool refused = false;
+    const auto sendMore = [&] {
+        bool queued = false;
+        while (!refused && next < sets.size() && qsizetype(chunks.size()) < inFlight) {
+            TChunk chunk;
+            chunk.Ranges = SetRanges(sets.at(next));
+            chunk.Tag = QueueCommand(verb, {TImapArgument::Raw(sets.at(next)), TImapArgument::Raw(items)});
+            chunks.push_back(std::move(chunk));
+            ++next;
+            queued = true;
+        }
+        if (queued)
+            FlushCommands();
+    };
+    const auto take = [&](const QByteArray& response) {
+        std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+        if (!fetch)
+            return;
+        for (TChunk& chunk : chunks) {
+            if (chunk.Completed)
+                continue;
+            // Flag updates and other responses about messages outside the sets are passed over;
+            // a UID FETCH answer always names its UID (RFC 3501 §6.4.8).
+            const bool ours = byUid ? (fetch->Uid ? InRanges(chunk.Ranges, *fetch->Uid)
+                                                  : chunk.Partial.count(fetch->SequenceNumber) > 0)
+                                    : InRanges(chunk.Ranges, fetch->SequenceNumber);
+            if (!ours)
+                continue;
+            chunk.Bytes += response.size();
+            if (chunk.Bytes > kMaxFetchTotalBytes || qsizetype(chunk.Partial.size()) >= kMaxMessageCount)
+                channel_.FailTooLong();
+            TPartialFetch& entry = chunk.Partial[fetch->SequenceNumber];
+            if (fetch->Uid)
+                entry.Uid = fetch->Uid;
+            if (fetch->Size)
+                entry.Size = fetch->Size;
+            if (fetch->Header && withHeader) {
+                entry.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
+                entry.Message.ParseHeaders();
+                entry.Message.RawHeaders.clear();
+                entry.HasHeader = true;
+            }
+            return;
+        }
+    };
+    const auto complete = [&](const QByteArray& response) {
+        for (TChunk& chunk : chunks) {
+            const QByteArray prefix = chunk.Tag + ' ';
+            if (chunk.Completed || !StartsWithNoCase(response, prefix))
+                continue;
+            const QByteArray after = response.mid(prefix.size()).trimmed();
+            const qsizetype blank = after.indexOf(' ');
+            const std::optional<int> code = ImapStatusCode(blank < 0 ? after : after.left(blank));
+            if (!code || *code == kPreAuth)
+                FailUnrecognized();
+            chunk.Completed = true;
+            if (*code != kOk)
+                refused = true;
+            return;
+        }
+        FailUnrecognized();
+    };
+
+    sendMore();
+    while (!chunks.empty()) {
+        const QByteArray response = ReadResponse();
+        if (response.startsWith('*'))
+            take(response.mid(2));
+        else if (response.startsWith('+'))
+            FailUnrecognized();
+        else
+            complete(response);
+        // Completed chunks are handed over in the order they were asked for.
+        while (!chunks.empty() && chunks.front().Completed) {
+            TChunk chunk = std::move(chunks.front());
+            chunks.pop_front();
+            if (refused)
+                continue;
+            sendMore();
+            QList<TImapFetchedMessage> messages;
+            messages.reserve(qsizetype(chunk.Partial.size()));
+            for (auto& [number, entry] : chunk.Partial) {
+                if (withHeader ? !entry.HasHeader : !entry.Size)
+                    continue;
+                TImapFetchedMessage record;
+                record.SequenceNumber = number;
+                record.Message = std::move(entry.Message);
+                record.Message.Uid = entry.Uid.value_or(0);
+                record.Message.Size = entry.Size.value_or(-1);
+                record.Message.Folder = selected_.Name;
+                messages.append(std::move(record));
+            }
+            chunk.Partial.clear();
+            onChunk(messages);
+        }
+    }
+    return !refused;
+}
+
 void TImap4Client::CheckUids(const QList<quint32>& uids)
 {
     if (uids.contains(0u))
@@ -622,6 +811,32 @@ TImapCommandResult TImap4Client::UidStoreFlag(const QList<quint32>& uids, const 
     return ResultOf(Command("UID STORE", {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw(change),
                                           TImapArgument::Raw("(\\Deleted)")},
                             {kOk, kNo}));
+}
+
+TImapCommandResult TImap4Client::UidDeleteBurst(const QList<quint32>& uids)
+{
+    if (uids.isEmpty())
+        return {};
+    CheckUids(uids);
+    RequireState({State::Selected});
+    const QByteArray set = JoinNumbers(uids);
+    const QByteArray storeTag = QueueCommand(
+        "UID STORE", {TImapArgument::Raw(set), TImapArgument::Raw("+FLAGS.SILENT"), TImapArgument::Raw("(\\Deleted)")});
+    const QByteArray expungeTag = QueueCommand("UID EXPUNGE", {TImapArgument::Raw(set)});
+    FlushCommands();
+    // Both replies are read whatever the first says, so the conversation stays in step.
+    const TReply store = ReadTaggedReply(storeTag, {kOk, kNo, kBad});
+    QList<quint32> expunged;
+    const TReply expunge = ReadTaggedReply(expungeTag, {kOk, kNo, kBad}, [&expunged](const QByteArray& response) {
+        const std::optional<quint32> number = ParseExpungeResponse(response);
+        if (!number)
+            return false;
+        if (expunged.size() < kMaxMessageCount)
+            expunged.append(*number);
+        return true;
+    });
+    selected_.ExpungedNumbers = expunged;
+    return ResultOf(store.NumericCode() == kOk ? expunge : store);
 }
 
 TImapCommandResult TImap4Client::UidStoreDeleted(const QList<quint32>& uids)

@@ -94,6 +94,9 @@ public:
     bool ListFolders(QList<TImapListEntry>& folders);
     // SELECT: fills SelectedMailBox(). NO or BAD raises EReplyError.
     bool SelectFolder(const QByteArray& name);
+    // EXAMINE (RFC 3501 §6.3.2): as SelectFolder, but read-only, so listing a folder takes no
+    // \Recent flag away from other clients.
+    bool ExamineFolder(const QByteArray& name);
     // FETCH n (UID): false and an empty uid when the server gave none.
     bool MessageUid(qint32 number, QByteArray& uid);
     bool FetchFlagsByUid(const QByteArray& uid, TMessageFlags& flags);
@@ -110,8 +113,24 @@ public:
     // FETCH set (UID RFC822.SIZE RFC822.HEADER) for a sequence set ("1:*", "7"): one record per
     // message, its header parsed and Folder set to the selected folder. False on NO.
     bool FetchMessages(const QByteArray& sequenceSet, QList<TImapFetchedMessage>& messages);
+    // Called with the messages of one answered fetch command, in sequence order.
+    using TFetchChunkHandler = std::function<void(QList<TImapFetchedMessage>& messages)>;
+    // FETCH (or UID FETCH when `byUid`) of (UID RFC822.SIZE RFC822.HEADER), or of (UID
+    // RFC822.SIZE) without `withHeader`, one command per set of `sets`, with up to `inFlight`
+    // commands sent ahead of their replies. The items of one message may come split over several
+    // responses; a message is handed over once its reply has ended and it has every item asked
+    // (the size may be missing: -1). Responses about messages outside the set are ignored.
+    // Returns false when the server refused a command (NO); the replies of the commands already
+    // sent are still read, so the conversation stays in step, and no further chunk is handed over.
+    bool FetchPipelined(const QList<QByteArray>& sets, bool byUid, bool withHeader, int inFlight,
+                        const TFetchChunkHandler& onChunk);
+
     // UID STORE uids +FLAGS.SILENT (\Deleted); not done on NO or when empty.
     TImapCommandResult UidStoreDeleted(const QList<quint32>& uids);
+    // UID STORE uids +FLAGS.SILENT (\Deleted) and UID EXPUNGE uids in one burst, for a server
+    // with UIDPLUS (RFC 4315): the expunge touches only these UIDs, so it may go before the
+    // store's answer. Done when both ended OK; otherwise the first refusal's text.
+    TImapCommandResult UidDeleteBurst(const QList<quint32>& uids);
     // UID EXPUNGE uids when the server has UIDPLUS (RFC 4315), else EXPUNGE.
     TImapCommandResult UidExpunge(const QList<quint32>& uids);
     // UID SEARCH DELETED: the UIDs of the selected folder's messages marked \Deleted, in
@@ -136,6 +155,10 @@ private:
     void RequireState(std::initializer_list<TImapConnectionState> states) const;
     TReply Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
                    const TReplyCodes& allowed, const TUntaggedHandler& onUntagged = {});
+    // Queues a command of raw arguments without sending it; returns its tag.
+    QByteArray QueueCommand(const QByteArray& verb, const QList<TImapArgument>& arguments);
+    void FlushCommands();
+    bool OpenFolder(const QByteArray& verb, const QByteArray& name);
     static TImapCommandResult ResultOf(const TReply& reply);
     void TakeCapabilities(const QByteArray& statusText);
     int FetchByUid(const QByteArray& uid, const QByteArray& items,

@@ -43,6 +43,16 @@ TMessagePriority PriorityFromValue(const QByteArray& value)
 
 }  // namespace
 
+TListedHeader::TListedHeader(TMailMessage&& message)
+    : Subject(std::move(message.Subject)), From(std::move(message.From)), Date(std::move(message.Date)),
+      Size(message.Size), Folder(std::move(message.Folder)), Uid(message.Uid), UidValidity(message.UidValidity),
+      UniqueId(std::move(message.UniqueId))
+{
+    // The raw text is only shown for an address that could not be read.
+    if (!From.Name.isEmpty() || !From.Address.isEmpty())
+        From.Raw.clear();
+}
+
 void TMailMessage::ParseHeaders()
 {
     const auto header = [this](const char* name) { return HeaderValue(RawHeaders, name); };

@@ -65,6 +65,24 @@ struct TMailMessage {
     void ParseHeaders();
 };
 
+// What a listed message keeps: what its row and the exports show (subject, sender, date, size)
+// and where it lies. The header lines and the fields nobody shows are not kept, so a big
+// mailbox's listing holds little per message.
+struct TListedHeader {
+    QString Subject;
+    TEmailAddress From;
+    QDateTime Date;
+    qint32 Size = -1;
+    QByteArray Folder;
+    quint32 Uid = 0;
+    quint32 UidValidity = 0;
+    QByteArray UniqueId;
+
+    TListedHeader() = default;
+    // Takes over those fields of a parsed message.
+    explicit TListedHeader(TMailMessage&& message);
+};
+
 // What one message's header may keep in memory. A server may send a header of millions of short
 // lines (a 4 MiB block of one-byte lines); a message keeps its first lines up to these bounds
 // and drops the rest, so a check's memory does not grow with what a server sends.

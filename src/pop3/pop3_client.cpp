@@ -3,6 +3,8 @@
 #include "net/errors.h"
 #include "net/protocol_limits.h"
 
+#include <deque>
+
 namespace brevio {
 
 namespace {
@@ -240,6 +242,92 @@ QList<TPop3UidEntry> TPop3Client::Uidl()
             entries.append(std::move(*entry));
     }
     return entries;
+}
+
+QList<TPop3ListEntry> TPop3Client::List()
+{
+    Command("LIST", {kOk});
+    QList<TPop3ListEntry> entries;
+    ReadMultiLine([&](QByteArray& line) {
+        if (std::optional<TPop3ListEntry> entry = ParsePop3ListLine(line))
+            entries.append(*entry);
+    });
+    return entries;
+}
+
+void TPop3Client::Pipeline(const QList<QByteArray>& commands, bool pipelined,
+                           const std::function<void(qsizetype index)>& readReply)
+{
+    // A few KiB of commands always fit the socket buffers on both sides (a TOP or DELE line is
+    // about a dozen bytes, so some three hundred are in flight). New ones go out when half of
+    // them have been answered, so the server always has work and we send in batches.
+    constexpr qsizetype kMaxUnanswered = 4096;
+    std::deque<qsizetype> unansweredSizes;
+    qsizetype unanswered = 0;
+    qsizetype sent = 0;
+    const auto sendMore = [&] {
+        bool queued = false;
+        while (sent < commands.size()) {
+            const qsizetype size = commands.at(sent).size() + 2;
+            if (!unansweredSizes.empty() && (!pipelined || unanswered + size > kMaxUnanswered))
+                break;
+            channel_.QueueLine(commands.at(sent));
+            unansweredSizes.push_back(size);
+            unanswered += size;
+            ++sent;
+            queued = true;
+        }
+        if (queued)
+            channel_.Flush();
+    };
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        if (unanswered <= kMaxUnanswered / 2)
+            sendMore();
+        readReply(i);
+        unanswered -= unansweredSizes.front();
+        unansweredSizes.pop_front();
+    }
+}
+
+void TPop3Client::FetchHeaders(const QList<qint32>& numbers, bool pipelined,
+                               const std::function<void(qint32 number, TMailMessage& message)>& onHeader)
+{
+    QList<QByteArray> commands;
+    commands.reserve(numbers.size());
+    for (qint32 n : numbers) {
+        CheckNumber(n);
+        commands.append("TOP " + QByteArray::number(n) + " 0");
+    }
+    Pipeline(commands, pipelined, [&](qsizetype i) {
+        ReadReply({kOk});
+        THeaderLineCollector lines;
+        ReadMultiLine([&](QByteArray& line) { lines.Add(std::move(line)); });
+        TMailMessage message;
+        message.RawHeaders = lines.Take();
+        message.ParseHeaders();
+        message.RawHeaders.clear();
+        onHeader(numbers.at(i), message);
+    });
+}
+
+void TPop3Client::DeletePipelined(const QList<qint32>& numbers,
+                                  const std::function<void(qsizetype index, const QString& refusal)>& onReply)
+{
+    QList<QByteArray> commands;
+    commands.reserve(numbers.size());
+    for (qint32 n : numbers) {
+        CheckNumber(n);
+        commands.append("DELE " + QByteArray::number(n));
+    }
+    Pipeline(commands, true, [&](qsizetype i) {
+        QString refusal;
+        try {
+            ReadReply({kOk});
+        } catch (const EReplyError& e) {
+            refusal = e.Message();
+        }
+        onReply(i, refusal);
+    });
 }
 
 void TPop3Client::AskCapabilities()

@@ -63,6 +63,21 @@ public:
     bool DeleteMessage(qint32 n);
     // UIDL for all messages in one command. A server without UIDL ("-ERR") gives an empty list.
     QList<TPop3UidEntry> Uidl();
+    // LIST for all messages in one command: each message's number and size (-1 when its line
+    // gives none), in the server's order.
+    QList<TPop3ListEntry> List();
+    // TOP n 0 for each of `numbers`, in order, each header handed to `onHeader` with its number
+    // as soon as it is read (RawHeaders already dropped). With `pipelined` (the server announced
+    // PIPELINING, RFC 2449 §6.6) commands go ahead of their replies, never more unanswered
+    // bytes than both sides' socket buffers always hold, so a send never waits on a server that
+    // is itself waiting for us to read; otherwise one TOP at a time. "-ERR" raises EReplyError.
+    void FetchHeaders(const QList<qint32>& numbers, bool pipelined,
+                      const std::function<void(qint32 number, TMailMessage& message)>& onHeader);
+    // DELE for each of `numbers`, sent ahead of their answers as FetchHeaders does with
+    // PIPELINING. `onReply` gets each one's index and, when the server refused it, its text
+    // (empty when deleted). The deletions take effect at QUIT.
+    void DeletePipelined(const QList<qint32>& numbers,
+                         const std::function<void(qsizetype index, const QString& refusal)>& onReply);
     // What the server announced in answer to CAPA on this connection (after TLS: what it said
     // after the handshake); empty for a server without CAPA and when not connected.
     const TPop3Capabilities& Capabilities() const { return capabilities_; }
@@ -82,6 +97,10 @@ private:
     // The lines of a multi-line reply one at a time, unstuffed, without the closing ".".
     void ReadMultiLine(const std::function<void(QByteArray&)>& onLine);
     static void CheckNumber(qint32 n);
+    // Sends `commands`, ahead of their replies when `pipelined` (at most a few KiB unanswered),
+    // else one at a time; `readReply` reads the reply of the command at each index, in order.
+    void Pipeline(const QList<QByteArray>& commands, bool pipelined,
+                  const std::function<void(qsizetype index)>& readReply);
 
     TLineChannel channel_;
     QByteArray greetingText_;

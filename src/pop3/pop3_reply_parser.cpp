@@ -60,6 +60,16 @@ qint32 ParsePop3ListSize(const QByteArray& text)
     return size ? static_cast<qint32>(*size) : -1;
 }
 
+std::optional<TPop3ListEntry> ParsePop3ListLine(const QByteArray& line)
+{
+    const QByteArray trimmed = line.trimmed();
+    const qsizetype blank = trimmed.indexOf(' ');
+    const std::optional<qint64> number = ParseDecimal(blank < 0 ? trimmed : trimmed.left(blank), kMaxMessageCount);
+    if (!number || *number < 1)
+        return std::nullopt;
+    return TPop3ListEntry{static_cast<qint32>(*number), ParsePop3ListSize(trimmed)};
+}
+
 std::optional<TPop3UidEntry> ParsePop3UidLine(const QByteArray& line)
 {
     const QList<QByteArray> words = line.simplified().split(' ');

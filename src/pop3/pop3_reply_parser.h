@@ -26,6 +26,16 @@ struct TPop3UidEntry {
     bool operator==(const TPop3UidEntry&) const = default;
 };
 
+struct TPop3ListEntry {
+    qint32 Number = 0;
+    qint32 Size = -1;
+    bool operator==(const TPop3ListEntry&) const = default;
+};
+
+// One line of a LIST listing ("1 120"): the size read as for "LIST n"; nullopt when the line
+// does not start with a message number.
+std::optional<TPop3ListEntry> ParsePop3ListLine(const QByteArray& line);
+
 // One line of a UIDL listing ("1 whqtswO00WBw418f9t5JxYwZ"); nullopt for a malformed line
 // (RFC 1939 §7: the id is 1 to 70 characters from 0x21 to 0x7E).
 std::optional<TPop3UidEntry> ParsePop3UidLine(const QByteArray& line);

@@ -35,6 +35,8 @@ const TOptionKey kOptionKeys[] = {
     {"FAutomaticCheckMail", &TOptions::FAutomaticCheckMail},
     {"FLoadOnWindowsStart", &TOptions::FLoadOnWindowsStart},
     {"FNetworkTimeout", &TOptions::FNetworkTimeout},
+    {"FPipelining", &TOptions::FPipelining},
+    {"FHeaderCache", &TOptions::FHeaderCache},
 };
 
 void Read(const TveqIniFile& f, const QString& key, QString& value, const QString& fallback)

@@ -28,6 +28,8 @@ public:
     QString FEmailClientParameters;
     bool FLoadOnWindowsStart = false;
     qint32 FNetworkTimeout = 60;  // seconds a connect, read or write may block
+    bool FPipelining = true;      // send commands ahead of their replies while checking
+    bool FHeaderCache = true;     // keep the headers already seen and fetch only new ones
 
     // Reads every option from the settings file (GetSettingsFileName(), or `fileName` when given);
     // a missing file or key gives the defaults above. Never fails.

@@ -10,6 +10,7 @@
 namespace brevio {
 
 class TAbortSignal;
+class THeaderCache;
 struct TCertificateInfo;
 
 class TCheckContext {
@@ -41,6 +42,13 @@ public:
 
     // Seconds a connect, read or write may block before it fails.
     virtual int NetworkTimeoutSeconds() const { return 60; }
+
+    // Whether a check may send commands ahead of their replies (the FPipelining option); off,
+    // it asks for one message at a time.
+    virtual bool Pipelining() const { return true; }
+
+    // The cache of headers already seen, shared by the mailboxes of a run; null: none.
+    virtual THeaderCache* HeaderCache() { return nullptr; }
 
     // Where protocol trace lines go; empty: no trace.
     virtual TTraceSink TraceSink() const { return {}; }

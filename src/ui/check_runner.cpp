@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include "engine/header_cache.h"
 #include "net/errors.h"
 #include "support/exception.h"
 #include "support/check_context.h"
@@ -14,8 +15,20 @@ class TGuiCheckContext final : public TCheckContext {
 public:
     TGuiCheckContext(TCheckRunner& runner, const TRunRequest& request)
         : runner_(runner), scheduled_(request.Scheduled), strings_(request.Strings),
-          timeoutSeconds_(request.NetworkTimeoutSeconds)
+          timeoutSeconds_(request.NetworkTimeoutSeconds), pipelining_(request.Pipelining)
     {
+        // The cache is read and written here, on the worker thread, never on the window's. A
+        // check one message at a time uses none.
+        if (request.HeaderCache && request.Pipelining && request.Kind != TRunKind::DeleteMarked) {
+            cache_ = std::make_unique<THeaderCache>();
+            cache_->Load();
+        }
+    }
+
+    ~TGuiCheckContext() override
+    {
+        if (cache_)
+            cache_->Save();
     }
 
     void SetStatus(const QString& text) override { emit runner_.StatusText(text); }
@@ -60,11 +73,17 @@ public:
 
     int NetworkTimeoutSeconds() const override { return timeoutSeconds_; }
 
+    bool Pipelining() const override { return pipelining_; }
+
+    THeaderCache* HeaderCache() override { return cache_.get(); }
+
 private:
     TCheckRunner& runner_;
     bool scheduled_;
     const TStringTable& strings_;
     int timeoutSeconds_;
+    bool pipelining_;
+    std::unique_ptr<THeaderCache> cache_;
 };
 
 class TRunWorker : public QObject {

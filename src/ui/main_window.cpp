@@ -170,7 +170,8 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     runs_ = new TRunController(
         *mailBoxList_,
         [this] {
-            return TRunController::TRunSettings{services_->Strings(), services_->NetworkTimeoutSeconds()};
+            return TRunController::TRunSettings{services_->Strings(), services_->NetworkTimeoutSeconds(),
+                                                services_->Pipelining(), services_->HeaderCache()};
         },
         TRunHooks{
             [this](const QString& host, QString& user, QString& password) {

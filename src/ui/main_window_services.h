@@ -48,6 +48,9 @@ public:
     virtual bool ShowOptions(QWidget* parent) = 0;
     // Seconds a connection may wait on the network (the options' network time-out).
     virtual int NetworkTimeoutSeconds() const = 0;
+    // Whether checks pipeline their commands and use the header cache (the options).
+    virtual bool Pipelining() const { return true; }
+    virtual bool HeaderCache() const { return true; }
 };
 
 // The services of the running program on the settings file `settingsFile` and the language

@@ -100,6 +100,13 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     bottom->addWidget(udNetworkTimeout, 1, 1, Qt::AlignRight);
     bottom->setColumnStretch(0, 1);
 
+    chkPipelining = make(new QCheckBox(QStringLiteral("Send commands without waiting for each reply"), this),
+                         "chkPipelining");
+    chkPipelining->setToolTip(QStringLiteral("Much faster for big mailboxes; turn off only for a server that "
+                                             "cannot keep up"));
+    chkHeaderCache = make(new QCheckBox(QStringLiteral("Remember headers already seen"), this), "chkHeaderCache");
+    chkHeaderCache->setToolTip(QStringLiteral("The next check fetches only the headers of new messages"));
+
     const TOkCancelHelpBar footer = CreateOkCancelHelpBar(this);
     Footer1 = footer.Bar;
     FooterBtn1 = footer.Ok;
@@ -112,6 +119,8 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     body->addWidget(grpAutoChecking);
     body->addWidget(grpEmailClient);
     body->addLayout(bottom);
+    body->addWidget(chkPipelining);
+    body->addWidget(chkHeaderCache);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -146,6 +155,8 @@ void TfrmOptions::LoadFromOptions()
     edtEmailClientPath->setText(options_.FEmailClientPath);
     edtParameters->setText(options_.FEmailClientParameters);
     udNetworkTimeout->setValue(qBound(kMinTimeout, options_.FNetworkTimeout, kMaxTimeout));
+    chkPipelining->setChecked(options_.FPipelining);
+    chkHeaderCache->setChecked(options_.FHeaderCache);
     cbLang->setCurrentIndex(current >= 0 ? cbLang->findData(current) : -1);
 }
 
@@ -159,6 +170,8 @@ void TfrmOptions::StoreToOptions()
     updated.FEmailClientPath = edtEmailClientPath->text();
     updated.FEmailClientParameters = edtParameters->text();
     updated.FNetworkTimeout = udNetworkTimeout->value();
+    updated.FPipelining = chkPipelining->isChecked();
+    updated.FHeaderCache = chkHeaderCache->isChecked();
     // No language chosen (an empty list, or a current language without a file): keep the current.
     const int language = cbLang->currentIndex() >= 0 ? cbLang->currentData().toInt() : -1;
     const bool newLanguage = language >= 0 && language < SystemLanguages().size();

@@ -1,7 +1,7 @@
 #pragma once
 // The dialog in which the user sets the program's options: starting at log-in, scheduled
-// checking and its interval, the e-mail client and its parameters, the language and the network
-// time-out. OK takes the values over, switches the autostart entry and the language and saves;
+// checking and its interval, the e-mail client and its parameters, the language, the network
+// time-out, and how checks talk to the servers (pipelining, the header cache). OK takes the values over, switches the autostart entry and the language and saves;
 // when saving fails the dialog says why and stays open with everything the user entered.
 
 #include <QDialog>
@@ -37,7 +37,7 @@ public:
     // Fills the controls from the options, the autostart entry and the current language.
     void LoadFromOptions();
     // Takes the controls' values over, in this order: autostart, interval, scheduled checking,
-    // e-mail client, network time-out, language; then saves. Without a selected language the
+    // e-mail client, network time-out, pipelining, header cache, language; then saves. Without a selected language the
     // current one stays. Raises Exception (the options and the autostart entry as before) when
     // the autostart entry cannot be written or the settings file cannot be saved.
     void StoreToOptions();
@@ -63,6 +63,8 @@ public:
     QComboBox* cbLang = nullptr;
     QLabel* lblNetworkTimeout = nullptr;
     QSpinBox* udNetworkTimeout = nullptr;
+    QCheckBox* chkPipelining = nullptr;
+    QCheckBox* chkHeaderCache = nullptr;
     TFooter* Footer1 = nullptr;
     TFooterBtn* FooterBtn1 = nullptr;  // OK
     TFooterBtn* FooterBtn2 = nullptr;  // Cancel

@@ -28,6 +28,8 @@ bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, cons
     request.Deletes = deletes;
     request.Strings = settings.Strings;
     request.NetworkTimeoutSeconds = settings.NetworkTimeoutSeconds;
+    request.Pipelining = settings.Pipelining;
+    request.HeaderCache = settings.HeaderCache;
     request_ = request;
     runner_->Start(request);
     emit RunStarted(kind);

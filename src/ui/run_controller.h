@@ -23,6 +23,8 @@ public:
     struct TRunSettings {
         TStringTable Strings;
         int NetworkTimeoutSeconds = 60;
+        bool Pipelining = true;
+        bool HeaderCache = true;
     };
 
     // Each run takes a snapshot of `mailBoxes` (which must outlive the controller) and of what

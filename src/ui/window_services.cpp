@@ -71,6 +71,8 @@ public:
     }
 
     int NetworkTimeoutSeconds() const override { return options_.FNetworkTimeout; }
+    bool Pipelining() const override { return options_.FPipelining; }
+    bool HeaderCache() const override { return options_.FHeaderCache; }
 
     void LocalizeWindow(QWidget* window) const override
     {

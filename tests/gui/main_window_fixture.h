@@ -41,6 +41,8 @@ public:
     void LocalizeWindow(QWidget* window) const override { LocalizeForm(window); }
     bool ShowOptions(QWidget*) override { return ++*optionsShown_, false; }
     int NetworkTimeoutSeconds() const override { return 5; }
+    // Fake servers on reused ports give old ids to new messages: no cache between tests.
+    bool HeaderCache() const override { return false; }
 
     // Shared with the test, so they outlive the window.
     std::shared_ptr<QHash<QString, qint64>> counters_ = std::make_shared<QHash<QString, qint64>>();

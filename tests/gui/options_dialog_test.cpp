@@ -66,6 +66,8 @@ void ChangeEverything(TfrmOptions& d)
     QTest::keyClicks(d.edtParameters, "--inbox");
     d.udNetworkTimeout->setFocus();
     QTest::keyClick(d.udNetworkTimeout, Qt::Key_Down);
+    QTest::mouseClick(d.chkPipelining, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(d.chkHeaderCache, Qt::LeftButton, {}, QPoint(5, 5));
     d.cbLang->setFocus();
     QTest::keyClick(d.cbLang, Qt::Key_Down);  // ENG -> RUS, in name order
 }
@@ -89,6 +91,8 @@ TEST_F(OptionsDialogTest, OkStoresAndSavesCancelLeavesEverything)
         EXPECT_EQ(o->FEmailClientPath, QStringLiteral("/usr/bin/mailer"));
         EXPECT_EQ(o->FEmailClientParameters, QStringLiteral("--inbox"));
         EXPECT_EQ(o->FNetworkTimeout, 59);
+        EXPECT_FALSE(o->FPipelining);
+        EXPECT_FALSE(o->FHeaderCache);
         EXPECT_EQ(o->FCurrentLanguage, QStringLiteral("RUS"));
     }
     EXPECT_TRUE(IsLoadOnStartSet());

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 
 namespace brevio::test {
 namespace {
@@ -24,7 +25,12 @@ struct TRunOutput {
 
 TRunOutput RunChecker(const QStringList& arguments)
 {
+    // The checker's header cache goes to a folder of the test run, never the user's own.
+    static const QTemporaryDir cacheHome;
     QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome.path());
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(BREVIO_CHECK_PATH), arguments);
     process.waitForFinished(120000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -205,6 +211,26 @@ TEST_F(CheckerLive, JsonAndDeleteByRowThenListAgain)
     EXPECT_FALSE(second.Out.contains(QStringLiteral("\tbeta\t")));
     EXPECT_TRUE(second.Out.contains(QStringLiteral("\talpha\t")));
     EXPECT_TRUE(second.Out.contains(QStringLiteral("\tgamma\t")));
+}
+
+// The listing is the same without the cache, with an empty one and with one that knows every
+// header.
+TEST_F(CheckerLive, TsvIsTheSameWithAndWithoutTheHeaderCache)
+{
+    TMailBoxList list;
+    list.Add(MakeMailBox(server, QStringLiteral("alice"), TProtocol::Imap4, TSecurity::None, QStringLiteral("imap")));
+    list.Add(MakeMailBox(server, QStringLiteral("alice"), TProtocol::Pop3, TSecurity::None, QStringLiteral("pop")));
+    SaveSettings(list);
+    const QStringList arguments{QStringLiteral("--settings"), settings, QStringLiteral("--format"), QStringLiteral("tsv")};
+    const TRunOutput uncached = RunChecker(arguments + QStringList{QStringLiteral("--no-cache")});
+    ASSERT_EQ(uncached.ExitCode, 0) << uncached.Err.toStdString();
+    EXPECT_GT(uncached.Out.count(u'\n'), 10);
+    for (const char* label : {"cold", "warm"}) {
+        SCOPED_TRACE(label);
+        const TRunOutput cached = RunChecker(arguments);
+        ASSERT_EQ(cached.ExitCode, 0) << cached.Err.toStdString();
+        EXPECT_EQ(cached.Out, uncached.Out);
+    }
 }
 
 #endif

@@ -150,7 +150,7 @@ void ExpectAliceMatchesTheSeed(const QList<TFoundMessage>& found, const QList<TM
         for (qsizetype i = 0; i < rows.size(); ++i) {
             const TMessageRow& row = allRows.at(rows.at(i));
             const SeedMessage& m = seeded.at(i);
-            const TMailMessage& message = found.at(rows.at(i)).Message;
+            const TListedHeader& message = found.at(rows.at(i)).Message;
             SCOPED_TRACE(m.subject.toStdString());
             EXPECT_EQ(row.Subject, m.subject);
             EXPECT_EQ(row.MailBox, QStringLiteral("alice"));

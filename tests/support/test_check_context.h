@@ -24,6 +24,9 @@ public:
     QStringList Logged;
     QList<QByteArray> TraceLines;
     bool Tracing = false;
+    // Commands one at a time unless a test asks for pipelining.
+    bool PipelineCommands = false;
+    THeaderCache* Cache = nullptr;
 
     void SetStatus(const QString&) override {}
     void Yield() override {}
@@ -39,6 +42,8 @@ public:
         return answer.Confirm;
     }
     void Log(const QString& text) override { Logged.append(text); }
+    bool Pipelining() const override { return PipelineCommands; }
+    THeaderCache* HeaderCache() override { return Cache; }
     TTraceSink TraceSink() const override
     {
         if (!Tracing)

@@ -23,6 +23,8 @@ TEST(Options, DefaultsWithoutAFile)
     EXPECT_TRUE(options.FEmailClientPath.isEmpty());
     EXPECT_FALSE(options.FLoadOnWindowsStart);
     EXPECT_EQ(options.FNetworkTimeout, 60);
+    EXPECT_TRUE(options.FPipelining);
+    EXPECT_TRUE(options.FHeaderCache);
 }
 
 TEST(Options, StoredValues)
@@ -66,13 +68,14 @@ TEST(Options, SaveWritesEveryKeyInOrderAndReadsBack)
     options.FEmailClientParameters = "-x \"quoted\"";
     options.FLoadOnWindowsStart = true;
     options.FNetworkTimeout = 20;
+    options.FPipelining = false;
     options.Save(folder.Path("s.ini"));
     EXPECT_EQ(folder.Read("s.ini"),
               "[Main]\nNumMailbox=1\nName0=A\nFCurrentLanguage=RUS\nFEmailClientPath=/usr/bin/mail client\n"
               "FEmailClientParameters=-x \"quoted\"\nFListViewNumberSize=0\nFListViewSunjectSize=7\n"
               "FListViewFromSize=0\nFListViewMailboxSize=0\nFListViewMailBoxSizeSize=8\n"
               "FListViewDateSize=0\nFListViewTimeSize=0\nFCheckMailInterval=30\nFAutomaticCheckMail=0\n"
-              "FLoadOnWindowsStart=1\nFNetworkTimeout=20\n");
+              "FLoadOnWindowsStart=1\nFNetworkTimeout=20\nFPipelining=0\nFHeaderCache=1\n");
     TOptions loaded;
     loaded.Load(folder.Path("s.ini"));
     EXPECT_EQ(loaded.FCurrentLanguage, "RUS");
@@ -80,6 +83,8 @@ TEST(Options, SaveWritesEveryKeyInOrderAndReadsBack)
     EXPECT_EQ(loaded.FListViewMailBoxSizeSize, 8);
     EXPECT_FALSE(loaded.FAutomaticCheckMail);
     EXPECT_EQ(loaded.FNetworkTimeout, 20);
+    EXPECT_FALSE(loaded.FPipelining);
+    EXPECT_TRUE(loaded.FHeaderCache);
 }
 
 TEST(LanguageTable, CodesOfLocales)

@@ -1,0 +1,78 @@
+#pragma once
+// The headers already seen, so a check fetches only the new ones. Per account (protocol, server,
+// port, user) and folder it keeps, under each message's UID (IMAP4, valid while the folder's
+// UIDVALIDITY holds) or unique id (POP3), what a row shows of the message: subject, sender and
+// date. Sizes are not kept: every check reads them afresh. The cache lives in one file in the
+// user's cache folder, written atomically; a file that cannot be read is dropped and rebuilt.
+
+#include "engine/mailbox_settings.h"
+#include "mime/mail_message.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+namespace brevio {
+
+// What a row shows of one message's header.
+struct TCachedHeader {
+    QString Subject;
+    TEmailAddress From;
+    QDateTime Date;
+
+    static TCachedHeader Of(const TListedHeader& message);
+    // Fills the message's row fields from the cached ones.
+    void ApplyTo(TListedHeader& message) const;
+};
+
+class THeaderCache {
+public:
+    // The most messages the file keeps; past it the folders of accounts not checked in this
+    // session are dropped first, then nothing is kept at all.
+    static constexpr qsizetype kMaxEntries = 1'000'000;
+    // A header whose row texts are longer than this is never cached (fetched every time).
+    static constexpr qsizetype kMaxEntryChars = 4096;
+
+    // `fileName` empty: DefaultFileName().
+    explicit THeaderCache(QString fileName = {});
+
+    // "headers.cache" in QStandardPaths::CacheLocation.
+    static QString DefaultFileName();
+    QString FileName() const { return fileName_; }
+
+    // Reads the file; a missing, unreadable or damaged file leaves the cache empty (it is
+    // rebuilt by the next Save). Never fails.
+    void Load();
+    // Writes the file atomically (the old one stays until the new one is complete). Returns
+    // false when it could not be written; the checks are no worse for it.
+    bool Save() const;
+
+    // The key of an account: protocol, server, port and user name.
+    static QString AccountKey(const TMailBoxSettings& box);
+
+    // The kept headers of a folder (POP3: the empty folder name, UIDVALIDITY 0) by message id;
+    // empty when the folder is unknown or its UIDVALIDITY has changed since.
+    QHash<QByteArray, TCachedHeader> Folder(const QString& account, const QByteArray& folder,
+                                            quint32 uidValidity) const;
+    // Keeps `entries` for the folder. `complete`: they are everything the folder holds now, so
+    // they replace what was kept (messages gone from the server leave the cache); otherwise
+    // they are added. A new UIDVALIDITY drops the folder's old entries either way.
+    void Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
+               QHash<QByteArray, TCachedHeader> entries, bool complete);
+
+    qsizetype EntryCount() const;
+
+private:
+    struct TFolder {
+        quint32 UidValidity = 0;
+        QHash<QByteArray, TCachedHeader> Entries;
+        bool Touched = false;  // stored in this session
+    };
+    using TAccount = QHash<QByteArray, TFolder>;
+
+    QString fileName_;
+    QHash<QString, TAccount> accounts_;
+};
+
+}  // namespace brevio

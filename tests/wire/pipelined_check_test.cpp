@@ -1,0 +1,336 @@
+// The fast listing on the wire: which commands go ahead of their replies, and how odd replies and
+// a server that closes in the middle are taken.
+#include "engine/check_run.h"
+#include "engine/header_cache.h"
+#include "engine/mailbox_session.h"
+#include "support/scripted_transport.h"
+#include "support/temp_files.h"
+#include "support/test_check_context.h"
+
+#include <gtest/gtest.h>
+
+namespace brevio::test {
+namespace {
+
+// Greeting, CAPA (with or without PIPELINING) and login of the scripted POP3 sessions.
+const QByteArray kPopLogin = "C: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+const QByteArray kPopPipelining = "S: +OK ready\nC: CAPA\nS: +OK\nS: TOP\nS: UIDL\nS: PIPELINING\nS: .\n" + kPopLogin;
+const QByteArray kPopPlain = "S: +OK ready\nC: CAPA\nS: -ERR unknown command\n" + kPopLogin;
+const QByteArray kImapSession = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK done\n";
+
+TMailBoxSettings Box(TMailProtocol protocol)
+{
+    TMailBoxSettings box;
+    box.Name = QStringLiteral("Work");
+    box.Host = QStringLiteral("mail.example.org");
+    box.Port = protocol == TMailProtocol::POP3 ? 110 : 143;
+    box.UserName = QStringLiteral("bob");
+    box.Password = QStringLiteral("secret");
+    box.Protocol = protocol;
+    return box;
+}
+
+QByteArray Header(const QByteArray& subject)
+{
+    return "Subject: " + subject + "\r\nFrom: a@example.org\r\n\r\n";
+}
+
+// An untagged FETCH response carrying `items` and the header of `subject` as a literal.
+QByteArray ImapFetch(int number, const QByteArray& items, const QByteArray& subject)
+{
+    const QByteArray header = Header(subject);
+    return "S: * " + QByteArray::number(number) + " FETCH (" + items + (items.isEmpty() ? "" : " ") + "RFC822.HEADER {" +
+           QByteArray::number(header.size()) + "}\nS+: " + QByteArray(header).replace("\r\n", "\\r\\n") +
+           "\nS: )\n";
+}
+
+// The lines of a TOP reply for a message with this subject.
+QByteArray PopTop(const QByteArray& subject)
+{
+    return "S: +OK\nS: Subject: " + subject + "\nS: From: a@example.org\nS:\nS: .\n";
+}
+
+struct TCheck {
+    TRunResult Result;
+    QStringList Logged;
+};
+
+TCheck CheckWith(TMailProtocol protocol, const QByteArray& script, THeaderCache* cache = nullptr)
+{
+    TScriptedServer server(script.constData());
+    TTestCheckContext context;
+    context.PipelineCommands = true;
+    context.Cache = cache;
+    TCheck check;
+    check.Result = ExecuteRun(TRunRequest{TRunKind::CheckAll, false, {Box(protocol)}, -1, {}, {}}, context,
+                              QLocale::c(), server.Factory());
+    server.VerifyFinished();
+    check.Logged = context.Logged;
+    return check;
+}
+
+QStringList Column(const TRunResult& result, QString TMessageRow::*field)
+{
+    QStringList values;
+    for (const TMessageRow& row : result.Rows)
+        values.append(row.*field);
+    return values;
+}
+
+// A folder is opened with EXAMINE and read in chunks of 1,000 sequence numbers, all of them sent
+// before the first reply is read. The items of a message may come in two responses; a flag update
+// about another message and a response outside the chunk are passed over; a message the server
+// leaves out is not listed.
+TEST(PipelinedCheck, ImapReadsAFolderInPipelinedChunks)
+{
+    const QByteArray script = kImapSession + R"(
+        C: C2 LIST "" *
+        S: * LIST (\HasNoChildren) "/" "INBOX"
+        S: C2 OK done
+        C: C3 EXAMINE "INBOX"
+        S: * 2500 EXISTS
+        S: * OK [UIDVALIDITY 7] ok
+        S: C3 OK [READ-ONLY] done
+        C: C4 FETCH 1:1000 (UID RFC822.SIZE RFC822.HEADER)
+        C: C5 FETCH 1001:2000 (UID RFC822.SIZE RFC822.HEADER)
+        C: C6 FETCH 2001:2500 (UID RFC822.SIZE RFC822.HEADER)
+        S: * 2 FETCH (UID 12 RFC822.SIZE 200)
+)" + ImapFetch(1, "UID 11 RFC822.SIZE 100", "one") + ImapFetch(2, "", "two") + R"(
+        S: * 1500 FETCH (FLAGS (\Seen))
+        S: C4 OK done
+)" + ImapFetch(1001, "UID 1011 RFC822.SIZE 300", "three") + ImapFetch(3000, "UID 9 RFC822.SIZE 1", "stray") + R"(
+        S: C5 OK done
+)" + ImapFetch(2500, "UID 2511", "four") + R"(
+        S: C6 OK done
+        C: C7 LOGOUT
+        S: C7 OK done
+    )";
+    const TCheck check = CheckWith(TMailProtocol::IMAP4, script);
+    EXPECT_TRUE(check.Logged.isEmpty());
+    EXPECT_EQ(Column(check.Result, &TMessageRow::Subject), QStringList({"one", "two", "three", "four"}));
+    EXPECT_EQ(Column(check.Result, &TMessageRow::Size), QStringList({"100", "200", "300", "-1"}));
+    ASSERT_EQ(check.Result.Rows.size(), 4);
+    EXPECT_EQ(check.Result.Rows[2].Id, (TMessageIdentity{"INBOX", 7, 1011, {}, 1001}));
+}
+
+// A refused chunk ends the account's check after the replies already asked for are read; what
+// came in the chunks before it stays listed. A server that closes in the middle of a chunk
+// leaves the chunks before it listed.
+TEST(PipelinedCheck, ImapRefusedChunkOrClosedConnectionKeepsWhatCameBefore)
+{
+    const QByteArray opening = kImapSession + R"(
+        C: C2 LIST "" *
+        S: * LIST (\HasNoChildren) "/" "INBOX"
+        S: C2 OK done
+        C: C3 EXAMINE "INBOX"
+        S: * 1500 EXISTS
+        S: C3 OK [READ-ONLY] done
+        C: C4 FETCH 1:1000 (UID RFC822.SIZE RFC822.HEADER)
+        C: C5 FETCH 1001:1500 (UID RFC822.SIZE RFC822.HEADER)
+)" + ImapFetch(1, "UID 1 RFC822.SIZE 10", "kept") + "S: C4 OK done\n";
+
+    const TCheck refused = CheckWith(TMailProtocol::IMAP4, opening + R"(
+        S: C5 NO no such messages
+        C: C6 LOGOUT
+        S: C6 OK done
+    )");
+    EXPECT_EQ(Column(refused.Result, &TMessageRow::Subject), QStringList{"kept"});
+
+    const TCheck closed = CheckWith(TMailProtocol::IMAP4, opening + ImapFetch(1001, "UID 2 RFC822.SIZE 10", "lost") + "X\n");
+    EXPECT_EQ(Column(closed.Result, &TMessageRow::Subject), QStringList{"kept"});
+}
+
+// POP3 with PIPELINING: one LIST for the sizes, one UIDL for the ids, every TOP before the first
+// reply. A LIST line without a usable size gives -1, as "LIST n" does.
+TEST(PipelinedCheck, PopSendsTheTopsAheadWhenPipeliningIsAnnounced)
+{
+    const QByteArray script = kPopPipelining + R"(
+        C: LIST
+        S: +OK 3 messages
+        S: 1 120
+        S: 2 x
+        S: 3 300
+        S: .
+        C: UIDL
+        S: +OK
+        S: 1 aa
+        S: 2 bb
+        S: 3 cc
+        S: .
+        C: TOP 1 0
+        C: TOP 2 0
+        C: TOP 3 0
+)" + PopTop("one") + PopTop("two") + PopTop("three") + R"(
+        C: QUIT
+        S: +OK bye
+    )";
+    const TCheck check = CheckWith(TMailProtocol::POP3, script);
+    EXPECT_EQ(Column(check.Result, &TMessageRow::Subject), QStringList({"one", "two", "three"}));
+    EXPECT_EQ(Column(check.Result, &TMessageRow::Size), QStringList({"120", "-1", "300"}));
+    ASSERT_EQ(check.Result.Rows.size(), 3);
+    EXPECT_EQ(check.Result.Rows[1].Id, (TMessageIdentity{{}, 0, 0, "bb", 2}));
+}
+
+// Without PIPELINING (or without CAPA) one TOP at a time; a server that closes in the middle
+// leaves the messages read before listed.
+TEST(PipelinedCheck, PopAsksOneTopAtATimeWithoutPipelining)
+{
+    const QByteArray script = kPopPlain + R"(
+        C: LIST
+        S: +OK
+        S: 1 10
+        S: 2 20
+        S: 3 30
+        S: .
+        C: UIDL
+        S: -ERR not supported
+        C: TOP 1 0
+)" + PopTop("one") + R"(
+        C: TOP 2 0
+        S: +OK
+        S: Subject: cut
+        X
+    )";
+    const TCheck check = CheckWith(TMailProtocol::POP3, script);
+    EXPECT_EQ(Column(check.Result, &TMessageRow::Subject), QStringList{"one"});
+    ASSERT_EQ(check.Result.Rows.size(), 1);
+    EXPECT_EQ(check.Result.Rows[0].Id, (TMessageIdentity{{}, 0, 0, {}, 1}));
+}
+
+// The second check with the cache asks only for what the first did not see: IMAP4 the UIDs and
+// sizes, then the headers of new UIDs (runs of UIDs as ranges); POP3 the TOPs of new ids.
+// The rows are those of a check without the cache.
+TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
+{
+    TempFolder folder;
+    THeaderCache cache(folder.Path("headers.cache"));
+    const QByteArray imapOpening = kImapSession + R"(
+        C: C2 LIST "" *
+        S: * LIST (\HasNoChildren) "/" "INBOX"
+        S: C2 OK done
+        C: C3 EXAMINE "INBOX"
+        S: * 3 EXISTS
+        S: * OK [UIDVALIDITY 7] ok
+        S: C3 OK [READ-ONLY] done
+        C: C4 FETCH 1:3 (UID RFC822.SIZE)
+        S: * 1 FETCH (UID 5 RFC822.SIZE 50)
+        S: * 2 FETCH (UID 6 RFC822.SIZE 60)
+        S: * 3 FETCH (UID 8 RFC822.SIZE 80)
+        S: C4 OK done
+)";
+    const TCheck cold = CheckWith(TMailProtocol::IMAP4, imapOpening + R"(
+        C: C5 UID FETCH 5:6,8 (UID RFC822.SIZE RFC822.HEADER)
+)" + ImapFetch(1, "UID 5 RFC822.SIZE 50", "five") + ImapFetch(2, "UID 6 RFC822.SIZE 60", "six") +
+                                                          ImapFetch(3, "UID 8 RFC822.SIZE 80", "eight") + R"(
+        S: C5 OK done
+        C: C6 LOGOUT
+        S: C6 OK done
+    )", &cache);
+    EXPECT_EQ(Column(cold.Result, &TMessageRow::Subject), QStringList({"five", "six", "eight"}));
+    ASSERT_TRUE(cache.Save());
+
+    THeaderCache reloaded(folder.Path("headers.cache"));
+    reloaded.Load();
+    EXPECT_EQ(reloaded.EntryCount(), 3);
+    const TCheck warm = CheckWith(TMailProtocol::IMAP4, imapOpening + R"(
+        C: C5 LOGOUT
+        S: C5 OK done
+    )", &reloaded);
+    EXPECT_EQ(Column(warm.Result, &TMessageRow::Subject), Column(cold.Result, &TMessageRow::Subject));
+    EXPECT_EQ(Column(warm.Result, &TMessageRow::From), Column(cold.Result, &TMessageRow::From));
+    EXPECT_EQ(Column(warm.Result, &TMessageRow::Size), QStringList({"50", "60", "80"}));
+
+    const QByteArray popOpening = kPopPipelining + R"(
+        C: LIST
+        S: +OK
+        S: 1 10
+        S: 2 20
+        S: .
+        C: UIDL
+        S: +OK
+)";
+    CheckWith(TMailProtocol::POP3, popOpening + "S: 1 aa\nS: 2 bb\nS: .\nC: TOP 1 0\nC: TOP 2 0\n" + PopTop("a") +
+                                 PopTop("b") + "C: QUIT\nS: +OK\n", &reloaded);
+    // "aa" was deleted and "cc" came since: only its TOP goes out.
+    const TCheck pop = CheckWith(TMailProtocol::POP3, popOpening + "S: 1 bb\nS: 2 cc\nS: .\nC: TOP 2 0\n" + PopTop("c") +
+                                                   "C: QUIT\nS: +OK\n", &reloaded);
+    EXPECT_EQ(Column(pop.Result, &TMessageRow::Subject), QStringList({"b", "c"}));
+    EXPECT_EQ(Column(pop.Result, &TMessageRow::Size), QStringList({"10", "20"}));
+}
+
+// Deletes in bursts: POP3 every DELE before the first answer (a refusal is logged, the others
+// go); IMAP4 with UIDPLUS the UID STORE and UID EXPUNGE of a folder together.
+TEST(PipelinedCheck, DeletesGoOutInBursts)
+{
+    const QByteArray pop = kPopPipelining + R"(
+        C: UIDL
+        S: +OK
+        S: 1 aa
+        S: 2 bb
+        S: 3 cc
+        S: .
+        C: DELE 3
+        C: DELE 1
+        S: -ERR locked
+        S: +OK
+        C: QUIT
+        S: +OK bye
+    )";
+    TScriptedServer popServer(pop.constData());
+    TTestCheckContext popContext;
+    popContext.PipelineCommands = true;
+    DeleteMessages(Box(TMailProtocol::POP3), {{{}, 0, 0, "cc", 2}, {{}, 0, 0, "aa", 1}}, popContext,
+                   popServer.Factory());
+    popServer.VerifyFinished();
+    EXPECT_EQ(popContext.Logged, QStringList{QStringLiteral("(mail.example.org)  locked\r\n")});
+
+    const QByteArray imap = R"(
+        S: * OK [CAPABILITY IMAP4rev1 UIDPLUS] ready
+        C: C1 LOGIN "bob" "secret"
+        S: C1 OK done
+        C: C2 SELECT "INBOX"
+        S: * 5 EXISTS
+        S: * OK [UIDVALIDITY 7] ok
+        S: C2 OK [READ-WRITE] done
+        C: C3 CAPABILITY
+        S: * CAPABILITY IMAP4rev1 UIDPLUS
+        S: C3 OK done
+        C: C4 UID STORE 42,44 +FLAGS.SILENT (\Deleted)
+        C: C5 UID EXPUNGE 42,44
+        S: C4 OK done
+        S: * 3 EXPUNGE
+        S: * 4 EXPUNGE
+        S: C5 OK done
+        C: C6 LOGOUT
+        S: C6 OK done
+    )";
+    TScriptedServer imapServer(imap.constData());
+    TTestCheckContext imapContext;
+    imapContext.PipelineCommands = true;
+    DeleteMessages(Box(TMailProtocol::IMAP4), {{"INBOX", 7, 42, {}, 3}, {"INBOX", 7, 44, {}, 5}}, imapContext,
+                   imapServer.Factory());
+    imapServer.VerifyFinished();
+    EXPECT_TRUE(imapContext.Logged.isEmpty()) << imapContext.Logged.join(u'\n').toStdString();
+}
+
+// A damaged or foreign cache file is dropped without a word and rebuilt by the next save.
+TEST(PipelinedCheck, UnreadableCacheFileIsRebuilt)
+{
+    TempFolder folder;
+    for (const QByteArray& content : {QByteArray("not a cache"), QByteArray("BRHC\0\0\0\1garbage", 15), QByteArray()}) {
+        folder.Write("headers.cache", content);
+        THeaderCache cache(folder.Path("headers.cache"));
+        cache.Load();
+        EXPECT_EQ(cache.EntryCount(), 0);
+        cache.Store(QStringLiteral("a"), "INBOX", 1, {{"1", TCachedHeader{QStringLiteral("s"), {}, {}}}}, true);
+        ASSERT_TRUE(cache.Save());
+        THeaderCache again(folder.Path("headers.cache"));
+        again.Load();
+        EXPECT_EQ(again.EntryCount(), 1);
+        // A new UIDVALIDITY drops what the folder had.
+        EXPECT_TRUE(again.Folder(QStringLiteral("a"), "INBOX", 2).isEmpty());
+    }
+}
+
+}  // namespace
+}  // namespace brevio::test
