@@ -1,13 +1,21 @@
 // The longest stall of the window's event loop while a long list arrives, is ticked and is
 // removed. A 1 ms timer runs throughout; the largest gap between two of its ticks is the stall.
-//   ui_stall [ROWS [ROWS_PER_MAILBOX]]      (default 100000 rows, 5000 per mailbox)
-// The list view is set up as the main window sets up ListView1, and each step does what the
-// window does: rows come in per mailbox, one insertion each (TForm1::FillMessageList, after a
-// run); the user scrolls to the end; "Check all" ticks every row (actCheckAllExecute); deleting
-// takes the ticked rows and empties the list as the deleting run starts (actDeleteExecute,
-// OnRunStarted).
+//   ui_stall [ROWS [ROWS_PER_MAILBOX...]]   (default 100000 rows, 5000 and then 100000 per mailbox)
+// Each ROWS_PER_MAILBOX is one round of the steps below. The list view is set up as the main
+// window sets up ListView1, and each step calls what the window calls:
+//   rows arrive    every mailbox's rows come as one queued call each, all at once (the worst
+//                  case: every check ends together), and go to TMessageListModel::QueueRows as
+//                  in TForm1::OnMailBoxListed; the step lasts until the model says Filled
+//   run ends       the run's own copies of the rows go (the result and the per-mailbox lists);
+//                  from then on the list holds the only copy
+//   scroll to end  the user goes to the last row
+//   tick all       "Check all" (TMessageListModel::TickAll)
+//   delete ticked  TForm1::actDeleteExecute: take the ticked rows out of the list and start the
+//                  deletion through a run controller (with no mailboxes it connects nowhere)
 
+#include "engine/mailbox_list.h"
 #include "ui/message_list_model.h"
+#include "ui/run_controller.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,25 +32,30 @@ using namespace brevio;
 
 namespace {
 
-QList<TMessageRow> MakeRows(int count, int perMailBox)
+// The rows of `count` messages, `perMailBox` to a mailbox, one list per mailbox.
+QList<QList<TMessageRow>> MakeMailBoxes(int count, int perMailBox)
 {
-    QList<TMessageRow> rows;
-    rows.reserve(count);
+    QList<QList<TMessageRow>> boxes;
     for (int i = 0; i < count; ++i) {
+        const int box = i / perMailBox;
+        if (box == boxes.size())
+            boxes.append(QList<TMessageRow>());
         TMessageRow row;
-        row.MailBoxIndex = i / perMailBox;
-        row.Number = QString::number(i % perMailBox + 1);
+        row.MailBoxIndex = box;
+        row.Id.Number = i % perMailBox + 1;
+        row.Id.UniqueId = "uid-" + QByteArray::number(i);
+        row.Number = QString::number(row.Id.Number);
         row.Subject = QStringLiteral("Offer %1: cheap watches and more, today only").arg(i);
         row.From = QStringLiteral("Sender %1 <sender%1@example.com>").arg(i % 997);
-        row.MailBox = QStringLiteral("box %1").arg(row.MailBoxIndex + 1);
+        row.MailBox = QStringLiteral("box %1").arg(box + 1);
         row.SizeBytes = 500 + i % 300;
         row.Size = QString::number(row.SizeBytes);
         row.Date = QStringLiteral("07.12.2026");
         row.Time = QStringLiteral("12:%1:%2").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0'));
         row.Folder = QStringLiteral("INBOX");
-        rows.append(row);
+        boxes.last().append(row);
     }
-    return rows;
+    return boxes;
 }
 
 }  // namespace
@@ -52,8 +65,12 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int count = argc > 1 ? std::atoi(argv[1]) : 100000;
-    const int perMailBox = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5000;
+    const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
+    QList<int> rounds;
+    for (int i = 2; i < argc; ++i)
+        rounds.append(std::max(1, std::atoi(argv[i])));
+    if (rounds.isEmpty())
+        rounds = {5000, count};
 
     QTreeView view;
     auto* model = new TMessageListModel(&view);
@@ -75,8 +92,8 @@ int main(int argc, char** argv)
     view.resize(900, 600);
     view.show();
 
-    // Built beforehand: in the program the rows come ready-made from the worker thread.
-    const QList<TMessageRow> rows = MakeRows(count, perMailBox);
+    const TMailBoxList noMailBoxes;
+    TRunController runs(noMailBoxes, {}, TRunHooks{});
 
     QElapsedTimer clock;
     clock.start();
@@ -90,35 +107,41 @@ int main(int argc, char** argv)
         last = now;
     });
 
+    // Built beforehand: in the program the rows come ready-made from the worker thread.
+    QList<QList<TMessageRow>> mailBoxes;
+    QList<TMessageRow> allRows;
+
     struct TStep {
         const char* Name;
         std::function<void()> Run;
+        bool Fills = false;  // ends when the model says Filled
     };
     const QList<TStep> steps = {
         {"rows arrive", [&] {
              model->Clear();
-             qsizetype first = 0;
-             for (qsizetype i = 1; i <= rows.size(); ++i) {
-                 if (i == rows.size() || rows[i].MailBoxIndex != rows[first].MailBoxIndex) {
-                     model->AppendRows(rows.mid(first, i - first));
-                     first = i;
-                 }
-             }
+             for (const QList<TMessageRow>& rows : std::as_const(mailBoxes))
+                 QMetaObject::invokeMethod(model, [model, rows] { model->QueueRows(rows); }, Qt::QueuedConnection);
+         }, true},
+        {"run ends", [&] {
+             mailBoxes.clear();
+             allRows.clear();
          }},
         {"scroll to end", [&] { view.scrollToBottom(); }},
         {"tick all", [&] { model->TickAll(); }},
         {"delete ticked", [&] {
-             const QList<TMessageRow> ticked = model->TickedRows();
-             if (ticked.size() != rows.size())
-                 std::fprintf(stderr, "ui_stall: %lld rows ticked of %lld\n", qlonglong(ticked.size()), qlonglong(rows.size()));
-             model->Clear();
+             QList<TMessageRow> ticked = model->TakeTickedRows();
+             if (ticked.size() != count)
+                 std::fprintf(stderr, "ui_stall: %lld rows ticked of %d\n", qlonglong(ticked.size()), count);
+             runs.DeleteThenCheck(std::move(ticked));
          }},
     };
 
     // Each step runs from the event loop after a quiet spell, and its stall includes the
-    // painting that follows it.
+    // painting in the quiet spell that follows it; a step that fills the list lasts until the
+    // list is full.
     qint64 overall = 0;
-    int index = 0;
+    qsizetype round = 0;
+    qsizetype index = 0;
     std::function<void()> next = [&] {
         if (index > 0) {
             std::printf("%-14s %8.1f ms\n", steps[index - 1].Name, double(worst) / 1e6);
@@ -126,16 +149,28 @@ int main(int argc, char** argv)
         }
         if (index == steps.size()) {
             std::printf("%-14s %8.1f ms (%d rows, %d per mailbox)\n", "longest stall", double(overall) / 1e6,
-                        count, perMailBox);
-            app.quit();
-            return;
+                        count, rounds[round]);
+            index = 0;
+            overall = 0;
+            if (++round == rounds.size()) {
+                app.quit();
+                return;
+            }
+            std::printf("\n");
+        }
+        if (index == 0) {
+            mailBoxes = MakeMailBoxes(count, rounds[round]);
+            for (const QList<TMessageRow>& rows : std::as_const(mailBoxes))
+                allRows += rows;
         }
         const TStep& step = steps[index++];
         worst = 0;
         last = clock.nsecsElapsed();
         step.Run();
-        QTimer::singleShot(400, next);
+        if (!step.Fills)
+            QTimer::singleShot(400, next);
     };
+    QObject::connect(model, &TMessageListModel::Filled, [&] { QTimer::singleShot(400, next); });
     probe.start();
     QTimer::singleShot(400, next);
     return app.exec();

@@ -95,23 +95,26 @@ public:
     {
         TRunResult result;
         result.Kind = request.Kind;
+        int count = 0;
         try {
             TGuiCheckContext context(runner_, request);
             result = ExecuteRun(request, context, QLocale(), {},
                                 [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
                                     emit runner_.MailBoxRows(mailBoxIndex, rows);
                                 });
+            if (runner_.hooks_.CountRun && request.Kind != TRunKind::DeleteMarked && !runner_.abort_.IsHeld())
+                count = runner_.hooks_.CountRun(request, result);
         } catch (const std::exception& e) {
             // Mailbox failures never get here; anything that does must not end the thread.
             emit runner_.LogEntry(QString::fromUtf8(e.what()));
         } catch (...) {
             emit runner_.LogEntry(QStringLiteral("Unexpected failure during the check"));
         }
-        emit Done(result);
+        emit Done(result, count);
     }
 
 signals:
-    void Done(const brevio::TRunResult& result);
+    void Done(const brevio::TRunResult& result, int count);
 
 private:
     TCheckRunner& runner_;
@@ -190,10 +193,10 @@ bool TCheckRunner::AskTrustOnUiThread(const TCertificateInfo& certificate)
     return hooks_.AskTrustCertificate(certificate);
 }
 
-void TCheckRunner::OnWorkerFinished(const TRunResult& result)
+void TCheckRunner::OnWorkerFinished(const TRunResult& result, int count)
 {
     running_ = false;
-    emit Finished(result);
+    emit Finished(result, count);
 }
 
 }  // namespace brevio

@@ -26,6 +26,11 @@ struct TRunHooks {
     // Asks whether to trust a server certificate that did not verify; returns true when the
     // user trusts it. Called on the UI thread. Not set: never trusted.
     std::function<bool(const TCertificateInfo& certificate)> AskTrustCertificate;
+    // Counts what a check run found, on the worker thread once the run is done, so a very long
+    // list is not counted on the UI thread; the count comes with Finished. Not called for a
+    // deletion or a run ended by AbortAll. Runs never overlap, so what it keeps between runs
+    // needs no lock as long as nothing else touches it.
+    std::function<int(const TRunRequest& request, const TRunResult& result)> CountRun;
 };
 
 class TCheckRunner : public QObject {
@@ -51,14 +56,15 @@ signals:
     void LogEntry(const QString& text);
     // One mailbox's rows, as soon as its check is done (check runs only).
     void MailBoxRows(int mailBoxIndex, const QList<brevio::TMessageRow>& rows);
-    void Finished(const brevio::TRunResult& result);
+    // The run has ended; `count` is what TRunHooks::CountRun returned (0 when not called).
+    void Finished(const brevio::TRunResult& result, int count);
 
 private:
     friend class TRunWorker;
     friend class TGuiCheckContext;
     bool AskLoginOnUiThread(const QString& host, QString& userName, QString& password);
     bool AskTrustOnUiThread(const TCertificateInfo& certificate);
-    void OnWorkerFinished(const TRunResult& result);
+    void OnWorkerFinished(const TRunResult& result, int count);
 
     TRunHooks hooks_;
     QThread thread_;

@@ -184,8 +184,10 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     connect(runs_, &TRunController::StatusText, this, &TForm1::SetStatusText);
     connect(runs_, &TRunController::LogEntry, this, [this](const QString& text) { log_->Add(text); });
     connect(runs_, &TRunController::RunStarted, this, &TForm1::OnRunStarted);
+    connect(runs_, &TRunController::MailBoxListed, this, &TForm1::OnMailBoxListed);
     connect(runs_, &TRunController::RunEnded, this, &TForm1::OnRunEnded);
-    connect(runs_, &TRunController::RunAbandoned, this, &TForm1::UpdateCommandStates);
+    connect(runs_, &TRunController::RunAbandoned, this, &TForm1::OnRunAbandoned);
+    connect(messages_, &TMessageListModel::Filled, this, &TForm1::FinishRun);
 
     FormCreate();
     UpdateCommandStates();
@@ -468,7 +470,11 @@ QString TForm1::StatusText() const { return statusText_->text(); }
 
 void TForm1::SetStatusText(const QString& text) { statusText_->setText(text); }
 
-bool TForm1::RunInProgress() const { return runs_ && runs_->IsRunning(); }
+// A run counts as going until the last of its rows is in the list.
+bool TForm1::RunInProgress() const
+{
+    return (runs_ && runs_->IsRunning()) || (messages_ && messages_->IsFilling());
+}
 
 void TForm1::UpdateCommandStates()
 {

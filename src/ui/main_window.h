@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "engine/check_run.h"
 #include "ui/main_window_services.h"
@@ -155,10 +156,14 @@ private:
     QString Text(texts::TTextId id) const;
     QString BaseCaption() const;
 
-    // What the window shows when a run starts and when one has ended with a list.
+    // What the window shows when a run starts, as each mailbox's rows come, and when one has
+    // ended with a list (once all its rows are in the list).
     void OnRunStarted(TRunKind kind);
+    void OnMailBoxListed(int mailBoxIndex, const QList<TMessageRow>& rows);
     void OnRunEnded(TRunKind kind, const TRunResult& result, int newMessages);
-    void FillMessageList(const QList<TMessageRow>& rows);
+    void OnRunAbandoned();
+    void FinishRun();
+    void ShowListed(qsizetype rows);
     void KeepTrustedCertificates(const TRunResult& result);
     void ShowNewMailPopup(const QString& text, const QString& title);
     // Escape in this window; false when no run goes, so the key is left to the widgets.
@@ -172,6 +177,13 @@ private:
     std::unique_ptr<TErrorLog> log_;
     TRunController* runs_ = nullptr;
     TMessageListModel* messages_ = nullptr;
+    // A run that has ended while its last rows were still going into the list.
+    struct TRunEnd {
+        TRunKind Kind;
+        qsizetype Rows;
+        int NewMessages;
+    };
+    std::optional<TRunEnd> runEnd_;
     QString noNewMessagesCaption_;  // the panel's text in the window's language
     // Where the window system puts the inside of the window relative to its frame, as last seen
     // while the window was shown un-maximized; none before that.

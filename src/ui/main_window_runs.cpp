@@ -35,28 +35,33 @@ void TForm1::actCheckMailExecute()
 
 void TForm1::CheckMailBoxClick(int mailBoxIndex)
 {
-    runs_->CheckOne(mailBoxIndex);
+    if (!RunInProgress())
+        runs_->CheckOne(mailBoxIndex);
 }
 
 void TForm1::tmrMailCheckingTimer()
 {
-    runs_->ScheduledCheck();
+    // A tick that falls into a run, or while its last rows go into the list, is skipped.
+    if (!RunInProgress())
+        runs_->ScheduledCheck();
 }
 
 void TForm1::actDeleteExecute()
 {
     if (RunInProgress())
         return;
-    const QList<TMessageRow> ticked = messages_->TickedRows();
-    for (const TMessageRow& row : ticked) {
-        services_->IncrementCounter(QStringLiteral("MessageDeleted"), 1);
+    // The list is emptied even when nothing was ticked; the ticked rows move out of it.
+    QList<TMessageRow> ticked = messages_->TakeTickedRows();
+    if (!ticked.isEmpty()) {
         // A message whose size the server did not give adds nothing (it would subtract 1).
-        services_->IncrementCounter(QStringLiteral("DisposedSize"), row.SizeBytes);
+        qint64 disposed = 0;
+        for (const TMessageRow& row : std::as_const(ticked))
+            disposed += row.SizeBytes;
+        services_->IncrementCounter(QStringLiteral("MessageDeleted"), ticked.size());
+        services_->IncrementCounter(QStringLiteral("DisposedSize"), disposed);
     }
-    if (runs_->DeleteThenCheck(ticked))
+    if (runs_->DeleteThenCheck(std::move(ticked)))
         return;
-    // The list is emptied even when nothing was ticked.
-    messages_->Clear();
     SetStatusText(Text(texts::NothingToDelete));
     pnlAbortInfo->hide();
 }
@@ -76,17 +81,49 @@ void TForm1::OnRunStarted(TRunKind kind)
         services_->IncrementCounter(QStringLiteral("AutoCheckMail"), 1);
         break;
     }
+    runEnd_.reset();
     messages_->Clear();
     UpdateCommandStates();
 }
 
+void TForm1::OnMailBoxListed(int, const QList<TMessageRow>& rows)
+{
+    if (rows.isEmpty())
+        return;
+    pnlNoNewMeassages->hide();
+    messages_->QueueRows(rows);
+}
+
 void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result, int newMessages)
 {
-    UpdateCommandStates();
-    if (destroyed_)
+    if (destroyed_) {
+        UpdateCommandStates();
         return;
-    FillMessageList(result.Rows);
-    switch (kind) {
+    }
+    // Every row came before the end; the last of a large mailbox may still be on its way into
+    // the list, and the run is over for the window once it is in.
+    runEnd_ = TRunEnd{kind, result.Rows.size(), newMessages};
+    if (!messages_->IsFilling())
+        FinishRun();
+}
+
+void TForm1::OnRunAbandoned()
+{
+    // An abandoned run shows nothing, not even the mailboxes it had listed.
+    runEnd_.reset();
+    messages_->Clear();
+    UpdateCommandStates();
+}
+
+void TForm1::FinishRun()
+{
+    if (!runEnd_)
+        return;
+    const TRunEnd end = *runEnd_;
+    runEnd_.reset();
+    UpdateCommandStates();
+    ShowListed(end.Rows);
+    switch (end.Kind) {
     case TRunKind::CheckAll:
         pnlAbortInfo->hide();
         // The check that follows a deletion keeps the deletion's log entries, so a refused
@@ -101,8 +138,8 @@ void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result, int newMessages
     case TRunKind::Scheduled:
         // Only what the previous check of each mailbox did not list is announced; the first
         // check after start-up counts everything.
-        if (newMessages > 0)
-            ShowNewMailPopup(Text(texts::ClickHere), FormatText(Text(texts::NumberNewMessages), {newMessages}));
+        if (end.NewMessages > 0)
+            ShowNewMailPopup(Text(texts::ClickHere), FormatText(Text(texts::NumberNewMessages), {end.NewMessages}));
         break;
     }
     emit RunFinished();
@@ -121,18 +158,9 @@ void TForm1::KeepTrustedCertificates(const TRunResult& result)
     }
 }
 
-void TForm1::FillMessageList(const QList<TMessageRow>& rows)
+void TForm1::ShowListed(qsizetype rows)
 {
-    // The rows come mailbox by mailbox; each mailbox is one insertion into the list.
-    messages_->Clear();
-    qsizetype first = 0;
-    for (qsizetype i = 1; i <= rows.size(); ++i) {
-        if (i == rows.size() || rows[i].MailBoxIndex != rows[first].MailBoxIndex) {
-            messages_->AppendRows(rows.mid(first, i - first));
-            first = i;
-        }
-    }
-    services_->IncrementCounter(QStringLiteral("MessageReceived"), rows.size());
+    services_->IncrementCounter(QStringLiteral("MessageReceived"), rows);
     // With no mailbox at all the panel and the status line say how to add one.
     if (noNewMessagesCaption_.isNull())
         noNewMessagesCaption_ = pnlNoNewMeassages->Text();
@@ -142,7 +170,7 @@ void TForm1::FillMessageList(const QList<TMessageRow>& rows)
     } else {
         pnlNoNewMeassages->SetText(noNewMessagesCaption_);
     }
-    pnlNoNewMeassages->setVisible(rows.isEmpty());
+    pnlNoNewMeassages->setVisible(rows == 0);
     ListView1Resize();
     const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
     const QString caption = FormatText(Text(texts::LastCheck),
@@ -182,7 +210,8 @@ void TForm1::ToggleCurrentRow()
 
 bool TForm1::EscapePressed()
 {
-    if (!RunInProgress())
+    // Rows still going into the list after the run are nothing to abort.
+    if (!runs_->IsRunning())
         return false;
     SetStatusText(Text(texts::AbortedByUser));
     runs_->AbortCurrentMailbox();

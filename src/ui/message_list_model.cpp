@@ -1,5 +1,7 @@
 #include "ui/message_list_model.h"
 
+#include <algorithm>
+
 namespace brevio {
 
 namespace {
@@ -27,6 +29,9 @@ TMessageListModel::TMessageListModel(QObject* parent)
                 QStringLiteral("Ящик"),  QStringLiteral("Размер"), QStringLiteral("Дата"),
                 QStringLiteral("Время"), QStringLiteral("Папка")}
 {
+    // A zero interval fires once per event-loop turn, after the events waiting, painting included.
+    feed_.setInterval(0);
+    connect(&feed_, &QTimer::timeout, this, &TMessageListModel::FeedQueuedRows);
 }
 
 int TMessageListModel::rowCount(const QModelIndex& parent) const
@@ -88,13 +93,58 @@ bool TMessageListModel::setHeaderData(int section, Qt::Orientation orientation, 
 
 void TMessageListModel::AppendRows(const QList<TMessageRow>& rows)
 {
-    if (rows.isEmpty())
+    InsertRows(rows, 0, rows.size());
+}
+
+void TMessageListModel::InsertRows(const QList<TMessageRow>& rows, qsizetype first, qsizetype count)
+{
+    if (count <= 0)
         return;
-    const int first = int(rows_.size());
-    beginInsertRows({}, first, first + int(rows.size()) - 1);
-    rows_.append(rows);
+    const int at = int(rows_.size());
+    beginInsertRows({}, at, at + int(count) - 1);
+    if (first == 0 && count == rows.size()) {
+        rows_.append(rows);
+    } else {
+        for (qsizetype i = first; i < first + count; ++i)
+            rows_.append(rows.at(i));
+    }
     ticks_.resize(rows_.size(), false);
     endInsertRows();
+}
+
+void TMessageListModel::QueueRows(const QList<TMessageRow>& rows)
+{
+    if (rows.isEmpty())
+        return;
+    queue_.append(rows);
+    if (!feed_.isActive())
+        feed_.start();
+}
+
+void TMessageListModel::FeedQueuedRows()
+{
+    qsizetype room = FeedRows;
+    while (!queue_.isEmpty()) {
+        const QList<TMessageRow>& head = queue_.first();
+        const qsizetype left = head.size() - queueOffset_;
+        // A mailbox that does not fit into what is left of this turn starts the next one.
+        if (left > room && room < FeedRows)
+            break;
+        const qsizetype count = std::min(left, room);
+        InsertRows(head, queueOffset_, count);
+        room -= count;
+        queueOffset_ += count;
+        if (queueOffset_ == head.size()) {
+            queue_.removeFirst();
+            queueOffset_ = 0;
+        }
+        if (room == 0)
+            break;
+    }
+    if (queue_.isEmpty()) {
+        feed_.stop();
+        emit Filled();
+    }
 }
 
 void TMessageListModel::Clear()
@@ -102,7 +152,15 @@ void TMessageListModel::Clear()
     beginResetModel();
     rows_.clear();
     ticks_.clear();
+    DropQueue();
     endResetModel();
+}
+
+void TMessageListModel::DropQueue()
+{
+    queue_.clear();
+    queueOffset_ = 0;
+    feed_.stop();
 }
 
 void TMessageListModel::SetTicked(int row, bool ticked)
@@ -139,12 +197,25 @@ void TMessageListModel::InvertTicks()
     TicksChanged();
 }
 
-QList<TMessageRow> TMessageListModel::TickedRows() const
+QList<TMessageRow> TMessageListModel::TakeTickedRows()
 {
+    // The list's own storage is handed out with the ticked rows moved to its front, so taking
+    // every row of a very long list allocates and copies nothing.
     QList<TMessageRow> out;
-    for (qsizetype i = 0; i < rows_.size(); ++i)
-        if (ticks_[i])
-            out.append(rows_[i]);
+    beginResetModel();
+    out.swap(rows_);
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        if (!ticks_[i])
+            continue;
+        if (kept != i)
+            out[kept] = std::move(out[i]);
+        ++kept;
+    }
+    out.resize(kept);
+    ticks_.clear();
+    DropQueue();
+    endResetModel();
     return out;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The main window's message list as a table: one row per message of every mailbox, eight text
 // columns, and a tick in the first column that marks the message for deletion. Rows arrive a
-// mailbox at a time, each mailbox in one insertion, so a very long list shows without a stall.
+// mailbox at a time while a check goes, each mailbox in one insertion; a very large mailbox is
+// cut into pieces taken one per event-loop turn, so a very long list shows without a stall.
 
 #include <QAbstractTableModel>
 #include <QList>
 #include <QStringList>
+#include <QTimer>
 
 #include "engine/check_run.h"
 
@@ -29,8 +31,18 @@ public:
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
                        int role = Qt::EditRole) override;
 
-    // Appends one mailbox's rows, unticked, in one insertion.
+    // At most this many rows go into the list in one event-loop turn.
+    static constexpr qsizetype FeedRows = 4000;
+
+    // Appends one mailbox's rows, unticked, in one insertion, at once.
     void AppendRows(const QList<TMessageRow>& rows);
+    // Queues one mailbox's rows, unticked, behind those still waiting. They go in from the event
+    // loop: whole mailboxes, each in one insertion, as long as a turn's rows stay within
+    // FeedRows; a larger mailbox goes in FeedRows rows per turn. Filled() follows the last row.
+    void QueueRows(const QList<TMessageRow>& rows);
+    // Rows are still queued.
+    bool IsFilling() const { return !queue_.isEmpty(); }
+    // Empties the list, including what is still queued, in one reset.
     void Clear();
 
     const TMessageRow& Row(int row) const { return rows_.at(row); }
@@ -41,15 +53,26 @@ public:
     void TickAll();
     void UntickAll();
     void InvertTicks();
-    // The ticked rows, in list order.
-    QList<TMessageRow> TickedRows() const;
+    // Moves the ticked rows out, in list order, and empties the list like Clear.
+    QList<TMessageRow> TakeTickedRows();
+
+signals:
+    // The last queued row is in the list.
+    void Filled();
 
 private:
     void TicksChanged();
+    void InsertRows(const QList<TMessageRow>& rows, qsizetype first, qsizetype count);
+    void FeedQueuedRows();
+    void DropQueue();
 
     QList<TMessageRow> rows_;
     QList<bool> ticks_;
     QStringList captions_;
+    // Mailboxes waiting to go in; the first one's rows before queueOffset_ are in already.
+    QList<QList<TMessageRow>> queue_;
+    qsizetype queueOffset_ = 0;
+    QTimer feed_;
 };
 
 }  // namespace brevio

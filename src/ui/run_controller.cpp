@@ -1,5 +1,7 @@
 #include "ui/run_controller.h"
 
+#include <QThreadPool>
+
 #include "engine/mailbox_list.h"
 
 namespace brevio {
@@ -8,10 +10,29 @@ TRunController::TRunController(const TMailBoxList& mailBoxes, std::function<TRun
                                TRunHooks hooks, QObject* parent)
     : QObject(parent), mailBoxes_(mailBoxes), settings_(std::move(settings))
 {
+    // New messages are counted on the worker thread: over a very long list that takes longer
+    // than the UI thread may stall. Only the worker touches newMessages_.
+    hooks.CountRun = [this](const TRunRequest& request, const TRunResult& result) {
+        return newMessages_.Update(request.MailBoxes,
+                                   MailBoxesOfRun(request.MailBoxes, request.Kind, request.MailBoxIndex), result.Rows);
+    };
     runner_ = new TCheckRunner(std::move(hooks), this);
     connect(runner_, &TCheckRunner::StatusText, this, &TRunController::StatusText);
     connect(runner_, &TCheckRunner::LogEntry, this, &TRunController::LogEntry);
     connect(runner_, &TCheckRunner::Finished, this, &TRunController::OnRunnerFinished);
+    // The worker emits these on its own thread; they arrive here queued, in order, before the
+    // run's end.
+    connect(runner_, &TCheckRunner::MailBoxRows, this, [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
+        if (!abandoned_)
+            emit MailBoxListed(mailBoxIndex, rows);
+    });
+}
+
+TRunController::~TRunController()
+{
+    // The runner goes first, unheard: a run still going ends before the count it uses goes.
+    runner_->disconnect(this);
+    delete runner_;
 }
 
 bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, const QList<TMessageToDelete>& deletes)
@@ -54,14 +75,15 @@ bool TRunController::ScheduledCheck()
     return Start(TRunKind::Scheduled, true);
 }
 
-bool TRunController::DeleteThenCheck(const QList<TMessageRow>& rows)
+bool TRunController::DeleteThenCheck(QList<TMessageRow> rows)
 {
     if (runner_->IsRunning() || rows.isEmpty())
         return false;
     QList<TMessageToDelete> deletes;
     deletes.reserve(rows.size());
-    for (const TMessageRow& row : rows)
+    for (const TMessageRow& row : std::as_const(rows))
         deletes.append({row.MailBoxIndex, row.Id});
+    QThreadPool::globalInstance()->start([gone = std::move(rows)] {});
     return Start(TRunKind::DeleteMarked, request_.Scheduled, -1, deletes);
 }
 
@@ -79,7 +101,7 @@ void TRunController::AbortAllAndWait()
     runner_->WaitForFinished();
 }
 
-void TRunController::OnRunnerFinished(const TRunResult& result)
+void TRunController::OnRunnerFinished(const TRunResult& result, int newMessages)
 {
     if (!result.TrustedCertificates.isEmpty())
         emit CertificatesTrusted(result);
@@ -93,8 +115,6 @@ void TRunController::OnRunnerFinished(const TRunResult& result)
         Start(TRunKind::CheckAll, false);
         return;
     }
-    const int newMessages = newMessages_.Update(
-        request_.MailBoxes, MailBoxesOfRun(request_.MailBoxes, request_.Kind, request_.MailBoxIndex), result.Rows);
     emit RunEnded(request_.Kind, result, newMessages);
 }
 

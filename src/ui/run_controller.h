@@ -2,7 +2,8 @@
 // Decides which run goes and what follows it: check all, check one mailbox, the scheduled check
 // (skipped when its tick falls into a run), and the deletion of ticked messages followed by a
 // check-all run that lists what remains. It starts runs on the check runner's worker thread and
-// tells the window when a run starts and when one has a list to show; it knows no widget.
+// tells the window when a run starts, each mailbox's rows as soon as they are there, and when a
+// run has ended; it knows no widget.
 
 #include <QList>
 #include <QObject>
@@ -31,6 +32,7 @@ public:
     // `settings` gives at its start; the worker never sees the window's objects.
     TRunController(const TMailBoxList& mailBoxes, std::function<TRunSettings()> settings, TRunHooks hooks,
                    QObject* parent = nullptr);
+    ~TRunController() override;
 
     bool IsRunning() const { return runner_->IsRunning(); }
 
@@ -39,8 +41,9 @@ public:
     bool CheckOne(int mailBoxIndex);
     bool ScheduledCheck();
     // Deletes the messages behind `rows` (by their identity on the server), then checks every
-    // mailbox again.
-    bool DeleteThenCheck(const QList<TMessageRow>& rows);
+    // mailbox again. The rows themselves are let go on another thread: freeing a very long
+    // list's texts takes longer than the UI thread may stall.
+    bool DeleteThenCheck(QList<TMessageRow> rows);
 
     // Ends the current mailbox's operation (Escape); the run goes on with the next mailbox.
     void AbortCurrentMailbox() { runner_->AbortCurrentMailbox(); }
@@ -52,8 +55,12 @@ public:
 signals:
     // A run of `kind` has started; the window clears its list and shows the run going.
     void RunStarted(brevio::TRunKind kind);
-    // A run of `kind` has ended with rows to list, and nothing follows it. `newMessages` counts
-    // the rows that the previous check of their mailbox did not list.
+    // One mailbox's rows of the check going, in list order (never after RunAbandoned's run was
+    // told to end).
+    void MailBoxListed(int mailBoxIndex, const QList<brevio::TMessageRow>& rows);
+    // A run of `kind` has ended with its rows listed (all of them came by MailBoxListed), and
+    // nothing follows it. `newMessages` counts the rows that the previous check of their mailbox
+    // did not list.
     void RunEnded(brevio::TRunKind kind, const brevio::TRunResult& result, int newMessages);
     // A run that was abandoned (AbortAll) has ended; nothing is listed.
     void RunAbandoned();
@@ -64,14 +71,14 @@ signals:
 
 private:
     bool Start(TRunKind kind, bool scheduled, int mailBoxIndex = -1, const QList<TMessageToDelete>& deletes = {});
-    void OnRunnerFinished(const TRunResult& result);
+    void OnRunnerFinished(const TRunResult& result, int newMessages);
 
     const TMailBoxList& mailBoxes_;
     std::function<TRunSettings()> settings_;
     // The run going or last gone. A deletion carries its Scheduled flag on, so after a
     // scheduled run it asks for no password either.
     TRunRequest request_;
-    TNewMessageTracker newMessages_;
+    TNewMessageTracker newMessages_;  // used on the worker thread only
     TCheckRunner* runner_ = nullptr;
     bool abandoned_ = false;  // the run going ends unlisted
 };

@@ -1,5 +1,6 @@
-// The message list model: rows arrive a mailbox per insertion, ticks change as one change per
-// command, and the ticked rows come back as values.
+// The message list model: rows arrive a mailbox per insertion, a very large mailbox in pieces
+// over several event-loop turns, ticks change as one change per command, and the ticked rows
+// move out as values.
 #include <QSignalSpy>
 #include <functional>
 #include <gtest/gtest.h>
@@ -38,7 +39,75 @@ TEST(MessageListModel, EachAppendIsOneInsertionOfUntickedRows)
     model.Clear();
     EXPECT_EQ(reset.count(), 1);
     EXPECT_EQ(model.rowCount(), 0);
-    EXPECT_TRUE(model.TickedRows().isEmpty());
+    EXPECT_TRUE(model.TakeTickedRows().isEmpty());
+}
+
+// Rows of `count` messages of mailbox `mailBox`, subjects "<mailBox>.<number>".
+QList<TMessageRow> MailBoxRows(int mailBox, int count)
+{
+    QList<TMessageRow> rows;
+    for (int i = 1; i <= count; ++i)
+        rows.append(MessageRow(mailBox, QString::number(i), QStringLiteral("%1.%2").arg(mailBox).arg(i)));
+    return rows;
+}
+
+// Queued mailboxes go in from the event loop in their order, a small one in one insertion, a
+// large one in pieces of at most FeedRows rows; Filled() comes once, after the last.
+TEST(MessageListModel, QueuedMailboxesGoInInOrderAndALargeOneInPieces)
+{
+    constexpr int Large = int(TMessageListModel::FeedRows) * 2 + 5;
+    TMessageListModel model;
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy filled(&model, &TMessageListModel::Filled);
+    QList<QString> expected;
+    const QList<std::pair<int, int>> mailBoxes{{0, 3}, {1, Large}, {2, 0}, {3, 2}};
+    for (const auto& [box, count] : mailBoxes) {
+        const QList<TMessageRow> rows = MailBoxRows(box, count);
+        model.QueueRows(rows);
+        for (const TMessageRow& row : rows)
+            expected.append(row.Subject);
+    }
+    EXPECT_EQ(model.rowCount(), 0);  // nothing goes in before the event loop runs
+    EXPECT_TRUE(model.IsFilling());
+    ASSERT_TRUE(filled.wait(10000));
+    EXPECT_FALSE(model.IsFilling());
+    EXPECT_EQ(filled.count(), 1);
+    EXPECT_EQ(Column(model, TMessageListModel::ColSubject), expected);
+    EXPECT_EQ(Ticks(model), QList<bool>(expected.size(), false));
+    QList<std::pair<int, int>> ranges;
+    for (const QList<QVariant>& args : std::as_const(inserted))
+        ranges.append({args[1].toInt(), args[2].toInt()});
+    const int f = int(TMessageListModel::FeedRows);
+    EXPECT_EQ(ranges, (QList<std::pair<int, int>>{
+                          {0, 2}, {3, f + 2}, {f + 3, 2 * f + 2}, {2 * f + 3, 2 * f + 7}, {2 * f + 8, 2 * f + 9}}));
+}
+
+// Emptying the list while rows are still queued drops them: nothing more goes in, and no
+// Filled() follows. Taking the ticked rows empties it the same way.
+TEST(MessageListModel, EmptyingTheListDropsWhatIsQueued)
+{
+    for (const bool take : {false, true}) {
+        SCOPED_TRACE(take ? "TakeTickedRows" : "Clear");
+        constexpr int Large = int(TMessageListModel::FeedRows) * 4;
+        TMessageListModel model;
+        QSignalSpy filled(&model, &TMessageListModel::Filled);
+        model.QueueRows(MailBoxRows(0, Large));
+        // One pass of the event loop at a time, to stop while the mailbox is partly in.
+        QDeadlineTimer deadline(10000);
+        while (model.rowCount() == 0 && !deadline.hasExpired())
+            QCoreApplication::processEvents();
+        ASSERT_GT(model.rowCount(), 0);
+        ASSERT_LT(model.rowCount(), Large);
+        const int listed = model.rowCount();
+        model.TickAll();
+        if (take)
+            EXPECT_EQ(model.TakeTickedRows().size(), listed);
+        else
+            model.Clear();
+        EXPECT_FALSE(model.IsFilling());
+        EXPECT_FALSE(filled.wait(100));
+        EXPECT_EQ(model.rowCount(), 0);
+    }
 }
 
 struct TTickCase {
@@ -61,14 +130,20 @@ TEST_P(TickCommands, ChangeTheTicksInOneStep)
     c.Act(model);
     EXPECT_EQ(Ticks(model), c.After);
     EXPECT_EQ(changed.count(), c.Changes);
-    QStringList tickedSubjects;
-    for (const TMessageRow& row : model.TickedRows())
-        tickedSubjects.append(row.Subject);
     QStringList expected;
     for (int i = 0; i < c.After.size(); ++i)
         if (c.After[i])
             expected.append(Column(model, TMessageListModel::ColSubject)[i]);
+    // Taking the ticked rows empties the list in one reset, without a signal per row.
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QStringList tickedSubjects;
+    for (const TMessageRow& row : model.TakeTickedRows())
+        tickedSubjects.append(row.Subject);
     EXPECT_EQ(tickedSubjects, expected);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(removed.count(), 0);
 }
 
 using M = TMessageListModel;
