@@ -3,6 +3,7 @@
 #include "engine/mailbox_list.h"
 #include "engine/mailbox_session.h"
 #include "imap/imap_folder_name.h"
+#include "mime/header_date.h"
 #include "support/abort_signal.h"
 #include "support/check_context.h"
 
@@ -131,8 +132,9 @@ TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, c
     row.Size = QString::number(message.Size);
     row.SizeBytes = std::max<qint64>(0, message.Size);
     if (message.Date.isValid()) {
-        row.Date = locale.toString(message.Date.date(), QLocale::ShortFormat);
-        row.Time = locale.toString(message.Date.time(), QLocale::LongFormat);
+        const QDateTime local = ToLocalTime(message.Date);
+        row.Date = locale.toString(local.date(), QLocale::ShortFormat);
+        row.Time = locale.toString(local.time(), QLocale::LongFormat);
     }
     row.Folder = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
     return row;
