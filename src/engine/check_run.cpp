@@ -7,6 +7,8 @@
 #include "support/abort_signal.h"
 #include "support/check_context.h"
 
+#include <QDeadlineTimer>
+
 #include <algorithm>
 
 namespace brevio {
@@ -108,6 +110,44 @@ TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const 
     return result;
 }
 
+namespace {
+
+// The locale's long time format with each unquoted zone field ('t') replaced by the quoted text
+// Qt puts there for a bare time: the current zone's abbreviation, the same for every row. Qt
+// finds it anew on every call, with two zone-file lookups; kept per thread, it is found again
+// when the locale or TZ changes, or after a minute.
+QString LongTimeFormat(const QLocale& locale)
+{
+    struct TCache {
+        QString LocaleName;
+        QByteArray Tz;
+        QDeadlineTimer Expires;
+        QString Format;
+    };
+    thread_local TCache cache;
+    const QString name = locale.bcp47Name() + u' ' + locale.name();
+    const QByteArray tz = qgetenv("TZ") + (qEnvironmentVariableIsSet("TZ") ? "=" : "");
+    if (cache.Format.isEmpty() || cache.Expires.hasExpired() || cache.LocaleName != name || cache.Tz != tz) {
+        const QString zone = locale.toString(QTime(0, 0), QStringLiteral("t"));
+        const QString quotedZone = u'\'' + QString(zone).replace(u'\'', QStringLiteral("''")) + u'\'';
+        const QString format = locale.timeFormat(QLocale::LongFormat);
+        QString fixed;
+        bool quoted = false;
+        for (const QChar c : format) {
+            if (c == u'\'')
+                quoted = !quoted;
+            if (c == u't' && !quoted)
+                fixed += quotedZone;
+            else
+                fixed += c;
+        }
+        cache = {name, tz, QDeadlineTimer(60'000), fixed.isEmpty() ? format : fixed};
+    }
+    return cache.Format;
+}
+
+}  // namespace
+
 QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
                                     const QList<TFoundMessage>& found, const QLocale& locale)
 {
@@ -134,7 +174,7 @@ TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, c
     if (message.Date.isValid()) {
         const QDateTime local = ToLocalTime(message.Date);
         row.Date = locale.toString(local.date(), QLocale::ShortFormat);
-        row.Time = locale.toString(local.time(), QLocale::LongFormat);
+        row.Time = locale.toString(local.time(), LongTimeFormat(locale));
     }
     row.Folder = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
     return row;
