@@ -173,10 +173,29 @@ TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, c
     row.SizeBytes = std::max<qint64>(0, message.Size);
     if (message.Date.isValid()) {
         const QDateTime local = ToLocalTime(message.Date);
-        row.Date = locale.toString(local.date(), QLocale::ShortFormat);
+        // Rows in a row mostly share their day and folder: they share the text too, which
+        // saves an allocation per row in a big mailbox.
+        thread_local QDate lastDate;
+        thread_local QString lastDateLocale;
+        thread_local QString lastDateText;
+        const QString localeName = locale.bcp47Name() + u' ' + locale.name();
+        if (local.date() != lastDate || localeName != lastDateLocale) {
+            lastDate = local.date();
+            lastDateLocale = localeName;
+            lastDateText = locale.toString(local.date(), QLocale::ShortFormat);
+        }
+        row.Date = lastDateText;
         row.Time = locale.toString(local.time(), LongTimeFormat(locale));
     }
-    row.Folder = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
+    thread_local QByteArray lastFolder;
+    thread_local TImapNameEncoding lastEncoding = TImapNameEncoding::ModifiedUtf7;
+    thread_local QString lastFolderText;
+    if (found.Id.Folder != lastFolder || found.FolderEncoding != lastEncoding) {
+        lastFolder = found.Id.Folder;
+        lastEncoding = found.FolderEncoding;
+        lastFolderText = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
+    }
+    row.Folder = lastFolderText;
     return row;
 }
 
