@@ -3,8 +3,11 @@
 #include "engine/mailbox_list.h"
 #include "engine/mailbox_session.h"
 #include "imap/imap_folder_name.h"
+#include "mime/header_date.h"
 #include "support/abort_signal.h"
 #include "support/check_context.h"
+
+#include <QDeadlineTimer>
 
 #include <algorithm>
 
@@ -107,6 +110,44 @@ TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const 
     return result;
 }
 
+namespace {
+
+// The locale's long time format with each unquoted zone field ('t') replaced by the quoted text
+// Qt puts there for a bare time: the current zone's abbreviation, the same for every row. Qt
+// finds it anew on every call, with two zone-file lookups; kept per thread, it is found again
+// when the locale or TZ changes, or after a minute.
+QString LongTimeFormat(const QLocale& locale)
+{
+    struct TCache {
+        QString LocaleName;
+        QByteArray Tz;
+        QDeadlineTimer Expires;
+        QString Format;
+    };
+    thread_local TCache cache;
+    const QString name = locale.bcp47Name() + u' ' + locale.name();
+    const QByteArray tz = qgetenv("TZ") + (qEnvironmentVariableIsSet("TZ") ? "=" : "");
+    if (cache.Format.isEmpty() || cache.Expires.hasExpired() || cache.LocaleName != name || cache.Tz != tz) {
+        const QString zone = locale.toString(QTime(0, 0), QStringLiteral("t"));
+        const QString quotedZone = u'\'' + QString(zone).replace(u'\'', QStringLiteral("''")) + u'\'';
+        const QString format = locale.timeFormat(QLocale::LongFormat);
+        QString fixed;
+        bool quoted = false;
+        for (const QChar c : format) {
+            if (c == u'\'')
+                quoted = !quoted;
+            if (c == u't' && !quoted)
+                fixed += quotedZone;
+            else
+                fixed += c;
+        }
+        cache = {name, tz, QDeadlineTimer(60'000), fixed.isEmpty() ? format : fixed};
+    }
+    return cache.Format;
+}
+
+}  // namespace
+
 QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
                                     const QList<TFoundMessage>& found, const QLocale& locale)
 {
@@ -131,10 +172,30 @@ TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, c
     row.Size = QString::number(message.Size);
     row.SizeBytes = std::max<qint64>(0, message.Size);
     if (message.Date.isValid()) {
-        row.Date = locale.toString(message.Date.date(), QLocale::ShortFormat);
-        row.Time = locale.toString(message.Date.time(), QLocale::LongFormat);
+        const QDateTime local = ToLocalTime(message.Date);
+        // Rows in a row mostly share their day and folder: they share the text too, which
+        // saves an allocation per row in a big mailbox.
+        thread_local QDate lastDate;
+        thread_local QString lastDateLocale;
+        thread_local QString lastDateText;
+        const QString localeName = locale.bcp47Name() + u' ' + locale.name();
+        if (local.date() != lastDate || localeName != lastDateLocale) {
+            lastDate = local.date();
+            lastDateLocale = localeName;
+            lastDateText = locale.toString(local.date(), QLocale::ShortFormat);
+        }
+        row.Date = lastDateText;
+        row.Time = locale.toString(local.time(), LongTimeFormat(locale));
     }
-    row.Folder = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
+    thread_local QByteArray lastFolder;
+    thread_local TImapNameEncoding lastEncoding = TImapNameEncoding::ModifiedUtf7;
+    thread_local QString lastFolderText;
+    if (found.Id.Folder != lastFolder || found.FolderEncoding != lastEncoding) {
+        lastFolder = found.Id.Folder;
+        lastEncoding = found.FolderEncoding;
+        lastFolderText = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
+    }
+    row.Folder = lastFolderText;
     return row;
 }
 

@@ -130,9 +130,8 @@ void THeaderCache::Load()
                 qint64 msecs = 0;
                 in >> id >> header.Subject >> header.From.Name >> header.From.Address >> header.From.Raw >> dated
                     >> msecs;
-                // The moment is kept, shown in local time as a fresh header's date is.
                 if (dated)
-                    header.Date = QDateTime::fromMSecsSinceEpoch(msecs);
+                    header.Date = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
                 if (++total > kMaxEntries)
                     return;
                 folder.Entries.insert(id, header);

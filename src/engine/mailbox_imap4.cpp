@@ -143,30 +143,40 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
     std::sort(unknown.begin(), unknown.end());
     unknown.erase(std::unique(unknown.begin(), unknown.end()), unknown.end());
 
+    // Fetched headers wait here only until the messages before them are listed: the server
+    // answers in UID order, which is the sequence order, so normally none waits at all.
     QHash<quint32, TListedHeader> fetched;
     QHash<QByteArray, TCachedHeader> seen;
-    // The messages in sequence order, from what was fetched or is known. After a failure only
-    // those before the first one missing: what was read so far stays listed.
-    const auto list = [&](bool complete) {
-        for (const TListed& message : std::as_const(listed)) {
-            const QByteArray key = QByteArray::number(message.Uid);
+    seen.reserve(count);
+    qsizetype next = 0;  // the next message of `listed` to go to `found`
+    // Lists the messages from `next` on, in sequence order, from what was fetched or is known,
+    // up to the first one still missing; `complete`: past those missing (they are gone).
+    const auto take = [&](bool complete) {
+        for (; next < listed.size(); ++next) {
+            const TListed& message = listed.at(next);
             TListedHeader header;
             if (auto f = fetched.find(message.Uid); f != fetched.end()) {
                 header = std::move(f.value());
-            } else if (auto k = known.constFind(key); k != known.constEnd()) {
+                fetched.erase(f);
+            } else if (auto k = known.constFind(QByteArray::number(message.Uid)); k != known.constEnd()) {
                 k.value().ApplyTo(header);
-                seen.insert(key, k.value());
+                seen.insert(k.key(), k.value());
             } else if (complete) {
                 continue;
             } else {
-                break;
+                return;
             }
             header.Uid = message.Uid;
             header.Size = message.Size;
             found.append(FoundInFolder(std::move(header), folder, uidValidity, message.SequenceNumber));
         }
-        cache.Store(account, folder, uidValidity, seen, complete);
     };
+    // After a failure only those before the first one missing: what was read so far stays listed.
+    const auto list = [&](bool complete) {
+        take(complete);
+        cache.Store(account, folder, uidValidity, std::move(seen), complete);
+    };
+    qsizetype fetchedCount = 0;
     try {
         done = client.FetchPipelined(UidChunks(unknown), true, true, kChunksInFlight,
                                      [&](QList<TImapFetchedMessage>& records) {
@@ -174,8 +184,10 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
                                              TListedHeader header(std::move(record.Message));
                                              seen.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
                                              fetched.insert(header.Uid, std::move(header));
+                                             ++fetchedCount;
                                          }
-                                         ShowProgress(context, fetched.size(), unknown.size());
+                                         take(false);
+                                         ShowProgress(context, std::min(fetchedCount, unknown.size()), unknown.size());
                                          context.Yield();
                                      });
     } catch (...) {

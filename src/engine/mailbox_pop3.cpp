@@ -58,52 +58,66 @@ void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckC
         if (!cacheable(entry.Number) || !known.contains(uniqueIds.value(entry.Number)))
             wanted.append(entry.Number);
     }
-    QHash<qint32, TListedHeader> fetched;
     QHash<QByteArray, TCachedHeader> seen;
-    // The messages in listing order, from what was fetched or is known. After a failure only
-    // those before the first one missing: what was read so far stays listed, as message by
-    // message.
-    const auto list = [&](bool complete) {
-        for (const TPop3ListEntry& entry : listed) {
-            TFoundMessage message;
+    seen.reserve(cache ? count : 0);
+    // The messages go to `found` in listing order as their headers arrive: the TOPs are answered
+    // in that order, and the known messages between two fetched ones are taken from the cache on
+    // the way, so no fetched header waits in a second list. After a failure only those before
+    // the first one missing are listed: what was read so far stays, as message by message.
+    qsizetype next = 0;
+    const auto append = [&](TListedHeader header, const TPop3ListEntry& entry, const QByteArray& id) {
+        TFoundMessage message;
+        message.Message = std::move(header);
+        message.Message.Size = entry.Size;
+        message.Message.UniqueId = id;
+        message.Id.UniqueId = id;
+        message.Id.Number = entry.Number;
+        found.append(std::move(message));
+        ++next;
+    };
+    // Lists the known messages from `next` on, up to the next one that must be fetched.
+    const auto takeKnown = [&] {
+        while (next < listed.size()) {
+            const TPop3ListEntry& entry = listed.at(next);
             const QByteArray id = uniqueIds.value(entry.Number);
-            if (auto f = fetched.find(entry.Number); f != fetched.end()) {
-                message.Message = std::move(f.value());
-            } else if (auto k = known.constFind(id); cacheable(entry.Number) && k != known.constEnd()) {
-                k.value().ApplyTo(message.Message);
-                seen.insert(id, k.value());
-            } else if (complete) {
-                continue;
-            } else {
-                break;
-            }
-            message.Message.Size = entry.Size;
-            message.Message.UniqueId = id;
-            message.Id.UniqueId = id;
-            message.Id.Number = entry.Number;
-            found.append(std::move(message));
+            const auto k = known.constFind(id);
+            if (!cacheable(entry.Number) || k == known.constEnd())
+                return;
+            TListedHeader header;
+            k.value().ApplyTo(header);
+            seen.insert(id, k.value());
+            append(std::move(header), entry, id);
         }
+    };
+    const auto finish = [&](bool complete) {
+        takeKnown();
         if (cache)
-            cache->Store(account, {}, 0, seen, complete);
+            cache->Store(account, {}, 0, std::move(seen), complete);
     };
     qint32 done = 0;
     const qint32 toFetch = qint32(wanted.size());
     try {
         client.FetchHeaders(wanted, pipelined, [&](qint32 number, TMailMessage& header) {
+            takeKnown();
+            // The replies come in the order of `wanted`, which is the listing's order, so the
+            // message at `next` is the one this header belongs to.
+            if (next >= listed.size() || listed.at(next).Number != number)
+                return;
             TListedHeader listedHeader(std::move(header));
+            const QByteArray id = uniqueIds.value(number);
             if (cacheable(number))
-                seen.insert(uniqueIds.value(number), TCachedHeader::Of(listedHeader));
-            fetched.insert(number, std::move(listedHeader));
+                seen.insert(id, TCachedHeader::Of(listedHeader));
+            append(std::move(listedHeader), listed.at(next), id);
             ++done;
             if (done % kStatusEvery == 0 || done == toFetch)
                 context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {done, toFetch}));
             context.Yield();
         });
     } catch (...) {
-        list(false);
+        finish(false);
         throw;
     }
-    list(true);
+    finish(true);
 }
 
 }  // namespace

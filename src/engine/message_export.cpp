@@ -1,5 +1,7 @@
 #include "engine/message_export.h"
 
+#include "mime/header_date.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,7 +27,7 @@ struct TPlainRow {
 TPlainRow PlainRow(const TListedMessage& listed)
 {
     const auto& [row, message] = listed;
-    const QDateTime local = message.Date.isValid() ? message.Date.toLocalTime() : QDateTime();
+    const QDateTime local = message.Date.isValid() ? ToLocalTime(message.Date) : QDateTime();
     TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size,
                      local.isValid() ? local.toString(QStringLiteral("yyyy-MM-dd")) : QString(),
                      local.isValid() ? local.toString(QStringLiteral("HH:mm:ss")) : QString(), row.Folder}};
@@ -105,7 +107,7 @@ QByteArray Json(const QList<TListedMessage>& messages)
         object.insert(QStringLiteral("mailbox"), row.MailBox);
         object.insert(QStringLiteral("size"), qint64(message.Size));
         if (message.Date.isValid()) {
-            const QDateTime local = message.Date.toLocalTime();
+            const QDateTime local = ToLocalTime(message.Date);
             object.insert(QStringLiteral("date"),
                           local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate));
         } else {

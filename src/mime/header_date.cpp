@@ -1,9 +1,13 @@
 #include "mime/header_date.h"
 
+#include <QDeadlineTimer>
 #include <QTime>
+#include <QTimeZone>
 
 #include <array>
+#include <cstdlib>
 #include <optional>
+#include <string>
 
 namespace brevio {
 
@@ -269,7 +273,36 @@ QDateTime HeaderToLocalDateTime(QByteArrayView value)
     const QDateTime utcOffsetTime(date, time.value_or(QTime(0, 0)), Qt::OffsetFromUTC, zone.value_or(0) * 60);
     if (!utcOffsetTime.isValid())
         return {};
-    return utcOffsetTime.toLocalTime();
+    return ToLocalTime(utcOffsetTime);
+}
+
+QDateTime ToLocalTime(const QDateTime& moment)
+{
+    struct TZoneCache {
+        bool Loaded = false;
+        bool TzSet = false;
+        std::string Tz;
+        QDeadlineTimer Expires;
+        QTimeZone Zone;
+    };
+    thread_local TZoneCache cache;
+    // Before 1970 Qt's own local time and its time zones disagree on daylight saving under some
+    // POSIX TZ rules; those rare dates keep the slow path so the result never changes.
+    if (!moment.isValid() || moment.toMSecsSinceEpoch() < 0)
+        return moment.toLocalTime();
+    const char* tz = std::getenv("TZ");
+    const bool tzSet = tz != nullptr;
+    if (!cache.Loaded || cache.TzSet != tzSet || (tzSet && cache.Tz != tz) || cache.Expires.hasExpired()) {
+        cache.Loaded = true;
+        cache.TzSet = tzSet;
+        cache.Tz = tzSet ? tz : "";
+        cache.Expires = QDeadlineTimer(60'000);
+        // An empty TZ means UTC to the C library, while the system zone would be read instead.
+        cache.Zone = tzSet && *tz == '\0' ? QTimeZone::utc() : QTimeZone::systemTimeZone();
+    }
+    if (!cache.Zone.isValid())
+        return moment.toLocalTime();
+    return moment.toTimeZone(cache.Zone);
 }
 
 }  // namespace brevio

@@ -15,4 +15,12 @@ namespace brevio {
 // QDateTime.
 QDateTime HeaderToLocalDateTime(QByteArrayView value);
 
+// The moment in local time, with the zone rules in force at that moment: the same date and time
+// as QDateTime::toLocalTime() gives. The system time zone is loaded once per thread and again
+// only when the TZ environment value changes (or after a minute, in case the system's zone
+// was changed): the C library's local time looks the zone file up on every conversion, which
+// dominates listing tens of thousands of headers. Falls back to toLocalTime() when the system
+// zone cannot be loaded.
+QDateTime ToLocalTime(const QDateTime& moment);
+
 }  // namespace brevio

@@ -44,7 +44,7 @@ TMessagePriority PriorityFromValue(const QByteArray& value)
 }  // namespace
 
 TListedHeader::TListedHeader(TMailMessage&& message)
-    : Subject(std::move(message.Subject)), From(std::move(message.From)), Date(std::move(message.Date)),
+    : Subject(std::move(message.Subject)), From(std::move(message.From)), Date(message.Date.toUTC()),
       Size(message.Size), Folder(std::move(message.Folder)), Uid(message.Uid), UidValidity(message.UidValidity),
       UniqueId(std::move(message.UniqueId))
 {

@@ -71,6 +71,7 @@ struct TMailMessage {
 struct TListedHeader {
     QString Subject;
     TEmailAddress From;
+    // The moment in UTC (kept inline, no zone data per message); shown through ToLocalTime().
     QDateTime Date;
     qint32 Size = -1;
     QByteArray Folder;

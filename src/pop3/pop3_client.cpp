@@ -259,8 +259,9 @@ void TPop3Client::Pipeline(const QList<QByteArray>& commands, bool pipelined,
                            const std::function<void(qsizetype index)>& readReply)
 {
     // A few KiB of commands always fit the socket buffers on both sides (a TOP or DELE line is
-    // about a dozen bytes, so some three hundred are in flight). New ones go out when half of
-    // them have been answered, so the server always has work and we send in batches.
+    // about a dozen bytes, so some three hundred are in flight). New ones go out when a quarter
+    // of them have been answered: the window stays mostly full, so over a slow link the server
+    // always has work, and the commands still go out in batches of a few dozen.
     constexpr qsizetype kMaxUnanswered = 4096;
     std::deque<qsizetype> unansweredSizes;
     qsizetype unanswered = 0;
@@ -281,7 +282,7 @@ void TPop3Client::Pipeline(const QList<QByteArray>& commands, bool pipelined,
             channel_.Flush();
     };
     for (qsizetype i = 0; i < commands.size(); ++i) {
-        if (unanswered <= kMaxUnanswered / 2)
+        if (unanswered <= kMaxUnanswered * 3 / 4)
             sendMore();
         readReply(i);
         unanswered -= unansweredSizes.front();

@@ -81,8 +81,33 @@ TEST_F(HeaderDate, ConvertsToLocalTimeWithTheRulesOfThatDate)
         {"1 Jan 101 00:00:00 +0000", Local(2001, 1, 1, 1, 0, 0)},
         {"Fri, 7 Sep 2001", Local(2001, 9, 7, 2, 0, 0)},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(HeaderToLocalDateTime(c.header), c.local) << c.header;
+    for (const auto& c : cases) {
+        // The same moment, and the same wall-clock date and time a row shows.
+        const QDateTime got = HeaderToLocalDateTime(c.header);
+        EXPECT_EQ(got, c.local) << c.header;
+        EXPECT_EQ(got.toString(u"yyyy-MM-dd HH:mm:ss"), c.local.toString(u"yyyy-MM-dd HH:mm:ss")) << c.header;
+    }
+}
+
+// Local time follows TZ when it changes while the program runs, the conversions before included.
+TEST_F(HeaderDate, FollowsAChangedTimeZone)
+{
+    const struct {
+        const char* tz;
+        const char* local;
+    } cases[] = {
+        {"UTC0", "2001-09-07 07:20:30"},
+        {"EST5EDT,M3.2.0,M11.1.0", "2001-09-07 03:20:30"},
+        {"", "2001-09-07 07:20:30"},  // empty: UTC
+        {"CET-1CEST,M3.5.0,M10.5.0/3", "2001-09-07 09:20:30"},
+    };
+    for (const auto& c : cases) {
+        qputenv("TZ", c.tz);
+        tzset();
+        const QDateTime got = HeaderToLocalDateTime("Fri, 7 Sep 2001 10:20:30 +0300");
+        EXPECT_EQ(got.toString(u"yyyy-MM-dd HH:mm:ss"), QString::fromLatin1(c.local)) << c.tz;
+        EXPECT_EQ(ToLocalTime(got).toString(u"yyyy-MM-dd HH:mm:ss"), QString::fromLatin1(c.local)) << c.tz;
+    }
 }
 
 TEST_F(HeaderDate, BrokenDatesGiveNoDate)
