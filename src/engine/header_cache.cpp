@@ -173,6 +173,8 @@ bool THeaderCache::Save() const
     QSaveFile file(fileName_);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    // Subjects and senders of the user's mail: readable by the owner only, like the settings.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QDataStream out(&file);
     out.setVersion(kStreamVersion);
     out << kMagic << kVersion << quint32(accounts.size());

@@ -7,6 +7,7 @@
 #include "support/temp_files.h"
 #include "support/test_check_context.h"
 
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace brevio::test {
@@ -228,6 +229,8 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     )", &cache);
     EXPECT_EQ(Column(cold.Result, &TMessageRow::Subject), QStringList({"five", "six", "eight"}));
     ASSERT_TRUE(cache.Save());
+    // The cache holds the user's subjects and senders: no one else may read it.
+    EXPECT_EQ(QFileInfo(cache.FileName()).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), 0);
 
     THeaderCache reloaded(folder.Path("headers.cache"));
     reloaded.Load();
