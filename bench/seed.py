@@ -35,8 +35,8 @@ def message(n):
 
 def main():
     root = sys.argv[1]
-    for spec in sys.argv[2:]:
-        user, count = spec.split(":")
+    for entry in sys.argv[2:]:
+        user, count = entry.split(":")
         box = os.path.join(root, user)
         shutil.rmtree(box, ignore_errors=True)
         for sub in ("cur", "new", "tmp"):
