@@ -586,18 +586,27 @@ TImapCommandResult TImap4Client::ExpungeFolder()
     return Expunge("EXPUNGE", {});
 }
 
-TImapCommandResult TImap4Client::Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments)
+namespace {
+
+// Reads "* n EXPUNGE" responses into `expunged`, kept within bounds whatever the server reports.
+auto CollectExpunged(QList<quint32>& expunged)
 {
-    // The removed sequence numbers, kept within bounds whatever the server reports.
-    QList<quint32> expunged;
-    const TReply reply = Command(verb, arguments, {kOk}, [&expunged](const QByteArray& response) {
+    return [&expunged](const QByteArray& response) {
         const std::optional<quint32> number = ParseExpungeResponse(response);
         if (!number)
             return false;
         if (expunged.size() < kMaxMessageCount)
             expunged.append(*number);
         return true;
-    });
+    };
+}
+
+}  // namespace
+
+TImapCommandResult TImap4Client::Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments)
+{
+    QList<quint32> expunged;
+    const TReply reply = Command(verb, arguments, {kOk}, CollectExpunged(expunged));
     selected_.ExpungedNumbers = expunged;
     return ResultOf(reply);
 }
@@ -827,14 +836,7 @@ TImapCommandResult TImap4Client::UidDeleteBurst(const QList<quint32>& uids)
     // Both replies are read whatever the first says, so the conversation stays in step.
     const TReply store = ReadTaggedReply(storeTag, {kOk, kNo, kBad});
     QList<quint32> expunged;
-    const TReply expunge = ReadTaggedReply(expungeTag, {kOk, kNo, kBad}, [&expunged](const QByteArray& response) {
-        const std::optional<quint32> number = ParseExpungeResponse(response);
-        if (!number)
-            return false;
-        if (expunged.size() < kMaxMessageCount)
-            expunged.append(*number);
-        return true;
-    });
+    const TReply expunge = ReadTaggedReply(expungeTag, {kOk, kNo, kBad}, CollectExpunged(expunged));
     selected_.ExpungedNumbers = expunged;
     return ResultOf(store.NumericCode() == kOk ? expunge : store);
 }
