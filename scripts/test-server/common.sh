@@ -73,3 +73,13 @@ brevio_ts_courier_pids() {
   done
   return 0
 }
+
+# Runs start_once (defined by the caller) up to three times; true once it succeeds.
+brevio_ts_start_with_retries() {
+  local name=$1 attempt
+  for attempt in 1 2 3; do
+    start_once && return 0
+    echo "test-server: $name start attempt $attempt failed" >&2
+  done
+  return 1
+}

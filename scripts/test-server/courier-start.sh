@@ -180,15 +180,7 @@ EOF
   return 1
 }
 
-started=no
-for attempt in 1 2 3; do
-  if start_once; then
-    started=yes
-    break
-  fi
-  echo "test-server: Courier start attempt $attempt failed" >&2
-done
-if [ $started != yes ]; then
+if ! brevio_ts_start_with_retries Courier; then
   {
     echo "test-server: Courier did not start in $dir"
     for f in "$dir"/log/*.log; do echo "--- $f"; tail -n 20 "$f"; done

@@ -84,15 +84,7 @@ start_once() {
   return 1
 }
 
-started=no
-for attempt in 1 2 3; do
-  if start_once; then
-    started=yes
-    break
-  fi
-  echo "test-server: start attempt $attempt failed" >&2
-done
-if [ $started != yes ]; then
+if ! brevio_ts_start_with_retries Dovecot; then
   {
     echo "test-server: Dovecot did not start in $dir"
     echo "--- start output"; cat "$dir/log/start.log" 2>/dev/null || true
