@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "components/footer.h"
+#include "ui/form_localizer.h"
 #include "support/app_version.h"
 #include "support/text_format.h"
 #include "ui/form_scale.h"
@@ -85,6 +86,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     outer->addWidget(ftrMain);
     setMinimumSize(Scaled(this, 261), Scaled(this, 154));
     outer->setSizeConstraint(QLayout::SetFixedSize);
+    LocalizeForm(this);
 }
 
 void TfrmAbout::lblEmailClick() { SendMail(SupportAddress(), FeedbackSubject()); }

@@ -241,7 +241,6 @@ void TForm1::actShowStatsExecute()
 void TForm1::actAboutExecute()
 {
     TfrmAbout about(this);
-    services_->LocalizeWindow(&about);
     about.exec();
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "stats/usage_stats.h"
+#include "ui/form_localizer.h"
 #include "ui/form_scale.h"
 #include "ui/link_label.h"
 #include "ui/program_links.h"
@@ -79,6 +80,7 @@ TfrmUsageStatistics::TfrmUsageStatistics(QWidget* parent) : QDialog(parent)
     layout->addSpacing(Scaled(this, 6));
     layout->addWidget(btnOk, 0, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    LocalizeForm(this);
     FitTexts();
 }
 
@@ -115,19 +117,17 @@ void TfrmUsageStatistics::lblVisitWebSiteClick() { OpenUrl(HomePageLink()); }
 
 void TfrmUsageStatistics::lblSendAletterClick() { SendMail(SupportAddress(), FeedbackSubject()); }
 
-void ShowStatistics(const TUsageStats& stats, QWidget* parent, const TLocalizeWindow& localize)
+void ShowStatistics(const TUsageStats& stats, QWidget* parent)
 {
     TfrmUsageStatistics dialog(parent);
-    if (localize)
-        localize(&dialog);
     dialog.ShowCounters(stats);
     dialog.exec();
 }
 
-bool ShowIfDue(TUsageStats& stats, QWidget* parent, const TLocalizeWindow& localize)
+bool ShowIfDue(TUsageStats& stats, QWidget* parent)
 {
     if (stats.IsDue()) {
-        ShowStatistics(stats, parent, localize);
+        ShowStatistics(stats, parent);
         stats.FFeedbackDone = true;
     }
     return stats.FFeedbackDone;

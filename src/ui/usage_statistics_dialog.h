@@ -4,7 +4,6 @@
 // counter has reached its border, and afterwards from the "Usage statistics" command.
 
 #include <QDialog>
-#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -43,13 +42,10 @@ private:
     void FitTexts();
 };
 
-// Gives a window the texts of the current language.
-using TLocalizeWindow = std::function<void(QWidget*)>;
-
-// Creates the dialog, localizes it, fills it from `stats` and shows it modally.
-void ShowStatistics(const TUsageStats& stats, QWidget* parent, const TLocalizeWindow& localize);
+// Creates the dialog, fills it from `stats` and shows it modally.
+void ShowStatistics(const TUsageStats& stats, QWidget* parent);
 // The once-only showing: when the statistics are due, shows them and records that they were
 // shown. Returns whether they have ever been shown.
-bool ShowIfDue(TUsageStats& stats, QWidget* parent, const TLocalizeWindow& localize);
+bool ShowIfDue(TUsageStats& stats, QWidget* parent);
 
 }  // namespace brevio

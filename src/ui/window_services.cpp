@@ -44,12 +44,12 @@ public:
 
     bool ShowStatisticsIfDue(QWidget* parent) override
     {
-        return ShowIfDue(stats_, parent, [this](QWidget* window) { LocalizeWindow(window); });
+        return ShowIfDue(stats_, parent);
     }
 
     void ShowStatistics(QWidget* parent) override
     {
-        brevio::ShowStatistics(stats_, parent, [this](QWidget* window) { LocalizeWindow(window); });
+        brevio::ShowStatistics(stats_, parent);
     }
 
     TCheckSchedule CheckSchedule() const override

@@ -10,7 +10,6 @@
 #include "stats/usage_stats.h"
 #include "ui/about_dialog.h"
 #include "ui/certificate_prompt.h"
-#include "ui/form_localizer.h"
 #include "ui/log_window.h"
 #include "ui/login_dialog.h"
 #include "ui/mailbox_editor.h"
@@ -108,9 +107,7 @@ const QList<TWindowSample>& WindowCatalog()
          {}},
         {"about box",
          [] {
-             auto about = std::make_shared<TfrmAbout>();
-             LocalizeForm(about.get());
-             return std::shared_ptr<QWidget>(about);
+             return std::shared_ptr<QWidget>(std::make_shared<TfrmAbout>());
          },
          {"lblMain", "lblEmail", "lblSite"}},
         {"usage statistics at the automatic showing",
@@ -123,7 +120,6 @@ const QList<TWindowSample>& WindowCatalog()
              keep->Stats = std::make_unique<TUsageStats>(keep->Folder.Path("brevio.ini"));
              keep->Stats->RegisterStandardCounters();
              auto* dialog = new TfrmUsageStatistics;
-             LocalizeForm(dialog);
              dialog->ShowCounters(*keep->Stats);
              return Holding(keep, dialog);
          },
