@@ -236,6 +236,13 @@ void TVersionInfoReader::SetFileName(const QString& fileName)
     if (size > 0 && GetFileVersionInfoW(path.c_str(), 0, size, data.data()))
         ReadBlock(data);
 #else
+    // The running program's own block is also one of its resources: read from there, the whole
+    // executable need not be searched at every start.
+    QFile embedded(QStringLiteral(":/version/VS_VERSION_INFO"));
+    if (fileName.isEmpty() && embedded.open(QIODevice::ReadOnly)) {
+        ReadBlock(embedded.readAll());
+        return;
+    }
     QFile file(fileName_);
     if (!file.open(QIODevice::ReadOnly))
         return;
