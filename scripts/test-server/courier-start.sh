@@ -132,10 +132,12 @@ chown -R mail:mail "$root/mail"
 
 # --- start: inside a private mount namespace the host's libraries are bound into the root,
 # then each daemon runs chrooted there. The mounts vanish with the last of these processes.
+# The daemons get a session of their own: on shutdown they signal their whole process group,
+# which would otherwise be the group of whoever started them (the test run itself).
 start_once() {
   read -r pop3 imap pop3s imaps < <(brevio_ts_pick_ports 4)
   rm -f "$root"/run/courier/*.pid
-  unshare -m --propagation private bash -s "$root" "$dir/log" "$imap" "$imaps" "$pop3" "$pop3s" \
+  setsid -w unshare -m --propagation private bash -s "$root" "$dir/log" "$imap" "$imaps" "$pop3" "$pop3s" \
     >>"$dir/log/start.log" 2>&1 <<'EOF' || return 1
 set -eu
 root=$1 log=$2 imap=$3 imaps=$4 pop3=$5 pop3s=$6
