@@ -178,6 +178,7 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
                 return WMAskLogin(host, user, password);
             },
             [this](const TCertificateInfo& certificate) { return AskTrustCertificate(this, certificate); },
+            {},
         },
         this);
     connect(runs_, &TRunController::CertificatesTrusted, this, &TForm1::KeepTrustedCertificates);

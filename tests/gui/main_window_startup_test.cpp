@@ -127,8 +127,9 @@ TEST_P(StartState, WindowStaysReachable)
     w.form->ShowAtStart();
     EXPECT_EQ(w.form->isVisible(), c.ExpectVisible);
     EXPECT_EQ(w.form->isMinimized(), c.ExpectMinimized);
-    if (c.StartHidden && !c.TrayAvailable)
+    if (c.StartHidden && !c.TrayAvailable) {
         EXPECT_TRUE(w.form->StatusText().contains(QStringLiteral("tray")));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

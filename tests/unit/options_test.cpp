@@ -49,8 +49,9 @@ TEST(Options, StoredValues)
         EXPECT_EQ(options.FAutomaticCheckMail, c.automatic) << c.name;
         EXPECT_EQ(options.FCheckMailInterval, c.interval) << c.name;
         EXPECT_EQ(options.FLoadOnWindowsStart, c.autorun) << c.name;
-        if (c.interval == 0)
+        if (c.interval == 0) {
             EXPECT_EQ(options.CheckIntervalMilliseconds(), 0) << c.name;
+        }
     }
 }
 

@@ -126,13 +126,15 @@ TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsThe
         EXPECT_EQ(server.Join(), QString());
 
         EXPECT_EQ(context.Asked.size(), c.Asked);
-        if (c.Asked > 0)
+        if (c.Asked > 0) {
             EXPECT_EQ(context.Asked.first(), fingerprint);
+        }
         // The refusal is logged unless the user trusted the certificate and the retry worked.
         ASSERT_EQ(context.Logged.size(), c.Reported ? 0 : 1) << context.Logged.join(u'\n').toStdString();
-        if (!c.Reported)
+        if (!c.Reported) {
             EXPECT_TRUE(context.Logged.first().startsWith(QStringLiteral("(127.0.0.1) TLS certificate of 127.0.0.1 not trusted")))
                 << context.Logged.first().toStdString();
+        }
         if (c.Reported) {
             ASSERT_EQ(result.TrustedCertificates.size(), 1);
             const TTrustedCertificate& trusted = result.TrustedCertificates.first();
