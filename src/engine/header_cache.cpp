@@ -7,16 +7,22 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace brevio {
 
 namespace {
 
 // The file starts with these; another version is read as no cache.
 constexpr quint32 kMagic = 0x42524843;  // "BRHC"
-constexpr quint32 kVersion = 2;
+constexpr quint32 kVersion = 3;
 constexpr QDataStream::Version kStreamVersion = QDataStream::Qt_6_0;
+// Little-endian, as the machines it runs on: texts are then read without swapping every byte pair.
+constexpr QDataStream::ByteOrder kByteOrder = QDataStream::LittleEndian;
 // A file larger than this is not read (it cannot hold a bounded cache).
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
+// The fewest bytes an entry takes: five lengths, a flag and a time.
+constexpr qint64 kMinEntryBytes = 5 * 4 + 1 + 8;
 
 qsizetype Chars(const TCachedHeader& header)
 {
@@ -104,6 +110,7 @@ void THeaderCache::Load()
         return;
     QDataStream in(&file);
     in.setVersion(kStreamVersion);
+    in.setByteOrder(kByteOrder);
     quint32 magic = 0;
     quint32 version = 0;
     in >> magic >> version;
@@ -123,6 +130,9 @@ void THeaderCache::Load()
             TFolder folder;
             quint32 entryCount = 0;
             in >> name >> folder.UidValidity >> entryCount;
+            // Room for the entries at once, as many as the rest of the file can hold at most.
+            folder.Entries.reserve(std::min<qint64>({qint64(entryCount), qint64(kMaxEntries - total),
+                                                     (file.size() - file.pos()) / kMinEntryBytes}));
             for (quint32 e = 0; e < entryCount && in.status() == QDataStream::Ok; ++e) {
                 QByteArray id;
                 TCachedHeader header;
@@ -177,6 +187,7 @@ bool THeaderCache::Save() const
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QDataStream out(&file);
     out.setVersion(kStreamVersion);
+    out.setByteOrder(kByteOrder);
     out << kMagic << kVersion << quint32(accounts.size());
     for (auto a = accounts.cbegin(); a != accounts.cend(); ++a) {
         out << a.key() << quint32(a->size());
