@@ -20,6 +20,7 @@
 #include <QFileInfo>
 
 #include <csignal>
+#include <cstdlib>
 #include <pthread.h>
 #include <cstdio>
 #include <optional>
@@ -257,11 +258,12 @@ int main(int argc, char** argv)
     // Lists the chosen mailboxes: every row with the message it shows.
     const auto listMessages = [&] {
         QList<TListedMessage> listed;
+        TMessageRowBuilder rows(QLocale(), false);
         CheckMailBoxes(mailBoxes, indexes, context, [&](int index, const QList<TFoundMessage>& found) {
             // Row by row, so the rows are never held twice.
             listed.reserve(listed.size() + found.size());
             for (qsizetype i = 0; i < found.size(); ++i)
-                listed.append({BuildMessageRow(index, mailBoxes.at(index), found.at(i), i), found.at(i).Message});
+                listed.append({rows.Build(index, mailBoxes.at(index), found.at(i), i), found.at(i).Message});
         });
         return listed;
     };
@@ -297,5 +299,12 @@ int main(int argc, char** argv)
         entry = entry.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
         PrintError(entry);
     }
-    return entries.isEmpty() ? kExitClean : kExitLogged;
+    // Everything is written: the process ends here rather than free a big listing and the
+    // header cache piece by piece, which only costs time (a tenth of a check of 50,000
+    // messages).
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (traceFile.isOpen())
+        traceFile.close();
+    std::_Exit(entries.isEmpty() ? kExitClean : kExitLogged);
 }

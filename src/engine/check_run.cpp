@@ -7,8 +7,6 @@
 #include "support/abort_signal.h"
 #include "support/check_context.h"
 
-#include <QDeadlineTimer>
-
 #include <algorithm>
 
 namespace brevio {
@@ -114,52 +112,45 @@ namespace {
 
 // The locale's long time format with each unquoted zone field ('t') replaced by the quoted text
 // Qt puts there for a bare time: the current zone's abbreviation, the same for every row. Qt
-// finds it anew on every call, with two zone-file lookups; kept per thread, it is found again
-// when the locale or TZ changes, or after a minute.
+// would find it anew for every row, with two zone-file lookups.
 QString LongTimeFormat(const QLocale& locale)
 {
-    struct TCache {
-        QString LocaleName;
-        QByteArray Tz;
-        QDeadlineTimer Expires;
-        QString Format;
-    };
-    thread_local TCache cache;
-    const QString name = locale.bcp47Name() + u' ' + locale.name();
-    const QByteArray tz = qgetenv("TZ") + (qEnvironmentVariableIsSet("TZ") ? "=" : "");
-    if (cache.Format.isEmpty() || cache.Expires.hasExpired() || cache.LocaleName != name || cache.Tz != tz) {
-        const QString zone = locale.toString(QTime(0, 0), QStringLiteral("t"));
-        const QString quotedZone = u'\'' + QString(zone).replace(u'\'', QStringLiteral("''")) + u'\'';
-        const QString format = locale.timeFormat(QLocale::LongFormat);
-        QString fixed;
-        bool quoted = false;
-        for (const QChar c : format) {
-            if (c == u'\'')
-                quoted = !quoted;
-            if (c == u't' && !quoted)
-                fixed += quotedZone;
-            else
-                fixed += c;
-        }
-        cache = {name, tz, QDeadlineTimer(60'000), fixed.isEmpty() ? format : fixed};
+    const QString zone = locale.toString(QTime(0, 0), QStringLiteral("t"));
+    const QString quotedZone = u'\'' + QString(zone).replace(u'\'', QStringLiteral("''")) + u'\'';
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString fixed;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (c == u't' && !quoted)
+            fixed += quotedZone;
+        else
+            fixed += c;
     }
-    return cache.Format;
+    return fixed.isEmpty() ? format : fixed;
 }
 
 }  // namespace
 
+TMessageRowBuilder::TMessageRowBuilder(const QLocale& locale, bool dateTexts)
+    : locale_(locale), dateTexts_(dateTexts), timeFormat_(dateTexts ? LongTimeFormat(locale) : QString())
+{
+}
+
 QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
                                     const QList<TFoundMessage>& found, const QLocale& locale)
 {
+    TMessageRowBuilder builder(locale);
     QList<TMessageRow> rows;
     rows.reserve(found.size());
     for (qsizetype m = 0; m < found.size(); ++m)
-        rows.append(BuildMessageRow(mailBoxIndex, mailBox, found.at(m), m, locale));
+        rows.append(builder.Build(mailBoxIndex, mailBox, found.at(m), m));
     return rows;
 }
 
-TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, const TFoundMessage& found,
-                            qsizetype position, const QLocale& locale)
+TMessageRow TMessageRowBuilder::Build(int mailBoxIndex, const TMailBoxSettings& mailBox, const TFoundMessage& found,
+                                      qsizetype position)
 {
     const TListedHeader& message = found.Message;
     TMessageRow row;
@@ -171,31 +162,22 @@ TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, c
     row.MailBox = mailBox.Name;
     row.Size = QString::number(message.Size);
     row.SizeBytes = std::max<qint64>(0, message.Size);
-    if (message.Date.isValid()) {
-        const QDateTime local = ToLocalTime(message.Date);
-        // Rows in a row mostly share their day and folder: they share the text too, which
-        // saves an allocation per row in a big mailbox.
-        thread_local QDate lastDate;
-        thread_local QString lastDateLocale;
-        thread_local QString lastDateText;
-        const QString localeName = locale.bcp47Name() + u' ' + locale.name();
-        if (local.date() != lastDate || localeName != lastDateLocale) {
-            lastDate = local.date();
-            lastDateLocale = localeName;
-            lastDateText = locale.toString(local.date(), QLocale::ShortFormat);
+    if (dateTexts_ && message.Date.isValid()) {
+        const TLocalDateTime local = LocalDateAndTime(message.Date);
+        if (local.Date != lastDate_) {
+            lastDate_ = local.Date;
+            lastDateText_ = locale_.toString(local.Date, QLocale::ShortFormat);
         }
-        row.Date = lastDateText;
-        row.Time = locale.toString(local.time(), LongTimeFormat(locale));
+        row.Date = lastDateText_;
+        row.Time = locale_.toString(local.Time, timeFormat_);
     }
-    thread_local QByteArray lastFolder;
-    thread_local TImapNameEncoding lastEncoding = TImapNameEncoding::ModifiedUtf7;
-    thread_local QString lastFolderText;
-    if (found.Id.Folder != lastFolder || found.FolderEncoding != lastEncoding) {
-        lastFolder = found.Id.Folder;
-        lastEncoding = found.FolderEncoding;
-        lastFolderText = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
+    if (!folderKnown_ || found.Id.Folder != lastFolder_ || found.FolderEncoding != lastEncoding_) {
+        folderKnown_ = true;
+        lastFolder_ = found.Id.Folder;
+        lastEncoding_ = found.FolderEncoding;
+        lastFolderText_ = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
     }
-    row.Folder = lastFolderText;
+    row.Folder = lastFolderText_;
     return row;
 }
 

@@ -10,6 +10,7 @@
 #include "net/line_channel.h"
 #include "support/string_table.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QLocale>
 #include <QString>
@@ -98,12 +99,34 @@ void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& 
 // The indexes a run of `kind` visits (CheckOne: just `mailBoxIndex`, when valid).
 QList<int> MailBoxesOfRun(const QList<TMailBoxSettings>& mailBoxes, TRunKind kind, int mailBoxIndex = -1);
 
+// Makes the rows of a listing. What rows share is worked out once per builder: the locale's time
+// format, and the texts of the last date and folder (rows in a row mostly share their day and
+// folder, and then share the text too, which saves an allocation per row in a big mailbox).
+class TMessageRowBuilder {
+public:
+    // `dateTexts` false: the Date and Time texts stay empty, for rows that are only exported
+    // (the exports write dates in a fixed form of their own).
+    explicit TMessageRowBuilder(const QLocale& locale = QLocale(), bool dateTexts = true);
+
+    // The row of one found message at `position` (from 0) of its mailbox's listing.
+    TMessageRow Build(int mailBoxIndex, const TMailBoxSettings& mailBox, const TFoundMessage& found,
+                      qsizetype position);
+
+private:
+    QLocale locale_;
+    bool dateTexts_;
+    QString timeFormat_;
+    QDate lastDate_;
+    QString lastDateText_;
+    bool folderKnown_ = false;
+    QByteArray lastFolder_;
+    TImapNameEncoding lastEncoding_ = TImapNameEncoding::ModifiedUtf7;
+    QString lastFolderText_;
+};
+
 // The rows for what one mailbox's check found, numbered from 1.
 QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
                                     const QList<TFoundMessage>& found, const QLocale& locale = QLocale());
-// The row of one found message at `position` (from 0) of its mailbox's listing.
-TMessageRow BuildMessageRow(int mailBoxIndex, const TMailBoxSettings& mailBox, const TFoundMessage& found,
-                            qsizetype position, const QLocale& locale = QLocale());
 
 // Keeps the certificates of `result` in `list`: each goes to the mailbox at its index when that
 // is still the same mailbox (same host and user name). Returns true when a mailbox changed.

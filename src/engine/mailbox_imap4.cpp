@@ -88,9 +88,9 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
         return;
     found.reserve(found.size() + count);
     const bool done = client.FetchPipelined(
-        SequenceChunks(count, kFetchChunk), false, true, kChunksInFlight, [&](QList<TImapFetchedMessage>& records) {
-            for (TImapFetchedMessage& record : records)
-                found.append(FoundInFolder(TListedHeader(std::move(record.Message)), folder, uidValidity,
+        SequenceChunks(count, kFetchChunk), false, true, kChunksInFlight, [&](QList<TImapListedMessage>& records) {
+            for (TImapListedMessage& record : records)
+                found.append(FoundInFolder(std::move(record.Message), folder, uidValidity,
                                           qint32(record.SequenceNumber)));
             if (!records.isEmpty())
                 ShowProgress(context, records.constLast().SequenceNumber, count);
@@ -98,6 +98,34 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
         });
     if (!done)
         FailFolderListing();
+}
+
+// ListFolderPipelined for a folder the cache knows nothing of (the first check, or a new
+// UIDVALIDITY): every header is needed, so the sizes need no pass of their own. What was listed
+// goes to the cache, also when the listing breaks off.
+void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
+                     const QByteArray& folder, qint32 count, quint32 uidValidity, QList<TFoundMessage>& found)
+{
+    const qsizetype first = found.size();
+    const auto remember = [&](bool complete) {
+        QHash<QByteArray, TCachedHeader> seen;
+        seen.reserve(found.size() - first);
+        for (qsizetype i = first; i < found.size(); ++i) {
+            const TListedHeader& message = found.at(i).Message;
+            // A server that leaves out a UID leaves nothing to know a message by.
+            if (message.Uid == 0)
+                return;
+            seen.insert(QByteArray::number(message.Uid), TCachedHeader::Of(message));
+        }
+        cache.Store(account, folder, uidValidity, std::move(seen), complete);
+    };
+    try {
+        ListFolderPipelined(client, context, folder, count, uidValidity, found);
+    } catch (...) {
+        remember(false);
+        throw;
+    }
+    remember(true);
 }
 
 // As ListFolderPipelined, with the header cache: first the UID and size of every message, then
@@ -109,20 +137,28 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
         cache.Store(account, folder, uidValidity, {}, true);
         return;
     }
+    QHash<QByteArray, TCachedHeader> known = cache.Folder(account, folder, uidValidity);
+    if (known.isEmpty()) {
+        ListFolderFresh(client, context, cache, account, folder, count, uidValidity, found);
+        return;
+    }
     struct TListed {
         qint32 SequenceNumber;
         quint32 Uid;
         qint32 Size;
+        QByteArray Key;                        // the UID as the cache keys it
+        const TCachedHeader* Known = nullptr;  // what the cache keeps of it
     };
     QList<TListed> listed;
     listed.reserve(count);
     found.reserve(found.size() + count);
     bool everyUid = true;
     bool done = client.FetchPipelined(SequenceChunks(count, kSizeChunk), false, false, kChunksInFlight,
-                                      [&](QList<TImapFetchedMessage>& records) {
-                                          for (const TImapFetchedMessage& r : records) {
+                                      [&](QList<TImapListedMessage>& records) {
+                                          for (const TImapListedMessage& r : records) {
                                               everyUid = everyUid && r.Message.Uid != 0;
-                                              listed.append({qint32(r.SequenceNumber), r.Message.Uid, r.Message.Size});
+                                              listed.append({qint32(r.SequenceNumber), r.Message.Uid, r.Message.Size,
+                                                             QByteArray::number(r.Message.Uid)});
                                           }
                                           context.Yield();
                                       });
@@ -134,10 +170,11 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
         return;
     }
 
-    const QHash<QByteArray, TCachedHeader> known = cache.Folder(account, folder, uidValidity);
     QList<quint32> unknown;
-    for (const TListed& message : std::as_const(listed)) {
-        if (!known.contains(QByteArray::number(message.Uid)))
+    for (TListed& message : listed) {
+        if (const auto k = known.constFind(message.Key); k != known.constEnd())
+            message.Known = &k.value();
+        else
             unknown.append(message.Uid);
     }
     std::sort(unknown.begin(), unknown.end());
@@ -146,8 +183,8 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
     // Fetched headers wait here only until the messages before them are listed: the server
     // answers in UID order, which is the sequence order, so normally none waits at all.
     QHash<quint32, TListedHeader> fetched;
-    QHash<QByteArray, TCachedHeader> seen;
-    seen.reserve(count);
+    QHash<QByteArray, TCachedHeader> fresh;  // what was fetched, for the cache
+    qsizetype knownListed = 0;
     qsizetype next = 0;  // the next message of `listed` to go to `found`
     // Lists the messages from `next` on, in sequence order, from what was fetched or is known,
     // up to the first one still missing; `complete`: past those missing (they are gone).
@@ -158,9 +195,9 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
             if (auto f = fetched.find(message.Uid); f != fetched.end()) {
                 header = std::move(f.value());
                 fetched.erase(f);
-            } else if (auto k = known.constFind(QByteArray::number(message.Uid)); k != known.constEnd()) {
-                k.value().ApplyTo(header);
-                seen.insert(k.key(), k.value());
+            } else if (message.Known) {
+                message.Known->ApplyTo(header);
+                ++knownListed;
             } else if (complete) {
                 continue;
             } else {
@@ -174,15 +211,27 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
     // After a failure only those before the first one missing: what was read so far stays listed.
     const auto list = [&](bool complete) {
         take(complete);
-        cache.Store(account, folder, uidValidity, std::move(seen), complete);
+        // Usually every known message is still there: the new headers are then only added to
+        // what the cache keeps. Otherwise the folder's entries become exactly what it holds.
+        const bool add = !complete || knownListed >= known.size();
+        QHash<QByteArray, TCachedHeader> entries = std::move(fresh);
+        if (!add) {
+            for (const TListed& message : std::as_const(listed)) {
+                if (message.Known)
+                    entries.insert(message.Key, *message.Known);
+            }
+        }
+        // Let go of the cache's entries first, so adding to them does not copy them all.
+        known = {};
+        cache.Store(account, folder, uidValidity, std::move(entries), !add);
     };
     qsizetype fetchedCount = 0;
     try {
         done = client.FetchPipelined(UidChunks(unknown), true, true, kChunksInFlight,
-                                     [&](QList<TImapFetchedMessage>& records) {
-                                         for (TImapFetchedMessage& record : records) {
-                                             TListedHeader header(std::move(record.Message));
-                                             seen.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
+                                     [&](QList<TImapListedMessage>& records) {
+                                         for (TImapListedMessage& record : records) {
+                                             TListedHeader header = std::move(record.Message);
+                                             fresh.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
                                              fetched.insert(header.Uid, std::move(header));
                                              ++fetchedCount;
                                          }

@@ -97,13 +97,13 @@ void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckC
     qint32 done = 0;
     const qint32 toFetch = qint32(wanted.size());
     try {
-        client.FetchHeaders(wanted, pipelined, [&](qint32 number, TMailMessage& header) {
+        client.FetchHeaders(wanted, pipelined, [&](qint32 number, TListedHeader& header) {
             takeKnown();
             // The replies come in the order of `wanted`, which is the listing's order, so the
             // message at `next` is the one this header belongs to.
             if (next >= listed.size() || listed.at(next).Number != number)
                 return;
-            TListedHeader listedHeader(std::move(header));
+            TListedHeader listedHeader = std::move(header);
             const QByteArray id = uniqueIds.value(number);
             if (cacheable(number))
                 seen.insert(id, TCachedHeader::Of(listedHeader));

@@ -6,17 +6,55 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace brevio {
 
 namespace {
 
-// One line per field: a TAB, CR or LF inside would split the row or the line.
-QString OneLine(QString text)
+// One line per field: a TAB, CR or LF inside would split the row or the line. A field without
+// them (nearly all) is not copied.
+QString OneLine(const QString& text)
 {
-    for (QChar& c : text) {
-        if (c == u'\t' || c == u'\r' || c == u'\n')
-            c = u' ';
-    }
+    const auto breaks = [](QChar c) { return c == u'\t' || c == u'\r' || c == u'\n'; };
+    if (std::none_of(text.begin(), text.end(), breaks))
+        return text;
+    QString line = text;
+    std::replace_if(line.begin(), line.end(), breaks, u' ');
+    return line;
+}
+
+// Writes `value` as `width` decimal digits at `out`.
+void PutDigits(QChar* out, int value, int width)
+{
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        out[i] = QChar(u'0' + value % 10);
+}
+
+// yyyy-MM-dd, written by hand: Qt's own forms go through a printf per field, which shows in a
+// listing of tens of thousands of rows. Years outside 0 to 9999 take Qt's general way.
+QString DateText(QDate date)
+{
+    if (!date.isValid())
+        return {};
+    if (date.year() < 0 || date.year() > 9999)
+        return date.toString(QStringLiteral("yyyy-MM-dd"));
+    QString text(10, u'-');
+    PutDigits(text.data(), date.year(), 4);
+    PutDigits(text.data() + 5, date.month(), 2);
+    PutDigits(text.data() + 8, date.day(), 2);
+    return text;
+}
+
+// HH:mm:ss.
+QString TimeText(QTime time)
+{
+    if (!time.isValid())
+        return {};
+    QString text(8, u':');
+    PutDigits(text.data(), time.hour(), 2);
+    PutDigits(text.data() + 3, time.minute(), 2);
+    PutDigits(text.data() + 6, time.second(), 2);
     return text;
 }
 
@@ -27,10 +65,10 @@ struct TPlainRow {
 TPlainRow PlainRow(const TListedMessage& listed)
 {
     const auto& [row, message] = listed;
-    const QDateTime local = message.Date.isValid() ? ToLocalTime(message.Date) : QDateTime();
+    // yyyy-MM-dd and HH:mm:ss, whatever the locale, so scripts can read them.
+    const TLocalDateTime local = LocalDateAndTime(message.Date);
     TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size,
-                     local.isValid() ? local.toString(QStringLiteral("yyyy-MM-dd")) : QString(),
-                     local.isValid() ? local.toString(QStringLiteral("HH:mm:ss")) : QString(), row.Folder}};
+                     DateText(local.Date), TimeText(local.Time), row.Folder}};
     for (QString& field : plain.Fields)
         field = OneLine(field);
     return plain;
@@ -52,12 +90,18 @@ const QString kHeaders[8] = {QStringLiteral("No"),   QStringLiteral("Subject"), 
 // Line by line, so a big listing is never held a second time as text.
 QByteArray Tsv(const QList<TListedMessage>& messages)
 {
-    const auto line = [](const QString* fields) {
-        return (QStringList(fields, fields + 8).join(u'\t') + u'\n').toUtf8();
+    QByteArray text;
+    const auto line = [&text](const QString* fields) {
+        for (int c = 0; c < 8; ++c) {
+            if (c > 0)
+                text += '\t';
+            text += fields[c].toUtf8();
+        }
+        text += '\n';
     };
-    QByteArray text = line(kHeaders);
+    line(kHeaders);
     for (const TListedMessage& listed : messages)
-        text += line(PlainRow(listed).Fields);
+        line(PlainRow(listed).Fields);
     return text;
 }
 

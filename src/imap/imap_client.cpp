@@ -677,7 +677,7 @@ struct TPartialFetch {
     std::optional<quint32> Uid;
     std::optional<qint32> Size;
     bool HasHeader = false;
-    TMailMessage Message;
+    TListedHeader Message;
 };
 
 }  // namespace
@@ -743,9 +743,7 @@ bool TImap4Client::FetchPipelined(const QList<QByteArray>& sets, bool byUid, boo
             if (fetch->Size)
                 entry.Size = fetch->Size;
             if (fetch->Header && withHeader) {
-                entry.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
-                entry.Message.ParseHeaders();
-                entry.Message.RawHeaders.clear();
+                entry.Message = ParseListedHeader(SplitHeaderLines(*fetch->Header));
                 entry.HasHeader = true;
             }
             return;
@@ -785,12 +783,12 @@ bool TImap4Client::FetchPipelined(const QList<QByteArray>& sets, bool byUid, boo
             if (refused)
                 continue;
             sendMore();
-            QList<TImapFetchedMessage> messages;
+            QList<TImapListedMessage> messages;
             messages.reserve(qsizetype(chunk.Partial.size()));
             for (auto& [number, entry] : chunk.Partial) {
                 if (withHeader ? !entry.HasHeader : !entry.Size)
                     continue;
-                TImapFetchedMessage record;
+                TImapListedMessage record;
                 record.SequenceNumber = number;
                 record.Message = std::move(entry.Message);
                 record.Message.Uid = entry.Uid.value_or(0);

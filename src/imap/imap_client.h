@@ -114,7 +114,7 @@ public:
     // message, its header parsed and Folder set to the selected folder. False on NO.
     bool FetchMessages(const QByteArray& sequenceSet, QList<TImapFetchedMessage>& messages);
     // Called with the messages of one answered fetch command, in sequence order.
-    using TFetchChunkHandler = std::function<void(QList<TImapFetchedMessage>& messages)>;
+    using TFetchChunkHandler = std::function<void(QList<TImapListedMessage>& messages)>;
     // FETCH (or UID FETCH when `byUid`) of (UID RFC822.SIZE RFC822.HEADER), or of (UID
     // RFC822.SIZE) without `withHeader`, one command per set of `sets`, with up to `inFlight`
     // commands sent ahead of their replies. The items of one message may come split over several

@@ -54,6 +54,13 @@ struct TImapFetchedMessage {
     TMailMessage Message;
 };
 
+// One message of a pipelined listing: only what a listed message keeps (see TListedHeader),
+// with Uid, Size (-1 when not given) and Folder.
+struct TImapListedMessage {
+    quint32 SequenceNumber = 0;
+    TListedHeader Message;
+};
+
 }  // namespace brevio
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(brevio::TMessageFlags)

@@ -279,8 +279,8 @@ QString TEmailAddress::Text() const
         addressPart = Name.isEmpty() ? QString() : QStringLiteral("<>");
     } else {
         const qsizetype at = Address.lastIndexOf(u'@');
-        const QString local = at < 0 ? Address : Address.left(at);
-        const QString domain = at < 0 ? QString() : Address.mid(at);
+        const QStringView local = at < 0 ? QStringView(Address) : QStringView(Address).left(at);
+        const QStringView domain = at < 0 ? QStringView() : QStringView(Address).mid(at);
         QChar firstOutside;
         bool outside = false;
         for (QChar c : local) {
@@ -291,11 +291,11 @@ QString TEmailAddress::Text() const
             }
         }
         if (outside && firstOutside != u'.')
-            addressPart = QStringLiteral("<\"") + Escaped(local) + u'"' + domain + u'>';
+            addressPart = QStringLiteral("<\"") + Escaped(local.toString()) + u'"' + domain.toString() + u'>';
         else if (Name.isEmpty())
-            addressPart = local + domain;
+            addressPart = Address;
         else
-            addressPart = u'<' + local + domain + u'>';
+            addressPart = u'<' + Address + u'>';
     }
 
     if (Name.isEmpty() || Name.compare(Address, Qt::CaseInsensitive) == 0)

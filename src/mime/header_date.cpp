@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -209,6 +210,11 @@ QList<QByteArray> Tokenize(QByteArrayView value)
 
 QDateTime HeaderToLocalDateTime(QByteArrayView value)
 {
+    return ToLocalTime(HeaderToUtcDateTime(value));
+}
+
+QDateTime HeaderToUtcDateTime(QByteArrayView value)
+{
     const QList<QByteArray> words = Tokenize(value);
     int day = 0;
     int month = 0;
@@ -273,23 +279,30 @@ QDateTime HeaderToLocalDateTime(QByteArrayView value)
     const QDateTime utcOffsetTime(date, time.value_or(QTime(0, 0)), Qt::OffsetFromUTC, zone.value_or(0) * 60);
     if (!utcOffsetTime.isValid())
         return {};
-    return ToLocalTime(utcOffsetTime);
+    return utcOffsetTime.toUTC();
 }
 
-QDateTime ToLocalTime(const QDateTime& moment)
+namespace {
+
+// The system time zone of this thread, loaded once and again only when the TZ environment
+// value changes or a minute has passed (in case the system's zone was changed), and the span of
+// time around the last moment asked for in which the zone's offset stays the same.
+struct TZoneCache {
+    bool Loaded = false;
+    bool TzSet = false;
+    std::string Tz;
+    QDeadlineTimer Expires;
+    QTimeZone Zone;
+    // [SpanFrom, SpanUntil) in milliseconds since the epoch, where the offset is SpanOffset.
+    bool HasSpan = false;
+    qint64 SpanFrom = 0;
+    qint64 SpanUntil = 0;
+    int SpanOffset = 0;
+};
+
+TZoneCache& CurrentZone()
 {
-    struct TZoneCache {
-        bool Loaded = false;
-        bool TzSet = false;
-        std::string Tz;
-        QDeadlineTimer Expires;
-        QTimeZone Zone;
-    };
     thread_local TZoneCache cache;
-    // Before 1970 Qt's own local time and its time zones disagree on daylight saving under some
-    // POSIX TZ rules; those rare dates keep the slow path so the result never changes.
-    if (!moment.isValid() || moment.toMSecsSinceEpoch() < 0)
-        return moment.toLocalTime();
     const char* tz = std::getenv("TZ");
     const bool tzSet = tz != nullptr;
     if (!cache.Loaded || cache.TzSet != tzSet || (tzSet && cache.Tz != tz) || cache.Expires.hasExpired()) {
@@ -299,10 +312,55 @@ QDateTime ToLocalTime(const QDateTime& moment)
         cache.Expires = QDeadlineTimer(60'000);
         // An empty TZ means UTC to the C library, while the system zone would be read instead.
         cache.Zone = tzSet && *tz == '\0' ? QTimeZone::utc() : QTimeZone::systemTimeZone();
+        cache.HasSpan = false;
     }
+    return cache;
+}
+
+}  // namespace
+
+QDateTime ToLocalTime(const QDateTime& moment)
+{
+    // Before 1970 Qt's own local time and its time zones disagree on daylight saving under some
+    // POSIX TZ rules; those rare dates keep the slow path so the result never changes.
+    if (!moment.isValid() || moment.toMSecsSinceEpoch() < 0)
+        return moment.toLocalTime();
+    const TZoneCache& cache = CurrentZone();
     if (!cache.Zone.isValid())
         return moment.toLocalTime();
     return moment.toTimeZone(cache.Zone);
+}
+
+TLocalDateTime LocalDateAndTime(const QDateTime& moment)
+{
+    if (!moment.isValid())
+        return {};
+    const qint64 msecs = moment.toMSecsSinceEpoch();
+    const auto slow = [&moment]() -> TLocalDateTime {
+        const QDateTime local = ToLocalTime(moment);
+        return {local.date(), local.time()};
+    };
+    if (msecs < 0)
+        return slow();
+    TZoneCache& cache = CurrentZone();
+    if (!cache.Zone.isValid())
+        return slow();
+    if (!cache.HasSpan || msecs < cache.SpanFrom || msecs >= cache.SpanUntil) {
+        // The offset holds from the zone's last change before the moment (when that change set
+        // this offset; a change exactly at the moment did not) up to its next change after it.
+        const int offset = cache.Zone.offsetFromUtc(moment);
+        const QTimeZone::OffsetData previous = cache.Zone.previousTransition(moment);
+        const QTimeZone::OffsetData next = cache.Zone.nextTransition(moment);
+        cache.SpanFrom = !previous.atUtc.isValid() ? 0
+            : previous.offsetFromUtc == offset     ? previous.atUtc.toMSecsSinceEpoch()
+                                                   : msecs;
+        cache.SpanUntil = next.atUtc.isValid() ? next.atUtc.toMSecsSinceEpoch() : std::numeric_limits<qint64>::max();
+        cache.SpanOffset = offset;
+        cache.HasSpan = true;
+    }
+    // A date and time in UTC carry no zone data, so making one allocates nothing.
+    const QDateTime shifted = QDateTime::fromMSecsSinceEpoch(msecs + qint64(cache.SpanOffset) * 1000, Qt::UTC);
+    return {shifted.date(), shifted.time()};
 }
 
 }  // namespace brevio

@@ -14,6 +14,8 @@ namespace brevio {
 // honoured; a missing or unknown zone counts as UTC. A value that is not a date gives an invalid
 // QDateTime.
 QDateTime HeaderToLocalDateTime(QByteArrayView value);
+// The same moment in UTC.
+QDateTime HeaderToUtcDateTime(QByteArrayView value);
 
 // The moment in local time, with the zone rules in force at that moment: the same date and time
 // as QDateTime::toLocalTime() gives. The system time zone is loaded once per thread and again
@@ -22,5 +24,15 @@ QDateTime HeaderToLocalDateTime(QByteArrayView value);
 // dominates listing tens of thousands of headers. Falls back to toLocalTime() when the system
 // zone cannot be loaded.
 QDateTime ToLocalTime(const QDateTime& moment);
+
+// The date and time ToLocalTime(moment) shows, found without making a QDateTime in a zone (each
+// of which allocates): the zone's offset is kept for the span of time in which it does not
+// change, so a listing's dates mostly need no zone lookup at all. Both invalid for an invalid
+// moment.
+struct TLocalDateTime {
+    QDate Date;
+    QTime Time;
+};
+TLocalDateTime LocalDateAndTime(const QDateTime& moment);
 
 }  // namespace brevio

@@ -53,6 +53,20 @@ TListedHeader::TListedHeader(TMailMessage&& message)
         From.Raw.clear();
 }
 
+TListedHeader ParseListedHeader(const QList<QByteArray>& lines)
+{
+    const auto header = [&lines](const char* name) { return HeaderValue(lines, name); };
+    TListedHeader listed;
+    QByteArray charset;
+    Guarded([&] { charset = CharsetFromContentType(DecodeRawHeaderText(header("Content-Type"))).toLatin1(); });
+    Guarded([&] { listed.Subject = DecodeHeaderWords(header("Subject"), charset); });
+    Guarded([&] { listed.From = ParseHeaderAddress(header("From"), charset); });
+    Guarded([&] { listed.Date = HeaderToUtcDateTime(header("Date")); });
+    if (!listed.From.Name.isEmpty() || !listed.From.Address.isEmpty())
+        listed.From.Raw.clear();
+    return listed;
+}
+
 void TMailMessage::ParseHeaders()
 {
     const auto header = [this](const char* name) { return HeaderValue(RawHeaders, name); };

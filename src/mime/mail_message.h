@@ -84,6 +84,11 @@ struct TListedHeader {
     explicit TListedHeader(TMailMessage&& message);
 };
 
+// Reads from a message's header lines only what a listed message keeps (subject, sender, date),
+// exactly as TMailMessage::ParseHeaders reads them; the listing of a big mailbox need not read
+// the dozen other fields only to drop them. Size and where the message lies are left empty.
+TListedHeader ParseListedHeader(const QList<QByteArray>& lines);
+
 // What one message's header may keep in memory. A server may send a header of millions of short
 // lines (a 4 MiB block of one-byte lines); a message keeps its first lines up to these bounds
 // and drops the rest, so a check's memory does not grow with what a server sends.

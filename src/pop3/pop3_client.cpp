@@ -291,7 +291,7 @@ void TPop3Client::Pipeline(const QList<QByteArray>& commands, bool pipelined,
 }
 
 void TPop3Client::FetchHeaders(const QList<qint32>& numbers, bool pipelined,
-                               const std::function<void(qint32 number, TMailMessage& message)>& onHeader)
+                               const std::function<void(qint32 number, TListedHeader& message)>& onHeader)
 {
     QList<QByteArray> commands;
     commands.reserve(numbers.size());
@@ -303,10 +303,7 @@ void TPop3Client::FetchHeaders(const QList<qint32>& numbers, bool pipelined,
         ReadReply({kOk});
         THeaderLineCollector lines;
         ReadMultiLine([&](QByteArray& line) { lines.Add(std::move(line)); });
-        TMailMessage message;
-        message.RawHeaders = lines.Take();
-        message.ParseHeaders();
-        message.RawHeaders.clear();
+        TListedHeader message = ParseListedHeader(lines.Take());
         onHeader(numbers.at(i), message);
     });
 }

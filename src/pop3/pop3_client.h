@@ -67,12 +67,13 @@ public:
     // gives none), in the server's order.
     QList<TPop3ListEntry> List();
     // TOP n 0 for each of `numbers`, in order, each header handed to `onHeader` with its number
-    // as soon as it is read (RawHeaders already dropped). With `pipelined` (the server announced
-    // PIPELINING, RFC 2449 §6.6) commands go ahead of their replies, never more unanswered
-    // bytes than both sides' socket buffers always hold, so a send never waits on a server that
-    // is itself waiting for us to read; otherwise one TOP at a time. "-ERR" raises EReplyError.
+    // as soon as it is read, as a listed message (subject, sender and date). With `pipelined`
+    // (the server announced PIPELINING, RFC 2449 §6.6) commands go ahead of their replies, never
+    // more unanswered bytes than both sides' socket buffers always hold, so a send never waits
+    // on a server that is itself waiting for us to read; otherwise one TOP at a time. "-ERR"
+    // raises EReplyError.
     void FetchHeaders(const QList<qint32>& numbers, bool pipelined,
-                      const std::function<void(qint32 number, TMailMessage& message)>& onHeader);
+                      const std::function<void(qint32 number, TListedHeader& message)>& onHeader);
     // DELE for each of `numbers`, sent ahead of their answers as FetchHeaders does with
     // PIPELINING. `onReply` gets each one's index and, when the server refused it, its text
     // (empty when deleted). The deletions take effect at QUIT.

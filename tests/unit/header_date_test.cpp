@@ -2,9 +2,13 @@
 
 #include "support/qt_printers.h"
 
+#include <QTimeZone>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
+#include <random>
 
 using namespace brevio;
 
@@ -126,4 +130,41 @@ TEST_F(HeaderDate, BrokenDatesGiveNoDate)
     };
     for (const char* header : cases)
         EXPECT_FALSE(HeaderToLocalDateTime(header).isValid()) << header;
+}
+
+// The quick local date and time of a listing agree with the full conversion for moments on
+// either side of every change of offset, in any order (the kept span must never outlive a
+// change), in zones east and west, in the southern half and with a half-hour shift.
+TEST_F(HeaderDate, QuickLocalDateAndTimeAgreeAroundEveryChange)
+{
+    const char* zones[] = {
+        "CET-1CEST,M3.5.0,M10.5.0/3",
+        "EST5EDT,M3.2.0,M11.1.0",
+        "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0",
+        "UTC0",
+        "Europe/Moscow",  // from the zone database when present: changes of rule over the years
+    };
+    for (const char* zone : zones) {
+        qputenv("TZ", zone);
+        tzset();
+        const QDateTime from(QDate(1970, 1, 2), QTime(0, 0), Qt::UTC);
+        const QDateTime to(QDate(2040, 1, 1), QTime(0, 0), Qt::UTC);
+        QList<qint64> moments{from.toMSecsSinceEpoch(), to.toMSecsSinceEpoch(), -86'400'000};
+        for (const QTimeZone::OffsetData& change : QTimeZone::systemTimeZone().transitions(from, to)) {
+            const qint64 at = change.atUtc.toMSecsSinceEpoch();
+            for (qint64 delta : {-3'600'000LL, -1LL, 0LL, 1LL, 3'600'000LL})
+                moments.append(at + delta);
+        }
+        // A fixed shuffle: forwards, backwards and jumps.
+        std::mt19937 random(7);
+        std::shuffle(moments.begin(), moments.end(), random);
+        for (qint64 msecs : std::as_const(moments)) {
+            const QDateTime moment = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+            const QDateTime expected = ToLocalTime(moment);
+            const TLocalDateTime got = LocalDateAndTime(moment);
+            EXPECT_EQ(got.Date, expected.date()) << zone << ' ' << msecs;
+            EXPECT_EQ(got.Time, expected.time()) << zone << ' ' << msecs;
+        }
+    }
+    EXPECT_FALSE(LocalDateAndTime(QDateTime()).Date.isValid());
 }

@@ -131,6 +131,30 @@ TEST(ParseHeaders, EmptyHeaderGivesEmptyFields)
     EXPECT_EQ(m.Priority, TMessagePriority::Normal);
 }
 
+// A listing reads only subject, sender and date, and must read them exactly as the full parse
+// does: the same charset rule, the raw sender kept only when it could not be read, the same moment.
+TEST(ParseHeaders, ListedHeaderReadsTheRowFieldsAsTheFullParse)
+{
+    const std::initializer_list<const char*> headers[] = {
+        {"From: =?koi8-r?B?98jPxNHdycU=?= <in@example.ru>", "Subject: \xf7\xc8\xcf\xc4\xd1\xdd\xc9\xc5",
+         " =?utf-8?Q?=E2=9C=93?=", "Date: Fri, 7 Sep 2001 10:20:30 +0300", "Content-Type: text/plain; charset=koi8-r"},
+        {"From: <a@b.com> c@d.com", "Date: Fri, 31 Apr 2001 10:00:00 +0000", "Subject: =?utf-8?Q?100=ZZ?="},
+        {"FROM: \"Doe, Jane\" <jane@x.com>", "date: Sat, 1 Jan 79 00:00:00 EST", "subject: plain"},
+        {},
+    };
+    for (const auto& lines : headers) {
+        const TListedHeader full(Parsed(lines));
+        const TListedHeader listed = ParseListedHeader(Lines(lines));
+        const std::string first = lines.size() ? *lines.begin() : "";
+        EXPECT_EQ(listed.Subject, full.Subject) << first;
+        EXPECT_EQ(listed.From.Name, full.From.Name) << first;
+        EXPECT_EQ(listed.From.Address, full.From.Address) << first;
+        EXPECT_EQ(listed.From.Raw, full.From.Raw) << first;
+        EXPECT_EQ(listed.Date, full.Date) << first;
+        EXPECT_TRUE(!listed.Date.isValid() || listed.Date.timeSpec() == Qt::UTC) << first;
+    }
+}
+
 TEST(ParseHeaders, Priority)
 {
     const struct {

@@ -116,6 +116,23 @@ TEST_F(MessageRows, TsvKeepsOneLinePerRowAndEightFields)
     EXPECT_TRUE(lines[3].endsWith(QStringLiteral("\tВходящие")));
 }
 
+// Dates and times in the TSV keep their fixed digits, whatever the year.
+TEST_F(MessageRows, TsvWritesDatesAndTimesInFixedDigits)
+{
+    const QDateTime moments[] = {
+        QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), QTimeZone::utc()),
+        QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59), QTimeZone::utc()),
+        QDateTime(QDate(12345, 6, 7), QTime(8, 9, 10), QTimeZone::utc()),
+    };
+    for (const QDateTime& moment : moments) {
+        TFoundMessage found = Found(1, QStringLiteral("s"), 5, {}, 0, {});
+        found.Message.Date = moment;
+        const QList<TListedMessage> one{{BuildMailBoxRows(0, pop, {found}, QLocale::c()).first(), found.Message}};
+        const QString tsv = QString::fromUtf8(ExportMessageRows(one, TExportFormat::Tsv));
+        EXPECT_TRUE(tsv.contains(moment.toLocalTime().toString(QStringLiteral("\tyyyy-MM-dd\tHH:mm:ss\t")))) << tsv.toStdString();
+    }
+}
+
 TEST_F(MessageRows, JsonCarriesTypedValuesAndNullsForUnknowns)
 {
     const QJsonArray array = QJsonDocument::fromJson(ExportMessageRows(Listed(), TExportFormat::Json)).array();
