@@ -3,6 +3,9 @@
 #include "net/errors.h"
 #include "net/protocol_limits.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace brevio {
 
 namespace {
@@ -184,7 +187,7 @@ std::optional<int> ImapStatusCode(const QByteArray& text)
     return std::nullopt;
 }
 
-std::optional<quint32> ParseNzNumber(const QByteArray& text)
+std::optional<quint32> ParseNzNumber(QByteArrayView text)
 {
     if (text.isEmpty() || text.size() > 10)
         return std::nullopt;
@@ -343,8 +346,75 @@ std::optional<quint32> ParseExpungeResponse(const QByteArray& response)
     return untagged.Number;
 }
 
+namespace {
+
+// The size for RFC822.SIZE: 0 to 2^31-1; absent when it does not fit.
+std::optional<qint32> FetchSize(QByteArrayView text)
+{
+    const std::optional<quint32> size = text == "0" ? std::optional<quint32>(0) : ParseNzNumber(text);
+    if (size && *size <= static_cast<quint32>(std::numeric_limits<qint32>::max()))
+        return static_cast<qint32>(*size);
+    return std::nullopt;
+}
+
+// The common reply of a listing's size pass, "12 FETCH (UID 34 RFC822.SIZE 567)": UID and
+// RFC822.SIZE with plain numbers, single blanks. Read in place, without the value tree, as a
+// listing of 50,000 messages gets as many of them; anything else is left to the general way
+// (nullopt), which reads these the same.
+std::optional<TImapFetch> ParseSimpleFetch(QByteArrayView response)
+{
+    qsizetype at = 0;
+    const auto word = [&] {
+        const qsizetype start = at;
+        while (at < response.size() && (std::isalnum(static_cast<unsigned char>(response[at])) || response[at] == '.'))
+            ++at;
+        return response.sliced(start, at - start);
+    };
+    const auto next = [&](char c) {
+        if (at >= response.size() || response[at] != c)
+            return false;
+        ++at;
+        return true;
+    };
+    const auto digits = [](QByteArrayView text) {
+        return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    TImapFetch fetch;
+    const std::optional<quint32> number = ParseNzNumber(word());
+    if (!number || !next(' '))
+        return std::nullopt;
+    const QByteArrayView keyword = word();
+    if (qstrnicmp(keyword.data(), keyword.size(), "FETCH") != 0 || !next(' ') || !next('('))
+        return std::nullopt;
+    fetch.SequenceNumber = *number;
+    do {
+        const QByteArrayView name = word();
+        if (!next(' '))
+            return std::nullopt;
+        const QByteArrayView value = word();
+        if (!digits(value))
+            return std::nullopt;
+        const auto named = [&name](const char* item) { return qstrnicmp(name.data(), name.size(), item) == 0; };
+        if (named("UID")) {
+            fetch.Uid = ParseNzNumber(value);
+        } else if (named("RFC822.SIZE")) {
+            if (const std::optional<qint32> size = FetchSize(value))
+                fetch.Size = size;
+        } else {
+            return std::nullopt;
+        }
+    } while (next(' '));
+    if (!next(')') || at != response.size())
+        return std::nullopt;
+    return fetch;
+}
+
+}  // namespace
+
 std::optional<TImapFetch> ParseFetchResponse(const QByteArray& response)
 {
+    if (std::optional<TImapFetch> simple = ParseSimpleFetch(response))
+        return simple;
     const TImapUntagged untagged = SplitUntagged(response);
     if (!untagged.Number || *untagged.Number == 0 || untagged.Keyword != "FETCH")
         return std::nullopt;
@@ -363,10 +433,8 @@ std::optional<TImapFetch> ParseFetchResponse(const QByteArray& response)
         if (item == "UID" && value.Kind == TImapValue::TKind::Atom) {
             fetch.Uid = ParseNzNumber(value.Text);
         } else if (item == "RFC822.SIZE" && value.Kind == TImapValue::TKind::Atom) {
-            const std::optional<quint32> size =
-                value.Text == "0" ? std::optional<quint32>(0) : ParseNzNumber(value.Text);
-            if (size && *size <= static_cast<quint32>(std::numeric_limits<qint32>::max()))
-                fetch.Size = static_cast<qint32>(*size);
+            if (const std::optional<qint32> size = FetchSize(value.Text))
+                fetch.Size = size;
         } else if (item == "FLAGS" && value.IsList()) {
             fetch.Flags = FlagsFromValues(value.Items);
         } else if (item == "RFC822.HEADER" || item == "BODY[HEADER]") {

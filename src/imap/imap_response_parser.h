@@ -84,6 +84,6 @@ QList<quint32> ParseSearchResponse(const QByteArray& rest);
 QList<QByteArray> ParseCapabilityNames(const QByteArray& names);
 
 // A decimal number of 1..4294967295 without sign or blanks.
-std::optional<quint32> ParseNzNumber(const QByteArray& text);
+std::optional<quint32> ParseNzNumber(QByteArrayView text);
 
 }  // namespace brevio

@@ -45,6 +45,10 @@ TEST(ImapFetch, ItemsInAnyOrder)
         {"1 FETCH (UID 471 FLAGS (\\seen $Junk \\*))", 471, std::nullopt, TMessageFlags(TMessageFlag::Seen)},
         {"1 fetch (uid 4294967295 rfc822.size 2147483647)", 4294967295u, 2147483647, std::nullopt},
         {"1 FETCH (UID 0 RFC822.SIZE 2147483648)", std::nullopt, std::nullopt, std::nullopt},
+        {"1 FETCH (RFC822.SIZE 7 RFC822.SIZE 2147483648 UID 5 UID 6)", 6, 7, std::nullopt},
+        {"01 FETCH (UID 007 RFC822.SIZE 0)", 7, 0, std::nullopt},
+        {"1 FETCH  (UID 5  RFC822.SIZE 9 )", 5, 9, std::nullopt},
+        {"1 FETCH (UID 5 RFC822.SIZE 9x)", 5, std::nullopt, std::nullopt},
     };
     for (const TFetchCase& c : cases) {
         const auto fetch = ParseFetchResponse(c.Response);
@@ -53,7 +57,8 @@ TEST(ImapFetch, ItemsInAnyOrder)
         EXPECT_EQ(fetch->Size, c.Size) << c.Response;
         EXPECT_EQ(fetch->Flags, c.Flags) << c.Response;
     }
-    for (const char* notFetch : {"1 EXISTS", "FETCH (UID 1)", "0 FETCH (UID 1)", "1 FETCH UID 1", "1 FETCH (UID 1"})
+    for (const char* notFetch :
+         {"1 EXISTS", "FETCH (UID 1)", "0 FETCH (UID 1)", "1 FETCH UID 1", "1 FETCH (UID 1", "1 FETCH (UID 1) x"})
         EXPECT_FALSE(ParseFetchResponse(notFetch).has_value()) << notFetch;
 }
 
