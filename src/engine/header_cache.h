@@ -44,9 +44,10 @@ public:
     // Reads the file; a missing, unreadable or damaged file leaves the cache empty (it is
     // rebuilt by the next Save). Never fails.
     void Load();
-    // Writes the file atomically (the old one stays until the new one is complete). Returns
-    // false when it could not be written; the checks are no worse for it.
-    bool Save() const;
+    // Writes the file atomically (the old one stays until the new one is complete), unless
+    // nothing changed since it was read or written. Returns false when it could not be written;
+    // the checks are no worse for it.
+    bool Save();
 
     // The key of an account: protocol, server, port and user name.
     static QString AccountKey(const TMailBoxSettings& box);
@@ -73,6 +74,7 @@ private:
 
     QString fileName_;
     QHash<QString, TAccount> accounts_;
+    bool changed_ = false;  // since the file was read or written
 };
 
 }  // namespace brevio

@@ -1,0 +1,83 @@
+// The header cache file: what is stored comes back, and a file cut short or damaged anywhere is
+// dropped whole, never half read.
+#include "engine/header_cache.h"
+
+#include "support/temp_files.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace brevio::test {
+namespace {
+
+TCachedHeader Header(const QString& subject, const QString& name, const QString& address, qint64 msecs)
+{
+    TCachedHeader header;
+    header.Subject = subject;
+    header.From.Name = name;
+    header.From.Address = address;
+    if (msecs >= 0)
+        header.Date = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    return header;
+}
+
+void ExpectSame(const TCachedHeader& got, const TCachedHeader& expected)
+{
+    EXPECT_EQ(got.Subject, expected.Subject);
+    EXPECT_EQ(got.From.Name, expected.From.Name);
+    EXPECT_EQ(got.From.Address, expected.From.Address);
+    EXPECT_EQ(got.From.Raw, expected.From.Raw);
+    EXPECT_EQ(got.Date, expected.Date);
+}
+
+TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
+{
+    TempFolder folder;
+    const QString fileName = folder.Path("headers.cache");
+    const QHash<QByteArray, TCachedHeader> inbox{
+        {"5", Header(QStringLiteral("Привет ✓"), QStringLiteral("Ann"), QStringLiteral("ann@example.org"), 1'700'000'000'000)},
+        {"9", Header({}, {}, {}, -1)},
+    };
+    TCachedHeader raw = Header(QStringLiteral("s"), {}, {}, 0);
+    raw.From.Raw = QStringLiteral("<broken");
+    {
+        THeaderCache cache(fileName);
+        cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7, inbox, true);
+        cache.Store(QStringLiteral("pop3 mail.example.org 110 bob"), {}, 0, {{"uid-1", raw}}, true);
+        ASSERT_TRUE(cache.Save());
+    }
+    THeaderCache loaded(fileName);
+    loaded.Load();
+    ASSERT_EQ(loaded.EntryCount(), 3);
+    const auto kept = loaded.Folder(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7);
+    for (auto it = inbox.cbegin(); it != inbox.cend(); ++it)
+        ExpectSame(kept.value(it.key()), it.value());
+    ExpectSame(loaded.Folder(QStringLiteral("pop3 mail.example.org 110 bob"), {}, 0).value("uid-1"), raw);
+    EXPECT_TRUE(loaded.Folder(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 8).isEmpty());
+
+    QFile file(fileName);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    file.close();
+    const auto loadFrom = [&](const QByteArray& bytes) {
+        THeaderCache cache(folder.Write(QStringLiteral("headers.cache"), bytes));
+        cache.Load();
+        return cache.EntryCount();
+    };
+    // Every cut, and a byte set to all ones anywhere (a length of "null" or of four gigabytes,
+    // a count past the end): nothing half read, never a crash.
+    for (qsizetype size = 0; size < whole.size(); ++size)
+        EXPECT_EQ(loadFrom(whole.left(size)), 0) << size;
+    EXPECT_EQ(loadFrom(whole + "x"), 0);
+    for (qsizetype at = 0; at < whole.size(); ++at) {
+        QByteArray bytes = whole;
+        bytes[at] = char(0xFF);
+        const qsizetype count = loadFrom(bytes);
+        EXPECT_TRUE(count == 0 || count == 3) << at;
+    }
+    EXPECT_EQ(loadFrom(whole), 3);
+}
+
+}  // namespace
+}  // namespace brevio::test
