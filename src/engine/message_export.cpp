@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringEncoder>
 
 #include <algorithm>
 
@@ -87,21 +88,35 @@ const QString kHeaders[8] = {QStringLiteral("No"),   QStringLiteral("Subject"), 
                              QStringLiteral("Mailbox"), QStringLiteral("Size"), QStringLiteral("Date"),
                              QStringLiteral("Time"), QStringLiteral("Folder")};
 
-// Line by line, so a big listing is never held a second time as text.
+// Field by field straight into the UTF-8 text, so a big listing is never held a second time as
+// text, nor copied row by row on the way.
 QByteArray Tsv(const QList<TListedMessage>& messages)
 {
     QByteArray text;
-    const auto line = [&text](const QString* fields) {
-        for (int c = 0; c < 8; ++c) {
-            if (c > 0)
-                text += '\t';
-            text += fields[c].toUtf8();
-        }
-        text += '\n';
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    const auto field = [&](QStringView value, char end) {
+        const qsizetype start = text.size();
+        text.resize(start + utf8.requiredSpace(value.size()) + 1);
+        char* last = utf8.appendToBuffer(text.data() + start, value);
+        // One line per field: a TAB, CR or LF inside would split the row or the line. These
+        // bytes never occur inside a longer UTF-8 sequence.
+        std::replace_if(text.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+        *last++ = end;
+        text.truncate(last - text.constData());
     };
-    line(kHeaders);
-    for (const TListedMessage& listed : messages)
-        line(PlainRow(listed).Fields);
+    for (int c = 0; c < 8; ++c)
+        field(kHeaders[c], c < 7 ? '\t' : '\n');
+    for (const auto& [row, message] : messages) {
+        const TLocalDateTime local = LocalDateAndTime(message.Date);
+        field(row.Number, '\t');
+        field(row.Subject, '\t');
+        field(row.From, '\t');
+        field(row.MailBox, '\t');
+        field(row.Size, '\t');
+        field(DateText(local.Date), '\t');
+        field(TimeText(local.Time), '\t');
+        field(row.Folder, '\n');
+    }
     return text;
 }
 

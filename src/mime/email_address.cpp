@@ -269,18 +269,36 @@ void ParseEmailAddressText(const QString& input, QString& name, QString& address
     name = TrimBlanks(name);
 }
 
+namespace {
+
+// The parts one after another, in one allocation.
+QString Joined(std::initializer_list<QStringView> parts)
+{
+    qsizetype size = 0;
+    for (QStringView part : parts)
+        size += part.size();
+    QString text;
+    text.reserve(size);
+    for (QStringView part : parts)
+        text.append(part);
+    return text;
+}
+
+}  // namespace
+
 QString TEmailAddress::Text() const
 {
     if (Name.isEmpty() && Address.isEmpty())
         return Raw;
 
-    QString addressPart;
-    if (Address.isEmpty()) {
-        addressPart = Name.isEmpty() ? QString() : QStringLiteral("<>");
-    } else {
+    // The address: bare when alone and plain, else in angle brackets; a local part outside the
+    // atom characters (dots aside) is quoted.
+    QStringView address(Address);
+    QString quoted;
+    if (!Address.isEmpty()) {
         const qsizetype at = Address.lastIndexOf(u'@');
-        const QStringView local = at < 0 ? QStringView(Address) : QStringView(Address).left(at);
-        const QStringView domain = at < 0 ? QStringView() : QStringView(Address).mid(at);
+        const QStringView local = at < 0 ? address : address.left(at);
+        const QStringView domain = at < 0 ? QStringView() : address.mid(at);
         QChar firstOutside;
         bool outside = false;
         for (QChar c : local) {
@@ -290,16 +308,17 @@ QString TEmailAddress::Text() const
                 break;
             }
         }
-        if (outside && firstOutside != u'.')
-            addressPart = QStringLiteral("<\"") + Escaped(local.toString()) + u'"' + domain.toString() + u'>';
-        else if (Name.isEmpty())
-            addressPart = Address;
-        else
-            addressPart = u'<' + Address + u'>';
+        if (outside && firstOutside != u'.') {
+            quoted = Joined({u"\"", Escaped(local.toString()), u"\"", domain});
+            address = quoted;
+        }
     }
+    const bool bracketed = !Name.isEmpty() || !quoted.isEmpty();
+    const QStringView open = bracketed ? QStringView(u"<") : QStringView();
+    const QStringView close = bracketed ? QStringView(u">") : QStringView();
 
     if (Name.isEmpty() || Name.compare(Address, Qt::CaseInsensitive) == 0)
-        return addressPart;
+        return Joined({open, address, close});
     bool plain = true;
     for (QChar c : Name) {
         if (c != u' ' && !IsAtomChar(c)) {
@@ -308,8 +327,8 @@ QString TEmailAddress::Text() const
         }
     }
     if (plain)
-        return Name + u' ' + addressPart;
-    return u'"' + Escaped(Name) + QStringLiteral("\" ") + addressPart;
+        return Joined({Name, u" ", open, address, close});
+    return Joined({u"\"", Escaped(Name), u"\" ", open, address, close});
 }
 
 void TEmailAddress::SetText(const QString& text)
