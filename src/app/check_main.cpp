@@ -232,11 +232,14 @@ int main(int argc, char** argv)
 
     TConsoleContext context(strings.Strings, options.FNetworkTimeout, parser.isSet(verboseOption),
                             options.FPipelining);
+    // Before any other thread starts, so each one inherits the blocked signal.
+    WatchInterrupts(*context.Abort());
+
     std::optional<THeaderCache> cache;
     // A check one message at a time (FPipelining=0) uses no cache.
     if (options.FHeaderCache && options.FPipelining && !parser.isSet(noCacheOption)) {
         cache.emplace();
-        cache->Load();
+        cache->StartLoading();
         context.SetHeaderCache(&*cache);
     }
 
@@ -252,8 +255,6 @@ int main(int argc, char** argv)
             traceFile.flush();
         });
     }
-
-    WatchInterrupts(*context.Abort());
 
     // Lists the chosen mailboxes: every row with the message it shows.
     const auto listMessages = [&] {

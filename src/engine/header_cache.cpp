@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <chrono>
 
 namespace brevio {
 
@@ -128,9 +129,32 @@ QString THeaderCache::AccountKey(const TMailBoxSettings& box)
     return protocol + u' ' + box.Host.trimmed().toLower() + u' ' + QString::number(box.Port) + u' ' + box.UserName;
 }
 
+void THeaderCache::StartLoading()
+{
+    WaitLoaded();
+    if (!QFileInfo::exists(fileName_)) {
+        accounts_.clear();
+        changed_ = false;
+        return;
+    }
+    loading_ = std::async(std::launch::async, [this] { Read(); });
+}
+
+bool THeaderCache::Loading() const
+{
+    return loading_.valid() && loading_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+void THeaderCache::WaitLoaded() const
+{
+    if (loading_.valid())
+        loading_.get();
+}
+
 QHash<QByteArray, TCachedHeader> THeaderCache::Folder(const QString& account, const QByteArray& folder,
                                                       quint32 uidValidity) const
 {
+    WaitLoaded();
     const auto a = accounts_.constFind(account);
     if (a == accounts_.constEnd())
         return {};
@@ -143,6 +167,7 @@ QHash<QByteArray, TCachedHeader> THeaderCache::Folder(const QString& account, co
 void THeaderCache::Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
                          QHash<QByteArray, TCachedHeader> entries, bool complete)
 {
+    WaitLoaded();
     for (auto it = entries.begin(); it != entries.end();) {
         if (Chars(it.value()) > kMaxEntryChars || it.key().isEmpty())
             it = entries.erase(it);
@@ -170,6 +195,7 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
 
 qsizetype THeaderCache::EntryCount() const
 {
+    WaitLoaded();
     qsizetype count = 0;
     for (const TAccount& account : accounts_) {
         for (const TFolder& folder : account)
@@ -179,6 +205,12 @@ qsizetype THeaderCache::EntryCount() const
 }
 
 void THeaderCache::Load()
+{
+    WaitLoaded();
+    Read();
+}
+
+void THeaderCache::Read()
 {
     accounts_.clear();
     QFile file(fileName_);
@@ -232,6 +264,7 @@ void THeaderCache::Load()
 
 bool THeaderCache::Save()
 {
+    WaitLoaded();
     if (!changed_)
         return true;
     // Over the bound, only what this session stored is kept; if that alone is too much, the

@@ -13,6 +13,8 @@
 #include <QHash>
 #include <QString>
 
+#include <future>
+
 namespace brevio {
 
 // What a row shows of one message's header.
@@ -36,6 +38,8 @@ public:
 
     // `fileName` empty: DefaultFileName().
     explicit THeaderCache(QString fileName = {});
+    THeaderCache(const THeaderCache&) = delete;
+    THeaderCache& operator=(const THeaderCache&) = delete;
 
     // "headers.cache" in QStandardPaths::CacheLocation.
     static QString DefaultFileName();
@@ -44,6 +48,11 @@ public:
     // Reads the file; a missing, unreadable or damaged file leaves the cache empty (it is
     // rebuilt by the next Save). Never fails.
     void Load();
+    // Load on a thread of its own, so the file is read while the check connects and lists; the
+    // first use of the cache waits for it. Only when there is a file to read.
+    void StartLoading();
+    // True while StartLoading's reading goes on: what the cache holds is not known yet.
+    bool Loading() const;
     // Writes the file atomically (the old one stays until the new one is complete), unless
     // nothing changed since it was read or written. Returns false when it could not be written;
     // the checks are no worse for it.
@@ -72,9 +81,16 @@ private:
     };
     using TAccount = QHash<QByteArray, TFolder>;
 
+    // Reads the file into the cache (Load without the wait).
+    void Read();
+    // Waits for StartLoading's reading to end.
+    void WaitLoaded() const;
+
     QString fileName_;
     QHash<QString, TAccount> accounts_;
     bool changed_ = false;  // since the file was read or written
+    // Last, so it is waited for before the rest goes.
+    mutable std::future<void> loading_;
 };
 
 }  // namespace brevio

@@ -137,8 +137,9 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
         cache.Store(account, folder, uidValidity, {}, true);
         return;
     }
-    QHash<QByteArray, TCachedHeader> known = cache.Folder(account, folder, uidValidity);
-    if (known.isEmpty()) {
+    // A folder the cache knows nothing of is listed in one pass, when that is known at once; while
+    // the cache file is still being read, the sizes come first and the file in the meantime.
+    if (!cache.Loading() && cache.Folder(account, folder, uidValidity).isEmpty()) {
         ListFolderFresh(client, context, cache, account, folder, count, uidValidity, found);
         return;
     }
@@ -170,6 +171,7 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
         return;
     }
 
+    QHash<QByteArray, TCachedHeader> known = cache.Folder(account, folder, uidValidity);
     QList<quint32> unknown;
     for (TListed& message : listed) {
         if (const auto k = known.constFind(message.Key); k != known.constEnd())

@@ -21,7 +21,7 @@ public:
         // check one message at a time uses none.
         if (request.HeaderCache && request.Pipelining && request.Kind != TRunKind::DeleteMarked) {
             cache_ = std::make_unique<THeaderCache>();
-            cache_->Load();
+            cache_->StartLoading();
         }
     }
 

@@ -47,9 +47,11 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
         cache.Store(QStringLiteral("pop3 mail.example.org 110 bob"), {}, 0, {{"uid-1", raw}}, true);
         ASSERT_TRUE(cache.Save());
     }
+    // Read on a thread of its own; the first use waits for it.
     THeaderCache loaded(fileName);
-    loaded.Load();
+    loaded.StartLoading();
     ASSERT_EQ(loaded.EntryCount(), 3);
+    EXPECT_FALSE(loaded.Loading());
     const auto kept = loaded.Folder(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7);
     for (auto it = inbox.cbegin(); it != inbox.cend(); ++it)
         ExpectSame(kept.value(it.key()), it.value());
