@@ -1,6 +1,7 @@
 #include "mime/header_date.h"
 
 #include <QDeadlineTimer>
+#include <QVarLengthArray>
 #include <QTime>
 #include <QTimeZone>
 
@@ -155,30 +156,41 @@ std::optional<QTime> ParseTime(QByteArrayView token)
 
 // Splits the value into words at blanks and commas, with comments removed. A word like
 // "07-Sep-2001" or "2001-09-07" is split at its dashes; a time with a zone glued to it
-// ("10:20:30+0300") is split before the sign.
-QList<QByteArray> Tokenize(QByteArrayView value)
+// ("10:20:30+0300") is split before the sign. Words are short: kept in place, a date's words
+// need no allocation (a listing reads tens of thousands of dates).
+using TDateWords = QVarLengthArray<std::string, 12>;
+
+TDateWords Tokenize(QByteArrayView value)
 {
-    QList<QByteArray> words;
-    QByteArray current;
+    TDateWords words;
+    std::string current;
     int commentDepth = 0;
     auto push = [&]() {
-        if (current.isEmpty())
+        if (current.empty())
             return;
-        const bool hasTime = current.contains(':');
-        if (!hasTime && current.size() > 1 && current[0] != '+' && current[0] != '-' && current.contains('-')) {
-            for (const QByteArray& part : current.split('-')) {
-                if (!part.isEmpty())
-                    words.append(part);
+        const bool hasTime = current.find(':') != std::string::npos;
+        if (!hasTime && current.size() > 1 && current[0] != '+' && current[0] != '-' &&
+            current.find('-') != std::string::npos) {
+            std::string part;
+            for (char c : current) {
+                if (c != '-') {
+                    part += c;
+                } else if (!part.empty()) {
+                    words.append(std::move(part));
+                    part.clear();
+                }
             }
+            if (!part.empty())
+                words.append(std::move(part));
         } else if (hasTime) {
             qsizetype sign = -1;
-            for (qsizetype i = 1; i < current.size() && sign < 0; ++i) {
+            for (qsizetype i = 1; i < qsizetype(current.size()) && sign < 0; ++i) {
                 if (current[i] == '+' || current[i] == '-')
                     sign = i;
             }
             if (sign > 0) {
-                words.append(current.left(sign));
-                words.append(current.mid(sign));
+                words.append(current.substr(0, sign));
+                words.append(current.substr(sign));
             } else {
                 words.append(current);
             }
@@ -215,7 +227,7 @@ QDateTime HeaderToLocalDateTime(QByteArrayView value)
 
 QDateTime HeaderToUtcDateTime(QByteArrayView value)
 {
-    const QList<QByteArray> words = Tokenize(value);
+    const TDateWords words = Tokenize(value);
     int day = 0;
     int month = 0;
     int year = -1;
@@ -224,7 +236,8 @@ QDateTime HeaderToUtcDateTime(QByteArrayView value)
     std::optional<QTime> time;
     std::optional<int> zone;
 
-    for (const QByteArray& word : words) {
+    for (const std::string& text : words) {
+        const QByteArrayView word(text.data(), qsizetype(text.size()));
         if (AllDigits(word)) {
             if (year < 0 && day == 0 && month == 0 && word.size() >= 4) {
                 year = ToInt(word);  // year first: 2001-09-07
@@ -276,10 +289,12 @@ QDateTime HeaderToUtcDateTime(QByteArrayView value)
     const QDate date(year, month, day);
     if (!date.isValid())
         return {};
-    const QDateTime utcOffsetTime(date, time.value_or(QTime(0, 0)), Qt::OffsetFromUTC, zone.value_or(0) * 60);
-    if (!utcOffsetTime.isValid())
+    // The wall-clock time read as UTC, moved by the zone's offset: the same moment as a time in
+    // that zone, without the zone data a QDateTime in an offset would allocate.
+    const QDateTime moment = QDateTime(date, time.value_or(QTime(0, 0)), Qt::UTC).addSecs(-zone.value_or(0) * 60);
+    if (!moment.isValid())
         return {};
-    return utcOffsetTime.toUTC();
+    return moment;
 }
 
 namespace {
