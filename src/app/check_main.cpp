@@ -301,8 +301,7 @@ int main(int argc, char** argv)
         PrintError(entry);
     }
     // Everything is written: the process ends here rather than free a big listing and the
-    // header cache piece by piece, which only costs time (a tenth of a check of 50,000
-    // messages).
+    // header cache piece by piece, which only costs time.
     std::fflush(stdout);
     std::fflush(stderr);
     if (traceFile.isOpen())

@@ -98,7 +98,7 @@ private:
     // The lines of a multi-line reply one at a time, unstuffed, without the closing ".".
     void ReadMultiLine(const std::function<void(QByteArray&)>& onLine);
     static void CheckNumber(qint32 n);
-    // Sends `commands`, ahead of their replies when `pipelined` (at most a few KiB unanswered),
+    // Sends `commands`, ahead of their replies when `pipelined` (at most 16 KiB unanswered),
     // else one at a time; `readReply` reads the reply of the command at each index, in order.
     void Pipeline(const QList<QByteArray>& commands, bool pipelined,
                   const std::function<void(qsizetype index)>& readReply);
