@@ -8,7 +8,6 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <chrono>
 
 namespace brevio {
 
@@ -19,8 +18,8 @@ constexpr quint32 kMagic = 0x42524843;  // "BRHC"
 constexpr quint32 kVersion = 3;
 // A file larger than this is not read (it cannot hold a bounded cache).
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
-// The fewest bytes an entry takes: five lengths, a flag and a time.
-constexpr qint64 kMinEntryBytes = 5 * 4 + 1 + 8;
+// The fewest bytes an entry takes: five lengths, a flag, a time and a size.
+constexpr qint64 kMinEntryBytes = 5 * 4 + 1 + 8 + 4;
 
 // The file holds little-endian numbers, and byte arrays and texts (UTF-16) as a 32-bit byte
 // count (all ones for a null one) followed by their bytes: the layout of QDataStream, written
@@ -164,7 +163,7 @@ qsizetype Chars(const TCachedHeader& header)
 
 TCachedHeader TCachedHeader::Of(const TListedHeader& message)
 {
-    return {message.Subject, message.From, message.Date};
+    return {message.Subject, message.From, message.Date, message.Size};
 }
 
 void TCachedHeader::ApplyTo(TListedHeader& message) const
@@ -172,6 +171,7 @@ void TCachedHeader::ApplyTo(TListedHeader& message) const
     message.Subject = Subject;
     message.From = From;
     message.Date = Date;
+    message.Size = Size;
 }
 
 THeaderCache::THeaderCache(QString fileName)
@@ -202,11 +202,6 @@ void THeaderCache::StartLoading()
     loading_ = std::async(std::launch::async, [this] { Read(); });
 }
 
-bool THeaderCache::Loading() const
-{
-    return loading_.valid() && loading_.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-}
-
 void THeaderCache::WaitLoaded() const
 {
     if (loading_.valid())
@@ -227,14 +222,17 @@ QHash<QByteArray, TCachedHeader> THeaderCache::Folder(const QString& account, co
 }
 
 void THeaderCache::Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
-                         QHash<QByteArray, TCachedHeader> entries, bool complete)
+                         QHash<QByteArray, TCachedHeader> entries, bool complete, quint32 uidNext)
 {
     WaitLoaded();
+    bool dropped = false;
     for (auto it = entries.begin(); it != entries.end();) {
-        if (Chars(it.value()) > kMaxEntryChars || it.key().isEmpty())
+        if (Chars(it.value()) > kMaxEntryChars || it.key().isEmpty()) {
             it = entries.erase(it);
-        else
+            dropped = true;
+        } else {
             ++it;
+        }
     }
     TAccount& keptAccount = accounts_[account];
     const bool known = keptAccount.contains(folder);
@@ -251,8 +249,24 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
         for (auto it = entries.cbegin(); it != entries.cend(); ++it)
             kept.Entries.insert(it.key(), it.value());
     }
+    // A message left out (too long to keep) would be missing from a listing told by UIDNEXT.
+    const quint32 keptUidNext = dropped ? 0 : uidNext;
+    changed_ = changed_ || kept.UidNext != keptUidNext;
+    kept.UidNext = keptUidNext;
     kept.UidValidity = uidValidity;
     kept.Touched = true;
+}
+
+bool THeaderCache::ListedWhole(const QString& account, const QByteArray& folder, quint32 uidValidity,
+                               quint32 uidNext, qint32 count) const
+{
+    WaitLoaded();
+    const auto a = accounts_.constFind(account);
+    if (a == accounts_.constEnd())
+        return false;
+    const auto f = a->constFind(folder);
+    return f != a->constEnd() && uidNext != 0 && f->UidValidity == uidValidity && f->UidNext == uidNext &&
+        f->Entries.size() == count;
 }
 
 qsizetype THeaderCache::EntryCount() const
@@ -295,6 +309,7 @@ void THeaderCache::Read()
             const QByteArray name = in.Bytes();
             TFolder folder;
             folder.UidValidity = in.Number();
+            folder.UidNext = in.Number();
             const quint32 entryCount = in.Number();
             // Room for the entries at once, as many as the rest of the file can hold at most.
             folder.Entries.reserve(std::min<qint64>(
@@ -310,6 +325,7 @@ void THeaderCache::Read()
                 const qint64 msecs = in.Moment();
                 if (dated)
                     header.Date = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+                header.Size = qint32(in.Number());
                 if (++total > kMaxEntries)
                     return;
                 folder.Entries.insert(id, std::move(header));
@@ -365,6 +381,7 @@ bool THeaderCache::Save()
         for (auto f = a->cbegin(); f != a->cend(); ++f) {
             out.Bytes(f.key());
             out.Number(f->UidValidity);
+            out.Number(f->UidNext);
             out.Number(quint32(f->Entries.size()));
             for (auto e = f->Entries.cbegin(); e != f->Entries.cend(); ++e) {
                 const TCachedHeader& h = e.value();
@@ -375,6 +392,7 @@ bool THeaderCache::Save()
                 out.Text(h.From.Raw);
                 out.Flag(h.Date.isValid());
                 out.Moment(h.Date.isValid() ? h.Date.toMSecsSinceEpoch() : 0);
+                out.Number(quint32(h.Size));
             }
         }
     }

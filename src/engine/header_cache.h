@@ -1,9 +1,11 @@
 #pragma once
 // The headers already seen, so a check fetches only the new ones. Per account (protocol, server,
 // port, user) and folder it keeps, under each message's UID (IMAP4, valid while the folder's
-// UIDVALIDITY holds) or unique id (POP3), what a row shows of the message: subject, sender and
-// date. Sizes are not kept: every check reads them afresh. The cache lives in one file in the
-// user's cache folder, written atomically; a file that cannot be read is dropped and rebuilt.
+// UIDVALIDITY holds) or unique id (POP3), what a row shows of the message: subject, sender, date
+// and size; for an IMAP4 folder also its UIDNEXT at the last whole listing, which lets a check
+// of a folder where nothing changed skip the server's listing altogether. The cache lives in
+// one file in the user's cache folder, written atomically; a file that cannot be read is
+// dropped and rebuilt.
 
 #include "engine/mailbox_settings.h"
 #include "mime/mail_message.h"
@@ -17,11 +19,12 @@
 
 namespace brevio {
 
-// What a row shows of one message's header.
+// What a row shows of one message: its header's fields and its size (which never changes).
 struct TCachedHeader {
     QString Subject;
     TEmailAddress From;
     QDateTime Date;
+    qint32 Size = -1;
 
     static TCachedHeader Of(const TListedHeader& message);
     // Fills the message's row fields from the cached ones.
@@ -48,11 +51,9 @@ public:
     // Reads the file; a missing, unreadable or damaged file leaves the cache empty (it is
     // rebuilt by the next Save). Never fails.
     void Load();
-    // Load on a thread of its own, so the file is read while the check connects and lists; the
-    // first use of the cache waits for it. Only when there is a file to read.
+    // Load on a thread of its own, so the file is read while the check connects; the first use
+    // of the cache waits for it. Only when there is a file to read.
     void StartLoading();
-    // True while StartLoading's reading goes on: what the cache holds is not known yet.
-    bool Loading() const;
     // Writes the file atomically (the old one stays until the new one is complete), unless
     // nothing changed since it was read or written. Returns false when it could not be written;
     // the checks are no worse for it.
@@ -68,14 +69,23 @@ public:
     // Keeps `entries` for the folder. `complete`: they are everything the folder holds now, so
     // they replace what was kept (messages gone from the server leave the cache); otherwise
     // they are added. A new UIDVALIDITY drops the folder's old entries either way.
+    // `uidNext` (IMAP4, 0 when not known): after this, the folder's entries are every message it
+    // held while its UIDNEXT was this; see ListedWhole.
     void Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
-               QHash<QByteArray, TCachedHeader> entries, bool complete);
+               QHash<QByteArray, TCachedHeader> entries, bool complete, quint32 uidNext = 0);
+    // True when the folder's entries are all it holds now, told by the server's UIDNEXT and
+    // message count alone: the entries were every message while UIDNEXT had this value, and a
+    // UIDNEXT that has not moved means nothing was added since (RFC 3501 §2.3.1.1), so the same
+    // count means nothing was removed either.
+    bool ListedWhole(const QString& account, const QByteArray& folder, quint32 uidValidity, quint32 uidNext,
+                     qint32 count) const;
 
     qsizetype EntryCount() const;
 
 private:
     struct TFolder {
         quint32 UidValidity = 0;
+        quint32 UidNext = 0;  // see Store
         QHash<QByteArray, TCachedHeader> Entries;
         bool Touched = false;  // stored in this session
     };

@@ -100,11 +100,39 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
         FailFolderListing();
 }
 
+// The folder's messages as the cache keeps them, in UID order (which is the sequence order),
+// for a folder where nothing changed since its last whole listing (THeaderCache::ListedWhole).
+// False, with nothing listed, when a kept id is no UID.
+bool ListFolderFromCache(TCheckContext& context, const QHash<QByteArray, TCachedHeader>& known,
+                         const QByteArray& folder, quint32 uidValidity, QList<TFoundMessage>& found)
+{
+    std::vector<std::pair<quint32, const TCachedHeader*>> ordered;
+    ordered.reserve(size_t(known.size()));
+    for (auto it = known.cbegin(); it != known.cend(); ++it) {
+        bool ok = false;
+        const quint32 uid = it.key().toUInt(&ok);
+        if (!ok || uid == 0)
+            return false;
+        ordered.emplace_back(uid, &it.value());
+    }
+    std::sort(ordered.begin(), ordered.end());
+    found.reserve(found.size() + qsizetype(ordered.size()));
+    for (size_t i = 0; i < ordered.size(); ++i) {
+        TListedHeader header;
+        ordered[i].second->ApplyTo(header);
+        header.Uid = ordered[i].first;
+        found.append(FoundInFolder(std::move(header), folder, uidValidity, qint32(i + 1)));
+    }
+    ShowProgress(context, qint64(ordered.size()), qint64(ordered.size()));
+    return true;
+}
+
 // ListFolderPipelined for a folder the cache knows nothing of (the first check, or a new
 // UIDVALIDITY): every header is needed, so the sizes need no pass of their own. What was listed
 // goes to the cache, also when the listing breaks off.
 void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
-                     const QByteArray& folder, qint32 count, quint32 uidValidity, QList<TFoundMessage>& found)
+                     const QByteArray& folder, qint32 count, quint32 uidValidity, quint32 uidNext,
+                     QList<TFoundMessage>& found)
 {
     const qsizetype first = found.size();
     const auto remember = [&](bool complete) {
@@ -117,7 +145,8 @@ void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache&
                 return;
             seen.insert(QByteArray::number(message.Uid), TCachedHeader::Of(message));
         }
-        cache.Store(account, folder, uidValidity, std::move(seen), complete);
+        const bool whole = complete && found.size() - first == count;
+        cache.Store(account, folder, uidValidity, std::move(seen), complete, whole ? uidNext : 0);
     };
     try {
         ListFolderPipelined(client, context, folder, count, uidValidity, found);
@@ -131,18 +160,27 @@ void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache&
 // As ListFolderPipelined, with the header cache: first the UID and size of every message, then
 // the headers of the UIDs the cache does not know. The folder's entries are then what it holds.
 void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
-                      const QByteArray& folder, qint32 count, quint32 uidValidity, QList<TFoundMessage>& found)
+                      const QByteArray& folder, qint32 count, quint32 uidValidity, quint32 uidNext,
+                      QList<TFoundMessage>& found)
 {
     if (count <= 0) {
-        cache.Store(account, folder, uidValidity, {}, true);
+        cache.Store(account, folder, uidValidity, {}, true, uidNext);
         return;
     }
-    // A folder the cache knows nothing of is listed in one pass, when that is known at once; while
-    // the cache file is still being read, the sizes come first and the file in the meantime.
-    if (!cache.Loading() && cache.Folder(account, folder, uidValidity).isEmpty()) {
-        ListFolderFresh(client, context, cache, account, folder, count, uidValidity, found);
+    QHash<QByteArray, TCachedHeader> known = cache.Folder(account, folder, uidValidity);
+    // Nothing added or removed since the last whole listing: the server need not list anything.
+    if (cache.ListedWhole(account, folder, uidValidity, uidNext, count) &&
+        ListFolderFromCache(context, known, folder, uidValidity, found)) {
+        known = {};
+        cache.Store(account, folder, uidValidity, {}, false, uidNext);
         return;
     }
+    // A folder the cache knows nothing of is listed in one pass.
+    if (known.isEmpty()) {
+        ListFolderFresh(client, context, cache, account, folder, count, uidValidity, uidNext, found);
+        return;
+    }
+    const qsizetype first = found.size();
     struct TListed {
         qint32 SequenceNumber;
         quint32 Uid;
@@ -171,7 +209,6 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
         return;
     }
 
-    QHash<QByteArray, TCachedHeader> known = cache.Folder(account, folder, uidValidity);
     QList<quint32> unknown;
     for (TListed& message : listed) {
         if (const auto k = known.constFind(message.Key); k != known.constEnd())
@@ -225,7 +262,8 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
         }
         // Let go of the cache's entries first, so adding to them does not copy them all.
         known = {};
-        cache.Store(account, folder, uidValidity, std::move(entries), !add);
+        const bool whole = complete && found.size() - first == count;
+        cache.Store(account, folder, uidValidity, std::move(entries), !add, whole ? uidNext : 0);
     };
     qsizetype fetchedCount = 0;
     try {
@@ -306,7 +344,8 @@ QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& cont
                 } mark{found, first, client.Utf8Enabled()};
                 // UIDs only name a message for sure while the folder keeps its UIDVALIDITY.
                 if (cache && uidValidity != 0)
-                    ListFolderCached(client, context, *cache, account, folder.Name, count, uidValidity, found);
+                    ListFolderCached(client, context, *cache, account, folder.Name, count, uidValidity,
+                                     info.UidNext, found);
                 else
                     ListFolderPipelined(client, context, folder.Name, count, uidValidity, found);
                 continue;

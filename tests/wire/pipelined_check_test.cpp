@@ -204,7 +204,7 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
 {
     TempFolder folder;
     THeaderCache cache(folder.Path("headers.cache"));
-    const auto imapOpening = [](int exists) {
+    const auto imapOpening = [](int exists, int uidNext) {
         return kImapSession + R"(
         C: C2 LIST "" *
         S: * LIST (\HasNoChildren) "/" "INBOX"
@@ -212,11 +212,12 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
         C: C3 EXAMINE "INBOX"
         S: * )" + QByteArray::number(exists) + R"( EXISTS
         S: * OK [UIDVALIDITY 7] ok
+        S: * OK [UIDNEXT )" + QByteArray::number(uidNext) + R"(] ok
         S: C3 OK [READ-ONLY] done
 )";
     };
     // The first check knows nothing: headers and sizes in one pass.
-    const TCheck cold = CheckWith(TMailProtocol::IMAP4, imapOpening(2) + R"(
+    const TCheck cold = CheckWith(TMailProtocol::IMAP4, imapOpening(2, 9) + R"(
         C: C4 FETCH 1:2 (UID RFC822.SIZE RFC822.HEADER)
 )" + ImapFetch(1, "UID 5 RFC822.SIZE 50", "five") + ImapFetch(2, "UID 8 RFC822.SIZE 80", "eight") + R"(
         S: C4 OK done
@@ -231,7 +232,7 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     THeaderCache reloaded(folder.Path("headers.cache"));
     reloaded.Load();
     EXPECT_EQ(reloaded.EntryCount(), 2);
-    const TCheck warm = CheckWith(TMailProtocol::IMAP4, imapOpening(5) + R"(
+    const TCheck warm = CheckWith(TMailProtocol::IMAP4, imapOpening(5, 10) + R"(
         C: C4 FETCH 1:5 (UID RFC822.SIZE)
         S: * 1 FETCH (UID 5 RFC822.SIZE 50)
         S: * 2 FETCH (UID 6 RFC822.SIZE 60)
@@ -250,6 +251,25 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     EXPECT_EQ(Column(warm.Result, &TMessageRow::From), QStringList(5, QStringLiteral("a@example.org")));
     EXPECT_EQ(Column(warm.Result, &TMessageRow::Size), QStringList({"50", "60", "70", "80", "90"}));
     EXPECT_EQ(reloaded.EntryCount(), 5);
+    // Neither UIDNEXT nor the count moved: nothing was added or removed, so nothing is fetched,
+    // and the rows are the same, sizes and order included.
+    ASSERT_TRUE(reloaded.Save());
+    THeaderCache third(folder.Path("headers.cache"));
+    third.Load();
+    const TCheck unchanged = CheckWith(TMailProtocol::IMAP4, imapOpening(5, 10) + "C: C4 LOGOUT\nS: C4 OK done\n", &third);
+    EXPECT_EQ(unchanged.Result.Rows, warm.Result.Rows);
+    // The same UIDNEXT with one message fewer: one was removed, so the sizes are asked for.
+    const TCheck removed = CheckWith(TMailProtocol::IMAP4, imapOpening(4, 10) + R"(
+        C: C4 FETCH 1:4 (UID RFC822.SIZE)
+        S: * 1 FETCH (UID 5 RFC822.SIZE 50)
+        S: * 2 FETCH (UID 7 RFC822.SIZE 70)
+        S: * 3 FETCH (UID 8 RFC822.SIZE 80)
+        S: * 4 FETCH (UID 9 RFC822.SIZE 90)
+        S: C4 OK done
+        C: C5 LOGOUT
+        S: C5 OK done
+    )", &third);
+    EXPECT_EQ(Column(removed.Result, &TMessageRow::Subject), QStringList({"five", "seven", "eight", "nine"}));
 
     const QByteArray popOpening = kPopPipelining + R"(
         C: LIST
