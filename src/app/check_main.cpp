@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <pthread.h>
 #include <cstdio>
+#include <future>
 #include <optional>
 #include <thread>
 
@@ -287,12 +288,16 @@ int main(int argc, char** argv)
         listed = listMessages();
     }
 
+    // The cache is written while the list is: neither touches the other.
+    std::future<void> saved;
     if (cache)
-        cache->Save();
+        saved = std::async(std::launch::async, [&cache] { cache->Save(); });
 
     const QByteArray output = ExportMessageRows(listed, *format);
     std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
     std::fflush(stdout);
+    if (saved.valid())
+        saved.get();
 
     // The log as it holds it, newest entry first, one entry per line.
     const QStringList entries = context.ErrorLog().Entries();
