@@ -188,10 +188,12 @@ for u in "${users[@]}"; do
   for p in pop3 imap; do run_once ref "$p" 0 "$u" > /dev/null; done
 done
 
+# Mailbox by mailbox, every mode of one right after the other, so the reference and brevio-check
+# meet the server in the same state (its caches change over a run of minutes).
 for proto in pop3 imap; do
   for route in 0 "$rtt"; do
-    for mode in ref cold warm nopipe; do
-      for u in empty sub 5k 50k; do
+    for u in empty sub 5k 50k; do
+      for mode in ref cold warm nopipe; do
         [ "$mode" = nopipe ] && [ "$u" = 50k ] && continue
         measure "$mode" "$proto" "$route" "$u"
       done
