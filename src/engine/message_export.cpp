@@ -93,7 +93,8 @@ const QString kHeaders[8] = {QStringLiteral("No"),   QStringLiteral("Subject"), 
 QByteArray Tsv(const QList<TListedMessage>& messages)
 {
     QByteArray text;
-    QStringEncoder utf8(QStringEncoder::Utf8);
+    // Stateless: each field stands alone, a stray half of a surrogate pair included.
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     const auto field = [&](QStringView value, char end) {
         const qsizetype start = text.size();
         text.resize(start + utf8.requiredSpace(value.size()) + 1);

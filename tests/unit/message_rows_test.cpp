@@ -125,11 +125,13 @@ TEST_F(MessageRows, TsvWritesDatesAndTimesInFixedDigits)
         QDateTime(QDate(12345, 6, 7), QTime(8, 9, 10), QTimeZone::utc()),
     };
     for (const QDateTime& moment : moments) {
-        TFoundMessage found = Found(1, QStringLiteral("s"), 5, {}, 0, {});
+        // A subject ending in half a surrogate pair must not spill into the next field.
+        TFoundMessage found = Found(1, QStringLiteral("s") + QChar(0xD800), 5, {}, 0, {});
         found.Message.Date = moment;
         const QList<TListedMessage> one{{BuildMailBoxRows(0, pop, {found}, QLocale::c()).first(), found.Message}};
         const QString tsv = QString::fromUtf8(ExportMessageRows(one, TExportFormat::Tsv));
         EXPECT_TRUE(tsv.contains(moment.toLocalTime().toString(QStringLiteral("\tyyyy-MM-dd\tHH:mm:ss\t")))) << tsv.toStdString();
+        EXPECT_TRUE(tsv.contains(QStringLiteral("\tAnn <ann@example.org>\tHome\t5\t"))) << tsv.toStdString();
     }
 }
 
