@@ -26,7 +26,9 @@ void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckC
                        QList<TFoundMessage>& found)
 {
     const bool pipelined = client.Capabilities().Has("PIPELINING");
-    const QList<TPop3ListEntry> listed = client.List();
+    QList<TPop3ListEntry> listed;
+    QList<TPop3UidEntry> ids;
+    client.ListWithUidl(pipelined, listed, ids);
     const qint32 count = qint32(listed.size());
     context.Yield();
     context.SetStatus(FormatText(Text(context, texts::NewMessageInMailbox), {count}));
@@ -38,7 +40,7 @@ void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckC
     found.reserve(found.size() + count);
     QHash<qint32, QByteArray> uniqueIds;
     QHash<QByteArray, int> idUses;
-    for (const TPop3UidEntry& entry : client.Uidl()) {
+    for (const TPop3UidEntry& entry : std::as_const(ids)) {
         uniqueIds.insert(entry.Number, entry.UniqueId);
         ++idUses[entry.UniqueId];
     }

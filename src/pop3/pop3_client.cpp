@@ -234,25 +234,53 @@ bool TPop3Client::DeleteMessage(qint32 n)
 
 QList<TPop3UidEntry> TPop3Client::Uidl()
 {
-    if (Command("UIDL", {kOk, kErr}).NumericCode() != kOk)
-        return {};
+    return ReadUidl(Command("UIDL", {kOk, kErr}));
+}
+
+QList<TPop3UidEntry> TPop3Client::ReadUidl(const TReply& status)
+{
     QList<TPop3UidEntry> entries;
-    for (const QByteArray& line : ReadMultiLine()) {
+    if (status.NumericCode() != kOk)
+        return entries;
+    ReadMultiLine([&](QByteArray& line) {
         if (std::optional<TPop3UidEntry> entry = ParsePop3UidLine(line))
             entries.append(std::move(*entry));
-    }
+    });
     return entries;
 }
 
 QList<TPop3ListEntry> TPop3Client::List()
 {
-    Command("LIST", {kOk});
+    return ReadList(Command("LIST", {kOk}));
+}
+
+QList<TPop3ListEntry> TPop3Client::ReadList(const TReply& status)
+{
     QList<TPop3ListEntry> entries;
+    if (status.NumericCode() != kOk)
+        return entries;
     ReadMultiLine([&](QByteArray& line) {
         if (std::optional<TPop3ListEntry> entry = ParsePop3ListLine(line))
             entries.append(*entry);
     });
     return entries;
+}
+
+void TPop3Client::ListWithUidl(bool pipelined, QList<TPop3ListEntry>& listed, QList<TPop3UidEntry>& ids)
+{
+    if (!pipelined) {
+        listed = List();
+        ids = listed.isEmpty() ? QList<TPop3UidEntry>() : Uidl();
+        return;
+    }
+    channel_.QueueLine("LIST");
+    channel_.QueueLine("UIDL");
+    channel_.Flush();
+    // Both replies are read before a refused LIST is raised, so the conversation stays in step.
+    const TReply listStatus = ReadReply({kOk, kErr});
+    listed = ReadList(listStatus);
+    ids = ReadUidl(ReadReply({kOk, kErr}));
+    CheckReplyCode(listStatus, {kOk});
 }
 
 void TPop3Client::Pipeline(const QList<QByteArray>& commands, bool pipelined,

@@ -66,6 +66,10 @@ public:
     // LIST for all messages in one command: each message's number and size (-1 when its line
     // gives none), in the server's order.
     QList<TPop3ListEntry> List();
+    // List(), then Uidl() unless the mailbox is empty. With `pipelined` both commands go out
+    // together, so the server answers UIDL while the LIST reply is being read (one round trip
+    // fewer); UIDL is then asked for an empty mailbox too.
+    void ListWithUidl(bool pipelined, QList<TPop3ListEntry>& listed, QList<TPop3UidEntry>& ids);
     // TOP n 0 for each of `numbers`, in order, each header handed to `onHeader` with its number
     // as soon as it is read, as a listed message (subject, sender and date). With `pipelined`
     // (the server announced PIPELINING, RFC 2449 §6.6) commands go ahead of their replies, never
@@ -97,6 +101,9 @@ private:
     QList<QByteArray> ReadMultiLine();
     // The lines of a multi-line reply one at a time, unstuffed, without the closing ".".
     void ReadMultiLine(const std::function<void(QByteArray&)>& onLine);
+    // The lines of a LIST or UIDL reply whose status line was `status`; none after "-ERR".
+    QList<TPop3ListEntry> ReadList(const TReply& status);
+    QList<TPop3UidEntry> ReadUidl(const TReply& status);
     static void CheckNumber(qint32 n);
     // Sends `commands`, ahead of their replies when `pipelined` (at most 16 KiB unanswered),
     // else one at a time; `readReply` reads the reply of the command at each index, in order.

@@ -141,18 +141,18 @@ TEST(PipelinedCheck, ImapRefusedChunkOrClosedConnectionKeepsWhatCameBefore)
     EXPECT_EQ(Column(closed.Result, &TMessageRow::Subject), QStringList{"kept"});
 }
 
-// POP3 with PIPELINING: one LIST for the sizes, one UIDL for the ids, every TOP before the first
-// reply. A LIST line without a usable size gives -1, as "LIST n" does.
+// POP3 with PIPELINING: one LIST for the sizes and one UIDL for the ids, sent together, then every
+// TOP before the first reply. A LIST line without a usable size gives -1, as "LIST n" does.
 TEST(PipelinedCheck, PopSendsTheTopsAheadWhenPipeliningIsAnnounced)
 {
     const QByteArray script = kPopPipelining + R"(
         C: LIST
+        C: UIDL
         S: +OK 3 messages
         S: 1 120
         S: 2 x
         S: 3 300
         S: .
-        C: UIDL
         S: +OK
         S: 1 aa
         S: 2 bb
@@ -273,11 +273,11 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
 
     const QByteArray popOpening = kPopPipelining + R"(
         C: LIST
+        C: UIDL
         S: +OK
         S: 1 10
         S: 2 20
         S: .
-        C: UIDL
         S: +OK
 )";
     CheckWith(TMailProtocol::POP3, popOpening + "S: 1 aa\nS: 2 bb\nS: .\nC: TOP 1 0\nC: TOP 2 0\n" + PopTop("a") +
