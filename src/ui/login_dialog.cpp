@@ -21,7 +21,7 @@ TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(pare
     setWindowTitle(QStringLiteral("Имя пользователя и пароль"));
     setWindowFlags(kFixedDialogFlags);
 
-    auto make = [this](auto* widget, const char* name) {
+    auto make = [](auto* widget, const char* name) {
         widget->setObjectName(QLatin1String(name));
         return widget;
     };

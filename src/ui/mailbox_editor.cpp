@@ -93,7 +93,7 @@ TfrmMailBoxes::~TfrmMailBoxes()
 
 void TfrmMailBoxes::BuildControls()
 {
-    auto make = [this](auto* widget, const char* name) {
+    auto make = [](auto* widget, const char* name) {
         widget->setObjectName(QLatin1String(name));
         return widget;
     };

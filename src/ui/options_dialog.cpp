@@ -41,7 +41,7 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Настройки"));
     setWindowFlags(kFixedDialogFlags);
-    auto make = [this](auto* widget, const char* name) {
+    auto make = [](auto* widget, const char* name) {
         widget->setObjectName(QLatin1String(name));
         return widget;
     };
