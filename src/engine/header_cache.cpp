@@ -26,20 +26,34 @@ constexpr qint64 kMinEntryBytes = 5 * 4 + 1 + 8 + 4;
 // and read here by hand, without a stream's per-field overhead (a cache of 50,000 headers holds
 // 250,000 texts).
 
-// Writes through a buffer of its own, handed to the file in pieces.
+// Writes into a buffer of its own, handed to the file by Spill once it holds a piece.
 class TFileWriter {
 public:
-    explicit TFileWriter(QIODevice& file) : file_(file) { buffer_.reserve(kPiece + 1024); }
+    explicit TFileWriter(QIODevice& file) : file_(file) { buffer_.reserve(2 * kPiece); }
 
     void Number(quint32 value) { Fixed(value); }
     void Moment(qint64 value) { Fixed(value); }
     void Flag(bool value) { Fixed(quint8(value ? 1 : 0)); }
-    void Bytes(const QByteArray& bytes) { Block(bytes.isNull(), bytes.constData(), bytes.size(), true); }
+    void Bytes(const QByteArray& bytes)
+    {
+        Number(bytes.isNull() ? 0xFFFFFFFF : quint32(bytes.size()));
+        buffer_.append(bytes);
+    }
     void Text(const QString& text)
     {
-        const qsizetype at = Block(text.isNull(), nullptr, text.size() * 2, false);
+        Number(text.isNull() ? 0xFFFFFFFF : quint32(text.size() * 2));
+        const qsizetype at = buffer_.size();
+        buffer_.resize(at + text.size() * 2);
         qToLittleEndian<char16_t>(text.utf16(), text.size(), buffer_.data() + at);
-        Spill();
+    }
+
+    // Hands the buffer to the file once it holds a piece (`all`: whatever it holds).
+    void Spill(bool all = false)
+    {
+        if (buffer_.size() < kPiece && !all)
+            return;
+        ok_ = ok_ && file_.write(buffer_) == buffer_.size();
+        buffer_.resize(0);
     }
 
     // Writes what is left; false when any write failed.
@@ -53,35 +67,11 @@ private:
     static constexpr qsizetype kPiece = 64 * 1024;
 
     template <typename T>
-    void Fixed(T value, bool spill = true)
+    void Fixed(T value)
     {
         const qsizetype at = buffer_.size();
         buffer_.resize(at + qsizetype(sizeof(T)));
         qToLittleEndian<T>(value, buffer_.data() + at);
-        if (spill)
-            Spill();
-    }
-
-    // The count and room for `size` bytes, copied from `bytes` when `spill`; returns where they
-    // go (the caller fills them and spills when not).
-    qsizetype Block(bool null, const char* bytes, qsizetype size, bool spill)
-    {
-        Fixed(null ? 0xFFFFFFFF : quint32(size), false);
-        const qsizetype at = buffer_.size();
-        buffer_.resize(at + size);
-        if (bytes)
-            std::copy_n(bytes, size, buffer_.data() + at);
-        if (spill)
-            Spill();
-        return at;
-    }
-
-    void Spill(bool all = false)
-    {
-        if (buffer_.size() < kPiece && !all)
-            return;
-        ok_ = ok_ && file_.write(buffer_) == buffer_.size();
-        buffer_.resize(0);
     }
 
     QIODevice& file_;
@@ -393,6 +383,7 @@ bool THeaderCache::Save()
                 out.Flag(h.Date.isValid());
                 out.Moment(h.Date.isValid() ? h.Date.toMSecsSinceEpoch() : 0);
                 out.Number(quint32(h.Size));
+                out.Spill();
             }
         }
     }

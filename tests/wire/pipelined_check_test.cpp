@@ -45,6 +45,19 @@ QByteArray ImapFetch(int number, const QByteArray& items, const QByteArray& subj
            "\nS: )\n";
 }
 
+// The size pass of a cached IMAP4 check as command C4: the messages' UIDs in sequence order,
+// each of size ten times its UID.
+QByteArray SizePass(std::initializer_list<int> uids)
+{
+    QByteArray script = "C: C4 FETCH 1:" + QByteArray::number(qsizetype(uids.size())) + " (UID RFC822.SIZE)\n";
+    int number = 0;
+    for (int uid : uids) {
+        script += "S: * " + QByteArray::number(++number) + " FETCH (UID " + QByteArray::number(uid) +
+                  " RFC822.SIZE " + QByteArray::number(uid * 10) + ")\n";
+    }
+    return script + "S: C4 OK done\n";
+}
+
 // The lines of a TOP reply for a message with this subject.
 QByteArray PopTop(const QByteArray& subject)
 {
@@ -232,14 +245,7 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     THeaderCache reloaded(folder.Path("headers.cache"));
     reloaded.Load();
     EXPECT_EQ(reloaded.EntryCount(), 2);
-    const TCheck warm = CheckWith(TMailProtocol::IMAP4, imapOpening(5, 10) + R"(
-        C: C4 FETCH 1:5 (UID RFC822.SIZE)
-        S: * 1 FETCH (UID 5 RFC822.SIZE 50)
-        S: * 2 FETCH (UID 6 RFC822.SIZE 60)
-        S: * 3 FETCH (UID 7 RFC822.SIZE 70)
-        S: * 4 FETCH (UID 8 RFC822.SIZE 80)
-        S: * 5 FETCH (UID 9 RFC822.SIZE 90)
-        S: C4 OK done
+    const TCheck warm = CheckWith(TMailProtocol::IMAP4, imapOpening(5, 10) + SizePass({5, 6, 7, 8, 9}) + R"(
         C: C5 UID FETCH 6:7,9 (UID RFC822.SIZE RFC822.HEADER)
 )" + ImapFetch(2, "UID 6 RFC822.SIZE 60", "six") + ImapFetch(3, "UID 7 RFC822.SIZE 70", "seven") +
                                                           ImapFetch(5, "UID 9 RFC822.SIZE 90", "nine") + R"(
@@ -259,13 +265,7 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     const TCheck unchanged = CheckWith(TMailProtocol::IMAP4, imapOpening(5, 10) + "C: C4 LOGOUT\nS: C4 OK done\n", &third);
     EXPECT_EQ(unchanged.Result.Rows, warm.Result.Rows);
     // The same UIDNEXT with one message fewer: one was removed, so the sizes are asked for.
-    const TCheck removed = CheckWith(TMailProtocol::IMAP4, imapOpening(4, 10) + R"(
-        C: C4 FETCH 1:4 (UID RFC822.SIZE)
-        S: * 1 FETCH (UID 5 RFC822.SIZE 50)
-        S: * 2 FETCH (UID 7 RFC822.SIZE 70)
-        S: * 3 FETCH (UID 8 RFC822.SIZE 80)
-        S: * 4 FETCH (UID 9 RFC822.SIZE 90)
-        S: C4 OK done
+    const TCheck removed = CheckWith(TMailProtocol::IMAP4, imapOpening(4, 10) + SizePass({5, 7, 8, 9}) + R"(
         C: C5 LOGOUT
         S: C5 OK done
     )", &third);
