@@ -247,16 +247,14 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
     kept.Touched = true;
 }
 
-bool THeaderCache::ListedWhole(const QString& account, const QByteArray& folder, quint32 uidValidity,
-                               quint32 uidNext, qint32 count) const
+quint32 THeaderCache::UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const
 {
     WaitLoaded();
     const auto a = accounts_.constFind(account);
     if (a == accounts_.constEnd())
-        return false;
+        return 0;
     const auto f = a->constFind(folder);
-    return f != a->constEnd() && uidNext != 0 && f->UidValidity == uidValidity && f->UidNext == uidNext &&
-        f->Entries.size() == count;
+    return f != a->constEnd() && f->UidValidity == uidValidity ? f->UidNext : 0;
 }
 
 qsizetype THeaderCache::EntryCount() const

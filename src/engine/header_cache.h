@@ -70,15 +70,12 @@ public:
     // they replace what was kept (messages gone from the server leave the cache); otherwise
     // they are added. A new UIDVALIDITY drops the folder's old entries either way.
     // `uidNext` (IMAP4, 0 when not known): after this, the folder's entries are every message it
-    // held while its UIDNEXT was this; see ListedWhole.
+    // held while its UIDNEXT was this.
     void Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
                QHash<QByteArray, TCachedHeader> entries, bool complete, quint32 uidNext = 0);
-    // True when the folder's entries are all it holds now, told by the server's UIDNEXT and
-    // message count alone: the entries were every message while UIDNEXT had this value, and a
-    // UIDNEXT that has not moved means nothing was added since (RFC 3501 §2.3.1.1), so the same
-    // count means nothing was removed either.
-    bool ListedWhole(const QString& account, const QByteArray& folder, quint32 uidValidity, quint32 uidNext,
-                     qint32 count) const;
+    // The UIDNEXT of the folder's last whole listing (see Store); 0 when not known or its
+    // UIDVALIDITY has changed since.
+    quint32 UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const;
 
     qsizetype EntryCount() const;
 

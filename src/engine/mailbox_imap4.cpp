@@ -101,7 +101,7 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
 }
 
 // The folder's messages as the cache keeps them, in UID order (which is the sequence order),
-// for a folder where nothing changed since its last whole listing (THeaderCache::ListedWhole).
+// for a folder where nothing changed since its last whole listing.
 // False, with nothing listed, when a kept id is no UID.
 bool ListFolderFromCache(TCheckContext& context, const QHash<QByteArray, TCachedHeader>& known,
                          const QByteArray& folder, quint32 uidValidity, QList<TFoundMessage>& found)
@@ -168,8 +168,10 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
         return;
     }
     QHash<QByteArray, TCachedHeader> known = cache.Folder(account, folder, uidValidity);
-    // Nothing added or removed since the last whole listing: the server need not list anything.
-    if (cache.ListedWhole(account, folder, uidValidity, uidNext, count) &&
+    // The entries were every message while UIDNEXT had its value of the last whole listing. A
+    // UIDNEXT that has not moved means nothing was added since (RFC 3501 §2.3.1.1), so the same
+    // count means nothing was removed either: the server need not list anything.
+    if (uidNext != 0 && cache.UidNext(account, folder, uidValidity) == uidNext && known.size() == count &&
         ListFolderFromCache(context, known, folder, uidValidity, found)) {
         known = {};
         cache.Store(account, folder, uidValidity, {}, false, uidNext);
