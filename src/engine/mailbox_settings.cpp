@@ -92,4 +92,27 @@ void TMailBoxSettings::SaveToIni(TveqIniFile& file, int index) const
     file.EndUpdate();
 }
 
+void TMailBoxSettings::RemoveFromIniFrom(TveqIniFile& file, int firstUnused)
+{
+    // Keys are matched without regard to case, as the file reads them.
+    QStringList stale;
+    for (const QString& name : file.ReadSection(kMain)) {
+        for (const TSettingsKey& key : kKeys) {
+            const QLatin1String prefix(key.Name);
+            if (!name.startsWith(prefix, Qt::CaseInsensitive) || name.size() == prefix.size())
+                continue;
+            bool isNumber = false;
+            const int index = QStringView(name).mid(prefix.size()).toInt(&isNumber);
+            if (isNumber && index >= firstUnused && name.at(prefix.size()).isDigit())
+                stale.append(name);
+        }
+    }
+    if (stale.isEmpty())
+        return;
+    file.BeginUpdate();
+    for (const QString& name : std::as_const(stale))
+        file.DeleteKey(kMain, name);
+    file.EndUpdate();
+}
+
 }  // namespace brevio

@@ -29,6 +29,9 @@ struct TMailBoxSettings {
     // The keys of this mailbox with index `index` in section "Main" ("Host0", "POPorIMAP0", ...).
     void LoadFromIni(const TveqIniFile& file, int index);
     void SaveToIni(TveqIniFile& file, int index) const;
+    // Removes every mailbox key of the indexes from `firstUnused` on, so that a mailbox taken
+    // out of the list leaves nothing behind in the file (its password least of all).
+    static void RemoveFromIniFrom(TveqIniFile& file, int firstUnused);
 };
 
 }  // namespace brevio
