@@ -57,7 +57,7 @@ void NoteTrust(QList<TTrustedCertificate>* trusted, int index, const TMailBoxSet
 
 void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TCheckContext& context,
                     const TMailBoxFoundCallback& onMailBox, const TTransportFactory& factory,
-                    QList<TTrustedCertificate>* trusted)
+                    QList<TTrustedCertificate>* trusted, QList<int>* unfinished)
 {
     QList<int> ordered = indexes;
     std::sort(ordered.begin(), ordered.end());
@@ -67,8 +67,12 @@ void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& 
             continue;
         StartNextMailBox(context);
         QString fingerprint;
-        const QList<TFoundMessage> found = CheckMailBox(mailBoxes.at(index), context, factory, &fingerprint);
+        bool complete = false;
+        const QList<TFoundMessage> found =
+            CheckMailBox(mailBoxes.at(index), context, factory, &fingerprint, &complete);
         NoteTrust(trusted, index, mailBoxes.at(index), fingerprint);
+        if (unfinished && !complete)
+            unfinished->append(index);
         if (onMailBox)
             onMailBox(index, found);
     }
@@ -99,12 +103,15 @@ TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const 
     CheckMailBoxes(
         request.MailBoxes, indexes, context,
         [&](int index, const QList<TFoundMessage>& found) {
-            const QList<TMessageRow> rows = BuildMailBoxRows(index, request.MailBoxes.at(index), found, locale);
+            QList<TMessageRow> rows = BuildMailBoxRows(index, request.MailBoxes.at(index), found, locale);
+            if (const quint64 id = request.MailBoxIds.value(index); id != 0)
+                for (TMessageRow& row : rows)
+                    row.MailBoxId = id;
             result.Rows += rows;
             if (onMailBoxRows)
                 onMailBoxRows(index, rows);
         },
-        factory, &result.TrustedCertificates);
+        factory, &result.TrustedCertificates, &result.UnfinishedMailBoxes);
     return result;
 }
 

@@ -44,11 +44,14 @@ struct TRunRequest {
     int NetworkTimeoutSeconds = 60;     // how long a connect, read or write may block
     bool Pipelining = true;             // commands ahead of their replies (FPipelining)
     bool HeaderCache = true;            // fetch only headers not seen before (FHeaderCache)
+    QList<quint64> MailBoxIds{};        // the mailboxes' ids in the window's list (TMailBoxList::Id),
+                                        // in snapshot order; empty: not known
 };
 
 // One row of the message list: the eight column texts plus what the delete command needs.
 struct TMessageRow {
-    int MailBoxIndex = -1;  // position of the mailbox in the list
+    int MailBoxIndex = -1;  // position of the mailbox in the run's snapshot
+    quint64 MailBoxId = 0;  // the mailbox's id in the window's list (0: not known)
     TMessageIdentity Id;    // where the message lies on its server
     QString Number;         // position in its mailbox, from 1
     QString Subject;
@@ -76,6 +79,14 @@ struct TRunResult {
     TRunKind Kind = TRunKind::CheckAll;
     QList<TMessageRow> Rows;  // empty for DeleteMarked
     QList<TTrustedCertificate> TrustedCertificates;
+    // The mailboxes (indexes of the snapshot) whose check did not finish: the connection or the
+    // login failed, a folder could not be listed, or the user aborted it. What they listed is
+    // in Rows all the same.
+    QList<int> UnfinishedMailBoxes{};
+    // Filled by whoever hands the result on without its rows: how many there were, and how many
+    // the previous check of their mailbox did not list.
+    qsizetype RowCount = 0;
+    int NewMessages = 0;
 };
 
 // Called on the running thread after each mailbox's check with that mailbox's rows.
@@ -91,10 +102,11 @@ TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const 
 using TMailBoxFoundCallback = std::function<void(int mailBoxIndex, const QList<TFoundMessage>& found)>;
 
 // Checks the mailboxes of `mailBoxes` at `indexes`, each once, in list order, each with a clean
-// abort request. `trusted` (when given) collects the certificates the user trusted.
+// abort request. `trusted` (when given) collects the certificates the user trusted, `unfinished`
+// (when given) the indexes of the mailboxes whose check did not finish.
 void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TCheckContext& context,
                     const TMailBoxFoundCallback& onMailBox, const TTransportFactory& factory = {},
-                    QList<TTrustedCertificate>* trusted = nullptr);
+                    QList<TTrustedCertificate>* trusted = nullptr, QList<int>* unfinished = nullptr);
 
 // The indexes a run of `kind` visits (CheckOne: just `mailBoxIndex`, when valid).
 QList<int> MailBoxesOfRun(const QList<TMailBoxSettings>& mailBoxes, TRunKind kind, int mailBoxIndex = -1);

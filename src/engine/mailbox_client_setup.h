@@ -80,7 +80,8 @@ bool LogIn(TClient& client, TCredentials& credentials, TCheckContext& context)
 
 // Shows "Connecting to server (name)...", then connects and logs in between two yield points.
 // A scheduled check whose login was refused goes on all the same: its first command then fails
-// on the server's side and ends the mailbox's work.
+// and ends the mailbox's work without a further log entry (POP3: the server refuses it; IMAP4:
+// the client refuses to send it outside the authenticated state).
 template <class TClient>
 void ConnectWithProgress(TCheckContext& context, const TMailBoxSettings& box, TClient& client)
 {
@@ -134,26 +135,30 @@ void DisconnectQuietly(TClient& client)
 // The skeleton of every session: make the client, give it the mailbox's connection values,
 // connect and log in, do `body`, then `finish` (the goodbye). A failure anywhere in between, or
 // the user's abort, ends the body; the places that must tell the user have logged it already.
+// Returns true when the body ran to its end.
 template <class TClient, class TBody, class TFinish>
-void RunSession(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
+bool RunSession(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
                 QString* trustedFingerprint, TBody&& body, TFinish&& finish)
 {
     TClient client(factory);
     ConfigureClient(box, context, client);
+    bool ended = false;
     try {
         ConnectOfferingTrust(context, box, client, trustedFingerprint);
         body(client);
+        ended = true;
     } catch (...) {
     }
     finish(client);
+    return ended;
 }
 
 template <class TClient, class TBody>
-void RunSession(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
+bool RunSession(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
                 QString* trustedFingerprint, TBody&& body)
 {
-    RunSession<TClient>(box, context, factory, trustedFingerprint, std::forward<TBody>(body),
-                        [](TClient& client) { DisconnectQuietly(client); });
+    return RunSession<TClient>(box, context, factory, trustedFingerprint, std::forward<TBody>(body),
+                               [](TClient& client) { DisconnectQuietly(client); });
 }
 
 class TImap4Client;
@@ -169,12 +174,13 @@ TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& o
                                    TCheckContext& context, const QString& host);
 
 // The protocol halves behind CheckMailBox and DeleteMessages; `factory` is never empty here.
+// `complete` receives whether the check listed everything.
 QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context,
-                               const TTransportFactory& factory, QString* trustedFingerprint);
+                               const TTransportFactory& factory, QString* trustedFingerprint, bool& complete);
 void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
                 const TTransportFactory& factory, QString* trustedFingerprint);
 QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context,
-                                const TTransportFactory& factory, QString* trustedFingerprint);
+                                const TTransportFactory& factory, QString* trustedFingerprint, bool& complete);
 void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
                  const TTransportFactory& factory, QString* trustedFingerprint);
 

@@ -293,13 +293,14 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
 }  // namespace
 
 QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context,
-                                const TTransportFactory& factory, QString* trustedFingerprint)
+                                const TTransportFactory& factory, QString* trustedFingerprint, bool& complete)
 {
     const auto log = [&](const QString& text) { LogForHost(context, box.Host, text); };
     // A failed connection, command or the user's abort ends this account's check; what was read
     // so far stays listed. The session logged connection and login failures.
     QList<TFoundMessage> found;
-    RunSession<TImap4Client>(box, context, factory, trustedFingerprint, [&](TImap4Client& client) {
+    bool everyFolderOpened = true;
+    const bool ended = RunSession<TImap4Client>(box, context, factory, trustedFingerprint, [&](TImap4Client& client) {
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
         const bool fast = context.Pipelining();
         THeaderCache* cache = context.HeaderCache();
@@ -326,6 +327,7 @@ QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& cont
             } catch (const EReplyError&) {
                 // One folder the server will not open must not hide the others.
                 log(Text(context, texts::ErrorSelecting) + client.FolderDisplayName(folder.Name));
+                everyFolderOpened = false;
                 continue;
             }
             const TImapFolderInfo& info = client.SelectedMailBox();
@@ -373,6 +375,7 @@ QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& cont
             }
         }
     });
+    complete = ended && everyFolderOpened;
     context.SetStatus(QString());
     return found;
 }

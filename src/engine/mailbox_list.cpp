@@ -4,13 +4,36 @@
 #include "settings/settings_file.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace brevio {
 
-int TMailBoxList::Add(std::unique_ptr<TMailBox> mailBox)
+namespace {
+
+quint64 NewMailBoxId()
+{
+    static std::atomic<quint64> last{0};
+    return ++last;
+}
+
+}  // namespace
+
+void TMailBoxList::Append(std::unique_ptr<TMailBox> mailBox)
 {
     items_.push_back(std::move(mailBox));
+    ids_.push_back(NewMailBoxId());
+}
+
+int TMailBoxList::Add(std::unique_ptr<TMailBox> mailBox)
+{
+    Append(std::move(mailBox));
     return int(items_.size()) - 1;
+}
+
+int TMailBoxList::IndexOfId(quint64 id) const
+{
+    const auto found = std::find(ids_.begin(), ids_.end(), id);
+    return found == ids_.end() ? -1 : int(found - ids_.begin());
 }
 
 int TMailBoxList::IndexOf(const TMailBox* mailBox) const
@@ -24,17 +47,19 @@ int TMailBoxList::IndexOf(const TMailBox* mailBox) const
 void TMailBoxList::Remove(TMailBox* mailBox)
 {
     const int index = IndexOf(mailBox);
-    if (index >= 0)
+    if (index >= 0) {
         items_.erase(items_.begin() + index);
+        ids_.erase(ids_.begin() + index);
+    }
 }
 
 void TMailBoxList::Assign(const TMailBoxList& source)
 {
     if (&source == this)
         return;
-    items_.clear();
+    Clear();
     for (const auto& item : source.items_)
-        items_.push_back(std::make_unique<TMailBox>(*item));
+        Append(std::make_unique<TMailBox>(*item));
 }
 
 QList<TMailBoxSettings> TMailBoxList::Snapshot() const
@@ -61,7 +86,7 @@ void TMailBoxList::LoadFromIni(const TveqIniFile& file)
     for (int i = 0; i < count; ++i) {
         auto mailBox = std::make_unique<TMailBox>();
         mailBox->LoadFromIni(file, i);
-        items_.push_back(std::move(mailBox));
+        Append(std::move(mailBox));
     }
 }
 
@@ -72,6 +97,7 @@ void TMailBoxList::SaveToIni(TveqIniFile& file) const
     file.WriteInteger(QStringLiteral("Main"), QStringLiteral("NumMailbox"), Count());
     for (int i = 0; i < Count(); ++i)
         items_[std::size_t(i)]->SaveToIni(file, i);
+    TMailBoxSettings::RemoveFromIniFrom(file, Count());
     file.EndUpdate();
 }
 

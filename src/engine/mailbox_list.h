@@ -4,6 +4,7 @@
 
 #include "engine/mailbox.h"
 
+#include <QList>
 #include <QStringList>
 #include <memory>
 #include <vector>
@@ -35,9 +36,20 @@ public:
     int Add(std::unique_ptr<TMailBox> mailBox);
     int Count() const { return int(items_.size()); }
     TMailBox* Items(int index) const { return items_.at(std::size_t(index)).get(); }
+    // Every mailbox of the running program has an id of its own that no other mailbox, of this
+    // list or another, ever gets; a copied list's mailboxes get new ones. Rows name their mailbox
+    // by it, so a row of a mailbox that was replaced or removed meanwhile resolves to nothing.
+    quint64 Id(int index) const { return ids_.at(std::size_t(index)); }
+    QList<quint64> Ids() const { return QList<quint64>(ids_.begin(), ids_.end()); }
+    // The index of the mailbox with `id`; -1 when no mailbox of this list has it.
+    int IndexOfId(quint64 id) const;
     // Takes out and destroys `mailBox` (found by identity); a mailbox of another list is ignored.
     void Remove(TMailBox* mailBox);
-    void Clear() { items_.clear(); }
+    void Clear()
+    {
+        items_.clear();
+        ids_.clear();
+    }
     int IndexOf(const TMailBox* mailBox) const;
 
     // Replaces every mailbox by a copy of `source`'s mailboxes, in order.
@@ -51,7 +63,8 @@ public:
 
     // Reads the mailboxes stored in section "Main" and appends them.
     void LoadFromIni(const TveqIniFile& file);
-    // Writes "NumMailbox" and every mailbox's keys; keys of a longer earlier list stay in the file.
+    // Writes "NumMailbox" and every mailbox's keys, and removes the keys of indexes the list no
+    // longer uses (those of a longer earlier list).
     void SaveToIni(TveqIniFile& file) const;
 
     // The same on the settings file (GetSettingsFileName()), or on `fileName` when given. Load
@@ -60,7 +73,10 @@ public:
     void Save(const QString& fileName = {}) const;
 
 private:
+    void Append(std::unique_ptr<TMailBox> mailBox);
+
     std::vector<std::unique_ptr<TMailBox>> items_;
+    std::vector<quint64> ids_;  // beside items_
 };
 
 }  // namespace brevio

@@ -125,12 +125,12 @@ void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckC
 }  // namespace
 
 QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context,
-                               const TTransportFactory& factory, QString* trustedFingerprint)
+                               const TTransportFactory& factory, QString* trustedFingerprint, bool& complete)
 {
     // The check ends at the first failure; what was read so far stays listed. Connection and
     // login failures were logged by the session.
     QList<TFoundMessage> found;
-    RunSession<TPop3Client>(box, context, factory, trustedFingerprint, [&](TPop3Client& client) {
+    complete = RunSession<TPop3Client>(box, context, factory, trustedFingerprint, [&](TPop3Client& client) {
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
         if (context.Pipelining()) {
             ListPop3Pipelined(box, client, context, found);

@@ -24,11 +24,16 @@ TTransportFactory EffectiveFactory(TCheckContext& context, const TTransportFacto
 }  // namespace
 
 QList<TFoundMessage> CheckMailBox(const TMailBoxSettings& settings, TCheckContext& context,
-                                  const TTransportFactory& factory, QString* trustedFingerprint)
+                                  const TTransportFactory& factory, QString* trustedFingerprint, bool* complete)
 {
-    if (settings.Protocol == TMailProtocol::POP3)
-        return CheckPop3(settings, context, EffectiveFactory(context, factory), trustedFingerprint);
-    return CheckImap4(settings, context, EffectiveFactory(context, factory), trustedFingerprint);
+    bool listedAll = false;
+    QList<TFoundMessage> found =
+        settings.Protocol == TMailProtocol::POP3
+            ? CheckPop3(settings, context, EffectiveFactory(context, factory), trustedFingerprint, listedAll)
+            : CheckImap4(settings, context, EffectiveFactory(context, factory), trustedFingerprint, listedAll);
+    if (complete)
+        *complete = listedAll;
+    return found;
 }
 
 void DeleteMessages(const TMailBoxSettings& settings, const QList<TMessageIdentity>& messages,

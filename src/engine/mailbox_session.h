@@ -18,10 +18,12 @@ class TCheckContext;
 // a failure or the user's abort ends the check, and what was read before it is returned;
 // failures are logged where the user must know. `factory` makes the connection's transport
 // (empty: a real socket). When the user trusted the server's certificate during the session,
-// `trustedFingerprint` (when given) receives its fingerprint.
+// `trustedFingerprint` (when given) receives its fingerprint. `complete` (when given) says
+// whether the check listed everything: false after any failure, a folder that would not open
+// or the user's abort.
 QList<TFoundMessage> CheckMailBox(const TMailBoxSettings& settings, TCheckContext& context,
                                   const TTransportFactory& factory = {},
-                                  QString* trustedFingerprint = nullptr);
+                                  QString* trustedFingerprint = nullptr, bool* complete = nullptr);
 
 // Deletes `messages` on the server, in the given order. POP3 finds each message by its unique
 // id under its current number (by its listed number only when it has no id); IMAP4 works folder

@@ -1,5 +1,11 @@
 #include "engine/new_messages.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
 namespace brevio {
 
 namespace {
@@ -24,7 +30,7 @@ QByteArray MessageKey(const TMessageIdentity& id)
 }  // namespace
 
 int TNewMessageTracker::Update(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& checked,
-                               const QList<TMessageRow>& rows)
+                               const QList<TMessageRow>& rows, const QList<int>& unfinished)
 {
     QHash<int, QSet<QByteArray>> listed;
     for (int index : checked)
@@ -39,10 +45,86 @@ int TNewMessageTracker::Update(const QList<TMailBoxSettings>& mailBoxes, const Q
             ++fresh;
         listed[row.MailBoxIndex].insert(key);
     }
-    for (auto it = listed.cbegin(); it != listed.cend(); ++it)
-        if (it.key() >= 0 && it.key() < mailBoxes.size())
-            seen_.insert(MailBoxKey(mailBoxes.at(it.key())), it.value());
+    for (auto it = listed.begin(); it != listed.end(); ++it) {
+        if (it.key() < 0 || it.key() >= mailBoxes.size())
+            continue;
+        QSet<QByteArray>& kept = seen_[MailBoxKey(mailBoxes.at(it.key()))];
+        if (unfinished.contains(it.key())) {
+            const qsizetype before = kept.size();
+            kept.unite(it.value());
+            changed_ = changed_ || kept.size() != before;
+        } else if (kept != it.value()) {
+            kept = std::move(it.value());
+            changed_ = true;
+        }
+    }
     return fresh;
+}
+
+namespace {
+
+const QByteArray kFileHeader = "brevio listed messages 1";
+const QByteArray kFileEnd = "end";
+
+}  // namespace
+
+QString TNewMessageTracker::DefaultFileName()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation))
+        .filePath(QStringLiteral("listed.record"));
+}
+
+// The file: a header line, then for each mailbox a line "@" and its key, followed by a line per
+// message key; the last line says the file is whole. Keys are percent-encoded, so a line never
+// holds a line break of a key.
+void TNewMessageTracker::Load(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
+        return;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    // The text ends with a line break, so the last piece is empty.
+    if (lines.size() < 3 || lines.first() != kFileHeader || lines.at(lines.size() - 2) != kFileEnd
+        || !lines.last().isEmpty())
+        return;
+    QHash<QString, QSet<QByteArray>> read;
+    QSet<QByteArray>* current = nullptr;
+    for (qsizetype i = 1; i < lines.size() - 2; ++i) {
+        const QByteArray& line = lines.at(i);
+        if (line.startsWith('@'))
+            current = &read[QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(1)))];
+        else if (current)
+            current->insert(QByteArray::fromPercentEncoding(line));
+        else
+            return;
+    }
+    // What this session has listed already is newer than the file.
+    for (auto it = read.begin(); it != read.end(); ++it)
+        if (!seen_.contains(it.key()))
+            seen_.insert(it.key(), std::move(it.value()));
+}
+
+bool TNewMessageTracker::Save(const QString& fileName)
+{
+    if (!changed_ && QFileInfo::exists(fileName))
+        return true;
+    QByteArray text = kFileHeader + '\n';
+    for (auto it = seen_.cbegin(); it != seen_.cend(); ++it) {
+        text += '@' + it.key().toUtf8().toPercentEncoding() + '\n';
+        for (const QByteArray& key : it.value())
+            text += key.toPercentEncoding() + '\n';
+    }
+    text += kFileEnd + '\n';
+    QDir().mkpath(QFileInfo(fileName).absolutePath());
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // Which messages lie in the user's mailboxes: readable by the owner only, like the settings.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (file.write(text) != text.size() || !file.commit())
+        return false;
+    changed_ = false;
+    return true;
 }
 
 }  // namespace brevio

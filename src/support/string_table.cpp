@@ -32,6 +32,10 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"HelpTopicMissing", "The help topic %s is missing."},
     {"HelpTopicNotOpened", "The help topic %s cannot be opened: no program to show web pages was found."},
     {"NoSystemTray", "No system tray on this desktop: the window stays on the taskbar."},
+    // Ticked rows whose mailbox was changed or removed in the mailbox editor since they were
+    // listed: their message numbers may name other mail now, so they are not deleted.
+    {"MailBoxChangedNotDeleted",
+     "%d ticked message(s) were not deleted: their mailbox was changed since they were listed"},
 };
 
 }  // namespace

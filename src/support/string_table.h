@@ -33,6 +33,7 @@ enum TTextId {
     HelpTopicMissing,
     HelpTopicNotOpened,
     NoSystemTray,
+    MailBoxChangedNotDeleted,
     TextCount
 };
 }  // namespace texts

@@ -4,6 +4,7 @@
 #include <QMetaObject>
 
 #include "engine/header_cache.h"
+#include "engine/new_messages.h"
 #include "net/errors.h"
 #include "support/exception.h"
 #include "support/check_context.h"
@@ -95,29 +96,54 @@ public:
     {
         TRunResult result;
         result.Kind = request.Kind;
-        int count = 0;
         try {
             TGuiCheckContext context(runner_, request);
             result = ExecuteRun(request, context, QLocale(), {},
                                 [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
                                     emit runner_.MailBoxRows(mailBoxIndex, rows);
                                 });
-            if (runner_.hooks_.CountRun && request.Kind != TRunKind::DeleteMarked && !runner_.abort_.IsHeld())
-                count = runner_.hooks_.CountRun(request, result);
+            if (request.Kind != TRunKind::DeleteMarked && !runner_.abort_.IsHeld())
+                result.NewMessages = CountNewMessages(request, result);
         } catch (const std::exception& e) {
             // Mailbox failures never get here; anything that does must not end the thread.
             emit runner_.LogEntry(QString::fromUtf8(e.what()));
         } catch (...) {
             emit runner_.LogEntry(QStringLiteral("Unexpected failure during the check"));
         }
-        emit Done(result, count);
+        // The window has every row from MailBoxRows already; they are let go here, on this
+        // thread, which a very long list's texts take a while for.
+        result.RowCount = result.Rows.size();
+        result.Rows.clear();
+        emit Done(result);
     }
 
 signals:
-    void Done(const brevio::TRunResult& result, int count);
+    void Done(const brevio::TRunResult& result);
 
 private:
+    // Counts the rows the previous check of their mailbox did not list. With the header cache
+    // the record of what each mailbox listed is kept in a file as well, so a new session (after
+    // a restart or a log-out) does not announce old mail as new.
+    int CountNewMessages(const TRunRequest& request, const TRunResult& result)
+    {
+        const bool keep = request.HeaderCache && request.Pipelining;
+        const QString fileName = keep ? TNewMessageTracker::DefaultFileName() : QString();
+        if (keep && !recordRead_) {
+            newMessages_.Load(fileName);
+            recordRead_ = true;
+        }
+        const int count = newMessages_.Update(request.MailBoxes,
+                                              MailBoxesOfRun(request.MailBoxes, request.Kind, request.MailBoxIndex),
+                                              result.Rows, result.UnfinishedMailBoxes);
+        if (keep)
+            newMessages_.Save(fileName);
+        return count;
+    }
+
     TCheckRunner& runner_;
+    // Only this worker's thread touches these.
+    TNewMessageTracker newMessages_;
+    bool recordRead_ = false;
 };
 
 TCheckRunner::TCheckRunner(TRunHooks hooks, QObject* parent) : QObject(parent), hooks_(std::move(hooks))
@@ -193,10 +219,10 @@ bool TCheckRunner::AskTrustOnUiThread(const TCertificateInfo& certificate)
     return hooks_.AskTrustCertificate(certificate);
 }
 
-void TCheckRunner::OnWorkerFinished(const TRunResult& result, int count)
+void TCheckRunner::OnWorkerFinished(const TRunResult& result)
 {
     running_ = false;
-    emit Finished(result, count);
+    emit Finished(result);
 }
 
 }  // namespace brevio

@@ -2,7 +2,8 @@
 // Runs checks and deletions on a worker thread so the window stays painted and can take the
 // Escape key. One run at a time. A run takes a request by value (a snapshot of the mailboxes and
 // the messages to delete by identity) and never touches an object of the window; its rows come
-// back as values through queued signals, a mailbox at a time and all together at the end.
+// back as values through queued signals, a mailbox at a time. The worker keeps the record of
+// what each mailbox listed, to count the new messages of each check.
 
 #include <QObject>
 #include <QThread>
@@ -26,11 +27,6 @@ struct TRunHooks {
     // Asks whether to trust a server certificate that did not verify; returns true when the
     // user trusts it. Called on the UI thread. Not set: never trusted.
     std::function<bool(const TCertificateInfo& certificate)> AskTrustCertificate;
-    // Counts what a check run found, on the worker thread once the run is done, so a very long
-    // list is not counted on the UI thread; the count comes with Finished. Not called for a
-    // deletion or a run ended by AbortAll. Runs never overlap, so what it keeps between runs
-    // needs no lock as long as nothing else touches it.
-    std::function<int(const TRunRequest& request, const TRunResult& result)> CountRun;
 };
 
 class TCheckRunner : public QObject {
@@ -54,17 +50,20 @@ public:
 signals:
     void StatusText(const QString& text);
     void LogEntry(const QString& text);
-    // One mailbox's rows, as soon as its check is done (check runs only).
+    // One mailbox's rows, as soon as its check is done (check runs only). The rows come only
+    // this way: the result at the end carries their count.
     void MailBoxRows(int mailBoxIndex, const QList<brevio::TMessageRow>& rows);
-    // The run has ended; `count` is what TRunHooks::CountRun returned (0 when not called).
-    void Finished(const brevio::TRunResult& result, int count);
+    // The run has ended. Its result's Rows are empty; RowCount says how many came, NewMessages
+    // how many of them the previous check of their mailbox did not list (0 for a deletion and a
+    // run ended by AbortAll).
+    void Finished(const brevio::TRunResult& result);
 
 private:
     friend class TRunWorker;
     friend class TGuiCheckContext;
     bool AskLoginOnUiThread(const QString& host, QString& userName, QString& password);
     bool AskTrustOnUiThread(const TCertificateInfo& certificate);
-    void OnWorkerFinished(const TRunResult& result, int count);
+    void OnWorkerFinished(const TRunResult& result);
 
     TRunHooks hooks_;
     QThread thread_;

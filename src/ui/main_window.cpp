@@ -21,6 +21,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <numeric>
+#include <utility>
 
 #include "components/hint_window.h"
 #include "components/panel.h"
@@ -160,6 +161,16 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     tmrMailChecking = new QTimer(this);
     tmrMailChecking->setObjectName(QStringLiteral("tmrMailChecking"));
     connect(tmrMailChecking, &QTimer::timeout, this, &TForm1::tmrMailCheckingTimer);
+    // While a scheduled check waits for a modal dialog to close, this looks whether it has.
+    modalDialogWatch_ = new QTimer(this);
+    modalDialogWatch_->setInterval(250);
+    connect(modalDialogWatch_, &QTimer::timeout, this, [this] {
+        if (QApplication::activeModalWidget())
+            return;
+        modalDialogWatch_->stop();
+        if (std::exchange(scheduledCheckWaiting_, false))
+            tmrMailCheckingTimer();
+    });
 
     CreateTray();
 
@@ -177,8 +188,9 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
             [this](const QString& host, QString& user, QString& password) {
                 return WMAskLogin(host, user, password);
             },
-            [this](const TCertificateInfo& certificate) { return AskTrustCertificate(this, certificate); },
-            {},
+            [this](const TCertificateInfo& certificate) {
+                return AskForRun([&] { return AskTrustCertificate(this, certificate); });
+            },
         },
         this);
     connect(runs_, &TRunController::CertificatesTrusted, this, &TForm1::KeepTrustedCertificates);
@@ -532,16 +544,22 @@ void TForm1::ShowAtStart()
 
 bool TForm1::WMAskLogin(const QString& host, QString& user, QString& password)
 {
-    loginPromptOpen_ = true;
-    const bool confirmed = loginPrompt_ ? loginPrompt_(host, user, password)
-                                        : ShowLoginPrompt(this, host, user, password);
-    loginPromptOpen_ = false;
-    if (closeAfterLoginPrompt_) {
-        closeAfterLoginPrompt_ = false;
+    return AskForRun([&] {
+        return loginPrompt_ ? loginPrompt_(host, user, password) : ShowLoginPrompt(this, host, user, password);
+    });
+}
+
+bool TForm1::AskForRun(const std::function<bool()>& ask)
+{
+    runPromptOpen_ = true;
+    const bool answer = ask();
+    runPromptOpen_ = false;
+    if (closeAfterRunPrompt_) {
+        closeAfterRunPrompt_ = false;
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
         return false;
     }
-    return confirmed;
+    return answer;
 }
 
 }  // namespace brevio

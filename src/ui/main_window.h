@@ -106,6 +106,10 @@ public:
     void actShowStatsExecute();
     void actAboutExecute();
     void actMailBoxListExecute();
+    // What OK in the mailbox editor does: the window's list becomes `edited` (every mailbox with
+    // a new id, so rows listed before can never be deleted in a mailbox that replaced theirs),
+    // the message list is emptied and the list saved.
+    void ReplaceMailBoxes(const TMailBoxList& edited);
     void actOptionsExecute();
 
     // State for callers and tests.
@@ -160,7 +164,7 @@ private:
     // ended with a list (once all its rows are in the list).
     void OnRunStarted(TRunKind kind);
     void OnMailBoxListed(int mailBoxIndex, const QList<TMessageRow>& rows);
-    void OnRunEnded(TRunKind kind, const TRunResult& result, int newMessages);
+    void OnRunEnded(TRunKind kind, const TRunResult& result);
     void OnRunAbandoned();
     void FinishRun();
     void ShowListed(qsizetype rows);
@@ -191,8 +195,15 @@ private:
     QLabel* statusText_ = nullptr;
     bool destroyed_ = false;
     TLoginPrompt loginPrompt_;
-    bool loginPromptOpen_ = false;
-    bool closeAfterLoginPrompt_ = false;  // the window was closed while the prompt was open
+    // A question of a run (login or certificate trust) is open, and the run waits for it.
+    bool runPromptOpen_ = false;
+    bool closeAfterRunPrompt_ = false;  // the window was closed while the prompt was open
+    // Shows a question the run waits for; a close of the window meanwhile answers it as cancelled.
+    bool AskForRun(const std::function<bool()>& ask);
+    // A schedule tick came while a modal dialog was open: the check runs once it is closed.
+    bool scheduledCheckWaiting_ = false;
+    QTimer* modalDialogWatch_ = nullptr;
+    void StartWaitingScheduledCheck();
 };
 
 }  // namespace brevio

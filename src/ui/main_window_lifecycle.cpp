@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -71,15 +73,20 @@ void TForm1::FormCreate()
 
 void TForm1::closeEvent(QCloseEvent* event)
 {
-    if (loginPromptOpen_) {
-        // This close comes from inside the login prompt's modal loop (the tray menu's Exit), and
-        // the run waits for the prompt's answer: waiting for the run here would never end. The
-        // prompt is cancelled, the run told to end, and the window closes once the prompt is gone.
+    if (runPromptOpen_) {
+        // This close comes from inside the modal loop of a question the run waits for (the tray
+        // menu's Exit while the login or certificate prompt is open): waiting for the run here
+        // would never end. The prompt is cancelled (with any confirmation it opened), the run told
+        // to end, and the window closes once the prompt is gone.
         event->ignore();
-        closeAfterLoginPrompt_ = true;
+        closeAfterRunPrompt_ = true;
         runs_->AbortAll();
-        if (auto* prompt = findChild<TfrmFTPLoginAndPassword*>())
-            prompt->reject();
+        for (int open = 0; open < 8; ++open) {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                break;
+            dialog->reject();
+        }
         return;
     }
     // A run that is still going ends now; the saves below need the mailbox list back.
@@ -207,8 +214,14 @@ void TForm1::actMailBoxListExecute()
         return;
     TfrmMailBoxes dialog(*mailBoxList_, services_->Strings(), this);
     dialog.SetTestTimeout(services_->NetworkTimeoutSeconds());
-    if (!dialog.Execute(*mailBoxList_))
-        return;
+    TMailBoxList edited;
+    if (dialog.Execute(edited))
+        ReplaceMailBoxes(edited);
+}
+
+void TForm1::ReplaceMailBoxes(const TMailBoxList& edited)
+{
+    mailBoxList_->Assign(edited);
     // The rows may belong to mailboxes that are gone or changed: the list starts empty again.
     messages_->Clear();
     pnlNoNewMeassages->hide();

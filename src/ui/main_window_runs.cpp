@@ -42,8 +42,22 @@ void TForm1::CheckMailBoxClick(int mailBoxIndex)
 void TForm1::tmrMailCheckingTimer()
 {
     // A tick that falls into a run, or while its last rows go into the list, is skipped.
-    if (!RunInProgress())
-        runs_->ScheduledCheck();
+    if (RunInProgress())
+        return;
+    // Under a modal dialog (the mailbox editor, say, which may replace the list of mailboxes
+    // any moment) no check starts; it runs when the dialog has closed.
+    if (QApplication::activeModalWidget()) {
+        StartWaitingScheduledCheck();
+        return;
+    }
+    runs_->ScheduledCheck();
+}
+
+void TForm1::StartWaitingScheduledCheck()
+{
+    scheduledCheckWaiting_ = true;
+    if (!modalDialogWatch_->isActive())
+        modalDialogWatch_->start();
 }
 
 void TForm1::actDeleteExecute()
@@ -94,7 +108,7 @@ void TForm1::OnMailBoxListed(int, const QList<TMessageRow>& rows)
     messages_->QueueRows(rows);
 }
 
-void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result, int newMessages)
+void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result)
 {
     if (destroyed_) {
         UpdateCommandStates();
@@ -102,7 +116,7 @@ void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result, int newMessages
     }
     // Every row came before the end; the last of a large mailbox may still be on its way into
     // the list, and the run is over for the window once it is in.
-    runEnd_ = TRunEnd{kind, result.Rows.size(), newMessages};
+    runEnd_ = TRunEnd{kind, result.RowCount, result.NewMessages};
     if (!messages_->IsFilling())
         FinishRun();
 }

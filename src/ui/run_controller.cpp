@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "engine/mailbox_list.h"
+#include "support/text_format.h"
 
 namespace brevio {
 
@@ -10,12 +11,6 @@ TRunController::TRunController(const TMailBoxList& mailBoxes, std::function<TRun
                                TRunHooks hooks, QObject* parent)
     : QObject(parent), mailBoxes_(mailBoxes), settings_(std::move(settings))
 {
-    // New messages are counted on the worker thread: over a very long list that takes longer
-    // than the UI thread may stall. Only the worker touches newMessages_.
-    hooks.CountRun = [this](const TRunRequest& request, const TRunResult& result) {
-        return newMessages_.Update(request.MailBoxes,
-                                   MailBoxesOfRun(request.MailBoxes, request.Kind, request.MailBoxIndex), result.Rows);
-    };
     runner_ = new TCheckRunner(std::move(hooks), this);
     connect(runner_, &TCheckRunner::StatusText, this, &TRunController::StatusText);
     connect(runner_, &TCheckRunner::LogEntry, this, &TRunController::LogEntry);
@@ -45,6 +40,7 @@ bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, cons
     request.Kind = kind;
     request.Scheduled = scheduled;
     request.MailBoxes = mailBoxes_.Snapshot();
+    request.MailBoxIds = mailBoxes_.Ids();
     request.MailBoxIndex = mailBoxIndex;
     request.Deletes = deletes;
     request.Strings = settings.Strings;
@@ -79,14 +75,29 @@ bool TRunController::DeleteThenCheck(QList<TMessageRow> rows)
 {
     if (runner_->IsRunning() || rows.isEmpty())
         return false;
+    // Each row goes to its mailbox by the mailbox's id, never by its position: the list may have
+    // been replaced since the row was listed, and a position would then name another mailbox.
     QList<TMessageToDelete> deletes;
     deletes.reserve(rows.size());
-    for (const TMessageRow& row : std::as_const(rows))
-        deletes.append({row.MailBoxIndex, row.Id});
+    int orphans = 0;
+    for (const TMessageRow& row : std::as_const(rows)) {
+        const int index = row.MailBoxId != 0 ? mailBoxes_.IndexOfId(row.MailBoxId) : -1;
+        if (index < 0)
+            ++orphans;
+        else
+            deletes.append({index, row.Id});
+    }
+    if (orphans > 0) {
+        const TStringTable strings = settings_ ? settings_().Strings : TStringTable();
+        emit LogEntry(FormatText(strings.Text(texts::MailBoxChangedNotDeleted), {orphans}));
+    }
     // Freeing 100,000 rows takes tens of milliseconds: a thread of its own does it, so the window
     // does not stall. (Starting a thread orders the hand-over for the thread sanitizer too, which
     // a pool's queue, behind Qt's own locks, does not.)
     std::thread([gone = std::move(rows)] {}).detach();
+    // Nothing left to delete: the check that lists what remains still follows.
+    if (deletes.isEmpty())
+        return Start(TRunKind::CheckAll, false);
     return Start(TRunKind::DeleteMarked, request_.Scheduled, -1, deletes);
 }
 
@@ -104,7 +115,7 @@ void TRunController::AbortAllAndWait()
     runner_->WaitForFinished();
 }
 
-void TRunController::OnRunnerFinished(const TRunResult& result, int newMessages)
+void TRunController::OnRunnerFinished(const TRunResult& result)
 {
     if (!result.TrustedCertificates.isEmpty())
         emit CertificatesTrusted(result);
@@ -118,7 +129,7 @@ void TRunController::OnRunnerFinished(const TRunResult& result, int newMessages)
         Start(TRunKind::CheckAll, false);
         return;
     }
-    emit RunEnded(request_.Kind, result, newMessages);
+    emit RunEnded(request_.Kind, result);
 }
 
 }  // namespace brevio

@@ -10,7 +10,6 @@
 #include <functional>
 
 #include "engine/check_run.h"
-#include "engine/new_messages.h"
 #include "ui/check_runner.h"
 
 namespace brevio {
@@ -41,7 +40,8 @@ public:
     bool CheckOne(int mailBoxIndex);
     bool ScheduledCheck();
     // Deletes the messages behind `rows` (by their identity on the server), then checks every
-    // mailbox again. The rows themselves are let go on another thread: freeing a very long
+    // mailbox again. A row whose mailbox is no longer in the list, or was replaced since the row
+    // was listed, is never deleted; the log says how many were left so. The rows themselves are let go on another thread: freeing a very long
     // list's texts takes longer than the UI thread may stall.
     bool DeleteThenCheck(QList<TMessageRow> rows);
 
@@ -59,9 +59,8 @@ signals:
     // told to end).
     void MailBoxListed(int mailBoxIndex, const QList<brevio::TMessageRow>& rows);
     // A run of `kind` has ended with its rows listed (all of them came by MailBoxListed), and
-    // nothing follows it. `newMessages` counts the rows that the previous check of their mailbox
-    // did not list.
-    void RunEnded(brevio::TRunKind kind, const brevio::TRunResult& result, int newMessages);
+    // nothing follows it. The result carries their count and how many are new.
+    void RunEnded(brevio::TRunKind kind, const brevio::TRunResult& result);
     // A run that was abandoned (AbortAll) has ended; nothing is listed.
     void RunAbandoned();
     // Any run, listed or not, ended having been told to trust certificates (kept by the window).
@@ -71,14 +70,13 @@ signals:
 
 private:
     bool Start(TRunKind kind, bool scheduled, int mailBoxIndex = -1, const QList<TMessageToDelete>& deletes = {});
-    void OnRunnerFinished(const TRunResult& result, int newMessages);
+    void OnRunnerFinished(const TRunResult& result);
 
     const TMailBoxList& mailBoxes_;
     std::function<TRunSettings()> settings_;
     // The run going or last gone. A deletion carries its Scheduled flag on, so after a
     // scheduled run it asks for no password either.
     TRunRequest request_;
-    TNewMessageTracker newMessages_;  // used on the worker thread only
     TCheckRunner* runner_ = nullptr;
     bool abandoned_ = false;  // the run going ends unlisted
 };

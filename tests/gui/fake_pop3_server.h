@@ -25,8 +25,10 @@ public:
     // Message numbers the client deleted with DELE followed by QUIT, in order.
     QList<int> Deleted() const;
     int Connections() const { return connections_.load(); }
-    // From now on PASS is refused, as for a wrong password.
-    void RefuseLogin() { refuseLogin_ = true; }
+    // From now on PASS is refused, as for a wrong password (or accepted again).
+    void RefuseLogin(bool refuse = true) { refuseLogin_ = refuse; }
+    // A message arrives: connections from now on list it last.
+    void Deliver(const TFakeMessage& message);
     // From now on DELE is refused.
     void RefuseDelete() { refuseDelete_ = true; }
 

@@ -41,13 +41,15 @@ public:
     void LocalizeWindow(QWidget* window) const override { LocalizeForm(window); }
     bool ShowOptions(QWidget*) override { return ++*optionsShown_, false; }
     int NetworkTimeoutSeconds() const override { return 5; }
-    // Fake servers on reused ports give old ids to new messages: no cache between tests.
-    bool HeaderCache() const override { return false; }
+    // Fake servers on reused ports give old ids to new messages: no cache between tests, unless
+    // a test asks for it (and cleans up after itself).
+    bool HeaderCache() const override { return *headerCache_; }
 
     // Shared with the test, so they outlive the window.
     std::shared_ptr<QHash<QString, qint64>> counters_ = std::make_shared<QHash<QString, qint64>>();
     std::shared_ptr<QStringList> sectionsAtSave_ = std::make_shared<QStringList>();
     std::shared_ptr<int> optionsShown_ = std::make_shared<int>(0);
+    std::shared_ptr<bool> headerCache_ = std::make_shared<bool>(false);
     std::shared_ptr<TCheckSchedule> schedule_ = std::make_shared<TCheckSchedule>(TCheckSchedule{false, 15});
 
 private:
@@ -134,6 +136,7 @@ public:
         sectionsAtSave = services->sectionsAtSave_;
         schedule = services->schedule_;
         optionsShown = services->optionsShown_;
+        headerCache = services->headerCache_;
         form = std::make_unique<TForm1>(settings, std::move(services));
         if (trayAvailable >= 0)
             form->TrayIcon1->SetTrayAvailableOverride(trayAvailable);
@@ -158,6 +161,7 @@ public:
     std::shared_ptr<QStringList> sectionsAtSave;
     std::shared_ptr<TCheckSchedule> schedule;
     std::shared_ptr<int> optionsShown;
+    std::shared_ptr<bool> headerCache;
     std::unique_ptr<TForm1> form;
 };
 

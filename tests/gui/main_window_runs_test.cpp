@@ -15,6 +15,11 @@
 #include "fake_pop3_server.h"
 #include "main_window_fixture.h"
 #include "support/error_log.h"
+#include "engine/header_cache.h"
+#include "engine/new_messages.h"
+#include "support/temp_files.h"
+#include "support/tls_test_server.h"
+#include "ui/certificate_prompt.h"
 #include "ui/login_dialog.h"
 
 namespace brevio::test {
@@ -212,27 +217,142 @@ TEST(MainWindowRuns, StatusLineClickShowsTheLogOnlyWithEntries)
     EXPECT_TRUE(shown.first().endsWith(QStringLiteral(" - (host) refused")));
 }
 
-// The tray menu's Exit can close the window while the login prompt of a user-started run is
-// open: the prompt goes, the run ends, and the window still closes and saves.
-TEST(MainWindowRuns, ClosingWhileTheLoginPromptIsOpenCancelsItAndCloses)
+// The tray menu's Exit can close the window while a question of a user-started run is open
+// (the login prompt, or the certificate prompt of a self-signed server): the prompt goes, the
+// run ends, and the window still closes and saves.
+TEST(MainWindowRuns, ClosingWhileARunsPromptIsOpenCancelsItAndCloses)
+{
+    TFakePop3Server refusing({{"One", 10}});
+    refusing.RefuseLogin();
+    TLoopbackServer selfSigned;
+    selfSigned.ServeEach([](TServerConnection& connection) {
+        if (connection.StartTls(TTestPki::Get().SelfSigned))
+            connection.WaitForClose();
+    });
+    const struct {
+        const char* What;
+        QByteArray Settings;
+        std::function<bool(QWidget*)> IsPrompt;
+    } cases[] = {
+        {"login prompt", MailBoxLines({{"Box", refusing.Port()}}),
+         [](QWidget* w) { return qobject_cast<TfrmFTPLoginAndPassword*>(w) != nullptr; }},
+        {"certificate prompt", MailBoxLines({{"Box", selfSigned.Port()}}) + "Security0=1\n",
+         [](QWidget* w) { return qobject_cast<TfrmCertificatePrompt*>(w) != nullptr; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TWindowUnderTest w("[Main]\n" + c.Settings);
+        w.form->show();
+        int prompts = 0;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (c.IsPrompt(QApplication::activeModalWidget()) && prompts++ == 0)
+                w.form->close();
+        });
+        closer.start(10);
+        w.form->actCheckMail->trigger();
+        ASSERT_TRUE(WaitUntil([&] { return !w.form->RunInProgress() && !w.form->isVisible(); }));
+        EXPECT_EQ(prompts, 1);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        w.form.reset();
+        EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
+    }
+}
+
+// The list of mailboxes is replaced (OK in the mailbox editor) while a run is still listing. The
+// rows that arrive afterwards belong to a mailbox of the old list; a later Delete must not
+// resolve them against the new list, where their position names another server with the same
+// unique ids. Nothing is deleted anywhere, and the log says why.
+TEST(MainWindowRuns, RowsOfAReplacedListAreNeverDeletedInAnotherMailbox)
+{
+    TFakePop3Server silent({}, /*silent=*/true);
+    TFakePop3Server listed({{"Listed one", 10}, {"Listed two", 20}});
+    TFakePop3Server other({{"Other one", 10}, {"Other two", 20}});
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Hangs", silent.Port()}, {"Listed", listed.Port()}}));
+    w.form->show();
+    QSignalSpy finished(w.form.get(), &TForm1::RunFinished);
+    w.form->actCheckMail->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return silent.Connections() > 0; }));
+
+    TempFolder folder;
+    TMailBoxList edited;
+    edited.Load(folder.Write("edited.ini", "[Main]\n" + MailBoxLines({{"Listed", listed.Port()}, {"Other", other.Port()}})));
+    w.form->ReplaceMailBoxes(edited);
+    // Escape ends the silent mailbox; the run goes on to list "Listed" of the old list, whose
+    // position (1) is "Other" in the new one.
+    QApplication::setActiveWindow(w.form.get());
+    QTest::keyClick(w.form->ListView1, Qt::Key_Escape);
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
+    ASSERT_EQ(Column(*w.form->Messages(), 1), (QStringList{"Listed one", "Listed two"}));
+
+    w.form->Messages()->SetTicked(0, true);
+    w.form->Messages()->SetTicked(1, true);
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actDelete->trigger(); }));
+    EXPECT_TRUE(other.Deleted().isEmpty());
+    EXPECT_TRUE(listed.Deleted().isEmpty());
+    EXPECT_TRUE(w.form->Log().Entries().join('\n').contains(QStringLiteral("2 ticked message(s) were not deleted")));
+    // The check after it lists the new list's mailboxes, whose rows delete where they belong.
+    ASSERT_EQ(Column(*w.form->Messages(), 3), (QStringList{"Listed", "Listed", "Other", "Other"}));
+    w.form->Messages()->SetTicked(3, true);
+    ASSERT_TRUE(w.RunAndWait([&] { w.form->actDelete->trigger(); }));
+    EXPECT_EQ(other.Deleted(), QList<int>{2});
+    EXPECT_TRUE(listed.Deleted().isEmpty());
+}
+
+// A schedule tick under a modal dialog (the mailbox editor may replace the list any moment)
+// starts nothing; the check runs once the dialog has closed.
+TEST(MainWindowRuns, ScheduledCheckWaitsForAModalDialogToClose)
 {
     TFakePop3Server server({{"One", 10}});
-    server.RefuseLogin();
     TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
     w.form->show();
-    int prompts = 0;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (qobject_cast<TfrmFTPLoginAndPassword*>(QApplication::activeModalWidget()) && prompts++ == 0)
-            w.form->close();
+    QSignalSpy finished(w.form.get(), &TForm1::RunFinished);
+    QDialog dialog(w.form.get());
+    bool startedUnderDialog = true;
+    QTimer::singleShot(0, &dialog, [&] {
+        w.form->tmrMailCheckingTimer();
+        startedUnderDialog = w.form->RunInProgress();
+        QTimer::singleShot(300, &dialog, &QDialog::reject);
     });
-    closer.start(10);
-    w.form->actCheckMail->trigger();
-    ASSERT_TRUE(WaitUntil([&] { return !w.form->RunInProgress() && !w.form->isVisible(); }));
-    EXPECT_EQ(prompts, 1);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    w.form.reset();
-    EXPECT_TRUE(w.sectionsAtSave->contains(QStringLiteral("Forms Placement"), Qt::CaseInsensitive));
+    dialog.exec();
+    EXPECT_FALSE(startedUnderDialog);
+    EXPECT_EQ(server.Connections(), 0);
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(w.Counter("AutoCheckMail"), 1);
+    EXPECT_EQ(w.form->Messages()->rowCount(), 1);
+}
+
+// What each mailbox listed survives a failed check, and with the header cache a restart too: a
+// scheduled check after either announces only what arrived since.
+TEST(MainWindowRuns, OldMailIsNotAnnouncedAfterAFailedCheckOrARestart)
+{
+    const QString record = TNewMessageTracker::DefaultFileName();
+    QFile::remove(record);
+    TFakePop3Server server({{"One", 10}, {"Two", 20}});
+    QList<QString> announcements;
+    const auto scheduledCheck = [&](TWindowUnderTest& w) {
+        QSignalSpy announced(w.form.get(), &TForm1::NewMailAnnounced);
+        EXPECT_TRUE(w.RunAndWait([&] { w.form->tmrMailCheckingTimer(); }));
+        announcements.append(announced.isEmpty() ? QString() : announced.first().first().toString());
+    };
+    {
+        TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+        *w.headerCache = true;
+        w.form->show();
+        scheduledCheck(w);
+        server.RefuseLogin(true);
+        scheduledCheck(w);
+        server.RefuseLogin(false);
+        scheduledCheck(w);
+    }
+    server.Deliver({"Three", 30});
+    TWindowUnderTest w("[Main]\n" + MailBoxLines({{"Box", server.Port()}}));
+    *w.headerCache = true;
+    w.form->show();
+    scheduledCheck(w);
+    EXPECT_EQ(announcements, (QList<QString>{"2 new message(s)", {}, {}, "1 new message(s)"}));
+    QFile::remove(record);
+    QFile::remove(THeaderCache::DefaultFileName());
 }
 
 }  // namespace
