@@ -1,5 +1,7 @@
 #include "settings/autorun.h"
 
+#include "settings/settings_file.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -122,9 +124,14 @@ bool SetLoadOnStart(bool enabled, const QString& executablePath)
         return !IsLoadOnStartSet();
     }
     const QString path = executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath;
-    // One argument on the command line starts the program minimised to the tray.
-    return SetRunEntry(TAutorunScope::UserRun, AutorunValueName(),
-                       QuoteExecArgument(QDir::toNativeSeparators(path)) + QStringLiteral(" /minimize"));
+    QString command = QuoteExecArgument(QDir::toNativeSeparators(path));
+    // A copy that runs on a settings file of its own (--settings) starts on that file again at
+    // login; the file the program would find by itself needs no option.
+    const QString settingsFile = GetSettingsFileName();
+    if (settingsFile != SettingsFileNameFor(path))
+        command += QStringLiteral(" --settings ") + QuoteExecArgument(QDir::toNativeSeparators(settingsFile));
+    // One argument besides the settings file starts the program minimised to the tray.
+    return SetRunEntry(TAutorunScope::UserRun, AutorunValueName(), command + QStringLiteral(" /minimize"));
 }
 
 bool IsLoadOnStartSet() { return HasRunEntry(TAutorunScope::UserRun, AutorunValueName()); }

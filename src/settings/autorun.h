@@ -44,7 +44,9 @@ QString QuoteExecArgument(const QString& argument);
 QString AutorunValueName();
 
 // Adds the program's entry for the current user, running `executablePath` (default: this
-// program) with the argument "/minimize", or removes it. Returns whether the entry now is as
+// program) with the argument "/minimize", or removes it. When this program uses another
+// settings file than `executablePath` would find by itself (it was started with --settings),
+// the entry passes that file with --settings. Returns whether the entry now is as
 // asked; removing an entry that does not exist succeeds without a word.
 bool SetLoadOnStart(bool enabled, const QString& executablePath = {});
 // Whether the current user's entry exists.
