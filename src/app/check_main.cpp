@@ -19,6 +19,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QHash>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <pthread.h>
@@ -100,20 +103,59 @@ private:
     THeaderCache* cache_ = nullptr;
 };
 
-// "3,1,7,3" gives {3, 1, 7}: a row named twice is deleted once (a second DELE of one POP3
-// message would be refused and reported as a failure). A malformed list gives nothing.
-std::optional<QList<int>> ParseRowList(const QString& text)
+// The Ids of --delete, comma-separated (an Id never holds a comma), into `ids` in their
+// canonical form, each once: a message named twice is deleted once (a second DELE of one POP3
+// message would be refused and reported as a failure). Returns the usage error, or nothing.
+QString ParseIdList(const QString& text, QStringList& ids)
 {
-    QList<int> rows;
     for (const QString& part : text.split(u',')) {
-        bool ok = false;
-        const int row = part.trimmed().toInt(&ok);
-        if (!ok || row < 1)
-            return std::nullopt;
-        if (!rows.contains(row))
-            rows.append(row);
+        const QString given = part.trimmed();
+        if (given.isEmpty())
+            return QStringLiteral("--delete: an empty Id; a message without an Id (a POP3 server "
+                                  "without UIDL) cannot be deleted from the command line");
+        // Row numbers name whatever lies at that place when the list is read again.
+        if (std::all_of(given.begin(), given.end(), [](QChar c) { return c.isDigit(); }))
+            return QStringLiteral("--delete takes the message ids from the Id column "
+                                  "(--format tsv or json), not row numbers: %1").arg(given);
+        const std::optional<QString> id = CanonicalMessageId(given);
+        if (!id)
+            return QStringLiteral("--delete: %1 is not a message id; use the ids from the Id column").arg(given);
+        if (!ids.contains(*id))
+            ids.append(*id);
     }
-    return rows;
+    return {};
+}
+
+// The messages of `listed` that `ids` name, in the order of `ids`. An Id that names no message
+// of the listing (deleted or moved since, or in a mailbox not checked), or more than one (two
+// mailboxes of one name on one account), is reported and nothing is deleted for it.
+QList<TMessageToDelete> FindMessagesToDelete(const QList<TListedMessage>& listed, const QStringList& ids,
+                                             bool& allFound)
+{
+    QHash<QString, QList<const TMessageRow*>> named;
+    for (const QString& id : ids)
+        named.insert(id, {});
+    for (const TListedMessage& message : listed) {
+        const auto entry = named.find(MessageIdText(message.Row.MailBox, message.Row.Id));
+        if (entry != named.end())
+            entry->append(&message.Row);
+    }
+    QList<TMessageToDelete> deletes;
+    allFound = true;
+    for (const QString& id : ids) {
+        const QList<const TMessageRow*>& rows = named.value(id);
+        if (rows.size() == 1) {
+            deletes.append({rows.first()->MailBoxIndex, rows.first()->Id});
+            continue;
+        }
+        allFound = false;
+        PrintError(rows.isEmpty()
+                       ? QStringLiteral("brevio-check: no message %1 in the checked mailboxes; not deleted").arg(id)
+                       : QStringLiteral("brevio-check: %1 names %2 messages (mailboxes of one name); none deleted")
+                             .arg(id)
+                             .arg(rows.size()));
+    }
+    return deletes;
 }
 
 std::optional<TExportFormat> ParseFormat(const QString& name)
@@ -156,8 +198,8 @@ int main(int argc, char** argv)
                                            QStringLiteral("NAME"));
     const QCommandLineOption deleteOption(
         QStringLiteral("delete"),
-        QStringLiteral("Delete these rows of the list (1-based, comma-separated), then list again."),
-        QStringLiteral("ROWS"));
+        QStringLiteral("Delete the messages with these ids (the Id column; comma-separated), then list again."),
+        QStringLiteral("IDS"));
     const QCommandLineOption formatOption(QStringLiteral("format"),
                                           QStringLiteral("Output format: table, tsv or json."),
                                           QStringLiteral("FORMAT"), QStringLiteral("table"));
@@ -187,11 +229,12 @@ int main(int argc, char** argv)
     if (!format)
         return UsageError(QStringLiteral("unknown format %1 (table, tsv or json)").arg(parser.value(formatOption)));
 
-    std::optional<QList<int>> deleteRows;
+    std::optional<QStringList> deleteIds;
     if (parser.isSet(deleteOption)) {
-        deleteRows = ParseRowList(parser.value(deleteOption));
-        if (!deleteRows)
-            return UsageError(QStringLiteral("--delete takes row numbers from 1, separated by commas"));
+        deleteIds.emplace();
+        const QString error = ParseIdList(parser.value(deleteOption), *deleteIds);
+        if (!error.isEmpty())
+            return UsageError(error);
     }
 
     // The settings file is only read, never written.
@@ -271,21 +314,19 @@ int main(int argc, char** argv)
     };
     QList<TListedMessage> listed = listMessages();
 
-    if (deleteRows) {
-        for (int row : std::as_const(*deleteRows)) {
-            if (row > listed.size())
-                return UsageError(QStringLiteral("there is no row %1; the list has %2 row(s)").arg(row).arg(listed.size()));
-        }
+    bool allFound = true;
+    if (deleteIds) {
+        // The messages are found again by their ids, never by their places in the list, which
+        // change as mail arrives or goes; the run deletes them by identity.
         TRunRequest request;
         request.Kind = TRunKind::DeleteMarked;
         request.MailBoxes = mailBoxes;
         request.Strings = strings.Strings;
-        for (int row : std::as_const(*deleteRows)) {
-            const TMessageRow& listedRow = listed.at(row - 1).Row;
-            request.Deletes.append({listedRow.MailBoxIndex, listedRow.Id});
+        request.Deletes = FindMessagesToDelete(listed, *deleteIds, allFound);
+        if (!request.Deletes.isEmpty()) {
+            ExecuteRun(request, context);
+            listed = listMessages();
         }
-        ExecuteRun(request, context);
-        listed = listMessages();
     }
 
     // The cache is written while the list is: neither touches the other.
@@ -311,5 +352,5 @@ int main(int argc, char** argv)
     std::fflush(stderr);
     if (traceFile.isOpen())
         traceFile.close();
-    std::_Exit(entries.isEmpty() ? kExitClean : kExitLogged);
+    std::_Exit(entries.isEmpty() && allFound ? kExitClean : kExitLogged);
 }
