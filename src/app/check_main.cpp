@@ -19,6 +19,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QHash>
+
+#include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <pthread.h>
@@ -37,22 +41,46 @@ constexpr int kExitUsage = 2;
 
 // Ctrl+C aborts the mailbox being read, as Escape does in the window; a second one quits. The
 // signal is taken by a thread of its own (sigwait), so the abort runs outside a signal handler.
-void WatchInterrupts(TAbortSignal& abort)
-{
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread([set, &abort] {
-        int signal = 0;
-        int count = 0;
-        while (sigwait(&set, &signal) == 0) {
-            if (++count > 1)
-                std::_Exit(130);
-            abort.Trigger();
-        }
-    }).detach();
-}
+// Made before any other thread starts, so each one inherits the blocked signal. Stop() (or the
+// end of the watcher) wakes the thread with one more SIGINT that it takes as the word to end,
+// and joins it.
+class TInterruptWatcher {
+public:
+    explicit TInterruptWatcher(TAbortSignal& abort)
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        thread_ = std::thread([this, set, &abort] {
+            int signal = 0;
+            int count = 0;
+            while (sigwait(&set, &signal) == 0 && !stopping_) {
+                if (++count > 1)
+                    std::_Exit(130);
+                abort.Trigger();
+            }
+        });
+    }
+    TInterruptWatcher(const TInterruptWatcher&) = delete;
+    TInterruptWatcher& operator=(const TInterruptWatcher&) = delete;
+    ~TInterruptWatcher() { Stop(); }
+
+    void Stop()
+    {
+        if (!thread_.joinable())
+            return;
+        stopping_ = true;
+        // Blocked in every thread, the signal waits for that thread's sigwait even when it is
+        // sent before the thread gets there.
+        pthread_kill(thread_.native_handle(), SIGINT);
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stopping_ = false;
+    std::thread thread_;
+};
 
 void PrintError(const QString& text)
 {
@@ -100,20 +128,59 @@ private:
     THeaderCache* cache_ = nullptr;
 };
 
-// "3,1,7,3" gives {3, 1, 7}: a row named twice is deleted once (a second DELE of one POP3
-// message would be refused and reported as a failure). A malformed list gives nothing.
-std::optional<QList<int>> ParseRowList(const QString& text)
+// The Ids of --delete, comma-separated (an Id never holds a comma), into `ids` in their
+// canonical form, each once: a message named twice is deleted once (a second DELE of one POP3
+// message would be refused and reported as a failure). Returns the usage error, or nothing.
+QString ParseIdList(const QString& text, QStringList& ids)
 {
-    QList<int> rows;
     for (const QString& part : text.split(u',')) {
-        bool ok = false;
-        const int row = part.trimmed().toInt(&ok);
-        if (!ok || row < 1)
-            return std::nullopt;
-        if (!rows.contains(row))
-            rows.append(row);
+        const QString given = part.trimmed();
+        if (given.isEmpty())
+            return QStringLiteral("--delete: an empty Id; a message without an Id (a POP3 server "
+                                  "without UIDL) cannot be deleted from the command line");
+        // Row numbers name whatever lies at that place when the list is read again.
+        if (std::all_of(given.begin(), given.end(), [](QChar c) { return c.isDigit(); }))
+            return QStringLiteral("--delete takes the message ids from the Id column "
+                                  "(--format tsv or json), not row numbers: %1").arg(given);
+        const std::optional<QString> id = CanonicalMessageId(given);
+        if (!id)
+            return QStringLiteral("--delete: %1 is not a message id; use the ids from the Id column").arg(given);
+        if (!ids.contains(*id))
+            ids.append(*id);
     }
-    return rows;
+    return {};
+}
+
+// The messages of `listed` that `ids` name, in the order of `ids`. An Id that names no message
+// of the listing (deleted or moved since, or in a mailbox not checked), or more than one (two
+// mailboxes of one name on one account), is reported and nothing is deleted for it.
+QList<TMessageToDelete> FindMessagesToDelete(const QList<TListedMessage>& listed, const QStringList& ids,
+                                             bool& allFound)
+{
+    QHash<QString, QList<const TMessageRow*>> named;
+    for (const QString& id : ids)
+        named.insert(id, {});
+    for (const TListedMessage& message : listed) {
+        const auto entry = named.find(MessageIdText(message.Row.MailBox, message.Row.Id));
+        if (entry != named.end())
+            entry->append(&message.Row);
+    }
+    QList<TMessageToDelete> deletes;
+    allFound = true;
+    for (const QString& id : ids) {
+        const QList<const TMessageRow*>& rows = named.value(id);
+        if (rows.size() == 1) {
+            deletes.append({rows.first()->MailBoxIndex, rows.first()->Id});
+            continue;
+        }
+        allFound = false;
+        PrintError(rows.isEmpty()
+                       ? QStringLiteral("brevio-check: no message %1 in the checked mailboxes; not deleted").arg(id)
+                       : QStringLiteral("brevio-check: %1 names %2 messages (mailboxes of one name); none deleted")
+                             .arg(id)
+                             .arg(rows.size()));
+    }
+    return deletes;
 }
 
 std::optional<TExportFormat> ParseFormat(const QString& name)
@@ -133,90 +200,98 @@ int UsageError(const QString& text)
     return kExitUsage;
 }
 
-}  // namespace
+// What the command line asks for.
+struct TCommandLine {
+    QString SettingsFile;                  // absolute path
+    bool Scheduled = false;                // the mailboxes of the scheduled check
+    QStringList MailBoxNames;              // --mailbox; empty: those of the run
+    std::optional<QStringList> DeleteIds;  // --delete, each id once in its canonical form
+    TExportFormat Format = TExportFormat::Table;
+    std::optional<QString> TraceFile;      // --trace
+    bool Verbose = false;
+    bool NoCache = false;
+};
 
-int main(int argc, char** argv)
+void AddOptions(QCommandLineParser& parser)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Brevio"));
-    QCoreApplication::setApplicationVersion(GetAppVersion());
-
-    QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Checks the configured mailboxes and lists the messages that lie on the servers."));
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption settingsOption(QStringLiteral("settings"),
-                                            QStringLiteral("Settings file (default: the window program's)."),
-                                            QStringLiteral("FILE"));
-    const QCommandLineOption scheduledOption(QStringLiteral("scheduled"),
-                                             QStringLiteral("Check the mailboxes of the scheduled check."));
-    const QCommandLineOption mailboxOption(QStringLiteral("mailbox"),
-                                           QStringLiteral("Check this mailbox (repeatable)."),
-                                           QStringLiteral("NAME"));
-    const QCommandLineOption deleteOption(
-        QStringLiteral("delete"),
-        QStringLiteral("Delete these rows of the list (1-based, comma-separated), then list again."),
-        QStringLiteral("ROWS"));
-    const QCommandLineOption formatOption(QStringLiteral("format"),
-                                          QStringLiteral("Output format: table, tsv or json."),
-                                          QStringLiteral("FORMAT"), QStringLiteral("table"));
-    const QCommandLineOption traceOption(
-        QStringLiteral("trace"), QStringLiteral("Write the protocol conversation to FILE (passwords masked)."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption verboseOption(QStringLiteral("verbose"),
-                                           QStringLiteral("Also print the progress texts."));
-    const QCommandLineOption noCacheOption(
-        QStringLiteral("no-cache"), QStringLiteral("Fetch every header, without the cache of headers already seen."));
-    parser.addOptions({settingsOption, scheduledOption, mailboxOption, deleteOption, formatOption,
-                       traceOption, verboseOption, noCacheOption});
-    if (!parser.parse(app.arguments()))
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("settings"), QStringLiteral("Settings file (default: the window program's)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("scheduled"), QStringLiteral("Check the mailboxes of the scheduled check.")},
+        {QStringLiteral("mailbox"), QStringLiteral("Check this mailbox (repeatable)."), QStringLiteral("NAME")},
+        {QStringLiteral("delete"),
+         QStringLiteral("Delete the messages with these ids (the Id column; comma-separated), then list again."),
+         QStringLiteral("IDS")},
+        {QStringLiteral("format"), QStringLiteral("Output format: table, tsv or json."), QStringLiteral("FORMAT"),
+         QStringLiteral("table")},
+        {QStringLiteral("trace"), QStringLiteral("Write the protocol conversation to FILE (passwords masked)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("verbose"), QStringLiteral("Also print the progress texts.")},
+        {QStringLiteral("no-cache"),
+         QStringLiteral("Fetch every header, without the cache of headers already seen.")},
+    });
+}
+
+// Reads `arguments` into `command`. Returns the exit status when the program ends here (help,
+// version, a usage error, an unreadable settings file), nothing when it goes on.
+std::optional<int> ParseCommandLine(const QStringList& arguments, TCommandLine& command)
+{
+    QCommandLineParser parser;
+    AddOptions(parser);
+    if (!parser.parse(arguments))
         return UsageError(parser.errorText());
-    if (parser.isSet(helpOption)) {
+    if (parser.isSet(QStringLiteral("help"))) {
         std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
         return kExitClean;
     }
-    if (parser.isSet(versionOption)) {
+    if (parser.isSet(QStringLiteral("version"))) {
         std::printf("brevio-check %s\n", GetAppVersion().toLocal8Bit().constData());
         return kExitClean;
     }
     if (!parser.positionalArguments().isEmpty())
         return UsageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
-    const std::optional<TExportFormat> format = ParseFormat(parser.value(formatOption).toLower());
+    const QString formatName = parser.value(QStringLiteral("format"));
+    const std::optional<TExportFormat> format = ParseFormat(formatName.toLower());
     if (!format)
-        return UsageError(QStringLiteral("unknown format %1 (table, tsv or json)").arg(parser.value(formatOption)));
-
-    std::optional<QList<int>> deleteRows;
-    if (parser.isSet(deleteOption)) {
-        deleteRows = ParseRowList(parser.value(deleteOption));
-        if (!deleteRows)
-            return UsageError(QStringLiteral("--delete takes row numbers from 1, separated by commas"));
+        return UsageError(QStringLiteral("unknown format %1 (table, tsv or json)").arg(formatName));
+    command.Format = *format;
+    if (parser.isSet(QStringLiteral("delete"))) {
+        command.DeleteIds.emplace();
+        const QString error = ParseIdList(parser.value(QStringLiteral("delete")), *command.DeleteIds);
+        if (!error.isEmpty())
+            return UsageError(error);
     }
 
     // The settings file is only read, never written.
-    const QString settingsFile = parser.isSet(settingsOption)
-        ? QFileInfo(parser.value(settingsOption)).absoluteFilePath()
-        : SettingsFileNameFor(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("brevio")));
-    {
-        QFile probe(settingsFile);
-        if (!probe.open(QIODevice::ReadOnly))
-            return UsageError(QStringLiteral("cannot read settings file %1: %2")
-                                  .arg(QDir::toNativeSeparators(settingsFile), probe.errorString()));
-    }
-    SetSettingsFileName(settingsFile);
+    command.SettingsFile =
+        parser.isSet(QStringLiteral("settings"))
+            ? QFileInfo(parser.value(QStringLiteral("settings"))).absoluteFilePath()
+            : SettingsFileNameFor(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("brevio")));
+    QFile probe(command.SettingsFile);
+    if (!probe.open(QIODevice::ReadOnly))
+        return UsageError(QStringLiteral("cannot read settings file %1: %2")
+                              .arg(QDir::toNativeSeparators(command.SettingsFile), probe.errorString()));
 
-    TOptions options;
-    options.Load(settingsFile);
-    TLocalizator strings(options);
-    TMailBoxList list;
-    list.Load(settingsFile);
-    const QList<TMailBoxSettings> mailBoxes = list.Snapshot();
+    command.Scheduled = parser.isSet(QStringLiteral("scheduled"));
+    command.MailBoxNames = parser.values(QStringLiteral("mailbox"));
+    if (parser.isSet(QStringLiteral("trace")))
+        command.TraceFile = parser.value(QStringLiteral("trace"));
+    command.Verbose = parser.isSet(QStringLiteral("verbose"));
+    command.NoCache = parser.isSet(QStringLiteral("no-cache"));
+    return std::nullopt;
+}
 
-    // Which mailboxes: the named ones (whatever their flags), else those of the chosen run.
-    QList<int> indexes;
-    const QStringList names = parser.values(mailboxOption);
-    for (const QString& name : names) {
+// The indexes of the mailboxes to check into `indexes`: the named ones (whatever their flags),
+// else those of the chosen run. Returns the exit status of a name no mailbox has.
+std::optional<int> ChooseMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const TCommandLine& command,
+                                   QList<int>& indexes)
+{
+    for (const QString& name : command.MailBoxNames) {
         bool found = false;
         for (int i = 0; i < mailBoxes.size(); ++i) {
             if (mailBoxes.at(i).Name == name) {
@@ -226,74 +301,62 @@ int main(int argc, char** argv)
         }
         if (!found)
             return UsageError(QStringLiteral("no mailbox named \"%1\" in %2")
-                                  .arg(name, QDir::toNativeSeparators(settingsFile)));
+                                  .arg(name, QDir::toNativeSeparators(command.SettingsFile)));
     }
-    if (names.isEmpty())
-        indexes = MailBoxesOfRun(mailBoxes, parser.isSet(scheduledOption) ? TRunKind::Scheduled : TRunKind::CheckAll);
+    if (command.MailBoxNames.isEmpty())
+        indexes = MailBoxesOfRun(mailBoxes, command.Scheduled ? TRunKind::Scheduled : TRunKind::CheckAll);
+    return std::nullopt;
+}
 
-    TConsoleContext context(strings.Strings, options.FNetworkTimeout, parser.isSet(verboseOption),
-                            options.FPipelining);
-    // Before any other thread starts, so each one inherits the blocked signal.
-    WatchInterrupts(*context.Abort());
+// Lists the mailboxes at `indexes`: every row with the message it shows.
+QList<TListedMessage> ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes,
+                                   TConsoleContext& context)
+{
+    QList<TListedMessage> listed;
+    TMessageRowBuilder rows(QLocale(), false);
+    CheckMailBoxes(mailBoxes, indexes, context, [&](int index, const QList<TFoundMessage>& found) {
+        // Row by row, so the rows are never held twice.
+        listed.reserve(listed.size() + found.size());
+        for (qsizetype i = 0; i < found.size(); ++i)
+            listed.append({rows.Build(index, mailBoxes.at(index), found.at(i), i), found.at(i).Message});
+    });
+    return listed;
+}
 
-    std::optional<THeaderCache> cache;
-    // A check one message at a time (FPipelining=0) uses no cache.
-    if (options.FHeaderCache && options.FPipelining && !parser.isSet(noCacheOption)) {
-        cache.emplace();
-        cache->StartLoading();
-        context.SetHeaderCache(&*cache);
-    }
-
-    QFile traceFile;
-    if (parser.isSet(traceOption)) {
-        traceFile.setFileName(parser.value(traceOption));
-        if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return UsageError(QStringLiteral("cannot write trace file %1: %2")
-                                  .arg(parser.value(traceOption), traceFile.errorString()));
-        context.SetTrace([&traceFile](const QByteArray& line) {
-            traceFile.write(line);
-            traceFile.write("\n");
-            traceFile.flush();
-        });
-    }
-
-    // Lists the chosen mailboxes: every row with the message it shows.
-    const auto listMessages = [&] {
-        QList<TListedMessage> listed;
-        TMessageRowBuilder rows(QLocale(), false);
-        CheckMailBoxes(mailBoxes, indexes, context, [&](int index, const QList<TFoundMessage>& found) {
-            // Row by row, so the rows are never held twice.
-            listed.reserve(listed.size() + found.size());
-            for (qsizetype i = 0; i < found.size(); ++i)
-                listed.append({rows.Build(index, mailBoxes.at(index), found.at(i), i), found.at(i).Message});
-        });
+// Lists the chosen mailboxes and, when `deleteIds` are given, deletes those messages and lists
+// again. `allFound` turns false when an id named no message.
+QList<TListedMessage> RunCheck(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes,
+                               const std::optional<QStringList>& deleteIds, const TStringTable& strings,
+                               TConsoleContext& context, bool& allFound)
+{
+    QList<TListedMessage> listed = ListMessages(mailBoxes, indexes, context);
+    allFound = true;
+    if (!deleteIds)
         return listed;
-    };
-    QList<TListedMessage> listed = listMessages();
+    // The messages are found again by their ids, never by their places in the list, which
+    // change as mail arrives or goes; the run deletes them by identity.
+    TRunRequest request;
+    request.Kind = TRunKind::DeleteMarked;
+    request.MailBoxes = mailBoxes;
+    request.Strings = strings;
+    request.Deletes = FindMessagesToDelete(listed, *deleteIds, allFound);
+    if (request.Deletes.isEmpty())
+        return listed;
+    ExecuteRun(request, context);
+    return ListMessages(mailBoxes, indexes, context);
+}
 
-    if (deleteRows) {
-        for (int row : std::as_const(*deleteRows)) {
-            if (row > listed.size())
-                return UsageError(QStringLiteral("there is no row %1; the list has %2 row(s)").arg(row).arg(listed.size()));
-        }
-        TRunRequest request;
-        request.Kind = TRunKind::DeleteMarked;
-        request.MailBoxes = mailBoxes;
-        request.Strings = strings.Strings;
-        for (int row : std::as_const(*deleteRows)) {
-            const TMessageRow& listedRow = listed.at(row - 1).Row;
-            request.Deletes.append({listedRow.MailBoxIndex, listedRow.Id});
-        }
-        ExecuteRun(request, context);
-        listed = listMessages();
-    }
-
+// Prints the listing on standard output and the log on standard error, and gives the exit
+// status. The header cache is written meanwhile.
+int PrintResults(const QList<TListedMessage>& listed, TExportFormat format, THeaderCache* cache,
+                 const TConsoleContext& context, bool allFound)
+{
     // The cache is written while the list is: neither touches the other.
     std::future<void> saved;
     if (cache)
-        saved = std::async(std::launch::async, [&cache] { cache->Save(); });
+        saved = std::async(std::launch::async, [cache] { cache->Save(); });
 
-    const QByteArray output = ExportMessageRows(listed, *format);
+    const QByteArray output = ExportMessageRows(listed, format);
     std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
     std::fflush(stdout);
     if (saved.valid())
@@ -305,11 +368,65 @@ int main(int argc, char** argv)
         entry = entry.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
         PrintError(entry);
     }
-    // Everything is written: the process ends here rather than free a big listing and the
-    // header cache piece by piece, which only costs time.
     std::fflush(stdout);
     std::fflush(stderr);
+    return entries.isEmpty() && allFound ? kExitClean : kExitLogged;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Brevio"));
+    QCoreApplication::setApplicationVersion(GetAppVersion());
+
+    TCommandLine command;
+    if (const std::optional<int> status = ParseCommandLine(app.arguments(), command))
+        return *status;
+    SetSettingsFileName(command.SettingsFile);
+    TOptions options;
+    options.Load(command.SettingsFile);
+    TLocalizator strings(options);
+    TMailBoxList list;
+    list.Load(command.SettingsFile);
+    const QList<TMailBoxSettings> mailBoxes = list.Snapshot();
+    QList<int> indexes;
+    if (const std::optional<int> status = ChooseMailBoxes(mailBoxes, command, indexes))
+        return *status;
+
+    TConsoleContext context(strings.Strings, options.FNetworkTimeout, command.Verbose, options.FPipelining);
+    TInterruptWatcher interrupts(*context.Abort());
+
+    std::optional<THeaderCache> cache;
+    // A check one message at a time (FPipelining=0) uses no cache.
+    if (options.FHeaderCache && options.FPipelining && !command.NoCache) {
+        cache.emplace();
+        cache->StartLoading();
+        context.SetHeaderCache(&*cache);
+    }
+
+    QFile traceFile;
+    if (command.TraceFile) {
+        traceFile.setFileName(*command.TraceFile);
+        if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return UsageError(QStringLiteral("cannot write trace file %1: %2")
+                                  .arg(*command.TraceFile, traceFile.errorString()));
+        context.SetTrace([&traceFile](const QByteArray& line) {
+            traceFile.write(line);
+            traceFile.write("\n");
+            traceFile.flush();
+        });
+    }
+
+    bool allFound = true;
+    const QList<TListedMessage> listed =
+        RunCheck(mailBoxes, indexes, command.DeleteIds, strings.Strings, context, allFound);
+    const int status = PrintResults(listed, command.Format, cache ? &*cache : nullptr, context, allFound);
     if (traceFile.isOpen())
         traceFile.close();
-    std::_Exit(entries.isEmpty() ? kExitClean : kExitLogged);
+    interrupts.Stop();
+    // Everything is written: the process ends here rather than free a big listing and the
+    // header cache piece by piece, which only costs time.
+    std::_Exit(status);
 }

@@ -59,8 +59,10 @@ QString TimeText(QTime time)
     return text;
 }
 
+constexpr int kColumns = 9;
+
 struct TPlainRow {
-    QString Fields[8];
+    QString Fields[kColumns];
 };
 
 TPlainRow PlainRow(const TListedMessage& listed)
@@ -69,7 +71,7 @@ TPlainRow PlainRow(const TListedMessage& listed)
     // yyyy-MM-dd and HH:mm:ss, whatever the locale, so scripts can read them.
     const TLocalDateTime local = LocalDateAndTime(message.Date);
     TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size,
-                     DateText(local.Date), TimeText(local.Time), row.Folder}};
+                     DateText(local.Date), TimeText(local.Time), row.Folder, MessageIdText(row.MailBox, row.Id)}};
     for (QString& field : plain.Fields)
         field = OneLine(field);
     return plain;
@@ -84,9 +86,10 @@ QList<TPlainRow> PlainRows(const QList<TListedMessage>& messages)
     return result;
 }
 
-const QString kHeaders[8] = {QStringLiteral("No"),   QStringLiteral("Subject"), QStringLiteral("From"),
-                             QStringLiteral("Mailbox"), QStringLiteral("Size"), QStringLiteral("Date"),
-                             QStringLiteral("Time"), QStringLiteral("Folder")};
+const QString kHeaders[kColumns] = {
+    QStringLiteral("No"),   QStringLiteral("Subject"), QStringLiteral("From"),   QStringLiteral("Mailbox"),
+    QStringLiteral("Size"), QStringLiteral("Date"),    QStringLiteral("Time"),   QStringLiteral("Folder"),
+    QStringLiteral("Id")};
 
 // Field by field straight into the UTF-8 text, so a big listing is never held a second time as
 // text, nor copied row by row on the way.
@@ -105,8 +108,8 @@ QByteArray Tsv(const QList<TListedMessage>& messages)
         *last++ = end;
         text.truncate(last - text.constData());
     };
-    for (int c = 0; c < 8; ++c)
-        field(kHeaders[c], c < 7 ? '\t' : '\n');
+    for (int c = 0; c < kColumns; ++c)
+        field(kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
     for (const auto& [row, message] : messages) {
         const TLocalDateTime local = LocalDateAndTime(message.Date);
         field(row.Number, '\t');
@@ -116,34 +119,57 @@ QByteArray Tsv(const QList<TListedMessage>& messages)
         field(row.Size, '\t');
         field(DateText(local.Date), '\t');
         field(TimeText(local.Time), '\t');
-        field(row.Folder, '\n');
+        field(row.Folder, '\t');
+        field(MessageIdText(row.MailBox, row.Id), '\n');
     }
     return text;
 }
 
+// `text` cut to at most `width` columns, an ellipsis standing for what is left out.
+QString CutToWidth(const QString& text, int width)
+{
+    if (DisplayWidth(text) <= width)
+        return text;
+    int used = 0;
+    qsizetype end = 0;
+    // Whole characters only, with the marks that combine with the last one kept.
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype next = i + (text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1);
+        used += DisplayWidth(QStringView(text).mid(i, next - i));
+        if (used > width - 1)
+            break;
+        end = i = next;
+    }
+    return text.left(end) + QChar(0x2026);
+}
+
 QByteArray Table(const QList<TPlainRow>& rows)
 {
-    // Long subjects and senders are cut so a row fits a terminal line.
-    constexpr qsizetype kMaxWidth = 40;
-    qsizetype widths[8];
-    for (int c = 0; c < 8; ++c)
-        widths[c] = kHeaders[c].size();
+    // Long subjects and senders are cut so a row fits a terminal line; the Id never is, as a
+    // cut one names nothing.
+    constexpr int kMaxWidth = 40;
+    constexpr int kIdColumn = kColumns - 1;
+    int widths[kColumns];
+    for (int c = 0; c < kColumns; ++c)
+        widths[c] = DisplayWidth(kHeaders[c]);
     QList<TPlainRow> cut = rows;
     for (TPlainRow& row : cut) {
-        for (int c = 0; c < 8; ++c) {
+        for (int c = 0; c < kColumns; ++c) {
             QString& field = row.Fields[c];
-            if (field.size() > kMaxWidth)
-                field = field.left(kMaxWidth - 1) + QChar(0x2026);
-            widths[c] = std::max(widths[c], field.size());
+            if (c != kIdColumn)
+                field = CutToWidth(field, kMaxWidth);
+            widths[c] = std::max(widths[c], DisplayWidth(field));
         }
     }
     const auto line = [&](const QString* fields) {
         QString text;
-        for (int c = 0; c < 8; ++c) {
+        for (int c = 0; c < kColumns; ++c) {
+            // Padded by the columns the text takes on a terminal, not by its characters.
+            const QString padding(widths[c] - DisplayWidth(fields[c]), u' ');
             // Numbers read best right-aligned.
             const bool right = c == 0 || c == 4;
-            text += right ? fields[c].rightJustified(widths[c]) : fields[c].leftJustified(widths[c]);
-            if (c < 7)
+            text += right ? padding + fields[c] : fields[c] + padding;
+            if (c < kColumns - 1)
                 text += QStringLiteral("  ");
         }
         while (text.endsWith(u' '))
@@ -174,13 +200,11 @@ QByteArray Json(const QList<TListedMessage>& messages)
             object.insert(QStringLiteral("date"), QJsonValue::Null);
         }
         object.insert(QStringLiteral("folder"), row.Folder);
-        // IMAP4: the UID in its folder; POP3: the unique id from UIDL; null when unknown.
-        if (row.Id.Uid != 0)
-            object.insert(QStringLiteral("uid"), qint64(row.Id.Uid));
-        else if (!row.Id.UniqueId.isEmpty())
-            object.insert(QStringLiteral("uid"), QString::fromLatin1(row.Id.UniqueId));
-        else
-            object.insert(QStringLiteral("uid"), QJsonValue::Null);
+        // Each field has one type: the IMAP4 UID is a number (0 for POP3), the POP3 unique id
+        // a string (empty for IMAP4 and for a server without UIDL).
+        object.insert(QStringLiteral("uid"), qint64(row.Id.Uid));
+        object.insert(QStringLiteral("uidl"), QString::fromLatin1(row.Id.UniqueId));
+        object.insert(QStringLiteral("id"), MessageIdText(row.MailBox, row.Id));
         array.append(object);
     }
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
@@ -199,6 +223,185 @@ QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportForma
         break;
     }
     return Table(PlainRows(messages));
+}
+
+namespace {
+
+bool IsPlainIdByte(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+           || c == '_';
+}
+
+void AppendIdPart(QString& text, QByteArrayView bytes)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        if (IsPlainIdByte(c)) {
+            text += QLatin1Char(c);
+        } else {
+            text += u'%';
+            text += QLatin1Char(kHex[uchar(c) >> 4]);
+            text += QLatin1Char(kHex[uchar(c) & 15]);
+        }
+    }
+}
+
+QString ImapIdText(QByteArrayView mailBox, QByteArrayView folder, quint32 uidValidity, quint32 uid)
+{
+    QString text = QStringLiteral("imap:");
+    AppendIdPart(text, mailBox);
+    text += u':';
+    AppendIdPart(text, folder);
+    return text + u':' + QString::number(uidValidity) + u':' + QString::number(uid);
+}
+
+QString Pop3IdText(QByteArrayView mailBox, QByteArrayView uniqueId)
+{
+    QString text = QStringLiteral("pop3:");
+    AppendIdPart(text, mailBox);
+    text += u':';
+    AppendIdPart(text, uniqueId);
+    return text;
+}
+
+int HexDigit(QChar c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c.unicode() - u'0';
+    if (c >= u'A' && c <= u'F')
+        return c.unicode() - u'A' + 10;
+    if (c >= u'a' && c <= u'f')
+        return c.unicode() - u'a' + 10;
+    return -1;
+}
+
+// One part of an Id back to its bytes: only plain characters and "%" with two hex digits.
+std::optional<QByteArray> DecodeIdPart(QStringView part)
+{
+    QByteArray bytes;
+    for (qsizetype i = 0; i < part.size(); ++i) {
+        const char16_t c = part.at(i).unicode();
+        if (c < 0x80 && IsPlainIdByte(char(c))) {
+            bytes += char(c);
+            continue;
+        }
+        if (c != u'%' || i + 2 >= part.size())
+            return std::nullopt;
+        const int high = HexDigit(part.at(i + 1));
+        const int low = HexDigit(part.at(i + 2));
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes += char(high * 16 + low);
+        i += 2;
+    }
+    return bytes;
+}
+
+// A UID or UIDVALIDITY: decimal digits only, within 32 bits.
+std::optional<quint32> DecodeIdNumber(QStringView part)
+{
+    if (part.isEmpty() || part.size() > 10
+        || !std::all_of(part.begin(), part.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    const qulonglong value = part.toULongLong();
+    if (value > 0xFFFFFFFFull)
+        return std::nullopt;
+    return quint32(value);
+}
+
+struct TCodeRange {
+    char32_t First;
+    char32_t Last;
+};
+
+// The East Asian wide and fullwidth characters: CJK, kana, Hangul syllables, fullwidth forms,
+// and the emoji terminals show two columns wide.
+constexpr TCodeRange kWideRanges[] = {
+    {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2329, 0x232A},   {0x23E9, 0x23EC},   {0x23F0, 0x23F0},
+    {0x23F3, 0x23F3},   {0x25FD, 0x25FE},   {0x2614, 0x2615},   {0x2648, 0x2653},   {0x267F, 0x267F},
+    {0x2693, 0x2693},   {0x26A1, 0x26A1},   {0x26AA, 0x26AB},   {0x26BD, 0x26BE},   {0x26C4, 0x26C5},
+    {0x26CE, 0x26CE},   {0x26D4, 0x26D4},   {0x26EA, 0x26EA},   {0x26F2, 0x26F3},   {0x26F5, 0x26F5},
+    {0x26FA, 0x26FA},   {0x26FD, 0x26FD},   {0x2705, 0x2705},   {0x270A, 0x270B},   {0x2728, 0x2728},
+    {0x274C, 0x274C},   {0x274E, 0x274E},   {0x2753, 0x2755},   {0x2757, 0x2757},   {0x2795, 0x2797},
+    {0x27B0, 0x27B0},   {0x27BF, 0x27BF},   {0x2B1B, 0x2B1C},   {0x2B50, 0x2B50},   {0x2B55, 0x2B55},
+    {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},   {0xA000, 0xA4CF},
+    {0xA960, 0xA97F},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE10, 0xFE19},   {0xFE30, 0xFE6F},
+    {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x16FE0, 0x16FE4}, {0x17000, 0x18CFF}, {0x1B000, 0x1B2FF},
+    {0x1F004, 0x1F004}, {0x1F0CF, 0x1F0CF}, {0x1F18E, 0x1F18E}, {0x1F191, 0x1F19A}, {0x1F200, 0x1F2FF},
+    {0x1F300, 0x1F320}, {0x1F32D, 0x1F335}, {0x1F337, 0x1F37C}, {0x1F37E, 0x1F393}, {0x1F3A0, 0x1F3CA},
+    {0x1F3CF, 0x1F3D3}, {0x1F3E0, 0x1F3F0}, {0x1F3F4, 0x1F3F4}, {0x1F3F8, 0x1F43E}, {0x1F440, 0x1F440},
+    {0x1F442, 0x1F4FC}, {0x1F4FF, 0x1F53D}, {0x1F54B, 0x1F54E}, {0x1F550, 0x1F567}, {0x1F57A, 0x1F57A},
+    {0x1F595, 0x1F596}, {0x1F5A4, 0x1F5A4}, {0x1F5FB, 0x1F64F}, {0x1F680, 0x1F6C5}, {0x1F6CC, 0x1F6CC},
+    {0x1F6D0, 0x1F6D2}, {0x1F6D5, 0x1F6D7}, {0x1F6EB, 0x1F6EC}, {0x1F6F4, 0x1F6FC}, {0x1F7E0, 0x1F7EB},
+    {0x1F90C, 0x1F93A}, {0x1F93C, 0x1F945}, {0x1F947, 0x1F9FF}, {0x1FA70, 0x1FAFF}, {0x20000, 0x2FFFD},
+    {0x30000, 0x3FFFD},
+};
+
+int CharacterWidth(char32_t c)
+{
+    if (c < 0x300)
+        return c >= 0x20 && (c < 0x7F || c >= 0xA0) ? 1 : 0;
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_Enclosing:
+    case QChar::Other_Format:
+    case QChar::Other_Control:
+        return 0;
+    default:
+        break;
+    }
+    // The vowels and final consonants of conjoining Hangul join the syllable before them.
+    if (c >= 0x1160 && c <= 0x11FF)
+        return 0;
+    const auto* range = std::upper_bound(std::begin(kWideRanges), std::end(kWideRanges), c,
+                                         [](char32_t value, const TCodeRange& r) { return value < r.First; });
+    return range != std::begin(kWideRanges) && c <= std::prev(range)->Last ? 2 : 1;
+}
+
+}  // namespace
+
+QString MessageIdText(const QString& mailBoxName, const TMessageIdentity& id)
+{
+    if (id.Uid != 0)
+        return ImapIdText(mailBoxName.toUtf8(), id.Folder, id.UidValidity, id.Uid);
+    if (!id.UniqueId.isEmpty())
+        return Pop3IdText(mailBoxName.toUtf8(), id.UniqueId);
+    return {};
+}
+
+std::optional<QString> CanonicalMessageId(QStringView text)
+{
+    const QList<QStringView> parts = text.split(u':');
+    if (parts.size() == 5 && parts.at(0) == u"imap") {
+        const std::optional<QByteArray> mailBox = DecodeIdPart(parts.at(1));
+        const std::optional<QByteArray> folder = DecodeIdPart(parts.at(2));
+        const std::optional<quint32> uidValidity = DecodeIdNumber(parts.at(3));
+        const std::optional<quint32> uid = DecodeIdNumber(parts.at(4));
+        if (!mailBox || !folder || !uidValidity || !uid || *uid == 0)
+            return std::nullopt;
+        return ImapIdText(*mailBox, *folder, *uidValidity, *uid);
+    }
+    if (parts.size() == 3 && parts.at(0) == u"pop3") {
+        const std::optional<QByteArray> mailBox = DecodeIdPart(parts.at(1));
+        const std::optional<QByteArray> uniqueId = DecodeIdPart(parts.at(2));
+        if (!mailBox || !uniqueId || uniqueId->isEmpty())
+            return std::nullopt;
+        return Pop3IdText(*mailBox, *uniqueId);
+    }
+    return std::nullopt;
+}
+
+int DisplayWidth(QStringView text)
+{
+    int width = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            c = QChar::surrogateToUcs4(char16_t(c), text.at(++i).unicode());
+        width += CharacterWidth(c);
+    }
+    return width;
 }
 
 }  // namespace brevio

@@ -6,6 +6,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringView>
+
+#include <optional>
 
 namespace brevio {
 
@@ -29,5 +32,21 @@ struct TListedMessage {
 };
 
 QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportFormat format);
+
+// The Id column: a text that names one message on its server, the same in every listing while
+// the message stays, for deleting it later from the command line. IMAP4:
+// "imap:MAILBOX:FOLDER:UIDVALIDITY:UID"; POP3: "pop3:MAILBOX:UIDL". MAILBOX is the mailbox's
+// name (UTF-8), FOLDER the folder's name as the server sends it; in the texts every byte but
+// A-Z, a-z, 0-9, "-", "." and "_" is written as "%" and two upper-case hex digits, so an Id
+// never holds a comma, a colon of its own, white space or a character the shell treats
+// specially. Empty for a message the server gave no lasting name (POP3 without UIDL).
+QString MessageIdText(const QString& mailBoxName, const TMessageIdentity& id);
+// `text` as MessageIdText writes it (hex digits of either case accepted); nothing when it is not
+// an Id.
+std::optional<QString> CanonicalMessageId(QStringView text);
+
+// How many terminal columns `text` takes: East Asian wide and fullwidth characters two,
+// combining marks and other zero-width characters none, the rest one.
+int DisplayWidth(QStringView text);
 
 }  // namespace brevio

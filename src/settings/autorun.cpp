@@ -1,5 +1,7 @@
 #include "settings/autorun.h"
 
+#include "settings/settings_file.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -44,13 +46,13 @@ QString EscapeEntryValue(const QString& value)
 
 }  // namespace
 
-std::optional<QString> RunKeyFor(TRunKind kind)
+std::optional<QString> RunKeyFor(TAutorunScope scope)
 {
-    switch (kind) {
-    case TRunKind::UserRun:
+    switch (scope) {
+    case TAutorunScope::UserRun:
         return XdgFolder("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config")) +
                QStringLiteral("/autostart");
-    case TRunKind::MachineRun:
+    case TAutorunScope::MachineRun:
         return XdgFolder("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")) + QStringLiteral("/autostart");
     default:
         return std::nullopt;
@@ -88,9 +90,9 @@ QByteArray AutostartEntryText(const QString& command)
     return text.toUtf8();
 }
 
-bool SetRunEntry(TRunKind kind, const QString& valueName, const QString& command)
+bool SetRunEntry(TAutorunScope scope, const QString& valueName, const QString& command)
 {
-    const std::optional<QString> folder = RunKeyFor(kind);
+    const std::optional<QString> folder = RunKeyFor(scope);
     if (!folder || !QDir().mkpath(*folder))
         return false;
     // Written whole or not at all, so a half-written entry never starts anything.
@@ -101,15 +103,15 @@ bool SetRunEntry(TRunKind kind, const QString& valueName, const QString& command
     return file.commit();
 }
 
-bool DeleteRunEntry(TRunKind kind, const QString& valueName)
+bool DeleteRunEntry(TAutorunScope scope, const QString& valueName)
 {
-    const std::optional<QString> folder = RunKeyFor(kind);
+    const std::optional<QString> folder = RunKeyFor(scope);
     return folder && QFile::remove(AutostartEntryPath(*folder, valueName));
 }
 
-bool HasRunEntry(TRunKind kind, const QString& valueName)
+bool HasRunEntry(TAutorunScope scope, const QString& valueName)
 {
-    const std::optional<QString> folder = RunKeyFor(kind);
+    const std::optional<QString> folder = RunKeyFor(scope);
     return folder && QFileInfo(AutostartEntryPath(*folder, valueName)).isFile();
 }
 
@@ -118,15 +120,20 @@ QString AutorunValueName() { return QStringLiteral("brevio"); }
 bool SetLoadOnStart(bool enabled, const QString& executablePath)
 {
     if (!enabled) {
-        DeleteRunEntry(TRunKind::UserRun, AutorunValueName());
+        DeleteRunEntry(TAutorunScope::UserRun, AutorunValueName());
         return !IsLoadOnStartSet();
     }
     const QString path = executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath;
-    // One argument on the command line starts the program minimised to the tray.
-    return SetRunEntry(TRunKind::UserRun, AutorunValueName(),
-                       QuoteExecArgument(QDir::toNativeSeparators(path)) + QStringLiteral(" /minimize"));
+    QString command = QuoteExecArgument(QDir::toNativeSeparators(path));
+    // A copy that runs on a settings file of its own (--settings) starts on that file again at
+    // login; the file the program would find by itself needs no option.
+    const QString settingsFile = GetSettingsFileName();
+    if (settingsFile != SettingsFileNameFor(path))
+        command += QStringLiteral(" --settings ") + QuoteExecArgument(QDir::toNativeSeparators(settingsFile));
+    // One argument besides the settings file starts the program minimised to the tray.
+    return SetRunEntry(TAutorunScope::UserRun, AutorunValueName(), command + QStringLiteral(" /minimize"));
 }
 
-bool IsLoadOnStartSet() { return HasRunEntry(TRunKind::UserRun, AutorunValueName()); }
+bool IsLoadOnStartSet() { return HasRunEntry(TAutorunScope::UserRun, AutorunValueName()); }
 
 }  // namespace brevio

@@ -10,7 +10,7 @@
 namespace brevio {
 
 // The places an autorun entry can be kept, numbered as the Windows "Run" keys are.
-enum class TRunKind {
+enum class TAutorunScope {
     MachineRun = 0,
     MachineRunOnce = 1,
     UserRun = 2,
@@ -19,17 +19,17 @@ enum class TRunKind {
     MachineRunServicesOnce = 5,
 };
 
-// Where entries of `kind` are kept: on a freedesktop system the folder of autostart entries
+// Where entries of `scope` are kept: on a freedesktop system the folder of autostart entries
 // ($XDG_CONFIG_HOME/autostart for the user, the first of $XDG_CONFIG_DIRS for the machine).
-// Empty for kinds the platform does not have (there is no "run once" autostart entry).
-std::optional<QString> RunKeyFor(TRunKind kind);
+// Empty for scopes the platform does not have (there is no "run once" autostart entry).
+std::optional<QString> RunKeyFor(TAutorunScope scope);
 
-// Writes the entry `valueName` of `kind` with `command` as the command line to run, creating
-// the folder when needed. False when the kind does not exist or the entry cannot be written.
-bool SetRunEntry(TRunKind kind, const QString& valueName, const QString& command);
+// Writes the entry `valueName` of `scope` with `command` as the command line to run, creating
+// the folder when needed. False when the scope does not exist or the entry cannot be written.
+bool SetRunEntry(TAutorunScope scope, const QString& valueName, const QString& command);
 // Deletes the entry; true when it existed and is gone.
-bool DeleteRunEntry(TRunKind kind, const QString& valueName);
-bool HasRunEntry(TRunKind kind, const QString& valueName);
+bool DeleteRunEntry(TAutorunScope scope, const QString& valueName);
+bool HasRunEntry(TAutorunScope scope, const QString& valueName);
 
 // The file of entry `valueName` in the autostart folder `folder`.
 QString AutostartEntryPath(const QString& folder, const QString& valueName);
@@ -44,7 +44,9 @@ QString QuoteExecArgument(const QString& argument);
 QString AutorunValueName();
 
 // Adds the program's entry for the current user, running `executablePath` (default: this
-// program) with the argument "/minimize", or removes it. Returns whether the entry now is as
+// program) with the argument "/minimize", or removes it. When this program uses another
+// settings file than `executablePath` would find by itself (it was started with --settings),
+// the entry passes that file with --settings. Returns whether the entry now is as
 // asked; removing an entry that does not exist succeeds without a word.
 bool SetLoadOnStart(bool enabled, const QString& executablePath = {});
 // Whether the current user's entry exists.

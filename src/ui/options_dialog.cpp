@@ -180,7 +180,7 @@ void TfrmOptions::StoreToOptions()
 
     const bool hadAutorun = IsLoadOnStartSet();
     if (autorun && !SetLoadOnStart(true))
-        throw Exception(FormatText(AutostartFailedText, {RunKeyFor(TRunKind::UserRun).value_or(QString())}));
+        throw Exception(FormatText(AutostartFailedText, {RunKeyFor(TAutorunScope::UserRun).value_or(QString())}));
     if (!autorun)
         SetLoadOnStart(false);  // a missing entry is what was asked for; nothing to report
     try {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -72,14 +73,17 @@ QStringList ExpectedInboxLines(const QString& mailbox, const QString& folderColu
     return lines;
 }
 
-// Compares every column but From (its display form has rules of its own, tested elsewhere).
+// Compares every column but From (its display form has rules of its own, tested elsewhere) and
+// Id (its own test below).
 QStringList WithoutFrom(const QStringList& lines)
 {
     QStringList result;
     for (const QString& line : lines) {
         QStringList fields = line.split(u'\t');
-        if (fields.size() == 8)
+        if (fields.size() == 9) {
             fields[2].clear();
+            fields.removeLast();
+        }
         result.append(fields.join(u'\t'));
     }
     return result;
@@ -110,17 +114,21 @@ TEST_F(CheckerLive, TsvListsTheSeededInboxOverEveryProtocolAndSecurity)
         EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
         QStringList lines = run.Out.split(u'\n', Qt::SkipEmptyParts);
         ASSERT_FALSE(lines.isEmpty());
-        EXPECT_EQ(lines.takeFirst(), QStringLiteral("No\tSubject\tFrom\tMailbox\tSize\tDate\tTime\tFolder"));
+        EXPECT_EQ(lines.takeFirst(), QStringLiteral("No\tSubject\tFrom\tMailbox\tSize\tDate\tTime\tFolder\tId"));
         if (c.Protocol == TProtocol::Imap4) {
             // IMAP4 lists every folder; keep the INBOX rows.
             QStringList inbox;
             for (const QString& line : std::as_const(lines)) {
-                if (line.endsWith(QStringLiteral("\tINBOX")))
+                if (line.section(u'\t', 7, 7) == QLatin1String("INBOX"))
                     inbox.append(line);
             }
             EXPECT_EQ(lines.size(), 12);
             lines = inbox;
         }
+        const QString idStart = c.Protocol == TProtocol::Imap4 ? QStringLiteral("imap:%1:INBOX:").arg(c.Name)
+                                                               : QStringLiteral("pop3:%1:").arg(c.Name);
+        for (const QString& line : std::as_const(lines))
+            EXPECT_TRUE(line.section(u'\t', 8).startsWith(idStart)) << line.toStdString();
         const QString folderColumn = c.Protocol == TProtocol::Imap4 ? QStringLiteral("INBOX") : QString();
         QStringList expected = ExpectedInboxLines(QString::fromLatin1(c.Name), folderColumn);
         if (c.Protocol == TProtocol::Imap4) {
@@ -161,7 +169,10 @@ TEST_F(CheckerLive, ExitStatusTellsCleanLoggedAndUsageErrors)
         {{"--settings", settings, "--format", "xml"}, 2, "unknown format"},
         {{"--settings", settings, "--mailbox", "nobody"}, 2, "no mailbox named"},
         {{"--settings", settings, "--delete", "0"}, 2, "--delete"},
-        {{"--settings", settings, "--mailbox", "good", "--delete", "9"}, 2, "there is no row 9"},
+        // Row numbers name whatever lies there when the list is read again: refused.
+        {{"--settings", settings, "--mailbox", "good", "--delete", "2,16"}, 2, "ids from the Id column"},
+        {{"--settings", settings, "--delete", "pop3:good:"}, 2, "not a message id"},
+        {{"--settings", settings, "--delete", "pop3:good:a,"}, 2, "without UIDL"},
         {{"--bogus"}, 2, "bogus"},
     };
     for (const Case& c : cases) {
@@ -176,41 +187,94 @@ TEST_F(CheckerLive, ExitStatusTellsCleanLoggedAndUsageErrors)
     EXPECT_EQ(reread.Items(1)->Password, QStringLiteral("wrong"));
 }
 
-TEST_F(CheckerLive, JsonAndDeleteByRowThenListAgain)
+// The subjects of a TSV listing, in order, and the Id of each.
+QHash<QString, QString> IdsBySubject(const QString& tsv, QStringList* subjects = nullptr)
+{
+    QHash<QString, QString> ids;
+    for (const QString& line : tsv.split(u'\n', Qt::SkipEmptyParts).mid(1)) {
+        const QStringList fields = line.split(u'\t');
+        ids.insert(fields.value(1), fields.value(8));
+        if (subjects)
+            subjects->append(fields.value(1));
+    }
+    return ids;
+}
+
+// --delete names messages by their ids: another program removing a message listed before the
+// one to delete moves every row number after it, and still exactly the named message goes. An
+// Id no longer on the server is reported and nothing is deleted in its place.
+TEST_F(CheckerLive, DeleteByIdAfterAnotherProgramRemovedAMessageBeforeIt)
 {
     const QString maildir = server.folderPath(QStringLiteral("carol"), QStringLiteral("INBOX"));
-    TScratchMail mail(maildir);
-    mail.Empty();
-    for (const char* subject : {"alpha", "beta", "gamma"})
-        mail.Deliver(QString::fromLatin1(subject));
     TMailBoxList list;
-    list.Add(MakeMailBox(server, QStringLiteral("carol"), TProtocol::Imap4, TSecurity::StartTls, QStringLiteral("carol")));
+    list.Add(
+        MakeMailBox(server, QStringLiteral("carol"), TProtocol::Pop3, TSecurity::None, QStringLiteral("carol pop")));
+    list.Add(MakeMailBox(server, QStringLiteral("carol"), TProtocol::Imap4, TSecurity::StartTls,
+                         QStringLiteral("carol, imap")));
     SaveSettings(list);
 
-    const TRunOutput first = RunChecker({QStringLiteral("--settings"), settings, QStringLiteral("--format"),
-                                         QStringLiteral("json")});
-    ASSERT_EQ(first.ExitCode, 0) << first.Err.toStdString();
-    const QJsonArray rows = QJsonDocument::fromJson(first.Out.toUtf8()).array();
-    ASSERT_EQ(rows.size(), 3);
-    int betaRow = 0;
-    for (int i = 0; i < rows.size(); ++i) {
-        const QJsonObject row = rows.at(i).toObject();
-        EXPECT_EQ(row.value(QStringLiteral("mailbox")).toString(), QStringLiteral("carol"));
-        EXPECT_EQ(row.value(QStringLiteral("folder")).toString(), QStringLiteral("INBOX"));
-        EXPECT_GT(row.value(QStringLiteral("uid")).toInteger(), 0);
-        EXPECT_TRUE(row.value(QStringLiteral("date")).toString().startsWith(QStringLiteral("2024-12-02T")));
-        if (row.value(QStringLiteral("subject")).toString() == QLatin1String("beta"))
-            betaRow = i + 1;
-    }
-    ASSERT_GT(betaRow, 0);
+    for (const char* name : {"carol pop", "carol, imap"}) {
+        SCOPED_TRACE(name);
+        const bool imap = QByteArray(name).endsWith("imap");
+        TScratchMail mail(maildir);
+        mail.Empty();
+        QHash<QString, QString> paths;
+        for (const char* subject : {"alpha", "beta", "gamma", "delta"})
+            paths.insert(QString::fromLatin1(subject), mail.Deliver(QString::fromLatin1(subject)));
+        const QStringList arguments{QStringLiteral("--settings"), settings, QStringLiteral("--mailbox"),
+                                    QString::fromLatin1(name), QStringLiteral("--format")};
 
-    const TRunOutput second = RunChecker({QStringLiteral("--settings"), settings, QStringLiteral("--format"),
-                                          QStringLiteral("tsv"), QStringLiteral("--delete"),
-                                          QString::number(betaRow)});
-    ASSERT_EQ(second.ExitCode, 0) << second.Err.toStdString();
-    EXPECT_FALSE(second.Out.contains(QStringLiteral("\tbeta\t")));
-    EXPECT_TRUE(second.Out.contains(QStringLiteral("\talpha\t")));
-    EXPECT_TRUE(second.Out.contains(QStringLiteral("\tgamma\t")));
+        const TRunOutput json = RunChecker(arguments + QStringList{QStringLiteral("json")});
+        ASSERT_EQ(json.ExitCode, 0) << json.Err.toStdString();
+        const QJsonArray rows = QJsonDocument::fromJson(json.Out.toUtf8()).array();
+        ASSERT_EQ(rows.size(), 4);
+        for (const QJsonValue& value : rows) {
+            // One type per field, whatever the protocol.
+            const QJsonObject row = value.toObject();
+            EXPECT_TRUE(row.value(QStringLiteral("uid")).isDouble());
+            EXPECT_TRUE(row.value(QStringLiteral("uidl")).isString());
+            EXPECT_EQ(row.value(QStringLiteral("uid")).toInteger() > 0, imap);
+            EXPECT_EQ(row.value(QStringLiteral("uidl")).toString().isEmpty(), imap);
+            EXPECT_EQ(row.value(QStringLiteral("folder")).toString(), imap ? QStringLiteral("INBOX") : QString());
+            EXPECT_TRUE(row.value(QStringLiteral("date")).toString().startsWith(QStringLiteral("2024-12-02T")));
+        }
+        const TRunOutput listed = RunChecker(arguments + QStringList{QStringLiteral("tsv")});
+        ASSERT_EQ(listed.ExitCode, 0) << listed.Err.toStdString();
+        QStringList order;
+        const QHash<QString, QString> listedIds = IdsBySubject(listed.Out, &order);
+        ASSERT_EQ(order.size(), 4);
+        const QString target = listedIds.value(order[2]);
+        ASSERT_TRUE(target.startsWith(QLatin1String(imap ? "imap:carol%2C%20imap:INBOX:" : "pop3:carol%20pop:")))
+            << target.toStdString();
+
+        // Another program takes the first message away: the third is now the second, the
+        // fourth the third, and deleting "row 3" would take the wrong one.
+        mail.Remove(paths.value(order[0]));
+        const auto sorted = [](QStringList list) {
+            list.sort();
+            return list;
+        };
+
+        const auto deleting = [&](const QString& id) {
+            return RunChecker(arguments + QStringList{QStringLiteral("tsv"), QStringLiteral("--delete"), id});
+        };
+        const QString unknown =
+            target.section(u':', 0, -2) + (imap ? QStringLiteral(":999999") : QStringLiteral(":gone"));
+        const TRunOutput refused = deleting(unknown);
+        EXPECT_EQ(refused.ExitCode, 1);
+        EXPECT_TRUE(refused.Err.contains(unknown)) << refused.Err.toStdString();
+        QStringList left;
+        IdsBySubject(refused.Out, &left);
+        EXPECT_EQ(sorted(left), sorted(order.mid(1)));
+
+        const TRunOutput deleted = deleting(target);
+        EXPECT_EQ(deleted.ExitCode, 0) << deleted.Err.toStdString();
+        left.clear();
+        const QHash<QString, QString> ids = IdsBySubject(deleted.Out, &left);
+        EXPECT_EQ(sorted(left), sorted({order[1], order[3]}));
+        // The messages left keep their ids.
+        EXPECT_EQ(ids.value(order[3]), listedIds.value(order[3]));
+    }
 }
 
 // The listing is the same without the cache, with an empty one and with one that knows every

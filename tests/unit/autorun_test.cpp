@@ -1,6 +1,7 @@
 // The autostart entry: the quoting of its command line, and writing and removing it in an
 // autostart folder of the test's own.
 #include "settings/autorun.h"
+#include "settings/settings_file.h"
 #include "support/temp_files.h"
 
 #include <QFile>
@@ -31,13 +32,20 @@ TEST(Autorun, EntryWrittenAndRemoved)
     struct Case {
         const char* xdg;  // XDG_CONFIG_HOME relative to the temporary folder; null: unset
         const char* path;
+        const char* settings;  // the settings file in use; null: the one `path` finds by itself
         const char* execLine;
         const char* entryFolder;  // where the entry must appear
     };
     const Case cases[] = {
-        {"config", "/opt/My Apps/brevio", R"(Exec="/opt/My Apps/brevio" /minimize)", "config/autostart"},
-        {"config", R"(/opt/back\slash/brevio)", R"(Exec="/opt/back\\\\slash/brevio" /minimize)", "config/autostart"},
-        {nullptr, "/usr/bin/brevio", R"(Exec="/usr/bin/brevio" /minimize)", "home/.config/autostart"},
+        {"config", "/opt/My Apps/brevio", nullptr, R"(Exec="/opt/My Apps/brevio" /minimize)", "config/autostart"},
+        {"config", R"(/opt/back\slash/brevio)", nullptr, R"(Exec="/opt/back\\\\slash/brevio" /minimize)",
+         "config/autostart"},
+        {nullptr, "/usr/bin/brevio", nullptr, R"(Exec="/usr/bin/brevio" /minimize)", "home/.config/autostart"},
+        // Started with --settings: the entry starts the program on that file again.
+        {"config", "/usr/bin/brevio", "/srv/My Mail/100%.INI",
+         R"(Exec="/usr/bin/brevio" --settings "/srv/My Mail/100%%.INI" /minimize)", "config/autostart"},
+        {"config", "/usr/bin/brevio", R"(/srv/a"b$c.INI)",
+         R"(Exec="/usr/bin/brevio" --settings "/srv/a\\"b\\$c.INI" /minimize)", "config/autostart"},
     };
     const test::ScopedEnvironment xdg("XDG_CONFIG_HOME", {});
     const test::ScopedEnvironment home("HOME", {});
@@ -47,6 +55,8 @@ TEST(Autorun, EntryWrittenAndRemoved)
         home.Set(folder.Path(QStringLiteral("home")));
         xdg.Set(c.xdg ? folder.Path(QString::fromLatin1(c.xdg)) : QString());
         const QString entry = QString::fromLatin1(c.entryFolder) + QStringLiteral("/brevio.desktop");
+        const QString path = QString::fromUtf8(c.path);
+        SetSettingsFileName(c.settings ? QString::fromUtf8(c.settings) : SettingsFileNameFor(path));
 
         EXPECT_TRUE(SetLoadOnStart(false, QString::fromUtf8(c.path)));  // nothing there: no complaint
         EXPECT_FALSE(IsLoadOnStartSet());
@@ -59,5 +69,6 @@ TEST(Autorun, EntryWrittenAndRemoved)
         EXPECT_TRUE(SetLoadOnStart(false));
         EXPECT_FALSE(QFile::exists(folder.Path(entry)));
         EXPECT_FALSE(IsLoadOnStartSet());
+        SetSettingsFileName({});
     }
 }

@@ -101,19 +101,19 @@ TEST_F(MessageRows, NumberPerMailBoxDecodeFoldersAndCarryTheIdentity)
     EXPECT_EQ(rows[2].Id, imapFound[0].Id);
 }
 
-TEST_F(MessageRows, TsvKeepsOneLinePerRowAndEightFields)
+TEST_F(MessageRows, TsvKeepsOneLinePerRowAndNineFields)
 {
     const QStringList lines = QString::fromUtf8(ExportMessageRows(Listed(), TExportFormat::Tsv)).split(u'\n');
     ASSERT_EQ(lines.size(), 5);  // header, three rows, the empty rest after the last line end
-    EXPECT_EQ(lines[0], QStringLiteral("No\tSubject\tFrom\tMailbox\tSize\tDate\tTime\tFolder"));
+    EXPECT_EQ(lines[0], QStringLiteral("No\tSubject\tFrom\tMailbox\tSize\tDate\tTime\tFolder\tId"));
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(lines[i].count(u'\t'), 7) << lines[i].toStdString();
+        EXPECT_EQ(lines[i].count(u'\t'), 8) << lines[i].toStdString();
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("1\tTab here\t")));
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("2\tLine  break\t")));
     const QDateTime local = QDateTime(QDate(2024, 3, 5), QTime(14, 30, 15), QTimeZone::utc()).toLocalTime();
     EXPECT_TRUE(lines[1].contains(local.toString(QStringLiteral("\tyyyy-MM-dd\tHH:mm:ss\t"))));
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t\t\t")));
-    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("\tВходящие")));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t-1\t\t\t\tpop3:Home:id-2")));
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("\tВходящие\timap:Work:%26BBIERQQ%2BBDQETwRJBDgENQ-:7:42")));
 }
 
 // Dates and times in the TSV keep their fixed digits, whatever the year.
@@ -135,6 +135,7 @@ TEST_F(MessageRows, TsvWritesDatesAndTimesInFixedDigits)
     }
 }
 
+// Each field keeps one type whatever the protocol; only a date may be null.
 TEST_F(MessageRows, JsonCarriesTypedValuesAndNullsForUnknowns)
 {
     const QJsonArray array = QJsonDocument::fromJson(ExportMessageRows(Listed(), TExportFormat::Json)).array();
@@ -142,24 +143,141 @@ TEST_F(MessageRows, JsonCarriesTypedValuesAndNullsForUnknowns)
     const QJsonObject first = array[0].toObject();
     EXPECT_EQ(first.value(QStringLiteral("number")).toInt(), 1);
     EXPECT_EQ(first.value(QStringLiteral("size")).toInteger(), 1000);
-    EXPECT_EQ(first.value(QStringLiteral("uid")).toString(), QStringLiteral("id-1"));
+    EXPECT_TRUE(first.value(QStringLiteral("uid")).isDouble());
+    EXPECT_EQ(first.value(QStringLiteral("uid")).toInteger(), 0);
+    EXPECT_EQ(first.value(QStringLiteral("uidl")).toString(), QStringLiteral("id-1"));
+    EXPECT_EQ(first.value(QStringLiteral("id")).toString(), QStringLiteral("pop3:Home:id-1"));
     EXPECT_EQ(QDateTime::fromString(first.value(QStringLiteral("date")).toString(), Qt::ISODate).toUTC(),
               QDateTime(QDate(2024, 3, 5), QTime(14, 30, 15), QTimeZone::utc()));
     EXPECT_TRUE(array[1].toObject().value(QStringLiteral("date")).isNull());
     EXPECT_EQ(array[2].toObject().value(QStringLiteral("uid")).toInteger(), 42);
+    EXPECT_TRUE(array[2].toObject().value(QStringLiteral("uidl")).isString());
+    EXPECT_EQ(array[2].toObject().value(QStringLiteral("uidl")).toString(), QString());
     EXPECT_EQ(array[2].toObject().value(QStringLiteral("folder")).toString(), QStringLiteral("Входящие"));
 }
 
-TEST_F(MessageRows, TableAlignsColumnsAndCutsLongTexts)
+// The Id of a row, the same text the user gives back to --delete: only characters a shell and a
+// TSV field take as they are, one form for each message.
+TEST(MessageId, NamesTheMessageAndReadsBack)
 {
-    const TFoundMessage found = Found(1, QString(60, u'x'), 5, {}, 0, {});
-    const QList<TListedMessage> one{{BuildMailBoxRows(0, pop, {found}, QLocale::c()).first(), found.Message}};
+    struct Case {
+        const char* MailBox;
+        TMessageIdentity Id;
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {"Work", {"INBOX", 7, 42, {}, 3}, "imap:Work:INBOX:7:42"},
+        {"My, Box: ü~", {"A/B C,D&-", 4294967295u, 1, {}, 1},
+         "imap:My%2C%20Box%3A%20%C3%BC%7E:A%2FB%20C%2CD%26-:4294967295:1"},
+        {"Home", {{}, 0, 0, "a:b,c%d e", 2}, "pop3:Home:a%3Ab%2Cc%25d%20e"},
+        {"", {{}, 0, 0, "0000001", 1}, "pop3::0000001"},
+        // No lasting name: an IMAP4 message without UID, a POP3 server without UIDL.
+        {"Home", {{}, 0, 0, {}, 5}, ""},
+        {"Work", {"INBOX", 7, 0, {}, 5}, ""},
+    };
+    for (const Case& c : cases) {
+        const QString id = MessageIdText(QString::fromUtf8(c.MailBox), c.Id);
+        EXPECT_EQ(id, QString::fromUtf8(c.Expected)) << c.MailBox;
+        if (id.isEmpty())
+            continue;
+        EXPECT_EQ(CanonicalMessageId(id), id);
+    }
+    // Another spelling of the same Id reads as the one the listing prints.
+    const std::pair<const char*, const char*> spellings[] = {
+        {"imap:My%2c%20Box:a%2fb:007:42", "imap:My%2C%20Box:a%2Fb:7:42"},
+        {"pop3:Home:%61bc", "pop3:Home:abc"},
+    };
+    for (const auto& [given, canonical] : spellings)
+        EXPECT_EQ(CanonicalMessageId(QString::fromUtf8(given)), QString::fromUtf8(canonical)) << given;
+}
+
+TEST(MessageId, RefusesWhatIsNoId)
+{
+    const char* const refused[] = {
+        "",
+        "16",
+        "imap:Work:INBOX:7",            // a part short
+        "imap:Work:INBOX:7:42:1",       // a part over
+        "imap:Work:INBOX:7:0",          // UID 0 names no message
+        "imap:Work:INBOX:x:42",
+        "imap:Work:INBOX:-7:42",
+        "imap:Work:INBOX:4294967296:1",  // past 32 bits
+        "imap:Work:IN BOX:7:42",        // a space must be encoded
+        "imap:Wörk:INBOX:7:42",         // so must anything not ASCII
+        "pop3:Home:",                   // no UIDL
+        "pop3:Home:%4",
+        "pop3:Home:%GG",
+        "POP3:Home:abc",
+        "smtp:Home:abc",
+    };
+    for (const char* text : refused)
+        EXPECT_EQ(CanonicalMessageId(QString::fromUtf8(text)), std::nullopt) << text;
+}
+
+TEST(DisplayWidth, CountsTerminalColumns)
+{
+    struct Case {
+        const char16_t* Text;
+        int Width;
+    };
+    const Case cases[] = {
+        {u"", 0},
+        {u"Subject", 7},
+        {u"Привет", 6},
+        {u"中文主题", 8},                 // CJK ideographs
+        {u"こんにちは", 10},              // kana
+        {u"한국어", 6},                   // Hangul syllables
+        {u"\uFF21\uFF22", 4},            // fullwidth Latin
+        {u"\uFF71", 1},                  // halfwidth katakana
+        {u"e\u0301te\u0301", 3},         // combining acute accents
+        {u"\u1100\u1161\u11A8", 2},      // a conjoining Hangul syllable
+        {u"a\u200Bb", 2},                // zero-width space
+        {u"\U0001F600!", 3},             // an emoji outside the BMP
+        {u"\U00020000", 2},              // CJK extension B
+        {u"x\u00E9\u2026", 3},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DisplayWidth(QString::fromUtf16(c.Text)), c.Width) << QString::fromUtf16(c.Text).toStdString();
+}
+
+// Columns line up on a terminal whatever the script: a wide character takes two columns, a
+// combining mark none; long subjects are cut to the column limit with an ellipsis.
+TEST_F(MessageRows, TableAlignsColumnsByDisplayWidthAndCutsLongTexts)
+{
+    struct Case {
+        QString Subject;
+        QString Shown;
+    };
+    const QChar ellipsis(0x2026);
+    const Case cases[] = {
+        {QString(60, u'x'), QString(39, u'x') + ellipsis},
+        {QString(30, QChar(0x4E2D)), QString(19, QChar(0x4E2D)) + ellipsis},  // 38 columns and the ellipsis
+        {QStringLiteral("中文主题"), QStringLiteral("中文主题")},
+        {QStringLiteral("e\u0301te\u0301"), QStringLiteral("e\u0301te\u0301")},
+        {QStringLiteral("plain"), QStringLiteral("plain")},
+    };
+    QList<TListedMessage> listed;
+    for (const Case& c : cases) {
+        const TFoundMessage found = Found(1, c.Subject, 5, {}, 0, "u");
+        listed.append({BuildMailBoxRows(0, pop, {found}, QLocale::c()).first(), found.Message});
+    }
     const QStringList lines =
-        QString::fromUtf8(ExportMessageRows(one, TExportFormat::Table)).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 2);
-    // The subject column starts at the same place in both lines and is cut with an ellipsis.
-    EXPECT_EQ(lines[0].indexOf(QStringLiteral("Subject")), lines[1].indexOf(u'x'));
-    EXPECT_TRUE(lines[1].contains(QString(39, u'x') + QChar(0x2026)));
+        QString::fromUtf8(ExportMessageRows(listed, TExportFormat::Table)).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + std::size(cases));
+    const auto columnOf = [](const QString& line, const QString& text) {
+        const qsizetype at = line.indexOf(text);
+        return at < 0 ? -1 : DisplayWidth(QStringView(line).left(at));
+    };
+    const int subjectColumn = columnOf(lines[0], QStringLiteral("Subject"));
+    const int fromColumn = columnOf(lines[0], QStringLiteral("From"));
+    const int idColumn = columnOf(lines[0], QStringLiteral("Id"));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(lines[i + 1].toStdString());
+        EXPECT_EQ(columnOf(lines[i + 1], cases[i].Shown), subjectColumn);
+        EXPECT_EQ(columnOf(lines[i + 1], QStringLiteral("Ann <")), fromColumn);
+        // The Id is never cut.
+        EXPECT_EQ(columnOf(lines[i + 1], QStringLiteral("pop3:Home:u")), idColumn);
+    }
 }
 
 // A certificate trusted during a run goes to the mailbox it was trusted for, and only while the
