@@ -10,6 +10,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <optional>
 
 namespace brevio {
 
@@ -183,24 +184,26 @@ void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& mess
                 currentNumbers.insert(entry.UniqueId, entry.Number);
         }
 
+        // The number `message` has now; none, and a log entry, when its id is gone.
+        const auto currentNumber = [&](const TMessageIdentity& message) -> std::optional<qint32> {
+            if (message.UniqueId.isEmpty())
+                return message.Number;
+            const auto found = currentNumbers.constFind(message.UniqueId);
+            if (found != currentNumbers.constEnd())
+                return found.value();
+            logFailure(QStringLiteral("Message %1 is no longer on the server; not deleted.")
+                           .arg(QString::fromLatin1(message.UniqueId)));
+            return std::nullopt;
+        };
+
         const qsizetype count = messages.size();
         if (context.Pipelining() && client.Capabilities().Has("PIPELINING")) {
             // Every DELE goes out before the first answer is read; a refusal is logged as
             // one at a time would be.
             QList<qint32> numbers;
-            for (const TMessageIdentity& message : messages) {
-                if (message.UniqueId.isEmpty()) {
-                    numbers.append(message.Number);
-                    continue;
-                }
-                const auto found = currentNumbers.constFind(message.UniqueId);
-                if (found == currentNumbers.constEnd()) {
-                    logFailure(QStringLiteral("Message %1 is no longer on the server; not deleted.")
-                                   .arg(QString::fromLatin1(message.UniqueId)));
-                    continue;
-                }
-                numbers.append(found.value());
-            }
+            for (const TMessageIdentity& message : messages)
+                if (const std::optional<qint32> number = currentNumber(message))
+                    numbers.append(*number);
             context.Yield();
             client.DeletePipelined(numbers, [&](qsizetype k, const QString& refusal) {
                 if (!refusal.isEmpty())
@@ -211,20 +214,12 @@ void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& mess
             return;
         }
         for (qsizetype k = 0; k < count; ++k) {
-            const QByteArray& id = messages.at(k).UniqueId;
-            qint32 number = messages.at(k).Number;
             context.Yield();
-            if (!id.isEmpty()) {
-                const auto found = currentNumbers.constFind(id);
-                if (found == currentNumbers.constEnd()) {
-                    logFailure(QStringLiteral("Message %1 is no longer on the server; not deleted.")
-                                   .arg(QString::fromLatin1(id)));
-                    continue;
-                }
-                number = found.value();
-            }
+            const std::optional<qint32> number = currentNumber(messages.at(k));
+            if (!number)
+                continue;
             try {
-                client.DeleteMessage(number);
+                client.DeleteMessage(*number);
             } catch (const EReplyError& e) {
                 // The server refused this one; the others still go. Anything else (the user's
                 // abort, a lost connection) ends the deletion.

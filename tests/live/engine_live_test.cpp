@@ -148,13 +148,22 @@ TEST_F(EngineLive, AbortEndsTheCurrentMailBoxAndKeepsWhatItRead)
     }
 }
 
+// Deletes run one command at a time or pipelined (the program's default), over both protocols.
+const std::pair<TProtocol, bool> kDeleteModes[] = {
+    {TProtocol::Pop3, false}, {TProtocol::Pop3, true}, {TProtocol::Imap4, false}, {TProtocol::Imap4, true}};
+
+std::string ModeName(TProtocol protocol, bool pipelined)
+{
+    return std::string(protocol == TProtocol::Pop3 ? "POP3" : "IMAP4") + (pipelined ? " pipelined" : " one at a time");
+}
+
 // Between the check and the delete another program delivers one message and removes another:
 // the numbers shift, and still exactly the ticked messages go.
 TEST_F(EngineLive, DeleteRemovesExactlyTheTickedMessagesWhenNumbersShift)
 {
     const QString maildir = server.folderPath(QStringLiteral("carol"), QStringLiteral("INBOX"));
-    for (const TProtocol protocol : {TProtocol::Pop3, TProtocol::Imap4}) {
-        SCOPED_TRACE(protocol == TProtocol::Pop3 ? "POP3" : "IMAP4");
+    for (const auto& [protocol, pipelined] : kDeleteModes) {
+        SCOPED_TRACE(ModeName(protocol, pipelined));
         TScratchMail mail(maildir);
         mail.Empty();
         QStringList files;
@@ -163,6 +172,7 @@ TEST_F(EngineLive, DeleteRemovesExactlyTheTickedMessagesWhenNumbersShift)
 
         const QList<TMailBoxSettings> list{*MakeMailBox(server, QStringLiteral("carol"), protocol, TSecurity::None)};
         TLiveContext context;
+        context.PipelineCommands = pipelined;
         const TRunResult first = RunOn(TRunKind::CheckAll, list, context);
         ASSERT_EQ(Sorted(Subjects(first)), (QStringList{"five", "four", "one", "three", "two"}));
 
@@ -181,8 +191,8 @@ TEST_F(EngineLive, DeleteRemovesExactlyTheTickedMessagesWhenNumbersShift)
 TEST_F(EngineLive, DeleteOfAMessageRemovedMeanwhileTouchesNothingElse)
 {
     const QString maildir = server.folderPath(QStringLiteral("carol"), QStringLiteral("INBOX"));
-    for (const TProtocol protocol : {TProtocol::Pop3, TProtocol::Imap4}) {
-        SCOPED_TRACE(protocol == TProtocol::Pop3 ? "POP3" : "IMAP4");
+    for (const auto& [protocol, pipelined] : kDeleteModes) {
+        SCOPED_TRACE(ModeName(protocol, pipelined));
         TScratchMail mail(maildir);
         mail.Empty();
         QStringList files;
@@ -191,6 +201,7 @@ TEST_F(EngineLive, DeleteOfAMessageRemovedMeanwhileTouchesNothingElse)
 
         const QList<TMailBoxSettings> list{*MakeMailBox(server, QStringLiteral("carol"), protocol, TSecurity::None)};
         TLiveContext context;
+        context.PipelineCommands = pipelined;
         const TRunResult first = RunOn(TRunKind::CheckAll, list, context);
         ASSERT_EQ(Sorted(Subjects(first)), (QStringList{"gone", "keep-1", "keep-2"}));
         mail.Remove(files.at(1));

@@ -13,6 +13,10 @@ namespace {
 
 // Greeting and login of the scripted sessions.
 const QByteArray kPopSession = "S: +OK ready\nC: CAPA\nS: -ERR\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+// The same session with a server that announces PIPELINING, for the checks and deletes that
+// send their commands ahead of the replies.
+const QByteArray kPipelinedPopSession = "S: +OK ready\nC: CAPA\nS: +OK\nS: PIPELINING\nS: UIDL\nS: .\n"
+                                        "C: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 const QByteArray kImapSession = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK done\n";
 
 TMailBoxSettings ImapBox()
@@ -365,11 +369,52 @@ TEST(EngineWire, ImapExpungeWithoutUidPlusKeepsForeignDeleteMarks)
     }
 }
 
-// POP3: the check keeps each message's unique id; the delete finds the ticked messages under
-// their new numbers and skips one that is gone.
-TEST(EnginePop3Wire, DeleteFollowsUniqueIdsAcrossShiftedNumbers)
+// POP3 deletes run one command at a time or pipelined (the default); both must find the same
+// messages, so each case runs in both modes.
+class EnginePop3Delete : public ::testing::TestWithParam<bool> {
+protected:
+    // Runs the deletion of `messages` against `script` (after the login) and returns the log.
+    QStringList Delete(const QByteArray& script, const QList<TMessageIdentity>& messages)
+    {
+        TScriptedServer server(Pipelined() ? kPipelinedPopSession + DelesAhead(script) : kPopSession + script);
+        TTestCheckContext context;
+        context.PipelineCommands = Pipelined();
+        DeleteMessages(PopBox(), messages, context, server.Factory());
+        server.VerifyFinished();
+        return context.Logged;
+    }
+    bool Pipelined() const { return GetParam(); }
+
+    // The script as a pipelining client sends it: each run of DELE commands goes out before
+    // the first of their replies is read.
+    static QByteArray DelesAhead(const QByteArray& script)
+    {
+        QList<QByteArray> out;
+        QList<QByteArray> replies;
+        const QList<QByteArray> lines = script.split('\n');
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QByteArray line = lines[i].trimmed();
+            if (line.startsWith("C: DELE") && i + 1 < lines.size()) {
+                out.append(line);
+                replies.append(lines[++i].trimmed());
+                continue;
+            }
+            out += replies;
+            replies.clear();
+            out.append(line);
+        }
+        return (out + replies).join('\n');
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Modes, EnginePop3Delete, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Pipelined" : "OneAtATime"; });
+
+// The check keeps each message's unique id; the delete finds the ticked messages under their new
+// numbers and skips one that is gone, never deleting another under its old number.
+TEST_P(EnginePop3Delete, FollowsUniqueIdsAcrossShiftedNumbers)
 {
-    const QByteArray script = kPopSession + R"(
+    const QStringList logged = Delete(R"(
         C: UIDL
         S: +OK
         S: 1 id-b
@@ -380,37 +425,43 @@ TEST(EnginePop3Wire, DeleteFollowsUniqueIdsAcrossShiftedNumbers)
         S: +OK
         C: QUIT
         S: +OK bye
-    )";
-    TScriptedServer server(script.constData());
-    TTestCheckContext context;
-    DeleteMessages(PopBox(),
-                   {PopId(4, "id-d"),   // was number 4 at the check, is 3 now
-                    PopId(1, "id-a")},  // removed by another program meanwhile
-                   context, server.Factory());
-    server.VerifyFinished();
-
-    ASSERT_EQ(context.Logged.size(), 1);
-    EXPECT_EQ(context.Logged[0],
-              QStringLiteral("(pop.example.org) Message id-a is no longer on the server; not deleted."));
+    )",
+                                      {PopId(4, "id-d"),   // was number 4 at the check, is 3 now
+                                       PopId(1, "id-a")});  // removed by another program meanwhile
+    EXPECT_EQ(logged, QStringList{QStringLiteral("(pop.example.org) Message id-a is no longer on the server; not deleted.")});
 }
 
 // Marks that carry a unique id are never deleted by their old numbers: when the server now
 // refuses UIDL, nothing is deleted and each mark is logged.
-TEST(EnginePop3Wire, DeleteWithUniqueIdsNeverFallsBackToNumbers)
+TEST_P(EnginePop3Delete, WithUniqueIdsNeverFallsBackToNumbers)
 {
-    const QByteArray script = kPopSession + R"(
+    const QStringList logged = Delete(R"(
         C: UIDL
         S: -ERR try later
         C: QUIT
         S: +OK bye
-    )";
-    TScriptedServer server(script.constData());
-    TTestCheckContext context;
-    DeleteMessages(PopBox(), {PopId(2, "id-b")}, context, server.Factory());
-    server.VerifyFinished();
+    )",
+                                      {PopId(2, "id-b")});
+    EXPECT_EQ(logged, QStringList{QStringLiteral(
+                          "(pop.example.org) Message id-b is no longer on the server; not deleted.")});
+}
 
-    EXPECT_EQ(context.Logged, QStringList{QStringLiteral(
-                                  "(pop.example.org) Message id-b is no longer on the server; not deleted.")});
+// A server without UIDL: the numbers of the check are used; a refused DELE is logged and the
+// others still go; a refusal at QUIT (nothing removed) is logged too.
+TEST_P(EnginePop3Delete, ByNumberLogsRefusals)
+{
+    const QStringList logged = Delete(R"(
+        C: DELE 2
+        S: -ERR no such message
+        C: DELE 5
+        S: +OK
+        C: QUIT
+        S: -ERR could not remove
+    )",
+                                      {PopId(2), PopId(5)});
+    ASSERT_EQ(logged.size(), 2);
+    EXPECT_TRUE(logged[0].contains(QStringLiteral("no such message")));
+    EXPECT_TRUE(logged[1].contains(QStringLiteral("could not remove")));
 }
 
 // The user's abort ends the deletion at once: no further DELE, and nothing logged for it.
@@ -439,26 +490,63 @@ TEST(EnginePop3Wire, AbortEndsTheDeletionSilently)
     EXPECT_TRUE(context.Logged.isEmpty());
 }
 
-// A server without UIDL: the numbers of the check are used; a refused DELE is logged and the
-// others still go; a refusal at QUIT (nothing removed) is logged too.
-TEST(EnginePop3Wire, DeleteByNumberLogsRefusals)
+// A scheduled check whose login is refused logs the refusal once: the command after it fails
+// (POP3: on the server; IMAP4: in the client, outside the authenticated state) and ends the
+// mailbox's work without a second entry, and nobody is asked. The mailbox counts as not listed.
+TEST(EngineWire, RefusedScheduledLoginIsLoggedOnce)
 {
-    const QByteArray script = kPopSession + R"(
-        C: DELE 2
-        S: -ERR no such message
-        C: DELE 5
-        S: +OK
-        C: QUIT
-        S: -ERR could not remove
-    )";
-    TScriptedServer server(script.constData());
-    TTestCheckContext context;
-    DeleteMessages(PopBox(), {PopId(2), PopId(5)}, context, server.Factory());
-    server.VerifyFinished();
-
-    ASSERT_EQ(context.Logged.size(), 2);
-    EXPECT_TRUE(context.Logged[0].contains(QStringLiteral("no such message")));
-    EXPECT_TRUE(context.Logged[1].contains(QStringLiteral("could not remove")));
+    const struct {
+        const char* What;
+        TMailBoxSettings Box;
+        bool Pipelined;
+        QByteArray Script;
+        QString Logged;
+    } cases[] = {
+        {"POP3", PopBox(), false, R"(
+            S: +OK ready
+            C: CAPA
+            S: -ERR
+            C: USER bob
+            S: +OK
+            C: PASS secret
+            S: -ERR invalid password
+            C: STAT
+            S: -ERR not logged in
+            C: QUIT
+            S: +OK
+        )", QStringLiteral("(pop.example.org)  invalid password")},
+        {"POP3 pipelined", PopBox(), true, kPipelinedPopSession.left(kPipelinedPopSession.indexOf("S: +OK logged")) + R"(
+            S: -ERR invalid password
+            C: LIST
+            C: UIDL
+            S: -ERR not logged in
+            S: -ERR not logged in
+            C: QUIT
+            S: +OK
+        )", QStringLiteral("(pop.example.org)  invalid password")},
+        {"IMAP4", ImapBox(), true, R"(
+            S: * OK ready
+            C: C1 LOGIN "bob" "secret"
+            S: C1 NO wrong password
+            C: C2 LOGOUT
+            S: * BYE
+            S: C2 OK
+        )", QStringLiteral("(imap.example.org) wrong password")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TScriptedServer server(c.Script.constData());
+        TTestCheckContext context;
+        context.Scheduled = true;
+        context.PipelineCommands = c.Pipelined;
+        const TRunResult result = ExecuteRun(TRunRequest{TRunKind::Scheduled, true, {c.Box}, -1, {}, {}}, context,
+                                             QLocale::c(), server.Factory());
+        server.VerifyFinished();
+        ASSERT_EQ(context.Logged.size(), 1) << context.Logged.join(u'|').toStdString();
+        EXPECT_EQ(context.Logged[0].trimmed(), c.Logged);
+        EXPECT_TRUE(context.Prompts.isEmpty());
+        EXPECT_EQ(result.UnfinishedMailBoxes, QList<int>{0});
+    }
 }
 
 // The check lists messages with their unique ids; a server that refuses UIDL still lists.
