@@ -6,13 +6,13 @@ namespace brevio {
 
 namespace {
 
-// Characters that may stand in a display name or local part without quotes: letters, digits
-// and ! # $ % & ' * + - / = ? _ ` { | } ~ (RFC 5322 atext, less "^", which we quote), and every
-// non-ASCII character (RFC 6532 section 3.2), so "Páolo" is not shown in quotes.
+// Characters that may stand in a display name or local part without quotes: the ASCII letters,
+// digits and ! # $ % & ' * + - / = ? _ ` { | } ~ (RFC 5322 atext, less "^", which we quote).
+// Every other character, a letter above code 127 too, is shown in quotes: "Иван" <ivan@...>.
 bool IsAtomChar(QChar c)
 {
     const char16_t u = c.unicode();
-    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u >= 0x80)
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))
         return true;
     switch (u) {
     case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+': case '-':

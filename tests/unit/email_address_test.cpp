@@ -76,15 +76,15 @@ TEST(HeaderAddress, DecodesNamesAfterParsing)
         const char* charset;
         const char* text;
     } cases[] = {
-        {"=?utf-8?Q?Jos=C3=A9?= <jose@example.com>", "", "José <jose@example.com>"},
-        {"\"=?utf-8?B?0JjQstCw0L0=?=\" <ivan@example.ru>", "", "Иван <ivan@example.ru>"},
+        {"=?utf-8?Q?Jos=C3=A9?= <jose@example.com>", "", "\"José\" <jose@example.com>"},
+        {"\"=?utf-8?B?0JjQstCw0L0=?=\" <ivan@example.ru>", "", "\"Иван\" <ivan@example.ru>"},
         // Characters that mean something in an address, inside an encoded word.
         {"=?utf-8?Q?Smith=2C_John_<x@y>?= <john@example.com>", "", "\"Smith, John <x@y>\" <john@example.com>"},
         {"=?utf-8?Q?john@example.com?= <john@example.com>", "", "<john@example.com>"},
-        {"=?koi8-r?B?98jPxNHdycU=?= <in@example.ru>", "", "Входящие <in@example.ru>"},
-        {"\xf7\xc8\xcf\xc4 <in@example.ru>", "KOI8-R", "Вход <in@example.ru>"},
-        // Non-ASCII letters need no quotes, in the name or in the local part.
-        {"P\xc3\xa1olo <f\xc5\x91o@bar.com>", "", "Páolo <főo@bar.com>"},
+        {"=?koi8-r?B?98jPxNHdycU=?= <in@example.ru>", "", "\"Входящие\" <in@example.ru>"},
+        {"\xf7\xc8\xcf\xc4 <in@example.ru>", "KOI8-R", "\"Вход\" <in@example.ru>"},
+        // Letters above code 127 are shown in quotes, in the name and in the local part.
+        {"P\xc3\xa1olo <f\xc5\x91o@bar.com>", "", "\"Páolo\" <\"főo\"@bar.com>"},
         {"<a@b.com> =?utf-8?Q?c=C3=A9?=@d.com", "", "<a@b.com> cé@d.com"},
     };
     for (const auto& c : cases)

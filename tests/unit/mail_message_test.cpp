@@ -85,7 +85,7 @@ TEST(ParseHeaders, FillsTheListedFields)
     EXPECT_EQ(m.CharSet, QStringLiteral("KOI8-R"));
     EXPECT_EQ(m.ContentType, QStringLiteral("text/plain; charset=koi8-r"));
     EXPECT_EQ(m.Subject, QStringLiteral("Входящие ✓"));
-    EXPECT_EQ(m.From.Text(), QStringLiteral("Входящие <in@example.ru>"));
+    EXPECT_EQ(m.From.Text(), QStringLiteral("\"Входящие\" <in@example.ru>"));
     ASSERT_EQ(m.Recipients.size(), 2);
     EXPECT_EQ(m.Recipients[1].Name, QStringLiteral("Doe, Jane"));
     ASSERT_EQ(m.CCList.size(), 2);
