@@ -3,6 +3,7 @@
 // font's characters are, so texts fit as they did there.
 
 #include <QFontMetrics>
+#include <QScreen>
 #include <QWidget>
 #include <cmath>
 
@@ -21,5 +22,17 @@ inline int Scaled(const QWidget* widget, int pixels)
 // minimize or maximize it, which would take room from the title.
 inline constexpr Qt::WindowFlags kFixedDialogFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
+// Puts `window` in the middle of the work area of the screen it is on (the desktop without the
+// taskbar), as the dialogs that edit the settings open.
+inline void CenterOnScreen(QWidget* window)
+{
+    const QScreen* screen = window->screen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
 
 }  // namespace brevio

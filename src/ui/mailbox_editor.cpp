@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -146,7 +147,8 @@ void TfrmMailBoxes::BuildControls()
     edtPort->setFixedWidth(Scaled(this, 50));
     lblPortStatus = make(new QLabel(this), "lblPortStatus");
     lblPortStatus->setStyleSheet(QStringLiteral("color: #b00000;"));
-    // The message takes the room beside the field and never widens the dialog.
+    // The message takes the room beside the field, wrapped, and never widens the dialog.
+    lblPortStatus->setWordWrap(true);
     lblPortStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     grpProtocol = make(new QGroupBox(QStringLiteral("Protocol"), this), "grpProtocol");
@@ -185,6 +187,8 @@ void TfrmMailBoxes::BuildControls()
     lblTestResult = make(new QLabel(this), "lblTestResult");
     lblTestResult->setWordWrap(true);
     lblTestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long result wraps inside the dialog's width instead of widening it.
+    lblTestResult->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto* fields = new QVBoxLayout;
     fields->setContentsMargins(Scaled(this, 7), Scaled(this, 8), Scaled(this, 9), Scaled(this, 6));
@@ -290,6 +294,8 @@ void TfrmMailBoxes::BuildControls()
     connect(cbSecurity, &QComboBox::currentIndexChanged, this, edited([](TMailBox& box, int index) {
                 box.Security = kSecurityChoices[index >= 0 && index < 3 ? index : 0];
             }));
+    connect(rbPop3, &QRadioButton::toggled, this, &TfrmMailBoxes::UpdatePortPlaceholder);
+    connect(cbSecurity, &QComboBox::currentIndexChanged, this, &TfrmMailBoxes::UpdatePortPlaceholder);
     connect(btnForgetCertificate, &QPushButton::clicked, this, [this] {
         if (TMailBox* box = Selected()) {
             box->CertFingerprint.clear();
@@ -352,6 +358,7 @@ void TfrmMailBoxes::ShowSelected()
     actDelete->setEnabled(true);
     actCopy->setEnabled(true);
     UpdatePortState();
+    UpdatePortPlaceholder();
     UpdateCertificate();
 }
 
@@ -374,6 +381,7 @@ void TfrmMailBoxes::ClearFields()
     actDelete->setEnabled(false);
     actCopy->setEnabled(false);
     UpdatePortState();
+    UpdatePortPlaceholder();
 }
 
 void TfrmMailBoxes::UpdatePortState()
@@ -381,6 +389,20 @@ void TfrmMailBoxes::UpdatePortState()
     const bool invalid = Selected() && PortOf(edtPort->text()) == 0;
     lblPortStatus->setText(invalid ? PortInvalidText : QString());
     FooterBtn1->setEnabled(!invalid);
+}
+
+int TfrmMailBoxes::StandardPort(TMailProtocol protocol, TSecurity security)
+{
+    const bool tls = security == TSecurity::Tls;
+    if (protocol == TMailProtocol::POP3)
+        return tls ? 995 : 110;
+    return tls ? 993 : 143;
+}
+
+void TfrmMailBoxes::UpdatePortPlaceholder()
+{
+    const TMailBox* box = Selected();
+    edtPort->setPlaceholderText(box ? QString::number(StandardPort(box->Protocol, box->Security)) : QString());
 }
 
 void TfrmMailBoxes::UpdateCertificate()
@@ -481,6 +503,12 @@ void TfrmMailBoxes::btnTestClick()
     const TMailBox* box = Selected();
     if (!box || TestRunning())
         return;
+    // A port OK would refuse is not tried either: the field says what is wrong.
+    if (box->Port < 1 || box->Port > kMaxPort) {
+        UpdatePortState();
+        edtPort->setFocus();
+        return;
+    }
     const TProbeTarget target{box->Host, box->Port, box->UserName, box->Password, box->Protocol,
                               box->Security, box->CertFingerprint};
     if (testThread_)
@@ -536,6 +564,22 @@ void TfrmMailBoxes::done(int result)
     }
     StopTest();
     QDialog::done(result);
+}
+
+void TfrmMailBoxes::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && TestRunning()) {
+        StopTest();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TfrmMailBoxes::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    CenterOnScreen(this);
 }
 
 bool TfrmMailBoxes::Execute(TMailBoxList& list)

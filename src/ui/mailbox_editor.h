@@ -67,6 +67,9 @@ public:
 
     // Refuses OK while a port is missing or out of range.
     void done(int result) override;
+    // The standard port of a protocol and security (110, 995, 143, 993), shown in an empty port
+    // field: switching the protocol never writes a port, so the user types the one the server uses.
+    static int StandardPort(TMailProtocol protocol, TSecurity security);
 
     QWidget* Panel1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
@@ -121,8 +124,15 @@ signals:
     // A "Test" run ended and its result is on show.
     void TestFinished();
 
+protected:
+    // Escape while Test runs ends the test, not the dialog, as it ends a check in the main window.
+    void keyPressEvent(QKeyEvent* event) override;
+    // The dialog opens in the middle of the desktop.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void BuildControls();
+    void UpdatePortPlaceholder();
     TMailBox* Selected() const;
     void ShowSelected();
     void ClearFields();

@@ -168,6 +168,8 @@ private:
     void OnRunAbandoned();
     void FinishRun();
     void ShowListed(qsizetype rows);
+    // The panel's and the status line's hint on how to add a mailbox, when there is none.
+    void ShowMailBoxHint();
     void KeepTrustedCertificates(const TRunResult& result);
     void ShowNewMailPopup(const QString& text, const QString& title);
     // Escape in this window; false when no run goes, so the key is left to the widgets.

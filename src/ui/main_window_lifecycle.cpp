@@ -69,6 +69,11 @@ void TForm1::FormCreate()
     btn3->setFixedWidth(44);
     // The error log.
     log_ = std::make_unique<TErrorLog>();
+    // A first start, with no mailbox yet, says at once how to add one.
+    if (mailBoxList_->Count() == 0) {
+        ShowMailBoxHint();
+        pnlNoNewMeassages->show();
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -224,7 +229,8 @@ void TForm1::ReplaceMailBoxes(const TMailBoxList& edited)
     mailBoxList_->Assign(edited);
     // The rows may belong to mailboxes that are gone or changed: the list starts empty again.
     messages_->Clear();
-    pnlNoNewMeassages->hide();
+    ShowMailBoxHint();
+    pnlNoNewMeassages->setVisible(mailBoxList_->Count() == 0);
     BuildCheckMenu();
     try {
         mailBoxList_->Save(settings_.SettingsFile);

@@ -159,6 +159,23 @@ void TForm1::FinishRun()
     emit RunFinished();
 }
 
+void TForm1::ShowMailBoxHint()
+{
+    // With no mailbox at all the panel and the status line say how to add one; once there are
+    // mailboxes, that hint leaves the status line.
+    if (noNewMessagesCaption_.isNull())
+        noNewMessagesCaption_ = pnlNoNewMeassages->Text();
+    const QString hint = Text(texts::NoMailBoxes);
+    if (mailBoxList_->Count() == 0) {
+        pnlNoNewMeassages->SetText(hint);
+        SetStatusText(hint);
+        return;
+    }
+    pnlNoNewMeassages->SetText(noNewMessagesCaption_);
+    if (StatusText() == hint)
+        SetStatusText(QString());
+}
+
 void TForm1::KeepTrustedCertificates(const TRunResult& result)
 {
     // A certificate the user trusted during the run is kept in the list and saved at once, also
@@ -175,15 +192,7 @@ void TForm1::KeepTrustedCertificates(const TRunResult& result)
 void TForm1::ShowListed(qsizetype rows)
 {
     services_->IncrementCounter(QStringLiteral("MessageReceived"), rows);
-    // With no mailbox at all the panel and the status line say how to add one.
-    if (noNewMessagesCaption_.isNull())
-        noNewMessagesCaption_ = pnlNoNewMeassages->Text();
-    if (mailBoxList_->Count() == 0) {
-        pnlNoNewMeassages->SetText(Text(texts::NoMailBoxes));
-        SetStatusText(Text(texts::NoMailBoxes));
-    } else {
-        pnlNoNewMeassages->SetText(noNewMessagesCaption_);
-    }
+    ShowMailBoxHint();
     pnlNoNewMeassages->setVisible(rows == 0);
     ListView1Resize();
     const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));

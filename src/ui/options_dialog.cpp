@@ -225,4 +225,10 @@ void TfrmOptions::btnBrowseClick()
         edtEmailClientPath->setText(QDir::toNativeSeparators(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath()));
 }
 
+void TfrmOptions::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    CenterOnScreen(this);
+}
+
 }  // namespace brevio

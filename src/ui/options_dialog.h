@@ -73,6 +73,10 @@ public:
     QString NotSavedText = QStringLiteral("The options were not saved: %s");  // the reason
     QString AutostartFailedText = QStringLiteral("The autostart entry cannot be written in %s.");  // the folder
 
+protected:
+    // The dialog opens in the middle of the desktop.
+    void showEvent(QShowEvent* event) override;
+
 private:
     TOptions& options_;
     TLocalizator& localizator_;

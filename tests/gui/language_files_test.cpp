@@ -283,7 +283,8 @@ TEST_F(LanguageSwitch, NewWindowsComeUpInTheLanguageChosenInOptions)
     EXPECT_EQ(form->actCheckMail->text(), "Проверить почту");
     EXPECT_EQ(form->findChild<QMenu*>("File1")->title(), "&Файл");
     EXPECT_EQ(form->Mimimize1->text(), "Свернуть");
-    EXPECT_EQ(form->pnlNoNewMeassages->Text(), "Новых сообщений нет");
+    // No mailbox yet: the panel says how to add one.
+    EXPECT_EQ(form->pnlNoNewMeassages->Text(), "Почтовых ящиков пока нет: Файл, Почтовые ящики… (Ctrl+L)");
     EXPECT_EQ(form->btn5->toolTip(), "Проверить один ящик");
 }
 

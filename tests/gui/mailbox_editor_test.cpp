@@ -243,6 +243,20 @@ TEST(MailBoxEditor, NewMailBoxStartsEmptyWithImap)
     EXPECT_TRUE(dialog.rbIMAP4->isChecked());
     EXPECT_FALSE(dialog.FooterBtn1->isEnabled());
     EXPECT_EQ(dialog.WorkingCopy().Items(0)->Port, 0);
+    // The empty field shows the standard port of the chosen protocol and security, and only
+    // shows it: switching the protocol writes no port.
+    const struct {
+        QRadioButton* Protocol;
+        int Security;
+        const char* Shown;
+    } choices[] = {{dialog.rbIMAP4, 0, "143"}, {dialog.rbIMAP4, 1, "993"}, {dialog.rbIMAP4, 2, "143"},
+                   {dialog.rbPop3, 0, "110"},  {dialog.rbPop3, 1, "995"},  {dialog.rbPop3, 2, "110"}};
+    for (const auto& choice : choices) {
+        choice.Protocol->click();
+        dialog.cbSecurity->setCurrentIndex(choice.Security);
+        EXPECT_EQ(dialog.edtPort->placeholderText(), QLatin1String(choice.Shown));
+        EXPECT_EQ(dialog.WorkingCopy().Items(0)->Port, 0);
+    }
 }
 
 TEST(MailBoxEditor, SelectionAfterDelete)
@@ -374,6 +388,48 @@ TEST(MailBoxEditor, TestReportsBesideTheButton)
         EXPECT_TRUE(dialog.btnTest->isEnabled());
         EXPECT_EQ(server.Connections(), 1);
     }
+}
+
+// Escape while Test waits on a silent server ends the test and keeps the dialog, with the new
+// mailbox in it; a second Escape, with no test going, is Cancel as ever.
+TEST(MailBoxEditor, EscapeDuringTestEndsTheTestNotTheDialog)
+{
+    test::TFakePop3Server silent({}, /*silent=*/true);
+    TMailBoxList list;
+    TfrmMailBoxes dialog(list, Strings());
+    dialog.SetTestTimeout(60);
+    dialog.show();
+    THand{dialog}.Tool(dialog.actNewMailBox);
+    THand{dialog}.Retype(dialog.edtHost, QStringLiteral("127.0.0.1"));
+    THand{dialog}.Retype(dialog.edtPort, QString::number(silent.Port()));
+    QSignalSpy finished(&dialog, &TfrmMailBoxes::TestFinished);
+    QTest::mouseClick(dialog.btnTest, Qt::LeftButton);
+    ASSERT_TRUE(dialog.TestRunning());
+    QTest::keyClick(dialog.edtPort, Qt::Key_Escape);
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.lblTestResult->text(), dialog.TestStoppedText);
+    EXPECT_EQ(dialog.WorkingCopy().Count(), 1);
+    QTest::keyClick(dialog.edtPort, Qt::Key_Escape);
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+// Test refuses a port OK would refuse, without connecting; a long result wraps inside the
+// dialog instead of widening it.
+TEST(MailBoxEditor, TestRefusesABadPortAndItsResultKeepsTheWidth)
+{
+    TMailBoxList list;
+    Fill(list, kStart);
+    TfrmMailBoxes dialog(list, Strings());
+    dialog.show();
+    THand{dialog}.Retype(dialog.edtPort, QStringLiteral("99999"));
+    QTest::mouseClick(dialog.btnTest, Qt::LeftButton);
+    EXPECT_FALSE(dialog.TestRunning());
+    EXPECT_EQ(dialog.lblPortStatus->text(), dialog.PortInvalidText);
+    const int width = dialog.width();
+    dialog.lblTestResult->setText(QString(40, u'x').repeated(8).replace(u'x', QStringLiteral("word ")));
+    QApplication::processEvents();
+    EXPECT_EQ(dialog.width(), width);
 }
 
 TEST(MailBoxEditor, ClosingAbortsARunningTest)

@@ -96,15 +96,26 @@ TEST(MainWindowRuns, ScheduleTickIsSkippedDuringARunAndAnnouncesOnlyNewMail)
     EXPECT_EQ(announced.count(), 1);  // the same two are not announced again
 }
 
-// With no mailbox, a check connects nowhere and says how to add one.
+// With no mailbox, the window says how to add one from the start, and so does a check, which
+// connects nowhere. Once the list has mailboxes, the hint goes.
 TEST(MainWindowRuns, NoMailboxesSaysHowToAddOne)
 {
+    const QString hint = TStringTable().Text(texts::NoMailBoxes);
     TWindowUnderTest w("[Main]\nNumMailbox=0\n");
     w.form->show();
-    ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
-    EXPECT_EQ(w.form->StatusText(), TStringTable().Text(texts::NoMailBoxes));
-    EXPECT_EQ(w.form->pnlNoNewMeassages->Text(), TStringTable().Text(texts::NoMailBoxes));
-    EXPECT_TRUE(w.form->pnlNoNewMeassages->isVisible());
+    for (const char* when : {"at start", "after a check"}) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(w.form->StatusText(), hint);
+        EXPECT_EQ(w.form->pnlNoNewMeassages->Text(), hint);
+        EXPECT_TRUE(w.form->pnlNoNewMeassages->isVisible());
+        ASSERT_TRUE(w.RunAndWait([&] { w.form->actCheckMail->trigger(); }));
+    }
+    TempFolder folder;
+    TMailBoxList added;
+    added.Load(folder.Write("added.ini", "[Main]\n" + MailBoxLines({{"A"}, {"B"}, {"C"}})));
+    w.form->ReplaceMailBoxes(added);
+    EXPECT_EQ(w.form->StatusText(), QString());
+    EXPECT_FALSE(w.form->pnlNoNewMeassages->isVisible());
 }
 
 TEST(MainWindowRuns, DeletingTickedRowsRemovesExactlyThoseAndCounts)

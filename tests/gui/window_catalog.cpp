@@ -65,10 +65,11 @@ const QList<TWindowSample>& WindowCatalog()
     static const QList<TWindowSample> catalog{
         {"main window",
          [] {
-             auto window = std::make_shared<TWindowUnderTest>(MailBoxLines({{"Home"}}));
+             auto window = std::make_shared<TWindowUnderTest>("[Main]\n" + MailBoxLines({{"Home"}}));
              return std::shared_ptr<QWidget>(window, window->form.get());
          },
-         {},
+         // The check menu names the user's mailboxes.
+         {"pmCheckMailBox"},
          true},
         {"mailbox editor with a mailbox that has no port",
          [] {
@@ -78,7 +79,8 @@ const QList<TWindowSample>& WindowCatalog()
              list->Add(std::move(box));
              return Holding(list, new TfrmMailBoxes(*list, TStringTable()));
          },
-         {}},
+         // The port field's placeholder is the standard port, a number.
+         {"edtPort"}},
         {"options",
          [] {
              struct TKeep {
