@@ -68,9 +68,19 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
 {
     setObjectName(QStringLiteral("frmCertificatePrompt"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-
     canTrust_ = info.PinnedFingerprint.isEmpty();
 
+    CreateDetails(info);
+    CreateAnswers();
+    // The texts of the current language first; what follows is composed from them.
+    LocalizeForm(this);
+    ComposeTexts(info);
+    const int buttonWidth = ArrangeAnswers();
+    LayOut(buttonWidth);
+}
+
+void TfrmCertificatePrompt::CreateDetails(const TCertificateInfo& info)
+{
     auto label = [this](const QString& text, const char* name) {
         auto* l = new QLabel(text, this);
         l->setObjectName(QLatin1String(name));
@@ -106,7 +116,10 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     lblValidityCaption = caption("Valid:", "lblValidityCaption");
     lblFingerprintCaption = caption("SHA-256 fingerprint:", "lblFingerprintCaption");
     lblPinnedCaption = caption("Trusted fingerprint:", "lblPinnedCaption");
+}
 
+void TfrmCertificatePrompt::CreateAnswers()
+{
     chkConfirm = new QCheckBox(QStringLiteral("I have checked the fingerprint and trust this certificate all the same"), this);
     chkConfirm->setObjectName(QStringLiteral("chkConfirm"));
 
@@ -117,10 +130,10 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->SetModalResult(TModalResult::Cancel);
     btnCancel->setDefault(true);  // the safe answer is the one Enter gives
+}
 
-    // The texts of the current language first; what follows is composed from them.
-    LocalizeForm(this);
-
+void TfrmCertificatePrompt::ComposeTexts(const TCertificateInfo& info)
+{
     const QStringList flaws = Flaws(info);
     needsConfirmation_ = canTrust_ && !flaws.isEmpty();
     setWindowTitle(canTrust_ ? UntrustedTitle : ChangedTitle);
@@ -135,7 +148,28 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     chkConfirm->setVisible(needsConfirmation_);
     if (!canTrust_)
         btnCancel->setText(CloseCaption);
+}
 
+int TfrmCertificatePrompt::ArrangeAnswers()
+{
+    // The bar places buttons as if all were as wide as each one: give both the longer caption's width.
+    const int buttonWidth = qMax(btnTrust->sizeHint().width() + fontMetrics().averageCharWidth() * 2, btnCancel->width());
+    btnTrust->resize(buttonWidth, btnTrust->height());
+    btnCancel->resize(canTrust_ ? buttonWidth : qMax(btnCancel->width(), btnCancel->sizeHint().width()), btnCancel->height());
+    Footer1->ArrangeButtons();
+    btnTrust->setVisible(canTrust_);
+    btnTrust->setEnabled(canTrust_ && !needsConfirmation_);
+    connect(chkConfirm, &QCheckBox::toggled, btnTrust, &QWidget::setEnabled);
+    // Only a click that the button allows accepts; the confirmation box gates it.
+    connect(btnTrust, &QPushButton::clicked, this, [this] {
+        if (canTrust_ && (!needsConfirmation_ || chkConfirm->isChecked()))
+            accept();
+    });
+    return buttonWidth;
+}
+
+QFormLayout* TfrmCertificatePrompt::DetailRows()
+{
     auto* details = new QFormLayout;
     details->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     details->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
@@ -152,26 +186,16 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
         lblPinnedCaption->hide();
         lblPinned->hide();
     }
+    return details;
+}
 
-    // The bar places buttons as if all were as wide as each one: give both the longer caption's width.
-    const int buttonWidth = qMax(btnTrust->sizeHint().width() + fontMetrics().averageCharWidth() * 2, btnCancel->width());
-    btnTrust->resize(buttonWidth, btnTrust->height());
-    btnCancel->resize(canTrust_ ? buttonWidth : qMax(btnCancel->width(), btnCancel->sizeHint().width()), btnCancel->height());
-    Footer1->ArrangeButtons();
-    btnTrust->setVisible(canTrust_);
-    btnTrust->setEnabled(canTrust_ && !needsConfirmation_);
-    connect(chkConfirm, &QCheckBox::toggled, btnTrust, &QWidget::setEnabled);
-    // Only a click that the button allows accepts; the confirmation box gates it.
-    connect(btnTrust, &QPushButton::clicked, this, [this] {
-        if (canTrust_ && (!needsConfirmation_ || chkConfirm->isChecked()))
-            accept();
-    });
-
+void TfrmCertificatePrompt::LayOut(int buttonWidth)
+{
     auto* body = new QVBoxLayout;
     body->setContentsMargins(10, 10, 10, 10);
     body->setSpacing(fontMetrics().height() * 2 / 3);
     body->addWidget(lblWarning);
-    body->addLayout(details);
+    body->addLayout(DetailRows());
     body->addWidget(lblMeaning);
     body->addWidget(chkConfirm);
     auto* outer = new QVBoxLayout(this);

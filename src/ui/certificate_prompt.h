@@ -9,6 +9,7 @@
 #include "net/errors.h"
 
 class QCheckBox;
+class QFormLayout;
 class QLabel;
 
 namespace brevio {
@@ -107,6 +108,20 @@ public:
     QString ProblemRevoked = QStringLiteral("the certificate has been revoked");
 
 private:
+    // The parts of building the prompt, in the order the constructor runs them.
+    // The labels that show the certificate's details, and their captions.
+    void CreateDetails(const TCertificateInfo& info);
+    // The confirmation box and the two answer buttons.
+    void CreateAnswers();
+    // Title, warning, reason and meaning from the (localised) texts; decides on the confirmation.
+    void ComposeTexts(const TCertificateInfo& info);
+    // Sizes and places the answer buttons and wires them; returns the width each button got.
+    int ArrangeAnswers();
+    // The caption and value rows of the certificate's details.
+    QFormLayout* DetailRows();
+    // Puts everything in place and sizes the window to its texts.
+    void LayOut(int buttonWidth);
+
     // What is wrong with the certificate beyond its missing trust; empty when nothing is.
     QStringList Flaws(const TCertificateInfo& info) const;
     // Why the certificate did not verify, in the window's language.
