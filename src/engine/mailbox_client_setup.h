@@ -38,11 +38,12 @@ void ConfigureClient(const TMailBoxSettings& box, TCheckContext& context, TClien
 }
 
 // Only a certificate that did not verify is offered, never a pinned one that changed (that is
-// what pinning guards against), and never in a scheduled run, where nobody is there to answer.
+// what pinning guards against) nor one too weak to trust, and never in a scheduled run, where
+// nobody is there to answer.
 inline bool MayOfferTrust(const ETlsError& error, const TCheckContext& context)
 {
     const auto& certificate = error.Certificate();
-    return certificate && !certificate->Fingerprint.isEmpty() && certificate->PinnedFingerprint.isEmpty()
+    return certificate && !certificate->Fingerprint.isEmpty() && MayBeTrusted(*certificate)
         && !context.IsScheduledCheck();
 }
 

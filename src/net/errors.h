@@ -107,8 +107,8 @@ enum class TCertificateProblem {
     NotYetValid,         // Detail: when it becomes valid
     OtherHost,           // made out for another host (names unknown)
     NamedOtherHost,      // Detail: the names it is made out for
-    WeakKey,             // Detail: the key
-    WeakHash,            // signed with a hash that is too weak
+    WeakKey,             // Detail: the key; never offered for trust
+    WeakHash,            // signed with a hash that is too weak; never offered for trust
     Revoked,
 };
 
@@ -129,6 +129,14 @@ struct TCertificateInfo {
     // A pinned fingerprint that no longer matches: never offered for trust, only refused.
     QString PinnedFingerprint;
 };
+
+// Whether the user may be asked to trust the certificate: not when it replaces the one the
+// mailbox trusts, nor when its key or signature is too weak, which no trust can make safe.
+inline bool MayBeTrusted(const TCertificateInfo& certificate)
+{
+    return certificate.PinnedFingerprint.isEmpty() && certificate.Problem != TCertificateProblem::WeakKey
+        && certificate.Problem != TCertificateProblem::WeakHash;
+}
 
 // The TLS layer failed: handshake, certificate verification or a refused STARTTLS. The text
 // names the reason (and, for certificates, the SHA-256 fingerprint the user may choose to trust).

@@ -28,6 +28,7 @@ struct TRefusal {
     bool HostMismatch = false;
     bool Expired = false;
     bool PinMismatch = false;  // names the pinned fingerprint beside the server's
+    bool TooWeak = false;      // refused outright: the user is never asked to trust it
 };
 
 TEST(TlsTransport, CertificateChecks)
@@ -65,7 +66,18 @@ TEST(TlsTransport, CertificateChecks)
         {"expired", &pki.Expired, "localhost", "", pki.Ca.CertPem, "", "the certificate expired on ",
          {.Expired = true}},
         {"weak key", &pki.WeakKey, "localhost", "", pki.Ca.CertPem, "",
-         "the server's key is too weak (RSA 1024 bits)", {}},
+         "TLS certificate of localhost refused: the server's key is too weak (RSA 1024 bits)", {.TooWeak = true}},
+        {"weak key, pinned", &pki.WeakKey, "localhost", "", pki.Ca.CertPem, pki.WeakKey.Fingerprint,
+         "the server's key is too weak (RSA 1024 bits) (EE certificate key too weak); a certificate this weak cannot "
+         "be trusted",
+         {.TooWeak = true}},
+        {"weak key, self-signed and pinned", &pki.WeakSelfSigned, "localhost", "", {}, pki.WeakSelfSigned.Fingerprint,
+         "TLS certificate of localhost refused: the server's key is too weak (RSA 1024 bits)", {.TooWeak = true}},
+        {"SHA-1 signature, self-signed and pinned", &pki.Sha1SelfSigned, "localhost", "", {},
+         pki.Sha1SelfSigned.Fingerprint, "TLS certificate of localhost refused: the certificate is signed with a hash "
+         "that is too weak", {.TooWeak = true}},
+        {"weak key, pin of another certificate", &pki.WeakSelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint,
+         "has changed", {.PinMismatch = true, .TooWeak = true}},
         {"self-signed, pinned", &pki.SelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint, nullptr, {}},
         {"pin lower case with colons", &pki.SelfSigned, "localhost", "", {},
          WithColons(pki.SelfSigned.Fingerprint.toLower()), nullptr, {}},
@@ -120,12 +132,15 @@ TEST(TlsTransport, CertificateChecks)
                 EXPECT_EQ(info.Host, c.tlsHost.isEmpty() ? c.connectHost : c.tlsHost);
                 EXPECT_TRUE(e.Message().contains(info.Reason)) << info.Reason.toStdString();
                 EXPECT_EQ(info.Subject, QStringLiteral("CN=localhost"));
-                EXPECT_EQ(info.Issuer, c.serverCert == &pki.SelfSigned ? QStringLiteral("CN=localhost")
-                                                                       : QStringLiteral("CN=Brevio Test CA"));
+                EXPECT_EQ(info.Issuer, c.serverCert->SelfSigned ? QStringLiteral("CN=localhost")
+                                                                : QStringLiteral("CN=Brevio Test CA"));
                 EXPECT_TRUE(info.NotBefore.isValid() && info.NotBefore < info.NotAfter);
                 EXPECT_EQ(info.Fingerprint, c.serverCert->Fingerprint);
                 EXPECT_EQ(info.HostMismatch, c.refusal.HostMismatch);
                 EXPECT_EQ(info.Expired, c.refusal.Expired);
+                EXPECT_EQ(info.Problem == TCertificateProblem::WeakKey || info.Problem == TCertificateProblem::WeakHash,
+                          c.refusal.TooWeak);
+                EXPECT_EQ(MayBeTrusted(info), !c.refusal.TooWeak && !c.refusal.PinMismatch);
                 if (c.refusal.PinMismatch) {
                     EXPECT_EQ(info.PinnedFingerprint, c.pin.toUpper());
                     EXPECT_TRUE(e.Message().contains(info.PinnedFingerprint)) << e.Message().toStdString();

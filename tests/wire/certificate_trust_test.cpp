@@ -58,10 +58,12 @@ public:
 };
 
 // The client refuses the certificate after the handshake and goes away.
-void RefusedHandshake(TServerConnection& connection)
+std::function<void(TServerConnection&)> RefusedHandshake(const TTestCertificate& certificate)
 {
-    connection.StartTls(TTestPki::Get().SelfSigned);
-    connection.WaitForClose();
+    return [&certificate](TServerConnection& connection) {
+        connection.StartTls(certificate);
+        connection.WaitForClose();
+    };
 }
 
 // A POP3 server on TLS with an empty mailbox.
@@ -82,24 +84,33 @@ void EmptyPop3Mailbox(TServerConnection& connection)
 
 TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsTheMailBox)
 {
+    const TTestPki& pki = TTestPki::Get();
     struct Case {
         const char* Label;
+        const TTestCertificate& Certificate;
+        QString Pin;
         bool Trust;
         bool Scheduled;
         int Asked;
         bool Reported;
+        const char* Logged;  // how the refusal's log entry begins, after the host
     };
     const Case cases[] = {
-        {"trusted", true, false, 1, true},
-        {"declined", false, false, 1, false},
-        {"scheduled run never asks", true, true, 0, false},
+        {"trusted", pki.SelfSigned, {}, true, false, 1, true, ""},
+        {"declined", pki.SelfSigned, {}, false, false, 1, false, "TLS certificate of 127.0.0.1 not trusted"},
+        {"scheduled run never asks", pki.SelfSigned, {}, true, true, 0, false, "TLS certificate of 127.0.0.1 not trusted"},
+        {"weak key never asks", pki.WeakSelfSigned, {}, true, false, 0, false, "TLS certificate of 127.0.0.1 refused"},
+        {"SHA-1 signature never asks", pki.Sha1SelfSigned, {}, true, false, 0, false,
+         "TLS certificate of 127.0.0.1 refused"},
+        {"weak key refused though pinned", pki.WeakSelfSigned, pki.WeakSelfSigned.Fingerprint, true, false, 0, false,
+         "TLS certificate of 127.0.0.1 refused: the server's key is too weak"},
     };
-    const QString fingerprint = TTestPki::Get().SelfSigned.Fingerprint;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Label);
+        const QString fingerprint = c.Certificate.Fingerprint;
         TLoopbackServer server;
         ASSERT_TRUE(server.IsListening());
-        server.Serve(RefusedHandshake);
+        server.Serve(RefusedHandshake(c.Certificate));
 
         TMailBoxSettings box;
         box.Name = QStringLiteral("Secure");
@@ -109,6 +120,7 @@ TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsThe
         box.Password = QStringLiteral("secret");
         box.Protocol = TMailProtocol::POP3;
         box.Security = TSecurity::Tls;
+        box.CertFingerprint = c.Pin;
 
         TTrustContext context;
         context.Trust = c.Trust;
@@ -132,7 +144,7 @@ TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsThe
         // The refusal is logged unless the user trusted the certificate and the retry worked.
         ASSERT_EQ(context.Logged.size(), c.Reported ? 0 : 1) << context.Logged.join(u'\n').toStdString();
         if (!c.Reported) {
-            EXPECT_TRUE(context.Logged.first().startsWith(QStringLiteral("(127.0.0.1) TLS certificate of 127.0.0.1 not trusted")))
+            EXPECT_TRUE(context.Logged.first().startsWith(QStringLiteral("(127.0.0.1) ") + QLatin1String(c.Logged)))
                 << context.Logged.first().toStdString();
         }
         if (c.Reported) {
