@@ -106,7 +106,10 @@ void ConnectOfferingTrust(TCheckContext& context, const TMailBoxSettings& box, T
     } catch (const ETlsError& e) {
         if (!MayOfferTrust(e, context))
             throw;
-        if (!context.AskTrustCertificate(*e.Certificate())) {
+        // Several mailboxes may share a host: the question names the one it is about.
+        TCertificateInfo certificate = *e.Certificate();
+        certificate.MailBox = box.Name;
+        if (!context.AskTrustCertificate(certificate)) {
             LogForHost(context, box.Host, e.Message());
             throw;
         }

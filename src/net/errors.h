@@ -115,6 +115,7 @@ enum class TCertificateProblem {
 // What the user must see before trusting a server certificate that did not verify.
 struct TCertificateInfo {
     QString Host;         // the host name the connection asked for
+    QString MailBox;      // the name of the mailbox the connection is for; empty when none is known
     QString Reason;       // why verification failed, in plain words (the library's text in brackets)
     TCertificateProblem Problem = TCertificateProblem::Other;  // the same reason, for the window's wording
     QString ProblemDetail;  // the date, names or key the problem concerns

@@ -68,7 +68,7 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
 {
     setObjectName(QStringLiteral("frmCertificatePrompt"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    canTrust_ = info.PinnedFingerprint.isEmpty();
+    canTrust_ = MayBeTrusted(info);
 
     CreateDetails(info);
     CreateAnswers();
@@ -92,6 +92,7 @@ void TfrmCertificatePrompt::CreateDetails(const TCertificateInfo& info)
 
     lblWarning = label({}, "lblWarning");
     lblWarning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+    lblMailBox = label(info.MailBox, "lblMailBox");
     lblHost = label(info.Host, "lblHost");
     lblReason = label({}, "lblReason");
     lblSubject = label(info.Subject, "lblSubject");
@@ -109,6 +110,7 @@ void TfrmCertificatePrompt::CreateDetails(const TCertificateInfo& info)
         l->setObjectName(QLatin1String(name));
         return l;
     };
+    lblMailBoxCaption = caption("Mailbox:", "lblMailBoxCaption");
     lblHostCaption = caption("Server:", "lblHostCaption");
     lblReasonCaption = caption("Problem:", "lblReasonCaption");
     lblSubjectCaption = caption("Issued to:", "lblSubjectCaption");
@@ -129,22 +131,29 @@ void TfrmCertificatePrompt::CreateAnswers()
     btnCancel = new TFooterBtn(QStringLiteral("&Cancel"), Footer1);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->SetModalResult(TModalResult::Cancel);
-    btnCancel->setDefault(true);  // the safe answer is the one Enter gives
+    // The safe answer is the one Enter gives, wherever the focus is: Cancel is the default and
+    // starts with the focus, and the trust button never takes Enter for itself (a focused button
+    // that is "auto default" would, and would become the default while it has the focus).
+    btnTrust->setAutoDefault(false);
+    btnCancel->setAutoDefault(true);
+    btnCancel->setDefault(true);
+    btnCancel->setFocus();
 }
 
 void TfrmCertificatePrompt::ComposeTexts(const TCertificateInfo& info)
 {
     const QStringList flaws = Flaws(info);
+    const bool changed = !info.PinnedFingerprint.isEmpty();
     needsConfirmation_ = canTrust_ && !flaws.isEmpty();
-    setWindowTitle(canTrust_ ? UntrustedTitle : ChangedTitle);
-    if (!canTrust_)
+    setWindowTitle(canTrust_ ? UntrustedTitle : changed ? ChangedTitle : RefusedTitle);
+    if (changed)
         lblWarning->setText(FormatText(ChangedWarningText, {info.Host}));
-    else if (!flaws.isEmpty())
+    else if (canTrust_ && !flaws.isEmpty())
         lblWarning->setText(FormatText(FlawsWarningText, {flaws.join(FlawsSeparator + QLatin1Char(' '))}));
     lblWarning->setVisible(!lblWarning->text().isEmpty());
     lblReason->setText(ProblemText(info));
     lblValidity->setText(FormatText(ValidityText, {DateText(info.NotBefore), DateText(info.NotAfter)}));
-    lblMeaning->setText(canTrust_ ? TrustMeaningText : ChangedMeaningText);
+    lblMeaning->setText(canTrust_ ? TrustMeaningText : changed ? ChangedMeaningText : WeakMeaningText);
     chkConfirm->setVisible(needsConfirmation_);
     if (!canTrust_)
         btnCancel->setText(CloseCaption);
@@ -174,13 +183,20 @@ QFormLayout* TfrmCertificatePrompt::DetailRows()
     details->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     details->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
     details->setVerticalSpacing(fontMetrics().height() / 4);
+    // Several mailboxes may share a server: the mailbox is named first.
+    if (!lblMailBox->text().isEmpty()) {
+        details->addRow(lblMailBoxCaption, lblMailBox);
+    } else {
+        lblMailBoxCaption->hide();
+        lblMailBox->hide();
+    }
     details->addRow(lblHostCaption, lblHost);
     details->addRow(lblReasonCaption, lblReason);
     details->addRow(lblSubjectCaption, lblSubject);
     details->addRow(lblIssuerCaption, lblIssuer);
     details->addRow(lblValidityCaption, lblValidity);
     details->addRow(lblFingerprintCaption, lblFingerprint);
-    if (!canTrust_) {
+    if (!lblPinned->text().isEmpty()) {
         details->addRow(lblPinnedCaption, lblPinned);
     } else {
         lblPinnedCaption->hide();

@@ -46,11 +46,13 @@ class TTrustContext final : public TTestCheckContext {
 public:
     bool Trust = false;
     QStringList Asked;  // the fingerprints offered
+    QStringList AskedFor;  // the mailboxes they were offered for
     std::function<void()> BeforeAnswer;
 
     bool AskTrustCertificate(const TCertificateInfo& certificate) override
     {
         Asked.append(certificate.Fingerprint);
+        AskedFor.append(certificate.MailBox);
         if (BeforeAnswer)
             BeforeAnswer();
         return Trust;
@@ -140,6 +142,7 @@ TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsThe
         EXPECT_EQ(context.Asked.size(), c.Asked);
         if (c.Asked > 0) {
             EXPECT_EQ(context.Asked.first(), fingerprint);
+            EXPECT_EQ(context.AskedFor.first(), box.Name);
         }
         // The refusal is logged unless the user trusted the certificate and the retry worked.
         ASSERT_EQ(context.Logged.size(), c.Reported ? 0 : 1) << context.Logged.join(u'\n').toStdString();
