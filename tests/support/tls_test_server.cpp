@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace brevio::test {
 
@@ -198,6 +199,18 @@ QByteArray TServerConnection::ReadLine()
             throw std::runtime_error("client closed before a full line: " + pending_.toStdString());
         pending_.append(buffer, n);
     }
+}
+
+QByteArray TServerConnection::ReadAny()
+{
+    if (pending_.isEmpty()) {
+        char buffer[16384];
+        const qsizetype n = ReadSome(buffer, sizeof buffer);
+        if (n == 0)
+            throw std::runtime_error("client closed before sending anything");
+        pending_.append(buffer, n);
+    }
+    return std::exchange(pending_, {});
 }
 
 void TServerConnection::Write(const QByteArray& bytes)

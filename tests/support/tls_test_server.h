@@ -65,6 +65,8 @@ public:
 
     // One line without its CR LF; raises when the peer closes first.
     QByteArray ReadLine();
+    // Whatever has arrived, at least one byte (waiting for it); raises when the peer closes first.
+    QByteArray ReadAny();
     void Write(const QByteArray& bytes);
     // Server side of a TLS handshake with the certificate. False when the handshake failed
     // (the client refused it, for example).
