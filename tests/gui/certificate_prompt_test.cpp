@@ -40,6 +40,43 @@ struct TPromptCase {
     const char* Warning;   // part of the first line; empty: no warning shown
 };
 
+// Enter as a user gives it: to whatever has the focus in the active prompt.
+void PressEnter(QWidget* prompt)
+{
+    QWidget* focused = QApplication::focusWidget();
+    EXPECT_NE(focused, nullptr);
+    QTest::keyClick(focused ? focused : prompt, Qt::Key_Return);
+}
+
+void TakeStep(TfrmCertificatePrompt* prompt, TStep step)
+{
+    switch (step) {
+    case TStep::ClickTrust:
+        QTest::mouseClick(prompt->btnTrust, Qt::LeftButton);
+        if (prompt->isVisible())  // refused: the confirmation is missing, or trust is not offered
+            prompt->reject();
+        break;
+    case TStep::TickThenTrust:
+        EXPECT_FALSE(prompt->btnTrust->isEnabled());
+        QTest::mouseClick(prompt->chkConfirm, Qt::LeftButton, {}, QPoint(5, prompt->chkConfirm->height() / 2));
+        QTest::mouseClick(prompt->btnTrust, Qt::LeftButton);
+        break;
+    case TStep::Cancel:
+        QTest::mouseClick(prompt->btnCancel, Qt::LeftButton);
+        break;
+    case TStep::Enter:
+        PressEnter(prompt);
+        break;
+    case TStep::TickThenEnter:
+        // Confirmed and the trust button focused: Enter still cancels.
+        QTest::mouseClick(prompt->chkConfirm, Qt::LeftButton, {}, QPoint(5, prompt->chkConfirm->height() / 2));
+        EXPECT_TRUE(prompt->btnTrust->isEnabled());
+        prompt->btnTrust->setFocus();
+        PressEnter(prompt);
+        break;
+    }
+}
+
 class CertificatePrompt : public ::testing::TestWithParam<TPromptCase> {};
 
 TEST_P(CertificatePrompt, Answers)
@@ -54,12 +91,6 @@ TEST_P(CertificatePrompt, Answers)
         info.Problem = TCertificateProblem::WeakKey;
         info.ProblemDetail = QStringLiteral("RSA 1024 bits");
     }
-    // Enter as a user gives it: to whatever has the focus in the active prompt.
-    auto pressEnter = [](QWidget* prompt) {
-        QWidget* focused = QApplication::focusWidget();
-        EXPECT_NE(focused, nullptr);
-        QTest::keyClick(focused ? focused : prompt, Qt::Key_Return);
-    };
     QTimer::singleShot(0, [&] {
         auto* prompt = qobject_cast<TfrmCertificatePrompt*>(QApplication::activeModalWidget());
         ASSERT_NE(prompt, nullptr);
@@ -72,31 +103,7 @@ TEST_P(CertificatePrompt, Answers)
         EXPECT_EQ(prompt->lblMailBox->text(), QStringLiteral("Work inbox"));
         EXPECT_TRUE(prompt->lblMailBox->isVisible());
         EXPECT_EQ(prompt->lblReason->text().contains(QLatin1String("too weak")), c.WeakKey);
-        switch (c.Step) {
-        case TStep::ClickTrust:
-            QTest::mouseClick(prompt->btnTrust, Qt::LeftButton);
-            if (prompt->isVisible())  // refused: the confirmation is missing, or trust is not offered
-                prompt->reject();
-            break;
-        case TStep::TickThenTrust:
-            EXPECT_FALSE(prompt->btnTrust->isEnabled());
-            QTest::mouseClick(prompt->chkConfirm, Qt::LeftButton, {}, QPoint(5, prompt->chkConfirm->height() / 2));
-            QTest::mouseClick(prompt->btnTrust, Qt::LeftButton);
-            break;
-        case TStep::Cancel:
-            QTest::mouseClick(prompt->btnCancel, Qt::LeftButton);
-            break;
-        case TStep::Enter:
-            pressEnter(prompt);
-            break;
-        case TStep::TickThenEnter:
-            // Confirmed and the trust button focused: Enter still cancels.
-            QTest::mouseClick(prompt->chkConfirm, Qt::LeftButton, {}, QPoint(5, prompt->chkConfirm->height() / 2));
-            EXPECT_TRUE(prompt->btnTrust->isEnabled());
-            prompt->btnTrust->setFocus();
-            pressEnter(prompt);
-            break;
-        }
+        TakeStep(prompt, c.Step);
         if (prompt->isVisible()) {
             ADD_FAILURE() << "the prompt is still open";
             prompt->reject();

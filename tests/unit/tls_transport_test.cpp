@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
 
+#include <vector>
+
 using namespace brevio;
 using namespace brevio::test;
 
@@ -21,8 +23,6 @@ QString WithColons(const QString& hex)
     return pairs.join(u':');
 }
 
-}  // namespace
-
 // What a refused certificate's details must say beyond the message.
 struct TRefusal {
     bool HostMismatch = false;
@@ -31,20 +31,21 @@ struct TRefusal {
     bool TooWeak = false;      // refused outright: the user is never asked to trust it
 };
 
-TEST(TlsTransport, CertificateChecks)
+struct TCertificateCase {
+    const char* name;
+    const TTestCertificate* serverCert;
+    QString connectHost;
+    QString tlsHost;          // empty: the host given to Open
+    QByteArray extraCa;
+    QString pin;
+    const char* errorPart;    // null: the session must work
+    TRefusal refusal;
+};
+
+std::vector<TCertificateCase> CertificateCases()
 {
     const TTestPki& pki = TTestPki::Get();
-    struct Case {
-        const char* name;
-        const TTestCertificate* serverCert;
-        QString connectHost;
-        QString tlsHost;          // empty: the host given to Open
-        QByteArray extraCa;
-        QString pin;
-        const char* errorPart;    // null: the session must work
-        TRefusal refusal;
-    };
-    const Case cases[] = {
+    return {
         {"trusted by extra CA", &pki.Server, "localhost", "", pki.Ca.CertPem, "", nullptr, {}},
         {"IP literal checked as address", &pki.Server, "127.0.0.1", "", pki.Ca.CertPem, "", nullptr, {}},
         {"wrong host name", &pki.Server, "127.0.0.1", "mail.example.com", pki.Ca.CertPem, "",
@@ -88,24 +89,67 @@ TEST(TlsTransport, CertificateChecks)
         {"pin cut short", &pki.SelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint.left(40),
          "has changed", {.PinMismatch = true}},
     };
-    for (const auto& c : cases) {
+}
+
+// The server of a certificate case: it answers PING only when the client must accept.
+std::function<void(TServerConnection&)> CertificateCaseServer(const TCertificateCase& c)
+{
+    return [&c](TServerConnection& s) {
+        const bool shouldWork = c.errorPart == nullptr;
+        if (!s.StartTls(*c.serverCert)) {
+            if (shouldWork)
+                throw std::runtime_error("handshake failed on the server");
+            return;
+        }
+        if (!shouldWork) {
+            s.WaitForClose();  // the client must leave without sending anything
+            return;
+        }
+        if (s.ReadLine() != "PING")
+            throw std::runtime_error("no PING");
+        s.Write("PONG\r\n");
+    };
+}
+
+// What the error of a refused certificate must carry.
+void ExpectRefusal(const ETlsError& e, const TCertificateCase& c)
+{
+    EXPECT_TRUE(e.Message().contains(QLatin1String(c.errorPart))) << e.Message().toStdString();
+    // The fingerprint is named so the user can decide to trust the certificate.
+    EXPECT_EQ(e.Fingerprint(), c.serverCert->Fingerprint);
+    EXPECT_TRUE(e.Message().endsWith(QStringLiteral("(SHA-256 fingerprint %1)").arg(c.serverCert->Fingerprint)))
+        << e.Message().toStdString();
+    ASSERT_TRUE(e.Certificate().has_value());
+    const TCertificateInfo& info = *e.Certificate();
+    EXPECT_EQ(info.Host, c.tlsHost.isEmpty() ? c.connectHost : c.tlsHost);
+    EXPECT_TRUE(e.Message().contains(info.Reason)) << info.Reason.toStdString();
+    EXPECT_EQ(info.Subject, QStringLiteral("CN=localhost"));
+    EXPECT_EQ(info.Issuer, c.serverCert->SelfSigned ? QStringLiteral("CN=localhost")
+                                                    : QStringLiteral("CN=Brevio Test CA"));
+    EXPECT_TRUE(info.NotBefore.isValid() && info.NotBefore < info.NotAfter);
+    EXPECT_EQ(info.Fingerprint, c.serverCert->Fingerprint);
+    EXPECT_EQ(info.HostMismatch, c.refusal.HostMismatch);
+    EXPECT_EQ(info.Expired, c.refusal.Expired);
+    EXPECT_EQ(info.Problem == TCertificateProblem::WeakKey || info.Problem == TCertificateProblem::WeakHash,
+              c.refusal.TooWeak);
+    EXPECT_EQ(MayBeTrusted(info), !c.refusal.TooWeak && !c.refusal.PinMismatch);
+    if (c.refusal.PinMismatch) {
+        EXPECT_EQ(info.PinnedFingerprint, c.pin.toUpper());
+        EXPECT_TRUE(e.Message().contains(info.PinnedFingerprint)) << e.Message().toStdString();
+    } else {
+        EXPECT_TRUE(info.PinnedFingerprint.isEmpty());
+    }
+}
+
+}  // namespace
+
+TEST(TlsTransport, CertificateChecks)
+{
+    for (const TCertificateCase& c : CertificateCases()) {
         SCOPED_TRACE(c.name);
         const bool shouldWork = c.errorPart == nullptr;
         TLoopbackServer server;
-        server.Serve([&](TServerConnection& s) {
-            if (!s.StartTls(*c.serverCert)) {
-                if (shouldWork)
-                    throw std::runtime_error("handshake failed on the server");
-                return;
-            }
-            if (!shouldWork) {
-                s.WaitForClose();  // the client must leave without sending anything
-                return;
-            }
-            if (s.ReadLine() != "PING")
-                throw std::runtime_error("no PING");
-            s.Write("PONG\r\n");
-        });
+        server.Serve(CertificateCaseServer(c));
 
         TSocketTransport t(nullptr, 10);
         t.Open(c.connectHost, server.Port());
@@ -121,33 +165,8 @@ TEST(TlsTransport, CertificateChecks)
             EXPECT_EQ(ReceiveLine(t), "PONG");
         } catch (const ETlsError& e) {
             EXPECT_FALSE(shouldWork) << e.Message().toStdString();
-            if (!shouldWork) {
-                EXPECT_TRUE(e.Message().contains(QLatin1String(c.errorPart))) << e.Message().toStdString();
-                // The fingerprint is named so the user can decide to trust the certificate.
-                EXPECT_EQ(e.Fingerprint(), c.serverCert->Fingerprint);
-                EXPECT_TRUE(e.Message().endsWith(QStringLiteral("(SHA-256 fingerprint %1)").arg(c.serverCert->Fingerprint)))
-                    << e.Message().toStdString();
-                ASSERT_TRUE(e.Certificate().has_value());
-                const TCertificateInfo& info = *e.Certificate();
-                EXPECT_EQ(info.Host, c.tlsHost.isEmpty() ? c.connectHost : c.tlsHost);
-                EXPECT_TRUE(e.Message().contains(info.Reason)) << info.Reason.toStdString();
-                EXPECT_EQ(info.Subject, QStringLiteral("CN=localhost"));
-                EXPECT_EQ(info.Issuer, c.serverCert->SelfSigned ? QStringLiteral("CN=localhost")
-                                                                : QStringLiteral("CN=Brevio Test CA"));
-                EXPECT_TRUE(info.NotBefore.isValid() && info.NotBefore < info.NotAfter);
-                EXPECT_EQ(info.Fingerprint, c.serverCert->Fingerprint);
-                EXPECT_EQ(info.HostMismatch, c.refusal.HostMismatch);
-                EXPECT_EQ(info.Expired, c.refusal.Expired);
-                EXPECT_EQ(info.Problem == TCertificateProblem::WeakKey || info.Problem == TCertificateProblem::WeakHash,
-                          c.refusal.TooWeak);
-                EXPECT_EQ(MayBeTrusted(info), !c.refusal.TooWeak && !c.refusal.PinMismatch);
-                if (c.refusal.PinMismatch) {
-                    EXPECT_EQ(info.PinnedFingerprint, c.pin.toUpper());
-                    EXPECT_TRUE(e.Message().contains(info.PinnedFingerprint)) << e.Message().toStdString();
-                } else {
-                    EXPECT_TRUE(info.PinnedFingerprint.isEmpty());
-                }
-            }
+            if (!shouldWork)
+                ExpectRefusal(e, c);
             EXPECT_FALSE(t.IsOpen());
         } catch (const std::exception& e) {
             ADD_FAILURE() << "the client failed otherwise: " << e.what();
