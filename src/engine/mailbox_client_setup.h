@@ -38,11 +38,12 @@ void ConfigureClient(const TMailBoxSettings& box, TCheckContext& context, TClien
 }
 
 // Only a certificate that did not verify is offered, never a pinned one that changed (that is
-// what pinning guards against), and never in a scheduled run, where nobody is there to answer.
+// what pinning guards against) nor one too weak to trust, and never in a scheduled run, where
+// nobody is there to answer.
 inline bool MayOfferTrust(const ETlsError& error, const TCheckContext& context)
 {
     const auto& certificate = error.Certificate();
-    return certificate && !certificate->Fingerprint.isEmpty() && certificate->PinnedFingerprint.isEmpty()
+    return certificate && !certificate->Fingerprint.isEmpty() && MayBeTrusted(*certificate)
         && !context.IsScheduledCheck();
 }
 
@@ -106,7 +107,10 @@ void ConnectOfferingTrust(TCheckContext& context, const TMailBoxSettings& box, T
     } catch (const ETlsError& e) {
         if (!MayOfferTrust(e, context))
             throw;
-        if (!context.AskTrustCertificate(*e.Certificate())) {
+        // Several mailboxes may share a host: the question names the one it is about.
+        TCertificateInfo certificate = *e.Certificate();
+        certificate.MailBox = box.Name;
+        if (!context.AskTrustCertificate(certificate)) {
             LogForHost(context, box.Host, e.Message());
             throw;
         }

@@ -107,14 +107,15 @@ enum class TCertificateProblem {
     NotYetValid,         // Detail: when it becomes valid
     OtherHost,           // made out for another host (names unknown)
     NamedOtherHost,      // Detail: the names it is made out for
-    WeakKey,             // Detail: the key
-    WeakHash,            // signed with a hash that is too weak
+    WeakKey,             // Detail: the key; never offered for trust
+    WeakHash,            // signed with a hash that is too weak; never offered for trust
     Revoked,
 };
 
 // What the user must see before trusting a server certificate that did not verify.
 struct TCertificateInfo {
     QString Host;         // the host name the connection asked for
+    QString MailBox;      // the name of the mailbox the connection is for; empty when none is known
     QString Reason;       // why verification failed, in plain words (the library's text in brackets)
     TCertificateProblem Problem = TCertificateProblem::Other;  // the same reason, for the window's wording
     QString ProblemDetail;  // the date, names or key the problem concerns
@@ -129,6 +130,14 @@ struct TCertificateInfo {
     // A pinned fingerprint that no longer matches: never offered for trust, only refused.
     QString PinnedFingerprint;
 };
+
+// Whether the user may be asked to trust the certificate: not when it replaces the one the
+// mailbox trusts, nor when its key or signature is too weak, which no trust can make safe.
+inline bool MayBeTrusted(const TCertificateInfo& certificate)
+{
+    return certificate.PinnedFingerprint.isEmpty() && certificate.Problem != TCertificateProblem::WeakKey
+        && certificate.Problem != TCertificateProblem::WeakHash;
+}
 
 // The TLS layer failed: handshake, certificate verification or a refused STARTTLS. The text
 // names the reason (and, for certificates, the SHA-256 fingerprint the user may choose to trust).

@@ -263,6 +263,32 @@ std::pair<TCertificateProblem, QString> VerifyProblem(long verdict, X509* cert, 
     }
 }
 
+// The leaf certificate's key and signature hash measured by the session's own security rules
+// (the callback and level the handshake consults): X509_V_OK when both are strong enough, else
+// the verification code that names the weakness. Verification checks the key as well, but it
+// stops at its first complaint (a self-signed certificate, say) and never checks the signature
+// of the certificate the chain ends at, so a pinned or self-signed certificate would slip by.
+long LeafWeakness(SSL* ssl, X509* cert)
+{
+    const auto allows = SSL_get_security_callback(ssl);
+    void* extra = SSL_get0_security_ex_data(ssl);
+    if (!allows)
+        return X509_V_OK;
+    EVP_PKEY* key = X509_get0_pubkey(cert);
+    const int keyBits = key ? EVP_PKEY_get_security_bits(key) : -1;
+    if (allows(ssl, nullptr, SSL_SECOP_PEER_EE_KEY, keyBits, NID_undef, cert, extra) == 0)
+        return X509_V_ERR_EE_KEY_TOO_SMALL;
+    int hash = NID_undef;
+    int keyKind = NID_undef;
+    int signatureBits = -1;
+    if (X509_get_signature_info(cert, &hash, &keyKind, &signatureBits, nullptr) != 1)
+        signatureBits = -1;
+    ERR_clear_error();
+    if (allows(ssl, nullptr, SSL_SECOP_PEER_CA_MD, signatureBits, hash != NID_undef ? hash : keyKind, cert, extra) == 0)
+        return X509_V_ERR_CA_MD_TOO_WEAK;
+    return X509_V_OK;
+}
+
 // The problem in words a user can act on, followed by the library's own text in brackets for
 // whoever has to look it up.
 QString PlainVerifyReason(TCertificateProblem problem, const QString& detail, const QString& hostName,
@@ -447,10 +473,18 @@ void TTlsSession::Handshake(const TWait& wait)
                          NameText(X509_get_subject_name(cert)), fingerprint_)
                     .toUtf8());
     }
-    const long verdict = SSL_get_verify_result(s.ssl);
-    if (verdict == X509_V_OK || FingerprintsMatch(s.pinned, fingerprint_))
+    // A weak key or signature is refused whatever else is true of the certificate: no authority
+    // and no pin makes it safe.
+    const long weakness = LeafWeakness(s.ssl, cert);
+    const long verdict = weakness != X509_V_OK ? weakness : SSL_get_verify_result(s.ssl);
+    if (verdict == X509_V_OK || (weakness == X509_V_OK && FingerprintsMatch(s.pinned, fingerprint_)))
         return;
+    RefuseCertificate(cert, verdict);
+}
 
+void TTlsSession::RefuseCertificate(X509* cert, long verdict)
+{
+    TState& s = *state_;
     TCertificateInfo info;
     info.Host = hostName_;
     const STACK_OF(X509)* chain = SSL_get_peer_cert_chain(s.ssl);
@@ -465,7 +499,7 @@ void TTlsSession::Handshake(const TWait& wait)
     const QDateTime now = QDateTime::currentDateTimeUtc();
     info.Expired = (info.NotAfter.isValid() && now > info.NotAfter) || (info.NotBefore.isValid() && now < info.NotBefore);
     info.HostMismatch = NamesOtherHost(cert, hostName_);
-    if (!s.pinned.trimmed().isEmpty()) {
+    if (!s.pinned.trimmed().isEmpty() && !FingerprintsMatch(s.pinned, fingerprint_)) {
         // The user trusted another certificate for this mailbox: a changed certificate may be an
         // attack, so it is refused with both fingerprints named.
         info.PinnedFingerprint = NormalisedFingerprint(s.pinned);
@@ -475,6 +509,12 @@ void TTlsSession::Handshake(const TWait& wait)
                         info);
     }
     const QString reason = info.Reason;
+    if (!MayBeTrusted(info)) {
+        throw ETlsError(QStringLiteral("TLS certificate of %1 refused: %2; a certificate this weak cannot be trusted "
+                                       "(SHA-256 fingerprint %3)")
+                            .arg(hostName_, reason, fingerprint_),
+                        std::move(info));
+    }
     throw ETlsError(QStringLiteral("TLS certificate of %1 not trusted: %2 (SHA-256 fingerprint %3)")
                         .arg(hostName_, reason, fingerprint_),
                     std::move(info));

@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+struct x509_st;
+
 namespace brevio {
 
 class TTlsSession {
@@ -27,8 +29,8 @@ public:
 
     // Performs the handshake and checks the server certificate: it must verify against the
     // system's trusted certificates (plus any extra ones in the options) for the host name, or
-    // match the pinned fingerprint. Raises ETlsError; the fingerprint is known afterwards even
-    // when the check failed.
+    // match the pinned fingerprint; either way its key and signature must be strong enough.
+    // Raises ETlsError; the fingerprint is known afterwards even when the check failed.
     void Handshake(const TWait& wait);
 
     // Up to `capacity` decrypted bytes (at least one); 0 when the peer ended the session.
@@ -47,6 +49,9 @@ private:
     // Runs one OpenSSL call until it completes, waiting whenever it wants to read or write;
     // returns SSL_ERROR_NONE or the error that ended it.
     int Retry(const std::function<int()>& call, const TWait& wait);
+    // Raises the ETlsError that describes why the server's certificate is refused; `verdict` is
+    // the verification code (X509_V_ERR_...) that says why.
+    [[noreturn]] void RefuseCertificate(x509_st* cert, long verdict);
 
     struct TState;
     std::unique_ptr<TState> state_;

@@ -68,9 +68,19 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
 {
     setObjectName(QStringLiteral("frmCertificatePrompt"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    canTrust_ = MayBeTrusted(info);
 
-    canTrust_ = info.PinnedFingerprint.isEmpty();
+    CreateDetails(info);
+    CreateAnswers();
+    // The texts of the current language first; what follows is composed from them.
+    LocalizeForm(this);
+    ComposeTexts(info);
+    const int buttonWidth = ArrangeAnswers();
+    LayOut(buttonWidth);
+}
 
+void TfrmCertificatePrompt::CreateDetails(const TCertificateInfo& info)
+{
     auto label = [this](const QString& text, const char* name) {
         auto* l = new QLabel(text, this);
         l->setObjectName(QLatin1String(name));
@@ -82,6 +92,7 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
 
     lblWarning = label({}, "lblWarning");
     lblWarning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+    lblMailBox = label(info.MailBox, "lblMailBox");
     lblHost = label(info.Host, "lblHost");
     lblReason = label({}, "lblReason");
     lblSubject = label(info.Subject, "lblSubject");
@@ -99,6 +110,7 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
         l->setObjectName(QLatin1String(name));
         return l;
     };
+    lblMailBoxCaption = caption("Mailbox:", "lblMailBoxCaption");
     lblHostCaption = caption("Server:", "lblHostCaption");
     lblReasonCaption = caption("Problem:", "lblReasonCaption");
     lblSubjectCaption = caption("Issued to:", "lblSubjectCaption");
@@ -106,7 +118,10 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     lblValidityCaption = caption("Valid:", "lblValidityCaption");
     lblFingerprintCaption = caption("SHA-256 fingerprint:", "lblFingerprintCaption");
     lblPinnedCaption = caption("Trusted fingerprint:", "lblPinnedCaption");
+}
 
+void TfrmCertificatePrompt::CreateAnswers()
+{
     chkConfirm = new QCheckBox(QStringLiteral("I have checked the fingerprint and trust this certificate all the same"), this);
     chkConfirm->setObjectName(QStringLiteral("chkConfirm"));
 
@@ -116,43 +131,36 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
     btnCancel = new TFooterBtn(QStringLiteral("&Cancel"), Footer1);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->SetModalResult(TModalResult::Cancel);
-    btnCancel->setDefault(true);  // the safe answer is the one Enter gives
+    // The safe answer is the one Enter gives, wherever the focus is: Cancel is the default and
+    // starts with the focus, and the trust button never takes Enter for itself (a focused button
+    // that is "auto default" would, and would become the default while it has the focus).
+    btnTrust->setAutoDefault(false);
+    btnCancel->setAutoDefault(true);
+    btnCancel->setDefault(true);
+    btnCancel->setFocus();
+}
 
-    // The texts of the current language first; what follows is composed from them.
-    LocalizeForm(this);
-
+void TfrmCertificatePrompt::ComposeTexts(const TCertificateInfo& info)
+{
     const QStringList flaws = Flaws(info);
+    const bool changed = !info.PinnedFingerprint.isEmpty();
     needsConfirmation_ = canTrust_ && !flaws.isEmpty();
-    setWindowTitle(canTrust_ ? UntrustedTitle : ChangedTitle);
-    if (!canTrust_)
+    setWindowTitle(canTrust_ ? UntrustedTitle : changed ? ChangedTitle : RefusedTitle);
+    if (changed)
         lblWarning->setText(FormatText(ChangedWarningText, {info.Host}));
-    else if (!flaws.isEmpty())
+    else if (canTrust_ && !flaws.isEmpty())
         lblWarning->setText(FormatText(FlawsWarningText, {flaws.join(FlawsSeparator + QLatin1Char(' '))}));
     lblWarning->setVisible(!lblWarning->text().isEmpty());
     lblReason->setText(ProblemText(info));
     lblValidity->setText(FormatText(ValidityText, {DateText(info.NotBefore), DateText(info.NotAfter)}));
-    lblMeaning->setText(canTrust_ ? TrustMeaningText : ChangedMeaningText);
+    lblMeaning->setText(canTrust_ ? TrustMeaningText : changed ? ChangedMeaningText : WeakMeaningText);
     chkConfirm->setVisible(needsConfirmation_);
     if (!canTrust_)
         btnCancel->setText(CloseCaption);
+}
 
-    auto* details = new QFormLayout;
-    details->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    details->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
-    details->setVerticalSpacing(fontMetrics().height() / 4);
-    details->addRow(lblHostCaption, lblHost);
-    details->addRow(lblReasonCaption, lblReason);
-    details->addRow(lblSubjectCaption, lblSubject);
-    details->addRow(lblIssuerCaption, lblIssuer);
-    details->addRow(lblValidityCaption, lblValidity);
-    details->addRow(lblFingerprintCaption, lblFingerprint);
-    if (!canTrust_) {
-        details->addRow(lblPinnedCaption, lblPinned);
-    } else {
-        lblPinnedCaption->hide();
-        lblPinned->hide();
-    }
-
+int TfrmCertificatePrompt::ArrangeAnswers()
+{
     // The bar places buttons as if all were as wide as each one: give both the longer caption's width.
     const int buttonWidth = qMax(btnTrust->sizeHint().width() + fontMetrics().averageCharWidth() * 2, btnCancel->width());
     btnTrust->resize(buttonWidth, btnTrust->height());
@@ -166,12 +174,44 @@ TfrmCertificatePrompt::TfrmCertificatePrompt(const TCertificateInfo& info, QWidg
         if (canTrust_ && (!needsConfirmation_ || chkConfirm->isChecked()))
             accept();
     });
+    return buttonWidth;
+}
 
+QFormLayout* TfrmCertificatePrompt::DetailRows()
+{
+    auto* details = new QFormLayout;
+    details->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    details->setHorizontalSpacing(fontMetrics().averageCharWidth() * 2);
+    details->setVerticalSpacing(fontMetrics().height() / 4);
+    // Several mailboxes may share a server: the mailbox is named first.
+    if (!lblMailBox->text().isEmpty()) {
+        details->addRow(lblMailBoxCaption, lblMailBox);
+    } else {
+        lblMailBoxCaption->hide();
+        lblMailBox->hide();
+    }
+    details->addRow(lblHostCaption, lblHost);
+    details->addRow(lblReasonCaption, lblReason);
+    details->addRow(lblSubjectCaption, lblSubject);
+    details->addRow(lblIssuerCaption, lblIssuer);
+    details->addRow(lblValidityCaption, lblValidity);
+    details->addRow(lblFingerprintCaption, lblFingerprint);
+    if (!lblPinned->text().isEmpty()) {
+        details->addRow(lblPinnedCaption, lblPinned);
+    } else {
+        lblPinnedCaption->hide();
+        lblPinned->hide();
+    }
+    return details;
+}
+
+void TfrmCertificatePrompt::LayOut(int buttonWidth)
+{
     auto* body = new QVBoxLayout;
     body->setContentsMargins(10, 10, 10, 10);
     body->setSpacing(fontMetrics().height() * 2 / 3);
     body->addWidget(lblWarning);
-    body->addLayout(details);
+    body->addLayout(DetailRows());
     body->addWidget(lblMeaning);
     body->addWidget(chkConfirm);
     auto* outer = new QVBoxLayout(this);

@@ -2,13 +2,15 @@
 // The question a check asks when a server's certificate did not verify: the certificate's
 // details, what trusting it means, and the user's answer. A certificate that has expired or is
 // made out for another host needs a second, explicit confirmation; one that differs from the
-// certificate the mailbox already trusts is only reported, never offered for trust.
+// certificate the mailbox already trusts, or whose key or signature is too weak, is only
+// reported, never offered for trust. Enter always gives the safe answer, Cancel.
 
 #include <QDialog>
 
 #include "net/errors.h"
 
 class QCheckBox;
+class QFormLayout;
 class QLabel;
 
 namespace brevio {
@@ -21,6 +23,7 @@ class TfrmCertificatePrompt : public QDialog {
     // Texts the prompt composes; the language file's section sets them like any caption.
     Q_PROPERTY(QString UntrustedTitle MEMBER UntrustedTitle)
     Q_PROPERTY(QString ChangedTitle MEMBER ChangedTitle)
+    Q_PROPERTY(QString RefusedTitle MEMBER RefusedTitle)
     Q_PROPERTY(QString ChangedWarningText MEMBER ChangedWarningText)
     Q_PROPERTY(QString FlawsWarningText MEMBER FlawsWarningText)
     Q_PROPERTY(QString FlawsSeparator MEMBER FlawsSeparator)
@@ -29,6 +32,7 @@ class TfrmCertificatePrompt : public QDialog {
     Q_PROPERTY(QString ValidityText MEMBER ValidityText)
     Q_PROPERTY(QString TrustMeaningText MEMBER TrustMeaningText)
     Q_PROPERTY(QString ChangedMeaningText MEMBER ChangedMeaningText)
+    Q_PROPERTY(QString WeakMeaningText MEMBER WeakMeaningText)
     Q_PROPERTY(QString CloseCaption MEMBER CloseCaption)
     Q_PROPERTY(QString ProblemOther MEMBER ProblemOther)
     Q_PROPERTY(QString ProblemSelfSigned MEMBER ProblemSelfSigned)
@@ -45,12 +49,14 @@ class TfrmCertificatePrompt : public QDialog {
 public:
     explicit TfrmCertificatePrompt(const TCertificateInfo& info, QWidget* parent = nullptr);
 
-    // Whether the certificate may be trusted at all (false when it replaces a trusted one).
+    // Whether the certificate may be trusted at all (false when it replaces a trusted one or is
+    // too weak).
     bool CanTrust() const { return canTrust_; }
     // Whether the extra confirmation is needed before the trust button works.
     bool NeedsConfirmation() const { return needsConfirmation_; }
 
     QLabel* lblWarning = nullptr;  // expired, another host, or a changed certificate
+    QLabel* lblMailBox = nullptr;
     QLabel* lblHost = nullptr;
     QLabel* lblReason = nullptr;
     QLabel* lblSubject = nullptr;
@@ -59,6 +65,7 @@ public:
     QLabel* lblFingerprint = nullptr;
     QLabel* lblPinned = nullptr;
     QLabel* lblMeaning = nullptr;
+    QLabel* lblMailBoxCaption = nullptr;
     QLabel* lblHostCaption = nullptr;
     QLabel* lblReasonCaption = nullptr;
     QLabel* lblSubjectCaption = nullptr;
@@ -73,6 +80,7 @@ public:
 
     QString UntrustedTitle = QStringLiteral("Untrusted certificate");
     QString ChangedTitle = QStringLiteral("Certificate changed");
+    QString RefusedTitle = QStringLiteral("Certificate refused");
     QString ChangedWarningText = QStringLiteral(  // the host
         "The certificate of %s is not the one you trusted for this mailbox. "
         "This may be an attack, or the server got a new certificate.");
@@ -90,6 +98,9 @@ public:
         "Brevio refuses the connection. If the server's certificate was renewed, compare the new fingerprint "
         "with the one your provider or administrator gives you, then forget the trusted certificate in the "
         "mailbox's settings; the next check asks again.");
+    QString WeakMeaningText = QStringLiteral(
+        "Brevio refuses the connection: a certificate with a key or signature this weak cannot be made safe by "
+        "trusting it. Ask your provider or administrator to give the server a stronger certificate.");
     QString CloseCaption = QStringLiteral("&Close");
     // Why the certificate did not verify; the TLS library's own words follow in brackets.
     QString ProblemOther = QStringLiteral("the certificate could not be verified");
@@ -107,6 +118,20 @@ public:
     QString ProblemRevoked = QStringLiteral("the certificate has been revoked");
 
 private:
+    // The parts of building the prompt, in the order the constructor runs them.
+    // The labels that show the certificate's details, and their captions.
+    void CreateDetails(const TCertificateInfo& info);
+    // The confirmation box and the two answer buttons.
+    void CreateAnswers();
+    // Title, warning, reason and meaning from the (localised) texts; decides on the confirmation.
+    void ComposeTexts(const TCertificateInfo& info);
+    // Sizes and places the answer buttons and wires them; returns the width each button got.
+    int ArrangeAnswers();
+    // The caption and value rows of the certificate's details.
+    QFormLayout* DetailRows();
+    // Puts everything in place and sizes the window to its texts.
+    void LayOut(int buttonWidth);
+
     // What is wrong with the certificate beyond its missing trust; empty when nothing is.
     QStringList Flaws(const TCertificateInfo& info) const;
     // Why the certificate did not verify, in the window's language.

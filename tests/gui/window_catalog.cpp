@@ -32,10 +32,11 @@ std::shared_ptr<QWidget> Holding(std::shared_ptr<TKeep> keep, TWindow* window)
     return std::shared_ptr<QWidget>(holder, holder->Window.get());
 }
 
-TCertificateInfo Certificate(bool flawed, bool changed)
+TCertificateInfo Certificate(bool flawed, bool changed, bool weak = false)
 {
     TCertificateInfo info;
     info.Host = QStringLiteral("mail.example.org");
+    info.MailBox = QStringLiteral("Work");
     info.Problem = flawed ? TCertificateProblem::NamedOtherHost : TCertificateProblem::SelfSigned;
     info.ProblemDetail = QStringLiteral("other.example.org");
     info.LibraryText = QStringLiteral("self-signed certificate");
@@ -48,14 +49,18 @@ TCertificateInfo Certificate(bool flawed, bool changed)
     info.HostMismatch = flawed;
     if (changed)
         info.PinnedFingerprint = QStringLiteral("00").repeated(32);
+    if (weak) {
+        info.Problem = TCertificateProblem::WeakKey;
+        info.ProblemDetail = QStringLiteral("RSA 1024 bits");
+    }
     return info;
 }
 
-const QStringList kCertificateData{"lblHost", "lblSubject", "lblIssuer", "lblFingerprint", "lblPinned"};
+const QStringList kCertificateData{"lblMailBox", "lblHost", "lblSubject", "lblIssuer", "lblFingerprint", "lblPinned"};
 
-std::shared_ptr<QWidget> CertificatePrompt(bool flawed, bool changed)
+std::shared_ptr<QWidget> CertificatePrompt(bool flawed, bool changed, bool weak = false)
 {
-    return std::make_shared<TfrmCertificatePrompt>(Certificate(flawed, changed));
+    return std::make_shared<TfrmCertificatePrompt>(Certificate(flawed, changed, weak));
 }
 
 }  // namespace
@@ -104,6 +109,7 @@ const QList<TWindowSample>& WindowCatalog()
         {"certificate that nobody vouches for", [] { return CertificatePrompt(false, false); }, kCertificateData},
         {"expired certificate for another host", [] { return CertificatePrompt(true, false); }, kCertificateData},
         {"changed certificate", [] { return CertificatePrompt(false, true); }, kCertificateData},
+        {"certificate with a weak key", [] { return CertificatePrompt(false, false, true); }, kCertificateData},
         {"error log",
          [] { return std::make_shared<TfrmLog>(QStringList{QStringLiteral("10:00 - (mail.example.org) refused")}); },
          {}},

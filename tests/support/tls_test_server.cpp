@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace brevio::test {
 
@@ -121,9 +122,9 @@ TTestCertificate MakeCertificate(const QString& commonName, const QStringList& a
     }
     if (!altNames.isEmpty())
         AddExtension(cert, &context, NID_subject_alt_name, altNames.join(u','));
-    X509_sign(cert, issuerKey ? issuerKey : key, EVP_sha256());
+    X509_sign(cert, issuerKey ? issuerKey : key, traits.Sha1Signature ? EVP_sha1() : EVP_sha256());
 
-    TTestCertificate out{ToPem(cert), ToPem(key), Fingerprint(cert)};
+    TTestCertificate out{ToPem(cert), ToPem(key), Fingerprint(cert), issuer == nullptr};
     X509_free(cert);
     X509_free(issuerCert);
     EVP_PKEY_free(key);
@@ -142,6 +143,8 @@ const TTestPki& TTestPki::Get()
         p.SelfSigned = MakeCertificate(QStringLiteral("localhost"), names);
         p.WeakKey = MakeCertificate(QStringLiteral("localhost"), names, &p.Ca, false, {1024, 7});
         p.Expired = MakeCertificate(QStringLiteral("localhost"), names, &p.Ca, false, {0, -2});
+        p.WeakSelfSigned = MakeCertificate(QStringLiteral("localhost"), names, nullptr, false, {1024, 7});
+        p.Sha1SelfSigned = MakeCertificate(QStringLiteral("localhost"), names, nullptr, false, {0, 7, true});
         return p;
     }();
     return pki;
@@ -196,6 +199,18 @@ QByteArray TServerConnection::ReadLine()
             throw std::runtime_error("client closed before a full line: " + pending_.toStdString());
         pending_.append(buffer, n);
     }
+}
+
+QByteArray TServerConnection::ReadAny()
+{
+    if (pending_.isEmpty()) {
+        char buffer[16384];
+        const qsizetype n = ReadSome(buffer, sizeof buffer);
+        if (n == 0)
+            throw std::runtime_error("client closed before sending anything");
+        pending_.append(buffer, n);
+    }
+    return std::exchange(pending_, {});
 }
 
 void TServerConnection::Write(const QByteArray& bytes)

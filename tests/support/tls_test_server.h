@@ -17,12 +17,14 @@ struct TTestCertificate {
     QByteArray CertPem;
     QByteArray KeyPem;
     QString Fingerprint;  // SHA-256, upper-case hex without separators
+    bool SelfSigned = false;
 };
 
 // What is unusual about a test certificate.
 struct TCertificateTraits {
     int RsaBits = 0;    // 0: an EC P-256 key; else an RSA key of this size
     int DaysValid = 7;  // negative: expired that many days ago
+    bool Sha1Signature = false;  // signed with SHA-1 instead of SHA-256
 };
 
 // Makes a certificate with a fresh key. `altNames` are subjectAltName entries such as
@@ -32,14 +34,17 @@ TTestCertificate MakeCertificate(const QString& commonName, const QStringList& a
                                  const TCertificateTraits& traits = {});
 
 // A certificate authority, a server certificate it signed for localhost, 127.0.0.1 and ::1, and
-// a self-signed certificate for the same names; besides, two flawed ones the authority signed
-// for the same names: one with an RSA-1024 key, one that expired. Made once per test program.
+// a self-signed certificate for the same names; besides, flawed ones for the same names: two
+// the authority signed, one with an RSA-1024 key and one that expired, and two self-signed, one
+// with an RSA-1024 key and one signed with SHA-1. Made once per test program.
 struct TTestPki {
     TTestCertificate Ca;
     TTestCertificate Server;
     TTestCertificate SelfSigned;
     TTestCertificate WeakKey;
     TTestCertificate Expired;
+    TTestCertificate WeakSelfSigned;
+    TTestCertificate Sha1SelfSigned;
     static const TTestPki& Get();
 };
 
@@ -60,6 +65,8 @@ public:
 
     // One line without its CR LF; raises when the peer closes first.
     QByteArray ReadLine();
+    // Whatever has arrived, at least one byte (waiting for it); raises when the peer closes first.
+    QByteArray ReadAny();
     void Write(const QByteArray& bytes);
     // Server side of a TLS handshake with the certificate. False when the handshake failed
     // (the client refused it, for example).

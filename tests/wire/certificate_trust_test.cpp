@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace brevio::test {
 namespace {
 
@@ -46,11 +48,13 @@ class TTrustContext final : public TTestCheckContext {
 public:
     bool Trust = false;
     QStringList Asked;  // the fingerprints offered
+    QStringList AskedFor;  // the mailboxes they were offered for
     std::function<void()> BeforeAnswer;
 
     bool AskTrustCertificate(const TCertificateInfo& certificate) override
     {
         Asked.append(certificate.Fingerprint);
+        AskedFor.append(certificate.MailBox);
         if (BeforeAnswer)
             BeforeAnswer();
         return Trust;
@@ -58,10 +62,12 @@ public:
 };
 
 // The client refuses the certificate after the handshake and goes away.
-void RefusedHandshake(TServerConnection& connection)
+std::function<void(TServerConnection&)> RefusedHandshake(const TTestCertificate& certificate)
 {
-    connection.StartTls(TTestPki::Get().SelfSigned);
-    connection.WaitForClose();
+    return [&certificate](TServerConnection& connection) {
+        connection.StartTls(certificate);
+        connection.WaitForClose();
+    };
 }
 
 // A POP3 server on TLS with an empty mailbox.
@@ -80,35 +86,58 @@ void EmptyPop3Mailbox(TServerConnection& connection)
     connection.WaitForClose();
 }
 
+// A POP3 mailbox on implicit TLS at the loopback port, trusting the certificate `pin` if any.
+TMailBoxSettings SecureBox(int port, const QString& pin)
+{
+    TMailBoxSettings box;
+    box.Name = QStringLiteral("Secure");
+    box.Host = QStringLiteral("127.0.0.1");
+    box.Port = port;
+    box.UserName = QStringLiteral("bob");
+    box.Password = QStringLiteral("secret");
+    box.Protocol = TMailProtocol::POP3;
+    box.Security = TSecurity::Tls;
+    box.CertFingerprint = pin;
+    return box;
+}
+
+struct TTrustCase {
+    const char* Label;
+    const TTestCertificate& Certificate;
+    QString Pin;
+    bool Trust;
+    bool Scheduled;
+    int Asked;
+    bool Reported;
+    const char* Logged;  // how the refusal's log entry begins, after the host
+};
+
+std::vector<TTrustCase> TrustCases()
+{
+    const TTestPki& pki = TTestPki::Get();
+    return {
+        {"trusted", pki.SelfSigned, {}, true, false, 1, true, ""},
+        {"declined", pki.SelfSigned, {}, false, false, 1, false, "TLS certificate of 127.0.0.1 not trusted"},
+        {"scheduled run never asks", pki.SelfSigned, {}, true, true, 0, false,
+         "TLS certificate of 127.0.0.1 not trusted"},
+        {"weak key never asks", pki.WeakSelfSigned, {}, true, false, 0, false, "TLS certificate of 127.0.0.1 refused"},
+        {"SHA-1 signature never asks", pki.Sha1SelfSigned, {}, true, false, 0, false,
+         "TLS certificate of 127.0.0.1 refused"},
+        {"weak key refused though pinned", pki.WeakSelfSigned, pki.WeakSelfSigned.Fingerprint, true, false, 0, false,
+         "TLS certificate of 127.0.0.1 refused: the server's key is too weak"},
+    };
+}
+
 TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsTheMailBox)
 {
-    struct Case {
-        const char* Label;
-        bool Trust;
-        bool Scheduled;
-        int Asked;
-        bool Reported;
-    };
-    const Case cases[] = {
-        {"trusted", true, false, 1, true},
-        {"declined", false, false, 1, false},
-        {"scheduled run never asks", true, true, 0, false},
-    };
-    const QString fingerprint = TTestPki::Get().SelfSigned.Fingerprint;
-    for (const Case& c : cases) {
+    for (const TTrustCase& c : TrustCases()) {
         SCOPED_TRACE(c.Label);
+        const QString fingerprint = c.Certificate.Fingerprint;
         TLoopbackServer server;
         ASSERT_TRUE(server.IsListening());
-        server.Serve(RefusedHandshake);
+        server.Serve(RefusedHandshake(c.Certificate));
 
-        TMailBoxSettings box;
-        box.Name = QStringLiteral("Secure");
-        box.Host = QStringLiteral("127.0.0.1");
-        box.Port = server.Port();
-        box.UserName = QStringLiteral("bob");
-        box.Password = QStringLiteral("secret");
-        box.Protocol = TMailProtocol::POP3;
-        box.Security = TSecurity::Tls;
+        const TMailBoxSettings box = SecureBox(server.Port(), c.Pin);
 
         TTrustContext context;
         context.Trust = c.Trust;
@@ -128,13 +157,10 @@ TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsThe
         EXPECT_EQ(context.Asked.size(), c.Asked);
         if (c.Asked > 0) {
             EXPECT_EQ(context.Asked.first(), fingerprint);
+            EXPECT_EQ(context.AskedFor.first(), box.Name);
         }
         // The refusal is logged unless the user trusted the certificate and the retry worked.
         ASSERT_EQ(context.Logged.size(), c.Reported ? 0 : 1) << context.Logged.join(u'\n').toStdString();
-        if (!c.Reported) {
-            EXPECT_TRUE(context.Logged.first().startsWith(QStringLiteral("(127.0.0.1) TLS certificate of 127.0.0.1 not trusted")))
-                << context.Logged.first().toStdString();
-        }
         if (c.Reported) {
             ASSERT_EQ(result.TrustedCertificates.size(), 1);
             const TTrustedCertificate& trusted = result.TrustedCertificates.first();
@@ -143,6 +169,8 @@ TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsThe
             EXPECT_EQ(trusted.Host, box.Host);
             EXPECT_EQ(trusted.UserName, box.UserName);
         } else {
+            EXPECT_TRUE(context.Logged.first().startsWith(QStringLiteral("(127.0.0.1) ") + QLatin1String(c.Logged)))
+                << context.Logged.first().toStdString();
             EXPECT_TRUE(result.TrustedCertificates.isEmpty());
         }
     }
