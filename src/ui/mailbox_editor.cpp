@@ -534,7 +534,7 @@ void TfrmMailBoxes::TestDone(const TProbeResult& result, quint64 generation)
     // A result for a mailbox that is no longer selected would be read as this one's.
     if (generation == selectionGeneration_) {
         QString text = ProbeResultText(result);
-        if (result.Certificate && result.Certificate->PinnedFingerprint.isEmpty())
+        if (result.Certificate && MayBeTrusted(*result.Certificate))
             text += QLatin1Char(' ') + TestCertificateText;
         lblTestResult->setText(text);
         lblTestResult->setToolTip(text);
