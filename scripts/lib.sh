@@ -14,7 +14,7 @@ BREVIO_PACKAGES=(
 # The private test mail server (tests and the demo):
 BREVIO_SERVER_PACKAGES=(dovecot-core dovecot-imapd dovecot-pop3d openssl)
 # The tests on top of both:
-BREVIO_TEST_PACKAGES=(libgtest-dev libgmock-dev)
+BREVIO_TEST_PACKAGES=(libgtest-dev libgmock-dev lintian appstream)
 # The fuzz targets and the sanitizer builds (clang with its sanitizer and libFuzzer runtimes):
 BREVIO_CHECK_PACKAGES=(clang-14 libclang-rt-14-dev)
 
