@@ -364,6 +364,7 @@ void TfrmPopupNotifier::StartShow()
     lblTitle_->adjustSize();
 
     PaintBackground();
+    FitTitle();
     lblTitle_->raise();
     lblText_->raise();
     tmrExit_->setInterval(WaitInterval());
@@ -387,6 +388,30 @@ void TfrmPopupNotifier::StartShow()
     show();
     raise();  // a newer notification lies above an older one
     LayoutText(false);
+}
+
+void TfrmPopupNotifier::FitTitle()
+{
+    // The window keeps its size in every language: a title longer than the room beside the icon
+    // (the count of "Новых сообщений: 12", say) is set in a smaller font until it fits, so the
+    // number at its end is never cut off.
+    const int room = pnlBorder_->width() - lblTitle_->x() - 4;
+    QFont font = settings_.TitleFont;
+    constexpr qreal kSmallest = 6.0;
+    while (QFontMetrics(font).horizontalAdvance(settings_.Title) > room) {
+        const qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
+        if (points <= kSmallest)
+            break;
+        font.setPointSizeF(std::max(kSmallest, points - 0.5));
+    }
+    lblTitle_->setFont(font);
+    // Still too long in the smallest font: it wraps within the room.
+    const bool wrap = QFontMetrics(font).horizontalAdvance(settings_.Title) > room;
+    lblTitle_->setWordWrap(wrap);
+    if (wrap)
+        lblTitle_->resize(room, lblTitle_->heightForWidth(room));
+    else
+        lblTitle_->adjustSize();
 }
 
 void TfrmPopupNotifier::ApplyBounds()

@@ -198,6 +198,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Sets the title in a font small enough for the room it has.
+    void FitTitle();
     void PaintBackground();
     void LayoutText(bool hover);
     void PartReleased(QWidget* part, Qt::MouseButton button, const QPoint& pos);

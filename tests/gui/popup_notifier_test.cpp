@@ -1,5 +1,6 @@
 // The new-mail notification window: placement by the taskbar's edge, the slides, cascading, the
 // click rules and the gradient, on a screen the tests lay out themselves.
+#include <QLabel>
 #include <QSignalSpy>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
@@ -260,6 +261,32 @@ TEST(PopupNotifier, TextWrapsInsideThePanelAndStaysCentred)
     EXPECT_LE(std::abs(2 * label->y() + label->height() - panel.height()), 1);
     EXPECT_EQ(popup->lblTitle()->x(), 8);  // no icon: the title moves to the left
     EXPECT_TRUE(popup->lblTitle()->font().bold());
+}
+
+// The window keeps its size; a title in any language fits beside the icon, number and all, in
+// a smaller font if it must. A short title keeps the font it was given.
+TEST(PopupNotifier, EveryTitleFitsWithItsCount)
+{
+    for (const QString& title : {QStringLiteral("3 new message(s)"), QStringLiteral("Новых сообщений: 128"),
+                                 QStringLiteral("Nouveaux messages non lus dans la boîte : 12")}) {
+        SCOPED_TRACE(title.toStdString());
+        TNotifier n({0, 0, 1000, 760});
+        n.notifier.Settings().Title = title;
+        TfrmPopupNotifier* popup = n.Open();
+        ASSERT_TRUE(popup);
+        const QLabel* label = popup->lblTitle();
+        const int room = popup->pnlBorder()->width() - label->x();
+        EXPECT_EQ(label->text(), title);
+        EXPECT_LE(label->width(), room);
+        // On one line unless even the smallest font is too wide.
+        if (!label->wordWrap()) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(title), room);
+        }
+        EXPECT_EQ(label->wordWrap(), title.size() > 30);
+        if (title.size() < 17) {
+            EXPECT_EQ(label->font().pointSizeF(), n.notifier.Settings().TitleFont.pointSizeF());
+        }
+    }
 }
 
 struct TStepCase {
