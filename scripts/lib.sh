@@ -8,7 +8,7 @@ BREVIO_BUILD="$BREVIO_ROOT/build"
 # every run to apt-get again). Building and running Brevio:
 BREVIO_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libx11-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libgl-dev libx11-dev
   libssl-dev ca-certificates
 )
 # The private test mail server (tests and the demo):

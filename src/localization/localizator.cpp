@@ -88,8 +88,8 @@ QList<TLanguageEntry> TLocalizator::GetLanguages(int& currentIndex) const
     for (const QString& name : files) {
         if (!name.startsWith(QStringLiteral("lang."), Qt::CaseInsensitive))
             continue;
-        TLanguageEntry entry{name, -1};
         const QString code = name.mid(name.lastIndexOf(u'.') + 1);
+        TLanguageEntry entry{name, -1, code.toUpper()};
         const int index = FindLanguage(code);
         if (index >= 0 && !code.isEmpty()) {
             entry.Text = languages[index].Name();
@@ -108,7 +108,14 @@ void TLocalizator::SetLanguage(int index)
     const QList<TLanguageInfo>& languages = SystemLanguages();
     if (index < 0 || index >= languages.size())
         return;
-    options_.FCurrentLanguage = languages[index].Code;
+    SetLanguageCode(languages[index].Code);
+}
+
+void TLocalizator::SetLanguageCode(const QString& code)
+{
+    if (code.isEmpty())
+        return;
+    options_.FCurrentLanguage = code.toUpper();
     LoadForms();
 }
 

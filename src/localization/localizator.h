@@ -19,6 +19,7 @@ class TveqIniFile;
 struct TLanguageEntry {
     QString Text;
     int SystemIndex = -1;
+    QString Code;  // from the file name, upper case: "RUS", or a code the table does not know
 };
 
 class TLocalizator {
@@ -52,6 +53,9 @@ public:
     QList<TLanguageEntry> GetLanguages(int& currentIndex) const;
     // Makes system language `index` current and reloads; an index out of range changes nothing.
     void SetLanguage(int index);
+    // Makes the language of file "lang." + `code` current and reloads, whether or not the table
+    // of system languages knows the code; an empty code changes nothing.
+    void SetLanguageCode(const QString& code);
 
     QList<TFormLocalization> Forms;
 

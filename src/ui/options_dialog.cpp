@@ -150,14 +150,15 @@ void TfrmOptions::LoadFromOptions()
     chkAutoCheck->setChecked(options_.FAutomaticCheckMail);
     int current = -1;
     cbLang->clear();
+    // Every language file is a choice, also one whose code the table of languages does not know.
     for (const TLanguageEntry& entry : localizator_.GetLanguages(current))
-        cbLang->addItem(entry.Text, entry.SystemIndex);
+        cbLang->addItem(entry.Text, entry.Code);
     edtEmailClientPath->setText(options_.FEmailClientPath);
     edtParameters->setText(options_.FEmailClientParameters);
     udNetworkTimeout->setValue(qBound(kMinTimeout, options_.FNetworkTimeout, kMaxTimeout));
     chkPipelining->setChecked(options_.FPipelining);
     chkHeaderCache->setChecked(options_.FHeaderCache);
-    cbLang->setCurrentIndex(current >= 0 ? cbLang->findData(current) : -1);
+    cbLang->setCurrentIndex(cbLang->findData(options_.FCurrentLanguage.toUpper()));
 }
 
 void TfrmOptions::StoreToOptions()
@@ -173,10 +174,10 @@ void TfrmOptions::StoreToOptions()
     updated.FPipelining = chkPipelining->isChecked();
     updated.FHeaderCache = chkHeaderCache->isChecked();
     // No language chosen (an empty list, or a current language without a file): keep the current.
-    const int language = cbLang->currentIndex() >= 0 ? cbLang->currentData().toInt() : -1;
-    const bool newLanguage = language >= 0 && language < SystemLanguages().size();
+    const QString language = cbLang->currentIndex() >= 0 ? cbLang->currentData().toString() : QString();
+    const bool newLanguage = !language.isEmpty();
     if (newLanguage)
-        updated.FCurrentLanguage = SystemLanguages()[language].Code;
+        updated.FCurrentLanguage = language;
 
     const bool hadAutorun = IsLoadOnStartSet();
     if (autorun && !SetLoadOnStart(true))
@@ -192,7 +193,7 @@ void TfrmOptions::StoreToOptions()
     }
     options_ = updated;
     if (newLanguage)
-        localizator_.SetLanguage(language);
+        localizator_.SetLanguageCode(language);
 }
 
 void TfrmOptions::done(int result)

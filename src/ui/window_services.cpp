@@ -1,10 +1,14 @@
 // The services of the running program, on the core's settings store.
 #include "ui/main_window_services.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include "localization/localizator.h"
+#include "settings/language_table.h"
 #include "ui/form_localizer.h"
 #include "ui/options_dialog.h"
 #include "settings/options.h"
@@ -17,6 +21,17 @@ QString ProductName() { return QStringLiteral("VEQ labs Brevio"); }
 
 namespace {
 
+// The language of a language file's code: the table's entry, else the ISO 639 code itself
+// ("fra" for lang.FRA); English when neither names a language.
+QLocale LocaleOfCode(const QString& code)
+{
+    const int known = FindLanguage(code);
+    if (known >= 0)
+        return QLocale(SystemLanguages()[known].Language, SystemLanguages()[known].Territory);
+    const QLocale::Language language = QLocale::codeToLanguage(code.toLower());
+    return QLocale(language == QLocale::AnyLanguage ? QLocale::English : language);
+}
+
 class TProgramServices final : public TWindowServices {
 public:
     TProgramServices(const QString& settingsFile, const QString& langsFolder)
@@ -28,6 +43,13 @@ public:
         // Windows made from now on take their texts from this language; a window the language
         // file has no section for is written out as a template beside the settings file.
         language_ = std::make_unique<TWindowLanguage>(*localizator_, QFileInfo(settingsFile).absolutePath());
+        InstallQtTranslation();
+    }
+
+    ~TProgramServices() override
+    {
+        if (QCoreApplication::instance())
+            QCoreApplication::removeTranslator(&qtTexts_);
     }
 
     void IncrementCounter(const QString& name, qint64 delta) override
@@ -80,6 +102,19 @@ public:
     }
 
 private:
+    // Qt's own texts (the standard buttons of message boxes, an edit field's menu, the file
+    // dialog) in the program's language, from the translations Qt ships; English without them.
+    void InstallQtTranslation()
+    {
+        const QLocale locale = LocaleOfCode(options_.FCurrentLanguage);
+        if (locale.language() == QLocale::English || !QCoreApplication::instance())
+            return;
+        if (qtTexts_.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(&qtTexts_);
+    }
+
+    QTranslator qtTexts_;
     TUsageStats stats_;
     QString settingsFile_;
     TOptions options_;

@@ -263,7 +263,7 @@ TEST_F(LanguageSwitch, NewWindowsComeUpInTheLanguageChosenInOptions)
     EXPECT_EQ(form->actCheckMail->text(), "Check New Mail");
     WithDialog<TfrmOptions>(form->actOptions, [](TfrmOptions& options) {
         EXPECT_EQ(options.windowTitle(), "Options");
-        options.cbLang->setCurrentIndex(options.cbLang->findData(FindLanguage("RUS")));
+        options.cbLang->setCurrentIndex(options.cbLang->findData(QStringLiteral("RUS")));
         QTest::mouseClick(options.FooterBtn1, Qt::LeftButton);
     });
     // An open window keeps its texts; windows made from now on speak the new language.
@@ -286,6 +286,10 @@ TEST_F(LanguageSwitch, NewWindowsComeUpInTheLanguageChosenInOptions)
     // No mailbox yet: the panel says how to add one.
     EXPECT_EQ(form->pnlNoNewMeassages->Text(), "Почтовых ящиков пока нет: Файл, Почтовые ящики… (Ctrl+L)");
     EXPECT_EQ(form->btn5->toolTip(), "Проверить один ящик");
+    // Qt's own texts, such as the standard buttons of a message box, speak the language too.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Отмена");
+    form.reset();
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
 }
 
 TEST_F(LanguageSwitch, WindowWithoutSectionIsWrittenBesideTheSettingsFile)

@@ -133,6 +133,12 @@ TEST(Localizator, LanguageListAndSwitching)
     EXPECT_EQ(localizator.Strings.Text(texts::AbortedByUser), "Stopped");
     localizator.SetLanguage(-1);
     EXPECT_EQ(options.FCurrentLanguage, "ENG");
+    // A file whose code the table does not know is a language all the same.
+    EXPECT_EQ(entries[2].Code, "XYZ");
+    folder.Write("langs/lang.XYZ", "[Strings]\nAbortedByUser=Halted\n");
+    localizator.SetLanguageCode(entries[2].Code);
+    EXPECT_EQ(options.FCurrentLanguage, "XYZ");
+    EXPECT_EQ(localizator.Strings.Text(texts::AbortedByUser), "Halted");
 }
 
 }  // namespace
