@@ -55,6 +55,8 @@ TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(pare
     grid->addWidget(edtPassword, 2, 1);
     grid->addWidget(lblWarning, 3, 0, 1, 2);
     grid->setColumnStretch(1, 1);
+    // A long label ("Имя пользователя:") keeps a gap to its field.
+    grid->setHorizontalSpacing(Scaled(this, 8));
 
     Footer1 = new TFooter(this);
     btnOK = make(new TFooterBtn(QStringLiteral("&OK"), Footer1), "btnOK");
