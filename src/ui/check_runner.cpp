@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QSemaphore>
 
 #include "engine/header_cache.h"
 #include "engine/new_messages.h"
@@ -42,14 +43,9 @@ public:
     {
         if (scheduled_ || runner_.abort_.IsHeld())
             return false;
-        bool confirmed = false;
         QString user;
         QString pass;
-        // Blocks this thread until the user has answered in the window.
-        QMetaObject::invokeMethod(
-            &runner_,
-            [&] { confirmed = runner_.AskLoginOnUiThread(host, user, pass); },
-            Qt::BlockingQueuedConnection);
+        const bool confirmed = runner_.AskOnUiThread([&] { return runner_.AskLoginOnUiThread(host, user, pass); });
         userName = user;
         password = pass;
         return confirmed;
@@ -59,11 +55,7 @@ public:
     {
         if (scheduled_ || runner_.abort_.IsHeld())
             return false;
-        bool trusted = false;
-        // Blocks this thread until the user has answered in the window.
-        QMetaObject::invokeMethod(
-            &runner_, [&] { trusted = runner_.AskTrustOnUiThread(certificate); }, Qt::BlockingQueuedConnection);
-        return trusted;
+        return runner_.AskOnUiThread([&] { return runner_.AskTrustOnUiThread(certificate); });
     }
 
     void Log(const QString& text) override { emit runner_.LogEntry(text); }
@@ -115,6 +107,7 @@ public:
         result.RowCount = result.Rows.size();
         result.Rows.clear();
         emit Done(result);
+        runner_.WakeWaiter();
     }
 
 signals:
@@ -194,15 +187,49 @@ void TCheckRunner::AbortAll()
 
 void TCheckRunner::WaitForFinished()
 {
-    // The worker's result, its texts and its login requests arrive as queued calls. This wait
-    // may itself run inside the delivery of queued calls (a queued close of the window), where
-    // a nested event loop does not always deliver the ones already waiting, so they are
-    // delivered here directly until the result has come.
-    while (running_) {
+    // The worker's result, its texts and its questions arrive as queued calls. This wait may
+    // itself run inside the delivery of queued calls (a queued close of the window), where a
+    // nested event loop does not always deliver the ones already waiting, so they are delivered
+    // here directly; between deliveries it sleeps until the worker has posted a question or its
+    // result.
+    for (;;) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-        if (running_)
-            QThread::msleep(5);
+        if (!running_)
+            return;
+        std::unique_lock lock(wakeMutex_);
+        wakeCondition_.wait(lock, [this] { return wake_; });
+        wake_ = false;
     }
+}
+
+void TCheckRunner::WakeWaiter()
+{
+    {
+        const std::lock_guard lock(wakeMutex_);
+        wake_ = true;
+    }
+    wakeCondition_.notify_all();
+}
+
+bool TCheckRunner::AskOnUiThread(const std::function<bool()>& ask)
+{
+    // The question goes to the window as a queued call, and this thread waits for the answer.
+    // (A blocking queued call would give no moment to wake WaitForFinished after posting.)
+    struct TAnswer {
+        QSemaphore Given;
+        bool Value = false;
+    };
+    auto answer = std::make_shared<TAnswer>();
+    QMetaObject::invokeMethod(
+        this,
+        [answer, &ask] {
+            answer->Value = ask();
+            answer->Given.release();
+        },
+        Qt::QueuedConnection);
+    WakeWaiter();
+    answer->Given.acquire();
+    return answer->Value;
 }
 
 bool TCheckRunner::AskLoginOnUiThread(const QString& host, QString& userName, QString& password)

@@ -7,8 +7,10 @@
 
 #include <QObject>
 #include <QThread>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "engine/check_run.h"
 #include "support/abort_signal.h"
@@ -62,6 +64,10 @@ private:
     friend class TRunWorker;
     friend class TGuiCheckContext;
     bool AskLoginOnUiThread(const QString& host, QString& userName, QString& password);
+    // On the worker thread: runs `ask` on the UI thread and waits for its answer.
+    bool AskOnUiThread(const std::function<bool()>& ask);
+    // On the worker thread, after posting a question or the result: WaitForFinished looks again.
+    void WakeWaiter();
     bool AskTrustOnUiThread(const TCertificateInfo& certificate);
     void OnWorkerFinished(const TRunResult& result);
 
@@ -70,6 +76,9 @@ private:
     TRunWorker* worker_ = nullptr;
     TAbortSignal abort_;
     bool running_ = false;
+    std::mutex wakeMutex_;
+    std::condition_variable wakeCondition_;
+    bool wake_ = false;  // under wakeMutex_
 };
 
 }  // namespace brevio

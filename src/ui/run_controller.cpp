@@ -28,6 +28,8 @@ TRunController::~TRunController()
     // The runner goes first, unheard: a run still going ends before the count it uses goes.
     runner_->disconnect(this);
     delete runner_;
+    if (rowsFreeing_.joinable())
+        rowsFreeing_.join();
 }
 
 bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, const QList<TMessageToDelete>& deletes)
@@ -94,7 +96,9 @@ bool TRunController::DeleteThenCheck(QList<TMessageRow> rows)
     // Freeing 100,000 rows takes tens of milliseconds: a thread of its own does it, so the window
     // does not stall. (Starting a thread orders the hand-over for the thread sanitizer too, which
     // a pool's queue, behind Qt's own locks, does not.)
-    std::thread([gone = std::move(rows)] {}).detach();
+    if (rowsFreeing_.joinable())
+        rowsFreeing_.join();
+    rowsFreeing_ = std::thread([gone = std::move(rows)] {});
     // Nothing left to delete: the check that lists what remains still follows.
     if (deletes.isEmpty())
         return Start(TRunKind::CheckAll, false);

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <functional>
+#include <thread>
 
 #include "engine/check_run.h"
 #include "ui/check_runner.h"
@@ -79,6 +80,7 @@ private:
     TRunRequest request_;
     TCheckRunner* runner_ = nullptr;
     bool abandoned_ = false;  // the run going ends unlisted
+    std::thread rowsFreeing_;  // lets go of deleted rows; joined before the next and at the end
 };
 
 }  // namespace brevio
