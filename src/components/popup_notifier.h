@@ -51,7 +51,7 @@ enum class TPopupMonitor { dmDesktop, dmPrimary, dmMainForm, dmActiveForm };
 
 enum TPopupOption {
     poAutoOpenURL = 0x01,     // a click on the text in hyperlink mode also opens URL
-    poSystemFont = 0x02,      // kept for settings that name it; no effect
+    poSystemFont = 0x02,      // unused: the fonts are always the ones in the settings
     poCascadePopups = 0x04,   // each further window goes beside the previous one
     poAllowScroll = 0x08,     // slide in; without it the window shows at full size at once
     poAllowHyperlink = 0x10,  // the text reacts to hovering and reports OnURLClick

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: the message list with its commands, the toolbar and menus, the status line,
 // the tray icon and the schedule. Its run controller decides which run goes and what follows it;
-// the window starts runs through it and shows their results. The decisions live in the core.
+// the window starts runs through it and shows their results. The work of a run (listing,
+// deleting, counting the new messages) is the core's, on the run's worker thread.
 
 #include <QList>
 #include <QMainWindow>
