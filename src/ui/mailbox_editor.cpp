@@ -92,13 +92,31 @@ TfrmMailBoxes::~TfrmMailBoxes()
         testThread_->wait();
 }
 
+namespace {
+
+// Every widget carries its component name, which the language file's section addresses.
+template <class TWidget>
+TWidget* Named(TWidget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+}  // namespace
+
 void TfrmMailBoxes::BuildControls()
 {
-    auto make = [](auto* widget, const char* name) {
-        widget->setObjectName(QLatin1String(name));
-        return widget;
-    };
+    BuildListPanel();
+    BuildFields();
+    LayOut();
+    ConnectCommands();
+    ConnectEdits();
+}
 
+// The toolbar with the list's commands above the list of mailboxes.
+void TfrmMailBoxes::BuildListPanel()
+{
+    const auto make = [](auto* widget, const char* name) { return Named(widget, name); };
     Panel1 = make(new QWidget(this), "Panel1");
     ToolBar1 = make(new QToolBar(Panel1), "ToolBar1");
     ToolBar1->setIconSize(QSize(16, 16));
@@ -131,6 +149,12 @@ void TfrmMailBoxes::BuildControls()
     panelLayout->addWidget(ListView1, 1);
     Panel1->setFixedWidth(Scaled(this, 153));
 
+}
+
+// The fields of the selected mailbox, the certificate row and the Test button.
+void TfrmMailBoxes::BuildFields()
+{
+    const auto make = [](auto* widget, const char* name) { return Named(widget, name); };
     auto edit = [&](const char* name) {
         auto* e = make(new QLineEdit(this), name);
         e->setMinimumWidth(Scaled(this, 201));
@@ -190,6 +214,11 @@ void TfrmMailBoxes::BuildControls()
     // A long result wraps inside the dialog's width instead of widening it.
     lblTestResult->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
+}
+
+// The fields in a column beside the list, and the button bar below both.
+void TfrmMailBoxes::LayOut()
+{
     auto* fields = new QVBoxLayout;
     fields->setContentsMargins(Scaled(this, 7), Scaled(this, 8), Scaled(this, 9), Scaled(this, 6));
     fields->setSpacing(2);
@@ -254,6 +283,10 @@ void TfrmMailBoxes::BuildControls()
     setMinimumWidth(Scaled(this, 370));
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
+}
+
+void TfrmMailBoxes::ConnectCommands()
+{
     connect(actNewMailBox, &QAction::triggered, this, &TfrmMailBoxes::actNewMailBoxExecute);
     connect(actDelete, &QAction::triggered, this, &TfrmMailBoxes::actDeleteExecute);
     connect(actCopy, &QAction::triggered, this, &TfrmMailBoxes::actCopyExecute);
@@ -262,6 +295,10 @@ void TfrmMailBoxes::BuildControls()
     connect(FooterBtn3, &QPushButton::clicked, this, showHelp);
     connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &TfrmMailBoxes::ShowSelected);
 
+}
+
+void TfrmMailBoxes::ConnectEdits()
+{
     // Live editing: every change goes into the selected mailbox of the working copy at once.
     const auto edited = [this](auto store) {
         return [this, store](auto&&... value) {

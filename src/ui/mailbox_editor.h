@@ -132,6 +132,12 @@ protected:
 
 private:
     void BuildControls();
+    void BuildListPanel();
+    void BuildFields();
+    void LayOut();
+    void ConnectCommands();
+    // Live editing: each field writes into the selected mailbox of the working copy.
+    void ConnectEdits();
     void UpdatePortPlaceholder();
     TMailBox* Selected() const;
     void ShowSelected();

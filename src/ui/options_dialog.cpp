@@ -28,6 +28,14 @@ namespace brevio {
 
 namespace {
 
+// Every widget carries its component name, which the language file's section addresses.
+template <class TWidget>
+TWidget* Named(TWidget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
 constexpr int kMaxInterval = 100;  // minutes
 constexpr int kMinTimeout = 5;     // seconds
 constexpr int kMaxTimeout = 600;
@@ -41,14 +49,22 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Настройки"));
     setWindowFlags(kFixedDialogFlags);
-    auto make = [](auto* widget, const char* name) {
-        widget->setObjectName(QLatin1String(name));
-        return widget;
-    };
+    chkLoadOnWindowsStartUp = Named(new QCheckBox(QStringLiteral("Загружать при старте Windows"), this),
+                                    "chkLoadOnWindowsStartUp");
+    BuildAutoChecking();
+    BuildEmailClient();
+    QGridLayout* bottom = BuildLanguageAndNetwork();
+    LayOut(bottom);
+    ConnectHelpAndBrowse();
 
-    chkLoadOnWindowsStartUp = make(new QCheckBox(QStringLiteral("Загружать при старте Windows"), this),
-                                   "chkLoadOnWindowsStartUp");
+    LocalizeForm(this);
+    LoadFromOptions();
+}
 
+// The schedule: whether and how often the mailboxes are checked by themselves.
+void TfrmOptions::BuildAutoChecking()
+{
+    const auto make = [](auto* widget, const char* name) { return Named(widget, name); };
     grpAutoChecking = make(new QGroupBox(QStringLiteral("Автоматическая проверка"), this), "grpAutoChecking");
     chkAutoCheck = make(new QCheckBox(QStringLiteral("Автоматически проверять почтовые ящики"), grpAutoChecking),
                         "chkAutoCheck");
@@ -66,6 +82,11 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     checking->addWidget(udCheckInterval, 1, 1, Qt::AlignRight);
     checking->setColumnStretch(0, 1);
 
+}
+
+void TfrmOptions::BuildEmailClient()
+{
+    const auto make = [](auto* widget, const char* name) { return Named(widget, name); };
     grpEmailClient = make(new QGroupBox(QStringLiteral("Email client"), this), "grpEmailClient");
     lblPath = make(new QLabel(QStringLiteral("Path:"), grpEmailClient), "lblPath");
     edtEmailClientPath = make(new QLineEdit(grpEmailClient), "edtEmailClientPath");
@@ -82,6 +103,12 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     client->addWidget(edtParameters, 3, 0, 1, 2);
     client->setColumnStretch(0, 1);
 
+}
+
+// The language, the network time-out and the two check options; returns the grid of the first two.
+QGridLayout* TfrmOptions::BuildLanguageAndNetwork()
+{
+    const auto make = [](auto* widget, const char* name) { return Named(widget, name); };
     lblLang = make(new QLabel(QStringLiteral("Язык:"), this), "lblLang");
     cbLang = make(new QComboBox(this), "cbLang");
     cbLang->setEditable(false);
@@ -106,7 +133,11 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
                                              "cannot keep up"));
     chkHeaderCache = make(new QCheckBox(QStringLiteral("Remember headers already seen"), this), "chkHeaderCache");
     chkHeaderCache->setToolTip(QStringLiteral("The next check fetches only the headers of new messages"));
+    return bottom;
+}
 
+void TfrmOptions::LayOut(QGridLayout* bottom)
+{
     const TOkCancelHelpBar footer = CreateOkCancelHelpBar(this);
     Footer1 = footer.Bar;
     FooterBtn1 = footer.Ok;
@@ -129,6 +160,11 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     setMinimumWidth(Scaled(this, 359));
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
+}
+
+void TfrmOptions::ConnectHelpAndBrowse()
+{
+    const auto make = [](auto* widget, const char* name) { return Named(widget, name); };
     auto* act1 = make(new QAction(this), "act1");
     act1->setShortcut(QKeySequence(Qt::Key_F1));
     addAction(act1);
@@ -137,8 +173,6 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     connect(FooterBtn3, &QPushButton::clicked, this, showHelp);
     connect(btnBrowse, &QPushButton::clicked, this, &TfrmOptions::btnBrowseClick);
 
-    LocalizeForm(this);
-    LoadFromOptions();
 }
 
 void TfrmOptions::LoadFromOptions()

@@ -9,6 +9,7 @@
 #include "ui/help_topic.h"
 
 class QCheckBox;
+class QGridLayout;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -78,6 +79,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void BuildAutoChecking();
+    void BuildEmailClient();
+    QGridLayout* BuildLanguageAndNetwork();
+    void LayOut(QGridLayout* bottom);
+    void ConnectHelpAndBrowse();
     TOptions& options_;
     TLocalizator& localizator_;
     QString settingsFile_;
