@@ -126,6 +126,181 @@ TEmailAddress ParseProtected(const QString& text, QByteArrayView charset)
 
 }  // namespace
 
+namespace {
+
+// The scan of one address text from special character to special character. Its state says
+// which characters end the next piece, and each special character has a step of its own.
+class TAddressScan {
+public:
+    TAddressScan(const QString& text, QString& name, QString& address) : s_(text), name_(name), address_(address) {}
+
+    void Run()
+    {
+        while (i_ < s_.size()) {
+            const qsizetype p = FindAny(s_, i_, StopChars());
+            if (p < 0)
+                break;
+            const QStringView before = QStringView(s_).sliced(i_, p - i_);
+            const QChar c = s_[p];
+            i_ = p + 1;
+            Step(c, before);
+        }
+        Finish();
+    }
+
+private:
+    QStringView StopChars() const
+    {
+        if (commentDepth_ > 0)
+            return u"()\\";
+        if (inQuote_)
+            return u"\"\\";
+        if (afterAt_ && inBrackets_)
+            return u".>(";
+        if (afterAt_)
+            return u".( \t";
+        if (inAddress_)
+            return u"\"(@>";
+        return u"(\"< @\t";
+    }
+
+    void Step(QChar c, QStringView before)
+    {
+        switch (c.unicode()) {
+        case ' ':
+        case '\t': Blank(c, before); break;
+        case '"': Quote(before); break;
+        case '(': OpenComment(before); break;
+        case ')':
+            if (commentDepth_ > 0)
+                --commentDepth_;
+            break;
+        case '.': Dot(before); break;
+        case '<': OpenBracket(before); break;
+        case '>':
+            address_ += TrimBlanks(before);
+            inAddress_ = false;
+            afterAt_ = false;
+            bracketsClosed_ = true;
+            break;
+        case '@': At(before); break;
+        case '\\':
+            if (inQuote_ && i_ < s_.size())
+                (inAddress_ ? address_ : name_) += before.toString() + s_[i_];
+            ++i_;  // the escaped character never steers the scan
+            break;
+        default: break;
+        }
+    }
+
+    void Blank(QChar c, QStringView before)
+    {
+        if (before.isEmpty())
+            return;  // runs of blanks collapse
+        if (afterAt_) {
+            // A blank ends an address written without angle brackets.
+            address_ += TrimBlanks(before);
+            afterAt_ = false;
+            inAddress_ = false;
+        } else {
+            name_ += before;
+            name_ += c;
+        }
+    }
+
+    void Quote(QStringView before)
+    {
+        if (!inQuote_) {
+            inQuote_ = true;
+            (inAddress_ ? address_ : name_) += before;
+            return;
+        }
+        inQuote_ = false;
+        // A quoted local part ("john doe"@example.com) belongs to the address.
+        if ((inAddress_ && inBrackets_) || (i_ < s_.size() && s_[i_] == u'@'))
+            address_ += before;
+        else
+            name_ += before;
+    }
+
+    void OpenComment(QStringView before)
+    {
+        if (commentDepth_ == 0) {
+            if (inAddress_)
+                address_ += TrimBlanks(before);
+            else
+                name_ += before;
+        }
+        ++commentDepth_;
+    }
+
+    void Dot(QStringView before)
+    {
+        if (!inBrackets_) {
+            address_ += before;
+            address_ += u'.';
+            return;
+        }
+        address_ += TrimBlanks(before);
+        address_ += u'.';
+        while (i_ < s_.size() && s_[i_] == u' ')
+            ++i_;
+    }
+
+    void OpenBracket(QStringView before)
+    {
+        // What looked like an address before "<" was the display name
+        // ("john@example.com <john@example.com>").
+        if (!address_.isEmpty()) {
+            name_ += address_;
+            address_.clear();
+            afterAt_ = false;
+        }
+        name_ += before;
+        // Trimmed in place: trimming a copy of the whole name at every "<" made a value of many
+        // "<...>" take time growing with the square of its length.
+        while (!name_.isEmpty() && (name_.back() == u' ' || name_.back() == u'\t'))
+            name_.chop(1);
+        if (!name_.isEmpty() && (name_.front() == u' ' || name_.front() == u'\t'))
+            name_ = TrimBlanks(name_);
+        inAddress_ = true;
+        inBrackets_ = true;
+    }
+
+    void At(QStringView before)
+    {
+        if (!inAddress_ && bracketsClosed_)
+            throw EAddressParseError(QStringLiteral("@ Outside address"));
+        afterAt_ = true;
+        inAddress_ = true;
+        address_ += inBrackets_ ? TrimBlanks(before) : before.toString();
+        address_ += u'@';
+    }
+
+    void Finish()
+    {
+        const QStringView rest = i_ < s_.size() ? QStringView(s_).sliced(i_) : QStringView();
+        if (inAddress_ && !inBrackets_)
+            address_ += TrimBlanks(rest);
+        else if (!inAddress_ && !inQuote_ && commentDepth_ == 0 && !bracketsClosed_)
+            name_ += rest;  // a display name with no address at all is still worth showing
+        name_ = TrimBlanks(name_);
+    }
+
+    const QString& s_;
+    QString& name_;
+    QString& address_;
+    qsizetype i_ = 0;
+    bool inQuote_ = false;
+    int commentDepth_ = 0;
+    bool inAddress_ = false;
+    bool inBrackets_ = false;
+    bool afterAt_ = false;
+    bool bracketsClosed_ = false;
+};
+
+}  // namespace
+
 void ParseEmailAddressText(const QString& input, QString& name, QString& address)
 {
     name.clear();
@@ -137,136 +312,7 @@ void ParseEmailAddressText(const QString& input, QString& name, QString& address
         address = s;
         return;
     }
-
-    bool inQuote = false;
-    int commentDepth = 0;
-    bool inAddress = false;
-    bool inBrackets = false;
-    bool afterAt = false;
-    bool bracketsClosed = false;
-
-    qsizetype i = 0;
-    while (i < s.size()) {
-        QStringView chars;
-        if (commentDepth > 0)
-            chars = u"()\\";
-        else if (inQuote)
-            chars = u"\"\\";
-        else if (afterAt && inBrackets)
-            chars = u".>(";
-        else if (afterAt)
-            chars = u".( \t";
-        else if (inAddress)
-            chars = u"\"(@>";
-        else
-            chars = u"(\"< @\t";
-        const qsizetype p = FindAny(s, i, chars);
-        if (p < 0)
-            break;
-        const QStringView before = QStringView(s).sliced(i, p - i);
-        const QChar c = s[p];
-        i = p + 1;
-        switch (c.unicode()) {
-        case ' ':
-        case '\t':
-            if (before.isEmpty())
-                break;  // runs of blanks collapse
-            if (afterAt) {
-                // A blank ends an address written without angle brackets.
-                address += TrimBlanks(before);
-                afterAt = false;
-                inAddress = false;
-            } else {
-                name += before;
-                name += c;
-            }
-            break;
-        case '"':
-            if (!inQuote) {
-                inQuote = true;
-                (inAddress ? address : name) += before;
-            } else {
-                inQuote = false;
-                const QStringView quoted = before;
-                // A quoted local part ("john doe"@example.com) belongs to the address.
-                if ((inAddress && inBrackets) || (i < s.size() && s[i] == u'@'))
-                    address += quoted;
-                else
-                    name += quoted;
-            }
-            break;
-        case '(':
-            if (commentDepth == 0) {
-                if (inAddress)
-                    address += TrimBlanks(before);
-                else
-                    name += before;
-            }
-            ++commentDepth;
-            break;
-        case ')':
-            if (commentDepth > 0)
-                --commentDepth;
-            break;
-        case '.':
-            if (inBrackets) {
-                address += TrimBlanks(before);
-                address += u'.';
-                while (i < s.size() && s[i] == u' ')
-                    ++i;
-            } else {
-                address += before;
-                address += u'.';
-            }
-            break;
-        case '<':
-            // What looked like an address before "<" was the display name
-            // ("john@example.com <john@example.com>").
-            if (!address.isEmpty()) {
-                name += address;
-                address.clear();
-                afterAt = false;
-            }
-            name += before;
-            // Trimmed in place: trimming a copy of the whole name at every "<" made a value
-            // of many "<...>" take time growing with the square of its length.
-            while (!name.isEmpty() && (name.back() == u' ' || name.back() == u'\t'))
-                name.chop(1);
-            if (!name.isEmpty() && (name.front() == u' ' || name.front() == u'\t'))
-                name = TrimBlanks(name);
-            inAddress = true;
-            inBrackets = true;
-            break;
-        case '>':
-            address += TrimBlanks(before);
-            inAddress = false;
-            afterAt = false;
-            bracketsClosed = true;
-            break;
-        case '@':
-            if (!inAddress && bracketsClosed)
-                throw EAddressParseError(QStringLiteral("@ Outside address"));
-            afterAt = true;
-            inAddress = true;
-            address += inBrackets ? TrimBlanks(before) : before.toString();
-            address += u'@';
-            break;
-        case '\\':
-            if (inQuote && i < s.size())
-                (inAddress ? address : name) += before.toString() + s[i];
-            ++i;  // the escaped character never steers the scan
-            break;
-        default:
-            break;
-        }
-    }
-
-    const QStringView rest = i < s.size() ? QStringView(s).sliced(i) : QStringView();
-    if (inAddress && !inBrackets)
-        address += TrimBlanks(rest);
-    else if (!inAddress && !inQuote && commentDepth == 0 && !bracketsClosed)
-        name += rest;  // a display name with no address at all is still worth showing
-    name = TrimBlanks(name);
+    TAddressScan(s, name, address).Run();
 }
 
 namespace {
