@@ -160,7 +160,7 @@ TEST(UsageStatisticsDialog, UnregisteredCounterTellsTheDeveloper)
 TEST(AboutBox, ShowsTheVersionAndTheLinks)
 {
     TfrmAbout about;
-    EXPECT_EQ(about.lblMain->text(), "Brevio v1.1.1.18");
+    EXPECT_EQ(about.lblMain->text(), "Brevio v" BREVIO_VERSION);
     EXPECT_EQ(about.lblEmail->text(), "support@brevio.example.org");
     EXPECT_EQ(about.lblSite->text(), "https://brevio.example.org/");
     EXPECT_GE(about.width(), 261);
@@ -200,7 +200,7 @@ TEST(ProgramLinks, MailToLinkEscapesTheSubject)
         const char* subject;
         const char* expected;
     } cases[] = {
-        {"VEQ labs Brevio v1.1.1.18", "mailto:support@brevio.example.org?subject=VEQ%20labs%20Brevio%20v1.1.1.18"},
+        {"VEQ labs Brevio v" BREVIO_VERSION, "mailto:support@brevio.example.org?subject=VEQ%20labs%20Brevio%20v" BREVIO_VERSION},
         {"a&b=c?d#e", "mailto:support@brevio.example.org?subject=a%26b%3Dc%3Fd%23e"},
         {"Отзыв 100%", "mailto:support@brevio.example.org?subject=%D0%9E%D1%82%D0%B7%D1%8B%D0%B2%20100%25"},
     };

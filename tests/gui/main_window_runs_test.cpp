@@ -33,7 +33,7 @@ TEST(MainWindowRuns, CheckAllWithEveryMailboxIgnoredListsNothing)
     EXPECT_EQ(w.form->Messages()->rowCount(), 0);
     EXPECT_TRUE(w.form->pnlNoNewMeassages->isVisible());
     EXPECT_FALSE(w.form->pnlAbortInfo->isVisible());
-    EXPECT_TRUE(w.form->windowTitle().startsWith(QStringLiteral("VEQ labs Brevio v1.1.1.18 - last check at ")));
+    EXPECT_TRUE(w.form->windowTitle().startsWith(QStringLiteral("VEQ labs Brevio v" BREVIO_VERSION " - last check at ")));
     EXPECT_EQ(w.Counter("CheckMail"), 1);
     EXPECT_EQ(w.Counter("MessageReceived"), 0);
     EXPECT_TRUE(w.form->actCheckMail->isEnabled());

@@ -83,7 +83,7 @@ TEST(MainWindowStart, AppliesStoredColumnsAndBuildsTheMailboxMenu)
     EXPECT_EQ(w.form->ListView1->header()->count(), 8);
     ASSERT_EQ(w.form->pmCheckMailBox->actions().size(), 3);
     EXPECT_TRUE(w.form->pmCheckMailBox->actions()[1]->text().contains(QStringLiteral("Work")));
-    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VEQ labs Brevio v1.1.1.18"));
+    EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VEQ labs Brevio v" BREVIO_VERSION));
     EXPECT_FALSE(w.form->pnlNoNewMeassages->isVisibleTo(w.form.get()));
     EXPECT_FALSE(w.form->pnlAbortInfo->isVisibleTo(w.form.get()));
     EXPECT_EQ(w.Counter("Start"), 1);

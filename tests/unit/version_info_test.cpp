@@ -129,7 +129,7 @@ TEST(VersionInfo, ProgramsCarryTheBuildVersion)
     EXPECT_EQ(program.StringValue("FileVersion"), BREVIO_VERSION);
     EXPECT_EQ(program.StringValue("InternalName"), "brevio");
     EXPECT_EQ(program.StringValue("ProductName"), "Brevio");
-    EXPECT_EQ(GetAppVersion(), "1.1.1.18");
+    EXPECT_EQ(GetAppVersion(), BREVIO_VERSION);
 }
 
 }  // namespace
