@@ -5,10 +5,7 @@
 #include "imap/imap_folder_name.h"
 #include "net/protocol_limits.h"
 
-#include <algorithm>
 #include <exception>
-#include <deque>
-#include <map>
 
 namespace brevio {
 
@@ -35,12 +32,6 @@ std::optional<qsizetype> TrailingLiteral(const QByteArray& line)
     if (digits.size() > 9)
         return kMaxReplyBytes + 1;
     return digits.toLongLong();
-}
-
-bool StartsWithNoCase(const QByteArray& text, const QByteArray& prefix)
-{
-    return text.size() >= prefix.size() &&
-           text.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace
@@ -130,7 +121,6 @@ TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& a
     TReply reply;
     QList<QByteArray> text;
     qsizetype collected = 0;
-    const QByteArray tagPrefix = tag + ' ';
     // A response the handler cannot accept fails the command, but only after the whole reply
     // has been read, so the conversation stays in step.
     std::exception_ptr handlerError;
@@ -160,16 +150,14 @@ TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& a
             CheckReplyCode(reply, allowed);
             return reply;
         }
-        if (!StartsWithNoCase(response, tagPrefix))
+        const std::optional<TImapCompletion> completion = SplitCompletion(response, tag);
+        if (!completion)
             FailUnrecognized();
-        const QByteArray after = response.mid(tagPrefix.size()).trimmed();
-        const qsizetype blank = after.indexOf(' ');
-        const QByteArray status = blank < 0 ? after : after.left(blank);
-        const std::optional<int> code = ImapStatusCode(status);
+        const std::optional<int> code = ImapStatusCode(completion->Status);
         if (!code || *code == kPreAuth)
             FailUnrecognized();
-        text.append(blank < 0 ? QByteArray() : after.mid(blank + 1).trimmed());
-        reply.Set(status, *code);
+        text.append(completion->Text);
+        reply.Set(completion->Status, *code);
         reply.Text = text;
         if (handlerError)
             std::rethrow_exception(handlerError);
@@ -481,84 +469,6 @@ bool TImap4Client::OpenFolder(const QByteArray& verb, const QByteArray& name)
     return true;
 }
 
-bool TImap4Client::MessageUid(qint32 number, QByteArray& uid)
-{
-    uid.clear();
-    if (number < 1)
-        throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
-    RequireState({State::Selected});
-    std::optional<quint32> found;
-    const int code = Command("FETCH", {TImapArgument::Raw(QByteArray::number(number)),
-                                       TImapArgument::Raw("(UID)")},
-                             {kOk, kNo}, [&](const QByteArray& response) {
-                                 const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-                                 if (!fetch)
-                                     return false;
-                                 if (fetch->SequenceNumber == static_cast<quint32>(number) && fetch->Uid)
-                                     found = fetch->Uid;
-                                 return true;
-                             }).NumericCode();
-    if (code != kOk || !found)
-        return false;
-    uid = QByteArray::number(*found);
-    return true;
-}
-
-int TImap4Client::FetchByUid(const QByteArray& uid, const QByteArray& items,
-                             const std::function<void(const TImapFetch&)>& onFetch)
-{
-    const quint32 value = CheckUid(uid);
-    RequireState({State::Selected});
-    return Command("UID FETCH", {TImapArgument::Raw(QByteArray::number(value)), TImapArgument::Raw(items)},
-                   {kOk, kNo}, [&](const QByteArray& response) {
-                       const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-                       if (!fetch)
-                           return false;
-                       // RFC 3501 §6.4.8: UID FETCH answers always carry the UID; others are
-                       // unsolicited updates about other messages.
-                       if (fetch->Uid == value)
-                           onFetch(*fetch);
-                       return true;
-                   }).NumericCode();
-}
-
-bool TImap4Client::FetchFlagsByUid(const QByteArray& uid, TMessageFlags& flags)
-{
-    flags = {};
-    bool found = false;
-    const int code = FetchByUid(uid, "(FLAGS)", [&](const TImapFetch& fetch) {
-        if (fetch.Flags) {
-            flags = *fetch.Flags;
-            found = true;
-        }
-    });
-    return code == kOk && found;
-}
-
-bool TImap4Client::FetchHeaderByUid(const QByteArray& uid, TMailMessage& message)
-{
-    std::optional<QByteArray> header;
-    const int code = FetchByUid(uid, "(RFC822.HEADER)", [&](const TImapFetch& fetch) {
-        if (fetch.Header)
-            header = fetch.Header;
-    });
-    if (!header)
-        return false;
-    message.RawHeaders = SplitHeaderLines(*header);
-    message.ParseHeaders();
-    return code == kOk;
-}
-
-qint32 TImap4Client::FetchSizeByUid(const QByteArray& uid)
-{
-    qint32 size = -1;
-    const int code = FetchByUid(uid, "(RFC822.SIZE)", [&](const TImapFetch& fetch) {
-        if (fetch.Size)
-            size = *fetch.Size;
-    });
-    return code == kOk ? size : -1;
-}
-
 TImapCommandResult TImap4Client::ResultOf(const TReply& reply)
 {
     return {reply.NumericCode() == kOk, reply.JoinedText()};
@@ -609,198 +519,6 @@ TImapCommandResult TImap4Client::Expunge(const QByteArray& verb, const QList<TIm
     const TReply reply = Command(verb, arguments, {kOk}, CollectExpunged(expunged));
     selected_.ExpungedNumbers = expunged;
     return ResultOf(reply);
-}
-
-bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetchedMessage>& messages)
-{
-    messages.clear();
-    if (!IsValidSequenceSet(sequenceSet))
-        throw EInvalidNumber(QStringLiteral("Sequence set passed as parameter is invalid"));
-    RequireState({State::Selected});
-    qsizetype total = 0;
-    QList<TImapFetchedMessage> fetched;
-    const int code = Command(
-        "FETCH", {TImapArgument::Raw(sequenceSet), TImapArgument::Raw("(UID RFC822.SIZE RFC822.HEADER)")},
-        {kOk, kNo}, [&](const QByteArray& response) {
-            const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-            if (!fetch)
-                return false;
-            // Flag updates and other unsolicited FETCH responses carry no header.
-            if (!fetch->Header)
-                return true;
-            total += fetch->Header->size();
-            // Raised once the whole reply has been read, so the conversation stays in step.
-            if (total > kMaxFetchTotalBytes || fetched.size() >= kMaxMessageCount)
-                throw ELineTooLong();
-            TImapFetchedMessage record;
-            record.SequenceNumber = fetch->SequenceNumber;
-            record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
-            record.Message.ParseHeaders();
-            record.Message.Uid = fetch->Uid.value_or(0);
-            record.Message.Size = fetch->Size.value_or(-1);
-            record.Message.Folder = selected_.Name;
-            fetched.append(std::move(record));
-            return true;
-        }).NumericCode();
-    messages = std::move(fetched);
-    return code == kOk;
-}
-
-namespace {
-
-// The ranges of a set built of numbers and "a:b" ranges ("*" is not used here).
-QList<std::pair<quint32, quint32>> SetRanges(const QByteArray& set)
-{
-    QList<std::pair<quint32, quint32>> ranges;
-    for (const QByteArray& range : set.split(',')) {
-        const qsizetype colon = range.indexOf(':');
-        quint32 first = range.left(colon < 0 ? range.size() : colon).toUInt();
-        quint32 last = colon < 0 ? first : range.mid(colon + 1).toUInt();
-        if (first > last)
-            std::swap(first, last);
-        ranges.append({first, last});
-    }
-    return ranges;
-}
-
-bool InRanges(const QList<std::pair<quint32, quint32>>& ranges, quint32 number)
-{
-    for (const auto& [first, last] : ranges) {
-        if (number >= first && number <= last)
-            return true;
-    }
-    return false;
-}
-
-// What has come so far about one message of a pipelined fetch.
-struct TPartialFetch {
-    std::optional<quint32> Uid;
-    std::optional<qint32> Size;
-    bool HasHeader = false;
-    TListedHeader Message;
-};
-
-}  // namespace
-
-bool TImap4Client::FetchPipelined(const QList<QByteArray>& sets, bool byUid, bool withHeader, int inFlight,
-                                  const TFetchChunkHandler& onChunk)
-{
-    for (const QByteArray& set : sets) {
-        if (!IsValidSequenceSet(set) || set.contains('*'))
-            throw EInvalidNumber(QStringLiteral("Sequence set passed as parameter is invalid"));
-    }
-    RequireState({State::Selected});
-    const QByteArray verb = byUid ? "UID FETCH" : "FETCH";
-    const QByteArray items = withHeader ? "(UID RFC822.SIZE RFC822.HEADER)" : "(UID RFC822.SIZE)";
-    inFlight = std::max(1, inFlight);
-
-    // The commands sent and not yet handed over, oldest first. A server may work on several of
-    // them at once (RFC 3501 §5.5), so their responses can come mixed and their completions in
-    // any order: each response goes to the command whose set holds its message.
-    struct TChunk {
-        QByteArray Tag;
-        QList<std::pair<quint32, quint32>> Ranges;
-        std::map<quint32, TPartialFetch> Partial;  // by sequence number, so they come out in order
-        qsizetype Bytes = 0;
-        bool Completed = false;
-    };
-    std::deque<TChunk> chunks;
-    qsizetype next = 0;
-    bool refused = false;
-    const auto sendMore = [&] {
-        bool queued = false;
-        while (!refused && next < sets.size() && qsizetype(chunks.size()) < inFlight) {
-            TChunk chunk;
-            chunk.Ranges = SetRanges(sets.at(next));
-            chunk.Tag = QueueCommand(verb, {TImapArgument::Raw(sets.at(next)), TImapArgument::Raw(items)});
-            chunks.push_back(std::move(chunk));
-            ++next;
-            queued = true;
-        }
-        if (queued)
-            FlushCommands();
-    };
-    const auto take = [&](const QByteArray& response) {
-        std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-        if (!fetch)
-            return;
-        for (TChunk& chunk : chunks) {
-            if (chunk.Completed)
-                continue;
-            // Flag updates and other responses about messages outside the sets are passed over;
-            // a UID FETCH answer always names its UID (RFC 3501 §6.4.8).
-            const bool ours = byUid ? (fetch->Uid ? InRanges(chunk.Ranges, *fetch->Uid)
-                                                  : chunk.Partial.count(fetch->SequenceNumber) > 0)
-                                    : InRanges(chunk.Ranges, fetch->SequenceNumber);
-            if (!ours)
-                continue;
-            chunk.Bytes += response.size();
-            if (chunk.Bytes > kMaxFetchTotalBytes || qsizetype(chunk.Partial.size()) >= kMaxMessageCount)
-                channel_.FailTooLong();
-            TPartialFetch& entry = chunk.Partial[fetch->SequenceNumber];
-            if (fetch->Uid)
-                entry.Uid = fetch->Uid;
-            if (fetch->Size)
-                entry.Size = fetch->Size;
-            if (fetch->Header && withHeader) {
-                entry.Message = ParseListedHeader(SplitHeaderLines(*fetch->Header));
-                entry.HasHeader = true;
-            }
-            return;
-        }
-    };
-    const auto complete = [&](const QByteArray& response) {
-        for (TChunk& chunk : chunks) {
-            const QByteArray prefix = chunk.Tag + ' ';
-            if (chunk.Completed || !StartsWithNoCase(response, prefix))
-                continue;
-            const QByteArray after = response.mid(prefix.size()).trimmed();
-            const qsizetype blank = after.indexOf(' ');
-            const std::optional<int> code = ImapStatusCode(blank < 0 ? after : after.left(blank));
-            if (!code || *code == kPreAuth)
-                FailUnrecognized();
-            chunk.Completed = true;
-            if (*code != kOk)
-                refused = true;
-            return;
-        }
-        FailUnrecognized();
-    };
-
-    sendMore();
-    while (!chunks.empty()) {
-        const QByteArray response = ReadResponse();
-        if (response.startsWith('*'))
-            take(response.mid(2));
-        else if (response.startsWith('+'))
-            FailUnrecognized();
-        else
-            complete(response);
-        // Completed chunks are handed over in the order they were asked for.
-        while (!chunks.empty() && chunks.front().Completed) {
-            TChunk chunk = std::move(chunks.front());
-            chunks.pop_front();
-            if (refused)
-                continue;
-            sendMore();
-            QList<TImapListedMessage> messages;
-            messages.reserve(qsizetype(chunk.Partial.size()));
-            for (auto& [number, entry] : chunk.Partial) {
-                if (withHeader ? !entry.HasHeader : !entry.Size)
-                    continue;
-                TImapListedMessage record;
-                record.SequenceNumber = number;
-                record.Message = std::move(entry.Message);
-                record.Message.Uid = entry.Uid.value_or(0);
-                record.Message.Size = entry.Size.value_or(-1);
-                record.Message.Folder = selected_.Name;
-                messages.append(std::move(record));
-            }
-            chunk.Partial.clear();
-            onChunk(messages);
-        }
-    }
-    return !refused;
 }
 
 void TImap4Client::CheckUids(const QList<quint32>& uids)

@@ -31,6 +31,8 @@ struct TImapCommandResult {
     explicit operator bool() const { return Done; }
 };
 
+class TImapPipelinedFetch;
+
 class TImap4Client {
 public:
     // Reply codes of the IMAP4 readers.
@@ -148,6 +150,9 @@ public:
     QByteArray ReadResponse();
 
 private:
+    // The pipelined fetch (imap_fetch.cpp) queues, sends and reads through the session.
+    friend class TImapPipelinedFetch;
+
     [[noreturn]] void FailUnrecognized();
     TServerEndpoint Endpoint() const { return {Host, Port, Security, CertFingerprint}; }
     void Greet();

@@ -187,6 +187,18 @@ std::optional<int> ImapStatusCode(const QByteArray& text)
     return std::nullopt;
 }
 
+std::optional<TImapCompletion> SplitCompletion(const QByteArray& response, const QByteArray& tag)
+{
+    const QByteArray prefix = tag + ' ';
+    if (response.size() < prefix.size() || response.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const QByteArray after = response.mid(prefix.size()).trimmed();
+    const qsizetype blank = after.indexOf(' ');
+    if (blank < 0)
+        return TImapCompletion{after, {}};
+    return TImapCompletion{after.left(blank), after.mid(blank + 1).trimmed()};
+}
+
 std::optional<quint32> ParseNzNumber(QByteArrayView text)
 {
     if (text.isEmpty() || text.size() > 10)

@@ -31,6 +31,15 @@ std::optional<QList<TImapValue>> ParseImapValues(const QByteArray& text);
 // The numeric code of a status word, exact letter case: OK 1, NO 2, BAD 3, PREAUTH 4, BYE 5.
 std::optional<int> ImapStatusCode(const QByteArray& word);
 
+// A tagged completion ("C7 OK done"): its status word and the text after it, trimmed.
+struct TImapCompletion {
+    QByteArray Status;
+    QByteArray Text;
+};
+// The completion of the command tagged `tag` (the tag's letter case ignored); nullopt when the
+// response does not start with that tag and a blank.
+std::optional<TImapCompletion> SplitCompletion(const QByteArray& response, const QByteArray& tag);
+
 // The start of an untagged response: an optional number ("12 EXISTS", "3 FETCH (...)"), the
 // keyword in upper case, and the rest after one blank.
 struct TImapUntagged {
