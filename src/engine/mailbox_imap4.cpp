@@ -88,7 +88,8 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
         return;
     found.reserve(found.size() + count);
     const bool done = client.FetchPipelined(
-        SequenceChunks(count, kFetchChunk), false, true, kChunksInFlight, [&](QList<TImapListedMessage>& records) {
+        SequenceChunks(count, kFetchChunk), {.ByUid = false, .WithHeader = true, .InFlight = kChunksInFlight},
+        [&](QList<TImapListedMessage>& records) {
             for (TImapListedMessage& record : records)
                 found.append(FoundInFolder(std::move(record.Message), folder, uidValidity,
                                           qint32(record.SequenceNumber)));
@@ -194,7 +195,8 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
     listed.reserve(count);
     found.reserve(found.size() + count);
     bool everyUid = true;
-    bool done = client.FetchPipelined(SequenceChunks(count, kSizeChunk), false, false, kChunksInFlight,
+    bool done = client.FetchPipelined(SequenceChunks(count, kSizeChunk),
+                                      {.ByUid = false, .WithHeader = false, .InFlight = kChunksInFlight},
                                       [&](QList<TImapListedMessage>& records) {
                                           for (const TImapListedMessage& r : records) {
                                               everyUid = everyUid && r.Message.Uid != 0;
@@ -269,7 +271,8 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
     };
     qsizetype fetchedCount = 0;
     try {
-        done = client.FetchPipelined(UidChunks(unknown), true, true, kChunksInFlight,
+        done = client.FetchPipelined(UidChunks(unknown),
+                                     {.ByUid = true, .WithHeader = true, .InFlight = kChunksInFlight},
                                      [&](QList<TImapListedMessage>& records) {
                                          for (TImapListedMessage& record : records) {
                                              TListedHeader header = std::move(record.Message);

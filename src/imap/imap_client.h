@@ -33,6 +33,13 @@ struct TImapCommandResult {
 
 class TImapPipelinedFetch;
 
+// What a pipelined fetch asks for and how far it goes ahead of the replies.
+struct TImapFetchOptions {
+    bool ByUid = false;      // UID FETCH of UID sets, not FETCH of sequence numbers
+    bool WithHeader = true;  // the header as well, not only the UID and size
+    int InFlight = 1;        // commands sent ahead of their replies; below 1 counts as 1
+};
+
 class TImap4Client {
 public:
     // Reply codes of the IMAP4 readers.
@@ -117,14 +124,14 @@ public:
     bool FetchMessages(const QByteArray& sequenceSet, QList<TImapFetchedMessage>& messages);
     // Called with the messages of one answered fetch command, in sequence order.
     using TFetchChunkHandler = std::function<void(QList<TImapListedMessage>& messages)>;
-    // FETCH (or UID FETCH when `byUid`) of (UID RFC822.SIZE RFC822.HEADER), or of (UID
-    // RFC822.SIZE) without `withHeader`, one command per set of `sets`, with up to `inFlight`
+    // FETCH (or UID FETCH with ByUid) of (UID RFC822.SIZE RFC822.HEADER), or of (UID
+    // RFC822.SIZE) without WithHeader, one command per set of `sets`, with up to InFlight
     // commands sent ahead of their replies. The items of one message may come split over several
     // responses; a message is handed over once its reply has ended and it has every item asked
     // (the size may be missing: -1). Responses about messages outside the set are ignored.
     // Returns false when the server refused a command (NO); the replies of the commands already
     // sent are still read, so the conversation stays in step, and no further chunk is handed over.
-    bool FetchPipelined(const QList<QByteArray>& sets, bool byUid, bool withHeader, int inFlight,
+    bool FetchPipelined(const QList<QByteArray>& sets, const TImapFetchOptions& options,
                         const TFetchChunkHandler& onChunk);
 
     // UID STORE uids +FLAGS.SILENT (\Deleted); not done on NO or when empty.

@@ -193,10 +193,10 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
 // completions in any order: each response goes to the command whose set holds its message.
 class TImapPipelinedFetch {
 public:
-    TImapPipelinedFetch(TImap4Client& client, const QList<QByteArray>& sets, bool byUid, bool withHeader,
-                        int inFlight, const TImap4Client::TFetchChunkHandler& onChunk)
-        : client_(client), sets_(sets), byUid_(byUid), withHeader_(withHeader),
-          inFlight_(std::max(1, inFlight)), onChunk_(onChunk)
+    TImapPipelinedFetch(TImap4Client& client, const QList<QByteArray>& sets, const TImapFetchOptions& options,
+                        const TImap4Client::TFetchChunkHandler& onChunk)
+        : client_(client), sets_(sets), byUid_(options.ByUid), withHeader_(options.WithHeader),
+          inFlight_(std::max(1, options.InFlight)), onChunk_(onChunk)
     {
     }
 
@@ -348,12 +348,12 @@ private:
     bool refused_ = false;
 };
 
-bool TImap4Client::FetchPipelined(const QList<QByteArray>& sets, bool byUid, bool withHeader, int inFlight,
+bool TImap4Client::FetchPipelined(const QList<QByteArray>& sets, const TImapFetchOptions& options,
                                   const TFetchChunkHandler& onChunk)
 {
     CheckPipelinedSets(sets);
     RequireState({State::Selected});
-    return TImapPipelinedFetch(*this, sets, byUid, withHeader, inFlight, onChunk).Run();
+    return TImapPipelinedFetch(*this, sets, options, onChunk).Run();
 }
 
 }  // namespace brevio
