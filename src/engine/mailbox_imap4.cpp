@@ -515,7 +515,7 @@ void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& mes
                 const bool burst = byUid && context.Pipelining() && client.HasCapability("UIDPLUS");
                 TImapCommandResult result = burst ? client.UidDeleteBurst(entry.Uids)
                                             : byUid ? client.UidStoreDeleted(entry.Uids)
-                                                    : client.DeleteMessages(entry.Numbers);
+                                                    : client.MarkDeleted(entry.Numbers);
                 refusal = result.Text;
                 deleted = burst && result.Done;
                 if (result && !burst) {

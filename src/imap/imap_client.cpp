@@ -474,7 +474,7 @@ TImapCommandResult TImap4Client::ResultOf(const TReply& reply)
     return {reply.NumericCode() == kOk, reply.JoinedText()};
 }
 
-TImapCommandResult TImap4Client::DeleteMessages(const QList<qint32>& numbers)
+TImapCommandResult TImap4Client::MarkDeleted(const QList<qint32>& numbers)
 {
     if (numbers.isEmpty())
         return {};

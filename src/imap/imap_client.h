@@ -115,7 +115,7 @@ public:
     // UID FETCH uid (RFC822.SIZE): -1 on NO or when no usable size came.
     qint32 FetchSizeByUid(const QByteArray& uid);
     // STORE numbers +FLAGS.SILENT (\Deleted) by sequence number; not done on NO or when empty.
-    TImapCommandResult DeleteMessages(const QList<qint32>& numbers);
+    TImapCommandResult MarkDeleted(const QList<qint32>& numbers);
     // EXPUNGE; the removed sequence numbers go to SelectedMailBox().ExpungedNumbers.
     TImapCommandResult ExpungeFolder();
 

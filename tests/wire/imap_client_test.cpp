@@ -185,9 +185,9 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"HeaderOnOkWithoutData", "UID FETCH 7 (RFC822.HEADER)", "OK nothing",
                      [](TImap4Client& c) { TMailMessage m; EXPECT_FALSE(c.FetchHeaderByUid("7", m)); }, 0},
         TRefusalCase{"StoreOnNo", "STORE 3,5 +FLAGS.SILENT (\\Deleted)", "NO read-only",
-                     [](TImap4Client& c) { EXPECT_FALSE(c.DeleteMessages({3, 5})); }, 0},
+                     [](TImap4Client& c) { EXPECT_FALSE(c.MarkDeleted({3, 5})); }, 0},
         TRefusalCase{"StoreOnOk", "STORE 3,5 +FLAGS.SILENT (\\Deleted)", "OK",
-                     [](TImap4Client& c) { EXPECT_TRUE(c.DeleteMessages({3, 5})); }, 0},
+                     [](TImap4Client& c) { EXPECT_TRUE(c.MarkDeleted({3, 5})); }, 0},
         TRefusalCase{"ExpungeOnNo", "EXPUNGE", "NO read-only", [](TImap4Client& c) { c.ExpungeFolder(); }, 2},
         TRefusalCase{"ListOnBad", "LIST \"\" *", "BAD what", [](TImap4Client& c) { QList<TImapListEntry> f; c.ListFolders(f); }, 3},
         TRefusalCase{"SelectOnNo", "SELECT \"Gone\"", "NO no such folder",
@@ -249,7 +249,7 @@ INSTANTIATE_TEST_SUITE_P(
                       QStringLiteral("UID passed as parameter is invalid, contains non-digit")},
         TArgumentCase{"UidZero", [](TImap4Client& c) { TMessageFlags f; c.FetchFlagsByUid("0", f); }, kNotPositive},
         TArgumentCase{"UidTooLarge", [](TImap4Client& c) { c.FetchSizeByUid("4294967296"); }, kNotPositive},
-        TArgumentCase{"NegativeNumberToDelete", [](TImap4Client& c) { c.DeleteMessages({2, -1}); },
+        TArgumentCase{"NegativeNumberToDelete", [](TImap4Client& c) { c.MarkDeleted({2, -1}); },
                       QStringLiteral("Number passed as parameter is invalid, must be 1 or greater")},
         TArgumentCase{"BadSequenceSet", [](TImap4Client& c) { QList<TImapFetchedMessage> m; c.FetchMessages("1:*) DELETE", m); },
                       QStringLiteral("Sequence set passed as parameter is invalid")}),
@@ -260,7 +260,7 @@ TEST(Imap4Client, EmptyDeleteSendsNothing)
     TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n");
     s.Connect();
     s.Client.SelectFolder("INBOX");
-    EXPECT_FALSE(s.Client.DeleteMessages({}));
+    EXPECT_FALSE(s.Client.MarkDeleted({}));
     EXPECT_FALSE(s.Client.UidStoreDeleted({}));
     EXPECT_FALSE(s.Client.UidExpunge({}));
 }
@@ -278,7 +278,7 @@ TEST(Imap4Client, OperationsInTheWrongStateSendNothing)
                                               "Current connection state: Authenticated."));
     }
     EXPECT_THROW(s.Client.ExpungeFolder(), EWrongStateError);
-    EXPECT_THROW(s.Client.DeleteMessages({1}), EWrongStateError);
+    EXPECT_THROW(s.Client.MarkDeleted({1}), EWrongStateError);
 }
 
 TEST(Imap4Client, DisconnectWithoutConnectionRaisesSocketClosed)
@@ -304,7 +304,7 @@ TEST(Imap4Client, ExpungeRecordsTheRemovedNumbers)
     )");
     s.Connect();
     s.Client.SelectFolder("INBOX");
-    EXPECT_TRUE(s.Client.DeleteMessages({1}));
+    EXPECT_TRUE(s.Client.MarkDeleted({1}));
     EXPECT_TRUE(s.Client.ExpungeFolder());
     EXPECT_EQ(s.Client.SelectedMailBox().ExpungedNumbers, (QList<quint32>{3, 3}));
 }
