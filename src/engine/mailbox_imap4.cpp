@@ -65,7 +65,8 @@ void ShowProgress(TCheckContext& context, qint64 done, qint64 count)
 
 [[noreturn]] void FailFolderListing()
 {
-    throw EReplyError(QStringLiteral("The server refused to list the messages of a folder."), TImap4Client::kNo);
+    throw EReplyError(QStringLiteral("The server refused to list the messages of a folder."),
+                      static_cast<int>(TImapReplyCode::No));
 }
 
 TFoundMessage FoundInFolder(TListedHeader&& fetched, const QByteArray& folder, quint32 uidValidity,

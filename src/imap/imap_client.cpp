@@ -12,6 +12,7 @@ namespace brevio {
 namespace {
 
 using State = TImapConnectionState;
+using Code = TImapReplyCode;
 
 // The count of a literal announced at the end of a line ("... {123}"); nullopt when the line
 // does not end in one. A count too long to read comes back as one above kMaxReplyBytes.
@@ -94,7 +95,7 @@ QByteArray TImap4Client::ReadResponse()
     }
 }
 
-TReply TImap4Client::ReadGreeting(const TReplyCodes& allowed)
+TReply TImap4Client::ReadGreeting(const TImapReplyCodes& allowed)
 {
     const QByteArray line = ReadResponse();
     QByteArray status;
@@ -105,17 +106,17 @@ TReply TImap4Client::ReadGreeting(const TReplyCodes& allowed)
         status = blank < 0 ? after : after.left(blank);
         rest = blank < 0 ? QByteArray() : after.mid(blank + 1).trimmed();
     }
-    const std::optional<int> code = ImapStatusCode(status);
+    const std::optional<Code> code = ImapStatusCode(status);
     if (!code)
         FailUnrecognized();
     TReply reply;
-    reply.Set("* " + status, *code);
+    reply.Set("* " + status, static_cast<int>(*code));
     reply.Text.append(rest);
-    CheckReplyCode(reply, allowed);
+    CheckImapReplyCode(reply, allowed);
     return reply;
 }
 
-TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allowed,
+TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TImapReplyCodes& allowed,
                                      const TUntaggedHandler& onUntagged)
 {
     TReply reply;
@@ -145,23 +146,23 @@ TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& a
         }
         if (response.startsWith('+')) {
             text.append(response.mid(2));
-            reply.Set("+", kContinuation);
+            reply.Set("+", static_cast<int>(Code::Continuation));
             reply.Text = text;
-            CheckReplyCode(reply, allowed);
+            CheckImapReplyCode(reply, allowed);
             return reply;
         }
         const std::optional<TImapCompletion> completion = SplitCompletion(response, tag);
         if (!completion)
             FailUnrecognized();
-        const std::optional<int> code = ImapStatusCode(completion->Status);
-        if (!code || *code == kPreAuth)
+        const std::optional<Code> code = ImapStatusCode(completion->Status);
+        if (!code || *code == Code::PreAuth)
             FailUnrecognized();
         text.append(completion->Text);
-        reply.Set(completion->Status, *code);
+        reply.Set(completion->Status, static_cast<int>(*code));
         reply.Text = text;
         if (handlerError)
             std::rethrow_exception(handlerError);
-        CheckReplyCode(reply, allowed);
+        CheckImapReplyCode(reply, allowed);
         return reply;
     }
 }
@@ -169,7 +170,7 @@ TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& a
 // ---- sending -------------------------------------------------------------------------------
 
 TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
-                            const TReplyCodes& allowed, const TUntaggedHandler& onUntagged)
+                            const TImapReplyCodes& allowed, const TUntaggedHandler& onUntagged)
 {
     const bool literalPlus = capabilities_ && capabilities_->contains("LITERAL+");
     const QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
@@ -187,7 +188,7 @@ TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>&
             throw;
         }
         // A refusal instead of "+" ends the command with that reply (RFC 3501 §7.5).
-        ReadTaggedReply(tag, {kContinuation}, onUntagged);
+        ReadTaggedReply(tag, {Code::Continuation}, onUntagged);
     }
     FlushCommands();
     return ReadTaggedReply(tag, allowed, onUntagged);
@@ -267,12 +268,12 @@ void TImap4Client::Greet()
     utf8_ = false;
     if (!Connected())
         channel_.Open(Endpoint());
-    const TReply greeting = ReadGreeting({kOk, kPreAuth});
+    const TReply greeting = ReadGreeting({Code::Ok, Code::PreAuth});
     commandCounter_ = 0;
     TakeCapabilities(greeting.Text.value(0));
     if (Security == TSecurity::StartTls) {
         // RFC 2595 §3.1: a PREAUTH connection can no longer be secured, so nothing more is sent.
-        if (greeting.NumericCode() == kPreAuth) {
+        if (ImapReplyCode(greeting) == Code::PreAuth) {
             throw ETlsError(QStringLiteral(
                 "The server greeted with PREAUTH, so the connection cannot be secured with "
                 "STARTTLS."));
@@ -282,8 +283,8 @@ void TImap4Client::Greet()
                 "The server does not offer STARTTLS; the connection cannot be secured, so the "
                 "login was not sent."));
         }
-        const TReply starttls = Command("STARTTLS", {}, {kOk, kNo, kBad});
-        if (starttls.NumericCode() != kOk) {
+        const TReply starttls = Command("STARTTLS", {}, {Code::Ok, Code::No, Code::Bad});
+        if (ImapReplyCode(starttls) != Code::Ok) {
             throw ETlsError(QStringLiteral("The server refused STARTTLS: %1")
                                 .arg(QString::fromUtf8(starttls.Text.value(starttls.Text.size() - 1))));
         }
@@ -292,7 +293,7 @@ void TImap4Client::Greet()
         capabilities_.reset();
         Capability();
     }
-    if (greeting.NumericCode() == kPreAuth) {
+    if (ImapReplyCode(greeting) == Code::PreAuth) {
         preAuthenticated_ = true;
         return;
     }
@@ -316,7 +317,7 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
         reply = Command("LOGIN",
                         {TImapArgument::String(userName.toUtf8(), true),
                          TImapArgument::String(password.toUtf8(), true)},
-                        {kOk});
+                        {Code::Ok});
     } catch (const EMailClientError& e) {
         return {TLoginResult::Refused, e.Message()};
     }
@@ -337,7 +338,7 @@ void TImap4Client::EnableUtf8(const QList<QByteArray>& capabilities)
         return;
     // RFC 5161 §3.1: only what the ENABLED response names is switched on.
     bool enabled = false;
-    const TReply reply = Command("ENABLE", {TImapArgument::Raw("UTF8=ACCEPT")}, {kOk, kNo, kBad},
+    const TReply reply = Command("ENABLE", {TImapArgument::Raw("UTF8=ACCEPT")}, {Code::Ok, Code::No, Code::Bad},
                                  [&enabled](const QByteArray& response) {
                                      const TImapUntagged untagged = SplitUntagged(response);
                                      if (untagged.Number || untagged.Keyword != "ENABLED")
@@ -346,7 +347,7 @@ void TImap4Client::EnableUtf8(const QList<QByteArray>& capabilities)
                                          enabled = true;
                                      return true;
                                  });
-    utf8_ = reply.NumericCode() == kOk && enabled;
+    utf8_ = ImapReplyCode(reply) == Code::Ok && enabled;
 }
 
 QString TImap4Client::FolderDisplayName(const QByteArray& name) const
@@ -378,7 +379,7 @@ void TImap4Client::Disconnect()
     if (!Connected())
         throw ESocketClosed();
     try {
-        Command("LOGOUT", {}, {kOk});
+        Command("LOGOUT", {}, {Code::Ok});
     } catch (...) {
         CloseConnection();
         throw;
@@ -393,7 +394,7 @@ QList<QByteArray> TImap4Client::Capability()
     if (capabilities_)
         return *capabilities_;
     QList<QByteArray> names;
-    Command("CAPABILITY", {}, {kOk}, [&names](const QByteArray& response) {
+    Command("CAPABILITY", {}, {Code::Ok}, [&names](const QByteArray& response) {
         const TImapUntagged untagged = SplitUntagged(response);
         if (untagged.Number || untagged.Keyword != "CAPABILITY")
             return false;
@@ -414,7 +415,7 @@ bool TImap4Client::ListFolders(QList<TImapListEntry>& folders)
     RequireState({State::Authenticated, State::Selected});
     QList<TImapListEntry> listed;
     qsizetype total = 0;
-    Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {kOk},
+    Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {Code::Ok},
             [&](const QByteArray& response) {
                 std::optional<TImapListEntry> entry = ParseListResponse(response);
                 if (!entry)
@@ -450,7 +451,7 @@ bool TImap4Client::OpenFolder(const QByteArray& verb, const QByteArray& name)
     TImapFolderInfo info;
     TReply reply;
     try {
-        reply = Command(verb, {TImapArgument::String(name)}, {kOk}, [&info](const QByteArray& response) {
+        reply = Command(verb, {TImapArgument::String(name)}, {Code::Ok}, [&info](const QByteArray& response) {
             ApplySelectResponse(info, response);
             return false;
         });
@@ -471,7 +472,15 @@ bool TImap4Client::OpenFolder(const QByteArray& verb, const QByteArray& name)
 
 TImapCommandResult TImap4Client::ResultOf(const TReply& reply)
 {
-    return {reply.NumericCode() == kOk, reply.JoinedText()};
+    return {ImapReplyCode(reply) == Code::Ok, reply.JoinedText()};
+}
+
+void TImap4Client::CheckImapReplyCode(const TReply& reply, const TImapReplyCodes& allowed)
+{
+    TReplyCodes codes;
+    for (Code code : allowed)
+        codes.append(static_cast<int>(code));
+    CheckReplyCode(reply, codes);
 }
 
 TImapCommandResult TImap4Client::MarkDeleted(const QList<qint32>& numbers)
@@ -487,7 +496,7 @@ TImapCommandResult TImap4Client::MarkDeleted(const QList<qint32>& numbers)
     RequireState({State::Selected});
     return ResultOf(Command("STORE", {TImapArgument::Raw(JoinNumbers(checked)), TImapArgument::Raw("+FLAGS.SILENT"),
                                       TImapArgument::Raw("(\\Deleted)")},
-                            {kOk, kNo}));
+                            {Code::Ok, Code::No}));
 }
 
 TImapCommandResult TImap4Client::ExpungeFolder()
@@ -516,7 +525,7 @@ auto CollectExpunged(QList<quint32>& expunged)
 TImapCommandResult TImap4Client::Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments)
 {
     QList<quint32> expunged;
-    const TReply reply = Command(verb, arguments, {kOk}, CollectExpunged(expunged));
+    const TReply reply = Command(verb, arguments, {Code::Ok}, CollectExpunged(expunged));
     selected_.ExpungedNumbers = expunged;
     return ResultOf(reply);
 }
@@ -535,7 +544,7 @@ TImapCommandResult TImap4Client::UidStoreFlag(const QList<quint32>& uids, const 
     RequireState({State::Selected});
     return ResultOf(Command("UID STORE", {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw(change),
                                           TImapArgument::Raw("(\\Deleted)")},
-                            {kOk, kNo}));
+                            {Code::Ok, Code::No}));
 }
 
 TImapCommandResult TImap4Client::UidDeleteBurst(const QList<quint32>& uids)
@@ -550,11 +559,11 @@ TImapCommandResult TImap4Client::UidDeleteBurst(const QList<quint32>& uids)
     const QByteArray expungeTag = QueueCommand("UID EXPUNGE", {TImapArgument::Raw(set)});
     FlushCommands();
     // Both replies are read whatever the first says, so the conversation stays in step.
-    const TReply store = ReadTaggedReply(storeTag, {kOk, kNo, kBad});
+    const TReply store = ReadTaggedReply(storeTag, {Code::Ok, Code::No, Code::Bad});
     QList<quint32> expunged;
-    const TReply expunge = ReadTaggedReply(expungeTag, {kOk, kNo, kBad}, CollectExpunged(expunged));
+    const TReply expunge = ReadTaggedReply(expungeTag, {Code::Ok, Code::No, Code::Bad}, CollectExpunged(expunged));
     selected_.ExpungedNumbers = expunged;
-    return ResultOf(store.NumericCode() == kOk ? expunge : store);
+    return ResultOf(ImapReplyCode(store) == Code::Ok ? expunge : store);
 }
 
 TImapCommandResult TImap4Client::UidStoreDeleted(const QList<quint32>& uids)
@@ -572,7 +581,7 @@ TImapCommandResult TImap4Client::UidSearchDeleted(QList<quint32>& uids)
     uids.clear();
     RequireState({State::Selected});
     QList<quint32> found;
-    const TReply reply = Command("UID SEARCH", {TImapArgument::Raw("DELETED")}, {kOk, kNo},
+    const TReply reply = Command("UID SEARCH", {TImapArgument::Raw("DELETED")}, {Code::Ok, Code::No},
                                  [&found](const QByteArray& response) {
                                      const TImapUntagged untagged = SplitUntagged(response);
                                      if (untagged.Number || untagged.Keyword != "SEARCH")

@@ -33,6 +33,15 @@ struct TImapCommandResult {
 
 class TImapPipelinedFetch;
 
+// The reply codes a command accepts; a reply with any other raises EReplyError.
+using TImapReplyCodes = QList<TImapReplyCode>;
+
+// The code of a reply the IMAP4 client read.
+inline TImapReplyCode ImapReplyCode(const TReply& reply)
+{
+    return static_cast<TImapReplyCode>(reply.NumericCode());
+}
+
 // What a pipelined fetch asks for and how far it goes ahead of the replies.
 struct TImapFetchOptions {
     bool ByUid = false;      // UID FETCH of UID sets, not FETCH of sequence numbers
@@ -42,14 +51,6 @@ struct TImapFetchOptions {
 
 class TImap4Client {
 public:
-    // Reply codes of the IMAP4 readers.
-    static constexpr int kOk = 1;
-    static constexpr int kNo = 2;
-    static constexpr int kBad = 3;
-    static constexpr int kPreAuth = 4;
-    static constexpr int kBye = 5;
-    static constexpr int kContinuation = 6;
-
     // Called with every untagged response (without "* "); returns true when it took the
     // response, which then stays out of the reply's Text.
     using TUntaggedHandler = std::function<bool(const QByteArray& response)>;
@@ -149,8 +150,8 @@ public:
     TImapCommandResult UidStoreUndeleted(const QList<quint32>& uids);
 
     // Readers of one reply; they return it after checking its code against `allowed`.
-    TReply ReadGreeting(const TReplyCodes& allowed);
-    TReply ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allowed,
+    TReply ReadGreeting(const TImapReplyCodes& allowed);
+    TReply ReadTaggedReply(const QByteArray& tag, const TImapReplyCodes& allowed,
                            const TUntaggedHandler& onUntagged = {});
     // One response: a line and, while a line ends in a literal "{n}", the n bytes and the line
     // that goes on after them. Bounded by kMaxReplyBytes.
@@ -166,15 +167,17 @@ private:
     void CloseConnection();
     void RequireState(std::initializer_list<TImapConnectionState> states) const;
     TReply Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
-                   const TReplyCodes& allowed, const TUntaggedHandler& onUntagged = {});
+                   const TImapReplyCodes& allowed, const TUntaggedHandler& onUntagged = {});
     // Queues a command of raw arguments without sending it; returns its tag.
     QByteArray QueueCommand(const QByteArray& verb, const QList<TImapArgument>& arguments);
     void FlushCommands();
     bool OpenFolder(const QByteArray& verb, const QByteArray& name);
     static TImapCommandResult ResultOf(const TReply& reply);
+    // Raises EReplyError unless the reply's code is among `allowed`.
+    static void CheckImapReplyCode(const TReply& reply, const TImapReplyCodes& allowed);
     void TakeCapabilities(const QByteArray& statusText);
-    int FetchByUid(const QByteArray& uid, const QByteArray& items,
-                   const std::function<void(const TImapFetch&)>& onFetch);
+    TImapReplyCode FetchByUid(const QByteArray& uid, const QByteArray& items,
+                              const std::function<void(const TImapFetch&)>& onFetch);
     static quint32 CheckUid(const QByteArray& uid);
     static void CheckUids(const QList<quint32>& uids);
     TImapCommandResult Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments);

@@ -15,6 +15,7 @@ namespace brevio {
 namespace {
 
 using State = TImapConnectionState;
+using Code = TImapReplyCode;
 
 // The ranges of a set built of numbers and "a:b" ranges ("*" is not used here).
 using TRanges = QList<std::pair<quint32, quint32>>;
@@ -78,57 +79,60 @@ bool TImap4Client::MessageUid(qint32 number, QByteArray& uid)
         throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
     RequireState({State::Selected});
     std::optional<quint32> found;
-    const int code = Command("FETCH", {TImapArgument::Raw(QByteArray::number(number)),
-                                       TImapArgument::Raw("(UID)")},
-                             {kOk, kNo}, [&](const QByteArray& response) {
-                                 const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-                                 if (!fetch)
-                                     return false;
-                                 if (fetch->SequenceNumber == static_cast<quint32>(number) && fetch->Uid)
-                                     found = fetch->Uid;
-                                 return true;
-                             }).NumericCode();
-    if (code != kOk || !found)
+    const auto takeUid = [&](const QByteArray& response) {
+        const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+        if (!fetch)
+            return false;
+        if (fetch->SequenceNumber == static_cast<quint32>(number) && fetch->Uid)
+            found = fetch->Uid;
+        return true;
+    };
+    const Code code = ImapReplyCode(Command(
+        "FETCH", {TImapArgument::Raw(QByteArray::number(number)), TImapArgument::Raw("(UID)")},
+        {Code::Ok, Code::No}, takeUid));
+    if (code != Code::Ok || !found)
         return false;
     uid = QByteArray::number(*found);
     return true;
 }
 
-int TImap4Client::FetchByUid(const QByteArray& uid, const QByteArray& items,
-                             const std::function<void(const TImapFetch&)>& onFetch)
+TImapReplyCode TImap4Client::FetchByUid(const QByteArray& uid, const QByteArray& items,
+                                        const std::function<void(const TImapFetch&)>& onFetch)
 {
     const quint32 value = CheckUid(uid);
     RequireState({State::Selected});
-    return Command("UID FETCH", {TImapArgument::Raw(QByteArray::number(value)), TImapArgument::Raw(items)},
-                   {kOk, kNo}, [&](const QByteArray& response) {
-                       const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-                       if (!fetch)
-                           return false;
-                       // RFC 3501 §6.4.8: UID FETCH answers always carry the UID; others are
-                       // unsolicited updates about other messages.
-                       if (fetch->Uid == value)
-                           onFetch(*fetch);
-                       return true;
-                   }).NumericCode();
+    const auto takeFetch = [&](const QByteArray& response) {
+        const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+        if (!fetch)
+            return false;
+        // RFC 3501 §6.4.8: UID FETCH answers always carry the UID; others are unsolicited
+        // updates about other messages.
+        if (fetch->Uid == value)
+            onFetch(*fetch);
+        return true;
+    };
+    return ImapReplyCode(Command(
+        "UID FETCH", {TImapArgument::Raw(QByteArray::number(value)), TImapArgument::Raw(items)},
+        {Code::Ok, Code::No}, takeFetch));
 }
 
 bool TImap4Client::FetchFlagsByUid(const QByteArray& uid, TMessageFlags& flags)
 {
     flags = {};
     bool found = false;
-    const int code = FetchByUid(uid, "(FLAGS)", [&](const TImapFetch& fetch) {
+    const Code code = FetchByUid(uid, "(FLAGS)", [&](const TImapFetch& fetch) {
         if (fetch.Flags) {
             flags = *fetch.Flags;
             found = true;
         }
     });
-    return code == kOk && found;
+    return code == Code::Ok && found;
 }
 
 bool TImap4Client::FetchHeaderByUid(const QByteArray& uid, TMailMessage& message)
 {
     std::optional<QByteArray> header;
-    const int code = FetchByUid(uid, "(RFC822.HEADER)", [&](const TImapFetch& fetch) {
+    const Code code = FetchByUid(uid, "(RFC822.HEADER)", [&](const TImapFetch& fetch) {
         if (fetch.Header)
             header = fetch.Header;
     });
@@ -136,17 +140,17 @@ bool TImap4Client::FetchHeaderByUid(const QByteArray& uid, TMailMessage& message
         return false;
     message.RawHeaders = SplitHeaderLines(*header);
     message.ParseHeaders();
-    return code == kOk;
+    return code == Code::Ok;
 }
 
 qint32 TImap4Client::FetchSizeByUid(const QByteArray& uid)
 {
     qint32 size = -1;
-    const int code = FetchByUid(uid, "(RFC822.SIZE)", [&](const TImapFetch& fetch) {
+    const Code code = FetchByUid(uid, "(RFC822.SIZE)", [&](const TImapFetch& fetch) {
         if (fetch.Size)
             size = *fetch.Size;
     });
-    return code == kOk ? size : -1;
+    return code == Code::Ok ? size : -1;
 }
 
 // ---- a sequence set in one command ---------------------------------------------------------
@@ -159,9 +163,9 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
     RequireState({State::Selected});
     qsizetype total = 0;
     QList<TImapFetchedMessage> fetched;
-    const int code = Command(
+    const Code code = ImapReplyCode(Command(
         "FETCH", {TImapArgument::Raw(sequenceSet), TImapArgument::Raw("(UID RFC822.SIZE RFC822.HEADER)")},
-        {kOk, kNo}, [&](const QByteArray& response) {
+        {Code::Ok, Code::No}, [&](const QByteArray& response) {
             const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
             if (!fetch)
                 return false;
@@ -181,9 +185,9 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
             record.Message.Folder = selected_.Name;
             fetched.append(std::move(record));
             return true;
-        }).NumericCode();
+        }));
     messages = std::move(fetched);
-    return code == kOk;
+    return code == Code::Ok;
 }
 
 // ---- pipelined -----------------------------------------------------------------------------
@@ -290,11 +294,11 @@ private:
             const std::optional<TImapCompletion> completion = SplitCompletion(response, command.Tag);
             if (!completion)
                 continue;
-            const std::optional<int> code = ImapStatusCode(completion->Status);
-            if (!code || *code == TImap4Client::kPreAuth)
+            const std::optional<Code> code = ImapStatusCode(completion->Status);
+            if (!code || *code == Code::PreAuth)
                 client_.FailUnrecognized();
             command.Completed = true;
-            if (*code != TImap4Client::kOk)
+            if (*code != Code::Ok)
                 refused_ = true;
             return;
         }

@@ -117,9 +117,9 @@ TEST(ImapList, NamesDelimitersAndAttributes)
 
 TEST(ImapResponses, CodesCapabilitiesAndExpunge)
 {
-    EXPECT_EQ(ImapStatusCode("OK"), 1);
-    EXPECT_EQ(ImapStatusCode("BYE"), 5);
-    EXPECT_EQ(ImapStatusCode("ok"), 1);  // status words ignore letter case
+    EXPECT_EQ(ImapStatusCode("OK"), TImapReplyCode::Ok);
+    EXPECT_EQ(ImapStatusCode("BYE"), TImapReplyCode::Bye);
+    EXPECT_EQ(ImapStatusCode("ok"), TImapReplyCode::Ok);  // status words ignore letter case
     EXPECT_FALSE(ImapStatusCode("OKAY").has_value());
     const auto code = ParseResponseCode(" [CAPABILITY IMAP4rev1 literal+] ready");
     ASSERT_TRUE(code.has_value());
