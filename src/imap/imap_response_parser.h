@@ -85,6 +85,8 @@ struct TImapFetch {
     std::optional<qint32> Size;  // absent also when the number does not fit
     std::optional<TMessageFlags> Flags;
     std::optional<QByteArray> Header;  // RFC822.HEADER or BODY[HEADER]; NIL gives an empty one
+
+    bool operator==(const TImapFetch&) const = default;
 };
 std::optional<TImapFetch> ParseFetchResponse(const QByteArray& response);
 

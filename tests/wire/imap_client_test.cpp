@@ -51,23 +51,18 @@ TEST(Imap4Client, CheckOfOneFolderSendsTheCommandsInOrder)
 
     QList<TImapListEntry> folders;
     ASSERT_TRUE(s.Client.ListFolders(folders));
-    ASSERT_EQ(folders.size(), 2);
-    EXPECT_EQ(folders[0].Name, "INBOX");
-    EXPECT_TRUE(folders[0].Selectable());
-    EXPECT_EQ(folders[1].Name, "Archive");
-    EXPECT_FALSE(folders[1].Selectable());
+    EXPECT_EQ(folders, (QList<TImapListEntry>{{"INBOX", "/", {"\\HasNoChildren"}},
+                                              {"Archive", "/", {"\\Noselect", "\\HasChildren"}}}));
     EXPECT_EQ(s.Client.MailBoxSeparator(), "/");
 
     ASSERT_TRUE(s.Client.SelectFolder("INBOX"));
-    const TImapFolderInfo& info = s.Client.SelectedMailBox();
-    EXPECT_EQ(info.Name, "INBOX");
-    EXPECT_EQ(info.TotalMessages, 172);
-    EXPECT_EQ(info.RecentMessages, 1);
-    EXPECT_EQ(info.FirstUnseen, 12);
-    EXPECT_EQ(info.UidValidity, 385u);
-    EXPECT_EQ(info.UidNext, 439u);
-    EXPECT_EQ(info.AccessMode, TImapAccessMode::ReadWrite);
-    EXPECT_EQ(info.PermanentFlags, TMessageFlags(TMessageFlag::Deleted | TMessageFlag::Seen));
+    EXPECT_EQ(s.Client.SelectedMailBox(),
+              (TImapFolderInfo{.Name = "INBOX", .TotalMessages = 172, .RecentMessages = 1, .FirstUnseen = 12,
+                               .UidValidity = 385, .UidNext = 439, .AccessMode = TImapAccessMode::ReadWrite,
+                               .MailBoxFlags = TMessageFlag::Answered | TMessageFlag::Flagged |
+                                               TMessageFlag::Deleted | TMessageFlag::Seen | TMessageFlag::Draft,
+                               .PermanentFlags = TMessageFlag::Deleted | TMessageFlag::Seen,
+                               .ExpungedNumbers = {}}));
     EXPECT_EQ(s.Client.ConnectionState(), State::Selected);
 
     QByteArray uid;
