@@ -592,62 +592,86 @@ TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& o
     return expunged;
 }
 
+namespace {
+
+// Marks the folder's messages \Deleted and expunges them: by UID when `byUid`, in one burst when
+// the server takes it, else by sequence number. Empty when they are gone; otherwise what the
+// server said when it refused.
+std::optional<QByteArray> DeleteInSelectedFolder(TImap4Client& client, TCheckContext& context,
+                                                 const TMailBoxSettings& box, const TFolderDeletes& entry,
+                                                 bool byUid, const QString& displayName)
+{
+    bool deleted = false;
+    QByteArray refusal;
+    try {
+        // With UIDPLUS the expunge touches only our UIDs, so both go in one burst.
+        const bool burst = byUid && context.Pipelining() && client.HasCapability("UIDPLUS");
+        TImapCommandResult result = burst ? client.UidDeleteBurst(entry.Uids)
+                                    : byUid ? client.UidStoreDeleted(entry.Uids)
+                                            : client.MarkDeleted(entry.Numbers);
+        refusal = result.Text;
+        deleted = burst && result.Done;
+        if (result && !burst) {
+            context.Yield();
+            result = ExpungeOnlyOurs(client, byUid ? entry.Uids : CurrentUids(client, entry.Numbers), displayName,
+                                     context, box.Host);
+            refusal = result.Text;
+            deleted = result.Done;
+        }
+    } catch (const EReplyError& e) {
+        refusal = e.Message().toUtf8();
+    }
+    if (deleted)
+        return std::nullopt;
+    return refusal;
+}
+
+// Selects the folder and deletes its messages there. A folder the server will not select, or
+// one rebuilt since the check, is left alone with a line in the log.
+void DeleteInFolder(TImap4Client& client, TCheckContext& context, const TMailBoxSettings& box,
+                    const TFolderDeletes& entry)
+{
+    const auto log = [&](const QString& text) { LogForHost(context, box.Host, text); };
+    const QString displayName = client.FolderDisplayName(entry.Name);
+    context.SetStatus(FormatText(Text(context, texts::DeleteMessagesFromFolder), {displayName}));
+    context.Yield();
+    try {
+        client.SelectFolder(entry.Name);
+    } catch (const EReplyError&) {
+        log(Text(context, texts::ErrorSelecting) + displayName);
+        return;
+    }
+    context.Yield();
+
+    // Sequence numbers only hold for one session; UIDs hold as long as the folder's
+    // UIDVALIDITY does. Delete by UID whenever the listing saw every UID.
+    const bool byUid = !entry.Uids.isEmpty() && !entry.Uids.contains(0u);
+    if (byUid) {
+        const quint32 current = client.SelectedMailBox().UidValidity;
+        if (entry.UidValidity != 0 && current != entry.UidValidity) {
+            log(QStringLiteral("Folder %1 was rebuilt on the server since the check; "
+                               "nothing was deleted in it.").arg(displayName));
+            return;
+        }
+    }
+    // A refused STORE or EXPUNGE leaves this folder's messages on the server: say so, and go on
+    // with the next folder.
+    if (const std::optional<QByteArray> refusal =
+            DeleteInSelectedFolder(client, context, box, entry, byUid, displayName))
+        log(QStringLiteral("Messages in folder %1 were not deleted: %2")
+                .arg(displayName, QString::fromUtf8(*refusal).simplified()));
+}
+
+}  // namespace
+
 void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
                  const TTransportFactory& factory, QString* trustedFingerprint)
 {
     const std::vector<TFolderDeletes> folders = GroupByFolder(messages);
-    const auto log = [&](const QString& text) { LogForHost(context, box.Host, text); };
     // A failed connection ends the deletion; folders done before it stay done.
     RunSession<TImap4Client>(box, context, factory, trustedFingerprint, [&](TImap4Client& client) {
-        for (const TFolderDeletes& entry : folders) {
-            const QString displayName = client.FolderDisplayName(entry.Name);
-            context.SetStatus(FormatText(Text(context, texts::DeleteMessagesFromFolder), {displayName}));
-            context.Yield();
-            try {
-                client.SelectFolder(entry.Name);
-            } catch (const EReplyError&) {
-                log(Text(context, texts::ErrorSelecting) + displayName);
-                continue;
-            }
-            context.Yield();
-
-            // Sequence numbers only hold for one session; UIDs hold as long as the folder's
-            // UIDVALIDITY does. Delete by UID whenever the listing saw every UID.
-            const bool byUid = !entry.Uids.isEmpty() && !entry.Uids.contains(0u);
-            if (byUid) {
-                const quint32 current = client.SelectedMailBox().UidValidity;
-                if (entry.UidValidity != 0 && current != entry.UidValidity) {
-                    log(QStringLiteral("Folder %1 was rebuilt on the server since the check; "
-                                       "nothing was deleted in it.").arg(displayName));
-                    continue;
-                }
-            }
-            // A refused STORE or EXPUNGE leaves this folder's messages on the server: say so, and
-            // go on with the next folder.
-            bool deleted = false;
-            QByteArray refusal;
-            try {
-                // With UIDPLUS the expunge touches only our UIDs, so both go in one burst.
-                const bool burst = byUid && context.Pipelining() && client.HasCapability("UIDPLUS");
-                TImapCommandResult result = burst ? client.UidDeleteBurst(entry.Uids)
-                                            : byUid ? client.UidStoreDeleted(entry.Uids)
-                                                    : client.MarkDeleted(entry.Numbers);
-                refusal = result.Text;
-                deleted = burst && result.Done;
-                if (result && !burst) {
-                    context.Yield();
-                    result = ExpungeOnlyOurs(client, byUid ? entry.Uids : CurrentUids(client, entry.Numbers),
-                                             displayName, context, box.Host);
-                    refusal = result.Text;
-                    deleted = result.Done;
-                }
-            } catch (const EReplyError& e) {
-                refusal = e.Message().toUtf8();
-            }
-            if (!deleted)
-                log(QStringLiteral("Messages in folder %1 were not deleted: %2")
-                        .arg(displayName, QString::fromUtf8(refusal).simplified()));
-        }
+        for (const TFolderDeletes& entry : folders)
+            DeleteInFolder(client, context, box, entry);
     });
 }
 
