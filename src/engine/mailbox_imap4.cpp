@@ -65,7 +65,8 @@ void ShowProgress(TCheckContext& context, qint64 done, qint64 count)
 
 [[noreturn]] void FailFolderListing()
 {
-    throw EReplyError(QStringLiteral("The server refused to list the messages of a folder."), TImap4Client::kNo);
+    throw EReplyError(QStringLiteral("The server refused to list the messages of a folder."),
+                      static_cast<int>(TImapReplyCode::No));
 }
 
 TFoundMessage FoundInFolder(TListedHeader&& fetched, const QByteArray& folder, quint32 uidValidity,
@@ -88,7 +89,8 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
         return;
     found.reserve(found.size() + count);
     const bool done = client.FetchPipelined(
-        SequenceChunks(count, kFetchChunk), false, true, kChunksInFlight, [&](QList<TImapListedMessage>& records) {
+        SequenceChunks(count, kFetchChunk), {.ByUid = false, .WithHeader = true, .InFlight = kChunksInFlight},
+        [&](QList<TImapListedMessage>& records) {
             for (TImapListedMessage& record : records)
                 found.append(FoundInFolder(std::move(record.Message), folder, uidValidity,
                                           qint32(record.SequenceNumber)));
@@ -159,30 +161,42 @@ void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache&
 
 // As ListFolderPipelined, with the header cache: first the UID and size of every message, then
 // the headers of the UIDs the cache does not know. The folder's entries are then what it holds.
-void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
-                      const QByteArray& folder, qint32 count, quint32 uidValidity, quint32 uidNext,
-                      QList<TFoundMessage>& found)
-{
-    if (count <= 0) {
-        cache.Store(account, folder, uidValidity, {}, true, uidNext);
-        return;
+class TCachedFolderListing {
+public:
+    TCachedFolderListing(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
+                         const QByteArray& folder, qint32 count, quint32 uidValidity, quint32 uidNext,
+                         QList<TFoundMessage>& found)
+        : client_(client), context_(context), cache_(cache), account_(account), folder_(folder), count_(count),
+          uidValidity_(uidValidity), uidNext_(uidNext), found_(found)
+    {
     }
-    QHash<QByteArray, TCachedHeader> known = cache.Folder(account, folder, uidValidity);
-    // The entries were every message while UIDNEXT had its value of the last whole listing. A
-    // UIDNEXT that has not moved means nothing was added since (RFC 3501 §2.3.1.1), so the same
-    // count means nothing was removed either: the server need not list anything.
-    if (uidNext != 0 && cache.UidNext(account, folder, uidValidity) == uidNext && known.size() == count &&
-        ListFolderFromCache(context, known, folder, uidValidity, found)) {
-        known = {};
-        cache.Store(account, folder, uidValidity, {}, false, uidNext);
-        return;
+
+    void Run()
+    {
+        if (count_ <= 0) {
+            cache_.Store(account_, folder_, uidValidity_, {}, true, uidNext_);
+            return;
+        }
+        known_ = cache_.Folder(account_, folder_, uidValidity_);
+        if (ListUnchangedFromCache())
+            return;
+        // A folder the cache knows nothing of is listed in one pass.
+        if (known_.isEmpty()) {
+            ListFolderFresh(client_, context_, cache_, account_, folder_, count_, uidValidity_, uidNext_, found_);
+            return;
+        }
+        first_ = found_.size();
+        // A server that leaves out a UID leaves nothing to know a message by.
+        if (!ListUidsAndSizes()) {
+            ListFolderPipelined(client_, context_, folder_, count_, uidValidity_, found_);
+            return;
+        }
+        MatchKnown();
+        FetchUnknownHeaders();
     }
-    // A folder the cache knows nothing of is listed in one pass.
-    if (known.isEmpty()) {
-        ListFolderFresh(client, context, cache, account, folder, count, uidValidity, uidNext, found);
-        return;
-    }
-    const qsizetype first = found.size();
+
+private:
+    // One message of the size pass.
     struct TListed {
         qint32 SequenceNumber;
         quint32 Uid;
@@ -190,55 +204,100 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
         QByteArray Key;                        // the UID as the cache keys it
         const TCachedHeader* Known = nullptr;  // what the cache keeps of it
     };
-    QList<TListed> listed;
-    listed.reserve(count);
-    found.reserve(found.size() + count);
-    bool everyUid = true;
-    bool done = client.FetchPipelined(SequenceChunks(count, kSizeChunk), false, false, kChunksInFlight,
-                                      [&](QList<TImapListedMessage>& records) {
-                                          for (const TImapListedMessage& r : records) {
-                                              everyUid = everyUid && r.Message.Uid != 0;
-                                              listed.append({qint32(r.SequenceNumber), r.Message.Uid, r.Message.Size,
-                                                             QByteArray::number(r.Message.Uid)});
-                                          }
-                                          context.Yield();
-                                      });
-    if (!done)
-        FailFolderListing();
-    // A server that leaves out a UID leaves nothing to know a message by.
-    if (!everyUid) {
-        ListFolderPipelined(client, context, folder, count, uidValidity, found);
-        return;
+
+    // The entries were every message while UIDNEXT had its value of the last whole listing. A
+    // UIDNEXT that has not moved means nothing was added since (RFC 3501 §2.3.1.1), so the same
+    // count means nothing was removed either: the server need not list anything.
+    bool ListUnchangedFromCache()
+    {
+        if (uidNext_ == 0 || cache_.UidNext(account_, folder_, uidValidity_) != uidNext_ || known_.size() != count_ ||
+            !ListFolderFromCache(context_, known_, folder_, uidValidity_, found_))
+            return false;
+        known_ = {};
+        cache_.Store(account_, folder_, uidValidity_, {}, false, uidNext_);
+        return true;
     }
 
-    QList<quint32> unknown;
-    for (TListed& message : listed) {
-        if (const auto k = known.constFind(message.Key); k != known.constEnd())
-            message.Known = &k.value();
-        else
-            unknown.append(message.Uid);
+    // The UID and size of every message into listed_; a refusal raises. False when a message
+    // came without a UID.
+    bool ListUidsAndSizes()
+    {
+        listed_.reserve(count_);
+        found_.reserve(found_.size() + count_);
+        bool everyUid = true;
+        const bool done = client_.FetchPipelined(
+            SequenceChunks(count_, kSizeChunk), {.ByUid = false, .WithHeader = false, .InFlight = kChunksInFlight},
+            [&](QList<TImapListedMessage>& records) {
+                for (const TImapListedMessage& r : records) {
+                    everyUid = everyUid && r.Message.Uid != 0;
+                    listed_.append({qint32(r.SequenceNumber), r.Message.Uid, r.Message.Size,
+                                    QByteArray::number(r.Message.Uid)});
+                }
+                context_.Yield();
+            });
+        if (!done)
+            FailFolderListing();
+        return everyUid;
     }
-    std::sort(unknown.begin(), unknown.end());
-    unknown.erase(std::unique(unknown.begin(), unknown.end()), unknown.end());
 
-    // Fetched headers wait here only until the messages before them are listed: the server
-    // answers in UID order, which is the sequence order, so normally none waits at all.
-    QHash<quint32, TListedHeader> fetched;
-    QHash<QByteArray, TCachedHeader> fresh;  // what was fetched, for the cache
-    qsizetype knownListed = 0;
-    qsizetype next = 0;  // the next message of `listed` to go to `found`
-    // Lists the messages from `next` on, in sequence order, from what was fetched or is known,
-    // up to the first one still missing; `complete`: past those missing (they are gone).
-    const auto take = [&](bool complete) {
-        for (; next < listed.size(); ++next) {
-            const TListed& message = listed.at(next);
+    // Points every listed message at what the cache keeps of it; the UIDs it keeps nothing of go
+    // to unknown_, ascending and each once.
+    void MatchKnown()
+    {
+        for (TListed& message : listed_) {
+            if (const auto k = known_.constFind(message.Key); k != known_.constEnd())
+                message.Known = &k.value();
+            else
+                unknown_.append(message.Uid);
+        }
+        std::sort(unknown_.begin(), unknown_.end());
+        unknown_.erase(std::unique(unknown_.begin(), unknown_.end()), unknown_.end());
+    }
+
+    // The headers of the unknown UIDs. The messages are listed as their headers come; however
+    // the fetch ends, what was listed goes to the cache.
+    void FetchUnknownHeaders()
+    {
+        bool done = false;
+        try {
+            done = client_.FetchPipelined(UidChunks(unknown_),
+                                          {.ByUid = true, .WithHeader = true, .InFlight = kChunksInFlight},
+                                          [this](QList<TImapListedMessage>& records) { TakeHeaders(records); });
+        } catch (...) {
+            Finish(false);
+            throw;
+        }
+        Finish(done);
+        if (!done)
+            FailFolderListing();
+    }
+
+    void TakeHeaders(QList<TImapListedMessage>& records)
+    {
+        for (TImapListedMessage& record : records) {
+            TListedHeader header = std::move(record.Message);
+            fresh_.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
+            fetched_.insert(header.Uid, std::move(header));
+            ++fetchedCount_;
+        }
+        ListInOrder(false);
+        ShowProgress(context_, std::min(fetchedCount_, unknown_.size()), unknown_.size());
+        context_.Yield();
+    }
+
+    // Lists the messages from next_ on, in sequence order, from what was fetched or is known, up
+    // to the first one still missing; `complete`: past those missing (they are gone).
+    void ListInOrder(bool complete)
+    {
+        for (; next_ < listed_.size(); ++next_) {
+            const TListed& message = listed_.at(next_);
             TListedHeader header;
-            if (auto f = fetched.find(message.Uid); f != fetched.end()) {
+            if (auto f = fetched_.find(message.Uid); f != fetched_.end()) {
                 header = std::move(f.value());
-                fetched.erase(f);
+                fetched_.erase(f);
             } else if (message.Known) {
                 message.Known->ApplyTo(header);
-                ++knownListed;
+                ++knownListed_;
             } else if (complete) {
                 continue;
             } else {
@@ -246,133 +305,193 @@ void ListFolderCached(TImap4Client& client, TCheckContext& context, THeaderCache
             }
             header.Uid = message.Uid;
             header.Size = message.Size;
-            found.append(FoundInFolder(std::move(header), folder, uidValidity, message.SequenceNumber));
+            found_.append(FoundInFolder(std::move(header), folder_, uidValidity_, message.SequenceNumber));
         }
-    };
-    // After a failure only those before the first one missing: what was read so far stays listed.
-    const auto list = [&](bool complete) {
-        take(complete);
-        // Usually every known message is still there: the new headers are then only added to
-        // what the cache keeps. Otherwise the folder's entries become exactly what it holds.
-        const bool add = !complete || knownListed >= known.size();
-        QHash<QByteArray, TCachedHeader> entries = std::move(fresh);
+    }
+
+    // After a failure only those before the first one missing are listed: what was read so far
+    // stays listed.
+    void Finish(bool complete)
+    {
+        ListInOrder(complete);
+        StoreEntries(complete);
+    }
+
+    // Usually every known message is still there: the new headers are then only added to what
+    // the cache keeps. Otherwise the folder's entries become exactly what it holds.
+    void StoreEntries(bool complete)
+    {
+        const bool add = !complete || knownListed_ >= known_.size();
+        QHash<QByteArray, TCachedHeader> entries = std::move(fresh_);
         if (!add) {
-            for (const TListed& message : std::as_const(listed)) {
+            for (const TListed& message : std::as_const(listed_)) {
                 if (message.Known)
                     entries.insert(message.Key, *message.Known);
             }
         }
         // Let go of the cache's entries first, so adding to them does not copy them all.
-        known = {};
-        const bool whole = complete && found.size() - first == count;
-        cache.Store(account, folder, uidValidity, std::move(entries), !add, whole ? uidNext : 0);
-    };
-    qsizetype fetchedCount = 0;
-    try {
-        done = client.FetchPipelined(UidChunks(unknown), true, true, kChunksInFlight,
-                                     [&](QList<TImapListedMessage>& records) {
-                                         for (TImapListedMessage& record : records) {
-                                             TListedHeader header = std::move(record.Message);
-                                             fresh.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
-                                             fetched.insert(header.Uid, std::move(header));
-                                             ++fetchedCount;
-                                         }
-                                         take(false);
-                                         ShowProgress(context, std::min(fetchedCount, unknown.size()), unknown.size());
-                                         context.Yield();
-                                     });
-    } catch (...) {
-        list(false);
-        throw;
+        known_ = {};
+        const bool whole = complete && found_.size() - first_ == count_;
+        cache_.Store(account_, folder_, uidValidity_, std::move(entries), !add, whole ? uidNext_ : 0);
     }
-    list(done);
-    if (!done)
-        FailFolderListing();
-}
+
+    TImap4Client& client_;
+    TCheckContext& context_;
+    THeaderCache& cache_;
+    const QString& account_;
+    const QByteArray& folder_;
+    const qint32 count_;
+    const quint32 uidValidity_;
+    const quint32 uidNext_;
+    QList<TFoundMessage>& found_;
+
+    QHash<QByteArray, TCachedHeader> known_;  // what the cache keeps of the folder
+    qsizetype first_ = 0;                     // the folder's first message in found_
+    QList<TListed> listed_;                   // every message of the size pass, in sequence order
+    QList<quint32> unknown_;                  // the UIDs whose headers are fetched
+    // Fetched headers wait here only until the messages before them are listed: the server
+    // answers in UID order, which is the sequence order, so normally none waits at all.
+    QHash<quint32, TListedHeader> fetched_;
+    QHash<QByteArray, TCachedHeader> fresh_;  // what was fetched, for the cache
+    qsizetype fetchedCount_ = 0;
+    qsizetype knownListed_ = 0;
+    qsizetype next_ = 0;  // the next message of listed_ to go to found_
+};
+
+// Lists the folders of one IMAP4 check: with pipelining each folder in a few commands sent
+// ahead of their replies (through the header cache when there is one), otherwise message by
+// message.
+class TImap4FolderLister {
+public:
+    TImap4FolderLister(TImap4Client& client, TCheckContext& context, const TMailBoxSettings& box,
+                       QList<TFoundMessage>& found)
+        : client_(client), context_(context), host_(box.Host), found_(found), fast_(context.Pipelining()),
+          cache_(context.HeaderCache()), account_(cache_ ? THeaderCache::AccountKey(box) : QString())
+    {
+    }
+
+    // Every folder of the account, in the server's order; a refusal is logged and raised.
+    QList<TImapListEntry> Folders()
+    {
+        QList<TImapListEntry> folders;
+        try {
+            client_.ListFolders(folders);
+        } catch (const EReplyError&) {
+            Log(Text(context_, texts::FaildToRetriveFolderNames));
+            throw;
+        }
+        return folders;
+    }
+
+    // Opens the folder for listing; false, logged, when the server will not open it.
+    bool Open(const TImapListEntry& folder)
+    {
+        try {
+            // Listing needs no write access; EXAMINE leaves \Recent to the other clients.
+            if (fast_)
+                client_.ExamineFolder(folder.Name);
+            else
+                client_.SelectFolder(folder.Name);
+        } catch (const EReplyError&) {
+            Log(Text(context_, texts::ErrorSelecting) + client_.FolderDisplayName(folder.Name));
+            return false;
+        }
+        return true;
+    }
+
+    // Lists the messages of the folder Open has just opened.
+    void List(const QByteArray& folder)
+    {
+        if (fast_)
+            ListPipelined(folder);
+        else
+            ListOneByOne(folder);
+    }
+
+private:
+    void Log(const QString& text) { LogForHost(context_, host_, text); }
+
+    void ListPipelined(const QByteArray& folder)
+    {
+        const TImapFolderInfo& info = client_.SelectedMailBox();
+        // Marks the folder's messages however their listing ends.
+        struct TEncodingMark {
+            QList<TFoundMessage>& Found;
+            qsizetype First;
+            bool Utf8;
+            ~TEncodingMark()
+            {
+                for (qsizetype m = First; Utf8 && m < Found.size(); ++m)
+                    Found[m].FolderEncoding = TImapNameEncoding::Utf8;
+            }
+        } mark{found_, found_.size(), client_.Utf8Enabled()};
+        // UIDs only name a message for sure while the folder keeps its UIDVALIDITY.
+        if (cache_ && info.UidValidity != 0)
+            TCachedFolderListing(client_, context_, *cache_, account_, folder, info.TotalMessages, info.UidValidity,
+                                 info.UidNext, found_)
+                .Run();
+        else
+            ListFolderPipelined(client_, context_, folder, info.TotalMessages, info.UidValidity, found_);
+    }
+
+    // UID, header and size of each message by a command of its own.
+    void ListOneByOne(const QByteArray& folder)
+    {
+        const qint32 count = client_.SelectedMailBox().TotalMessages;
+        const quint32 uidValidity = client_.SelectedMailBox().UidValidity;
+        for (qint32 i = 1; i <= count; ++i) {
+            QByteArray uid;
+            client_.MessageUid(i, uid);
+            TMailMessage header;
+            client_.FetchHeaderByUid(uid, header);
+            TFoundMessage message;
+            message.Message = TListedHeader(std::move(header));
+            message.Message.Folder = folder;
+            message.Message.Size = client_.FetchSizeByUid(uid);
+            message.Message.Uid = uid.toUInt();
+            message.Message.UidValidity = uidValidity;
+            message.Id = {folder, uidValidity, message.Message.Uid, {}, i};
+            if (client_.Utf8Enabled())
+                message.FolderEncoding = TImapNameEncoding::Utf8;
+            context_.SetStatus(FormatText(Text(context_, texts::RetrievedMessageHeader), {i, count}));
+            found_.append(std::move(message));
+            // Escape is honoured between messages, so a big folder can be left at once.
+            context_.Yield();
+        }
+    }
+
+    TImap4Client& client_;
+    TCheckContext& context_;
+    const QString& host_;
+    QList<TFoundMessage>& found_;
+    const bool fast_;
+    THeaderCache* const cache_;
+    const QString account_;
+};
 
 }  // namespace
 
 QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context,
                                 const TTransportFactory& factory, QString* trustedFingerprint, bool& complete)
 {
-    const auto log = [&](const QString& text) { LogForHost(context, box.Host, text); };
     // A failed connection, command or the user's abort ends this account's check; what was read
     // so far stays listed. The session logged connection and login failures.
     QList<TFoundMessage> found;
     bool everyFolderOpened = true;
     const bool ended = RunSession<TImap4Client>(box, context, factory, trustedFingerprint, [&](TImap4Client& client) {
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
-        const bool fast = context.Pipelining();
-        THeaderCache* cache = context.HeaderCache();
-        const QString account = cache ? THeaderCache::AccountKey(box) : QString();
-
-        QList<TImapListEntry> folders;
-        try {
-            client.ListFolders(folders);
-        } catch (const EReplyError&) {
-            log(Text(context, texts::FaildToRetriveFolderNames));
-            throw;
-        }
-
-        for (const TImapListEntry& folder : std::as_const(folders)) {
+        TImap4FolderLister lister(client, context, box, found);
+        const QList<TImapListEntry> folders = lister.Folders();
+        for (const TImapListEntry& folder : folders) {
             // A \Noselect parent or a \NonExistent name holds no messages of its own.
             if (!folder.Selectable())
                 continue;
-            try {
-                // Listing needs no write access; EXAMINE leaves \Recent to the other clients.
-                if (fast)
-                    client.ExamineFolder(folder.Name);
-                else
-                    client.SelectFolder(folder.Name);
-            } catch (const EReplyError&) {
-                // One folder the server will not open must not hide the others.
-                log(Text(context, texts::ErrorSelecting) + client.FolderDisplayName(folder.Name));
+            // One folder the server will not open must not hide the others.
+            if (!lister.Open(folder)) {
                 everyFolderOpened = false;
                 continue;
             }
-            const TImapFolderInfo& info = client.SelectedMailBox();
-            const qint32 count = info.TotalMessages;
-            const quint32 uidValidity = info.UidValidity;
-            if (fast) {
-                const qsizetype first = found.size();
-                // Marks the folder's messages however their listing ends.
-                struct TEncodingMark {
-                    QList<TFoundMessage>& Found;
-                    qsizetype First;
-                    bool Utf8;
-                    ~TEncodingMark()
-                    {
-                        for (qsizetype m = First; Utf8 && m < Found.size(); ++m)
-                            Found[m].FolderEncoding = TImapNameEncoding::Utf8;
-                    }
-                } mark{found, first, client.Utf8Enabled()};
-                // UIDs only name a message for sure while the folder keeps its UIDVALIDITY.
-                if (cache && uidValidity != 0)
-                    ListFolderCached(client, context, *cache, account, folder.Name, count, uidValidity,
-                                     info.UidNext, found);
-                else
-                    ListFolderPipelined(client, context, folder.Name, count, uidValidity, found);
-                continue;
-            }
-            for (qint32 i = 1; i <= count; ++i) {
-                QByteArray uid;
-                client.MessageUid(i, uid);
-                TMailMessage header;
-                client.FetchHeaderByUid(uid, header);
-                TFoundMessage message;
-                message.Message = TListedHeader(std::move(header));
-                message.Message.Folder = folder.Name;
-                message.Message.Size = client.FetchSizeByUid(uid);
-                message.Message.Uid = uid.toUInt();
-                message.Message.UidValidity = uidValidity;
-                message.Id = {folder.Name, uidValidity, message.Message.Uid, {}, i};
-                if (client.Utf8Enabled())
-                    message.FolderEncoding = TImapNameEncoding::Utf8;
-                context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {i, count}));
-                found.append(std::move(message));
-                // Escape is honoured between messages, so a big folder can be left at once.
-                context.Yield();
-            }
+            lister.List(folder.Name);
         }
     });
     complete = ended && everyFolderOpened;
@@ -473,62 +592,86 @@ TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& o
     return expunged;
 }
 
+namespace {
+
+// Marks the folder's messages \Deleted and expunges them: by UID when `byUid`, in one burst when
+// the server takes it, else by sequence number. Empty when they are gone; otherwise what the
+// server said when it refused.
+std::optional<QByteArray> DeleteInSelectedFolder(TImap4Client& client, TCheckContext& context,
+                                                 const TMailBoxSettings& box, const TFolderDeletes& entry,
+                                                 bool byUid, const QString& displayName)
+{
+    bool deleted = false;
+    QByteArray refusal;
+    try {
+        // With UIDPLUS the expunge touches only our UIDs, so both go in one burst.
+        const bool burst = byUid && context.Pipelining() && client.HasCapability("UIDPLUS");
+        TImapCommandResult result = burst ? client.UidDeleteBurst(entry.Uids)
+                                    : byUid ? client.UidStoreDeleted(entry.Uids)
+                                            : client.MarkDeleted(entry.Numbers);
+        refusal = result.Text;
+        deleted = burst && result.Done;
+        if (result && !burst) {
+            context.Yield();
+            result = ExpungeOnlyOurs(client, byUid ? entry.Uids : CurrentUids(client, entry.Numbers), displayName,
+                                     context, box.Host);
+            refusal = result.Text;
+            deleted = result.Done;
+        }
+    } catch (const EReplyError& e) {
+        refusal = e.Message().toUtf8();
+    }
+    if (deleted)
+        return std::nullopt;
+    return refusal;
+}
+
+// Selects the folder and deletes its messages there. A folder the server will not select, or
+// one rebuilt since the check, is left alone with a line in the log.
+void DeleteInFolder(TImap4Client& client, TCheckContext& context, const TMailBoxSettings& box,
+                    const TFolderDeletes& entry)
+{
+    const auto log = [&](const QString& text) { LogForHost(context, box.Host, text); };
+    const QString displayName = client.FolderDisplayName(entry.Name);
+    context.SetStatus(FormatText(Text(context, texts::DeleteMessagesFromFolder), {displayName}));
+    context.Yield();
+    try {
+        client.SelectFolder(entry.Name);
+    } catch (const EReplyError&) {
+        log(Text(context, texts::ErrorSelecting) + displayName);
+        return;
+    }
+    context.Yield();
+
+    // Sequence numbers only hold for one session; UIDs hold as long as the folder's
+    // UIDVALIDITY does. Delete by UID whenever the listing saw every UID.
+    const bool byUid = !entry.Uids.isEmpty() && !entry.Uids.contains(0u);
+    if (byUid) {
+        const quint32 current = client.SelectedMailBox().UidValidity;
+        if (entry.UidValidity != 0 && current != entry.UidValidity) {
+            log(QStringLiteral("Folder %1 was rebuilt on the server since the check; "
+                               "nothing was deleted in it.").arg(displayName));
+            return;
+        }
+    }
+    // A refused STORE or EXPUNGE leaves this folder's messages on the server: say so, and go on
+    // with the next folder.
+    if (const std::optional<QByteArray> refusal =
+            DeleteInSelectedFolder(client, context, box, entry, byUid, displayName))
+        log(QStringLiteral("Messages in folder %1 were not deleted: %2")
+                .arg(displayName, QString::fromUtf8(*refusal).simplified()));
+}
+
+}  // namespace
+
 void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
                  const TTransportFactory& factory, QString* trustedFingerprint)
 {
     const std::vector<TFolderDeletes> folders = GroupByFolder(messages);
-    const auto log = [&](const QString& text) { LogForHost(context, box.Host, text); };
     // A failed connection ends the deletion; folders done before it stay done.
     RunSession<TImap4Client>(box, context, factory, trustedFingerprint, [&](TImap4Client& client) {
-        for (const TFolderDeletes& entry : folders) {
-            const QString displayName = client.FolderDisplayName(entry.Name);
-            context.SetStatus(FormatText(Text(context, texts::DeleteMessagesFromFolder), {displayName}));
-            context.Yield();
-            try {
-                client.SelectFolder(entry.Name);
-            } catch (const EReplyError&) {
-                log(Text(context, texts::ErrorSelecting) + displayName);
-                continue;
-            }
-            context.Yield();
-
-            // Sequence numbers only hold for one session; UIDs hold as long as the folder's
-            // UIDVALIDITY does. Delete by UID whenever the listing saw every UID.
-            const bool byUid = !entry.Uids.isEmpty() && !entry.Uids.contains(0u);
-            if (byUid) {
-                const quint32 current = client.SelectedMailBox().UidValidity;
-                if (entry.UidValidity != 0 && current != entry.UidValidity) {
-                    log(QStringLiteral("Folder %1 was rebuilt on the server since the check; "
-                                       "nothing was deleted in it.").arg(displayName));
-                    continue;
-                }
-            }
-            // A refused STORE or EXPUNGE leaves this folder's messages on the server: say so, and
-            // go on with the next folder.
-            bool deleted = false;
-            QByteArray refusal;
-            try {
-                // With UIDPLUS the expunge touches only our UIDs, so both go in one burst.
-                const bool burst = byUid && context.Pipelining() && client.HasCapability("UIDPLUS");
-                TImapCommandResult result = burst ? client.UidDeleteBurst(entry.Uids)
-                                            : byUid ? client.UidStoreDeleted(entry.Uids)
-                                                    : client.DeleteMessages(entry.Numbers);
-                refusal = result.Text;
-                deleted = burst && result.Done;
-                if (result && !burst) {
-                    context.Yield();
-                    result = ExpungeOnlyOurs(client, byUid ? entry.Uids : CurrentUids(client, entry.Numbers),
-                                             displayName, context, box.Host);
-                    refusal = result.Text;
-                    deleted = result.Done;
-                }
-            } catch (const EReplyError& e) {
-                refusal = e.Message().toUtf8();
-            }
-            if (!deleted)
-                log(QStringLiteral("Messages in folder %1 were not deleted: %2")
-                        .arg(displayName, QString::fromUtf8(refusal).simplified()));
-        }
+        for (const TFolderDeletes& entry : folders)
+            DeleteInFolder(client, context, box, entry);
     });
 }
 

@@ -5,16 +5,14 @@
 #include "imap/imap_folder_name.h"
 #include "net/protocol_limits.h"
 
-#include <algorithm>
 #include <exception>
-#include <deque>
-#include <map>
 
 namespace brevio {
 
 namespace {
 
 using State = TImapConnectionState;
+using Code = TImapReplyCode;
 
 // The count of a literal announced at the end of a line ("... {123}"); nullopt when the line
 // does not end in one. A count too long to read comes back as one above kMaxReplyBytes.
@@ -35,12 +33,6 @@ std::optional<qsizetype> TrailingLiteral(const QByteArray& line)
     if (digits.size() > 9)
         return kMaxReplyBytes + 1;
     return digits.toLongLong();
-}
-
-bool StartsWithNoCase(const QByteArray& text, const QByteArray& prefix)
-{
-    return text.size() >= prefix.size() &&
-           text.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace
@@ -103,7 +95,7 @@ QByteArray TImap4Client::ReadResponse()
     }
 }
 
-TReply TImap4Client::ReadGreeting(const TReplyCodes& allowed)
+TReply TImap4Client::ReadGreeting(const TImapReplyCodes& allowed)
 {
     const QByteArray line = ReadResponse();
     QByteArray status;
@@ -114,23 +106,22 @@ TReply TImap4Client::ReadGreeting(const TReplyCodes& allowed)
         status = blank < 0 ? after : after.left(blank);
         rest = blank < 0 ? QByteArray() : after.mid(blank + 1).trimmed();
     }
-    const std::optional<int> code = ImapStatusCode(status);
+    const std::optional<Code> code = ImapStatusCode(status);
     if (!code)
         FailUnrecognized();
     TReply reply;
-    reply.Set("* " + status, *code);
+    reply.Set("* " + status, static_cast<int>(*code));
     reply.Text.append(rest);
-    CheckReplyCode(reply, allowed);
+    CheckImapReplyCode(reply, allowed);
     return reply;
 }
 
-TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allowed,
+TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TImapReplyCodes& allowed,
                                      const TUntaggedHandler& onUntagged)
 {
     TReply reply;
     QList<QByteArray> text;
     qsizetype collected = 0;
-    const QByteArray tagPrefix = tag + ' ';
     // A response the handler cannot accept fails the command, but only after the whole reply
     // has been read, so the conversation stays in step.
     std::exception_ptr handlerError;
@@ -155,25 +146,23 @@ TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& a
         }
         if (response.startsWith('+')) {
             text.append(response.mid(2));
-            reply.Set("+", kContinuation);
+            reply.Set("+", static_cast<int>(Code::Continuation));
             reply.Text = text;
-            CheckReplyCode(reply, allowed);
+            CheckImapReplyCode(reply, allowed);
             return reply;
         }
-        if (!StartsWithNoCase(response, tagPrefix))
+        const std::optional<TImapCompletion> completion = SplitCompletion(response, tag);
+        if (!completion)
             FailUnrecognized();
-        const QByteArray after = response.mid(tagPrefix.size()).trimmed();
-        const qsizetype blank = after.indexOf(' ');
-        const QByteArray status = blank < 0 ? after : after.left(blank);
-        const std::optional<int> code = ImapStatusCode(status);
-        if (!code || *code == kPreAuth)
+        const std::optional<Code> code = ImapStatusCode(completion->Status);
+        if (!code || *code == Code::PreAuth)
             FailUnrecognized();
-        text.append(blank < 0 ? QByteArray() : after.mid(blank + 1).trimmed());
-        reply.Set(status, *code);
+        text.append(completion->Text);
+        reply.Set(completion->Status, static_cast<int>(*code));
         reply.Text = text;
         if (handlerError)
             std::rethrow_exception(handlerError);
-        CheckReplyCode(reply, allowed);
+        CheckImapReplyCode(reply, allowed);
         return reply;
     }
 }
@@ -181,7 +170,7 @@ TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TReplyCodes& a
 // ---- sending -------------------------------------------------------------------------------
 
 TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
-                            const TReplyCodes& allowed, const TUntaggedHandler& onUntagged)
+                            const TImapReplyCodes& allowed, const TUntaggedHandler& onUntagged)
 {
     const bool literalPlus = capabilities_ && capabilities_->contains("LITERAL+");
     const QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
@@ -199,7 +188,7 @@ TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>&
             throw;
         }
         // A refusal instead of "+" ends the command with that reply (RFC 3501 §7.5).
-        ReadTaggedReply(tag, {kContinuation}, onUntagged);
+        ReadTaggedReply(tag, {Code::Continuation}, onUntagged);
     }
     FlushCommands();
     return ReadTaggedReply(tag, allowed, onUntagged);
@@ -279,12 +268,12 @@ void TImap4Client::Greet()
     utf8_ = false;
     if (!Connected())
         channel_.Open(Endpoint());
-    const TReply greeting = ReadGreeting({kOk, kPreAuth});
+    const TReply greeting = ReadGreeting({Code::Ok, Code::PreAuth});
     commandCounter_ = 0;
     TakeCapabilities(greeting.Text.value(0));
     if (Security == TSecurity::StartTls) {
         // RFC 2595 §3.1: a PREAUTH connection can no longer be secured, so nothing more is sent.
-        if (greeting.NumericCode() == kPreAuth) {
+        if (ImapReplyCode(greeting) == Code::PreAuth) {
             throw ETlsError(QStringLiteral(
                 "The server greeted with PREAUTH, so the connection cannot be secured with "
                 "STARTTLS."));
@@ -294,8 +283,8 @@ void TImap4Client::Greet()
                 "The server does not offer STARTTLS; the connection cannot be secured, so the "
                 "login was not sent."));
         }
-        const TReply starttls = Command("STARTTLS", {}, {kOk, kNo, kBad});
-        if (starttls.NumericCode() != kOk) {
+        const TReply starttls = Command("STARTTLS", {}, {Code::Ok, Code::No, Code::Bad});
+        if (ImapReplyCode(starttls) != Code::Ok) {
             throw ETlsError(QStringLiteral("The server refused STARTTLS: %1")
                                 .arg(QString::fromUtf8(starttls.Text.value(starttls.Text.size() - 1))));
         }
@@ -304,7 +293,7 @@ void TImap4Client::Greet()
         capabilities_.reset();
         Capability();
     }
-    if (greeting.NumericCode() == kPreAuth) {
+    if (ImapReplyCode(greeting) == Code::PreAuth) {
         preAuthenticated_ = true;
         return;
     }
@@ -328,7 +317,7 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
         reply = Command("LOGIN",
                         {TImapArgument::String(userName.toUtf8(), true),
                          TImapArgument::String(password.toUtf8(), true)},
-                        {kOk});
+                        {Code::Ok});
     } catch (const EMailClientError& e) {
         return {TLoginResult::Refused, e.Message()};
     }
@@ -349,7 +338,7 @@ void TImap4Client::EnableUtf8(const QList<QByteArray>& capabilities)
         return;
     // RFC 5161 §3.1: only what the ENABLED response names is switched on.
     bool enabled = false;
-    const TReply reply = Command("ENABLE", {TImapArgument::Raw("UTF8=ACCEPT")}, {kOk, kNo, kBad},
+    const TReply reply = Command("ENABLE", {TImapArgument::Raw("UTF8=ACCEPT")}, {Code::Ok, Code::No, Code::Bad},
                                  [&enabled](const QByteArray& response) {
                                      const TImapUntagged untagged = SplitUntagged(response);
                                      if (untagged.Number || untagged.Keyword != "ENABLED")
@@ -358,7 +347,7 @@ void TImap4Client::EnableUtf8(const QList<QByteArray>& capabilities)
                                          enabled = true;
                                      return true;
                                  });
-    utf8_ = reply.NumericCode() == kOk && enabled;
+    utf8_ = ImapReplyCode(reply) == Code::Ok && enabled;
 }
 
 QString TImap4Client::FolderDisplayName(const QByteArray& name) const
@@ -390,7 +379,7 @@ void TImap4Client::Disconnect()
     if (!Connected())
         throw ESocketClosed();
     try {
-        Command("LOGOUT", {}, {kOk});
+        Command("LOGOUT", {}, {Code::Ok});
     } catch (...) {
         CloseConnection();
         throw;
@@ -405,7 +394,7 @@ QList<QByteArray> TImap4Client::Capability()
     if (capabilities_)
         return *capabilities_;
     QList<QByteArray> names;
-    Command("CAPABILITY", {}, {kOk}, [&names](const QByteArray& response) {
+    Command("CAPABILITY", {}, {Code::Ok}, [&names](const QByteArray& response) {
         const TImapUntagged untagged = SplitUntagged(response);
         if (untagged.Number || untagged.Keyword != "CAPABILITY")
             return false;
@@ -426,7 +415,7 @@ bool TImap4Client::ListFolders(QList<TImapListEntry>& folders)
     RequireState({State::Authenticated, State::Selected});
     QList<TImapListEntry> listed;
     qsizetype total = 0;
-    Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {kOk},
+    Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {Code::Ok},
             [&](const QByteArray& response) {
                 std::optional<TImapListEntry> entry = ParseListResponse(response);
                 if (!entry)
@@ -462,7 +451,7 @@ bool TImap4Client::OpenFolder(const QByteArray& verb, const QByteArray& name)
     TImapFolderInfo info;
     TReply reply;
     try {
-        reply = Command(verb, {TImapArgument::String(name)}, {kOk}, [&info](const QByteArray& response) {
+        reply = Command(verb, {TImapArgument::String(name)}, {Code::Ok}, [&info](const QByteArray& response) {
             ApplySelectResponse(info, response);
             return false;
         });
@@ -481,90 +470,20 @@ bool TImap4Client::OpenFolder(const QByteArray& verb, const QByteArray& name)
     return true;
 }
 
-bool TImap4Client::MessageUid(qint32 number, QByteArray& uid)
-{
-    uid.clear();
-    if (number < 1)
-        throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
-    RequireState({State::Selected});
-    std::optional<quint32> found;
-    const int code = Command("FETCH", {TImapArgument::Raw(QByteArray::number(number)),
-                                       TImapArgument::Raw("(UID)")},
-                             {kOk, kNo}, [&](const QByteArray& response) {
-                                 const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-                                 if (!fetch)
-                                     return false;
-                                 if (fetch->SequenceNumber == static_cast<quint32>(number) && fetch->Uid)
-                                     found = fetch->Uid;
-                                 return true;
-                             }).NumericCode();
-    if (code != kOk || !found)
-        return false;
-    uid = QByteArray::number(*found);
-    return true;
-}
-
-int TImap4Client::FetchByUid(const QByteArray& uid, const QByteArray& items,
-                             const std::function<void(const TImapFetch&)>& onFetch)
-{
-    const quint32 value = CheckUid(uid);
-    RequireState({State::Selected});
-    return Command("UID FETCH", {TImapArgument::Raw(QByteArray::number(value)), TImapArgument::Raw(items)},
-                   {kOk, kNo}, [&](const QByteArray& response) {
-                       const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-                       if (!fetch)
-                           return false;
-                       // RFC 3501 §6.4.8: UID FETCH answers always carry the UID; others are
-                       // unsolicited updates about other messages.
-                       if (fetch->Uid == value)
-                           onFetch(*fetch);
-                       return true;
-                   }).NumericCode();
-}
-
-bool TImap4Client::FetchFlagsByUid(const QByteArray& uid, TMessageFlags& flags)
-{
-    flags = {};
-    bool found = false;
-    const int code = FetchByUid(uid, "(FLAGS)", [&](const TImapFetch& fetch) {
-        if (fetch.Flags) {
-            flags = *fetch.Flags;
-            found = true;
-        }
-    });
-    return code == kOk && found;
-}
-
-bool TImap4Client::FetchHeaderByUid(const QByteArray& uid, TMailMessage& message)
-{
-    std::optional<QByteArray> header;
-    const int code = FetchByUid(uid, "(RFC822.HEADER)", [&](const TImapFetch& fetch) {
-        if (fetch.Header)
-            header = fetch.Header;
-    });
-    if (!header)
-        return false;
-    message.RawHeaders = SplitHeaderLines(*header);
-    message.ParseHeaders();
-    return code == kOk;
-}
-
-qint32 TImap4Client::FetchSizeByUid(const QByteArray& uid)
-{
-    qint32 size = -1;
-    const int code = FetchByUid(uid, "(RFC822.SIZE)", [&](const TImapFetch& fetch) {
-        if (fetch.Size)
-            size = *fetch.Size;
-    });
-    return code == kOk ? size : -1;
-}
-
 TImapCommandResult TImap4Client::ResultOf(const TReply& reply)
 {
-    return {reply.NumericCode() == kOk, reply.JoinedText()};
+    return {ImapReplyCode(reply) == Code::Ok, reply.JoinedText()};
 }
 
-TImapCommandResult TImap4Client::DeleteMessages(const QList<qint32>& numbers)
+void TImap4Client::CheckImapReplyCode(const TReply& reply, const TImapReplyCodes& allowed)
+{
+    TReplyCodes codes;
+    for (Code code : allowed)
+        codes.append(static_cast<int>(code));
+    CheckReplyCode(reply, codes);
+}
+
+TImapCommandResult TImap4Client::MarkDeleted(const QList<qint32>& numbers)
 {
     if (numbers.isEmpty())
         return {};
@@ -577,7 +496,7 @@ TImapCommandResult TImap4Client::DeleteMessages(const QList<qint32>& numbers)
     RequireState({State::Selected});
     return ResultOf(Command("STORE", {TImapArgument::Raw(JoinNumbers(checked)), TImapArgument::Raw("+FLAGS.SILENT"),
                                       TImapArgument::Raw("(\\Deleted)")},
-                            {kOk, kNo}));
+                            {Code::Ok, Code::No}));
 }
 
 TImapCommandResult TImap4Client::ExpungeFolder()
@@ -606,201 +525,9 @@ auto CollectExpunged(QList<quint32>& expunged)
 TImapCommandResult TImap4Client::Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments)
 {
     QList<quint32> expunged;
-    const TReply reply = Command(verb, arguments, {kOk}, CollectExpunged(expunged));
+    const TReply reply = Command(verb, arguments, {Code::Ok}, CollectExpunged(expunged));
     selected_.ExpungedNumbers = expunged;
     return ResultOf(reply);
-}
-
-bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetchedMessage>& messages)
-{
-    messages.clear();
-    if (!IsValidSequenceSet(sequenceSet))
-        throw EInvalidNumber(QStringLiteral("Sequence set passed as parameter is invalid"));
-    RequireState({State::Selected});
-    qsizetype total = 0;
-    QList<TImapFetchedMessage> fetched;
-    const int code = Command(
-        "FETCH", {TImapArgument::Raw(sequenceSet), TImapArgument::Raw("(UID RFC822.SIZE RFC822.HEADER)")},
-        {kOk, kNo}, [&](const QByteArray& response) {
-            const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-            if (!fetch)
-                return false;
-            // Flag updates and other unsolicited FETCH responses carry no header.
-            if (!fetch->Header)
-                return true;
-            total += fetch->Header->size();
-            // Raised once the whole reply has been read, so the conversation stays in step.
-            if (total > kMaxFetchTotalBytes || fetched.size() >= kMaxMessageCount)
-                throw ELineTooLong();
-            TImapFetchedMessage record;
-            record.SequenceNumber = fetch->SequenceNumber;
-            record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
-            record.Message.ParseHeaders();
-            record.Message.Uid = fetch->Uid.value_or(0);
-            record.Message.Size = fetch->Size.value_or(-1);
-            record.Message.Folder = selected_.Name;
-            fetched.append(std::move(record));
-            return true;
-        }).NumericCode();
-    messages = std::move(fetched);
-    return code == kOk;
-}
-
-namespace {
-
-// The ranges of a set built of numbers and "a:b" ranges ("*" is not used here).
-QList<std::pair<quint32, quint32>> SetRanges(const QByteArray& set)
-{
-    QList<std::pair<quint32, quint32>> ranges;
-    for (const QByteArray& range : set.split(',')) {
-        const qsizetype colon = range.indexOf(':');
-        quint32 first = range.left(colon < 0 ? range.size() : colon).toUInt();
-        quint32 last = colon < 0 ? first : range.mid(colon + 1).toUInt();
-        if (first > last)
-            std::swap(first, last);
-        ranges.append({first, last});
-    }
-    return ranges;
-}
-
-bool InRanges(const QList<std::pair<quint32, quint32>>& ranges, quint32 number)
-{
-    for (const auto& [first, last] : ranges) {
-        if (number >= first && number <= last)
-            return true;
-    }
-    return false;
-}
-
-// What has come so far about one message of a pipelined fetch.
-struct TPartialFetch {
-    std::optional<quint32> Uid;
-    std::optional<qint32> Size;
-    bool HasHeader = false;
-    TListedHeader Message;
-};
-
-}  // namespace
-
-bool TImap4Client::FetchPipelined(const QList<QByteArray>& sets, bool byUid, bool withHeader, int inFlight,
-                                  const TFetchChunkHandler& onChunk)
-{
-    for (const QByteArray& set : sets) {
-        if (!IsValidSequenceSet(set) || set.contains('*'))
-            throw EInvalidNumber(QStringLiteral("Sequence set passed as parameter is invalid"));
-    }
-    RequireState({State::Selected});
-    const QByteArray verb = byUid ? "UID FETCH" : "FETCH";
-    const QByteArray items = withHeader ? "(UID RFC822.SIZE RFC822.HEADER)" : "(UID RFC822.SIZE)";
-    inFlight = std::max(1, inFlight);
-
-    // The commands sent and not yet handed over, oldest first. A server may work on several of
-    // them at once (RFC 3501 §5.5), so their responses can come mixed and their completions in
-    // any order: each response goes to the command whose set holds its message.
-    struct TChunk {
-        QByteArray Tag;
-        QList<std::pair<quint32, quint32>> Ranges;
-        std::map<quint32, TPartialFetch> Partial;  // by sequence number, so they come out in order
-        qsizetype Bytes = 0;
-        bool Completed = false;
-    };
-    std::deque<TChunk> chunks;
-    qsizetype next = 0;
-    bool refused = false;
-    const auto sendMore = [&] {
-        bool queued = false;
-        while (!refused && next < sets.size() && qsizetype(chunks.size()) < inFlight) {
-            TChunk chunk;
-            chunk.Ranges = SetRanges(sets.at(next));
-            chunk.Tag = QueueCommand(verb, {TImapArgument::Raw(sets.at(next)), TImapArgument::Raw(items)});
-            chunks.push_back(std::move(chunk));
-            ++next;
-            queued = true;
-        }
-        if (queued)
-            FlushCommands();
-    };
-    const auto take = [&](const QByteArray& response) {
-        std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-        if (!fetch)
-            return;
-        for (TChunk& chunk : chunks) {
-            if (chunk.Completed)
-                continue;
-            // Flag updates and other responses about messages outside the sets are passed over;
-            // a UID FETCH answer always names its UID (RFC 3501 §6.4.8).
-            const bool ours = byUid ? (fetch->Uid ? InRanges(chunk.Ranges, *fetch->Uid)
-                                                  : chunk.Partial.count(fetch->SequenceNumber) > 0)
-                                    : InRanges(chunk.Ranges, fetch->SequenceNumber);
-            if (!ours)
-                continue;
-            chunk.Bytes += response.size();
-            if (chunk.Bytes > kMaxFetchTotalBytes || qsizetype(chunk.Partial.size()) >= kMaxMessageCount)
-                channel_.FailTooLong();
-            TPartialFetch& entry = chunk.Partial[fetch->SequenceNumber];
-            if (fetch->Uid)
-                entry.Uid = fetch->Uid;
-            if (fetch->Size)
-                entry.Size = fetch->Size;
-            if (fetch->Header && withHeader) {
-                entry.Message = ParseListedHeader(SplitHeaderLines(*fetch->Header));
-                entry.HasHeader = true;
-            }
-            return;
-        }
-    };
-    const auto complete = [&](const QByteArray& response) {
-        for (TChunk& chunk : chunks) {
-            const QByteArray prefix = chunk.Tag + ' ';
-            if (chunk.Completed || !StartsWithNoCase(response, prefix))
-                continue;
-            const QByteArray after = response.mid(prefix.size()).trimmed();
-            const qsizetype blank = after.indexOf(' ');
-            const std::optional<int> code = ImapStatusCode(blank < 0 ? after : after.left(blank));
-            if (!code || *code == kPreAuth)
-                FailUnrecognized();
-            chunk.Completed = true;
-            if (*code != kOk)
-                refused = true;
-            return;
-        }
-        FailUnrecognized();
-    };
-
-    sendMore();
-    while (!chunks.empty()) {
-        const QByteArray response = ReadResponse();
-        if (response.startsWith('*'))
-            take(response.mid(2));
-        else if (response.startsWith('+'))
-            FailUnrecognized();
-        else
-            complete(response);
-        // Completed chunks are handed over in the order they were asked for.
-        while (!chunks.empty() && chunks.front().Completed) {
-            TChunk chunk = std::move(chunks.front());
-            chunks.pop_front();
-            if (refused)
-                continue;
-            sendMore();
-            QList<TImapListedMessage> messages;
-            messages.reserve(qsizetype(chunk.Partial.size()));
-            for (auto& [number, entry] : chunk.Partial) {
-                if (withHeader ? !entry.HasHeader : !entry.Size)
-                    continue;
-                TImapListedMessage record;
-                record.SequenceNumber = number;
-                record.Message = std::move(entry.Message);
-                record.Message.Uid = entry.Uid.value_or(0);
-                record.Message.Size = entry.Size.value_or(-1);
-                record.Message.Folder = selected_.Name;
-                messages.append(std::move(record));
-            }
-            chunk.Partial.clear();
-            onChunk(messages);
-        }
-    }
-    return !refused;
 }
 
 void TImap4Client::CheckUids(const QList<quint32>& uids)
@@ -817,7 +544,7 @@ TImapCommandResult TImap4Client::UidStoreFlag(const QList<quint32>& uids, const 
     RequireState({State::Selected});
     return ResultOf(Command("UID STORE", {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw(change),
                                           TImapArgument::Raw("(\\Deleted)")},
-                            {kOk, kNo}));
+                            {Code::Ok, Code::No}));
 }
 
 TImapCommandResult TImap4Client::UidDeleteBurst(const QList<quint32>& uids)
@@ -832,11 +559,11 @@ TImapCommandResult TImap4Client::UidDeleteBurst(const QList<quint32>& uids)
     const QByteArray expungeTag = QueueCommand("UID EXPUNGE", {TImapArgument::Raw(set)});
     FlushCommands();
     // Both replies are read whatever the first says, so the conversation stays in step.
-    const TReply store = ReadTaggedReply(storeTag, {kOk, kNo, kBad});
+    const TReply store = ReadTaggedReply(storeTag, {Code::Ok, Code::No, Code::Bad});
     QList<quint32> expunged;
-    const TReply expunge = ReadTaggedReply(expungeTag, {kOk, kNo, kBad}, CollectExpunged(expunged));
+    const TReply expunge = ReadTaggedReply(expungeTag, {Code::Ok, Code::No, Code::Bad}, CollectExpunged(expunged));
     selected_.ExpungedNumbers = expunged;
-    return ResultOf(store.NumericCode() == kOk ? expunge : store);
+    return ResultOf(ImapReplyCode(store) == Code::Ok ? expunge : store);
 }
 
 TImapCommandResult TImap4Client::UidStoreDeleted(const QList<quint32>& uids)
@@ -854,7 +581,7 @@ TImapCommandResult TImap4Client::UidSearchDeleted(QList<quint32>& uids)
     uids.clear();
     RequireState({State::Selected});
     QList<quint32> found;
-    const TReply reply = Command("UID SEARCH", {TImapArgument::Raw("DELETED")}, {kOk, kNo},
+    const TReply reply = Command("UID SEARCH", {TImapArgument::Raw("DELETED")}, {Code::Ok, Code::No},
                                  [&found](const QByteArray& response) {
                                      const TImapUntagged untagged = SplitUntagged(response);
                                      if (untagged.Number || untagged.Keyword != "SEARCH")

@@ -31,16 +31,26 @@ struct TImapCommandResult {
     explicit operator bool() const { return Done; }
 };
 
+class TImapPipelinedFetch;
+
+// The reply codes a command accepts; a reply with any other raises EReplyError.
+using TImapReplyCodes = QList<TImapReplyCode>;
+
+// The code of a reply the IMAP4 client read.
+inline TImapReplyCode ImapReplyCode(const TReply& reply)
+{
+    return static_cast<TImapReplyCode>(reply.NumericCode());
+}
+
+// What a pipelined fetch asks for and how far it goes ahead of the replies.
+struct TImapFetchOptions {
+    bool ByUid = false;      // UID FETCH of UID sets, not FETCH of sequence numbers
+    bool WithHeader = true;  // the header as well, not only the UID and size
+    int InFlight = 1;        // commands sent ahead of their replies; below 1 counts as 1
+};
+
 class TImap4Client {
 public:
-    // Reply codes of the IMAP4 readers.
-    static constexpr int kOk = 1;
-    static constexpr int kNo = 2;
-    static constexpr int kBad = 3;
-    static constexpr int kPreAuth = 4;
-    static constexpr int kBye = 5;
-    static constexpr int kContinuation = 6;
-
     // Called with every untagged response (without "* "); returns true when it took the
     // response, which then stays out of the reply's Text.
     using TUntaggedHandler = std::function<bool(const QByteArray& response)>;
@@ -106,7 +116,7 @@ public:
     // UID FETCH uid (RFC822.SIZE): -1 on NO or when no usable size came.
     qint32 FetchSizeByUid(const QByteArray& uid);
     // STORE numbers +FLAGS.SILENT (\Deleted) by sequence number; not done on NO or when empty.
-    TImapCommandResult DeleteMessages(const QList<qint32>& numbers);
+    TImapCommandResult MarkDeleted(const QList<qint32>& numbers);
     // EXPUNGE; the removed sequence numbers go to SelectedMailBox().ExpungedNumbers.
     TImapCommandResult ExpungeFolder();
 
@@ -115,14 +125,14 @@ public:
     bool FetchMessages(const QByteArray& sequenceSet, QList<TImapFetchedMessage>& messages);
     // Called with the messages of one answered fetch command, in sequence order.
     using TFetchChunkHandler = std::function<void(QList<TImapListedMessage>& messages)>;
-    // FETCH (or UID FETCH when `byUid`) of (UID RFC822.SIZE RFC822.HEADER), or of (UID
-    // RFC822.SIZE) without `withHeader`, one command per set of `sets`, with up to `inFlight`
+    // FETCH (or UID FETCH with ByUid) of (UID RFC822.SIZE RFC822.HEADER), or of (UID
+    // RFC822.SIZE) without WithHeader, one command per set of `sets`, with up to InFlight
     // commands sent ahead of their replies. The items of one message may come split over several
     // responses; a message is handed over once its reply has ended and it has every item asked
     // (the size may be missing: -1). Responses about messages outside the set are ignored.
     // Returns false when the server refused a command (NO); the replies of the commands already
     // sent are still read, so the conversation stays in step, and no further chunk is handed over.
-    bool FetchPipelined(const QList<QByteArray>& sets, bool byUid, bool withHeader, int inFlight,
+    bool FetchPipelined(const QList<QByteArray>& sets, const TImapFetchOptions& options,
                         const TFetchChunkHandler& onChunk);
 
     // UID STORE uids +FLAGS.SILENT (\Deleted); not done on NO or when empty.
@@ -140,29 +150,34 @@ public:
     TImapCommandResult UidStoreUndeleted(const QList<quint32>& uids);
 
     // Readers of one reply; they return it after checking its code against `allowed`.
-    TReply ReadGreeting(const TReplyCodes& allowed);
-    TReply ReadTaggedReply(const QByteArray& tag, const TReplyCodes& allowed,
+    TReply ReadGreeting(const TImapReplyCodes& allowed);
+    TReply ReadTaggedReply(const QByteArray& tag, const TImapReplyCodes& allowed,
                            const TUntaggedHandler& onUntagged = {});
     // One response: a line and, while a line ends in a literal "{n}", the n bytes and the line
     // that goes on after them. Bounded by kMaxReplyBytes.
     QByteArray ReadResponse();
 
 private:
+    // The pipelined fetch (imap_fetch.cpp) queues, sends and reads through the session.
+    friend class TImapPipelinedFetch;
+
     [[noreturn]] void FailUnrecognized();
     TServerEndpoint Endpoint() const { return {Host, Port, Security, CertFingerprint}; }
     void Greet();
     void CloseConnection();
     void RequireState(std::initializer_list<TImapConnectionState> states) const;
     TReply Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
-                   const TReplyCodes& allowed, const TUntaggedHandler& onUntagged = {});
+                   const TImapReplyCodes& allowed, const TUntaggedHandler& onUntagged = {});
     // Queues a command of raw arguments without sending it; returns its tag.
     QByteArray QueueCommand(const QByteArray& verb, const QList<TImapArgument>& arguments);
     void FlushCommands();
     bool OpenFolder(const QByteArray& verb, const QByteArray& name);
     static TImapCommandResult ResultOf(const TReply& reply);
+    // Raises EReplyError unless the reply's code is among `allowed`.
+    static void CheckImapReplyCode(const TReply& reply, const TImapReplyCodes& allowed);
     void TakeCapabilities(const QByteArray& statusText);
-    int FetchByUid(const QByteArray& uid, const QByteArray& items,
-                   const std::function<void(const TImapFetch&)>& onFetch);
+    TImapReplyCode FetchByUid(const QByteArray& uid, const QByteArray& items,
+                              const std::function<void(const TImapFetch&)>& onFetch);
     static quint32 CheckUid(const QByteArray& uid);
     static void CheckUids(const QList<quint32>& uids);
     TImapCommandResult Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments);

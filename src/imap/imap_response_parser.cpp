@@ -170,21 +170,33 @@ std::optional<QList<TImapValue>> ParseImapValues(const QByteArray& text)
     return values;
 }
 
-std::optional<int> ImapStatusCode(const QByteArray& text)
+std::optional<TImapReplyCode> ImapStatusCode(const QByteArray& text)
 {
     // Status words are case-insensitive (RFC 3501 §9), like every other keyword.
     const QByteArray word = text.toUpper();
     if (word == "OK")
-        return 1;
+        return TImapReplyCode::Ok;
     if (word == "NO")
-        return 2;
+        return TImapReplyCode::No;
     if (word == "BAD")
-        return 3;
+        return TImapReplyCode::Bad;
     if (word == "PREAUTH")
-        return 4;
+        return TImapReplyCode::PreAuth;
     if (word == "BYE")
-        return 5;
+        return TImapReplyCode::Bye;
     return std::nullopt;
+}
+
+std::optional<TImapCompletion> SplitCompletion(const QByteArray& response, const QByteArray& tag)
+{
+    const QByteArray prefix = tag + ' ';
+    if (response.size() < prefix.size() || response.left(prefix.size()).compare(prefix, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const QByteArray after = response.mid(prefix.size()).trimmed();
+    const qsizetype blank = after.indexOf(' ');
+    if (blank < 0)
+        return TImapCompletion{after, {}};
+    return TImapCompletion{after.left(blank), after.mid(blank + 1).trimmed()};
 }
 
 std::optional<quint32> ParseNzNumber(QByteArrayView text)

@@ -28,8 +28,21 @@ struct TImapValue {
 // unclosed quote or list, a literal longer than what follows, nesting deeper than 64).
 std::optional<QList<TImapValue>> ParseImapValues(const QByteArray& text);
 
-// The numeric code of a status word, exact letter case: OK 1, NO 2, BAD 3, PREAUTH 4, BYE 5.
-std::optional<int> ImapStatusCode(const QByteArray& word);
+// How a reply ended: a status word (OK, NO, BAD, PREAUTH, BYE) or "+", the server's go-ahead for
+// the rest of a command. The values are the numeric codes of the client's TReply and EReplyError.
+enum class TImapReplyCode { Ok = 1, No = 2, Bad = 3, PreAuth = 4, Bye = 5, Continuation = 6 };
+
+// The code of a status word, letter case ignored; nullopt for any other word.
+std::optional<TImapReplyCode> ImapStatusCode(const QByteArray& word);
+
+// A tagged completion ("C7 OK done"): its status word and the text after it, trimmed.
+struct TImapCompletion {
+    QByteArray Status;
+    QByteArray Text;
+};
+// The completion of the command tagged `tag` (the tag's letter case ignored); nullopt when the
+// response does not start with that tag and a blank.
+std::optional<TImapCompletion> SplitCompletion(const QByteArray& response, const QByteArray& tag);
 
 // The start of an untagged response: an optional number ("12 EXISTS", "3 FETCH (...)"), the
 // keyword in upper case, and the rest after one blank.
@@ -72,6 +85,8 @@ struct TImapFetch {
     std::optional<qint32> Size;  // absent also when the number does not fit
     std::optional<TMessageFlags> Flags;
     std::optional<QByteArray> Header;  // RFC822.HEADER or BODY[HEADER]; NIL gives an empty one
+
+    bool operator==(const TImapFetch&) const = default;
 };
 std::optional<TImapFetch> ParseFetchResponse(const QByteArray& response);
 

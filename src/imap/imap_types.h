@@ -29,6 +29,8 @@ struct TImapListEntry {
     // False for "\Noselect" and "\NonExistent" folders (RFC 3501, RFC 5258), which cannot be
     // selected.
     bool Selectable() const;
+
+    bool operator==(const TImapListEntry&) const = default;
 };
 
 enum class TImapAccessMode { ReadOnly, ReadWrite };
@@ -45,6 +47,8 @@ struct TImapFolderInfo {
     TMessageFlags MailBoxFlags;
     TMessageFlags PermanentFlags;
     QList<quint32> ExpungedNumbers;
+
+    bool operator==(const TImapFolderInfo&) const = default;
 };
 
 // One message of a multi-message fetch: its sequence number and the message record with Uid,

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     client.FetchHeaderByUid(uid, message);
                     (void)client.FetchSizeByUid(uid);
                 }
-                client.DeleteMessages({1, 2});
+                client.MarkDeleted({1, 2});
                 client.UidExpunge({1});
                 client.Disconnect();
             }

@@ -71,15 +71,12 @@ TEST(ImapSelect, ExampleReplyFillsTheFolderState)
                              "OK [PERMANENTFLAGS (\\Deleted \\Seen \\*)] Limited", "OK [READ-WRITE] done",
                              "OK [ALERT] watch out", "NO [UIDVALIDITY 1] ignored"})
         ApplySelectResponse(info, line);
-    EXPECT_EQ(info.TotalMessages, 172);
-    EXPECT_EQ(info.RecentMessages, 1);
-    EXPECT_EQ(info.FirstUnseen, 12);
-    EXPECT_EQ(info.UidValidity, 385u);
-    EXPECT_EQ(info.UidNext, 439u);
-    EXPECT_EQ(info.AccessMode, TImapAccessMode::ReadWrite);
-    EXPECT_EQ(info.PermanentFlags, TMessageFlag::Deleted | TMessageFlag::Seen);
-    EXPECT_EQ(info.MailBoxFlags, TMessageFlag::Answered | TMessageFlag::Flagged | TMessageFlag::Deleted |
-                                     TMessageFlag::Seen | TMessageFlag::Draft);
+    EXPECT_EQ(info, (TImapFolderInfo{.Name = {}, .TotalMessages = 172, .RecentMessages = 1, .FirstUnseen = 12,
+                                     .UidValidity = 385, .UidNext = 439, .AccessMode = TImapAccessMode::ReadWrite,
+                                     .MailBoxFlags = TMessageFlag::Answered | TMessageFlag::Flagged |
+                                                     TMessageFlag::Deleted | TMessageFlag::Seen | TMessageFlag::Draft,
+                                     .PermanentFlags = TMessageFlag::Deleted | TMessageFlag::Seen,
+                                     .ExpungedNumbers = {}}));
     for (const char* bad : {"-1 EXISTS", "x EXISTS", "10000001 EXISTS", "1e3 RECENT"})
         EXPECT_THROW(ApplySelectResponse(info, bad), EMailClientError) << bad;
 }
@@ -117,9 +114,9 @@ TEST(ImapList, NamesDelimitersAndAttributes)
 
 TEST(ImapResponses, CodesCapabilitiesAndExpunge)
 {
-    EXPECT_EQ(ImapStatusCode("OK"), 1);
-    EXPECT_EQ(ImapStatusCode("BYE"), 5);
-    EXPECT_EQ(ImapStatusCode("ok"), 1);  // status words ignore letter case
+    EXPECT_EQ(ImapStatusCode("OK"), TImapReplyCode::Ok);
+    EXPECT_EQ(ImapStatusCode("BYE"), TImapReplyCode::Bye);
+    EXPECT_EQ(ImapStatusCode("ok"), TImapReplyCode::Ok);  // status words ignore letter case
     EXPECT_FALSE(ImapStatusCode("OKAY").has_value());
     const auto code = ParseResponseCode(" [CAPABILITY IMAP4rev1 literal+] ready");
     ASSERT_TRUE(code.has_value());

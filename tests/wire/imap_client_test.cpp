@@ -51,23 +51,18 @@ TEST(Imap4Client, CheckOfOneFolderSendsTheCommandsInOrder)
 
     QList<TImapListEntry> folders;
     ASSERT_TRUE(s.Client.ListFolders(folders));
-    ASSERT_EQ(folders.size(), 2);
-    EXPECT_EQ(folders[0].Name, "INBOX");
-    EXPECT_TRUE(folders[0].Selectable());
-    EXPECT_EQ(folders[1].Name, "Archive");
-    EXPECT_FALSE(folders[1].Selectable());
+    EXPECT_EQ(folders, (QList<TImapListEntry>{{"INBOX", "/", {"\\HasNoChildren"}},
+                                              {"Archive", "/", {"\\Noselect", "\\HasChildren"}}}));
     EXPECT_EQ(s.Client.MailBoxSeparator(), "/");
 
     ASSERT_TRUE(s.Client.SelectFolder("INBOX"));
-    const TImapFolderInfo& info = s.Client.SelectedMailBox();
-    EXPECT_EQ(info.Name, "INBOX");
-    EXPECT_EQ(info.TotalMessages, 172);
-    EXPECT_EQ(info.RecentMessages, 1);
-    EXPECT_EQ(info.FirstUnseen, 12);
-    EXPECT_EQ(info.UidValidity, 385u);
-    EXPECT_EQ(info.UidNext, 439u);
-    EXPECT_EQ(info.AccessMode, TImapAccessMode::ReadWrite);
-    EXPECT_EQ(info.PermanentFlags, TMessageFlags(TMessageFlag::Deleted | TMessageFlag::Seen));
+    EXPECT_EQ(s.Client.SelectedMailBox(),
+              (TImapFolderInfo{.Name = "INBOX", .TotalMessages = 172, .RecentMessages = 1, .FirstUnseen = 12,
+                               .UidValidity = 385, .UidNext = 439, .AccessMode = TImapAccessMode::ReadWrite,
+                               .MailBoxFlags = TMessageFlag::Answered | TMessageFlag::Flagged |
+                                               TMessageFlag::Deleted | TMessageFlag::Seen | TMessageFlag::Draft,
+                               .PermanentFlags = TMessageFlag::Deleted | TMessageFlag::Seen,
+                               .ExpungedNumbers = {}}));
     EXPECT_EQ(s.Client.ConnectionState(), State::Selected);
 
     QByteArray uid;
@@ -185,9 +180,9 @@ INSTANTIATE_TEST_SUITE_P(
         TRefusalCase{"HeaderOnOkWithoutData", "UID FETCH 7 (RFC822.HEADER)", "OK nothing",
                      [](TImap4Client& c) { TMailMessage m; EXPECT_FALSE(c.FetchHeaderByUid("7", m)); }, 0},
         TRefusalCase{"StoreOnNo", "STORE 3,5 +FLAGS.SILENT (\\Deleted)", "NO read-only",
-                     [](TImap4Client& c) { EXPECT_FALSE(c.DeleteMessages({3, 5})); }, 0},
+                     [](TImap4Client& c) { EXPECT_FALSE(c.MarkDeleted({3, 5})); }, 0},
         TRefusalCase{"StoreOnOk", "STORE 3,5 +FLAGS.SILENT (\\Deleted)", "OK",
-                     [](TImap4Client& c) { EXPECT_TRUE(c.DeleteMessages({3, 5})); }, 0},
+                     [](TImap4Client& c) { EXPECT_TRUE(c.MarkDeleted({3, 5})); }, 0},
         TRefusalCase{"ExpungeOnNo", "EXPUNGE", "NO read-only", [](TImap4Client& c) { c.ExpungeFolder(); }, 2},
         TRefusalCase{"ListOnBad", "LIST \"\" *", "BAD what", [](TImap4Client& c) { QList<TImapListEntry> f; c.ListFolders(f); }, 3},
         TRefusalCase{"SelectOnNo", "SELECT \"Gone\"", "NO no such folder",
@@ -249,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
                       QStringLiteral("UID passed as parameter is invalid, contains non-digit")},
         TArgumentCase{"UidZero", [](TImap4Client& c) { TMessageFlags f; c.FetchFlagsByUid("0", f); }, kNotPositive},
         TArgumentCase{"UidTooLarge", [](TImap4Client& c) { c.FetchSizeByUid("4294967296"); }, kNotPositive},
-        TArgumentCase{"NegativeNumberToDelete", [](TImap4Client& c) { c.DeleteMessages({2, -1}); },
+        TArgumentCase{"NegativeNumberToDelete", [](TImap4Client& c) { c.MarkDeleted({2, -1}); },
                       QStringLiteral("Number passed as parameter is invalid, must be 1 or greater")},
         TArgumentCase{"BadSequenceSet", [](TImap4Client& c) { QList<TImapFetchedMessage> m; c.FetchMessages("1:*) DELETE", m); },
                       QStringLiteral("Sequence set passed as parameter is invalid")}),
@@ -260,7 +255,7 @@ TEST(Imap4Client, EmptyDeleteSendsNothing)
     TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n");
     s.Connect();
     s.Client.SelectFolder("INBOX");
-    EXPECT_FALSE(s.Client.DeleteMessages({}));
+    EXPECT_FALSE(s.Client.MarkDeleted({}));
     EXPECT_FALSE(s.Client.UidStoreDeleted({}));
     EXPECT_FALSE(s.Client.UidExpunge({}));
 }
@@ -278,7 +273,7 @@ TEST(Imap4Client, OperationsInTheWrongStateSendNothing)
                                               "Current connection state: Authenticated."));
     }
     EXPECT_THROW(s.Client.ExpungeFolder(), EWrongStateError);
-    EXPECT_THROW(s.Client.DeleteMessages({1}), EWrongStateError);
+    EXPECT_THROW(s.Client.MarkDeleted({1}), EWrongStateError);
 }
 
 TEST(Imap4Client, DisconnectWithoutConnectionRaisesSocketClosed)
@@ -304,7 +299,7 @@ TEST(Imap4Client, ExpungeRecordsTheRemovedNumbers)
     )");
     s.Connect();
     s.Client.SelectFolder("INBOX");
-    EXPECT_TRUE(s.Client.DeleteMessages({1}));
+    EXPECT_TRUE(s.Client.MarkDeleted({1}));
     EXPECT_TRUE(s.Client.ExpungeFolder());
     EXPECT_EQ(s.Client.SelectedMailBox().ExpungedNumbers, (QList<quint32>{3, 3}));
 }
