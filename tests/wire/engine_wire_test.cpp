@@ -153,7 +153,7 @@ TEST(EngineWire, ImapCheckAfterEnablingUtf8ShowsUtf8FolderNames)
     ASSERT_EQ(result.Rows.size(), 1);
     EXPECT_EQ(result.Rows[0].Folder, QStringLiteral("Входящие"));
     EXPECT_EQ(result.Rows[0].Subject, QStringLiteral("Привет"));
-    EXPECT_EQ(result.Rows[0].From, QStringLiteral("Пётр <p@example.org>"));
+    EXPECT_EQ(result.Rows[0].From, QStringLiteral("\"Пётр\" <p@example.org>"));
 }
 
 // Deletes by UID: the folder whose UIDVALIDITY changed is left alone and logged; UID EXPUNGE
