@@ -34,13 +34,16 @@ brevio_install_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-# brevio_build ON|OFF: configures (with or without the tests) when needed, then builds.
+# brevio_build ON|OFF: configures (with or without the tests) when needed, then builds. With
+# BREVIO_STRICT=ON in the environment (CI) every warning is an error.
 brevio_build() {
   local testing=$1
+  local strict=${BREVIO_STRICT:-OFF}
   if [ ! -f "$BREVIO_BUILD/build.ninja" ] ||
-     ! grep -qx "BUILD_TESTING:BOOL=$testing" "$BREVIO_BUILD/CMakeCache.txt"; then
+     ! grep -qx "BUILD_TESTING:BOOL=$testing" "$BREVIO_BUILD/CMakeCache.txt" ||
+     ! grep -qx "BREVIO_STRICT:BOOL=$strict" "$BREVIO_BUILD/CMakeCache.txt"; then
     cmake -S "$BREVIO_ROOT" -B "$BREVIO_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DBUILD_TESTING="$testing"
+      -DBUILD_TESTING="$testing" -DBREVIO_STRICT="$strict" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
   fi
   cmake --build "$BREVIO_BUILD"
 }
