@@ -15,9 +15,9 @@ namespace brevio {
 
 namespace {
 
-QString DateText(const QDateTime& time)
+QString DateText(const QDateTime& time, const QString& unknown)
 {
-    return time.isValid() ? QLocale().toString(time.toLocalTime(), QLocale::ShortFormat) : QStringLiteral("?");
+    return time.isValid() ? QLocale().toString(time.toLocalTime(), QLocale::ShortFormat) : unknown;
 }
 
 }  // namespace
@@ -34,7 +34,8 @@ QStringList TfrmCertificatePrompt::Flaws(const TCertificateInfo& info) const
 {
     QStringList flaws;
     if (info.Expired)
-        flaws << FormatText(ExpiredFlawText, {DateText(info.NotBefore), DateText(info.NotAfter)});
+        flaws << FormatText(ExpiredFlawText,
+                            {DateText(info.NotBefore, UnknownDateText), DateText(info.NotAfter, UnknownDateText)});
     if (info.HostMismatch)
         flaws << FormatText(OtherHostFlawText, {info.Host});
     return flaws;
@@ -152,7 +153,8 @@ void TfrmCertificatePrompt::ComposeTexts(const TCertificateInfo& info)
         lblWarning->setText(FormatText(FlawsWarningText, {flaws.join(FlawsSeparator + QLatin1Char(' '))}));
     lblWarning->setVisible(!lblWarning->text().isEmpty());
     lblReason->setText(ProblemText(info));
-    lblValidity->setText(FormatText(ValidityText, {DateText(info.NotBefore), DateText(info.NotAfter)}));
+    const QString from = DateText(info.NotBefore, UnknownDateText);
+    lblValidity->setText(FormatText(ValidityText, {from, DateText(info.NotAfter, UnknownDateText)}));
     lblMeaning->setText(canTrust_ ? TrustMeaningText : changed ? ChangedMeaningText : WeakMeaningText);
     chkConfirm->setVisible(needsConfirmation_);
     if (!canTrust_)

@@ -30,6 +30,7 @@ class TfrmCertificatePrompt : public QDialog {
     Q_PROPERTY(QString ExpiredFlawText MEMBER ExpiredFlawText)
     Q_PROPERTY(QString OtherHostFlawText MEMBER OtherHostFlawText)
     Q_PROPERTY(QString ValidityText MEMBER ValidityText)
+    Q_PROPERTY(QString UnknownDateText MEMBER UnknownDateText)
     Q_PROPERTY(QString TrustMeaningText MEMBER TrustMeaningText)
     Q_PROPERTY(QString ChangedMeaningText MEMBER ChangedMeaningText)
     Q_PROPERTY(QString WeakMeaningText MEMBER WeakMeaningText)
@@ -89,6 +90,7 @@ public:
     QString ExpiredFlawText = QStringLiteral("it is outside its validity period (%s to %s)");
     QString OtherHostFlawText = QStringLiteral("it is made out for another host, not for %s");
     QString ValidityText = QStringLiteral("%s to %s");
+    QString UnknownDateText = QStringLiteral("?");  // a validity date the certificate does not give
     QString TrustMeaningText = QStringLiteral(
         "Trusting means that Brevio accepts exactly this certificate, recognised by its fingerprint, from "
         "this mailbox's server from now on, without asking again. Do it only when you know the server uses "
