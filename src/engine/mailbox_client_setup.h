@@ -4,6 +4,7 @@
 // certificate that did not verify, the session skeleton around each protocol's work, and
 // writing a log entry in the "(host) text" form.
 
+#include "engine/failure_text.h"
 #include "engine/mailbox_settings.h"
 #include "engine/message_identity.h"
 #include "net/errors.h"
@@ -61,7 +62,7 @@ bool LogIn(TClient& client, TCredentials& credentials, TCheckContext& context)
         } catch (const EMailClientError& e) {
             const auto* tls = dynamic_cast<const ETlsError*>(&e);
             if (!tls || !MayOfferTrust(*tls, context))
-                LogForHost(context, client.Host, e.Message());
+                LogForHost(context, client.Host, FailureText(e, context.Strings()));
             throw;
         }
         const TLoginReply reply = client.Login(credentials.UserName, credentials.Password);
@@ -111,7 +112,7 @@ void ConnectOfferingTrust(TCheckContext& context, const TMailBoxSettings& box, T
         TCertificateInfo certificate = *e.Certificate();
         certificate.MailBox = box.Name;
         if (!context.AskTrustCertificate(certificate)) {
-            LogForHost(context, box.Host, e.Message());
+            LogForHost(context, box.Host, FailureText(e, context.Strings()));
             throw;
         }
         fingerprint = e.Certificate()->Fingerprint;

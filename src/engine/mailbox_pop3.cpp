@@ -191,8 +191,8 @@ void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& mess
             const auto found = currentNumbers.constFind(message.UniqueId);
             if (found != currentNumbers.constEnd())
                 return found.value();
-            logFailure(QStringLiteral("Message %1 is no longer on the server; not deleted.")
-                           .arg(QString::fromLatin1(message.UniqueId)));
+            logFailure(
+                FormatText(Text(context, texts::MessageGoneNotDeleted), {QString::fromLatin1(message.UniqueId)}));
             return std::nullopt;
         };
 

@@ -116,8 +116,10 @@ enum class TCertificateProblem {
 struct TCertificateInfo {
     QString Host;         // the host name the connection asked for
     QString MailBox;      // the name of the mailbox the connection is for; empty when none is known
-    QString Reason;       // why verification failed, in plain words (the library's text in brackets)
-    TCertificateProblem Problem = TCertificateProblem::Other;  // the same reason, for the window's wording
+    // Why verification failed in words, for a certificate that has no library verdict (the
+    // TLS layer leaves it empty and gives Problem and LibraryText instead).
+    QString Reason;
+    TCertificateProblem Problem = TCertificateProblem::Other;  // why it did not verify, for the wording
     QString ProblemDetail;  // the date, names or key the problem concerns
     QString LibraryText;    // the TLS library's own words
     QString Subject;
@@ -140,8 +142,8 @@ inline bool MayBeTrusted(const TCertificateInfo& certificate)
 }
 
 // The TLS layer failed: handshake, certificate verification or a refused STARTTLS. The text
-// names the reason (and, for certificates, the SHA-256 fingerprint the user may choose to trust).
-// A failed certificate verification carries the certificate's details.
+// names the reason. A failed certificate verification carries the certificate's details, and its
+// text is only the host and the library's verdict: the user reads CertificateRefusalText.
 class ETlsError : public EMailClientError {
 public:
     explicit ETlsError(QString message, QString fingerprint = {})

@@ -289,35 +289,6 @@ long LeafWeakness(SSL* ssl, X509* cert)
     return X509_V_OK;
 }
 
-// The problem in words a user can act on, followed by the library's own text in brackets for
-// whoever has to look it up.
-QString PlainVerifyReason(TCertificateProblem problem, const QString& detail, const QString& hostName,
-                          const QString& library)
-{
-    using P = TCertificateProblem;
-    QString plain;
-    switch (problem) {
-    case P::SelfSigned: plain = QStringLiteral("the certificate is self-signed, so no authority vouches for it"); break;
-    case P::UntrustedAuthority:
-        plain = QStringLiteral("the certificate comes from an authority this computer does not trust");
-        break;
-    case P::IssuerMissing:
-        plain = QStringLiteral("the server did not send its intermediate certificate, or its issuer is not trusted "
-                               "on this computer");
-        break;
-    case P::IssuerUntrusted: plain = QStringLiteral("the certificate's issuer is not trusted on this computer"); break;
-    case P::Expired: plain = QStringLiteral("the certificate expired on %1").arg(detail); break;
-    case P::NotYetValid: plain = QStringLiteral("the certificate is not valid before %1").arg(detail); break;
-    case P::OtherHost: plain = QStringLiteral("the certificate is made out for another host, not for %1").arg(hostName); break;
-    case P::NamedOtherHost: plain = QStringLiteral("the certificate is made out for %1, not for %2").arg(detail, hostName); break;
-    case P::WeakKey: plain = QStringLiteral("the server's key is too weak (%1)").arg(detail); break;
-    case P::WeakHash: plain = QStringLiteral("the certificate is signed with a hash that is too weak"); break;
-    case P::Revoked: plain = QStringLiteral("the certificate has been revoked"); break;
-    case P::Other: plain = QStringLiteral("the certificate could not be verified"); break;
-    }
-    return QStringLiteral("%1 (%2)").arg(plain, library);
-}
-
 // A failed handshake in words a user can act on, the library's text in brackets.
 QString PlainHandshakeReason(const QString& library, X509* cert)
 {
@@ -490,7 +461,6 @@ void TTlsSession::RefuseCertificate(X509* cert, long verdict)
     const STACK_OF(X509)* chain = SSL_get_peer_cert_chain(s.ssl);
     std::tie(info.Problem, info.ProblemDetail) = VerifyProblem(verdict, cert, chain ? sk_X509_num(chain) : 1);
     info.LibraryText = QString::fromUtf8(X509_verify_cert_error_string(verdict));
-    info.Reason = PlainVerifyReason(info.Problem, info.ProblemDetail, hostName_, info.LibraryText);
     info.Subject = NameText(X509_get_subject_name(cert));
     info.Issuer = NameText(X509_get_issuer_name(cert));
     info.NotBefore = TimeOf(X509_get0_notBefore(cert));
@@ -499,25 +469,13 @@ void TTlsSession::RefuseCertificate(X509* cert, long verdict)
     const QDateTime now = QDateTime::currentDateTimeUtc();
     info.Expired = (info.NotAfter.isValid() && now > info.NotAfter) || (info.NotBefore.isValid() && now < info.NotBefore);
     info.HostMismatch = NamesOtherHost(cert, hostName_);
-    if (!s.pinned.trimmed().isEmpty() && !FingerprintsMatch(s.pinned, fingerprint_)) {
-        // The user trusted another certificate for this mailbox: a changed certificate may be an
-        // attack, so it is refused with both fingerprints named.
+    // A changed certificate may be an attack: it is refused with both fingerprints in its details
+    // (see CertificateRefusalText for how each refusal is told).
+    if (!s.pinned.trimmed().isEmpty() && !FingerprintsMatch(s.pinned, fingerprint_))
         info.PinnedFingerprint = NormalisedFingerprint(s.pinned);
-        throw ETlsError(QStringLiteral("TLS certificate of %1 has changed: the server sent %2 but the mailbox trusts %3; "
-                                       "%4 (SHA-256 fingerprint %2)")
-                            .arg(hostName_, fingerprint_, info.PinnedFingerprint, info.Reason),
-                        info);
-    }
-    const QString reason = info.Reason;
-    if (!MayBeTrusted(info)) {
-        throw ETlsError(QStringLiteral("TLS certificate of %1 refused: %2; a certificate this weak cannot be trusted "
-                                       "(SHA-256 fingerprint %3)")
-                            .arg(hostName_, reason, fingerprint_),
-                        std::move(info));
-    }
-    throw ETlsError(QStringLiteral("TLS certificate of %1 not trusted: %2 (SHA-256 fingerprint %3)")
-                        .arg(hostName_, reason, fingerprint_),
-                    std::move(info));
+    // The message is only the library's verdict: the user's words come from the details.
+    QString verdictText = hostName_ + QStringLiteral(": ") + info.LibraryText;
+    throw ETlsError(std::move(verdictText), std::move(info));
 }
 
 qsizetype TTlsSession::Read(char* buffer, qsizetype capacity, const TWait& wait)

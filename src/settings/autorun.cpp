@@ -77,20 +77,20 @@ QString QuoteExecArgument(const QString& argument)
     return out + u'"';
 }
 
-QByteArray AutostartEntryText(const QString& command)
+QByteArray AutostartEntryText(const QString& command, const QString& comment)
 {
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
                                         "Name=Brevio\n"
-                                        "Comment=Checks the configured mailboxes for new mail\n"
-                                        "Exec=%1\n"
+                                        "Comment=%1\n"
+                                        "Exec=%2\n"
                                         "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(EscapeEntryValue(command));
+                             .arg(EscapeEntryValue(comment), EscapeEntryValue(command));
     return text.toUtf8();
 }
 
-bool SetRunEntry(TAutorunScope scope, const QString& valueName, const QString& command)
+bool SetRunEntry(TAutorunScope scope, const QString& valueName, const QString& command, const QString& comment)
 {
     const std::optional<QString> folder = RunKeyFor(scope);
     if (!folder || !QDir().mkpath(*folder))
@@ -99,7 +99,7 @@ bool SetRunEntry(TAutorunScope scope, const QString& valueName, const QString& c
     QSaveFile file(AutostartEntryPath(*folder, valueName));
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    file.write(AutostartEntryText(command));
+    file.write(AutostartEntryText(command, comment));
     return file.commit();
 }
 
@@ -117,7 +117,7 @@ bool HasRunEntry(TAutorunScope scope, const QString& valueName)
 
 QString AutorunValueName() { return QStringLiteral("brevio"); }
 
-bool SetLoadOnStart(bool enabled, const QString& executablePath)
+bool SetLoadOnStart(bool enabled, const QString& executablePath, const TStringTable& strings)
 {
     if (!enabled) {
         DeleteRunEntry(TAutorunScope::UserRun, AutorunValueName());
@@ -131,7 +131,8 @@ bool SetLoadOnStart(bool enabled, const QString& executablePath)
     if (settingsFile != SettingsFileNameFor(path))
         command += QStringLiteral(" --settings ") + QuoteExecArgument(QDir::toNativeSeparators(settingsFile));
     // One argument besides the settings file starts the program minimised to the tray.
-    return SetRunEntry(TAutorunScope::UserRun, AutorunValueName(), command + QStringLiteral(" /minimize"));
+    return SetRunEntry(TAutorunScope::UserRun, AutorunValueName(), command + QStringLiteral(" /minimize"),
+                       strings.Text(texts::AutostartComment));
 }
 
 bool IsLoadOnStartSet() { return HasRunEntry(TAutorunScope::UserRun, AutorunValueName()); }

@@ -88,7 +88,7 @@ QLocale FloatLocale()
 }  // namespace
 
 EIniWriteError::EIniWriteError(const QString& fileName)
-    : Exception(QStringLiteral("Unable to write to %1").arg(fileName))
+    : Exception(fileName)
 {
 }
 

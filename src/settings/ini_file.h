@@ -23,10 +23,12 @@
 
 namespace brevio {
 
-// A settings write failed; the message is "Unable to write to <path>".
+// A settings file that cannot be written. It carries the file's name only (also as its message);
+// the window words it in the user's language (FailureText).
 class EIniWriteError : public Exception {
 public:
     explicit EIniWriteError(const QString& fileName);
+    const QString& FileName() const noexcept { return Message(); }
 };
 
 // Text of a settings or language file: UTF-8 (a byte order mark is dropped); when the bytes are not

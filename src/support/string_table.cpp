@@ -36,6 +36,36 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     // listed: their message numbers may name other mail now, so they are not deleted.
     {"MailBoxChangedNotDeleted",
      "%d ticked message(s) were not deleted: their mailbox was changed since they were listed"},
+    // A failure of a run that is no mailbox's (the check itself went wrong).
+    {"UnexpectedFailure", "Unexpected failure during the check"},
+    // A ticked message whose unique id the server no longer lists.
+    {"MessageGoneNotDeleted", "Message %s is no longer on the server; not deleted."},
+    // A refused server certificate: the host, the problem (below), the fingerprints.
+    {"CertificateNotTrusted", "TLS certificate of %s not trusted: %s (SHA-256 fingerprint %s)"},
+    {"CertificateChanged",
+     "TLS certificate of %s has changed: the server sent %s but the mailbox trusts %s; %s (SHA-256 fingerprint %s)"},
+    {"CertificateTooWeak",
+     "TLS certificate of %s refused: %s; a certificate this weak cannot be trusted (SHA-256 fingerprint %s)"},
+    // Why a certificate did not verify; the library's own words follow in brackets.
+    {"CertProblemOther", "the certificate could not be verified"},
+    {"CertProblemSelfSigned", "the certificate is self-signed, so no authority vouches for it"},
+    {"CertProblemUntrustedAuthority", "the certificate comes from an authority this computer does not trust"},
+    {"CertProblemIssuerMissing",
+     "the server did not send its intermediate certificate, or its issuer is not trusted on this computer"},
+    {"CertProblemIssuerUntrusted", "the certificate's issuer is not trusted on this computer"},
+    {"CertProblemExpired", "the certificate expired on %s"},
+    {"CertProblemNotYetValid", "the certificate is not valid before %s"},
+    {"CertProblemOtherHost", "the certificate is made out for another host, not for %s"},
+    {"CertProblemNamedOtherHost", "the certificate is made out for %s, not for %s"},
+    {"CertProblemWeakKey", "the server's key is too weak (%s)"},
+    {"CertProblemWeakHash", "the certificate is signed with a hash that is too weak"},
+    {"CertProblemRevoked", "the certificate has been revoked"},
+    // A settings file that cannot be written, with its name.
+    {"CannotWriteFile", "Unable to write to %s"},
+    // The description of the entry that starts the program at login.
+    {"AutostartComment", "Checks the configured mailboxes for new mail"},
+    // The title of the message box that tells why a help topic cannot be shown outside the main window.
+    {"HelpTitle", "Brevio Help"},
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QSemaphore>
 
+#include "engine/failure_text.h"
 #include "engine/header_cache.h"
 #include "engine/new_messages.h"
 #include "net/errors.h"
@@ -98,9 +99,9 @@ public:
                 result.NewMessages = CountNewMessages(request, result);
         } catch (const std::exception& e) {
             // Mailbox failures never get here; anything that does must not end the thread.
-            emit runner_.LogEntry(QString::fromUtf8(e.what()));
+            emit runner_.LogEntry(FailureText(e, request.Strings));
         } catch (...) {
-            emit runner_.LogEntry(QStringLiteral("Unexpected failure during the check"));
+            emit runner_.LogEntry(request.Strings.Text(texts::UnexpectedFailure));
         }
         // The window has every row from MailBoxRows already; they are let go here, on this
         // thread, which a very long list's texts take a while for.

@@ -9,6 +9,8 @@
 #include "support/program_folders.h"
 #include "support/string_table.h"
 #include "support/text_format.h"
+#include "localization/localizator.h"
+#include "ui/form_localizer.h"
 #include "ui/main_window.h"
 
 namespace brevio {
@@ -37,9 +39,12 @@ void ShowHelpTopic(QWidget* parent, const QString& topic)
             return;
         }
     }
-    const QString problem = OpenHelpTopic(topic, TStringTable());
+    // Outside the main window the texts are those of the language windows are made in.
+    const TWindowLanguage* language = TWindowLanguage::Current();
+    const TStringTable strings = language ? language->Localizator().Strings : TStringTable();
+    const QString problem = OpenHelpTopic(topic, strings);
     if (!problem.isEmpty())
-        QMessageBox::warning(parent, QStringLiteral("Brevio"), problem);
+        QMessageBox::warning(parent, strings.Text(texts::HelpTitle), problem);
 }
 
 }  // namespace brevio

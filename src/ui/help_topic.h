@@ -21,7 +21,8 @@ QString HelpTopicPath(const QString& topic);
 QString OpenHelpTopic(const QString& topic, const TStringTable& strings);
 
 // Opens the topic for a window. A problem is reported on the status line of the main window the
-// window belongs to, or in a message box when it belongs to none.
+// window belongs to, or in a message box when it belongs to none (in the texts of the language
+// in force, TWindowLanguage).
 void ShowHelpTopic(QWidget* parent, const QString& topic);
 
 }  // namespace brevio

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "components/footer.h"
+#include "engine/failure_text.h"
 #include "engine/mailbox_probe.h"
 #include "support/abort_signal.h"
 #include "support/text_format.h"
@@ -527,7 +528,9 @@ QString TfrmMailBoxes::ProbeResultText(const TProbeResult& result) const
     case TProbeOutcome::Failed:
         break;
     }
-    return FormatText(TestFailedText, {result.Text});
+    // A refused certificate is told from its details, in the language of the program.
+    const QString why = result.Certificate ? CertificateRefusalText(*result.Certificate, strings_) : result.Text;
+    return FormatText(TestFailedText, {why});
 }
 
 bool TfrmMailBoxes::TestRunning() const

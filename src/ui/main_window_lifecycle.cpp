@@ -26,6 +26,7 @@
 #include "ui/mailbox_editor.h"
 #include "ui/message_list_model.h"
 #include "ui/login_dialog.h"
+#include "engine/failure_text.h"
 #include "engine/mailbox_list.h"
 #include "support/app_version.h"
 #include "support/exception.h"
@@ -107,11 +108,11 @@ void TForm1::FormDestroy()
     AbortRunAndWait();
     // Placement, mailboxes, column widths, counters: in this order.
     QStringList failures;
-    auto guarded = [&failures](auto&& step) {
+    auto guarded = [this, &failures](auto&& step) {
         try {
             step();
         } catch (const std::exception& e) {
-            failures.append(QString::fromUtf8(e.what()));
+            failures.append(FailureText(e, services_->Strings()));
         }
     };
     guarded([this] { SaveFormPlacement(); });
@@ -235,7 +236,7 @@ void TForm1::ReplaceMailBoxes(const TMailBoxList& edited)
     try {
         mailBoxList_->Save(settings_.SettingsFile);
     } catch (const Exception& e) {
-        QMessageBox::warning(this, windowTitle(), e.Message());
+        QMessageBox::warning(this, windowTitle(), FailureText(e, services_->Strings()));
     }
 }
 

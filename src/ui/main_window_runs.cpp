@@ -15,6 +15,7 @@
 #include "components/popup_notifier.h"
 #include "components/panel.h"
 #include "components/tray_icon.h"
+#include "engine/failure_text.h"
 #include "engine/mailbox_list.h"
 #include "support/app_version.h"
 #include "support/error_log.h"
@@ -185,7 +186,7 @@ void TForm1::KeepTrustedCertificates(const TRunResult& result)
     try {
         mailBoxList_->Save(settings_.SettingsFile);
     } catch (const std::exception& e) {
-        log_->Add(QString::fromUtf8(e.what()));
+        log_->Add(FailureText(e, services_->Strings()));
     }
 }
 

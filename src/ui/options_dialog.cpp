@@ -16,6 +16,7 @@
 
 #include "components/footer.h"
 #include "localization/localizator.h"
+#include "engine/failure_text.h"
 #include "settings/autorun.h"
 #include "settings/language_table.h"
 #include "settings/options.h"
@@ -214,7 +215,7 @@ void TfrmOptions::StoreToOptions()
         updated.FCurrentLanguage = language;
 
     const bool hadAutorun = IsLoadOnStartSet();
-    if (autorun && !SetLoadOnStart(true))
+    if (autorun && !SetLoadOnStart(true, {}, localizator_.Strings))
         throw Exception(FormatText(AutostartFailedText, {RunKeyFor(TAutorunScope::UserRun).value_or(QString())}));
     if (!autorun)
         SetLoadOnStart(false);  // a missing entry is what was asked for; nothing to report
@@ -222,7 +223,7 @@ void TfrmOptions::StoreToOptions()
         updated.Save(settingsFile_);
     } catch (...) {
         // Nothing changes unless everything does: the entry goes back to how it was.
-        SetLoadOnStart(hadAutorun);
+        SetLoadOnStart(hadAutorun, {}, localizator_.Strings);
         throw;
     }
     options_ = updated;
@@ -236,7 +237,8 @@ void TfrmOptions::done(int result)
         try {
             StoreToOptions();
         } catch (const Exception& e) {
-            QMessageBox::critical(this, windowTitle(), FormatText(NotSavedText, {e.Message()}));
+            const QString why = FailureText(e, localizator_.Strings);
+            QMessageBox::critical(this, windowTitle(), FormatText(NotSavedText, {why}));
             return;
         }
     }

@@ -47,6 +47,8 @@ TEST(Autorun, EntryWrittenAndRemoved)
         {"config", "/usr/bin/brevio", R"(/srv/a"b$c.INI)",
          R"(Exec="/usr/bin/brevio" --settings "/srv/a\\"b\\$c.INI" /minimize)", "config/autostart"},
     };
+    TStringTable strings;
+    strings.Set("AutostartComment", "Проверяет почту\nи ящики");
     const test::ScopedEnvironment xdg("XDG_CONFIG_HOME", {});
     const test::ScopedEnvironment home("HOME", {});
     for (const Case& c : cases) {
@@ -60,11 +62,13 @@ TEST(Autorun, EntryWrittenAndRemoved)
 
         EXPECT_TRUE(SetLoadOnStart(false, QString::fromUtf8(c.path)));  // nothing there: no complaint
         EXPECT_FALSE(IsLoadOnStartSet());
-        EXPECT_TRUE(SetLoadOnStart(true, QString::fromUtf8(c.path)));
+        EXPECT_TRUE(SetLoadOnStart(true, QString::fromUtf8(c.path), strings));
         EXPECT_TRUE(IsLoadOnStartSet());
         const QList<QByteArray> lines = folder.Read(entry).split('\n');
         EXPECT_EQ(lines.value(0), "[Desktop Entry]");
         EXPECT_TRUE(lines.contains("Type=Application"));
+        // The description in the program's language, a line break escaped as the value needs.
+        EXPECT_TRUE(lines.contains("Comment=Проверяет почту\\nи ящики")) << folder.Read(entry).toStdString();
         EXPECT_TRUE(lines.contains(QByteArray(c.execLine))) << folder.Read(entry).toStdString();
         EXPECT_TRUE(SetLoadOnStart(false));
         EXPECT_FALSE(QFile::exists(folder.Path(entry)));

@@ -265,7 +265,7 @@ TEST(IniFileWrite, FailedWriteRaisesAndLeavesNothingBroken)
         ini.WriteString("s", "k", "v");
         FAIL() << "no error raised";
     } catch (const EIniWriteError& e) {
-        EXPECT_EQ(e.Message(), "Unable to write to " + missing);
+        EXPECT_EQ(e.FileName(), missing);
     }
     EXPECT_FALSE(QFileInfo::exists(missing));
 

@@ -1,0 +1,24 @@
+#pragma once
+// The words a failure is told to the user in. The network and settings layers have no string
+// table: they raise failures that carry what happened (a refused certificate's details, the file
+// that could not be written), and the texts are composed here from the running program's table.
+
+#include "net/errors.h"
+#include "support/string_table.h"
+
+#include <exception>
+
+namespace brevio {
+
+// Why `certificate` did not verify, the library's own words in brackets after it.
+QString CertificateProblemText(const TCertificateInfo& certificate, const TStringTable& strings);
+
+// The log entry of a refused certificate: changed from the pinned one, too weak to trust, or not
+// trusted; both fingerprints are named where there are two.
+QString CertificateRefusalText(const TCertificateInfo& certificate, const TStringTable& strings);
+
+// The text of any failure: a refused certificate and a settings file that cannot be written in
+// the words of `strings`, everything else in the words it carries.
+QString FailureText(const std::exception& failure, const TStringTable& strings);
+
+}  // namespace brevio
