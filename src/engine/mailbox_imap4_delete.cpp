@@ -98,9 +98,8 @@ TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& o
                    FormatText(Text(context, texts::ForeignDeleteMarksKept), {folder, qint64(foreign.size())}));
     } else {
         LogForHost(context, host,
-                   QStringLiteral("Folder %1: %2 message(s) another program marked for deletion were kept, but "
-                                  "their marks could not be set again: %3")
-                       .arg(folder, QString::number(foreign.size()), QString::fromUtf8(remarked.Text).simplified()));
+                   FormatText(Text(context, texts::ForeignDeleteMarksLost),
+                              {folder, qint64(foreign.size()), QString::fromUtf8(remarked.Text).simplified()}));
     }
     if (!expungeRefusal.isEmpty())
         return {false, expungeRefusal};
@@ -164,8 +163,7 @@ void DeleteInFolder(TImap4Client& client, TCheckContext& context, const TMailBox
     if (byUid) {
         const quint32 current = client.SelectedMailBox().UidValidity;
         if (entry.UidValidity != 0 && current != entry.UidValidity) {
-            log(QStringLiteral("Folder %1 was rebuilt on the server since the check; "
-                               "nothing was deleted in it.").arg(displayName));
+            log(FormatText(Text(context, texts::FolderRebuiltNotDeleted), {displayName}));
             return;
         }
     }
@@ -173,8 +171,7 @@ void DeleteInFolder(TImap4Client& client, TCheckContext& context, const TMailBox
     // with the next folder.
     if (const std::optional<QByteArray> refusal =
             DeleteInSelectedFolder(client, context, box, entry, byUid, displayName))
-        log(QStringLiteral("Messages in folder %1 were not deleted: %2")
-                .arg(displayName, QString::fromUtf8(*refusal).simplified()));
+        log(FormatText(Text(context, texts::FolderNotDeleted), {displayName, QString::fromUtf8(*refusal).simplified()}));
 }
 
 }  // namespace

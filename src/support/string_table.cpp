@@ -66,6 +66,13 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"AutostartComment", "Checks the configured mailboxes for new mail"},
     // The title of the message box that tells why a help topic cannot be shown outside the main window.
     {"HelpTitle", "Brevio Help"},
+    // Deleting in an IMAP4 folder: the marks of another program could not be put back, the
+    // folder was rebuilt since the check, or the server refused the deletion.
+    {"ForeignDeleteMarksLost",
+     "Folder %s: %d message(s) another program marked for deletion were kept, but their marks could not be set "
+     "again: %s"},
+    {"FolderRebuiltNotDeleted", "Folder %s was rebuilt on the server since the check; nothing was deleted in it."},
+    {"FolderNotDeleted", "Messages in folder %s were not deleted: %s"},
 };
 
 }  // namespace

@@ -54,6 +54,9 @@ enum TTextId {
     CannotWriteFile,
     AutostartComment,
     HelpTitle,
+    ForeignDeleteMarksLost,
+    FolderRebuiltNotDeleted,
+    FolderNotDeleted,
     TextCount
 };
 }  // namespace texts
