@@ -42,10 +42,15 @@ mkdir -p "$cache"
 fetch() {
   (cd "$cache" && apt-get download "${packages[@]}") >"$dir/log/download.log" 2>&1
 }
+# The newest kept file of each package; a file cut short by an earlier download that was
+# interrupted is removed, so it is fetched again instead of failing every start.
+newest() { ls -1 "$cache/${1}"_*.deb 2>/dev/null | sort -V | tail -1; }
 have_all() {
-  local p
+  local p deb
   for p in "${packages[@]}"; do
-    compgen -G "$cache/${p}_*.deb" >/dev/null || return 1
+    deb=$(newest "$p")
+    [ -n "$deb" ] || return 1
+    dpkg-deb --info "$deb" >/dev/null 2>&1 || { rm -f "$deb"; return 1; }
   done
 }
 if ! have_all; then
@@ -53,7 +58,7 @@ if ! have_all; then
     brevio_ts_die "could not download ${packages[*]}: $(tail -n 5 "$dir/log/download.log")"
 fi
 for p in "${packages[@]}"; do
-  deb=$(ls -1 "$cache/${p}"_*.deb | sort -V | tail -1)
+  deb=$(newest "$p")
   dpkg-deb -x "$deb" "$root"
 done
 
