@@ -7,6 +7,7 @@
 #include "net/errors.h"
 #include "support/exception.h"
 #include "support/check_context.h"
+#include "support/thread_handoff.h"
 
 namespace brevio {
 
@@ -31,7 +32,11 @@ public:
             cache_->Save();
     }
 
-    void SetStatus(const QString& text) override { emit runner_.StatusText(text); }
+    // What the worker hands to the window goes through HandOff (support/thread_handoff.h).
+    void SetStatus(const QString& text) override
+    {
+        HandOff(&runner_, [&] { emit runner_.StatusText(text); });
+    }
 
     void Yield() override { runner_.abort_.ThrowIfTriggered(); }
 
@@ -45,10 +50,16 @@ public:
         QString user;
         QString pass;
         // Blocks this thread until the user has answered in the window.
-        QMetaObject::invokeMethod(
-            &runner_,
-            [&] { confirmed = runner_.AskLoginOnUiThread(host, user, pass); },
-            Qt::BlockingQueuedConnection);
+        HandOff(&runner_, [&] {
+            QMetaObject::invokeMethod(
+                &runner_,
+                [&] {
+                    confirmed = runner_.AskLoginOnUiThread(host, user, pass);
+                    HandOffDone(&confirmed);
+                },
+                Qt::BlockingQueuedConnection);
+        });
+        HandOffArrived(&confirmed);
         userName = user;
         password = pass;
         return confirmed;
@@ -60,12 +71,23 @@ public:
             return false;
         bool trusted = false;
         // Blocks this thread until the user has answered in the window.
-        QMetaObject::invokeMethod(
-            &runner_, [&] { trusted = runner_.AskTrustOnUiThread(certificate); }, Qt::BlockingQueuedConnection);
+        HandOff(&runner_, [&] {
+            QMetaObject::invokeMethod(
+                &runner_,
+                [&] {
+                    trusted = runner_.AskTrustOnUiThread(certificate);
+                    HandOffDone(&trusted);
+                },
+                Qt::BlockingQueuedConnection);
+        });
+        HandOffArrived(&trusted);
         return trusted;
     }
 
-    void Log(const QString& text) override { emit runner_.LogEntry(text); }
+    void Log(const QString& text) override
+    {
+        HandOff(&runner_, [&] { emit runner_.LogEntry(text); });
+    }
 
     TAbortSignal* Abort() override { return &runner_.abort_; }
 
@@ -100,17 +122,27 @@ public:
             TGuiCheckContext context(runner_, request);
             result = ExecuteRun(request, context, QLocale(), {},
                                 [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
-                                    emit runner_.MailBoxRows(mailBoxIndex, rows);
+                                    HandOff(&runner_, [&] { emit runner_.MailBoxRows(mailBoxIndex, rows); });
                                 });
             if (runner_.hooks_.CountRun && request.Kind != TRunKind::DeleteMarked && !runner_.abort_.IsHeld())
                 count = runner_.hooks_.CountRun(request, result);
         } catch (const std::exception& e) {
             // Mailbox failures never get here; anything that does must not end the thread.
-            emit runner_.LogEntry(QString::fromUtf8(e.what()));
+            const QString text = QString::fromUtf8(e.what());
+            HandOff(&runner_, [&] { emit runner_.LogEntry(text); });
         } catch (...) {
-            emit runner_.LogEntry(QStringLiteral("Unexpected failure during the check"));
+            HandOff(&runner_, [&] { emit runner_.LogEntry(QStringLiteral("Unexpected failure during the check")); });
         }
-        emit Done(result, count);
+        HandOff(&runner_, [&] { emit Done(result, count); });
+    }
+
+protected:
+    // The run arrives as a queued call from the window's thread.
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::MetaCall)
+            HandOffArrived(this);
+        return QObject::event(e);
     }
 
 signals:
@@ -148,8 +180,10 @@ bool TCheckRunner::Start(const TRunRequest& request)
         return false;
     running_ = true;
     abort_.Release();
-    QMetaObject::invokeMethod(
-        worker_, [this, request] { worker_->Run(request); }, Qt::QueuedConnection);
+    HandOff(worker_, [&] {
+        QMetaObject::invokeMethod(
+            worker_, [this, request] { worker_->Run(request); }, Qt::QueuedConnection);
+    });
     return true;
 }
 
@@ -177,6 +211,14 @@ void TCheckRunner::WaitForFinished()
         if (running_)
             QThread::msleep(5);
     }
+}
+
+bool TCheckRunner::event(QEvent* e)
+{
+    // The worker's result and its questions to the window arrive as queued calls.
+    if (e->type() == QEvent::MetaCall)
+        HandOffArrived(this);
+    return QObject::event(e);
 }
 
 bool TCheckRunner::AskLoginOnUiThread(const QString& host, QString& userName, QString& password)

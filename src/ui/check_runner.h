@@ -59,6 +59,9 @@ signals:
     // The run has ended; `count` is what TRunHooks::CountRun returned (0 when not called).
     void Finished(const brevio::TRunResult& result, int count);
 
+protected:
+    bool event(QEvent* e) override;
+
 private:
     friend class TRunWorker;
     friend class TGuiCheckContext;

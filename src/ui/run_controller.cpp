@@ -1,8 +1,11 @@
 #include "ui/run_controller.h"
 
+#include <QEvent>
+
 #include <thread>
 
 #include "engine/mailbox_list.h"
+#include "support/thread_handoff.h"
 
 namespace brevio {
 
@@ -33,6 +36,14 @@ TRunController::~TRunController()
     // The runner goes first, unheard: a run still going ends before the count it uses goes.
     runner_->disconnect(this);
     delete runner_;
+}
+
+bool TRunController::event(QEvent* e)
+{
+    // The runner's texts and rows come from its worker thread as queued signals.
+    if (e->type() == QEvent::MetaCall)
+        HandOffArrived(runner_);
+    return QObject::event(e);
 }
 
 bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, const QList<TMessageToDelete>& deletes)
