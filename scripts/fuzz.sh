@@ -12,7 +12,8 @@ seconds=${1:-15}
 [ $# -gt 0 ] && shift
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(header_block encoded_words address date pop3_reply imap_response ini_file language_file form_lines)
+  targets=(header_block encoded_words address date pop3_reply imap_response ini_file language_file form_lines
+           header_cache)
 fi
 
 brevio_install_packages "${BREVIO_PACKAGES[@]}" "${BREVIO_CHECK_PACKAGES[@]}"

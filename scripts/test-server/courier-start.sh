@@ -42,10 +42,15 @@ mkdir -p "$cache"
 fetch() {
   (cd "$cache" && apt-get download "${packages[@]}") >"$dir/log/download.log" 2>&1
 }
+# The newest kept file of each package; a file cut short by an earlier download that was
+# interrupted is removed, so it is fetched again instead of failing every start.
+newest() { ls -1 "$cache/${1}"_*.deb 2>/dev/null | sort -V | tail -1; }
 have_all() {
-  local p
+  local p deb
   for p in "${packages[@]}"; do
-    compgen -G "$cache/${p}_*.deb" >/dev/null || return 1
+    deb=$(newest "$p")
+    [ -n "$deb" ] || return 1
+    dpkg-deb --info "$deb" >/dev/null 2>&1 || { rm -f "$deb"; return 1; }
   done
 }
 if ! have_all; then
@@ -53,7 +58,7 @@ if ! have_all; then
     brevio_ts_die "could not download ${packages[*]}: $(tail -n 5 "$dir/log/download.log")"
 fi
 for p in "${packages[@]}"; do
-  deb=$(ls -1 "$cache/${p}"_*.deb | sort -V | tail -1)
+  deb=$(newest "$p")
   dpkg-deb -x "$deb" "$root"
 done
 
@@ -63,12 +68,21 @@ mv "$root"/usr/lib/x86_64-linux-gnu/* "$root/usr/lib/courier-libs/"
 rm -rf "${root:?}/lib" "${root:?}/lib64"
 ln -s usr/lib "$root/lib"
 ln -s usr/lib64 "$root/lib64"
-mkdir -p "$root/usr/lib64" "$root/dev" "$root/tmp" "$root/run/courier/authdaemon" "$root/mail"
+mkdir -p "$root/usr/lib64" "$root/dev" "$root/tmp" "$root/run/courier/authdaemon" "$root/mail" "$root/log"
 chmod 1777 "$root/tmp"
-cp /etc/passwd /etc/group "$root/etc/"
-# Courier's POP3 STLS looks up its own user "courier"; it exists only in the private root.
-echo "courier:x:$(id -u mail):$(id -g mail)::/nonexistent:/usr/sbin/nologin" >> "$root/etc/passwd"
-echo "courier:x:$(id -g mail):" >> "$root/etc/group"
+# The private root has user and group files of its own, not copies of the machine's. STARTTLS
+# and STLS start the TLS helper as the user "courier", looked up by name here; it must own the
+# key file. A machine with a "courier" user of its own (Courier installed once, or removed
+# without purging) would otherwise lend that one, with another uid: the helper could not read
+# the key and STARTTLS would end right after "Begin SSL/TLS negotiation now", while the
+# implicit-TLS ports, whose helper runs as root, kept working.
+uid=$(id -u mail)
+gid=$(id -g mail)
+printf '%s\n' "root:x:0:0:root:/root:/usr/sbin/nologin" \
+  "mail:x:$uid:$gid:mail:/nonexistent:/usr/sbin/nologin" \
+  "courier:x:$uid:$gid:courier:/nonexistent:/usr/sbin/nologin" \
+  "nobody:x:65534:65534:nobody:/nonexistent:/usr/sbin/nologin" > "$root/etc/passwd"
+printf '%s\n' "root:x:0:" "mail:x:$gid:" "courier:x:$gid:" "nogroup:x:65534:" > "$root/etc/group"
 missing=$(LD_LIBRARY_PATH="$root/usr/lib:$root/usr/lib/courier-libs" \
   ldd "$root/usr/bin/imapd" "$root/usr/lib/courier/courier/courierpop3d" "$root/usr/bin/couriertls" \
       "$root/usr/lib/courier/courier-authlib/authdaemond" "$root/usr/sbin/couriertcpd" 2>&1 |
@@ -91,7 +105,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -keyout "$dir/server.key" -
   brevio_ts_die "certificate creation failed: $(cat "$dir/log/openssl.log")"
 cat "$dir/server.key" "$dir/server.crt" > "$root/etc/courier/server.pem"
 chmod 600 "$root/etc/courier/server.pem" "$dir/server.key"
-# POP3's STLS runs the TLS helper as the user "courier" (below), which must read the key.
+# STARTTLS and STLS run the TLS helper as the user "courier" (above), which must read the key.
 chown mail:mail "$root/etc/courier/server.pem"
 
 # --- users: the account data in userdb.dat, the password hashes in userdbshadow.dat
@@ -102,8 +116,6 @@ while IFS=$'\t' read -r user password; do
   users+=("$user")
   passwords+=("$password")
 done < "$here/users.tsv"
-uid=$(id -u mail)
-gid=$(id -g mail)
 : > "$dir/userdb.txt"
 : > "$dir/userdbshadow.txt"
 for i in "${!users[@]}"; do
@@ -144,6 +156,9 @@ root=$1 log=$2 imap=$3 imaps=$4 pop3=$5 pop3s=$6
 mount --bind -o ro /usr/lib/x86_64-linux-gnu "$root/usr/lib/x86_64-linux-gnu"
 mount --bind -o ro /usr/lib64 "$root/usr/lib64"
 mount --bind /dev "$root/dev"
+# The daemons' log folder, so that what each connection's programs write to standard error (the
+# TLS helper's complaints, say) lands in DIR/log/imap.log, imaps.log, pop3.log or pop3s.log.
+mount --bind "$log" "$root/log"
 base=(/usr/bin/env -i LD_LIBRARY_PATH=/usr/lib:/usr/lib/courier-libs PATH=/usr/bin:/usr/sbin
       COURIERTLS=/usr/bin/couriertls TLS_CERTFILE=/etc/courier/server.pem TLS_VERIFYPEER=NONE)
 # UIDPLUS is left out of what IMAP announces (Courier has it), so deletes take the way for
@@ -157,17 +172,17 @@ pop3d=(/usr/lib/courier/courier/courierpop3login /usr/lib/courier/courier/courie
 tls=(/usr/bin/couriertls -server -tcpd)
 "${base[@]}" chroot "$root" /usr/lib/courier/courier-authlib/authdaemond >"$log/authdaemond.log" 2>&1 &
 echo $! > "$root/run/courier/authdaemond.pid"
-"${base[@]}" "${imap_env[@]}" IMAP_STARTTLS=YES chroot "$root" "${tcpd[@]}" -pid=/run/courier/imap.lock \
-  "$imap" "${imapd[@]}" >"$log/imap.log" 2>&1 &
+"${base[@]}" "${imap_env[@]}" IMAP_STARTTLS=YES chroot "$root" "${tcpd[@]}" -pid=/run/courier/imap.lock -stderr=/log/imap.log \
+  "$imap" "${imapd[@]}" >>"$log/imap.log" 2>&1 &
 echo $! > "$root/run/courier/imap.pid"
-"${base[@]}" "${imap_env[@]}" IMAP_STARTTLS=NO IMAP_TLS=1 chroot "$root" "${tcpd[@]}" -pid=/run/courier/imaps.lock \
-  "$imaps" "${tls[@]}" "${imapd[@]}" >"$log/imaps.log" 2>&1 &
+"${base[@]}" "${imap_env[@]}" IMAP_STARTTLS=NO IMAP_TLS=1 chroot "$root" "${tcpd[@]}" -pid=/run/courier/imaps.lock -stderr=/log/imaps.log \
+  "$imaps" "${tls[@]}" "${imapd[@]}" >>"$log/imaps.log" 2>&1 &
 echo $! > "$root/run/courier/imaps.pid"
-"${base[@]}" "${pop_env[@]}" POP3_STARTTLS=YES chroot "$root" "${tcpd[@]}" -pid=/run/courier/pop3.lock \
-  "$pop3" "${pop3d[@]}" >"$log/pop3.log" 2>&1 &
+"${base[@]}" "${pop_env[@]}" POP3_STARTTLS=YES chroot "$root" "${tcpd[@]}" -pid=/run/courier/pop3.lock -stderr=/log/pop3.log \
+  "$pop3" "${pop3d[@]}" >>"$log/pop3.log" 2>&1 &
 echo $! > "$root/run/courier/pop3.pid"
-"${base[@]}" "${pop_env[@]}" POP3_STARTTLS=NO POP3_TLS=1 chroot "$root" "${tcpd[@]}" -pid=/run/courier/pop3s.lock \
-  "$pop3s" "${tls[@]}" "${pop3d[@]}" >"$log/pop3s.log" 2>&1 &
+"${base[@]}" "${pop_env[@]}" POP3_STARTTLS=NO POP3_TLS=1 chroot "$root" "${tcpd[@]}" -pid=/run/courier/pop3s.lock -stderr=/log/pop3s.log \
+  "$pop3s" "${tls[@]}" "${pop3d[@]}" >>"$log/pop3s.log" 2>&1 &
 echo $! > "$root/run/courier/pop3s.pid"
 EOF
   for _ in $(seq 1 200); do
@@ -189,6 +204,23 @@ if ! brevio_ts_start_with_retries Courier; then
   } >&2
   exit 1
 fi
+
+# STARTTLS (IMAP) and STLS (POP3) start the TLS helper only when a client asks, and when it fails
+# the server tells that client alone, in plain text after the failed handshake; no log says why.
+# So try each once now, and when no TLS session comes of it, write what the server answered into
+# that port's log as a "test-server:" line: a live test that fails over STARTTLS shows it. The
+# server runs on all the same, so those tests fail with the reason instead of being skipped.
+starttls_check() {
+  local proto=$1 port=$2 out answer
+  out=$(openssl s_client -debug -starttls "$proto" -connect "127.0.0.1:$port" </dev/null 2>&1 | tr -d '\000' || true)
+  grep -q '^New, TLS' <<<"$out" && return 0
+  # -debug dumps every read; the text column of the dumps after "closed" is the plain answer.
+  answer=$(sed -n '/^closed$/,$p' <<<"$out" | grep '^[0-9a-f]\{4\} - ' | cut -c58- | tr -d '\n' || true)
+  echo "test-server: STARTTLS on port $port gave no TLS session; the server answered: ${answer:-nothing}" |
+    tee -a "$dir/log/$proto.log" >&2
+}
+starttls_check imap "$imap"
+starttls_check pop3 "$pop3"
 
 {
   p=BREVIO_TEST_COURIER

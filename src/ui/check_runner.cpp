@@ -10,6 +10,7 @@
 #include "net/errors.h"
 #include "support/exception.h"
 #include "support/check_context.h"
+#include "support/thread_handoff.h"
 
 namespace brevio {
 
@@ -34,7 +35,11 @@ public:
             cache_->Save();
     }
 
-    void SetStatus(const QString& text) override { emit runner_.StatusText(text); }
+    // What the worker hands to the window goes through HandOff (support/thread_handoff.h).
+    void SetStatus(const QString& text) override
+    {
+        HandOff(&runner_, [&] { emit runner_.StatusText(text); });
+    }
 
     void Yield() override { runner_.abort_.ThrowIfTriggered(); }
 
@@ -59,7 +64,10 @@ public:
         return runner_.AskOnUiThread([&] { return runner_.AskTrustOnUiThread(certificate); });
     }
 
-    void Log(const QString& text) override { emit runner_.LogEntry(text); }
+    void Log(const QString& text) override
+    {
+        HandOff(&runner_, [&] { emit runner_.LogEntry(text); });
+    }
 
     TAbortSignal* Abort() override { return &runner_.abort_; }
 
@@ -93,22 +101,33 @@ public:
             TGuiCheckContext context(runner_, request);
             result = ExecuteRun(request, context, QLocale(), {},
                                 [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
-                                    emit runner_.MailBoxRows(mailBoxIndex, rows);
+                                    HandOff(&runner_, [&] { emit runner_.MailBoxRows(mailBoxIndex, rows); });
                                 });
             if (request.Kind != TRunKind::DeleteMarked && !runner_.abort_.IsHeld())
                 result.NewMessages = CountNewMessages(request, result);
         } catch (const std::exception& e) {
             // Mailbox failures never get here; anything that does must not end the thread.
-            emit runner_.LogEntry(FailureText(e, request.Strings));
+            const QString text = FailureText(e, request.Strings);
+            HandOff(&runner_, [&] { emit runner_.LogEntry(text); });
         } catch (...) {
-            emit runner_.LogEntry(request.Strings.Text(texts::UnexpectedFailure));
+            const QString text = request.Strings.Text(texts::UnexpectedFailure);
+            HandOff(&runner_, [&] { emit runner_.LogEntry(text); });
         }
         // The window has every row from MailBoxRows already; they are let go here, on this
         // thread, which a very long list's texts take a while for.
         result.RowCount = result.Rows.size();
         result.Rows.clear();
-        emit Done(result);
+        HandOff(&runner_, [&] { emit Done(result); });
         runner_.WakeWaiter();
+    }
+
+protected:
+    // The run arrives as a queued call from the window's thread.
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::MetaCall)
+            HandOffArrived(this);
+        return QObject::event(e);
     }
 
 signals:
@@ -168,8 +187,10 @@ bool TCheckRunner::Start(const TRunRequest& request)
         return false;
     running_ = true;
     abort_.Release();
-    QMetaObject::invokeMethod(
-        worker_, [this, request] { worker_->Run(request); }, Qt::QueuedConnection);
+    HandOff(worker_, [&] {
+        QMetaObject::invokeMethod(
+            worker_, [this, request] { worker_->Run(request); }, Qt::QueuedConnection);
+    });
     return true;
 }
 
@@ -221,16 +242,28 @@ bool TCheckRunner::AskOnUiThread(const std::function<bool()>& ask)
         bool Value = false;
     };
     auto answer = std::make_shared<TAnswer>();
-    QMetaObject::invokeMethod(
-        this,
-        [answer, &ask] {
-            answer->Value = ask();
-            answer->Given.release();
-        },
-        Qt::QueuedConnection);
+    HandOff(this, [&] {
+        QMetaObject::invokeMethod(
+            this,
+            [answer, &ask] {
+                answer->Value = ask();
+                HandOffDone(answer.get());
+                answer->Given.release();
+            },
+            Qt::QueuedConnection);
+    });
     WakeWaiter();
     answer->Given.acquire();
+    HandOffArrived(answer.get());
     return answer->Value;
+}
+
+bool TCheckRunner::event(QEvent* e)
+{
+    // The worker's result and its questions to the window arrive as queued calls.
+    if (e->type() == QEvent::MetaCall)
+        HandOffArrived(this);
+    return QObject::event(e);
 }
 
 bool TCheckRunner::AskLoginOnUiThread(const QString& host, QString& userName, QString& password)

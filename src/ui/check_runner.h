@@ -60,6 +60,9 @@ signals:
     // run ended by AbortAll).
     void Finished(const brevio::TRunResult& result);
 
+protected:
+    bool event(QEvent* e) override;
+
 private:
     friend class TRunWorker;
     friend class TGuiCheckContext;

@@ -1,9 +1,12 @@
 #include "ui/run_controller.h"
 
+#include <QEvent>
+
 #include <thread>
 
 #include "engine/mailbox_list.h"
 #include "support/text_format.h"
+#include "support/thread_handoff.h"
 
 namespace brevio {
 
@@ -30,6 +33,14 @@ TRunController::~TRunController()
     delete runner_;
     if (rowsFreeing_.joinable())
         rowsFreeing_.join();
+}
+
+bool TRunController::event(QEvent* e)
+{
+    // The runner's texts and rows come from its worker thread as queued signals.
+    if (e->type() == QEvent::MetaCall)
+        HandOffArrived(runner_);
+    return QObject::event(e);
 }
 
 bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, const QList<TMessageToDelete>& deletes)

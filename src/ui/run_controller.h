@@ -69,6 +69,9 @@ signals:
     void StatusText(const QString& text);
     void LogEntry(const QString& text);
 
+protected:
+    bool event(QEvent* e) override;
+
 private:
     bool Start(TRunKind kind, bool scheduled, int mailBoxIndex = -1, const QList<TMessageToDelete>& deletes = {});
     void OnRunnerFinished(const TRunResult& result);

@@ -1,7 +1,10 @@
 // The IMAP4 client reading a server's side of a whole check: greeting, login, CAPABILITY, LIST,
-// SELECT, a multi-message FETCH, single fetches by UID, STORE and EXPUNGE, LOGOUT. Commands are
-// tagged C1, C2, ... in order, which the seed corpus follows. Afterwards every response of the
-// input goes through the pure readers on its own.
+// SELECT, then the fetches a check sends ahead of their replies by default (two chunks of headers
+// and sizes, a size pass, headers by UID), the search for messages marked deleted and the delete
+// burst of a server with UIDPLUS, then the older one-message-at-a-time calls, STORE and EXPUNGE,
+// LOGOUT. Commands are tagged C1, C2, ... in order, which the seed corpus follows (the seed
+// "pipelined" answers each command in turn). Afterwards every response of the input goes through
+// the pure readers on its own.
 #include "fuzz_transport.h"
 #include "imap/imap_client.h"
 #include "imap/imap_response_parser.h"
@@ -22,6 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 QList<TImapListEntry> folders;
                 client.ListFolders(folders);
                 client.SelectFolder(folders.isEmpty() ? QByteArray("INBOX") : folders.first().Name);
+                qsizetype listed = 0;
+                const auto count = [&listed](QList<TImapListedMessage>& records) { listed += records.size(); };
+                client.FetchPipelined({"1:2", "3:4"}, false, true, 2, count);
+                client.FetchPipelined({"1:4"}, false, false, 2, count);
+                client.FetchPipelined({"1", "2"}, true, true, 1, count);
+                QList<quint32> marked;
+                client.UidSearchDeleted(marked);
+                client.UidDeleteBurst({1, 2});
                 QList<TImapFetchedMessage> messages;
                 client.FetchMessages("1:*", messages);
                 QByteArray uid;
@@ -51,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         (void)ParseExpungeResponse(line);
         (void)ParseFlagList(line);
         (void)ParseCapabilityNames(line);
+        (void)ParseSearchResponse(line);
         TImapFolderInfo info;
         try {
             ApplySelectResponse(info, line);

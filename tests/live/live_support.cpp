@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 
 #include <gtest/gtest.h>
@@ -110,6 +111,42 @@ void TScratchMail::Empty()
         for (const QString& entry : dir.entryList(QDir::Files))
             dir.remove(entry);
     }
+}
+
+TServerLogMark::TServerLogMark(const LiveServer& server)
+    : folder_(QFileInfo(server.logFile()).absolutePath())
+{
+    const QFileInfoList logs = QDir(folder_).entryInfoList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
+    for (const QFileInfo& log : logs)
+        sizes_.insert(log.fileName(), log.size());
+}
+
+QString TServerLogMark::Since() const
+{
+    if (folder_.isEmpty())
+        return {};
+    QString text;
+    const QFileInfoList logs = QDir(folder_).entryInfoList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
+    for (const QFileInfo& log : logs) {
+        const qint64 mark = sizes_.value(log.fileName(), 0);
+        if (log.size() <= mark)
+            continue;
+        QFile file(log.filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray all = file.readAll();
+        text += QStringLiteral("--- %1\n").arg(log.filePath());
+        for (const QByteArray& line : all.left(mark).split('\n')) {
+            if (line.startsWith("test-server:"))
+                text += QString::fromUtf8(line) + u'\n';
+        }
+        // A busy log keeps only its last lines here.
+        QList<QByteArray> added = all.mid(mark).split('\n');
+        if (added.size() > 40)
+            added = added.mid(added.size() - 40);
+        text += QString::fromUtf8(added.join('\n'));
+    }
+    return text;
 }
 
 QStringList Subjects(const TRunResult& result)

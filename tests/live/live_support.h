@@ -9,6 +9,7 @@
 #include "support/test_check_context.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -63,6 +64,21 @@ private:
     QByteArray lineEnd_;
     QStringList written_;
     int counter_ = 0;
+};
+
+// The server's logs (every *.log beside its LOG_FILE) from a moment on, for a failure message: a
+// client sees only that a connection or a TLS handshake failed, the server's log says why.
+class TServerLogMark {
+public:
+    explicit TServerLogMark(const LiveServer& server);
+    // Per log that grew since the mark: its name, the test server's own notes on it ("test-server:"
+    // lines, as a STARTTLS self-check at start writes them) and the lines added since the mark.
+    // Empty when no log grew.
+    QString Since() const;
+
+private:
+    QString folder_;
+    QMap<QString, qint64> sizes_;
 };
 
 // The subjects of a run's rows, in order.

@@ -43,8 +43,10 @@ TEST_F(SecondServerLive, CheckListsTheSeededMessagesOverEveryProtocolAndSecurity
         SCOPED_TRACE(config.Label);
         TLiveContext context;
         const TMailBoxSettings box = *MakeMailBox(server, QStringLiteral("alice"), config.Protocol, config.Security);
+        const TServerLogMark serverLog(server);
         const QList<TFoundMessage> found = CheckMailBox(box, context);
-        EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString();
+        EXPECT_TRUE(context.Logged.isEmpty())
+            << context.Logged.join(u'\n').toStdString() << "\nThe server's log:\n" << serverLog.Since().toStdString();
         ExpectAliceMatchesTheSeed(found, BuildMailBoxRows(0, box, found), config.Protocol, ListedFolder);
     }
 }
