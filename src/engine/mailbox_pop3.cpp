@@ -23,105 +23,150 @@ constexpr qint32 kStatusEvery = 200;
 // ahead of their replies when the server announces PIPELINING. With the header cache, only the
 // messages whose unique id it does not know are asked for. Gives the same messages in the same
 // order as asking message by message.
-void ListPop3Pipelined(const TMailBoxSettings& box, TPop3Client& client, TCheckContext& context,
-                       QList<TFoundMessage>& found)
-{
-    const bool pipelined = client.Capabilities().Has("PIPELINING");
-    QList<TPop3ListEntry> listed;
-    QList<TPop3UidEntry> ids;
-    client.ListWithUidl(pipelined, listed, ids);
-    const qint32 count = qint32(listed.size());
-    context.Yield();
-    context.SetStatus(FormatText(Text(context, texts::NewMessageInMailbox), {count}));
-    if (count == 0) {
-        if (THeaderCache* cache = context.HeaderCache())
-            cache->Store(THeaderCache::AccountKey(box), {}, 0, {}, true);
-        return;
-    }
-    found.reserve(found.size() + count);
-    QHash<qint32, QByteArray> uniqueIds;
-    QHash<QByteArray, int> idUses;
-    for (const TPop3UidEntry& entry : std::as_const(ids)) {
-        uniqueIds.insert(entry.Number, entry.UniqueId);
-        ++idUses[entry.UniqueId];
+class TPop3Listing {
+public:
+    TPop3Listing(const TMailBoxSettings& box, TPop3Client& client, TCheckContext& context,
+                 QList<TFoundMessage>& found)
+        : box_(box), client_(client), context_(context), found_(found),
+          pipelined_(client.Capabilities().Has("PIPELINING"))
+    {
     }
 
-    // Without unique ids there is nothing to know a message by: no cache then. An id the server
-    // gives twice names neither message for sure.
-    THeaderCache* cache = uniqueIds.isEmpty() ? nullptr : context.HeaderCache();
-    const QString account = cache ? THeaderCache::AccountKey(box) : QString();
-    const QHash<QByteArray, TCachedHeader> known = cache ? cache->Folder(account, {}, 0) : QHash<QByteArray, TCachedHeader>();
-    const auto cacheable = [&](qint32 number) {
-        const QByteArray id = uniqueIds.value(number);
-        return cache && !id.isEmpty() && idUses.value(id) == 1;
-    };
-
-    QList<qint32> wanted;
-    for (const TPop3ListEntry& entry : listed) {
-        if (!cacheable(entry.Number) || !known.contains(uniqueIds.value(entry.Number)))
-            wanted.append(entry.Number);
+    void Run()
+    {
+        if (!ReadListing())
+            return;
+        OpenCache();
+        try {
+            FetchWanted();
+        } catch (...) {
+            Finish(false);
+            throw;
+        }
+        Finish(true);
     }
-    QHash<QByteArray, TCachedHeader> seen;
-    seen.reserve(cache ? count : 0);
-    // The messages go to `found` in listing order as their headers arrive: the TOPs are answered
-    // in that order, and the known messages between two fetched ones are taken from the cache on
-    // the way, so no fetched header waits in a second list. After a failure only those before
-    // the first one missing are listed: what was read so far stays, as message by message.
-    qsizetype next = 0;
-    const auto append = [&](TListedHeader header, const TPop3ListEntry& entry, const QByteArray& id) {
+
+private:
+    // LIST and UIDL; false when the mailbox is empty (and the cache told so).
+    bool ReadListing()
+    {
+        QList<TPop3UidEntry> ids;
+        client_.ListWithUidl(pipelined_, listed_, ids);
+        const qint32 count = qint32(listed_.size());
+        context_.Yield();
+        context_.SetStatus(FormatText(Text(context_, texts::NewMessageInMailbox), {count}));
+        if (count == 0) {
+            if (THeaderCache* cache = context_.HeaderCache())
+                cache->Store(THeaderCache::AccountKey(box_), {}, 0, {}, true);
+            return false;
+        }
+        found_.reserve(found_.size() + count);
+        for (const TPop3UidEntry& entry : std::as_const(ids)) {
+            uniqueIds_.insert(entry.Number, entry.UniqueId);
+            ++idUses_[entry.UniqueId];
+        }
+        return true;
+    }
+
+    // Without unique ids there is nothing to know a message by: no cache then.
+    void OpenCache()
+    {
+        cache_ = uniqueIds_.isEmpty() ? nullptr : context_.HeaderCache();
+        if (!cache_)
+            return;
+        account_ = THeaderCache::AccountKey(box_);
+        known_ = cache_->Folder(account_, {}, 0);
+        seen_.reserve(listed_.size());
+    }
+
+    // An id the server gives twice names neither message for sure.
+    bool Cacheable(qint32 number) const
+    {
+        const QByteArray id = uniqueIds_.value(number);
+        return cache_ && !id.isEmpty() && idUses_.value(id) == 1;
+    }
+
+    // The messages go to `found` in listing order as their headers arrive: the TOPs are
+    // answered in that order, and the known messages between two fetched ones are taken from
+    // the cache on the way, so no fetched header waits in a second list. After a failure only
+    // those before the first one missing are listed: what was read so far stays, as message by
+    // message.
+    void FetchWanted()
+    {
+        QList<qint32> wanted;
+        for (const TPop3ListEntry& entry : std::as_const(listed_)) {
+            if (!Cacheable(entry.Number) || !known_.contains(uniqueIds_.value(entry.Number)))
+                wanted.append(entry.Number);
+        }
+        qint32 done = 0;
+        const qint32 toFetch = qint32(wanted.size());
+        client_.FetchHeaders(wanted, pipelined_, [&](qint32 number, TListedHeader& header) {
+            TakeKnown();
+            // The replies come in the order of `wanted`, which is the listing's order, so the
+            // message at `next_` is the one this header belongs to.
+            if (next_ >= listed_.size() || listed_.at(next_).Number != number)
+                return;
+            TListedHeader listedHeader = std::move(header);
+            const QByteArray id = uniqueIds_.value(number);
+            if (Cacheable(number))
+                seen_.insert(id, TCachedHeader::Of(listedHeader));
+            Append(std::move(listedHeader), listed_.at(next_), id);
+            ++done;
+            if (done % kStatusEvery == 0 || done == toFetch)
+                context_.SetStatus(FormatText(Text(context_, texts::RetrievedMessageHeader), {done, toFetch}));
+            context_.Yield();
+        });
+    }
+
+    void Append(TListedHeader header, const TPop3ListEntry& entry, const QByteArray& id)
+    {
         TFoundMessage message;
         message.Message = std::move(header);
         message.Message.Size = entry.Size;
         message.Message.UniqueId = id;
         message.Id.UniqueId = id;
         message.Id.Number = entry.Number;
-        found.append(std::move(message));
-        ++next;
-    };
-    // Lists the known messages from `next` on, up to the next one that must be fetched.
-    const auto takeKnown = [&] {
-        while (next < listed.size()) {
-            const TPop3ListEntry& entry = listed.at(next);
-            const QByteArray id = uniqueIds.value(entry.Number);
-            const auto k = known.constFind(id);
-            if (!cacheable(entry.Number) || k == known.constEnd())
+        found_.append(std::move(message));
+        ++next_;
+    }
+
+    // Lists the known messages from `next_` on, up to the next one that must be fetched.
+    void TakeKnown()
+    {
+        while (next_ < listed_.size()) {
+            const TPop3ListEntry& entry = listed_.at(next_);
+            const QByteArray id = uniqueIds_.value(entry.Number);
+            const auto k = known_.constFind(id);
+            if (!Cacheable(entry.Number) || k == known_.constEnd())
                 return;
             TListedHeader header;
             k.value().ApplyTo(header);
-            seen.insert(id, k.value());
-            append(std::move(header), entry, id);
+            seen_.insert(id, k.value());
+            Append(std::move(header), entry, id);
         }
-    };
-    const auto finish = [&](bool complete) {
-        takeKnown();
-        if (cache)
-            cache->Store(account, {}, 0, std::move(seen), complete);
-    };
-    qint32 done = 0;
-    const qint32 toFetch = qint32(wanted.size());
-    try {
-        client.FetchHeaders(wanted, pipelined, [&](qint32 number, TListedHeader& header) {
-            takeKnown();
-            // The replies come in the order of `wanted`, which is the listing's order, so the
-            // message at `next` is the one this header belongs to.
-            if (next >= listed.size() || listed.at(next).Number != number)
-                return;
-            TListedHeader listedHeader = std::move(header);
-            const QByteArray id = uniqueIds.value(number);
-            if (cacheable(number))
-                seen.insert(id, TCachedHeader::Of(listedHeader));
-            append(std::move(listedHeader), listed.at(next), id);
-            ++done;
-            if (done % kStatusEvery == 0 || done == toFetch)
-                context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {done, toFetch}));
-            context.Yield();
-        });
-    } catch (...) {
-        finish(false);
-        throw;
     }
-    finish(true);
-}
+
+    void Finish(bool complete)
+    {
+        TakeKnown();
+        if (cache_)
+            cache_->Store(account_, {}, 0, std::move(seen_), complete);
+    }
+
+    const TMailBoxSettings& box_;
+    TPop3Client& client_;
+    TCheckContext& context_;
+    QList<TFoundMessage>& found_;
+    const bool pipelined_;
+    QList<TPop3ListEntry> listed_;
+    QHash<qint32, QByteArray> uniqueIds_;
+    QHash<QByteArray, int> idUses_;
+    THeaderCache* cache_ = nullptr;
+    QString account_;
+    QHash<QByteArray, TCachedHeader> known_;
+    QHash<QByteArray, TCachedHeader> seen_;
+    qsizetype next_ = 0;
+};
 
 }  // namespace
 
@@ -134,7 +179,7 @@ QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& conte
     complete = RunSession<TPop3Client>(box, context, factory, trustedFingerprint, [&](TPop3Client& client) {
         context.SetStatus(Text(context, texts::ConnectedReceivingMessages));
         if (context.Pipelining()) {
-            ListPop3Pipelined(box, client, context, found);
+            TPop3Listing(box, client, context, found).Run();
             return;
         }
         const qint32 count = client.CountMessages();
@@ -166,56 +211,85 @@ QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& conte
     return found;
 }
 
-void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
-                const TTransportFactory& factory, QString* trustedFingerprint)
-{
-    const auto logFailure = [&](const QString& text) { LogForHost(context, box.Host, text); };
-    // A failed connection deletes nothing; the session logged it.
-    const auto body = [&](TPop3Client& client) {
-        // Message numbers only hold for one session: find each message under its current
-        // number by its unique id. A message with an id is never deleted by its old number (a
-        // server that now refuses UIDL, or a message that is gone, leaves it alone). Messages
-        // without an id (a server without UIDL) keep the number they had at the listing.
-        QHash<QByteArray, qint32> currentNumbers;
-        const bool haveIds = std::any_of(messages.cbegin(), messages.cend(),
+namespace {
+
+// Deleting in one POP3 session. Message numbers only hold for one session: each message is found
+// under its current number by its unique id. A message with an id is never deleted by its old
+// number (a server that now refuses UIDL, or a message that is gone, leaves it alone). Messages
+// without an id (a server without UIDL) keep the number they had at the listing.
+class TPop3Deletion {
+public:
+    TPop3Deletion(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context)
+        : box_(box), messages_(messages), context_(context)
+    {
+    }
+
+    void Run(TPop3Client& client)
+    {
+        ReadCurrentNumbers(client);
+        if (context_.Pipelining() && client.Capabilities().Has("PIPELINING"))
+            DeleteAllAtOnce(client);
+        else
+            DeleteOneAtATime(client);
+    }
+
+    // The deletions take effect at QUIT, so its refusal must be told.
+    void Quit(TPop3Client& client)
+    {
+        try {
+            client.Disconnect();
+        } catch (const EReplyError& e) {
+            // The server refused to remove the deleted messages at QUIT: nothing was deleted.
+            LogFailure(e.Message().trimmed());
+        } catch (...) {
+        }
+    }
+
+private:
+    void ReadCurrentNumbers(TPop3Client& client)
+    {
+        const bool haveIds = std::any_of(messages_.cbegin(), messages_.cend(),
                                          [](const TMessageIdentity& id) { return !id.UniqueId.isEmpty(); });
-        if (haveIds) {
-            for (const TPop3UidEntry& entry : client.Uidl())
-                currentNumbers.insert(entry.UniqueId, entry.Number);
-        }
-
-        // The number `message` has now; none, and a log entry, when its id is gone.
-        const auto currentNumber = [&](const TMessageIdentity& message) -> std::optional<qint32> {
-            if (message.UniqueId.isEmpty())
-                return message.Number;
-            const auto found = currentNumbers.constFind(message.UniqueId);
-            if (found != currentNumbers.constEnd())
-                return found.value();
-            logFailure(
-                FormatText(Text(context, texts::MessageGoneNotDeleted), {QString::fromLatin1(message.UniqueId)}));
-            return std::nullopt;
-        };
-
-        const qsizetype count = messages.size();
-        if (context.Pipelining() && client.Capabilities().Has("PIPELINING")) {
-            // Every DELE goes out before the first answer is read; a refusal is logged as
-            // one at a time would be.
-            QList<qint32> numbers;
-            for (const TMessageIdentity& message : messages)
-                if (const std::optional<qint32> number = currentNumber(message))
-                    numbers.append(*number);
-            context.Yield();
-            client.DeletePipelined(numbers, [&](qsizetype k, const QString& refusal) {
-                if (!refusal.isEmpty())
-                    logFailure(refusal);
-                context.SetStatus(FormatText(Text(context, texts::DeleteMessage),
-                                             {qint64(k + 1), qint64(numbers.size())}));
-            });
+        if (!haveIds)
             return;
-        }
+        for (const TPop3UidEntry& entry : client.Uidl())
+            currentNumbers_.insert(entry.UniqueId, entry.Number);
+    }
+
+    // The number `message` has now; none, and a log entry, when its id is gone.
+    std::optional<qint32> CurrentNumber(const TMessageIdentity& message)
+    {
+        if (message.UniqueId.isEmpty())
+            return message.Number;
+        const auto found = currentNumbers_.constFind(message.UniqueId);
+        if (found != currentNumbers_.constEnd())
+            return found.value();
+        LogFailure(FormatText(Text(context_, texts::MessageGoneNotDeleted), {QString::fromLatin1(message.UniqueId)}));
+        return std::nullopt;
+    }
+
+    // Every DELE goes out before the first answer is read; a refusal is logged as one at a time
+    // would be.
+    void DeleteAllAtOnce(TPop3Client& client)
+    {
+        QList<qint32> numbers;
+        for (const TMessageIdentity& message : messages_)
+            if (const std::optional<qint32> number = CurrentNumber(message))
+                numbers.append(*number);
+        context_.Yield();
+        client.DeletePipelined(numbers, [&](qsizetype k, const QString& refusal) {
+            if (!refusal.isEmpty())
+                LogFailure(refusal);
+            ShowProgress(k, numbers.size());
+        });
+    }
+
+    void DeleteOneAtATime(TPop3Client& client)
+    {
+        const qsizetype count = messages_.size();
         for (qsizetype k = 0; k < count; ++k) {
-            context.Yield();
-            const std::optional<qint32> number = currentNumber(messages.at(k));
+            context_.Yield();
+            const std::optional<qint32> number = CurrentNumber(messages_.at(k));
             if (!number)
                 continue;
             try {
@@ -223,22 +297,35 @@ void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& mess
             } catch (const EReplyError& e) {
                 // The server refused this one; the others still go. Anything else (the user's
                 // abort, a lost connection) ends the deletion.
-                logFailure(e.Message());
+                LogFailure(e.Message());
             }
-            context.SetStatus(FormatText(Text(context, texts::DeleteMessage), {qint64(k + 1), qint64(count)}));
+            ShowProgress(k, count);
         }
-    };
-    // The deletions take effect at QUIT, so its refusal must be told.
-    const auto finish = [&](TPop3Client& client) {
-        try {
-            client.Disconnect();
-        } catch (const EReplyError& e) {
-            // The server refused to remove the deleted messages at QUIT: nothing was deleted.
-            logFailure(e.Message().trimmed());
-        } catch (...) {
-        }
-    };
-    RunSession<TPop3Client>(box, context, factory, trustedFingerprint, body, finish);
+    }
+
+    void ShowProgress(qsizetype k, qsizetype count)
+    {
+        context_.SetStatus(FormatText(Text(context_, texts::DeleteMessage), {qint64(k + 1), qint64(count)}));
+    }
+
+    void LogFailure(const QString& text) { LogForHost(context_, box_.Host, text); }
+
+    const TMailBoxSettings& box_;
+    const QList<TMessageIdentity>& messages_;
+    TCheckContext& context_;
+    QHash<QByteArray, qint32> currentNumbers_;
+};
+
+}  // namespace
+
+void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
+                const TTransportFactory& factory, QString* trustedFingerprint)
+{
+    // A failed connection deletes nothing; the session logged it.
+    TPop3Deletion deletion(box, messages, context);
+    RunSession<TPop3Client>(
+        box, context, factory, trustedFingerprint, [&](TPop3Client& client) { deletion.Run(client); },
+        [&](TPop3Client& client) { deletion.Quit(client); });
 }
 
 }  // namespace brevio

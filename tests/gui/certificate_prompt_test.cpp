@@ -132,7 +132,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TPromptCase{"changed_certificate_enter", false, false, true, false, TStep::Enter, false,
                                   "not the one you trusted"},
                       TPromptCase{"weak_key_enter", false, false, false, true, TStep::Enter, false, ""}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 }  // namespace
 }  // namespace brevio

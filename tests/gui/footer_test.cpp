@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Centre: 400/2 - (2*74 + 12)/2 = 120, then 120 + 74 + 6.
         TBarCase{"TwoCentre", 400, {TAlign::Center, TAlign::Center}, {120, 200}},
         TBarCase{"MixedGroups", 370, {TAlign::Left, TAlign::Right, TAlign::Right}, {5, 210, 291}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Footer, ResizingKeepsRightButtonsAtTheRightEdge)
 {

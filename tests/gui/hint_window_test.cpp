@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A missing picture gives a plain hint, not an empty area.
                       THintCase{"MissingPicture", "ToolBar1", QKeySequence(Qt::Key_F9), QStringLiteral("/nonexistent"), false},
                       THintCase{"OtherToolbar", "ToolBar2", QKeySequence(Qt::Key_F9), kPictures, false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(HintMode, ToolbarOnlyForToolButtonsOfToolBar1)
 {

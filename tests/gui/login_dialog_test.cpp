@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         TAnswerCase{"CancelClicked", TAnswer::ClickCancel, QStringLiteral("carol"), QStringLiteral("y"), false},
         TAnswerCase{"SpaceOnCancel", TAnswer::SpaceOnCancel, QStringLiteral("dave"), QStringLiteral("z"), false},
         TAnswerCase{"CloseBoxCancels", TAnswer::CloseBox, QStringLiteral("bob"), QStringLiteral("x"), false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(LoginPrompt, WarningFollowsCapsLock)
 {

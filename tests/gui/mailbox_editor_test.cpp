@@ -211,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Tool(h.d.actDelete);
                   },
                   [](std::vector<TBox>& b) { b.erase(b.begin() + 1); }}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(MailBoxEditor, RowCaptionFollowsEveryKeystroke)
 {

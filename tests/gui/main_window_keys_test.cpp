@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TKeyCase{"CtrlA", Qt::Key_A, Qt::ControlModifier, {true, true, true}},
                       TKeyCase{"CtrlU", Qt::Key_U, Qt::ControlModifier, {false, false, false}},
                       TKeyCase{"KeypadStar", Qt::Key_Asterisk, Qt::KeypadModifier, {false, true, true}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 // A menu of the menu bar closed with Esc leaves the bar in keyboard mode, and the bar would keep
 // the next Esc for itself: that Esc must still abort the check.

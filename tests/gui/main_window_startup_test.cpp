@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TPlacementCase{"NoBrackets", "0;10,20;500;400", false, {10, 20}, {500, 400}},
                       TPlacementCase{"NoCommaFallsBackToOrigin", "0;[10 20];500;400", false, {0, 0}, {500, 400}},
                       TPlacementCase{"NoStoredValue", "", false, {192, 205}, {}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(MainWindowStart, DefaultColumnsShowTheirTextsAndFitTheWindow)
 {
@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(THiddenStartCase{"Shown", false, 1, true, false},
                       THiddenStartCase{"TrayOnly", true, 1, false, false},
                       THiddenStartCase{"NoTrayShowsMinimized", true, 0, true, true}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(MainWindowTray, ClickHidesAndRestores)
 {

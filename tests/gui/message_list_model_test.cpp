@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_FALSE(m.flags(m.index(1, M::ColSubject)).testFlag(Qt::ItemIsUserCheckable));
                   },
                   {true, false, false, true, false}, 0}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 }  // namespace
 }  // namespace brevio::test

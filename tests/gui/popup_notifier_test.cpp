@@ -15,10 +15,10 @@ const QRect kScreen(0, 0, 1000, 800);
 // A notifier on a screen with the given work area, set up as the main window sets it up unless
 // `programSettings` is false.
 struct TNotifier {
-    explicit TNotifier(QRect work, bool programSettings = true)
+    explicit TNotifier(QRect workArea, bool programSettings = true)
     {
         notifier.SetScreenAreaSource([this] { return std::optional<TScreenArea>(TScreenArea{kScreen, this->work}); });
-        this->work = work;
+        work = workArea;
         if (programSettings) {
             TPopupSettings& s = notifier.Settings();
             s.TimeOut = 5;
@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
         TEdgeCase{"Left", {40, 0, 960, 800}, TTaskbarEdge::Left, {40, 679, 1, 121}, 17, {40, 679, 148, 121}},
         // A desktop whose panel reserves no space: the bottom.
         TEdgeCase{"NoPanel", kScreen, TTaskbarEdge::Bottom, {852, 799, 148, 1}, 14, {852, 679, 148, 121}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(PopupNotifier, WithoutCascadingEachWindowGoesToTheSameCorner)
 {
@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
         TCascadeCase{"Top", {0, 30, 1000, 770}, {32, 155, 278, 401, 524, 647}},
         // Room for one window only.
         TCascadeCase{"SmallWorkArea", {0, 0, 1000, 200}, {77}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(PopupNotifier, ATaskbarOnAnotherEdgeStartsTheStackAfresh)
 {
@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TClickCase{"GradientMiddle", TPart::Gradient, Qt::MiddleButton, false, false},
                       TClickCase{"Strip", TPart::Strip, Qt::LeftButton, false, false},
                       TClickCase{"Bevel", TPart::Bevel, Qt::LeftButton, false, false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(PopupNotifier, HyperlinkTextReportsItsAddressInsteadOfAClick)
 {

@@ -83,8 +83,8 @@ TEST_P(FastCheckSeededLive, EveryModeListsTheSeededMailboxAlike)
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, FastCheckSeededLive, ::testing::Values("BREVIO_TEST_", "BREVIO_TEST_COURIER_"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.index == 0 ? "Dovecot" : "Courier");
+                         [](const ::testing::TestParamInfo<const char*>& tested) {
+                             return std::string(tested.index == 0 ? "Dovecot" : "Courier");
                          });
 
 // Between cached checks another program deletes and delivers mail in the INBOX, and a folder is

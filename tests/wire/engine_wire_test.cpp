@@ -408,7 +408,7 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(Modes, EnginePop3Delete, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Pipelined" : "OneAtATime"; });
+                         [](const auto& tested) { return tested.param ? "Pipelined" : "OneAtATime"; });
 
 // The check keeps each message's unique id; the delete finds the ticked messages under their new
 // numbers and skips one that is gone, never deleting another under its old number.

@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFetchReplyCase{"NotANumber", "S: * 1 FETCH (UID 471 RFC822.SIZE big)\nS: C3 OK", -1},
         TFetchReplyCase{"Overflowing", "S: * 1 FETCH (UID 471 RFC822.SIZE 99999999999)\nS: C3 OK", -1},
         TFetchReplyCase{"Malformed", "S: * 1 FETCH (UID 471 RFC822.SIZE \"9)\nS: C3 OK", -1}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 struct TRefusalCase {
     const char* Name;
@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
                      [](TImap4Client& c) {
                          c.SelectFolder("Gone");
                      }, 2}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Imap4Client, RefusedSelectLeavesNoFolderSelected)
 {
@@ -248,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
                       QStringLiteral("Number passed as parameter is invalid, must be 1 or greater")},
         TArgumentCase{"BadSequenceSet", [](TImap4Client& c) { QList<TImapFetchedMessage> m; c.FetchMessages("1:*) DELETE", m); },
                       QStringLiteral("Sequence set passed as parameter is invalid")}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Imap4Client, EmptyDeleteSendsNothing)
 {
@@ -359,7 +359,7 @@ TEST_P(Imap4UidDelete, UsesUidExpungeOnlyWithUidPlus)
 INSTANTIATE_TEST_SUITE_P(Cases, Imap4UidDelete,
                          ::testing::Values(TUidDeleteCase{"WithUidPlus", "IMAP4rev1 UIDPLUS", "UID EXPUNGE 4,9"},
                                            TUidDeleteCase{"WithoutUidPlus", "IMAP4rev1 IDLE", "EXPUNGE"}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 }  // namespace
 }  // namespace brevio::test

@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         THostileCase{"EndlessUntaggedLines", ManyLongLines(263), TError::LineTooLong},
         THostileCase{"UnknownTag", "S: X7 OK whatever\n", TError::ClientError},
         THostileCase{"UnknownStatusWord", "S: C3 MAYBE\n", TError::ClientError}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 struct TSelectCase {
     const char* Name;
@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Imap4BadCounts,
                                            TSelectCase{"Absurd", "99999999999 EXISTS"},
                                            TSelectCase{"NotANumber", "many EXISTS"},
                                            TSelectCase{"RecentGarbage", "1x RECENT"}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 // Each folder line is short enough, but together they pass the bound on one reply; the reply is
 // still read to its end, so the connection stays usable.

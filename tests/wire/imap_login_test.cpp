@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
             C: C1 LOGIN {5+}
             C+: j\xC3\xB6rg "pw"\r\n
             S: C1 OK)"}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Imap4Login, RefusedLiteralIsARefusedLogin)
 {
@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Imap4BadGreetings,
                                            TGreetingCase{"No", "S: * NO go away", 2},
                                            TGreetingCase{"Untagged", "S: hello", 0},
                                            TGreetingCase{"TaggedOk", "S: C1 OK", 0}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Imap4Login, StatusWordsInLowerCaseAreAccepted)
 {
@@ -260,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
             C: C2 ENABLE UTF8=ACCEPT
             S: * ENABLED
             S: C2 OK)", false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 }  // namespace
 }  // namespace brevio::test

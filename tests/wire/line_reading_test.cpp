@@ -69,7 +69,7 @@ TEST_P(LineReading, DeliversLinesThenFails)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LineReading, ::testing::ValuesIn(LineCases()),
-                         [](const auto& info) { return std::string(info.param.Name); });
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(LineLayer, ReadBytesTakesExactCountAndLeavesTheRest)
 {

@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // A status line is one line (RFC 1939 §3); a "-" after the status word
                       // starts no continuation to wait for.
                       TReplyValueCase{"DashAfterStatusWord", "STAT", "+OK-2 320", kStat, std::nullopt}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Pop3Client, RefusedDeleteRaisesWithTheServerText)
 {
@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
         TConnectFailureCase{"ClosedBeforeGreeting", "X\n", "(pop.example.org) Connection Closed Gracefully."},
         TConnectFailureCase{"GreetingCutInTheMiddle", "S+: +OK rea\nX\n",
                             "(pop.example.org) Connection Closed Gracefully."}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Pop3Client, OverlongGreetingRaisesLineTooLong)
 {
@@ -333,7 +333,7 @@ INSTANTIATE_TEST_SUITE_P(
             S: +OK
             C: APOP bob df68dac4efbd2209cc50ce36148b9eb1
             S: +OK)", true, true, false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Pop3Client, ApopSendsTheDigestOfTimestampAndPassword)
 {

@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
             S: C2 NO not today)", false},
         TTlsCase{"ImapPreauth", true, R"(
             S: * PREAUTH [CAPABILITY IMAP4rev1 STARTTLS] hello)", false}),
-    [](const auto& info) { return std::string(info.param.Name); });
+    [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(ImplicitTls, StartsBeforeTheGreetingIsRead)
 {
