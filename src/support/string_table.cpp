@@ -36,6 +36,10 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     // listed: their message numbers may name other mail now, so they are not deleted.
     {"MailBoxChangedNotDeleted",
      "%d ticked message(s) were not deleted: their mailbox was changed since they were listed"},
+    {"SecretStoreLocked", "secret store locked"},
+    {"SecretStoreFailed", "The password cannot be read from the secret store: %s"},
+    {"SecretStoreUnreachable", "No secret store can be reached (%s): passwords kept there are asked for"},
+    {"PasswordsNotMoved", "The passwords were not moved into the secret store: %s"},
 };
 
 }  // namespace

@@ -34,6 +34,10 @@ enum TTextId {
     HelpTopicNotOpened,
     NoSystemTray,
     MailBoxChangedNotDeleted,
+    SecretStoreLocked,
+    SecretStoreFailed,
+    SecretStoreUnreachable,
+    PasswordsNotMoved,
     TextCount
 };
 }  // namespace texts
