@@ -22,7 +22,9 @@ TRunSecretsOutcome FillSecrets(QList<TMailBoxSettings>& boxes, const QList<int>&
         const QString text = secret.Status == TSecretStatus::Locked
                                  ? strings.Text(texts::SecretStoreLocked)
                                  : FormatText(strings.Text(texts::SecretStoreFailed), {secret.Error});
-        outcome.Log.append(QStringLiteral("(%1) %2").arg(box.Host, text));
+        // Mailboxes on one host are told apart by their names.
+        const QString name = box.Name.isEmpty() ? QString() : box.Name + QStringLiteral(": ");
+        outcome.Log.append(QStringLiteral("(%1) %2%3").arg(box.Host, name, text));
         if (!mayPrompt)
             outcome.Skipped.append(index);
     }

@@ -13,7 +13,7 @@
 namespace brevio {
 
 struct TRunSecretsOutcome {
-    QStringList Log;       // entries for the error log, "(host) text"
+    QStringList Log;       // entries for the error log, "(host) mailbox name: text"
     QList<int> Skipped;    // mailboxes left out of the run
     QString Unreachable;   // non-empty: no store could be reached, and why
 };

@@ -73,8 +73,9 @@ TEST_F(SecretStoreLocked, CheckerLogsOneLinePerMailboxAndExitsOne)
     const TCheckerRun run = RunChecker({QStringLiteral("--settings"), path});
     EXPECT_EQ(run.ExitCode, 1);
     ASSERT_EQ(run.ErrLines.size(), 2) << run.ErrLines.join(u'\n').toStdString();
-    for (const QString& line : run.ErrLines)
-        EXPECT_TRUE(line.endsWith(QStringLiteral(" - (127.0.0.1) secret store locked"))) << line.toStdString();
+    // Newest first.
+    EXPECT_TRUE(run.ErrLines[0].endsWith(QStringLiteral(" - (127.0.0.1) bob: secret store locked")));
+    EXPECT_TRUE(run.ErrLines[1].endsWith(QStringLiteral(" - (127.0.0.1) ann: secret store locked")));
     EXPECT_EQ(NewConnections(), 0);
 }
 

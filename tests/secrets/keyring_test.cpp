@@ -88,8 +88,9 @@ TEST(SecretStoreKeyring, CheckerWithoutASessionBusSaysSoPerMailbox)
     EXPECT_EQ(run.ExitCode, 1);
     ASSERT_EQ(run.ErrLines.size(), 2) << run.ErrLines.join(u'\n').toStdString();
     for (const QString& line : run.ErrLines)
-        EXPECT_TRUE(line.contains(QStringLiteral(" - (127.0.0.1) The password cannot be read from the secret store")))
+        EXPECT_TRUE(line.contains(QStringLiteral("cannot be read from the secret store: no D-Bus session")))
             << line.toStdString();
+    EXPECT_TRUE(run.ErrLines[0].contains(QStringLiteral("(127.0.0.1) bob: ")));
 }
 
 // A check of every seeded mailbox of the private Dovecot server with the passwords only in the
