@@ -62,7 +62,7 @@ TSecretResult ResultOf(const QKeychain::Job& job, const QString& secret)
     case QKeychain::NoError:
         return {TSecretStatus::Ok, secret, {}};
     case QKeychain::EntryNotFound:
-        return {TSecretStatus::NotFound, {}, job.errorString()};
+        return {TSecretStatus::NotFound, {}, job.errorString(), texts::SecretNotFound};
     case QKeychain::NoBackendAvailable:
     case QKeychain::NotImplemented:
         return {TSecretStatus::Unavailable, {}, job.errorString()};
@@ -105,8 +105,7 @@ TSecretResult RunJob(const std::function<QKeychain::Job*()>& make,
         Qt::QueuedConnection);
     std::unique_lock lock(state->Mutex);
     if (!state->Done.wait_for(lock, std::chrono::seconds(timeoutSeconds), [&] { return state->Finished; }))
-        return {TSecretStatus::Failed, {},
-                QStringLiteral("the secret store did not answer within %1 seconds").arg(timeoutSeconds)};
+        return {TSecretStatus::Failed, {}, {}, texts::SecretStoreNoAnswer};
     return state->Result;
 }
 
@@ -118,7 +117,7 @@ std::optional<TSecretResult> NoSessionBus()
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     if (!QDBusConnection::sessionBus().isConnected())
-        return TSecretResult{TSecretStatus::Unavailable, {}, QStringLiteral("no D-Bus session")};
+        return TSecretResult{TSecretStatus::Unavailable, {}, {}, texts::SecretStoreNoSession};
 #endif
     return std::nullopt;
 }
@@ -131,7 +130,7 @@ TSecretResult TKeychainSecretStore::Probe(const QString& key) const
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
-        return {TSecretStatus::Unavailable, {}, QStringLiteral("no D-Bus session")};
+        return {TSecretStatus::Unavailable, {}, {}, texts::SecretStoreNoSession};
     qDBusRegisterMetaType<QMap<QString, QString>>();
     QDBusMessage call = QDBusMessage::createMethodCall(kSecretsService, QStringLiteral("/org/freedesktop/secrets"),
                                                        QStringLiteral("org.freedesktop.Secret.Service"),
@@ -141,17 +140,15 @@ TSecretResult TKeychainSecretStore::Probe(const QString& key) const
     call << QVariant::fromValue(attributes);
     const QDBusMessage reply = bus.call(call, QDBus::Block, kQuietTimeoutSeconds * 1000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2)
-        return {TSecretStatus::Unavailable, {},
-                reply.errorMessage().isEmpty() ? QStringLiteral("no Secret Service on the session bus")
-                                               : reply.errorMessage()};
+        return {TSecretStatus::Unavailable, {}, reply.errorMessage(), texts::SecretStoreNoService};
     const auto paths = [](const QVariant& value) {
         return qdbus_cast<QList<QDBusObjectPath>>(value);
     };
     if (!paths(reply.arguments().at(0)).isEmpty())
         return {TSecretStatus::Ok, {}, {}};
     if (!paths(reply.arguments().at(1)).isEmpty())
-        return {TSecretStatus::Locked, {}, QStringLiteral("the secret store is locked")};
-    return {TSecretStatus::NotFound, {}, QStringLiteral("no such secret")};
+        return {TSecretStatus::Locked, {}, {}, texts::SecretStoreLocked};
+    return {TSecretStatus::NotFound, {}, {}, texts::SecretNotFound};
 }
 
 TSecretResult TKeychainSecretStore::Get(const QString& key, bool mayPrompt)

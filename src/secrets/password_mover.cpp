@@ -19,16 +19,11 @@ const QString kUseSecretStore = QStringLiteral("FUseSecretStore");
 
 QString KeyOf(const char* name, int index) { return QLatin1String(name) + QString::number(index); }
 
-QString Reason(const TSecretResult& result)
-{
-    return result.Error.isEmpty() ? QStringLiteral("the secret store failed") : result.Error;
-}
-
 // The secrets a move or an edit wrote, with what the store held under each key before, so a
 // failure can put the store back as it was.
 class TStoreUndo {
 public:
-    explicit TStoreUndo(TSecretStore& store) : store_(store) {}
+    TStoreUndo(TSecretStore& store, const TStringTable& strings) : store_(store), strings_(strings) {}
 
     // Remembers the current secret of `key` (once). False when it cannot be read.
     bool Remember(const QString& key, bool mayPrompt, QString& error)
@@ -37,7 +32,7 @@ public:
             return true;
         const TSecretResult current = store_.Get(key, mayPrompt);
         if (current.Status != TSecretStatus::Ok && current.Status != TSecretStatus::NotFound) {
-            error = Reason(current);
+            error = SecretErrorText(current, strings_);
             return false;
         }
         previous_.insert(key, current.Ok() ? std::optional<QString>(current.Secret) : std::nullopt);
@@ -53,13 +48,12 @@ public:
             return false;
         const TSecretResult written = store_.Set(key, secret);
         if (!written.Ok()) {
-            error = Reason(written);
+            error = SecretErrorText(written, strings_);
             return false;
         }
         const TSecretResult readBack = store_.Get(key, mayPrompt);
         if (!readBack.Ok() || readBack.Secret != secret) {
-            error = readBack.Ok() ? QStringLiteral("the secret store gave back another password than it was given")
-                                  : Reason(readBack);
+            error = readBack.Ok() ? strings_.Text(texts::SecretReadBackDiffers) : SecretErrorText(readBack, strings_);
             return false;
         }
         return true;
@@ -78,6 +72,7 @@ public:
 
 private:
     TSecretStore& store_;
+    const TStringTable& strings_;
     QHash<QString, std::optional<QString>> previous_;
     QStringList order_;
 };
@@ -97,14 +92,14 @@ bool FileHoldsPasswords(const QString& settingsFile)
 }
 
 TMoveOutcome MovePasswordsToStore(const QString& settingsFile, TSecretStore& store, bool mayPrompt,
-                                  const TMoveStepHook& hook)
+                                  const TMoveStepHook& hook, const TStringTable& strings)
 {
     const auto file = OpenIniFile(settingsFile);
     TMailBoxList list;
     list.LoadFromIni(*file);
     const QList<TMailBoxSettings> boxes = list.Snapshot();
 
-    TStoreUndo undo(store);
+    TStoreUndo undo(store, strings);
     QList<int> moved;
     for (int i = 0; i < boxes.size(); ++i) {
         const TMailBoxSettings& box = boxes.at(i);
@@ -137,7 +132,7 @@ TMoveOutcome MovePasswordsToStore(const QString& settingsFile, TSecretStore& sto
 }
 
 TMoveOutcome MovePasswordsToFile(const QString& settingsFile, TSecretStore& store, bool mayPrompt,
-                                 const TMoveStepHook& hook)
+                                 const TMoveStepHook& hook, const TStringTable& strings)
 {
     const auto file = OpenIniFile(settingsFile);
     TMailBoxList list;
@@ -155,7 +150,7 @@ TMoveOutcome MovePasswordsToFile(const QString& settingsFile, TSecretStore& stor
         else if (secret.Ok())
             secrets.insert(i, secret.Secret);
         else
-            return Failure(Reason(secret));
+            return Failure(SecretErrorText(secret, strings));
     }
     if (hook)
         hook(TMoveStep::StoreWritten);
@@ -175,7 +170,7 @@ TMoveOutcome MovePasswordsToFile(const QString& settingsFile, TSecretStore& stor
     saved.Load(settingsFile);
     for (auto it = secrets.cbegin(); it != secrets.cend(); ++it)
         if (it.key() >= saved.Count() || saved.Items(it.key())->Password != it.value())
-            return Failure(QStringLiteral("the settings file does not hold the passwords it was given"));
+            return Failure(strings.Text(texts::SecretFileDiffers));
     if (hook)
         hook(TMoveStep::FileSaved);
     // A secret that stays behind (another mailbox of the same account still uses it elsewhere,
@@ -185,7 +180,7 @@ TMoveOutcome MovePasswordsToFile(const QString& settingsFile, TSecretStore& stor
     return {true, {}, int(secrets.size())};
 }
 
-QString ReadStoredPasswords(QList<TMailBoxSettings>& boxes, TSecretStore& store)
+QString ReadStoredPasswords(QList<TMailBoxSettings>& boxes, TSecretStore& store, const TStringTable& strings)
 {
     QString firstError;
     for (TMailBoxSettings& box : boxes) {
@@ -195,13 +190,13 @@ QString ReadStoredPasswords(QList<TMailBoxSettings>& boxes, TSecretStore& store)
         if (secret.Ok())
             box.Password = secret.Secret;
         else if (secret.Status != TSecretStatus::NotFound && firstError.isEmpty())
-            firstError = Reason(secret);
+            firstError = SecretErrorText(secret, strings);
     }
     return firstError;
 }
 
 TMoveOutcome StoreEditedPasswords(const QList<TMailBoxSettings>& before, QList<TMailBoxSettings>& after,
-                                  TSecretStore& store, QStringList& staleKeys)
+                                  TSecretStore& store, QStringList& staleKeys, const TStringTable& strings)
 {
     // What the store holds for the list as the editor got it.
     QHash<QString, QString> held;
@@ -209,7 +204,7 @@ TMoveOutcome StoreEditedPasswords(const QList<TMailBoxSettings>& before, QList<T
         if (box.PasswordInStore && !box.Password.isEmpty())
             held.insert(SecretKeyFor(box), box.Password);
 
-    TStoreUndo undo(store);
+    TStoreUndo undo(store, strings);
     QList<TMailBoxSettings> result = after;
     QSet<QString> used;
     int written = 0;

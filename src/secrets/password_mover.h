@@ -32,13 +32,14 @@ struct TMoveOutcome {
 // FUseSecretStore=1 in the same write. Used when the option is switched on and, with the option
 // on, at each start of the window (a file edited by hand or copied from another machine).
 // `mayPrompt`: the store may show its unlock prompt.
+// Failures are worded in the language of `strings`.
 TMoveOutcome MovePasswordsToStore(const QString& settingsFile, TSecretStore& store, bool mayPrompt = true,
-                                  const TMoveStepHook& hook = {});
+                                  const TMoveStepHook& hook = {}, const TStringTable& strings = TStringTable());
 
 // Back into the file: every mailbox marked as having its password in the store; sets
 // FUseSecretStore=0 in the same write, then removes the secrets from the store.
 TMoveOutcome MovePasswordsToFile(const QString& settingsFile, TSecretStore& store, bool mayPrompt = true,
-                                 const TMoveStepHook& hook = {});
+                                 const TMoveStepHook& hook = {}, const TStringTable& strings = TStringTable());
 
 // True when some mailbox of the file still has its password in the file.
 bool FileHoldsPasswords(const QString& settingsFile);
@@ -46,7 +47,8 @@ bool FileHoldsPasswords(const QString& settingsFile);
 // Fills the Password of each mailbox of `boxes` marked PasswordInStore from the store (the
 // editor shows them). Returns the reason of the first failure; a mailbox whose secret could not
 // be read keeps an empty password and its marker.
-QString ReadStoredPasswords(QList<TMailBoxSettings>& boxes, TSecretStore& store);
+QString ReadStoredPasswords(QList<TMailBoxSettings>& boxes, TSecretStore& store,
+                            const TStringTable& strings = TStringTable());
 
 // After the editor's OK: writes to the store what `after` holds and `before` (as the editor got
 // it, passwords filled in) did not, reads each back, and leaves `after` as the file keeps it
@@ -54,6 +56,7 @@ QString ReadStoredPasswords(QList<TMailBoxSettings>& boxes, TSecretStore& store)
 // set keeps its secret untouched. `staleKeys` receives the keys no mailbox uses any more: remove
 // them once the file is saved. On failure the store is restored and `after` is unchanged.
 TMoveOutcome StoreEditedPasswords(const QList<TMailBoxSettings>& before, QList<TMailBoxSettings>& after,
-                                  TSecretStore& store, QStringList& staleKeys);
+                                  TSecretStore& store, QStringList& staleKeys,
+                                  const TStringTable& strings = TStringTable());
 
 }  // namespace brevio

@@ -10,16 +10,21 @@ QString SecretKeyFor(const TMailBoxSettings& box)
     return QStringLiteral("%1://%2@%3:%4").arg(protocol, box.UserName, box.Host.toLower(), QString::number(box.Port));
 }
 
+QString SecretErrorText(const TSecretResult& result, const TStringTable& strings)
+{
+    return result.Reason != texts::TextCount ? strings.Text(result.Reason) : result.Error;
+}
+
 TSecretResult TMemorySecretStore::Get(const QString& key, bool mayPrompt)
 {
     Reads.append({key, QThread::currentThread()});
     if (FailGet != TSecretStatus::Ok)
         return {FailGet, {}, QStringLiteral("injected failure")};
     if (Locked && !mayPrompt)
-        return {TSecretStatus::Locked, {}, QStringLiteral("locked")};
+        return {TSecretStatus::Locked, {}, {}, texts::SecretStoreLocked};
     const auto found = Secrets.constFind(key);
     if (found == Secrets.constEnd())
-        return {TSecretStatus::NotFound, {}, QStringLiteral("no such secret")};
+        return {TSecretStatus::NotFound, {}, {}, texts::SecretNotFound};
     const bool corrupt = CorruptReadBack && written_.contains(key);
     return {TSecretStatus::Ok, corrupt ? *found + QStringLiteral("~") : *found, {}};
 }

@@ -5,6 +5,7 @@
 // snapshot of the mailboxes' settings.
 
 #include "engine/mailbox_settings.h"
+#include "support/string_table.h"
 
 #include <QHash>
 #include <QList>
@@ -24,10 +25,17 @@ enum class TSecretStatus {
 struct TSecretResult {
     TSecretStatus Status = TSecretStatus::Failed;
     QString Secret;  // Ok from Get: the secret
-    QString Error;   // not Ok: why, in the store's words
+    // Not Ok: why. Reason names a text of the program's own when there is one; otherwise Error
+    // holds the store's words.
+    QString Error;
+    texts::TTextId Reason = texts::TextCount;
 
     bool Ok() const { return Status == TSecretStatus::Ok; }
 };
+
+// Why `result` failed, for the user: the program's text in the language of `strings`, else the
+// store's words.
+QString SecretErrorText(const TSecretResult& result, const TStringTable& strings);
 
 // The name a mailbox's secret is kept under: its protocol, user, host and port
 // ("imap4://alice@mail.example.org:993"). The list index is no part of it, so reordering or

@@ -38,6 +38,12 @@ enum TTextId {
     SecretStoreFailed,
     SecretStoreUnreachable,
     PasswordsNotMoved,
+    SecretStoreNoSession,
+    SecretStoreNoService,
+    SecretStoreNoAnswer,
+    SecretNotFound,
+    SecretReadBackDiffers,
+    SecretFileDiffers,
     TextCount
 };
 }  // namespace texts

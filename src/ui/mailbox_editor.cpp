@@ -619,7 +619,7 @@ void TfrmMailBoxes::SetSecretStore(std::shared_ptr<TSecretStore> store)
     if (!secrets_)
         return;
     QList<TMailBoxSettings> boxes = working_.Snapshot();
-    const QString error = ReadStoredPasswords(boxes, *secrets_);
+    const QString error = ReadStoredPasswords(boxes, *secrets_, strings_);
     for (int i = 0; i < boxes.size(); ++i)
         *working_.Items(i) = boxes.at(i);
     before_ = boxes;
@@ -632,7 +632,7 @@ void TfrmMailBoxes::SetSecretStore(std::shared_ptr<TSecretStore> store)
 bool TfrmMailBoxes::StorePasswords()
 {
     QList<TMailBoxSettings> after = working_.Snapshot();
-    const TMoveOutcome outcome = StoreEditedPasswords(before_, after, *secrets_, staleKeys_);
+    const TMoveOutcome outcome = StoreEditedPasswords(before_, after, *secrets_, staleKeys_, strings_);
     if (!outcome.Ok) {
         QMessageBox::critical(this, windowTitle(), FormatText(SecretsNotSavedText, {outcome.Error}));
         return false;

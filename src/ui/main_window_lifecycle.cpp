@@ -238,7 +238,7 @@ void TForm1::MoveFilePasswordsToStore()
     const std::shared_ptr<TSecretStore> secrets = services_->SecretStore();
     if (!services_->UseSecretStore() || !secrets || !FileHoldsPasswords(settings_.SettingsFile))
         return;
-    const TMoveOutcome outcome = MovePasswordsToStore(settings_.SettingsFile, *secrets);
+    const TMoveOutcome outcome = MovePasswordsToStore(settings_.SettingsFile, *secrets, true, {}, services_->Strings());
     if (outcome.Ok)
         ReloadPasswordPlaces();
     else

@@ -92,8 +92,9 @@ public:
     {
         TfrmOptions dialog(options_, *localizator_, settingsFile_, parent);
         dialog.SetPasswordMover([this](bool intoStore) {
-            const TMoveOutcome outcome = intoStore ? MovePasswordsToStore(settingsFile_, *secrets_)
-                                                   : MovePasswordsToFile(settingsFile_, *secrets_);
+            const TStringTable& strings = localizator_->Strings;
+            const TMoveOutcome outcome = intoStore ? MovePasswordsToStore(settingsFile_, *secrets_, true, {}, strings)
+                                                   : MovePasswordsToFile(settingsFile_, *secrets_, true, {}, strings);
             return outcome.Ok ? QString() : outcome.Error;
         });
         return dialog.exec() == QDialog::Accepted;
