@@ -10,11 +10,14 @@ BREVIO_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libgl-dev libx11-dev
   libssl-dev ca-certificates
+  qtkeychain-qt6-dev libqt6keychain1
 )
 # The private test mail server (tests and the demo):
 BREVIO_SERVER_PACKAGES=(dovecot-core dovecot-imapd dovecot-pop3d openssl)
 # The tests on top of both:
 BREVIO_TEST_PACKAGES=(libgtest-dev libgmock-dev lintian appstream)
+# The secret-store tests: a private D-Bus session with a keyring daemon, and secret-tool.
+BREVIO_TEST_PACKAGES+=(gnome-keyring dbus libsecret-tools)
 # The fuzz targets and the sanitizer builds (clang with its sanitizer and libFuzzer runtimes):
 BREVIO_CHECK_PACKAGES=(clang-14 libclang-rt-14-dev)
 

@@ -6,6 +6,8 @@
 #include "engine/mailbox_list.h"
 #include "engine/message_export.h"
 #include "localization/localizator.h"
+#include "secrets/keychain_store.h"
+#include "secrets/run_secrets.h"
 #include "settings/options.h"
 #include "settings/settings_file.h"
 #include "support/abort_signal.h"
@@ -390,12 +392,19 @@ int main(int argc, char** argv)
     TLocalizator strings(options);
     TMailBoxList list;
     list.Load(command.SettingsFile);
-    const QList<TMailBoxSettings> mailBoxes = list.Snapshot();
+    QList<TMailBoxSettings> mailBoxes = list.Snapshot();
     QList<int> indexes;
     if (const std::optional<int> status = ChooseMailBoxes(mailBoxes, command, indexes))
         return *status;
 
     TConsoleContext context(strings.Strings, options.FNetworkTimeout, command.Verbose, options.FPipelining);
+    // Passwords kept in the desktop's secret store are read without any prompt; a mailbox whose
+    // password cannot be read is logged and left out.
+    TKeychainSecretStore secrets;
+    const TRunSecretsOutcome stored = FillSecrets(mailBoxes, indexes, secrets, false, strings.Strings);
+    for (const QString& entry : stored.Log)
+        context.Log(entry);
+    indexes.removeIf([&stored](int index) { return stored.Skipped.contains(index); });
     TInterruptWatcher interrupts(*context.Abort());
 
     std::optional<THeaderCache> cache;

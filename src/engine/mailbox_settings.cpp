@@ -50,6 +50,7 @@ const TSettingsKey kKeys[] = {
      }},
     StringKey<&TMailBoxSettings::UserName>("UserName"),
     StringKey<&TMailBoxSettings::Password>("Password"),
+    BoolKey<&TMailBoxSettings::PasswordInStore>("PasswordInStore"),
     BoolKey<&TMailBoxSettings::IgnoreCheckAllCommand>("IgnoreCheckAllCommand"),
     BoolKey<&TMailBoxSettings::IgnoreCheckOnSchedule>("IgnoreCheckOnSchedule"),
     // Stored as a flag: 1 is POP3 (the default), 0 is IMAP4.

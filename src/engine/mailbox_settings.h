@@ -18,6 +18,9 @@ struct TMailBoxSettings {
     qint32 Port = 0;
     QString UserName;
     QString Password;
+    // The password is kept in the desktop's secret store, not in the file (Password is then
+    // empty there; a run gets it filled in from the store).
+    bool PasswordInStore = false;
     bool IgnoreCheckAllCommand = false;
     bool IgnoreCheckOnSchedule = false;
     TMailProtocol Protocol = TMailProtocol::IMAP4;

@@ -37,6 +37,7 @@ const TOptionKey kOptionKeys[] = {
     {"FNetworkTimeout", &TOptions::FNetworkTimeout},
     {"FPipelining", &TOptions::FPipelining},
     {"FHeaderCache", &TOptions::FHeaderCache},
+    {"FUseSecretStore", &TOptions::FUseSecretStore},
 };
 
 void Read(const TveqIniFile& f, const QString& key, QString& value, const QString& fallback)

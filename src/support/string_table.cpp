@@ -73,6 +73,16 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
      "again: %s"},
     {"FolderRebuiltNotDeleted", "Folder %s was rebuilt on the server since the check; nothing was deleted in it."},
     {"FolderNotDeleted", "Messages in folder %s were not deleted: %s"},
+    {"SecretStoreLocked", "secret store locked"},
+    {"SecretStoreFailed", "The password cannot be read from the secret store: %s"},
+    {"SecretStoreUnreachable", "No secret store can be reached (%s): passwords kept there are asked for"},
+    {"PasswordsNotMoved", "The passwords were not moved into the secret store: %s"},
+    {"SecretStoreNoSession", "no D-Bus session"},
+    {"SecretStoreNoService", "no secret store answers on the session bus"},
+    {"SecretStoreNoAnswer", "the secret store did not answer in time"},
+    {"SecretNotFound", "the secret store holds no password for this mailbox"},
+    {"SecretReadBackDiffers", "the secret store gave back another password than it was given"},
+    {"SecretFileDiffers", "the settings file does not hold the passwords it was given"},
 };
 
 }  // namespace

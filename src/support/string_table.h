@@ -57,6 +57,16 @@ enum TTextId {
     ForeignDeleteMarksLost,
     FolderRebuiltNotDeleted,
     FolderNotDeleted,
+    SecretStoreLocked,
+    SecretStoreFailed,
+    SecretStoreUnreachable,
+    PasswordsNotMoved,
+    SecretStoreNoSession,
+    SecretStoreNoService,
+    SecretStoreNoAnswer,
+    SecretNotFound,
+    SecretReadBackDiffers,
+    SecretFileDiffers,
     TextCount
 };
 }  // namespace texts

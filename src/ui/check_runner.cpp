@@ -8,6 +8,7 @@
 #include "engine/header_cache.h"
 #include "engine/new_messages.h"
 #include "net/errors.h"
+#include "secrets/run_secrets.h"
 #include "support/exception.h"
 #include "support/check_context.h"
 #include "support/thread_handoff.h"
@@ -93,10 +94,19 @@ class TRunWorker : public QObject {
 public:
     explicit TRunWorker(TCheckRunner& runner) : runner_(runner) {}
 
-    void Run(const TRunRequest& request)
+    void Run(TRunRequest request, const std::shared_ptr<TSecretStore>& secrets)
     {
         TRunResult result;
         result.Kind = request.Kind;
+        // The passwords from the store go into this copy of the request only, which ends with
+        // the run.
+        if (secrets) {
+            const TRunSecretsOutcome outcome = FillRunSecrets(request, *secrets);
+            for (const QString& entry : outcome.Log)
+                HandOff(&runner_, [&] { emit runner_.LogEntry(entry); });
+            if (!outcome.Unreachable.isEmpty())
+                HandOff(&runner_, [&] { emit runner_.SecretStoreUnreachable(outcome.Unreachable); });
+        }
         try {
             TGuiCheckContext context(runner_, request);
             result = ExecuteRun(request, context, QLocale(), {},
@@ -181,7 +191,7 @@ TCheckRunner::~TCheckRunner()
     thread_.wait();
 }
 
-bool TCheckRunner::Start(const TRunRequest& request)
+bool TCheckRunner::Start(const TRunRequest& request, std::shared_ptr<TSecretStore> secrets)
 {
     if (running_)
         return false;
@@ -189,7 +199,7 @@ bool TCheckRunner::Start(const TRunRequest& request)
     abort_.Release();
     HandOff(worker_, [&] {
         QMetaObject::invokeMethod(
-            worker_, [this, request] { worker_->Run(request); }, Qt::QueuedConnection);
+            worker_, [this, request, secrets] { worker_->Run(request, secrets); }, Qt::QueuedConnection);
     });
     return true;
 }

@@ -20,6 +20,7 @@ namespace brevio {
 
 struct TCertificateInfo;
 class TRunWorker;
+class TSecretStore;
 class TGuiCheckContext;
 
 // What a run may ask of the window while it goes.
@@ -37,8 +38,10 @@ public:
     explicit TCheckRunner(TRunHooks hooks, QObject* parent = nullptr);
     ~TCheckRunner() override;
 
-    // Starts a run of `request`; false when one is already going.
-    bool Start(const TRunRequest& request);
+    // Starts a run of `request`; false when one is already going. `secrets` (when given) gives
+    // the passwords of the mailboxes marked as keeping theirs in the store: the worker reads
+    // them as the run starts, into the run's own copy of the request.
+    bool Start(const TRunRequest& request, std::shared_ptr<TSecretStore> secrets = {});
     bool IsRunning() const { return running_; }
 
     // Ends the current mailbox's operation at once (Escape).
@@ -52,6 +55,8 @@ public:
 signals:
     void StatusText(const QString& text);
     void LogEntry(const QString& text);
+    // No secret store could be reached for a run's passwords; `reason` says why.
+    void SecretStoreUnreachable(const QString& reason);
     // One mailbox's rows, as soon as its check is done (check runs only). The rows come only
     // this way: the result at the end carries their count.
     void MailBoxRows(int mailBoxIndex, const QList<brevio::TMessageRow>& rows);

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -22,6 +23,7 @@
 #include "components/footer.h"
 #include "engine/failure_text.h"
 #include "engine/mailbox_probe.h"
+#include "secrets/password_mover.h"
 #include "support/abort_signal.h"
 #include "support/text_format.h"
 #include "ui/form_localizer.h"
@@ -315,7 +317,11 @@ void TfrmMailBoxes::ConnectEdits()
     connect(edtUserName, &QLineEdit::textChanged, this,
             edited([](TMailBox& box, const QString& text) { box.UserName = text; }));
     connect(edtPassword, &QLineEdit::textChanged, this,
-            edited([](TMailBox& box, const QString& text) { box.Password = text; }));
+            edited([](TMailBox& box, const QString& text) {
+                // A password typed here is new: OK puts it into the store when one is used.
+                box.Password = text;
+                box.PasswordInStore = false;
+            }));
     connect(edtPort, &QLineEdit::textChanged, this, edited([](TMailBox& box, const QString& text) {
                 // A missing or out-of-range port is kept as 0, which OK refuses.
                 box.Port = PortOf(text);
@@ -497,6 +503,7 @@ void TfrmMailBoxes::actCopyExecute()
     const int port = from->Port;
     const QString user = from->UserName;
     const QString password = from->Password;
+    const bool inStore = from->PasswordInStore;
     const bool ignoreAll = from->IgnoreCheckAllCommand;
     const bool ignoreSchedule = from->IgnoreCheckOnSchedule;
     const TMailProtocol protocol = from->Protocol;
@@ -508,6 +515,7 @@ void TfrmMailBoxes::actCopyExecute()
     copy->Port = port;
     copy->UserName = user;
     copy->Password = password;
+    copy->PasswordInStore = inStore;
     copy->IgnoreCheckAllCommand = ignoreAll;
     copy->IgnoreCheckOnSchedule = ignoreSchedule;
     copy->Protocol = protocol;
@@ -601,9 +609,40 @@ void TfrmMailBoxes::done(int result)
                 return;
             }
         }
+        if (secrets_ && !StorePasswords())
+            return;
     }
     StopTest();
     QDialog::done(result);
+}
+
+void TfrmMailBoxes::SetSecretStore(std::shared_ptr<TSecretStore> store)
+{
+    secrets_ = std::move(store);
+    if (!secrets_)
+        return;
+    QList<TMailBoxSettings> boxes = working_.Snapshot();
+    const QString error = ReadStoredPasswords(boxes, *secrets_, strings_);
+    for (int i = 0; i < boxes.size(); ++i)
+        *working_.Items(i) = boxes.at(i);
+    before_ = boxes;
+    ShowSelected();
+    // Said in the dialog: the mailboxes whose password could not be read show an empty field.
+    if (!error.isEmpty())
+        lblTestResult->setText(FormatText(SecretsNotReadText, {error}));
+}
+
+bool TfrmMailBoxes::StorePasswords()
+{
+    QList<TMailBoxSettings> after = working_.Snapshot();
+    const TMoveOutcome outcome = StoreEditedPasswords(before_, after, *secrets_, staleKeys_, strings_);
+    if (!outcome.Ok) {
+        QMessageBox::critical(this, windowTitle(), FormatText(SecretsNotSavedText, {outcome.Error}));
+        return false;
+    }
+    for (int i = 0; i < after.size(); ++i)
+        *working_.Items(i) = after.at(i);
+    return true;
 }
 
 void TfrmMailBoxes::keyPressEvent(QKeyEvent* event)

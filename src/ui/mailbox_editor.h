@@ -28,6 +28,7 @@ class QWidget;
 namespace brevio {
 
 class TAbortSignal;
+class TSecretStore;
 class TFooter;
 class TFooterBtn;
 struct TProbeResult;
@@ -43,6 +44,8 @@ class TfrmMailBoxes : public QDialog {
     Q_PROPERTY(QString TestStoppedText MEMBER TestStoppedText)
     Q_PROPERTY(QString TestFailedText MEMBER TestFailedText)
     Q_PROPERTY(QString TestCertificateText MEMBER TestCertificateText)
+    Q_PROPERTY(QString SecretsNotReadText MEMBER SecretsNotReadText)
+    Q_PROPERTY(QString SecretsNotSavedText MEMBER SecretsNotSavedText)
 public:
     // Copies `source` into the working copy; `strings` gives the name of new mailboxes; `help`
     // opens the help topic (ShowHelpTopic unless a test watches it).
@@ -60,6 +63,14 @@ public:
     // The index of the selected mailbox in the working copy; -1 when none is selected.
     int SelectedIndex() const;
     void SelectRow(int index);
+
+    // Keeps the passwords in `store` (the option FUseSecretStore): the passwords of the working
+    // copy are read from it now, and OK writes the changed ones back, reading each back, before
+    // the dialog closes; a failure keeps the dialog open and says why. Cancel writes nothing.
+    void SetSecretStore(std::shared_ptr<TSecretStore> store);
+    // After OK with a store: the secrets of mailboxes that are gone or renamed. The caller removes
+    // them once the list is saved.
+    const QStringList& StaleSecretKeys() const { return staleKeys_; }
 
     // Seconds the "Test" connection may wait on the network.
     void SetTestTimeout(int seconds) { testTimeout_ = seconds; }
@@ -114,6 +125,8 @@ public:
     QString TestStoppedText = QStringLiteral("Test stopped.");
     QString TestFailedText = QStringLiteral("Failed: %s");  // what failed
     QString TestCertificateText = QStringLiteral("A check asks whether to trust this certificate.");
+    QString SecretsNotReadText = QStringLiteral("The passwords cannot be read from the secret store: %s");
+    QString SecretsNotSavedText = QStringLiteral("The passwords were not saved in the secret store: %s");
 
     void actNewMailBoxExecute();
     void actDeleteExecute();
@@ -145,11 +158,16 @@ private:
     void UpdatePortState();
     void UpdateCertificate();
     void StopTest();
+    // OK with a store: the changed passwords go into it; false (and said) when that failed.
+    bool StorePasswords();
     void TestDone(const TProbeResult& result, quint64 generation);
     // The result as one line for the user ("Works: 3 messages in the inbox.").
     QString ProbeResultText(const TProbeResult& result) const;
 
     TMailBoxList working_;
+    std::shared_ptr<TSecretStore> secrets_;
+    QList<TMailBoxSettings> before_;  // the list as it came, its passwords read from the store
+    QStringList staleKeys_;
     TStringTable strings_;
     THelpLauncher help_;
     QButtonGroup* protocolGroup_ = nullptr;

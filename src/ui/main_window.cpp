@@ -182,7 +182,8 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
         *mailBoxList_,
         [this] {
             return TRunController::TRunSettings{services_->Strings(), services_->NetworkTimeoutSeconds(),
-                                                services_->Pipelining(), services_->HeaderCache()};
+                                                services_->Pipelining(), services_->HeaderCache(),
+                                                services_->SecretStore()};
         },
         TRunHooks{
             [this](const QString& host, QString& user, QString& password) {
@@ -196,6 +197,7 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     connect(runs_, &TRunController::CertificatesTrusted, this, &TForm1::KeepTrustedCertificates);
     connect(runs_, &TRunController::StatusText, this, &TForm1::SetStatusText);
     connect(runs_, &TRunController::LogEntry, this, [this](const QString& text) { log_->Add(text); });
+    connect(runs_, &TRunController::SecretStoreUnreachable, this, &TForm1::ShowSecretStoreUnreachable);
     connect(runs_, &TRunController::RunStarted, this, &TForm1::OnRunStarted);
     connect(runs_, &TRunController::MailBoxListed, this, &TForm1::OnMailBoxListed);
     connect(runs_, &TRunController::RunEnded, this, &TForm1::OnRunEnded);

@@ -110,7 +110,8 @@ public:
     // What OK in the mailbox editor does: the window's list becomes `edited` (every mailbox with
     // a new id, so rows listed before can never be deleted in a mailbox that replaced theirs),
     // the message list is emptied and the list saved.
-    void ReplaceMailBoxes(const TMailBoxList& edited);
+    // False when the list could not be saved (the window says why).
+    bool ReplaceMailBoxes(const TMailBoxList& edited);
     void actOptionsExecute();
 
     // State for callers and tests.
@@ -177,6 +178,16 @@ private:
     bool EscapePressed();
     // Space ticks or unticks the current row, whichever column holds the focus.
     void ToggleCurrentRow();
+    // With the passwords in the secret store, moves any the settings file holds into it (a file
+    // edited by hand or copied from another machine); a failure is said in a message.
+    void MoveFilePasswordsToStore();
+    // After passwords moved: the list takes over where each mailbox's password now is.
+    void ReloadPasswordPlaces();
+    // Says once per session, in a message that does not stop the window, that no secret store
+    // could be reached.
+    void ShowSecretStoreUnreachable(const QString& reason);
+    // A message beside the window that the user closes; it never blocks the window.
+    void ShowNote(const QString& text, const char* name);
 
     TForm1Settings settings_;
     std::unique_ptr<TWindowServices> services_;
@@ -197,6 +208,7 @@ private:
     QPoint frameOffset_;
     QLabel* statusText_ = nullptr;
     bool destroyed_ = false;
+    bool secretStoreProblemShown_ = false;
     TLoginPrompt loginPrompt_;
     // A question of a run (login or certificate trust) is open, and the run waits for it.
     bool runPromptOpen_ = false;

@@ -20,6 +20,8 @@
 #include "components/tray_icon.h"
 #include "settings/form_placement.h"
 #include "settings/settings_file.h"
+#include "secrets/password_mover.h"
+#include "secrets/secret_store.h"
 #include "ui/about_dialog.h"
 #include "ui/help_topic.h"
 #include "ui/log_window.h"
@@ -50,6 +52,7 @@ void TForm1::FormCreate()
     actShowStats->setVisible(services_->ShowStatisticsIfDue(this));
     // The mailboxes and the check-mailbox menu.
     mailBoxList_->Load(settings_.SettingsFile);
+    MoveFilePasswordsToStore();
     BuildCheckMenu();
     // The schedule.
     ApplyCheckOptions();
@@ -220,12 +223,58 @@ void TForm1::actMailBoxListExecute()
         return;
     TfrmMailBoxes dialog(*mailBoxList_, services_->Strings(), this);
     dialog.SetTestTimeout(services_->NetworkTimeoutSeconds());
+    const std::shared_ptr<TSecretStore> secrets = services_->SecretStore();
+    if (services_->UseSecretStore() && secrets)
+        dialog.SetSecretStore(secrets);
     TMailBoxList edited;
-    if (dialog.Execute(edited))
-        ReplaceMailBoxes(edited);
+    // The secrets of mailboxes renamed or removed go once the list that no longer names them is
+    // saved; until then the file may still point at them.
+    if (dialog.Execute(edited) && ReplaceMailBoxes(edited))
+        for (const QString& key : dialog.StaleSecretKeys())
+            secrets->Remove(key);
 }
 
-void TForm1::ReplaceMailBoxes(const TMailBoxList& edited)
+void TForm1::MoveFilePasswordsToStore()
+{
+    const std::shared_ptr<TSecretStore> secrets = services_->SecretStore();
+    if (!services_->UseSecretStore() || !secrets || !FileHoldsPasswords(settings_.SettingsFile))
+        return;
+    const TMoveOutcome outcome = MovePasswordsToStore(settings_.SettingsFile, *secrets, true, {}, services_->Strings());
+    if (outcome.Ok)
+        ReloadPasswordPlaces();
+    else
+        ShowNote(FormatText(Text(texts::PasswordsNotMoved), {outcome.Error}), "PasswordsNotMovedMessage");
+}
+
+void TForm1::ReloadPasswordPlaces()
+{
+    TMailBoxList stored;
+    stored.Load(settings_.SettingsFile);
+    for (int i = 0; i < mailBoxList_->Count() && i < stored.Count(); ++i) {
+        mailBoxList_->Items(i)->Password = stored.Items(i)->Password;
+        mailBoxList_->Items(i)->PasswordInStore = stored.Items(i)->PasswordInStore;
+    }
+}
+
+void TForm1::ShowSecretStoreUnreachable(const QString& reason)
+{
+    if (std::exchange(secretStoreProblemShown_, true))
+        return;
+    const QString text = FormatText(Text(texts::SecretStoreUnreachable), {reason});
+    SetStatusText(text);
+    ShowNote(text, "SecretStoreMessage");
+}
+
+void TForm1::ShowNote(const QString& text, const char* name)
+{
+    auto* note = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+    note->setObjectName(QLatin1String(name));
+    note->setAttribute(Qt::WA_DeleteOnClose);
+    note->setWindowModality(Qt::NonModal);
+    note->show();
+}
+
+bool TForm1::ReplaceMailBoxes(const TMailBoxList& edited)
 {
     mailBoxList_->Assign(edited);
     // The rows may belong to mailboxes that are gone or changed: the list starts empty again.
@@ -237,15 +286,21 @@ void TForm1::ReplaceMailBoxes(const TMailBoxList& edited)
         mailBoxList_->Save(settings_.SettingsFile);
     } catch (const Exception& e) {
         QMessageBox::warning(this, windowTitle(), FailureText(e, services_->Strings()));
+        return false;
     }
+    return true;
 }
 
 void TForm1::actOptionsExecute()
 {
     if (RunInProgress())
         return;
+    const bool storeBefore = services_->UseSecretStore();
     if (services_->ShowOptions(this))
         ApplyCheckOptions();
+    // The passwords moved with the option (also when a later step of OK failed).
+    if (services_->UseSecretStore() != storeBefore)
+        ReloadPasswordPlaces();
 }
 
 void TForm1::actOpenHomePageExecute()

@@ -8,6 +8,8 @@
 #include <QTranslator>
 
 #include "localization/localizator.h"
+#include "secrets/keychain_store.h"
+#include "secrets/password_mover.h"
 #include "settings/language_table.h"
 #include "ui/form_localizer.h"
 #include "ui/options_dialog.h"
@@ -34,8 +36,8 @@ QLocale LocaleOfCode(const QString& code)
 
 class TProgramServices final : public TWindowServices {
 public:
-    TProgramServices(const QString& settingsFile, const QString& langsFolder)
-        : stats_(settingsFile), settingsFile_(settingsFile)
+    TProgramServices(const QString& settingsFile, const QString& langsFolder, std::shared_ptr<TSecretStore> secrets)
+        : stats_(settingsFile), settingsFile_(settingsFile), secrets_(std::move(secrets))
     {
         stats_.RegisterStandardCounters();
         options_.Load(settingsFile);
@@ -89,12 +91,20 @@ public:
     bool ShowOptions(QWidget* parent) override
     {
         TfrmOptions dialog(options_, *localizator_, settingsFile_, parent);
+        dialog.SetPasswordMover([this](bool intoStore) {
+            const TStringTable& strings = localizator_->Strings;
+            const TMoveOutcome outcome = intoStore ? MovePasswordsToStore(settingsFile_, *secrets_, true, {}, strings)
+                                                   : MovePasswordsToFile(settingsFile_, *secrets_, true, {}, strings);
+            return outcome.Ok ? QString() : outcome.Error;
+        });
         return dialog.exec() == QDialog::Accepted;
     }
 
     int NetworkTimeoutSeconds() const override { return options_.FNetworkTimeout; }
     bool Pipelining() const override { return options_.FPipelining; }
     bool HeaderCache() const override { return options_.FHeaderCache; }
+    bool UseSecretStore() const override { return options_.FUseSecretStore; }
+    std::shared_ptr<TSecretStore> SecretStore() const override { return secrets_; }
 
     void LocalizeWindow(QWidget* window) const override
     {
@@ -117,6 +127,7 @@ private:
     QTranslator qtTexts_;
     TUsageStats stats_;
     QString settingsFile_;
+    std::shared_ptr<TSecretStore> secrets_;
     TOptions options_;
     std::unique_ptr<TLocalizator> localizator_;
     std::unique_ptr<TWindowLanguage> language_;
@@ -124,9 +135,12 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TWindowServices> CreateWindowServices(const QString& settingsFile, const QString& langsFolder)
+std::unique_ptr<TWindowServices> CreateWindowServices(const QString& settingsFile, const QString& langsFolder,
+                                                      std::shared_ptr<TSecretStore> secrets)
 {
-    return std::make_unique<TProgramServices>(settingsFile, langsFolder);
+    if (!secrets)
+        secrets = std::make_shared<TKeychainSecretStore>();
+    return std::make_unique<TProgramServices>(settingsFile, langsFolder, std::move(secrets));
 }
 
 }  // namespace brevio

@@ -13,6 +13,8 @@ class QWidget;
 
 namespace brevio {
 
+class TSecretStore;
+
 struct TCheckSchedule {
     bool Enabled = true;
     int IntervalMinutes = 15;
@@ -51,11 +53,16 @@ public:
     // Whether checks pipeline their commands and use the header cache (the options).
     virtual bool Pipelining() const { return true; }
     virtual bool HeaderCache() const { return true; }
+    // Whether the passwords live in the desktop's secret store (FUseSecretStore), and the store
+    // the mailboxes marked PasswordInStore read theirs from; null: none.
+    virtual bool UseSecretStore() const { return false; }
+    virtual std::shared_ptr<TSecretStore> SecretStore() const { return nullptr; }
 };
 
 // The services of the running program on the settings file `settingsFile` and the language
-// files in `langsFolder`.
-std::unique_ptr<TWindowServices> CreateWindowServices(const QString& settingsFile, const QString& langsFolder);
+// files in `langsFolder`, with the desktop's secret store unless `secrets` gives another.
+std::unique_ptr<TWindowServices> CreateWindowServices(const QString& settingsFile, const QString& langsFolder,
+                                                      std::shared_ptr<TSecretStore> secrets = nullptr);
 
 // "VEQ labs Brevio": the product name in captions.
 QString ProductName();

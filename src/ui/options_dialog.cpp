@@ -134,6 +134,8 @@ QGridLayout* TfrmOptions::BuildLanguageAndNetwork()
                                              "cannot keep up"));
     chkHeaderCache = make(new QCheckBox(QStringLiteral("Remember headers already seen"), this), "chkHeaderCache");
     chkHeaderCache->setToolTip(QStringLiteral("The next check fetches only the headers of new messages"));
+    chkUseSecretStore = make(new QCheckBox(QStringLiteral("Keep passwords in the desktop's secret store"), this),
+                             "chkUseSecretStore");
     return bottom;
 }
 
@@ -153,6 +155,7 @@ void TfrmOptions::LayOut(QGridLayout* bottom)
     body->addLayout(bottom);
     body->addWidget(chkPipelining);
     body->addWidget(chkHeaderCache);
+    body->addWidget(chkUseSecretStore);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -193,6 +196,7 @@ void TfrmOptions::LoadFromOptions()
     udNetworkTimeout->setValue(qBound(kMinTimeout, options_.FNetworkTimeout, kMaxTimeout));
     chkPipelining->setChecked(options_.FPipelining);
     chkHeaderCache->setChecked(options_.FHeaderCache);
+    chkUseSecretStore->setChecked(options_.FUseSecretStore);
     cbLang->setCurrentIndex(cbLang->findData(options_.FCurrentLanguage.toUpper()));
 }
 
@@ -208,12 +212,22 @@ void TfrmOptions::StoreToOptions()
     updated.FNetworkTimeout = udNetworkTimeout->value();
     updated.FPipelining = chkPipelining->isChecked();
     updated.FHeaderCache = chkHeaderCache->isChecked();
+    updated.FUseSecretStore = chkUseSecretStore->isChecked();
     // No language chosen (an empty list, or a current language without a file): keep the current.
     const QString language = cbLang->currentIndex() >= 0 ? cbLang->currentData().toString() : QString();
     const bool newLanguage = !language.isEmpty();
     if (newLanguage)
         updated.FCurrentLanguage = language;
 
+    // The passwords move first: when that fails, nothing else has changed yet. The move writes
+    // the option itself, in the same write as the passwords.
+    if (updated.FUseSecretStore != options_.FUseSecretStore && movePasswords_) {
+        const QString error = movePasswords_(updated.FUseSecretStore);
+        if (!error.isEmpty())
+            throw Exception(error);
+        // Done and saved, whatever follows.
+        options_.FUseSecretStore = updated.FUseSecretStore;
+    }
     const bool hadAutorun = IsLoadOnStartSet();
     if (autorun && !SetLoadOnStart(true, {}, localizator_.Strings))
         throw Exception(FormatText(AutostartFailedText, {RunKeyFor(TAutorunScope::UserRun).value_or(QString())}));

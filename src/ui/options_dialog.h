@@ -1,10 +1,12 @@
 #pragma once
 // The dialog in which the user sets the program's options: starting at log-in, scheduled
 // checking and its interval, the e-mail client and its parameters, the language, the network
-// time-out, and how checks talk to the servers (pipelining, the header cache). OK takes the values over, switches the autostart entry and the language and saves;
+// time-out, how checks talk to the servers (pipelining, the header cache), and where the passwords
+// are kept (the settings file or the desktop's secret store). OK takes the values over, switches the autostart entry and the language and saves;
 // when saving fails the dialog says why and stays open with everything the user entered.
 
 #include <QDialog>
+#include <functional>
 
 #include "ui/help_topic.h"
 
@@ -43,6 +45,12 @@ public:
     // the autostart entry cannot be written or the settings file cannot be saved.
     void StoreToOptions();
 
+    // Moves the passwords when OK switches FUseSecretStore: into the store (true) or back into the
+    // settings file (false). Returns why the move failed, or an empty text; a failed move leaves
+    // the options as they were and the dialog open. Not set: the option is only stored.
+    using TPasswordMover = std::function<QString(bool intoStore)>;
+    void SetPasswordMover(TPasswordMover mover) { movePasswords_ = std::move(mover); }
+
     // OK runs StoreToOptions and closes only when it succeeded.
     void done(int result) override;
 
@@ -66,6 +74,7 @@ public:
     QSpinBox* udNetworkTimeout = nullptr;
     QCheckBox* chkPipelining = nullptr;
     QCheckBox* chkHeaderCache = nullptr;
+    QCheckBox* chkUseSecretStore = nullptr;
     TFooter* Footer1 = nullptr;
     TFooterBtn* FooterBtn1 = nullptr;  // OK
     TFooterBtn* FooterBtn2 = nullptr;  // Cancel
@@ -88,6 +97,7 @@ private:
     TLocalizator& localizator_;
     QString settingsFile_;
     THelpLauncher help_;
+    TPasswordMover movePasswords_;
 };
 
 }  // namespace brevio

@@ -17,6 +17,7 @@ TRunController::TRunController(const TMailBoxList& mailBoxes, std::function<TRun
     runner_ = new TCheckRunner(std::move(hooks), this);
     connect(runner_, &TCheckRunner::StatusText, this, &TRunController::StatusText);
     connect(runner_, &TCheckRunner::LogEntry, this, &TRunController::LogEntry);
+    connect(runner_, &TCheckRunner::SecretStoreUnreachable, this, &TRunController::SecretStoreUnreachable);
     connect(runner_, &TCheckRunner::Finished, this, &TRunController::OnRunnerFinished);
     // The worker emits these on its own thread; they arrive here queued, in order, before the
     // run's end.
@@ -61,7 +62,7 @@ bool TRunController::Start(TRunKind kind, bool scheduled, int mailBoxIndex, cons
     request.Pipelining = settings.Pipelining;
     request.HeaderCache = settings.HeaderCache;
     request_ = request;
-    runner_->Start(request);
+    runner_->Start(request, settings.Secrets);
     emit RunStarted(kind);
     return true;
 }

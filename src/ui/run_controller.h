@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "engine/check_run.h"
@@ -26,6 +27,8 @@ public:
         int NetworkTimeoutSeconds = 60;
         bool Pipelining = true;
         bool HeaderCache = true;
+        // Where the passwords of mailboxes marked PasswordInStore are read from; null: nowhere.
+        std::shared_ptr<TSecretStore> Secrets;
     };
 
     // Each run takes a snapshot of `mailBoxes` (which must outlive the controller) and of what
@@ -68,6 +71,8 @@ signals:
     void CertificatesTrusted(const brevio::TRunResult& result);
     void StatusText(const QString& text);
     void LogEntry(const QString& text);
+    // A run found no secret store to read its passwords from; `reason` says why.
+    void SecretStoreUnreachable(const QString& reason);
 
 protected:
     bool event(QEvent* e) override;

@@ -25,6 +25,7 @@
 #include "support/temp_files.h"
 #include "ui/help_topic.h"
 #include "ui/mailbox_editor.h"
+#include "secrets/secret_store.h"
 
 namespace brevio {
 namespace {
@@ -449,6 +450,66 @@ TEST(MailBoxEditor, ClosingAbortsARunningTest)
         QTest::mouseClick(dialog.FooterBtn2, Qt::LeftButton);
     }  // the dialog waits for its test thread here
     EXPECT_LT(clock.elapsed(), 10000) << "the test went on after the dialog closed";
+}
+
+
+// With the passwords in the store, the editor shows them from there and OK writes back only what
+// changed: a renamed mailbox's secret moves, a copy shares it, a removed one leaves it for
+// removal after the save, and Cancel writes nothing.
+TEST(MailBoxEditor, SecretStoreFollowsRenameCopyRemoveAndNotCancel)
+{
+    TMailBoxList list;
+    for (const char* host : {"a.example", "b.example"}) {
+        auto box = std::make_unique<TMailBox>();
+        box->Name = QLatin1String(host);
+        box->Host = QLatin1String(host);
+        box->Port = 110;
+        box->UserName = QStringLiteral("u");
+        box->Protocol = TMailProtocol::POP3;
+        box->PasswordInStore = true;
+        list.Add(std::move(box));
+    }
+    const QString keyA = SecretKeyFor(*list.Items(0));
+    const QString keyB = SecretKeyFor(*list.Items(1));
+    struct Case {
+        const char* name;
+        std::function<void(TfrmMailBoxes&)> edit;
+        bool ok;
+        QStringList keys;   // the store's keys after OK (before the stale ones go)
+        QStringList stale;
+    };
+    const QString keyMoved = QStringLiteral("pop3://u@c.example:110");
+    const Case cases[] = {
+        {"cancel after a rename", [](TfrmMailBoxes& d) { THand{d}.Retype(d.edtHost, QStringLiteral("c.example")); },
+         false, {keyA, keyB}, {}},
+        {"rename", [](TfrmMailBoxes& d) { THand{d}.Retype(d.edtHost, QStringLiteral("c.example")); }, true,
+         {keyA, keyB, keyMoved}, {keyA}},
+        {"copy", [](TfrmMailBoxes& d) { THand{d}.Tool(d.actCopy); }, true, {keyA, keyB}, {}},
+        {"remove", [](TfrmMailBoxes& d) { THand{d}.Tool(d.actDelete); }, true, {keyA, keyB}, {keyA}},
+    };
+    for (const Case& c : cases) {
+        auto store = std::make_shared<TMemorySecretStore>();
+        store->Secrets = {{keyA, QStringLiteral("pa")}, {keyB, QStringLiteral("pb")}};
+        TfrmMailBoxes dialog(list, Strings());
+        dialog.SetSecretStore(store);
+        dialog.show();
+        dialog.SelectRow(0);
+        EXPECT_EQ(dialog.edtPassword->text(), QStringLiteral("pa")) << c.name;
+        c.edit(dialog);
+        dialog.done(c.ok ? QDialog::Accepted : QDialog::Rejected);
+        QStringList keys = store->Secrets.keys();
+        keys.sort();
+        QStringList expected = c.keys;
+        expected.sort();
+        EXPECT_EQ(keys, expected) << c.name;
+        EXPECT_EQ(store->Secrets.value(keyMoved, QStringLiteral("pa")), QStringLiteral("pa")) << c.name;
+        EXPECT_EQ(dialog.StaleSecretKeys(), c.stale) << c.name;
+        if (c.ok)
+            for (int i = 0; i < dialog.WorkingCopy().Count(); ++i) {
+                EXPECT_TRUE(dialog.WorkingCopy().Items(i)->Password.isEmpty()) << c.name;
+                EXPECT_TRUE(dialog.WorkingCopy().Items(i)->PasswordInStore) << c.name;
+            }
+    }
 }
 
 }  // namespace

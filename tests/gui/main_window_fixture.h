@@ -44,6 +44,8 @@ public:
     // Fake servers on reused ports give old ids to new messages: no cache between tests, unless
     // a test asks for it (and cleans up after itself).
     bool HeaderCache() const override { return *headerCache_; }
+    bool UseSecretStore() const override { return *useSecretStore_; }
+    std::shared_ptr<TSecretStore> SecretStore() const override { return secrets_; }
 
     // Shared with the test, so they outlive the window.
     std::shared_ptr<QHash<QString, qint64>> counters_ = std::make_shared<QHash<QString, qint64>>();
@@ -51,6 +53,8 @@ public:
     std::shared_ptr<int> optionsShown_ = std::make_shared<int>(0);
     std::shared_ptr<bool> headerCache_ = std::make_shared<bool>(false);
     std::shared_ptr<TCheckSchedule> schedule_ = std::make_shared<TCheckSchedule>(TCheckSchedule{false, 15});
+    std::shared_ptr<bool> useSecretStore_ = std::make_shared<bool>(false);
+    std::shared_ptr<TSecretStore> secrets_;  // null: none
 
 private:
     QString settingsFile_;
@@ -119,7 +123,9 @@ inline QStringList Column(const TMessageListModel& model, int column)
 
 class TWindowUnderTest {
 public:
-    explicit TWindowUnderTest(const QByteArray& settingsText, bool startHidden = false, int trayAvailable = -1)
+    // `secrets`: the store the window's services give (the option FUseSecretStore on with it).
+    explicit TWindowUnderTest(const QByteArray& settingsText, bool startHidden = false, int trayAvailable = -1,
+                              std::shared_ptr<TSecretStore> secrets = nullptr)
     {
         settingsFile = QDir(folder.path()).filePath(QStringLiteral("brevio.ini"));
         {
@@ -137,6 +143,8 @@ public:
         schedule = services->schedule_;
         optionsShown = services->optionsShown_;
         headerCache = services->headerCache_;
+        services->secrets_ = secrets;
+        *services->useSecretStore_ = secrets != nullptr;
         form = std::make_unique<TForm1>(settings, std::move(services));
         if (trayAvailable >= 0)
             form->TrayIcon1->SetTrayAvailableOverride(trayAvailable);

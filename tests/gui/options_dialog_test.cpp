@@ -176,3 +176,51 @@ TEST_F(OptionsDialogTest, HelpAsksForItsTopic)
 
 }  // namespace
 }  // namespace brevio
+
+namespace brevio {
+namespace {
+
+// Switching the secret store moves the passwords before anything else is stored; a move that
+// fails keeps the dialog open, says why, and leaves the option as it was.
+TEST_F(OptionsDialogTest, SecretStoreSwitchMovesThePasswordsFirst)
+{
+    struct Case {
+        const char* name;
+        bool startOn;
+        QString moveError;
+    } cases[] = {
+        {"switched on", false, {}},
+        {"switched off", true, {}},
+        {"move fails", false, QStringLiteral("the store is locked")},
+    };
+    for (const Case& c : cases) {
+        options_.FUseSecretStore = c.startOn;
+        options_.Save(settingsFile_);
+        TfrmOptions dialog(options_, *localizator_, settingsFile_);
+        QList<bool> moves;
+        dialog.SetPasswordMover([&](bool intoStore) {
+            moves.append(intoStore);
+            return c.moveError;
+        });
+        EXPECT_EQ(dialog.chkUseSecretStore->isChecked(), c.startOn) << c.name;
+        dialog.show();
+        QTest::mouseClick(dialog.chkUseSecretStore, Qt::LeftButton, {}, QPoint(5, 5));
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                box->accept();
+            }
+        });
+        QTest::mouseClick(dialog.FooterBtn1, Qt::LeftButton);
+        EXPECT_EQ(moves, QList<bool>{!c.startOn}) << c.name;
+        const bool failed = !c.moveError.isEmpty();
+        EXPECT_EQ(dialog.isVisible(), failed) << c.name;
+        EXPECT_EQ(shown.contains(c.moveError) && failed, failed) << c.name;
+        EXPECT_EQ(options_.FUseSecretStore, failed ? c.startOn : !c.startOn) << c.name;
+        dialog.reject();
+    }
+}
+
+}  // namespace
+}  // namespace brevio

@@ -127,7 +127,7 @@ TEST(MailBoxStorage, KeyLayout)
     list.Add(std::move(box));
     list.Save(folder.Path("s.ini"));
     EXPECT_EQ(folder.Read("s.ini"),
-              "[Main]\nNumMailbox=1\nName0=Home\nHost0=pop.a\nPort0=110\nUserName0=u\nPassword0=p\n"
+              "[Main]\nNumMailbox=1\nName0=Home\nHost0=pop.a\nPort0=110\nUserName0=u\nPassword0=p\nPasswordInStore0=0\n"
               "IgnoreCheckAllCommand0=0\nIgnoreCheckOnSchedule0=1\nPOPorIMAP0=1\nSecurity0=0\n"
               "CertFingerprint0=\n");
 }
