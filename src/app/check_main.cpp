@@ -12,7 +12,7 @@
 #include "settings/settings_file.h"
 #include "support/abort_signal.h"
 #include "support/app_version.h"
-#include "support/check_context.h"
+#include "engine/check_context.h"
 #include "support/error_log.h"
 
 #include <QCommandLineParser>
@@ -103,12 +103,12 @@ public:
         if (verbose_ && !text.isEmpty())
             PrintError(text);
     }
-    void Yield() override { abort_.ThrowIfTriggered(); }
+    void ThrowIfAborted() override { abort_.ThrowIfTriggered(); }
     // A refused login is handled as in a scheduled check: logged, never a prompt.
     bool IsScheduledCheck() const override { return true; }
     bool AskLoginAndPassword(const QString&, QString&, QString&) override { return false; }
     void Log(const QString& text) override { log_.Add(text); }
-    TAbortSignal* Abort() override { return &abort_; }
+    TAbortSignal* AbortSignal() override { return &abort_; }
     int NetworkTimeoutSeconds() const override { return timeoutSeconds_; }
     TTraceSink TraceSink() const override { return trace_; }
     const TStringTable& Strings() const override { return strings_; }
@@ -405,7 +405,7 @@ int main(int argc, char** argv)
     for (const QString& entry : stored.Log)
         context.Log(entry);
     indexes.removeIf([&stored](int index) { return stored.Skipped.contains(index); });
-    TInterruptWatcher interrupts(*context.Abort());
+    TInterruptWatcher interrupts(*context.AbortSignal());
 
     std::optional<THeaderCache> cache;
     // A check one message at a time (FPipelining=0) uses no cache.

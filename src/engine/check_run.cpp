@@ -5,7 +5,7 @@
 #include "imap/imap_folder_name.h"
 #include "mime/header_date.h"
 #include "support/abort_signal.h"
-#include "support/check_context.h"
+#include "engine/check_context.h"
 
 #include <algorithm>
 
@@ -42,7 +42,7 @@ namespace {
 // An abort request (Escape) ends one mailbox only: the next one starts with a clean slate.
 void StartNextMailBox(TCheckContext& context)
 {
-    if (TAbortSignal* abort = context.Abort())
+    if (TAbortSignal* abort = context.AbortSignal())
         abort->Reset();
 }
 

@@ -10,7 +10,7 @@
 #include "net/errors.h"
 #include "net/line_channel.h"
 #include "net/login_result.h"
-#include "support/check_context.h"
+#include "engine/check_context.h"
 #include "support/text_format.h"
 
 #include <utility>
@@ -88,10 +88,10 @@ template <class TClient>
 void ConnectWithProgress(TCheckContext& context, const TMailBoxSettings& box, TClient& client)
 {
     context.SetStatus(FormatText(Text(context, texts::ConnectingToPOP3server), {box.Name}));
-    context.Yield();
+    context.ThrowIfAborted();
     TCredentials credentials{box.UserName, box.Password};
     LogIn(client, credentials, context);
-    context.Yield();
+    context.ThrowIfAborted();
 }
 
 // ConnectWithProgress, and when the server's certificate did not verify, asks the user once (a

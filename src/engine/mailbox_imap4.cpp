@@ -5,7 +5,7 @@
 #include "imap/imap_client.h"
 #include "imap/imap_folder_name.h"
 #include "net/errors.h"
-#include "support/check_context.h"
+#include "engine/check_context.h"
 #include "support/text_format.h"
 
 #include <algorithm>
@@ -96,7 +96,7 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
                                           qint32(record.SequenceNumber)));
             if (!records.isEmpty())
                 ShowProgress(context, records.constLast().SequenceNumber, count);
-            context.Yield();
+            context.ThrowIfAborted();
         });
     if (!done)
         FailFolderListing();
@@ -233,7 +233,7 @@ private:
                     listed_.append({qint32(r.SequenceNumber), r.Message.Uid, r.Message.Size,
                                     QByteArray::number(r.Message.Uid)});
                 }
-                context_.Yield();
+                context_.ThrowIfAborted();
             });
         if (!done)
             FailFolderListing();
@@ -282,7 +282,7 @@ private:
         }
         ListInOrder(false);
         ShowProgress(context_, std::min(fetchedCount_, unknown_.size()), unknown_.size());
-        context_.Yield();
+        context_.ThrowIfAborted();
     }
 
     // Lists the messages from next_ on, in sequence order, from what was fetched or is known, up
@@ -456,7 +456,7 @@ private:
             context_.SetStatus(FormatText(Text(context_, texts::RetrievedMessageHeader), {i, count}));
             found_.append(std::move(message));
             // Escape is honoured between messages, so a big folder can be left at once.
-            context_.Yield();
+            context_.ThrowIfAborted();
         }
     }
 

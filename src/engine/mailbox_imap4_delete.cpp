@@ -4,7 +4,7 @@
 #include "engine/mailbox_client_setup.h"
 #include "imap/imap_client.h"
 #include "net/errors.h"
-#include "support/check_context.h"
+#include "engine/check_context.h"
 #include "support/text_format.h"
 
 #include <QSet>
@@ -126,7 +126,7 @@ std::optional<QByteArray> DeleteInSelectedFolder(TImap4Client& client, TCheckCon
         refusal = result.Text;
         deleted = burst && result.Done;
         if (result && !burst) {
-            context.Yield();
+            context.ThrowIfAborted();
             result = ExpungeOnlyOurs(client, byUid ? entry.Uids : CurrentUids(client, entry.Numbers), displayName,
                                      context, box.Host);
             refusal = result.Text;
@@ -148,14 +148,14 @@ void DeleteInFolder(TImap4Client& client, TCheckContext& context, const TMailBox
     const auto log = [&](const QString& text) { LogForHost(context, box.Host, text); };
     const QString displayName = client.FolderDisplayName(entry.Name);
     context.SetStatus(FormatText(Text(context, texts::DeleteMessagesFromFolder), {displayName}));
-    context.Yield();
+    context.ThrowIfAborted();
     try {
         client.SelectFolder(entry.Name);
     } catch (const EReplyError&) {
         log(Text(context, texts::ErrorSelecting) + displayName);
         return;
     }
-    context.Yield();
+    context.ThrowIfAborted();
 
     // Sequence numbers only hold for one session; UIDs hold as long as the folder's
     // UIDVALIDITY does. Delete by UID whenever the listing saw every UID.

@@ -4,7 +4,7 @@
 #include "engine/mailbox_client_setup.h"
 #include "net/errors.h"
 #include "pop3/pop3_client.h"
-#include "support/check_context.h"
+#include "engine/check_context.h"
 #include "support/text_format.h"
 
 #include <QHash>
@@ -53,7 +53,7 @@ private:
         QList<TPop3UidEntry> ids;
         client_.ListWithUidl(pipelined_, listed_, ids);
         const qint32 count = qint32(listed_.size());
-        context_.Yield();
+        context_.ThrowIfAborted();
         context_.SetStatus(FormatText(Text(context_, texts::NewMessageInMailbox), {count}));
         if (count == 0) {
             if (THeaderCache* cache = context_.HeaderCache())
@@ -114,7 +114,7 @@ private:
             ++done;
             if (done % kStatusEvery == 0 || done == toFetch)
                 context_.SetStatus(FormatText(Text(context_, texts::RetrievedMessageHeader), {done, toFetch}));
-            context_.Yield();
+            context_.ThrowIfAborted();
         });
     }
 
@@ -183,7 +183,7 @@ QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& conte
             return;
         }
         const qint32 count = client.CountMessages();
-        context.Yield();
+        context.ThrowIfAborted();
         context.SetStatus(FormatText(Text(context, texts::NewMessageInMailbox), {count}));
 
         // Unique ids let a later delete find each message again even when the numbers have
@@ -197,7 +197,7 @@ QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& conte
         for (qint32 i = 1; i <= count; ++i) {
             TMailMessage header;
             client.FetchHeader(i, header);
-            context.Yield();
+            context.ThrowIfAborted();
             context.SetStatus(FormatText(Text(context, texts::RetrievedMessageHeader), {i, count}));
             TFoundMessage message;
             message.Message = TListedHeader(std::move(header));
@@ -276,7 +276,7 @@ private:
         for (const TMessageIdentity& message : messages_)
             if (const std::optional<qint32> number = CurrentNumber(message))
                 numbers.append(*number);
-        context_.Yield();
+        context_.ThrowIfAborted();
         client.DeletePipelined(numbers, [&](qsizetype k, const QString& refusal) {
             if (!refusal.isEmpty())
                 LogFailure(refusal);
@@ -288,7 +288,7 @@ private:
     {
         const qsizetype count = messages_.size();
         for (qsizetype k = 0; k < count; ++k) {
-            context_.Yield();
+            context_.ThrowIfAborted();
             const std::optional<qint32> number = CurrentNumber(messages_.at(k));
             if (!number)
                 continue;

@@ -4,7 +4,7 @@
 
 #include "engine/mailbox_client_setup.h"
 #include "net/socket_transport.h"
-#include "support/check_context.h"
+#include "engine/check_context.h"
 
 namespace brevio {
 
@@ -17,7 +17,7 @@ TTransportFactory EffectiveFactory(TCheckContext& context, const TTransportFacto
     if (factory)
         return factory;
     return [&context] {
-        return std::make_unique<TSocketTransport>(context.Abort(), context.NetworkTimeoutSeconds());
+        return std::make_unique<TSocketTransport>(context.AbortSignal(), context.NetworkTimeoutSeconds());
     };
 }
 

@@ -10,7 +10,7 @@
 #include "net/errors.h"
 #include "secrets/run_secrets.h"
 #include "support/exception.h"
-#include "support/check_context.h"
+#include "engine/check_context.h"
 #include "support/thread_handoff.h"
 
 namespace brevio {
@@ -42,7 +42,7 @@ public:
         HandOff(&runner_, [&] { emit runner_.StatusText(text); });
     }
 
-    void Yield() override { runner_.abort_.ThrowIfTriggered(); }
+    void ThrowIfAborted() override { runner_.abort_.ThrowIfTriggered(); }
 
     bool IsScheduledCheck() const override { return scheduled_; }
 
@@ -70,7 +70,7 @@ public:
         HandOff(&runner_, [&] { emit runner_.LogEntry(text); });
     }
 
-    TAbortSignal* Abort() override { return &runner_.abort_; }
+    TAbortSignal* AbortSignal() override { return &runner_.abort_; }
 
     const TStringTable& Strings() const override { return strings_; }
 

@@ -250,9 +250,9 @@ TEST_F(CheckerLive, DeleteByIdAfterAnotherProgramRemovedAMessageBeforeIt)
         // Another program takes the first message away: the third is now the second, the
         // fourth the third, and deleting "row 3" would take the wrong one.
         mail.Remove(paths.value(order[0]));
-        const auto sorted = [](QStringList list) {
-            list.sort();
-            return list;
+        const auto sorted = [](QStringList subjects) {
+            subjects.sort();
+            return subjects;
         };
 
         const auto deleting = [&](const QString& id) {

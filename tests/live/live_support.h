@@ -34,9 +34,9 @@ public:
     int AbortAtYield = 0;
     int Yields = 0;
 
-    TAbortSignal* Abort() override { return &Signal; }
+    TAbortSignal* AbortSignal() override { return &Signal; }
     int NetworkTimeoutSeconds() const override { return 20; }
-    void Yield() override
+    void ThrowIfAborted() override
     {
         ++Yields;
         if (AbortAtYield > 0 && Yields == AbortAtYield)

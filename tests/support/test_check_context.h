@@ -2,7 +2,7 @@
 // A check context for tests: records log entries, status texts and trace lines, and answers
 // login prompts from a prepared list.
 
-#include "support/check_context.h"
+#include "engine/check_context.h"
 
 #include <QList>
 #include <QString>
@@ -29,7 +29,7 @@ public:
     THeaderCache* Cache = nullptr;
 
     void SetStatus(const QString&) override {}
-    void Yield() override {}
+    void ThrowIfAborted() override {}
     bool IsScheduledCheck() const override { return Scheduled; }
     bool AskLoginAndPassword(const QString& host, QString& userName, QString& password) override
     {

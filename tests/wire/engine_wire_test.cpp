@@ -470,7 +470,7 @@ TEST(EnginePop3Wire, AbortEndsTheDeletionSilently)
     // Aborts at the fourth yield point: two come with the connect, then one before each DELE.
     struct TAbortingContext : TTestCheckContext {
         int Yields = 0;
-        void Yield() override
+        void ThrowIfAborted() override
         {
             if (++Yields == 4)
                 throw EUserAbort();

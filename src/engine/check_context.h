@@ -20,8 +20,8 @@ public:
     // The one-line status text ("Connecting to server (%s)..."). Called on the worker thread.
     virtual void SetStatus(const QString& text) = 0;
 
-    // A yield point between network steps. Raises EUserAbort when the user asked to abort.
-    virtual void Yield() = 0;
+    // Called between network steps: raises EUserAbort when the user asked to abort.
+    virtual void ThrowIfAborted() = 0;
 
     // True while the running check is a scheduled one (no login prompt then).
     virtual bool IsScheduledCheck() const = 0;
@@ -38,7 +38,7 @@ public:
     virtual void Log(const QString& text) = 0;
 
     // The abort request that wakes blocked socket calls; may be null (no abort possible).
-    virtual TAbortSignal* Abort() { return nullptr; }
+    virtual TAbortSignal* AbortSignal() { return nullptr; }
 
     // Seconds a connect, read or write may block before it fails.
     virtual int NetworkTimeoutSeconds() const { return 60; }
