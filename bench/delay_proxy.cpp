@@ -75,7 +75,10 @@ void Tune(int fd)
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
 
-std::uint64_t Key(std::uint64_t id, int side) { return id << 1 | std::uint64_t(side); }
+std::uint64_t Key(std::uint64_t id, int side)
+{
+    return id << 1 | std::uint64_t(side);
+}
 
 void UpdateMask(std::uint64_t id, Pair& p, int side)
 {
@@ -215,8 +218,8 @@ int main(int argc, char** argv)
         addr.sin_family = AF_INET;
         addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof addr;
-        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 128) != 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 128) != 0
+            || getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
             Die("listen");
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         epoll_event ev{};

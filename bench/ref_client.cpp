@@ -37,8 +37,8 @@ public:
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(std::uint16_t(port));
-        if (fd_ < 0 || inet_pton(AF_INET, host, &addr.sin_addr) != 1 ||
-            connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+        if (fd_ < 0 || inet_pton(AF_INET, host, &addr.sin_addr) != 1
+            || connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
             Fail(std::string("connect: ") + std::strerror(errno));
         const int one = 1;
         setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -168,8 +168,8 @@ long Imap(Conn& c, const std::string& user, const std::string& password)
     int tag = 3;
     for (const std::string& folder : folders) {
         const std::string select = "a" + std::to_string(tag++), fetch = "a" + std::to_string(tag++);
-        c.Send(select + " SELECT " + Quoted(folder) + "\r\n" + fetch +
-               " FETCH 1:* (UID RFC822.SIZE RFC822.HEADER)\r\n");
+        c.Send(select + " SELECT " + Quoted(folder) + "\r\n" + fetch
+               + " FETCH 1:* (UID RFC822.SIZE RFC822.HEADER)\r\n");
         UntilTagged(c, select, ignore);
         UntilTagged(c, fetch, [&](const std::string& line) {
             if (line.find(" FETCH (") != std::string::npos)

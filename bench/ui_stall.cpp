@@ -51,7 +51,8 @@ QList<QList<TMessageRow>> MakeMailBoxes(int count, int perMailBox)
         row.SizeBytes = 500 + i % 300;
         row.Size = QString::number(row.SizeBytes);
         row.Date = QStringLiteral("07.12.2026");
-        row.Time = QStringLiteral("12:%1:%2").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0'));
+        row.Time =
+            QStringLiteral("12:%1:%2").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0'));
         row.Folder = QStringLiteral("INBOX");
         boxes.last().append(row);
     }
@@ -117,18 +118,23 @@ int main(int argc, char** argv)
         bool Fills = false;  // ends when the model says Filled
     };
     const QList<TStep> steps = {
-        {"rows arrive", [&] {
+        {"rows arrive",
+         [&] {
              model->Clear();
              for (const QList<TMessageRow>& rows : std::as_const(mailBoxes))
-                 QMetaObject::invokeMethod(model, [model, rows] { model->QueueRows(rows); }, Qt::QueuedConnection);
-         }, true},
-        {"run ends", [&] {
+                 QMetaObject::invokeMethod(
+                     model, [model, rows] { model->QueueRows(rows); }, Qt::QueuedConnection);
+         },
+         true},
+        {"run ends",
+         [&] {
              mailBoxes.clear();
              allRows.clear();
          }},
         {"scroll to end", [&] { view.scrollToBottom(); }},
         {"tick all", [&] { model->TickAll(); }},
-        {"delete ticked", [&] {
+        {"delete ticked",
+         [&] {
              QList<TMessageRow> ticked = model->TakeTickedRows();
              if (ticked.size() != count)
                  std::fprintf(stderr, "ui_stall: %lld rows ticked of %d\n", qlonglong(ticked.size()), count);
@@ -148,8 +154,8 @@ int main(int argc, char** argv)
             overall = std::max(overall, worst);
         }
         if (index == steps.size()) {
-            std::printf("%-14s %8.1f ms (%d rows, %d per mailbox)\n", "longest stall", double(overall) / 1e6,
-                        count, rounds[round]);
+            std::printf("%-14s %8.1f ms (%d rows, %d per mailbox)\n", "longest stall", double(overall) / 1e6, count,
+                        rounds[round]);
             index = 0;
             overall = 0;
             if (++round == rounds.size()) {

@@ -143,7 +143,8 @@ QString ParseIdList(const QString& text, QStringList& ids)
         // Row numbers name whatever lies at that place when the list is read again.
         if (std::all_of(given.begin(), given.end(), [](QChar c) { return c.isDigit(); }))
             return QStringLiteral("--delete takes the message ids from the Id column "
-                                  "(--format tsv or json), not row numbers: %1").arg(given);
+                                  "(--format tsv or json), not row numbers: %1")
+                .arg(given);
         const std::optional<QString> id = CanonicalMessageId(given);
         if (!id)
             return QStringLiteral("--delete: %1 is not a message id; use the ids from the Id column").arg(given);
@@ -209,15 +210,15 @@ struct TCommandLine {
     QStringList MailBoxNames;              // --mailbox; empty: those of the run
     std::optional<QStringList> DeleteIds;  // --delete, each id once in its canonical form
     TExportFormat Format = TExportFormat::Table;
-    std::optional<QString> TraceFile;      // --trace
+    std::optional<QString> TraceFile;  // --trace
     bool Verbose = false;
     bool NoCache = false;
 };
 
 void AddOptions(QCommandLineParser& parser)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Checks the configured mailboxes and lists the messages that lie on the servers."));
+    parser.setApplicationDescription(
+        QStringLiteral("Checks the configured mailboxes and lists the messages that lie on the servers."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({
@@ -233,8 +234,7 @@ void AddOptions(QCommandLineParser& parser)
         {QStringLiteral("trace"), QStringLiteral("Write the protocol conversation to FILE (passwords masked)."),
          QStringLiteral("FILE")},
         {QStringLiteral("verbose"), QStringLiteral("Also print the progress texts.")},
-        {QStringLiteral("no-cache"),
-         QStringLiteral("Fetch every header, without the cache of headers already seen.")},
+        {QStringLiteral("no-cache"), QStringLiteral("Fetch every header, without the cache of headers already seen.")},
     });
 }
 
@@ -270,10 +270,9 @@ std::optional<int> ParseCommandLine(const QStringList& arguments, TCommandLine& 
     }
 
     // The settings file is only read, never written.
-    command.SettingsFile =
-        parser.isSet(QStringLiteral("settings"))
-            ? QFileInfo(parser.value(QStringLiteral("settings"))).absoluteFilePath()
-            : SettingsFileNameFor(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("brevio")));
+    command.SettingsFile = parser.isSet(QStringLiteral("settings"))
+        ? QFileInfo(parser.value(QStringLiteral("settings"))).absoluteFilePath()
+        : SettingsFileNameFor(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("brevio")));
     QFile probe(command.SettingsFile);
     if (!probe.open(QIODevice::ReadOnly))
         return UsageError(QStringLiteral("cannot read settings file %1: %2")
@@ -419,8 +418,8 @@ int main(int argc, char** argv)
     if (command.TraceFile) {
         traceFile.setFileName(*command.TraceFile);
         if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return UsageError(QStringLiteral("cannot write trace file %1: %2")
-                                  .arg(*command.TraceFile, traceFile.errorString()));
+            return UsageError(
+                QStringLiteral("cannot write trace file %1: %2").arg(*command.TraceFile, traceFile.errorString()));
         context.SetTrace([&traceFile](const QByteArray& line) {
             traceFile.write(line);
             traceFile.write("\n");

@@ -10,17 +10,28 @@ namespace brevio {
 int DialogResultCode(TModalResult result)
 {
     switch (result) {
-    case TModalResult::None: return -1;
-    case TModalResult::Ok: return QDialog::Accepted;
-    case TModalResult::Cancel: return QDialog::Rejected;
-    case TModalResult::Abort: return QMessageBox::Abort;
-    case TModalResult::Retry: return QMessageBox::Retry;
-    case TModalResult::Ignore: return QMessageBox::Ignore;
-    case TModalResult::Yes: return QMessageBox::Yes;
-    case TModalResult::No: return QMessageBox::No;
-    case TModalResult::YesToAll: return QMessageBox::YesToAll;
-    case TModalResult::NoToAll: return QMessageBox::NoToAll;
-    case TModalResult::Close: return QMessageBox::Close;
+    case TModalResult::None:
+        return -1;
+    case TModalResult::Ok:
+        return QDialog::Accepted;
+    case TModalResult::Cancel:
+        return QDialog::Rejected;
+    case TModalResult::Abort:
+        return QMessageBox::Abort;
+    case TModalResult::Retry:
+        return QMessageBox::Retry;
+    case TModalResult::Ignore:
+        return QMessageBox::Ignore;
+    case TModalResult::Yes:
+        return QMessageBox::Yes;
+    case TModalResult::No:
+        return QMessageBox::No;
+    case TModalResult::YesToAll:
+        return QMessageBox::YesToAll;
+    case TModalResult::NoToAll:
+        return QMessageBox::NoToAll;
+    case TModalResult::Close:
+        return QMessageBox::Close;
     }
     return -1;
 }
@@ -153,9 +164,8 @@ void TFooter::childEvent(QChildEvent* event)
     QFrame::childEvent(event);
     if (event->type() == QEvent::ChildRemoved) {
         // The child is no longer a complete button here; compare by address only.
-        order_.removeIf([&](const QPointer<TFooterBtn>& b) {
-            return !b || static_cast<QObject*>(b.data()) == event->child();
-        });
+        order_.removeIf(
+            [&](const QPointer<TFooterBtn>& b) { return !b || static_cast<QObject*>(b.data()) == event->child(); });
         ArrangeButtons();
     }
 }

@@ -20,13 +20,13 @@ namespace brevio {
 
 namespace {
 
-constexpr int kTextMarginX = 6;       // added to the text's width
-constexpr int kTextMarginY = 2;       // added to the text's height
-constexpr int kPictureSpace = 40;     // added below the text for the shortcut picture
-constexpr int kPictureMinWidth = 200; // a hint with a picture is at least this wide
+constexpr int kTextMarginX = 6;        // added to the text's width
+constexpr int kTextMarginY = 2;        // added to the text's height
+constexpr int kPictureSpace = 40;      // added below the text for the shortcut picture
+constexpr int kPictureMinWidth = 200;  // a hint with a picture is at least this wide
 constexpr int kPictureLeft = 5;
-constexpr int kPictureGap = 10;       // from the text's height to the picture's top
-constexpr int kCursorHeight = 20;     // the hint goes this far below the mouse
+constexpr int kPictureGap = 10;    // from the text's height to the picture's top
+constexpr int kCursorHeight = 20;  // the hint goes this far below the mouse
 constexpr int kHideAfterMs = 10000;
 
 }  // namespace

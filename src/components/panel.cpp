@@ -17,7 +17,10 @@ TPanel::TPanel(const QString& caption, Qt::Alignment captionAlignment, QWidget* 
     layout_->addWidget(caption_, captionAlignment & Qt::AlignHCenter ? 1 : 0);
 }
 
-QString TPanel::Text() const { return caption_->text(); }
+QString TPanel::Text() const
+{
+    return caption_->text();
+}
 
 void TPanel::SetText(const QString& text)
 {

@@ -66,7 +66,8 @@ std::optional<TScreenArea> AreaOf(const QScreen* screen)
 void SetTextColour(QWidget* label, const QColor& colour)
 {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour.isValid() ? colour : QApplication::palette().color(QPalette::WindowText));
+    palette.setColor(QPalette::WindowText,
+                     colour.isValid() ? colour : QApplication::palette().color(QPalette::WindowText));
     label->setPalette(palette);
 }
 
@@ -280,8 +281,8 @@ TfrmPopupNotifier::TfrmPopupNotifier(TPopupNotifier* notifier, const TPopupSetti
     lblTitle_->setTextFormat(Qt::PlainText);
     lblTitle_->move(48, 8);
 
-    for (QWidget* part : {static_cast<QWidget*>(imgGradient_), static_cast<QWidget*>(lblText_),
-                          static_cast<QWidget*>(lblTitle_)})
+    for (QWidget* part :
+         {static_cast<QWidget*>(imgGradient_), static_cast<QWidget*>(lblText_), static_cast<QWidget*>(lblTitle_)})
         part->installEventFilter(this);
 
     tmrExit_ = new QTimer(this);
@@ -336,14 +337,16 @@ void TfrmPopupNotifier::StartShow()
         const int bottom = work.top() + work.height();
         switch (edge_) {
         case TTaskbarEdge::Left:
-            bounds_.moveTopLeft({work.left() + settings_.PopupStartX, bottom - settings_.PopupStartY - height - offset});
+            bounds_.moveTopLeft(
+                {work.left() + settings_.PopupStartX, bottom - settings_.PopupStartY - height - offset});
             break;
         case TTaskbarEdge::Top:
             bounds_.moveTopLeft({right - width - settings_.PopupStartX, work.top() + settings_.PopupStartY + offset});
             break;
         case TTaskbarEdge::Right:
         case TTaskbarEdge::Bottom:
-            bounds_.moveTopLeft({right - width - settings_.PopupStartX, bottom - settings_.PopupStartY - height - offset});
+            bounds_.moveTopLeft(
+                {right - width - settings_.PopupStartX, bottom - settings_.PopupStartY - height - offset});
             break;
         case TTaskbarEdge::Undetermined:
             break;
@@ -372,11 +375,20 @@ void TfrmPopupNotifier::StartShow()
     if (settings_.Options & poAllowScroll) {
         // Start as a one-pixel sliver on the side that faces the taskbar.
         switch (edge_) {
-        case TTaskbarEdge::Left: bounds_.setWidth(1); break;
-        case TTaskbarEdge::Top: bounds_.setHeight(1); break;
-        case TTaskbarEdge::Right: bounds_.setLeft(bounds_.right()); break;
-        case TTaskbarEdge::Bottom: bounds_.setTop(bounds_.bottom()); break;
-        case TTaskbarEdge::Undetermined: break;
+        case TTaskbarEdge::Left:
+            bounds_.setWidth(1);
+            break;
+        case TTaskbarEdge::Top:
+            bounds_.setHeight(1);
+            break;
+        case TTaskbarEdge::Right:
+            bounds_.setLeft(bounds_.right());
+            break;
+        case TTaskbarEdge::Bottom:
+            bounds_.setTop(bounds_.bottom());
+            break;
+        case TTaskbarEdge::Undetermined:
+            break;
         }
         state_ = TState::SlidingIn;
         tmrScroll_->start();
@@ -493,7 +505,8 @@ void TfrmPopupNotifier::tmrScrollTimer()
         } else {
             finished = true;
             const std::optional<QRect> work = WorkArea();
-            const int right = work ? work->left() + work->width() - settings_.PopupStartX : bounds_.left() + bounds_.width();
+            const int right =
+                work ? work->left() + work->width() - settings_.PopupStartX : bounds_.left() + bounds_.width();
             bounds_ = QRect(right - width, bounds_.top(), width, bounds_.height());
         }
         break;
@@ -538,11 +551,20 @@ void TfrmPopupNotifier::tmrScrollDownTimer()
         return;
     }
     switch (edge_) {
-    case TTaskbarEdge::Left: bounds_.setWidth(extent - step); break;
-    case TTaskbarEdge::Top: bounds_.setHeight(extent - step); break;
-    case TTaskbarEdge::Right: bounds_.setLeft(bounds_.left() + step); break;
-    case TTaskbarEdge::Bottom: bounds_.setTop(bounds_.top() + step); break;
-    case TTaskbarEdge::Undetermined: break;
+    case TTaskbarEdge::Left:
+        bounds_.setWidth(extent - step);
+        break;
+    case TTaskbarEdge::Top:
+        bounds_.setHeight(extent - step);
+        break;
+    case TTaskbarEdge::Right:
+        bounds_.setLeft(bounds_.left() + step);
+        break;
+    case TTaskbarEdge::Bottom:
+        bounds_.setTop(bounds_.top() + step);
+        break;
+    case TTaskbarEdge::Undetermined:
+        break;
     }
     ApplyBounds();
 }

@@ -84,9 +84,9 @@ struct TPopupSettings {
     Qt::Alignment TextAlignment = Qt::AlignHCenter;  // AlignLeft, AlignRight or AlignHCenter
     TPopupImageDrawMethod BackgroundDrawMethod = TPopupImageDrawMethod::dmActualSize;
     Qt::CursorShape TextCursor = Qt::ArrowCursor;
-    int PopupMarge = 2;   // gap between cascaded windows
-    int PopupStartX = 16; // distance from the work area's side edge
-    int PopupStartY = 2;  // distance from the work area's top or bottom edge
+    int PopupMarge = 2;    // gap between cascaded windows
+    int PopupStartX = 16;  // distance from the work area's side edge
+    int PopupStartY = 2;   // distance from the work area's top or bottom edge
     TPopupMonitor DefaultMonitor = TPopupMonitor::dmDesktop;
     QPixmap BackgroundImage;  // drawn instead of the gradient when not empty
 

@@ -76,7 +76,10 @@ void TTrayIcon::SetIconVisible(bool visible)
         trayPoll_->stop();
 }
 
-bool TTrayIcon::WaitingForTray() const { return trayPoll_->isActive(); }
+bool TTrayIcon::WaitingForTray() const
+{
+    return trayPoll_->isActive();
+}
 
 void TTrayIcon::CheckTrayAppeared()
 {

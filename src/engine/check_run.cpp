@@ -46,8 +46,7 @@ void StartNextMailBox(TCheckContext& context)
         abort->Reset();
 }
 
-void NoteTrust(QList<TTrustedCertificate>* trusted, int index, const TMailBoxSettings& box,
-               const QString& fingerprint)
+void NoteTrust(QList<TTrustedCertificate>* trusted, int index, const TMailBoxSettings& box, const QString& fingerprint)
 {
     if (trusted && !fingerprint.isEmpty())
         trusted->append({index, box.Host, box.UserName, fingerprint});
@@ -68,8 +67,7 @@ void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& 
         StartNextMailBox(context);
         QString fingerprint;
         bool complete = false;
-        const QList<TFoundMessage> found =
-            CheckMailBox(mailBoxes.at(index), context, factory, &fingerprint, &complete);
+        const QList<TFoundMessage> found = CheckMailBox(mailBoxes.at(index), context, factory, &fingerprint, &complete);
         NoteTrust(trusted, index, mailBoxes.at(index), fingerprint);
         if (unfinished && !complete)
             unfinished->append(index);

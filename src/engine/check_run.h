@@ -57,11 +57,11 @@ struct TMessageRow {
     QString Subject;
     QString From;
     QString MailBox;
-    QString Size;           // bytes, plain decimal
-    QString Date;           // the locale's short date format; empty without a date
-    QString Time;           // the locale's long time format; empty without a date
-    QString Folder;         // display form of the IMAP4 folder; empty for POP3
-    qint64 SizeBytes = 0;   // the size as a number (0 when the server gave none)
+    QString Size;          // bytes, plain decimal
+    QString Date;          // the locale's short date format; empty without a date
+    QString Time;          // the locale's long time format; empty without a date
+    QString Folder;        // display form of the IMAP4 folder; empty for POP3
+    qint64 SizeBytes = 0;  // the size as a number (0 when the server gave none)
 
     bool operator==(const TMessageRow&) const = default;
 };

@@ -13,20 +13,42 @@ QString CertificateProblemText(const TCertificateInfo& certificate, const TStrin
     };
     QString words;
     switch (certificate.Problem) {
-    case P::Other: words = text(texts::CertProblemOther); break;
-    case P::SelfSigned: words = text(texts::CertProblemSelfSigned); break;
-    case P::UntrustedAuthority: words = text(texts::CertProblemUntrustedAuthority); break;
-    case P::IssuerMissing: words = text(texts::CertProblemIssuerMissing); break;
-    case P::IssuerUntrusted: words = text(texts::CertProblemIssuerUntrusted); break;
-    case P::Expired: words = text(texts::CertProblemExpired, {certificate.ProblemDetail}); break;
-    case P::NotYetValid: words = text(texts::CertProblemNotYetValid, {certificate.ProblemDetail}); break;
-    case P::OtherHost: words = text(texts::CertProblemOtherHost, {certificate.Host}); break;
+    case P::Other:
+        words = text(texts::CertProblemOther);
+        break;
+    case P::SelfSigned:
+        words = text(texts::CertProblemSelfSigned);
+        break;
+    case P::UntrustedAuthority:
+        words = text(texts::CertProblemUntrustedAuthority);
+        break;
+    case P::IssuerMissing:
+        words = text(texts::CertProblemIssuerMissing);
+        break;
+    case P::IssuerUntrusted:
+        words = text(texts::CertProblemIssuerUntrusted);
+        break;
+    case P::Expired:
+        words = text(texts::CertProblemExpired, {certificate.ProblemDetail});
+        break;
+    case P::NotYetValid:
+        words = text(texts::CertProblemNotYetValid, {certificate.ProblemDetail});
+        break;
+    case P::OtherHost:
+        words = text(texts::CertProblemOtherHost, {certificate.Host});
+        break;
     case P::NamedOtherHost:
         words = text(texts::CertProblemNamedOtherHost, {certificate.ProblemDetail, certificate.Host});
         break;
-    case P::WeakKey: words = text(texts::CertProblemWeakKey, {certificate.ProblemDetail}); break;
-    case P::WeakHash: words = text(texts::CertProblemWeakHash); break;
-    case P::Revoked: words = text(texts::CertProblemRevoked); break;
+    case P::WeakKey:
+        words = text(texts::CertProblemWeakKey, {certificate.ProblemDetail});
+        break;
+    case P::WeakHash:
+        words = text(texts::CertProblemWeakHash);
+        break;
+    case P::Revoked:
+        words = text(texts::CertProblemRevoked);
+        break;
     }
     return certificate.LibraryText.isEmpty() ? words : QStringLiteral("%1 (%2)").arg(words, certificate.LibraryText);
 }
@@ -39,8 +61,8 @@ QString CertificateRefusalText(const TCertificateInfo& certificate, const TStrin
                           {certificate.Host, certificate.Fingerprint, certificate.PinnedFingerprint, problem,
                            certificate.Fingerprint});
     }
-    const texts::TTextId sentence = MayBeTrusted(certificate) ? texts::CertificateNotTrusted
-                                                              : texts::CertificateTooWeak;
+    const texts::TTextId sentence =
+        MayBeTrusted(certificate) ? texts::CertificateNotTrusted : texts::CertificateTooWeak;
     return FormatText(strings.Text(sentence), {certificate.Host, problem, certificate.Fingerprint});
 }
 

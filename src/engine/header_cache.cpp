@@ -164,8 +164,7 @@ void TCachedHeader::ApplyTo(TListedHeader& message) const
     message.Size = Size;
 }
 
-THeaderCache::THeaderCache(QString fileName)
-    : fileName_(fileName.isEmpty() ? DefaultFileName() : std::move(fileName))
+THeaderCache::THeaderCache(QString fileName) : fileName_(fileName.isEmpty() ? DefaultFileName() : std::move(fileName))
 {
 }
 
@@ -229,9 +228,9 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
     TFolder& kept = keptAccount[folder];
     if (complete || kept.UidValidity != uidValidity) {
         // The same ids as kept are the same messages: nothing new to write.
-        const bool same = known && kept.UidValidity == uidValidity && kept.Entries.size() == entries.size() &&
-            std::all_of(entries.keyBegin(), entries.keyEnd(),
-                        [&kept](const QByteArray& id) { return kept.Entries.contains(id); });
+        const bool same = known && kept.UidValidity == uidValidity && kept.Entries.size() == entries.size()
+            && std::all_of(entries.keyBegin(), entries.keyEnd(),
+                           [&kept](const QByteArray& id) { return kept.Entries.contains(id); });
         changed_ = changed_ || !same;
         kept.Entries = std::move(entries);
     } else {
@@ -300,8 +299,8 @@ void THeaderCache::Read()
             folder.UidNext = in.Number();
             const quint32 entryCount = in.Number();
             // Room for the entries at once, as many as the rest of the file can hold at most.
-            folder.Entries.reserve(std::min<qint64>(
-                {qint64(entryCount), qint64(kMaxEntries - total), in.Left() / kMinEntryBytes}));
+            folder.Entries.reserve(
+                std::min<qint64>({qint64(entryCount), qint64(kMaxEntries - total), in.Left() / kMinEntryBytes}));
             for (quint32 e = 0; e < entryCount && in.Ok(); ++e) {
                 const QByteArray id = in.Bytes();
                 TCachedHeader header;

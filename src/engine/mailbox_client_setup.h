@@ -180,12 +180,12 @@ TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& o
 
 // The protocol halves behind CheckMailBox and DeleteMessages; `factory` is never empty here.
 // `complete` receives whether the check listed everything.
-QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context,
-                               const TTransportFactory& factory, QString* trustedFingerprint, bool& complete);
+QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
+                               QString* trustedFingerprint, bool& complete);
 void DeletePop3(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
                 const TTransportFactory& factory, QString* trustedFingerprint);
-QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context,
-                                const TTransportFactory& factory, QString* trustedFingerprint, bool& complete);
+QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
+                                QString* trustedFingerprint, bool& complete);
 void DeleteImap4(const TMailBoxSettings& box, const QList<TMessageIdentity>& messages, TCheckContext& context,
                  const TTransportFactory& factory, QString* trustedFingerprint);
 

@@ -92,8 +92,8 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
         SequenceChunks(count, kFetchChunk), {.ByUid = false, .WithHeader = true, .InFlight = kChunksInFlight},
         [&](QList<TImapListedMessage>& records) {
             for (TImapListedMessage& record : records)
-                found.append(FoundInFolder(std::move(record.Message), folder, uidValidity,
-                                          qint32(record.SequenceNumber)));
+                found.append(
+                    FoundInFolder(std::move(record.Message), folder, uidValidity, qint32(record.SequenceNumber)));
             if (!records.isEmpty())
                 ShowProgress(context, records.constLast().SequenceNumber, count);
             context.ThrowIfAborted();
@@ -210,8 +210,8 @@ private:
     // count means nothing was removed either: the server need not list anything.
     bool ListUnchangedFromCache()
     {
-        if (uidNext_ == 0 || cache_.UidNext(account_, folder_, uidValidity_) != uidNext_ || known_.size() != count_ ||
-            !ListFolderFromCache(context_, known_, folder_, uidValidity_, found_))
+        if (uidNext_ == 0 || cache_.UidNext(account_, folder_, uidValidity_) != uidNext_ || known_.size() != count_
+            || !ListFolderFromCache(context_, known_, folder_, uidValidity_, found_))
             return false;
         known_ = {};
         cache_.Store(account_, folder_, uidValidity_, {}, false, uidNext_);
@@ -230,8 +230,8 @@ private:
             [&](QList<TImapListedMessage>& records) {
                 for (const TImapListedMessage& r : records) {
                     everyUid = everyUid && r.Message.Uid != 0;
-                    listed_.append({qint32(r.SequenceNumber), r.Message.Uid, r.Message.Size,
-                                    QByteArray::number(r.Message.Uid)});
+                    listed_.append(
+                        {qint32(r.SequenceNumber), r.Message.Uid, r.Message.Size, QByteArray::number(r.Message.Uid)});
                 }
                 context_.ThrowIfAborted();
             });
@@ -471,8 +471,8 @@ private:
 
 }  // namespace
 
-QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context,
-                                const TTransportFactory& factory, QString* trustedFingerprint, bool& complete)
+QList<TFoundMessage> CheckImap4(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
+                                QString* trustedFingerprint, bool& complete)
 {
     // A failed connection, command or the user's abort ends this account's check; what was read
     // so far stays listed. The session logged connection and login failures.

@@ -43,8 +43,8 @@ std::vector<TFolderDeletes> GroupByFolder(const QList<TMessageIdentity>& message
 {
     std::vector<TFolderDeletes> folders;
     for (const TMessageIdentity& id : messages) {
-        auto entry = std::find_if(folders.begin(), folders.end(),
-                                  [&](const TFolderDeletes& f) { return f.Name == id.Folder; });
+        auto entry =
+            std::find_if(folders.begin(), folders.end(), [&](const TFolderDeletes& f) { return f.Name == id.Folder; });
         if (entry == folders.end())
             entry = folders.insert(folders.end(), TFolderDeletes{id.Folder, {}, {}, 0});
         entry->Numbers.append(id.Number);
@@ -112,8 +112,8 @@ namespace {
 // the server takes it, else by sequence number. Empty when they are gone; otherwise what the
 // server said when it refused.
 std::optional<QByteArray> DeleteInSelectedFolder(TImap4Client& client, TCheckContext& context,
-                                                 const TMailBoxSettings& box, const TFolderDeletes& entry,
-                                                 bool byUid, const QString& displayName)
+                                                 const TMailBoxSettings& box, const TFolderDeletes& entry, bool byUid,
+                                                 const QString& displayName)
 {
     bool deleted = false;
     QByteArray refusal;
@@ -121,8 +121,8 @@ std::optional<QByteArray> DeleteInSelectedFolder(TImap4Client& client, TCheckCon
         // With UIDPLUS the expunge touches only our UIDs, so both go in one burst.
         const bool burst = byUid && context.Pipelining() && client.HasCapability("UIDPLUS");
         TImapCommandResult result = burst ? client.UidDeleteBurst(entry.Uids)
-                                    : byUid ? client.UidStoreDeleted(entry.Uids)
-                                            : client.MarkDeleted(entry.Numbers);
+            : byUid                       ? client.UidStoreDeleted(entry.Uids)
+                                          : client.MarkDeleted(entry.Numbers);
         refusal = result.Text;
         deleted = burst && result.Done;
         if (result && !burst) {
@@ -171,7 +171,8 @@ void DeleteInFolder(TImap4Client& client, TCheckContext& context, const TMailBox
     // with the next folder.
     if (const std::optional<QByteArray> refusal =
             DeleteInSelectedFolder(client, context, box, entry, byUid, displayName))
-        log(FormatText(Text(context, texts::FolderNotDeleted), {displayName, QString::fromUtf8(*refusal).simplified()}));
+        log(FormatText(Text(context, texts::FolderNotDeleted),
+                       {displayName, QString::fromUtf8(*refusal).simplified()}));
 }
 
 }  // namespace

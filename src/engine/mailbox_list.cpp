@@ -81,8 +81,7 @@ QStringList TMailBoxList::CheckMenuCaptions() const
 
 void TMailBoxList::LoadFromIni(const TveqIniFile& file)
 {
-    const int count = std::min(file.ReadInteger(QStringLiteral("Main"), QStringLiteral("NumMailbox"), 0),
-                               MaxMailBoxes);
+    const int count = std::min(file.ReadInteger(QStringLiteral("Main"), QStringLiteral("NumMailbox"), 0), MaxMailBoxes);
     for (int i = 0; i < count; ++i) {
         auto mailBox = std::make_unique<TMailBox>();
         mailBox->LoadFromIni(file, i);

@@ -25,8 +25,7 @@ constexpr qint32 kStatusEvery = 200;
 // order as asking message by message.
 class TPop3Listing {
 public:
-    TPop3Listing(const TMailBoxSettings& box, TPop3Client& client, TCheckContext& context,
-                 QList<TFoundMessage>& found)
+    TPop3Listing(const TMailBoxSettings& box, TPop3Client& client, TCheckContext& context, QList<TFoundMessage>& found)
         : box_(box), client_(client), context_(context), found_(found),
           pipelined_(client.Capabilities().Has("PIPELINING"))
     {
@@ -170,8 +169,8 @@ private:
 
 }  // namespace
 
-QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context,
-                               const TTransportFactory& factory, QString* trustedFingerprint, bool& complete)
+QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
+                               QString* trustedFingerprint, bool& complete)
 {
     // The check ends at the first failure; what was read so far stays listed. Connection and
     // login failures were logged by the session.

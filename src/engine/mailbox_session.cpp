@@ -27,17 +27,16 @@ QList<TFoundMessage> CheckMailBox(const TMailBoxSettings& settings, TCheckContex
                                   const TTransportFactory& factory, QString* trustedFingerprint, bool* complete)
 {
     bool listedAll = false;
-    QList<TFoundMessage> found =
-        settings.Protocol == TMailProtocol::POP3
-            ? CheckPop3(settings, context, EffectiveFactory(context, factory), trustedFingerprint, listedAll)
-            : CheckImap4(settings, context, EffectiveFactory(context, factory), trustedFingerprint, listedAll);
+    QList<TFoundMessage> found = settings.Protocol == TMailProtocol::POP3
+        ? CheckPop3(settings, context, EffectiveFactory(context, factory), trustedFingerprint, listedAll)
+        : CheckImap4(settings, context, EffectiveFactory(context, factory), trustedFingerprint, listedAll);
     if (complete)
         *complete = listedAll;
     return found;
 }
 
-void DeleteMessages(const TMailBoxSettings& settings, const QList<TMessageIdentity>& messages,
-                    TCheckContext& context, const TTransportFactory& factory, QString* trustedFingerprint)
+void DeleteMessages(const TMailBoxSettings& settings, const QList<TMessageIdentity>& messages, TCheckContext& context,
+                    const TTransportFactory& factory, QString* trustedFingerprint)
 {
     if (messages.isEmpty())
         return;

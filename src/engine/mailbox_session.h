@@ -22,16 +22,15 @@ class TCheckContext;
 // whether the check listed everything: false after any failure, a folder that would not open
 // or the user's abort.
 QList<TFoundMessage> CheckMailBox(const TMailBoxSettings& settings, TCheckContext& context,
-                                  const TTransportFactory& factory = {},
-                                  QString* trustedFingerprint = nullptr, bool* complete = nullptr);
+                                  const TTransportFactory& factory = {}, QString* trustedFingerprint = nullptr,
+                                  bool* complete = nullptr);
 
 // Deletes `messages` on the server, in the given order. POP3 finds each message by its unique
 // id under its current number (by its listed number only when it has no id); IMAP4 works folder
 // by folder in order of first appearance, by UID when every UID of the folder is known (and its
 // UIDVALIDITY still holds), else by sequence number. Never raises; refusals are logged. Connects
 // only when there is something to delete.
-void DeleteMessages(const TMailBoxSettings& settings, const QList<TMessageIdentity>& messages,
-                    TCheckContext& context, const TTransportFactory& factory = {},
-                    QString* trustedFingerprint = nullptr);
+void DeleteMessages(const TMailBoxSettings& settings, const QList<TMessageIdentity>& messages, TCheckContext& context,
+                    const TTransportFactory& factory = {}, QString* trustedFingerprint = nullptr);
 
 }  // namespace brevio

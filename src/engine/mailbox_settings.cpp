@@ -19,7 +19,8 @@ struct TSettingsKey {
 template <QString TMailBoxSettings::*Member>
 constexpr TSettingsKey StringKey(const char* name)
 {
-    return {name, [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
+    return {name,
+            [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
                 box.*Member = file.ReadString(kMain, key, QString());
             },
             [](const TMailBoxSettings& box, TveqIniFile& file, const QString& key) {
@@ -30,7 +31,8 @@ constexpr TSettingsKey StringKey(const char* name)
 template <bool TMailBoxSettings::*Member>
 constexpr TSettingsKey BoolKey(const char* name)
 {
-    return {name, [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
+    return {name,
+            [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
                 box.*Member = file.ReadBool(kMain, key, false);
             },
             [](const TMailBoxSettings& box, TveqIniFile& file, const QString& key) {
@@ -65,9 +67,8 @@ const TSettingsKey kKeys[] = {
     {"Security",
      [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
          const int security = file.ReadInteger(kMain, key, 0);
-         box.Security = (security == int(TSecurity::Tls) || security == int(TSecurity::StartTls))
-                            ? TSecurity(security)
-                            : TSecurity::None;
+         box.Security = (security == int(TSecurity::Tls) || security == int(TSecurity::StartTls)) ? TSecurity(security)
+                                                                                                  : TSecurity::None;
      },
      [](const TMailBoxSettings& box, TveqIniFile& file, const QString& key) {
          file.WriteInteger(kMain, key, int(box.Security));
@@ -75,7 +76,10 @@ const TSettingsKey kKeys[] = {
     StringKey<&TMailBoxSettings::CertFingerprint>("CertFingerprint"),
 };
 
-QString Key(const char* name, int index) { return QLatin1String(name) + QString::number(index); }
+QString Key(const char* name, int index)
+{
+    return QLatin1String(name) + QString::number(index);
+}
 
 }  // namespace
 

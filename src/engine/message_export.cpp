@@ -70,8 +70,8 @@ TPlainRow PlainRow(const TListedMessage& listed)
     const auto& [row, message] = listed;
     // yyyy-MM-dd and HH:mm:ss, whatever the locale, so scripts can read them.
     const TLocalDateTime local = LocalDateAndTime(message.Date);
-    TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size,
-                     DateText(local.Date), TimeText(local.Time), row.Folder, MessageIdText(row.MailBox, row.Id)}};
+    TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size, DateText(local.Date),
+                     TimeText(local.Time), row.Folder, MessageIdText(row.MailBox, row.Id)}};
     for (QString& field : plain.Fields)
         field = OneLine(field);
     return plain;
@@ -86,10 +86,9 @@ QList<TPlainRow> PlainRows(const QList<TListedMessage>& messages)
     return result;
 }
 
-const QString kHeaders[kColumns] = {
-    QStringLiteral("No"),   QStringLiteral("Subject"), QStringLiteral("From"),   QStringLiteral("Mailbox"),
-    QStringLiteral("Size"), QStringLiteral("Date"),    QStringLiteral("Time"),   QStringLiteral("Folder"),
-    QStringLiteral("Id")};
+const QString kHeaders[kColumns] = {QStringLiteral("No"),      QStringLiteral("Subject"), QStringLiteral("From"),
+                                    QStringLiteral("Mailbox"), QStringLiteral("Size"),    QStringLiteral("Date"),
+                                    QStringLiteral("Time"),    QStringLiteral("Folder"),  QStringLiteral("Id")};
 
 // Field by field straight into the UTF-8 text, so a big listing is never held a second time as
 // text, nor copied row by row on the way.
@@ -104,7 +103,8 @@ QByteArray Tsv(const QList<TListedMessage>& messages)
         char* last = utf8.appendToBuffer(text.data() + start, value);
         // One line per field: a TAB, CR or LF inside would split the row or the line. These
         // bytes never occur inside a longer UTF-8 sequence.
-        std::replace_if(text.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+        std::replace_if(
+            text.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
         *last++ = end;
         text.truncate(last - text.constData());
     };
@@ -194,8 +194,7 @@ QByteArray Json(const QList<TListedMessage>& messages)
         object.insert(QStringLiteral("size"), qint64(message.Size));
         if (message.Date.isValid()) {
             const QDateTime local = ToLocalTime(message.Date);
-            object.insert(QStringLiteral("date"),
-                          local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate));
+            object.insert(QStringLiteral("date"), local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate));
         } else {
             object.insert(QStringLiteral("date"), QJsonValue::Null);
         }
@@ -230,7 +229,7 @@ namespace {
 bool IsPlainIdByte(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
-           || c == '_';
+        || c == '_';
 }
 
 void AppendIdPart(QString& text, QByteArrayView bytes)

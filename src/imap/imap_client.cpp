@@ -170,7 +170,7 @@ TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TImapReplyCode
 // ---- sending -------------------------------------------------------------------------------
 
 TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
-                            const TImapReplyCodes& allowed, const TUntaggedHandler& onUntagged)
+                             const TImapReplyCodes& allowed, const TUntaggedHandler& onUntagged)
 {
     const bool literalPlus = capabilities_ && capabilities_->contains("LITERAL+");
     const QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
@@ -233,9 +233,8 @@ quint32 TImap4Client::CheckUid(const QByteArray& uid)
         if (c < '0' || c > '9')
             throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, contains non-digit"));
     }
-    const std::optional<quint32> value = ParseNzNumber(uid.size() > 1 && uid.startsWith('0')
-                                                           ? QByteArray::number(uid.toULongLong())
-                                                           : uid);
+    const std::optional<quint32> value =
+        ParseNzNumber(uid.size() > 1 && uid.startsWith('0') ? QByteArray::number(uid.toULongLong()) : uid);
     if (!value)
         throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
     return *value;
@@ -274,14 +273,13 @@ void TImap4Client::Greet()
     if (Security == TSecurity::StartTls) {
         // RFC 2595 §3.1: a PREAUTH connection can no longer be secured, so nothing more is sent.
         if (ImapReplyCode(greeting) == Code::PreAuth) {
-            throw ETlsError(QStringLiteral(
-                "The server greeted with PREAUTH, so the connection cannot be secured with "
-                "STARTTLS."));
+            throw ETlsError(QStringLiteral("The server greeted with PREAUTH, so the connection cannot be secured with "
+                                           "STARTTLS."));
         }
         if (!HasCapability("STARTTLS")) {
-            throw ETlsError(QStringLiteral(
-                "The server does not offer STARTTLS; the connection cannot be secured, so the "
-                "login was not sent."));
+            throw ETlsError(
+                QStringLiteral("The server does not offer STARTTLS; the connection cannot be secured, so the "
+                               "login was not sent."));
         }
         const TReply starttls = Command("STARTTLS", {}, {Code::Ok, Code::No, Code::Bad});
         if (ImapReplyCode(starttls) != Code::Ok) {
@@ -298,9 +296,8 @@ void TImap4Client::Greet()
         return;
     }
     if (capabilities_ && capabilities_->contains("LOGINDISABLED")) {
-        throw EMailClientError(QStringLiteral(
-            "The server does not accept a login with a password on this connection "
-            "(LOGINDISABLED)."));
+        throw EMailClientError(QStringLiteral("The server does not accept a login with a password on this connection "
+                                              "(LOGINDISABLED)."));
     }
 }
 
@@ -314,10 +311,9 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
     const std::optional<QList<QByteArray>> beforeLogin = capabilities_;
     TReply reply;
     try {
-        reply = Command("LOGIN",
-                        {TImapArgument::String(userName.toUtf8(), true),
-                         TImapArgument::String(password.toUtf8(), true)},
-                        {Code::Ok});
+        reply = Command(
+            "LOGIN", {TImapArgument::String(userName.toUtf8(), true), TImapArgument::String(password.toUtf8(), true)},
+            {Code::Ok});
     } catch (const EMailClientError& e) {
         return {TLoginResult::Refused, e.Message()};
     }
@@ -415,18 +411,17 @@ bool TImap4Client::ListFolders(QList<TImapListEntry>& folders)
     RequireState({State::Authenticated, State::Selected});
     QList<TImapListEntry> listed;
     qsizetype total = 0;
-    Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {Code::Ok},
-            [&](const QByteArray& response) {
-                std::optional<TImapListEntry> entry = ParseListResponse(response);
-                if (!entry)
-                    return false;
-                // The folders are one reply and held at once: the same bound as any reply.
-                total += response.size() + 2;
-                if (total > kMaxReplyBytes)
-                    throw ELineTooLong();
-                listed.append(std::move(*entry));
-                return true;
-            });
+    Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {Code::Ok}, [&](const QByteArray& response) {
+        std::optional<TImapListEntry> entry = ParseListResponse(response);
+        if (!entry)
+            return false;
+        // The folders are one reply and held at once: the same bound as any reply.
+        total += response.size() + 2;
+        if (total > kMaxReplyBytes)
+            throw ELineTooLong();
+        listed.append(std::move(*entry));
+        return true;
+    });
     for (const TImapListEntry& entry : listed) {
         if (!entry.Delimiter.isEmpty())
             separator_ = entry.Delimiter;
@@ -494,8 +489,9 @@ TImapCommandResult TImap4Client::MarkDeleted(const QList<qint32>& numbers)
         checked.append(static_cast<quint32>(number));
     }
     RequireState({State::Selected});
-    return ResultOf(Command("STORE", {TImapArgument::Raw(JoinNumbers(checked)), TImapArgument::Raw("+FLAGS.SILENT"),
-                                      TImapArgument::Raw("(\\Deleted)")},
+    return ResultOf(Command("STORE",
+                            {TImapArgument::Raw(JoinNumbers(checked)), TImapArgument::Raw("+FLAGS.SILENT"),
+                             TImapArgument::Raw("(\\Deleted)")},
                             {Code::Ok, Code::No}));
 }
 
@@ -542,9 +538,10 @@ TImapCommandResult TImap4Client::UidStoreFlag(const QList<quint32>& uids, const 
         return {};
     CheckUids(uids);
     RequireState({State::Selected});
-    return ResultOf(Command("UID STORE", {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw(change),
-                                          TImapArgument::Raw("(\\Deleted)")},
-                            {Code::Ok, Code::No}));
+    return ResultOf(
+        Command("UID STORE",
+                {TImapArgument::Raw(JoinNumbers(uids)), TImapArgument::Raw(change), TImapArgument::Raw("(\\Deleted)")},
+                {Code::Ok, Code::No}));
 }
 
 TImapCommandResult TImap4Client::UidDeleteBurst(const QList<quint32>& uids)

@@ -166,8 +166,8 @@ private:
     void Greet();
     void CloseConnection();
     void RequireState(std::initializer_list<TImapConnectionState> states) const;
-    TReply Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
-                   const TImapReplyCodes& allowed, const TUntaggedHandler& onUntagged = {});
+    TReply Command(const QByteArray& verb, const QList<TImapArgument>& arguments, const TImapReplyCodes& allowed,
+                   const TUntaggedHandler& onUntagged = {});
     // Queues a command of raw arguments without sending it; returns its tag.
     QByteArray QueueCommand(const QByteArray& verb, const QList<TImapArgument>& arguments);
     void FlushCommands();

@@ -28,8 +28,7 @@ QByteArray ImapQuoted(const QByteArray& bytes)
 }
 
 QList<TImapCommandPiece> BuildImapCommand(const QByteArray& tag, const QByteArray& verb,
-                                          const QList<TImapArgument>& arguments,
-                                          bool literalPlus)
+                                          const QList<TImapArgument>& arguments, bool literalPlus)
 {
     QList<TImapCommandPiece> pieces;
     TImapCommandPiece current{tag + ' ' + verb, tag + ' ' + verb, false};
@@ -50,14 +49,12 @@ QList<TImapCommandPiece> BuildImapCommand(const QByteArray& tag, const QByteArra
             continue;
         }
         // RFC 3501 §4.3: "{n}" ends the line; the n bytes start the next one.
-        const QByteArray header = '{' + QByteArray::number(argument.Bytes.size()) +
-                                  (literalPlus ? "+}" : "}");
+        const QByteArray header = '{' + QByteArray::number(argument.Bytes.size()) + (literalPlus ? "+}" : "}");
         current.Bytes += header;
         current.Trace += argument.Secret ? QByteArray("****") : header;
         current.WaitForContinuation = !literalPlus;
         pieces.append(current);
-        current = TImapCommandPiece{argument.Bytes,
-                                    argument.Secret ? QByteArray("****") : argument.Bytes, false};
+        current = TImapCommandPiece{argument.Bytes, argument.Secret ? QByteArray("****") : argument.Bytes, false};
     }
     pieces.append(current);
     return pieces;

@@ -34,8 +34,7 @@ struct TImapCommandPiece {
 // The pieces of "tag verb args...". With `literalPlus` literals do not wait for "+". Raises
 // EMailClientError when a string holds a NUL byte, which no IMAP string can carry.
 QList<TImapCommandPiece> BuildImapCommand(const QByteArray& tag, const QByteArray& verb,
-                                          const QList<TImapArgument>& arguments,
-                                          bool literalPlus);
+                                          const QList<TImapArgument>& arguments, bool literalPlus);
 
 // True when the bytes must go as a literal rather than a quoted string.
 bool NeedsImapLiteral(const QByteArray& bytes);

@@ -87,9 +87,9 @@ bool TImap4Client::MessageUid(qint32 number, QByteArray& uid)
             found = fetch->Uid;
         return true;
     };
-    const Code code = ImapReplyCode(Command(
-        "FETCH", {TImapArgument::Raw(QByteArray::number(number)), TImapArgument::Raw("(UID)")},
-        {Code::Ok, Code::No}, takeUid));
+    const Code code =
+        ImapReplyCode(Command("FETCH", {TImapArgument::Raw(QByteArray::number(number)), TImapArgument::Raw("(UID)")},
+                              {Code::Ok, Code::No}, takeUid));
     if (code != Code::Ok || !found)
         return false;
     uid = QByteArray::number(*found);
@@ -111,9 +111,9 @@ TImapReplyCode TImap4Client::FetchByUid(const QByteArray& uid, const QByteArray&
             onFetch(*fetch);
         return true;
     };
-    return ImapReplyCode(Command(
-        "UID FETCH", {TImapArgument::Raw(QByteArray::number(value)), TImapArgument::Raw(items)},
-        {Code::Ok, Code::No}, takeFetch));
+    return ImapReplyCode(Command("UID FETCH",
+                                 {TImapArgument::Raw(QByteArray::number(value)), TImapArgument::Raw(items)},
+                                 {Code::Ok, Code::No}, takeFetch));
 }
 
 bool TImap4Client::FetchFlagsByUid(const QByteArray& uid, TMessageFlags& flags)
@@ -163,29 +163,29 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
     RequireState({State::Selected});
     qsizetype total = 0;
     QList<TImapFetchedMessage> fetched;
-    const Code code = ImapReplyCode(Command(
-        "FETCH", {TImapArgument::Raw(sequenceSet), TImapArgument::Raw("(UID RFC822.SIZE RFC822.HEADER)")},
-        {Code::Ok, Code::No}, [&](const QByteArray& response) {
-            const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
-            if (!fetch)
-                return false;
-            // Flag updates and other unsolicited FETCH responses carry no header.
-            if (!fetch->Header)
-                return true;
-            total += fetch->Header->size();
-            // Raised once the whole reply has been read, so the conversation stays in step.
-            if (total > kMaxFetchTotalBytes || fetched.size() >= kMaxMessageCount)
-                throw ELineTooLong();
-            TImapFetchedMessage record;
-            record.SequenceNumber = fetch->SequenceNumber;
-            record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
-            record.Message.ParseHeaders();
-            record.Message.Uid = fetch->Uid.value_or(0);
-            record.Message.Size = fetch->Size.value_or(-1);
-            record.Message.Folder = selected_.Name;
-            fetched.append(std::move(record));
-            return true;
-        }));
+    const Code code = ImapReplyCode(
+        Command("FETCH", {TImapArgument::Raw(sequenceSet), TImapArgument::Raw("(UID RFC822.SIZE RFC822.HEADER)")},
+                {Code::Ok, Code::No}, [&](const QByteArray& response) {
+                    const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
+                    if (!fetch)
+                        return false;
+                    // Flag updates and other unsolicited FETCH responses carry no header.
+                    if (!fetch->Header)
+                        return true;
+                    total += fetch->Header->size();
+                    // Raised once the whole reply has been read, so the conversation stays in step.
+                    if (total > kMaxFetchTotalBytes || fetched.size() >= kMaxMessageCount)
+                        throw ELineTooLong();
+                    TImapFetchedMessage record;
+                    record.SequenceNumber = fetch->SequenceNumber;
+                    record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
+                    record.Message.ParseHeaders();
+                    record.Message.Uid = fetch->Uid.value_or(0);
+                    record.Message.Size = fetch->Size.value_or(-1);
+                    record.Message.Folder = selected_.Name;
+                    fetched.append(std::move(record));
+                    return true;
+                }));
     messages = std::move(fetched);
     return code == Code::Ok;
 }

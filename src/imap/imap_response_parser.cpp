@@ -124,8 +124,8 @@ private:
         if (pos_ == start)
             return false;
         value.Text = text_.mid(start, pos_ - start);
-        value.Kind = value.Text.compare("NIL", Qt::CaseInsensitive) == 0 ? TImapValue::TKind::Nil
-                                                                          : TImapValue::TKind::Atom;
+        value.Kind =
+            value.Text.compare("NIL", Qt::CaseInsensitive) == 0 ? TImapValue::TKind::Nil : TImapValue::TKind::Atom;
         return true;
     }
 
@@ -138,10 +138,9 @@ qint32 ParseCount(const QByteArray& word, const QByteArray& response)
 {
     bool ok = false;
     const qint64 value = word.toLongLong(&ok);
-    if (!ok || word.isEmpty() || word[0] < '0' || word[0] > '9' || value < 0 ||
-        value > kMaxMessageCount) {
-        throw EMailClientError(QStringLiteral("Invalid message count from the server: \"%1\"")
-                                   .arg(QString::fromUtf8(response.left(200))));
+    if (!ok || word.isEmpty() || word[0] < '0' || word[0] > '9' || value < 0 || value > kMaxMessageCount) {
+        throw EMailClientError(
+            QStringLiteral("Invalid message count from the server: \"%1\"").arg(QString::fromUtf8(response.left(200))));
     }
     return static_cast<qint32>(value);
 }
@@ -277,8 +276,8 @@ TMessageFlags ParseFlagList(const QByteArray& text)
 bool TImapListEntry::Selectable() const
 {
     for (const QByteArray& attribute : Attributes) {
-        if (attribute.compare("\\Noselect", Qt::CaseInsensitive) == 0 ||
-            attribute.compare("\\NonExistent", Qt::CaseInsensitive) == 0)
+        if (attribute.compare("\\Noselect", Qt::CaseInsensitive) == 0
+            || attribute.compare("\\NonExistent", Qt::CaseInsensitive) == 0)
             return false;
     }
     return true;

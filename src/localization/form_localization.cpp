@@ -31,8 +31,8 @@ TFormLocalizationItem TFormLocalizationItem::Parse(const QString& line)
         else
             return TFormLocalizationItem{};
         const QString indexWord = words[2];
-        const auto index = indexWord.size() >= 2 ? ParseInt32(indexWord.mid(1, indexWord.size() - 2))
-                                                 : std::optional<int>{};
+        const auto index =
+            indexWord.size() >= 2 ? ParseInt32(indexWord.mid(1, indexWord.size() - 2)) : std::optional<int>{};
         if (!index)
             return TFormLocalizationItem{};
         item.ComponentName = words[0];

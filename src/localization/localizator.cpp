@@ -42,9 +42,15 @@ QString TLocalizator::LanguageFileName(const QString& code) const
     return QDir(folder_).filePath(name);
 }
 
-QString TLocalizator::CurrentFileName() const { return LanguageFileName(options_.FCurrentLanguage); }
+QString TLocalizator::CurrentFileName() const
+{
+    return LanguageFileName(options_.FCurrentLanguage);
+}
 
-void TLocalizator::LoadStrings() { LoadStrings(TveqIniFile(CurrentFileName())); }
+void TLocalizator::LoadStrings()
+{
+    LoadStrings(TveqIniFile(CurrentFileName()));
+}
 
 void TLocalizator::LoadStrings(const TveqIniFile& file)
 {

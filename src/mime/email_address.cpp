@@ -15,8 +15,24 @@ bool IsAtomChar(QChar c)
     if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9'))
         return true;
     switch (u) {
-    case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+': case '-':
-    case '/': case '=': case '?': case '_': case '{': case '}': case '|': case '~': case '`':
+    case '!':
+    case '#':
+    case '$':
+    case '%':
+    case '&':
+    case '\'':
+    case '*':
+    case '+':
+    case '-':
+    case '/':
+    case '=':
+    case '?':
+    case '_':
+    case '{':
+    case '}':
+    case '|':
+    case '~':
+    case '`':
         return true;
     default:
         return false;
@@ -62,8 +78,21 @@ constexpr char16_t kProtectBase = 0xE000;
 bool IsAddressSpecial(char16_t c)
 {
     switch (c) {
-    case '(': case ')': case '<': case '>': case '@': case ',': case ';': case ':': case '"':
-    case '.': case '\\': case '[': case ']': case ' ': case '\t':
+    case '(':
+    case ')':
+    case '<':
+    case '>':
+    case '@':
+    case ',':
+    case ';':
+    case ':':
+    case '"':
+    case '.':
+    case '\\':
+    case '[':
+    case ']':
+    case ' ':
+    case '\t':
         return true;
     default:
         return false;
@@ -168,28 +197,41 @@ private:
     {
         switch (c.unicode()) {
         case ' ':
-        case '\t': Blank(c, before); break;
-        case '"': Quote(before); break;
-        case '(': OpenComment(before); break;
+        case '\t':
+            Blank(c, before);
+            break;
+        case '"':
+            Quote(before);
+            break;
+        case '(':
+            OpenComment(before);
+            break;
         case ')':
             if (commentDepth_ > 0)
                 --commentDepth_;
             break;
-        case '.': Dot(before); break;
-        case '<': OpenBracket(before); break;
+        case '.':
+            Dot(before);
+            break;
+        case '<':
+            OpenBracket(before);
+            break;
         case '>':
             address_ += TrimBlanks(before);
             inAddress_ = false;
             afterAt_ = false;
             bracketsClosed_ = true;
             break;
-        case '@': At(before); break;
+        case '@':
+            At(before);
+            break;
         case '\\':
             if (inQuote_ && i_ < s_.size())
                 (inAddress_ ? address_ : name_) += before.toString() + s_[i_];
             ++i_;  // the escaped character never steers the scan
             break;
-        default: break;
+        default:
+            break;
         }
     }
 

@@ -61,8 +61,8 @@ int ToInt(QByteArrayView digits)
 // 1-12 for a month name (three letters or longer, "Sept" and "September" included), else 0.
 int MonthNumber(QByteArrayView token)
 {
-    static constexpr std::array<const char*, 12> kMonths = {
-        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+    static constexpr std::array<const char*, 12> kMonths = {"jan", "feb", "mar", "apr", "may", "jun",
+                                                            "jul", "aug", "sep", "oct", "nov", "dec"};
     if (token.size() < 3 || !AllLetters(token))
         return 0;
     const QByteArrayView head = token.first(3);
@@ -88,11 +88,23 @@ bool IsDayName(QByteArrayView token)
 // RFC 5322 §4.3 obsolete zone names, in minutes east of UTC.
 std::optional<int> NamedZoneMinutes(QByteArrayView token)
 {
-    struct Zone { const char* name; int minutes; };
+    struct Zone {
+        const char* name;
+        int minutes;
+    };
     static constexpr std::array<Zone, 12> kZones = {{
-        {"UT", 0}, {"UTC", 0}, {"GMT", 0}, {"Z", 0},
-        {"EST", -300}, {"EDT", -240}, {"CST", -360}, {"CDT", -300},
-        {"MST", -420}, {"MDT", -360}, {"PST", -480}, {"PDT", -420},
+        {"UT", 0},
+        {"UTC", 0},
+        {"GMT", 0},
+        {"Z", 0},
+        {"EST", -300},
+        {"EDT", -240},
+        {"CST", -360},
+        {"CDT", -300},
+        {"MST", -420},
+        {"MDT", -360},
+        {"PST", -480},
+        {"PDT", -420},
     }};
     for (const Zone& zone : kZones) {
         if (token.compare(QByteArrayView(zone.name), Qt::CaseInsensitive) == 0)
@@ -169,8 +181,8 @@ TDateWords Tokenize(QByteArrayView value)
         if (current.empty())
             return;
         const bool hasTime = current.find(':') != std::string::npos;
-        if (!hasTime && current.size() > 1 && current[0] != '+' && current[0] != '-' &&
-            current.find('-') != std::string::npos) {
+        if (!hasTime && current.size() > 1 && current[0] != '+' && current[0] != '-'
+            && current.find('-') != std::string::npos) {
             std::string part;
             for (char c : current) {
                 if (c != '-') {

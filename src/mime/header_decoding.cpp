@@ -121,7 +121,7 @@ QByteArray DecodeQ(QByteArrayView text)
 // One encoded word found in the value: where it sits, its charset and its decoded bytes.
 struct EncodedWord {
     qsizetype begin = 0;
-    qsizetype end = 0;  // one past the closing "?="
+    qsizetype end = 0;   // one past the closing "?="
     QByteArray charset;  // canonical
     QByteArray bytes;
 };

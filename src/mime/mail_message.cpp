@@ -104,7 +104,8 @@ void TMailMessage::ParseHeaders()
     Guarded([&] { Date = HeaderToLocalDateTime(header("Date")); });
     Guarded([&] { Sender = ParseHeaderAddress(header("Sender"), charset); });
     Guarded([&] {
-        Priority = PriorityFromValue(FindHeaderLine(RawHeaders, "Priority") >= 0 ? header("Priority") : header("X-Priority"));
+        Priority =
+            PriorityFromValue(FindHeaderLine(RawHeaders, "Priority") >= 0 ? header("Priority") : header("X-Priority"));
     });
 }
 

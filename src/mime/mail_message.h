@@ -34,7 +34,7 @@ struct TMailMessage {
     TEmailAddress From;
     QDateTime Date;  // local time; invalid when the message had no readable date
     QString ContentType;
-    QString CharSet;  // upper case, from ContentType
+    QString CharSet;   // upper case, from ContentType
     qint32 Size = -1;  // bytes on the server; -1 when the server gave none
 
     // IMAP4: the folder as the server names it (modified UTF-7 bytes); empty for POP3.

@@ -48,7 +48,9 @@ public:
 class EReplyError : public EMailClientError {
 public:
     EReplyError(QString message, int replyErrorCode)
-        : EMailClientError(std::move(message)), replyErrorCode_(replyErrorCode) {}
+        : EMailClientError(std::move(message)), replyErrorCode_(replyErrorCode)
+    {
+    }
     int ReplyErrorCode() const noexcept { return replyErrorCode_; }
 
 private:
@@ -92,8 +94,7 @@ public:
 
 class EBindError : public ESocketHandleError {
 public:
-    EBindError()
-        : ESocketHandleError(QStringLiteral("Could not bind socket. Address and port are already in use.")) {}
+    EBindError() : ESocketHandleError(QStringLiteral("Could not bind socket. Address and port are already in use.")) {}
 };
 
 // Why a certificate did not verify, for the window to word in the user's language.
@@ -114,19 +115,19 @@ enum class TCertificateProblem {
 
 // What the user must see before trusting a server certificate that did not verify.
 struct TCertificateInfo {
-    QString Host;         // the host name the connection asked for
-    QString MailBox;      // the name of the mailbox the connection is for; empty when none is known
+    QString Host;     // the host name the connection asked for
+    QString MailBox;  // the name of the mailbox the connection is for; empty when none is known
     // Why verification failed in words, for a certificate that has no library verdict (the
     // TLS layer leaves it empty and gives Problem and LibraryText instead).
     QString Reason;
     TCertificateProblem Problem = TCertificateProblem::Other;  // why it did not verify, for the wording
-    QString ProblemDetail;  // the date, names or key the problem concerns
-    QString LibraryText;    // the TLS library's own words
+    QString ProblemDetail;                                     // the date, names or key the problem concerns
+    QString LibraryText;                                       // the TLS library's own words
     QString Subject;
     QString Issuer;
     QDateTime NotBefore;
     QDateTime NotAfter;
-    QString Fingerprint;  // SHA-256 of the certificate, upper-case hex without separators
+    QString Fingerprint;        // SHA-256 of the certificate, upper-case hex without separators
     bool Expired = false;       // outside its validity period now
     bool HostMismatch = false;  // names another host
     // A pinned fingerprint that no longer matches: never offered for trust, only refused.
@@ -147,10 +148,14 @@ inline bool MayBeTrusted(const TCertificateInfo& certificate)
 class ETlsError : public EMailClientError {
 public:
     explicit ETlsError(QString message, QString fingerprint = {})
-        : EMailClientError(std::move(message)), fingerprint_(std::move(fingerprint)) {}
+        : EMailClientError(std::move(message)), fingerprint_(std::move(fingerprint))
+    {
+    }
     ETlsError(QString message, TCertificateInfo certificate)
         : EMailClientError(std::move(message)), fingerprint_(certificate.Fingerprint),
-          certificate_(std::move(certificate)) {}
+          certificate_(std::move(certificate))
+    {
+    }
     const QString& Fingerprint() const noexcept { return fingerprint_; }
     // Set when the server's certificate did not verify (and could be trusted by the user).
     const std::optional<TCertificateInfo>& Certificate() const noexcept { return certificate_; }

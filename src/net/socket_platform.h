@@ -54,8 +54,7 @@ struct TSocketAddress {
 // resolver's preferred order. The look-up runs beside the caller so that an abort or the
 // deadline ends the wait. Raises ESocketError (11001 when the name is unknown, 10060 when the
 // deadline passes) or EUserAbort.
-std::vector<TSocketAddress> ResolveHost(const QString& host, int port, int abortHandle,
-                                        const TDeadline& deadline);
+std::vector<TSocketAddress> ResolveHost(const QString& host, int port, int abortHandle, const TDeadline& deadline);
 
 // A non-blocking stream socket for the family; kInvalidSocket on failure (error in errno).
 TSocketHandle OpenStreamSocket(int family);

@@ -49,8 +49,8 @@ TWaitResult WaitForHandle(int handle, TWaitFor what, int abortHandle, int timeou
         fds[1].events = POLLIN;
         int wait = timeoutMs;
         if (timeoutMs >= 0) {
-            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::chrono::steady_clock::now() - start);
+            const auto spent =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
             wait = timeoutMs > spent.count() ? static_cast<int>(timeoutMs - spent.count()) : 0;
         }
         const int n = ::poll(fds, 2, wait);
@@ -71,54 +71,93 @@ TWaitResult WaitForHandle(int handle, TWaitFor what, int abortHandle, int timeou
 int ClassicSocketError(int e)
 {
     switch (e) {
-    case EINTR: return 10004;
-    case EBADF: return 10009;
+    case EINTR:
+        return 10004;
+    case EBADF:
+        return 10009;
     case EACCES:
-    case EPERM: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
+    case EPERM:
+        return 10013;
+    case EFAULT:
+        return 10014;
+    case EINVAL:
+        return 10022;
     case EMFILE:
-    case ENFILE: return 10024;
+    case ENFILE:
+        return 10024;
 #if EAGAIN != EWOULDBLOCK
     case EWOULDBLOCK:
 #endif
-    case EAGAIN: return 10035;
-    case EINPROGRESS: return 10036;
-    case EALREADY: return 10037;
-    case ENOTSOCK: return 10038;
-    case EDESTADDRREQ: return 10039;
-    case EMSGSIZE: return 10040;
-    case EPROTOTYPE: return 10041;
-    case ENOPROTOOPT: return 10042;
-    case EPROTONOSUPPORT: return 10043;
-    case ESOCKTNOSUPPORT: return 10044;
-    case EOPNOTSUPP: return 10045;
-    case EPFNOSUPPORT: return 10046;
-    case EAFNOSUPPORT: return 10047;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ENETRESET: return 10052;
-    case ECONNABORTED: return 10053;
+    case EAGAIN:
+        return 10035;
+    case EINPROGRESS:
+        return 10036;
+    case EALREADY:
+        return 10037;
+    case ENOTSOCK:
+        return 10038;
+    case EDESTADDRREQ:
+        return 10039;
+    case EMSGSIZE:
+        return 10040;
+    case EPROTOTYPE:
+        return 10041;
+    case ENOPROTOOPT:
+        return 10042;
+    case EPROTONOSUPPORT:
+        return 10043;
+    case ESOCKTNOSUPPORT:
+        return 10044;
+    case EOPNOTSUPP:
+        return 10045;
+    case EPFNOSUPPORT:
+        return 10046;
+    case EAFNOSUPPORT:
+        return 10047;
+    case EADDRINUSE:
+        return 10048;
+    case EADDRNOTAVAIL:
+        return 10049;
+    case ENETDOWN:
+        return 10050;
+    case ENETUNREACH:
+        return 10051;
+    case ENETRESET:
+        return 10052;
+    case ECONNABORTED:
+        return 10053;
     // A send after the peer has reset the connection fails with EPIPE here; elsewhere the same
     // event reads as a reset.
     case EPIPE:
-    case ECONNRESET: return 10054;
+    case ECONNRESET:
+        return 10054;
     case ENOBUFS:
-    case ENOMEM: return 10055;
-    case EISCONN: return 10056;
-    case ENOTCONN: return 10057;
-    case ESHUTDOWN: return 10058;
-    case ETOOMANYREFS: return 10059;
-    case ETIMEDOUT: return 10060;
-    case ECONNREFUSED: return 10061;
-    case ELOOP: return 10062;
-    case ENAMETOOLONG: return 10063;
-    case EHOSTDOWN: return 10064;
-    case EHOSTUNREACH: return 10065;
-    case ENOTEMPTY: return 10066;
-    default: return 0;
+    case ENOMEM:
+        return 10055;
+    case EISCONN:
+        return 10056;
+    case ENOTCONN:
+        return 10057;
+    case ESHUTDOWN:
+        return 10058;
+    case ETOOMANYREFS:
+        return 10059;
+    case ETIMEDOUT:
+        return 10060;
+    case ECONNREFUSED:
+        return 10061;
+    case ELOOP:
+        return 10062;
+    case ENAMETOOLONG:
+        return 10063;
+    case EHOSTDOWN:
+        return 10064;
+    case EHOSTUNREACH:
+        return 10065;
+    case ENOTEMPTY:
+        return 10066;
+    default:
+        return 0;
     }
 }
 
@@ -147,8 +186,10 @@ constexpr int kHostNotFound = 11001;
 int ClassicResolverError(int rc, int systemError)
 {
     switch (rc) {
-    case EAI_MEMORY: return 10055;
-    case EAI_FAMILY: return 10047;
+    case EAI_MEMORY:
+        return 10055;
+    case EAI_FAMILY:
+        return 10047;
     case EAI_SYSTEM: {
         const int classic = ClassicSocketError(systemError);
         return classic != 0 ? classic : kHostNotFound;
@@ -207,8 +248,7 @@ std::vector<TSocketAddress> CollectAddresses(const addrinfo* list)
 
 }  // namespace
 
-std::vector<TSocketAddress> ResolveHost(const QString& host, int port, int abortHandle,
-                                        const TDeadline& deadline)
+std::vector<TSocketAddress> ResolveHost(const QString& host, int port, int abortHandle, const TDeadline& deadline)
 {
     const std::string name = host.toStdString();
     const std::string service = std::to_string(port);
@@ -272,7 +312,8 @@ TSocketHandle OpenStreamSocket(int family)
 int StartConnect(TSocketHandle socket, const TSocketAddress& address)
 {
     if (::connect(socket, reinterpret_cast<const sockaddr*>(address.bytes.data()),
-                  static_cast<socklen_t>(address.bytes.size())) == 0)
+                  static_cast<socklen_t>(address.bytes.size()))
+        == 0)
         return 0;
     // An interrupted connect carries on in the background, just like a pending one.
     if (errno == EINPROGRESS || errno == EINTR)

@@ -467,7 +467,8 @@ void TTlsSession::RefuseCertificate(X509* cert, long verdict)
     info.NotAfter = TimeOf(X509_get0_notAfter(cert));
     info.Fingerprint = fingerprint_;
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    info.Expired = (info.NotAfter.isValid() && now > info.NotAfter) || (info.NotBefore.isValid() && now < info.NotBefore);
+    info.Expired =
+        (info.NotAfter.isValid() && now > info.NotAfter) || (info.NotBefore.isValid() && now < info.NotBefore);
     info.HostMismatch = NamesOtherHost(cert, hostName_);
     // A changed certificate may be an attack: it is refused with both fingerprints in its details
     // (see CertificateRefusalText for how each refusal is told).

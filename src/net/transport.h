@@ -19,8 +19,8 @@ enum class TSecurity {
 };
 
 struct TTlsOptions {
-    QString HostName;         // for SNI and the host name check of the certificate
-    QString CertFingerprint;  // SHA-256 of a certificate the user trusts, hex; empty: none
+    QString HostName;                // for SNI and the host name check of the certificate
+    QString CertFingerprint;         // SHA-256 of a certificate the user trusts, hex; empty: none
     QByteArray ExtraCaCertificates;  // PEM certificates trusted beside the system's; empty: none
     // Receives one line marking the handshake (version, cipher, certificate); empty: no trace.
     TTraceSink Trace;

@@ -37,16 +37,15 @@ TReply TPop3Client::ReadReply(const TReplyCodes& allowed)
     reply.Text.append(line.mid(4));
     const std::optional<int> code = Pop3StatusCode(reply.TextCode());
     if (!code) {
-        throw EMailClientError(QStringLiteral("Unrecognized POP3 Response Header:\n\"%1\"")
-                                   .arg(QString::fromUtf8(reply.JoinedText())));
+        throw EMailClientError(
+            QStringLiteral("Unrecognized POP3 Response Header:\n\"%1\"").arg(QString::fromUtf8(reply.JoinedText())));
     }
     reply.Set(reply.TextCode(), *code);
     CheckReplyCode(reply, allowed);
     return reply;
 }
 
-TReply TPop3Client::Command(const QByteArray& command, const TReplyCodes& allowed,
-                            const QByteArray& traceText)
+TReply TPop3Client::Command(const QByteArray& command, const TReplyCodes& allowed, const QByteArray& traceText)
 {
     channel_.SendLine(command, traceText);
     return ReadReply(allowed);
@@ -66,14 +65,13 @@ void TPop3Client::Connect()
         // RFC 2595 §4: STLS only when CAPA lists it; after the handshake everything learned
         // before it is forgotten and asked again.
         if (!capabilities_.Has("STLS")) {
-            throw ETlsError(QStringLiteral(
-                "The server does not offer STLS; the connection cannot be secured, so the login "
-                "was not sent."));
+            throw ETlsError(
+                QStringLiteral("The server does not offer STLS; the connection cannot be secured, so the login "
+                               "was not sent."));
         }
         const TReply stls = Command("STLS", {kOk, kErr});
         if (stls.NumericCode() != kOk) {
-            throw ETlsError(QStringLiteral("The server refused STLS:%1")
-                                .arg(QString::fromUtf8(stls.JoinedText())));
+            throw ETlsError(QStringLiteral("The server refused STLS:%1").arg(QString::fromUtf8(stls.JoinedText())));
         }
         capabilities_ = {};
         channel_.StartTls(Endpoint());
@@ -197,8 +195,8 @@ qint32 TPop3Client::CountMessages()
     const QByteArray text = Command("STAT", {kOk}).Text.value(0);
     const std::optional<qint32> count = ParsePop3StatCount(text);
     if (!count) {
-        throw EMailClientError(QStringLiteral("Unreadable message count in the STAT reply: \"%1\"")
-                                   .arg(QString::fromUtf8(text)));
+        throw EMailClientError(
+            QStringLiteral("Unreadable message count in the STAT reply: \"%1\"").arg(QString::fromUtf8(text)));
     }
     return *count;
 }

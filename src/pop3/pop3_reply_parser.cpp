@@ -116,8 +116,7 @@ QByteArray ApopDigest(const QByteArray& timestamp, const QByteArray& password)
     const QByteArray input = timestamp + password;
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (EVP_Digest(input.constData(), static_cast<size_t>(input.size()), digest, &length,
-                   EVP_md5(), nullptr) != 1)
+    if (EVP_Digest(input.constData(), static_cast<size_t>(input.size()), digest, &length, EVP_md5(), nullptr) != 1)
         return {};
     return QByteArray(reinterpret_cast<const char*>(digest), length).toHex();
 }

@@ -132,18 +132,16 @@ TSecretResult TKeychainSecretStore::Probe(const QString& key) const
     if (!bus.isConnected())
         return {TSecretStatus::Unavailable, {}, {}, texts::SecretStoreNoSession};
     qDBusRegisterMetaType<QMap<QString, QString>>();
-    QDBusMessage call = QDBusMessage::createMethodCall(kSecretsService, QStringLiteral("/org/freedesktop/secrets"),
-                                                       QStringLiteral("org.freedesktop.Secret.Service"),
-                                                       QStringLiteral("SearchItems"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kSecretsService, QStringLiteral("/org/freedesktop/secrets"),
+                                       QStringLiteral("org.freedesktop.Secret.Service"), QStringLiteral("SearchItems"));
     // The attributes QtKeychain files a secret under: the service and the key.
     const QMap<QString, QString> attributes{{QStringLiteral("server"), service_}, {QStringLiteral("user"), key}};
     call << QVariant::fromValue(attributes);
     const QDBusMessage reply = bus.call(call, QDBus::Block, kQuietTimeoutSeconds * 1000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2)
         return {TSecretStatus::Unavailable, {}, reply.errorMessage(), texts::SecretStoreNoService};
-    const auto paths = [](const QVariant& value) {
-        return qdbus_cast<QList<QDBusObjectPath>>(value);
-    };
+    const auto paths = [](const QVariant& value) { return qdbus_cast<QList<QDBusObjectPath>>(value); };
     if (!paths(reply.arguments().at(0)).isEmpty())
         return {TSecretStatus::Ok, {}, {}};
     if (!paths(reply.arguments().at(1)).isEmpty())

@@ -17,7 +17,10 @@ const QString kMain = QStringLiteral("Main");
 // the passwords, so the option and the passwords' place never disagree.
 const QString kUseSecretStore = QStringLiteral("FUseSecretStore");
 
-QString KeyOf(const char* name, int index) { return QLatin1String(name) + QString::number(index); }
+QString KeyOf(const char* name, int index)
+{
+    return QLatin1String(name) + QString::number(index);
+}
 
 // The secrets a move or an edit wrote, with what the store held under each key before, so a
 // failure can put the store back as it was.
@@ -77,7 +80,10 @@ private:
     QStringList order_;
 };
 
-TMoveOutcome Failure(const QString& error) { return {false, error, 0}; }
+TMoveOutcome Failure(const QString& error)
+{
+    return {false, error, 0};
+}
 
 }  // namespace
 

@@ -21,8 +21,8 @@ TRunSecretsOutcome FillSecrets(QList<TMailBoxSettings>& boxes, const QList<int>&
         if (secret.Status == TSecretStatus::Unavailable && outcome.Unreachable.isEmpty())
             outcome.Unreachable = why;
         const QString text = secret.Status == TSecretStatus::Locked
-                                 ? strings.Text(texts::SecretStoreLocked)
-                                 : FormatText(strings.Text(texts::SecretStoreFailed), {why});
+            ? strings.Text(texts::SecretStoreLocked)
+            : FormatText(strings.Text(texts::SecretStoreFailed), {why});
         // Mailboxes on one host are told apart by their names.
         const QString name = box.Name.isEmpty() ? QString() : box.Name + QStringLiteral(": ");
         outcome.Log.append(QStringLiteral("(%1) %2%3").arg(box.Host, name, text));

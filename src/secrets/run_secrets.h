@@ -13,9 +13,9 @@
 namespace brevio {
 
 struct TRunSecretsOutcome {
-    QStringList Log;       // entries for the error log, "(host) mailbox name: text"
-    QList<int> Skipped;    // mailboxes left out of the run
-    QString Unreachable;   // non-empty: no store could be reached, and why
+    QStringList Log;      // entries for the error log, "(host) mailbox name: text"
+    QList<int> Skipped;   // mailboxes left out of the run
+    QString Unreachable;  // non-empty: no store could be reached, and why
 };
 
 // Reads the secret of each mailbox of `indexes` whose password is in the store into `boxes`.

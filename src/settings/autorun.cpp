@@ -50,8 +50,8 @@ std::optional<QString> RunKeyFor(TAutorunScope scope)
 {
     switch (scope) {
     case TAutorunScope::UserRun:
-        return XdgFolder("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config")) +
-               QStringLiteral("/autostart");
+        return XdgFolder("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config"))
+            + QStringLiteral("/autostart");
     case TAutorunScope::MachineRun:
         return XdgFolder("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")) + QStringLiteral("/autostart");
     default:
@@ -115,7 +115,10 @@ bool HasRunEntry(TAutorunScope scope, const QString& valueName)
     return folder && QFileInfo(AutostartEntryPath(*folder, valueName)).isFile();
 }
 
-QString AutorunValueName() { return QStringLiteral("brevio"); }
+QString AutorunValueName()
+{
+    return QStringLiteral("brevio");
+}
 
 bool SetLoadOnStart(bool enabled, const QString& executablePath, const TStringTable& strings)
 {
@@ -135,6 +138,9 @@ bool SetLoadOnStart(bool enabled, const QString& executablePath, const TStringTa
                        strings.Text(texts::AutostartComment));
 }
 
-bool IsLoadOnStartSet() { return HasRunEntry(TAutorunScope::UserRun, AutorunValueName()); }
+bool IsLoadOnStartSet()
+{
+    return HasRunEntry(TAutorunScope::UserRun, AutorunValueName());
+}
 
 }  // namespace brevio

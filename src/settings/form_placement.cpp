@@ -6,7 +6,10 @@
 
 namespace brevio {
 
-QString PointToStr(const QPoint& point) { return QStringLiteral("[%1,%2]").arg(point.x()).arg(point.y()); }
+QString PointToStr(const QPoint& point)
+{
+    return QStringLiteral("[%1,%2]").arg(point.x()).arg(point.y());
+}
 
 QPoint StrToPoint(const QString& text, const QPoint& defaultPoint)
 {
@@ -70,8 +73,8 @@ void SaveListViewColumns(TveqIniFile& file, const QString& formName, const QStri
     file.EndUpdate();
 }
 
-QList<int> LoadListViewColumns(const TveqIniFile& file, const QString& formName,
-                               const QString& listViewName, const QList<int>& currentWidths)
+QList<int> LoadListViewColumns(const TveqIniFile& file, const QString& formName, const QString& listViewName,
+                               const QList<int>& currentWidths)
 {
     const QString prefix = formName + u'.' + listViewName;
     QList<int> widths = currentWidths;

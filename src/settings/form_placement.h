@@ -46,7 +46,7 @@ void SaveListViewColumns(TveqIniFile& file, const QString& formName, const QStri
                          const QList<int>& widths);
 // The widths to apply: `currentWidths` with each stored width put in place; stored columns beyond
 // the list's own columns are ignored.
-QList<int> LoadListViewColumns(const TveqIniFile& file, const QString& formName,
-                               const QString& listViewName, const QList<int>& currentWidths);
+QList<int> LoadListViewColumns(const TveqIniFile& file, const QString& formName, const QString& listViewName,
+                               const QList<int>& currentWidths);
 
 }  // namespace brevio

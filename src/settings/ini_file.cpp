@@ -46,7 +46,10 @@ QString DecodeSettingsText(QByteArray bytes)
 
 namespace {
 
-bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
 
 QString TrimBlanks(const QString& s)
 {
@@ -87,10 +90,7 @@ QLocale FloatLocale()
 
 }  // namespace
 
-EIniWriteError::EIniWriteError(const QString& fileName)
-    : Exception(fileName)
-{
-}
+EIniWriteError::EIniWriteError(const QString& fileName) : Exception(fileName) {}
 
 TveqIniFile::TveqIniFile(QString fileName) : fileName_(std::move(fileName))
 {
@@ -121,7 +121,10 @@ TveqIniFile::~TveqIniFile()
     }
 }
 
-QString TveqIniFile::Fold(const QString& name) { return TrimBlanks(name).toCaseFolded(); }
+QString TveqIniFile::Fold(const QString& name)
+{
+    return TrimBlanks(name).toCaseFolded();
+}
 
 void TveqIniFile::Parse(const QString& text)
 {
@@ -299,7 +302,10 @@ void TveqIniFile::WriteFloat(const QString& section, const QString& key, double 
     WriteString(section, key, FloatLocale().toString(value, 'g', 15));
 }
 
-bool TveqIniFile::SectionExists(const QString& section) const { return FindSection(section) != nullptr; }
+bool TveqIniFile::SectionExists(const QString& section) const
+{
+    return FindSection(section) != nullptr;
+}
 
 bool TveqIniFile::ValueExists(const QString& section, const QString& key) const
 {
@@ -366,7 +372,10 @@ void TveqIniFile::EraseSection(const QString& section)
     Changed();
 }
 
-void TveqIniFile::BeginUpdate() { ++updateDepth_; }
+void TveqIniFile::BeginUpdate()
+{
+    ++updateDepth_;
+}
 
 void TveqIniFile::EndUpdate()
 {

@@ -94,9 +94,9 @@ private:
         QString key;   // folded key name; empty for lines that hold no key
     };
     struct Section {
-        QString name;         // folded; empty for the lines before the first section
+        QString name;  // folded; empty for the lines before the first section
         bool hasHeader = false;
-        QString header;       // the "[Name]" line
+        QString header;  // the "[Name]" line
         std::vector<Line> lines;
         QHash<QString, int> keys;  // folded key -> first line with it
     };

@@ -52,15 +52,30 @@ void Read(const TveqIniFile& f, const QString& key, bool& value, bool fallback)
 {
     value = f.ReadBool(kMain, key, fallback);
 }
-void Write(TveqIniFile& f, const QString& key, const QString& value) { f.WriteString(kMain, key, value); }
-void Write(TveqIniFile& f, const QString& key, qint32 value) { f.WriteInteger(kMain, key, value); }
-void Write(TveqIniFile& f, const QString& key, bool value) { f.WriteBool(kMain, key, value); }
+void Write(TveqIniFile& f, const QString& key, const QString& value)
+{
+    f.WriteString(kMain, key, value);
+}
+void Write(TveqIniFile& f, const QString& key, qint32 value)
+{
+    f.WriteInteger(kMain, key, value);
+}
+void Write(TveqIniFile& f, const QString& key, bool value)
+{
+    f.WriteBool(kMain, key, value);
+}
 
 }  // namespace
 
-QString GetDefaultLanguage() { return LanguageCodeFor(QLocale::system()); }
+QString GetDefaultLanguage()
+{
+    return LanguageCodeFor(QLocale::system());
+}
 
-void TOptions::Load(const QString& fileName) { LoadFromIni(*OpenIniFile(fileName)); }
+void TOptions::Load(const QString& fileName)
+{
+    LoadFromIni(*OpenIniFile(fileName));
+}
 
 void TOptions::LoadFromIni(const TveqIniFile& f)
 {
@@ -69,7 +84,10 @@ void TOptions::LoadFromIni(const TveqIniFile& f)
         std::visit([&](auto member) { Read(f, QLatin1String(key.Name), this->*member, defaults.*member); }, key.Member);
 }
 
-void TOptions::Save(const QString& fileName) const { SaveToIni(*OpenIniFile(fileName)); }
+void TOptions::Save(const QString& fileName) const
+{
+    SaveToIni(*OpenIniFile(fileName));
+}
 
 void TOptions::SaveToIni(TveqIniFile& f) const
 {

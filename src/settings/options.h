@@ -27,10 +27,10 @@ public:
     QString FEmailClientPath;
     QString FEmailClientParameters;
     bool FLoadOnWindowsStart = false;
-    qint32 FNetworkTimeout = 60;  // seconds a connect, read or write may block
-    bool FPipelining = true;      // send commands ahead of their replies while checking
-    bool FHeaderCache = true;     // keep the headers already seen and fetch only new ones
-    bool FUseSecretStore = false; // passwords in the desktop's secret store, not in this file
+    qint32 FNetworkTimeout = 60;   // seconds a connect, read or write may block
+    bool FPipelining = true;       // send commands ahead of their replies while checking
+    bool FHeaderCache = true;      // keep the headers already seen and fetch only new ones
+    bool FUseSecretStore = false;  // passwords in the desktop's secret store, not in this file
 
     // Reads every option from the settings file (GetSettingsFileName(), or `fileName` when given);
     // a missing file or key gives the defaults above. Never fails.

@@ -27,8 +27,8 @@ QString SettingsFileNameFor(const QString& exe)
         // write into /usr/bin): only a copy that runs from its own folder keeps its settings there.
         if (folder.isDir() && folder.isWritable() && IsSelfContainedCopy(info.absoluteFilePath())) {
             const QString suffix = info.suffix();
-            const QString base = suffix.isEmpty() ? info.absoluteFilePath()
-                                                  : info.absoluteFilePath().chopped(suffix.size() + 1);
+            const QString base =
+                suffix.isEmpty() ? info.absoluteFilePath() : info.absoluteFilePath().chopped(suffix.size() + 1);
             return base + QStringLiteral(".INI");
         }
     }
@@ -46,8 +46,7 @@ QString GetSettingsFileName()
         if (!overrideName.isEmpty())
             return overrideName;
     }
-    return SettingsFileNameFor(QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
-                                                            : QString());
+    return SettingsFileNameFor(QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString());
 }
 
 void SetSettingsFileName(const QString& fileName)

@@ -13,7 +13,10 @@ namespace {
 
 const QString kStats = QStringLiteral("Stats");
 
-QString Key(const char* name, int index) { return QLatin1String(name) + QString::number(index); }
+QString Key(const char* name, int index)
+{
+    return QLatin1String(name) + QString::number(index);
+}
 
 }  // namespace
 
@@ -46,7 +49,10 @@ QString FormatCounterText(const QString& format, const QString& value)
     return out;
 }
 
-QString TIntegerCounter::GetText() const { return FormatCounterText(FCounterDescription, ValueText()); }
+QString TIntegerCounter::GetText() const
+{
+    return FormatCounterText(FCounterDescription, ValueText());
+}
 
 void TIntegerCounter::Add(qint64 delta)
 {
@@ -65,10 +71,19 @@ QString TRealCounter::GetText() const
     return FormatCounterText(FCounterDescription, QLocale().toString(FValue, 'g', 15));
 }
 
-QString TRealCounter::ValueText() const { return QLocale().toString(FValue, 'g', 15); }
-QString TRealCounter::BorderText() const { return QLocale().toString(FBorderCondition, 'g', 15); }
+QString TRealCounter::ValueText() const
+{
+    return QLocale().toString(FValue, 'g', 15);
+}
+QString TRealCounter::BorderText() const
+{
+    return QLocale().toString(FBorderCondition, 'g', 15);
+}
 
-TUsageStats::TUsageStats(const QString& fileName) : fileName_(fileName) { Load(); }
+TUsageStats::TUsageStats(const QString& fileName) : fileName_(fileName)
+{
+    Load();
+}
 
 TUsageStats::~TUsageStats()
 {
@@ -78,7 +93,10 @@ TUsageStats::~TUsageStats()
     }
 }
 
-void TUsageStats::Load() { LoadFromIni(*OpenIniFile(fileName_)); }
+void TUsageStats::Load()
+{
+    LoadFromIni(*OpenIniFile(fileName_));
+}
 
 void TUsageStats::LoadFromIni(const TveqIniFile& f)
 {
@@ -115,7 +133,10 @@ void TUsageStats::LoadFromIni(const TveqIniFile& f)
     }
 }
 
-void TUsageStats::Save() const { SaveToIni(*OpenIniFile(fileName_)); }
+void TUsageStats::Save() const
+{
+    SaveToIni(*OpenIniFile(fileName_));
+}
 
 void TUsageStats::SaveToIni(TveqIniFile& f) const
 {
@@ -160,8 +181,8 @@ void TUsageStats::AddIntegerCounter(const QString& name, const QString& descript
                 replacement->FValue = integer->FValue;
             else if (auto* real = dynamic_cast<TRealCounter*>(slot.get()))
                 replacement->FValue = real->FValue >= 9.2e18 ? std::numeric_limits<qint64>::max()
-                                      : real->FValue <= -9.2e18 ? std::numeric_limits<qint64>::min()
-                                                                 : qint64(real->FValue);
+                    : real->FValue <= -9.2e18                ? std::numeric_limits<qint64>::min()
+                                                             : qint64(real->FValue);
             replacement->FCounterName = name;
             slot = std::move(replacement);
         }
@@ -216,8 +237,8 @@ QString TUsageStats::NumberedList(const std::function<QString(const TBaseCounter
     QString list;
     for (int i = 0; i < Count(); ++i) {
         const TBaseCounter& counter = *counters_[std::size_t(i)];
-        list += QString::number(i + 1) + QStringLiteral(". ") + (text ? text(counter) : counter.GetText()) +
-                QLatin1Char('\n');
+        list += QString::number(i + 1) + QStringLiteral(". ") + (text ? text(counter) : counter.GetText())
+            + QLatin1Char('\n');
     }
     return list;
 }

@@ -14,15 +14,15 @@ public:
     TAbortSignal(const TAbortSignal&) = delete;
     TAbortSignal& operator=(const TAbortSignal&) = delete;
 
-    void Trigger();                 // any thread
-    void Reset();                   // worker, before the next mailbox; no effect while held
+    void Trigger();  // any thread
+    void Reset();    // worker, before the next mailbox; no effect while held
     // Triggers and keeps the signal triggered through every Reset until Release: ends a whole
     // run (every later mailbox too), as when the window closes. Any thread.
     void TriggerAndHold();
     bool IsHeld() const { return held_.load(); }
-    void Release();                 // clears the hold and the signal
+    void Release();  // clears the hold and the signal
     bool IsTriggered() const { return triggered_.load(); }
-    void ThrowIfTriggered() const;  // raises EUserAbort
+    void ThrowIfTriggered() const;              // raises EUserAbort
     int WaitHandle() const { return fds_[0]; }  // readable while triggered
 
 private:

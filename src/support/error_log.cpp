@@ -9,7 +9,10 @@ QString TErrorLog::FormatEntry(const QString& text, const QTime& time)
     return QStringLiteral("%1 - %2").arg(time.toString(QStringLiteral("hh:mm")), text);
 }
 
-void TErrorLog::Add(const QString& text) { Add(text, QTime::currentTime()); }
+void TErrorLog::Add(const QString& text)
+{
+    Add(text, QTime::currentTime());
+}
 
 void TErrorLog::Add(const QString& text, const QTime& time)
 {

@@ -25,7 +25,10 @@ QString ProgramFolderFor(const QString& executablePath, const QString& name)
     return beside;
 }
 
-QString ProgramFolder(const QString& name) { return ProgramFolderFor(RunningExecutablePath(), name); }
+QString ProgramFolder(const QString& name)
+{
+    return ProgramFolderFor(RunningExecutablePath(), name);
+}
 
 bool IsSelfContainedCopy(const QString& executablePath)
 {

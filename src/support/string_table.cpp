@@ -8,8 +8,7 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"NewMailBoxName", "Новый ящик"},
     {"NumberNewMessages", "%d new message(s)"},
     {"ClickHere", "Click here to view these messages"},
-    {"CannotRunEmaiClient",
-     "Can not run default email client. Please specify path to the email-client executable."},
+    {"CannotRunEmaiClient", "Can not run default email client. Please specify path to the email-client executable."},
     {"ConnectingToPOP3server", "Connecting to server (%s)..."},
     {"ConnectedReceivingMessages", "Connected. Receiving messages..."},
     {"NewMessageInMailbox", "%d new message(s) in mailbox"},
@@ -87,7 +86,10 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
 
 }  // namespace
 
-const TTextKey& TextKey(texts::TTextId id) { return kTextKeys[id]; }
+const TTextKey& TextKey(texts::TTextId id)
+{
+    return kTextKeys[id];
+}
 
 TStringTable::TStringTable()
 {

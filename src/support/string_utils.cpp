@@ -34,7 +34,10 @@ QStringList Split(const QString& text, const QString& separator, bool keepEmpty)
 
 namespace {
 
-QChar AsciiLower(QChar c) { return (c >= u'A' && c <= u'Z') ? QChar(c.unicode() + 32) : c; }
+QChar AsciiLower(QChar c)
+{
+    return (c >= u'A' && c <= u'Z') ? QChar(c.unicode() + 32) : c;
+}
 
 bool MatchesAt(const QString& text, qsizetype at, const QString& pattern, bool ignoreCase)
 {
@@ -112,8 +115,8 @@ std::optional<Int> ParseInteger(const QString& text)
         negative = s[0] == u'-';
         s = s.mid(1);
     }
-    const quint64 limit = negative ? quint64(std::numeric_limits<Int>::max()) + 1
-                                   : quint64(std::numeric_limits<Int>::max());
+    const quint64 limit =
+        negative ? quint64(std::numeric_limits<Int>::max()) + 1 : quint64(std::numeric_limits<Int>::max());
     const auto magnitude = ParseMagnitude(s, 10, limit);
     if (!magnitude)
         return std::nullopt;
@@ -122,8 +125,14 @@ std::optional<Int> ParseInteger(const QString& text)
 
 }  // namespace
 
-std::optional<int> ParseInt32(const QString& text) { return ParseInteger<qint32, quint32>(text); }
+std::optional<int> ParseInt32(const QString& text)
+{
+    return ParseInteger<qint32, quint32>(text);
+}
 
-std::optional<qint64> ParseInt64(const QString& text) { return ParseInteger<qint64, quint64>(text); }
+std::optional<qint64> ParseInt64(const QString& text)
+{
+    return ParseInteger<qint64, quint64>(text);
+}
 
 }  // namespace brevio

@@ -19,9 +19,15 @@ constexpr quint16 kTextValue = 1;
 constexpr qsizetype kHeaderSize = 6;  // length, value length, type: three 16-bit words
 constexpr qsizetype kFixedInfoSize = 52;
 
-qsizetype Align4(qsizetype offset) { return (offset + 3) & ~qsizetype(3); }
+qsizetype Align4(qsizetype offset)
+{
+    return (offset + 3) & ~qsizetype(3);
+}
 
-quint16 Word(const QByteArray& data, qsizetype at) { return qFromLittleEndian<quint16>(data.constData() + at); }
+quint16 Word(const QByteArray& data, qsizetype at)
+{
+    return qFromLittleEndian<quint16>(data.constData() + at);
+}
 
 // One node of the block, with offsets into the block.
 struct TNode {
@@ -64,8 +70,8 @@ std::optional<TNode> ReadNode(const QByteArray& data, qsizetype at, qsizetype li
 std::optional<TNode> ReadRoot(const QByteArray& block)
 {
     std::optional<TNode> root = ReadNode(block, 0, block.size());
-    if (!root || root->Key != QLatin1String("VS_VERSION_INFO") || root->ValueSize < kFixedInfoSize ||
-        qFromLittleEndian<quint32>(block.constData() + root->ValueAt) != TFixedFileInfo::kSignature)
+    if (!root || root->Key != QLatin1String("VS_VERSION_INFO") || root->ValueSize < kFixedInfoSize
+        || qFromLittleEndian<quint32>(block.constData() + root->ValueAt) != TFixedFileInfo::kSignature)
         return std::nullopt;
     return root;
 }
@@ -120,7 +126,9 @@ QByteArray MakeNode(const QString& key, quint16 type, const QByteArray& value, q
 
 QString TranslationText(quint32 translation)
 {
-    return QStringLiteral("%1%2").arg(translation & 0xFFFF, 4, 16, QLatin1Char('0')).arg(translation >> 16, 4, 16, QLatin1Char('0'));
+    return QStringLiteral("%1%2")
+        .arg(translation & 0xFFFF, 4, 16, QLatin1Char('0'))
+        .arg(translation >> 16, 4, 16, QLatin1Char('0'));
 }
 
 }  // namespace
@@ -145,9 +153,9 @@ TFixedFileInfo FixedInfoForVersion(const QString& version)
 QByteArray WriteVersionBlock(const TVersionBlockContents& contents)
 {
     const TFixedFileInfo& f = contents.Fixed;
-    const quint32 words[] = {f.Signature,   f.StrucVersion, f.FileVersionMS, f.FileVersionLS, f.ProductVersionMS,
-                             f.ProductVersionLS, f.FileFlagsMask, f.FileFlags, f.FileOS, f.FileType,
-                             f.FileSubtype, f.FileDateMS, f.FileDateLS};
+    const quint32 words[] = {f.Signature,        f.StrucVersion,  f.FileVersionMS, f.FileVersionLS, f.ProductVersionMS,
+                             f.ProductVersionLS, f.FileFlagsMask, f.FileFlags,     f.FileOS,        f.FileType,
+                             f.FileSubtype,      f.FileDateMS,    f.FileDateLS};
     QByteArray fixed;
     for (quint32 word : words) {
         char bytes[4];
@@ -168,8 +176,8 @@ QByteArray WriteVersionBlock(const TVersionBlockContents& contents)
             qToLittleEndian<quint32>(translation, bytes);
             translations.append(bytes, 4);
         }
-        const QByteArray var = MakeNode(QStringLiteral("Translation"), kBinaryValue, translations,
-                                        quint16(translations.size()));
+        const QByteArray var =
+            MakeNode(QStringLiteral("Translation"), kBinaryValue, translations, quint16(translations.size()));
         children.append(MakeNode(QStringLiteral("VarFileInfo"), kTextValue, {}, 0, {var}));
     }
     return MakeNode(QStringLiteral("VS_VERSION_INFO"), kBinaryValue, fixed, quint16(kFixedInfoSize), children);
@@ -213,7 +221,10 @@ const QStringList& TVersionInfoReader::StandardNames()
     return names;
 }
 
-TVersionInfoReader::TVersionInfoReader(const QString& fileName) { SetFileName(fileName); }
+TVersionInfoReader::TVersionInfoReader(const QString& fileName)
+{
+    SetFileName(fileName);
+}
 
 void TVersionInfoReader::Reset()
 {
@@ -267,14 +278,15 @@ void TVersionInfoReader::ReadBlock(const QByteArray& block)
         return;
     haveInfo_ = true;
     block_ = block;
-    quint32* fields[] = {&fixed_.Signature,     &fixed_.StrucVersion,  &fixed_.FileVersionMS,
+    quint32* fields[] = {&fixed_.Signature,     &fixed_.StrucVersion,     &fixed_.FileVersionMS,
                          &fixed_.FileVersionLS, &fixed_.ProductVersionMS, &fixed_.ProductVersionLS,
-                         &fixed_.FileFlagsMask, &fixed_.FileFlags,     &fixed_.FileOS,
-                         &fixed_.FileType,      &fixed_.FileSubtype,   &fixed_.FileDateMS,
+                         &fixed_.FileFlagsMask, &fixed_.FileFlags,        &fixed_.FileOS,
+                         &fixed_.FileType,      &fixed_.FileSubtype,      &fixed_.FileDateMS,
                          &fixed_.FileDateLS};
     for (int i = 0; i < 13; ++i)
         *fields[i] = qFromLittleEndian<quint32>(fixed->constData() + 4 * i);
-    const QByteArray table = QueryVersionValue(block, QStringLiteral("\\VarFileInfo\\Translation")).value_or(QByteArray());
+    const QByteArray table =
+        QueryVersionValue(block, QStringLiteral("\\VarFileInfo\\Translation")).value_or(QByteArray());
     for (qsizetype at = 0; at + 4 <= table.size(); at += 4)
         translations_.append(qFromLittleEndian<quint32>(table.constData() + at));
     currentTranslation_ = translations_.isEmpty() ? -1 : 0;
@@ -289,8 +301,8 @@ QString TVersionInfoReader::StringValue(const QString& name) const
 {
     if (!haveInfo_ || currentTranslation_ < 0)
         return {};
-    const QString path = QStringLiteral("\\StringFileInfo\\%1\\%2")
-                             .arg(TranslationText(translations_.at(currentTranslation_)), name);
+    const QString path =
+        QStringLiteral("\\StringFileInfo\\%1\\%2").arg(TranslationText(translations_.at(currentTranslation_)), name);
     const std::optional<QByteArray> value = QueryVersionValue(block_, path);
     if (!value)
         return {};

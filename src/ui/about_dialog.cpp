@@ -89,9 +89,15 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     LocalizeForm(this);
 }
 
-void TfrmAbout::lblEmailClick() { SendMail(SupportAddress(), FeedbackSubject()); }
+void TfrmAbout::lblEmailClick()
+{
+    SendMail(SupportAddress(), FeedbackSubject());
+}
 
-void TfrmAbout::lblSiteClick() { OpenUrl(HomePageLink()); }
+void TfrmAbout::lblSiteClick()
+{
+    OpenUrl(HomePageLink());
+}
 
 void TfrmAbout::showEvent(QShowEvent* event)
 {

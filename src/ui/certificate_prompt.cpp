@@ -49,18 +49,42 @@ QString TfrmCertificatePrompt::ProblemText(const TCertificateInfo& info) const
         return info.Reason;
     QString text;
     switch (info.Problem) {
-    case P::Other: text = ProblemOther; break;
-    case P::SelfSigned: text = ProblemSelfSigned; break;
-    case P::UntrustedAuthority: text = ProblemUntrustedAuthority; break;
-    case P::IssuerMissing: text = ProblemIssuerMissing; break;
-    case P::IssuerUntrusted: text = ProblemIssuerUntrusted; break;
-    case P::Expired: text = FormatText(ProblemExpired, {info.ProblemDetail}); break;
-    case P::NotYetValid: text = FormatText(ProblemNotYetValid, {info.ProblemDetail}); break;
-    case P::OtherHost: text = FormatText(ProblemOtherHost, {info.Host}); break;
-    case P::NamedOtherHost: text = FormatText(ProblemNamedOtherHost, {info.ProblemDetail, info.Host}); break;
-    case P::WeakKey: text = FormatText(ProblemWeakKey, {info.ProblemDetail}); break;
-    case P::WeakHash: text = ProblemWeakHash; break;
-    case P::Revoked: text = ProblemRevoked; break;
+    case P::Other:
+        text = ProblemOther;
+        break;
+    case P::SelfSigned:
+        text = ProblemSelfSigned;
+        break;
+    case P::UntrustedAuthority:
+        text = ProblemUntrustedAuthority;
+        break;
+    case P::IssuerMissing:
+        text = ProblemIssuerMissing;
+        break;
+    case P::IssuerUntrusted:
+        text = ProblemIssuerUntrusted;
+        break;
+    case P::Expired:
+        text = FormatText(ProblemExpired, {info.ProblemDetail});
+        break;
+    case P::NotYetValid:
+        text = FormatText(ProblemNotYetValid, {info.ProblemDetail});
+        break;
+    case P::OtherHost:
+        text = FormatText(ProblemOtherHost, {info.Host});
+        break;
+    case P::NamedOtherHost:
+        text = FormatText(ProblemNamedOtherHost, {info.ProblemDetail, info.Host});
+        break;
+    case P::WeakKey:
+        text = FormatText(ProblemWeakKey, {info.ProblemDetail});
+        break;
+    case P::WeakHash:
+        text = ProblemWeakHash;
+        break;
+    case P::Revoked:
+        text = ProblemRevoked;
+        break;
     }
     return info.LibraryText.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, info.LibraryText);
 }
@@ -123,7 +147,8 @@ void TfrmCertificatePrompt::CreateDetails(const TCertificateInfo& info)
 
 void TfrmCertificatePrompt::CreateAnswers()
 {
-    chkConfirm = new QCheckBox(QStringLiteral("I have checked the fingerprint and trust this certificate all the same"), this);
+    chkConfirm =
+        new QCheckBox(QStringLiteral("I have checked the fingerprint and trust this certificate all the same"), this);
     chkConfirm->setObjectName(QStringLiteral("chkConfirm"));
 
     Footer1 = new TFooter(this);
@@ -164,9 +189,11 @@ void TfrmCertificatePrompt::ComposeTexts(const TCertificateInfo& info)
 int TfrmCertificatePrompt::ArrangeAnswers()
 {
     // The bar places buttons as if all were as wide as each one: give both the longer caption's width.
-    const int buttonWidth = qMax(btnTrust->sizeHint().width() + fontMetrics().averageCharWidth() * 2, btnCancel->width());
+    const int buttonWidth =
+        qMax(btnTrust->sizeHint().width() + fontMetrics().averageCharWidth() * 2, btnCancel->width());
     btnTrust->resize(buttonWidth, btnTrust->height());
-    btnCancel->resize(canTrust_ ? buttonWidth : qMax(btnCancel->width(), btnCancel->sizeHint().width()), btnCancel->height());
+    btnCancel->resize(canTrust_ ? buttonWidth : qMax(btnCancel->width(), btnCancel->sizeHint().width()),
+                      btnCancel->height());
     Footer1->ArrangeButtons();
     btnTrust->setVisible(canTrust_);
     btnTrust->setEnabled(canTrust_ && !needsConfirmation_);
@@ -223,7 +250,8 @@ void TfrmCertificatePrompt::LayOut(int buttonWidth)
     outer->addWidget(Footer1);
     // Wrapped texts take the height they need at this width, and no more; the width holds both
     // buttons side by side.
-    const int width = qMax(fontMetrics().averageCharWidth() * 90, 2 * buttonWidth + fontMetrics().averageCharWidth() * 4);
+    const int width =
+        qMax(fontMetrics().averageCharWidth() * 90, 2 * buttonWidth + fontMetrics().averageCharWidth() * 4);
     resize(width, layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width) : sizeHint().height());
 }
 

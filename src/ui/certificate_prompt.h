@@ -107,15 +107,16 @@ public:
     // Why the certificate did not verify; the TLS library's own words follow in brackets.
     QString ProblemOther = QStringLiteral("the certificate could not be verified");
     QString ProblemSelfSigned = QStringLiteral("the certificate is self-signed, so no authority vouches for it");
-    QString ProblemUntrustedAuthority = QStringLiteral("the certificate comes from an authority this computer does not trust");
+    QString ProblemUntrustedAuthority =
+        QStringLiteral("the certificate comes from an authority this computer does not trust");
     QString ProblemIssuerMissing = QStringLiteral(
         "the server did not send its intermediate certificate, or its issuer is not trusted on this computer");
     QString ProblemIssuerUntrusted = QStringLiteral("the certificate's issuer is not trusted on this computer");
-    QString ProblemExpired = QStringLiteral("the certificate expired on %s");          // the date
-    QString ProblemNotYetValid = QStringLiteral("the certificate is not valid before %s");  // the date
+    QString ProblemExpired = QStringLiteral("the certificate expired on %s");                               // the date
+    QString ProblemNotYetValid = QStringLiteral("the certificate is not valid before %s");                  // the date
     QString ProblemOtherHost = QStringLiteral("the certificate is made out for another host, not for %s");  // the host
     QString ProblemNamedOtherHost = QStringLiteral("the certificate is made out for %s, not for %s");  // names, host
-    QString ProblemWeakKey = QStringLiteral("the server's key is too weak (%s)");  // the key
+    QString ProblemWeakKey = QStringLiteral("the server's key is too weak (%s)");                      // the key
     QString ProblemWeakHash = QStringLiteral("the certificate is signed with a hash that is too weak");
     QString ProblemRevoked = QStringLiteral("the certificate has been revoked");
 

@@ -109,10 +109,10 @@ public:
         }
         try {
             TGuiCheckContext context(runner_, request);
-            result = ExecuteRun(request, context, QLocale(), {},
-                                [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
-                                    HandOff(&runner_, [&] { emit runner_.MailBoxRows(mailBoxIndex, rows); });
-                                });
+            result =
+                ExecuteRun(request, context, QLocale(), {}, [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
+                    HandOff(&runner_, [&] { emit runner_.MailBoxRows(mailBoxIndex, rows); });
+                });
             if (request.Kind != TRunKind::DeleteMarked && !runner_.abort_.IsHeld())
                 result.NewMessages = CountNewMessages(request, result);
         } catch (const std::exception& e) {

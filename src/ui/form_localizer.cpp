@@ -44,8 +44,8 @@ TCaptionPlace CaptionPlace(const QObject* object)
         return TCaptionPlace::MenuTitle;
     if (qobject_cast<const QGroupBox*>(object))
         return TCaptionPlace::GroupTitle;
-    if (qobject_cast<const QLabel*>(object) || qobject_cast<const QAbstractButton*>(object) ||
-        qobject_cast<const TPanel*>(object))
+    if (qobject_cast<const QLabel*>(object) || qobject_cast<const QAbstractButton*>(object)
+        || qobject_cast<const TPanel*>(object))
         return TCaptionPlace::Text;
     if (auto* widget = qobject_cast<const QWidget*>(object); widget && widget->isWindow())
         return TCaptionPlace::WindowTitle;
@@ -301,7 +301,10 @@ TWindowLanguage::~TWindowLanguage()
         }
 }
 
-const TWindowLanguage* TWindowLanguage::Current() { return currentLanguage; }
+const TWindowLanguage* TWindowLanguage::Current()
+{
+    return currentLanguage;
+}
 
 void LocalizeForm(QWidget* window)
 {

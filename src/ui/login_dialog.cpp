@@ -100,9 +100,18 @@ void TfrmFTPLoginAndPassword::SetHost(const QString& host)
     lblDesc->setText(text);
 }
 
-QString TfrmFTPLoginAndPassword::UserName() const { return edtUserName->text(); }
-QString TfrmFTPLoginAndPassword::Password() const { return edtPassword->text(); }
-bool TfrmFTPLoginAndPassword::WarningVisible() const { return !lblWarning->isHidden(); }
+QString TfrmFTPLoginAndPassword::UserName() const
+{
+    return edtUserName->text();
+}
+QString TfrmFTPLoginAndPassword::Password() const
+{
+    return edtPassword->text();
+}
+bool TfrmFTPLoginAndPassword::WarningVisible() const
+{
+    return !lblWarning->isHidden();
+}
 
 void TfrmFTPLoginAndPassword::Timer1Timer()
 {

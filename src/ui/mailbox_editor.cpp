@@ -123,8 +123,9 @@ void TfrmMailBoxes::BuildListPanel()
     Panel1 = make(new QWidget(this), "Panel1");
     ToolBar1 = make(new QToolBar(Panel1), "ToolBar1");
     ToolBar1->setIconSize(QSize(16, 16));
-    actNewMailBox = make(new QAction(QIcon(QStringLiteral(":/icons/new_mailbox.svg")), QStringLiteral("New Mailbox"), this),
-                         "actNewMailBox");
+    actNewMailBox =
+        make(new QAction(QIcon(QStringLiteral(":/icons/new_mailbox.svg")), QStringLiteral("New Mailbox"), this),
+             "actNewMailBox");
     actDelete = make(new QAction(QIcon(QStringLiteral(":/icons/delete.svg")), QStringLiteral("Delete Mailbox"), this),
                      "actDelete");
     actCopy = make(new QAction(QIcon(QStringLiteral(":/icons/copy_mailbox.svg")), QStringLiteral("Copy Mailbox"), this),
@@ -151,7 +152,6 @@ void TfrmMailBoxes::BuildListPanel()
     panelLayout->addWidget(ToolBar1);
     panelLayout->addWidget(ListView1, 1);
     Panel1->setFixedWidth(Scaled(this, 153));
-
 }
 
 // The fields of the selected mailbox, the certificate row and the Test button.
@@ -197,10 +197,10 @@ void TfrmMailBoxes::BuildFields()
     lblPassword = make(new QLabel(QStringLiteral("Пароль:"), this), "lblPassword");
     edtPassword = edit("edtPassword");
     edtPassword->setEchoMode(QLineEdit::Password);
-    chkIgnorCheckAllCommand = make(new QCheckBox(QStringLiteral("Ignor \"Check All\" command"), this),
-                                   "chkIgnorCheckAllCommand");
-    chkIgnoreCheckOnIgnoreSchedule = make(new QCheckBox(QStringLiteral("Ignore Check on schedule"), this),
-                                          "chkIgnoreCheckOnIgnoreSchedule");
+    chkIgnorCheckAllCommand =
+        make(new QCheckBox(QStringLiteral("Ignor \"Check All\" command"), this), "chkIgnorCheckAllCommand");
+    chkIgnoreCheckOnIgnoreSchedule =
+        make(new QCheckBox(QStringLiteral("Ignore Check on schedule"), this), "chkIgnoreCheckOnIgnoreSchedule");
 
     lblCertificate = make(new QLabel(QStringLiteral("Trusted certificate (SHA-256):"), this), "lblCertificate");
     edtCertFingerprint = make(new QLineEdit(this), "edtCertFingerprint");
@@ -216,7 +216,6 @@ void TfrmMailBoxes::BuildFields()
     lblTestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A long result wraps inside the dialog's width instead of widening it.
     lblTestResult->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-
 }
 
 // The fields in a column beside the list, and the button bar below both.
@@ -285,7 +284,6 @@ void TfrmMailBoxes::LayOut()
     // Not resizable: the size the controls need, at least the designed 370 pixels wide.
     setMinimumWidth(Scaled(this, 370));
     outer->setSizeConstraint(QLayout::SetFixedSize);
-
 }
 
 void TfrmMailBoxes::ConnectCommands()
@@ -297,7 +295,6 @@ void TfrmMailBoxes::ConnectCommands()
     connect(act1, &QAction::triggered, this, showHelp);
     connect(FooterBtn3, &QPushButton::clicked, this, showHelp);
     connect(ListView1, &QTreeWidget::itemSelectionChanged, this, &TfrmMailBoxes::ShowSelected);
-
 }
 
 void TfrmMailBoxes::ConnectEdits()
@@ -313,11 +310,11 @@ void TfrmMailBoxes::ConnectEdits()
                 box.Name = text;
                 ListView1->topLevelItem(SelectedIndex())->setText(0, text);
             }));
-    connect(edtHost, &QLineEdit::textChanged, this, edited([](TMailBox& box, const QString& text) { box.Host = text; }));
+    connect(edtHost, &QLineEdit::textChanged, this,
+            edited([](TMailBox& box, const QString& text) { box.Host = text; }));
     connect(edtUserName, &QLineEdit::textChanged, this,
             edited([](TMailBox& box, const QString& text) { box.UserName = text; }));
-    connect(edtPassword, &QLineEdit::textChanged, this,
-            edited([](TMailBox& box, const QString& text) {
+    connect(edtPassword, &QLineEdit::textChanged, this, edited([](TMailBox& box, const QString& text) {
                 // A password typed here is new: OK puts it into the store when one is used.
                 box.Password = text;
                 box.PasswordInStore = false;
@@ -332,9 +329,8 @@ void TfrmMailBoxes::ConnectEdits()
     connect(chkIgnoreCheckOnIgnoreSchedule, &QCheckBox::toggled, this,
             edited([](TMailBox& box, bool on) { box.IgnoreCheckOnSchedule = on; }));
     // Switching the protocol leaves the port alone: the user may run either on any port.
-    connect(rbPop3, &QRadioButton::toggled, this, edited([](TMailBox& box, bool on) {
-                box.Protocol = on ? TMailProtocol::POP3 : TMailProtocol::IMAP4;
-            }));
+    connect(rbPop3, &QRadioButton::toggled, this,
+            edited([](TMailBox& box, bool on) { box.Protocol = on ? TMailProtocol::POP3 : TMailProtocol::IMAP4; }));
     connect(cbSecurity, &QComboBox::currentIndexChanged, this, edited([](TMailBox& box, int index) {
                 box.Security = kSecurityChoices[index >= 0 && index < 3 ? index : 0];
             }));
@@ -395,9 +391,9 @@ void TfrmMailBoxes::ShowSelected()
     (box->Protocol == TMailProtocol::POP3 ? rbPop3 : rbIMAP4)->setChecked(true);
     cbSecurity->setCurrentIndex(SecurityIndex(box->Security));
     loading_ = false;
-    for (QWidget* w : std::initializer_list<QWidget*>{edtName, edtHost, edtPort, edtUserName, edtPassword,
-                                                      chkIgnorCheckAllCommand, chkIgnoreCheckOnIgnoreSchedule,
-                                                      grpProtocol, cbSecurity, btnTest})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{edtName, edtHost, edtPort, edtUserName, edtPassword, chkIgnorCheckAllCommand,
+                                         chkIgnoreCheckOnIgnoreSchedule, grpProtocol, cbSecurity, btnTest})
         w->setEnabled(true);
     actDelete->setEnabled(true);
     actCopy->setEnabled(true);
@@ -557,20 +553,18 @@ void TfrmMailBoxes::btnTestClick()
         edtPort->setFocus();
         return;
     }
-    const TProbeTarget target{box->Host, box->Port, box->UserName, box->Password, box->Protocol,
-                              box->Security, box->CertFingerprint};
+    const TProbeTarget target{box->Host,     box->Port,     box->UserName,       box->Password,
+                              box->Protocol, box->Security, box->CertFingerprint};
     if (testThread_)
         testThread_->wait();
     testAbort_ = std::make_shared<TAbortSignal>();
     auto result = std::make_shared<TProbeResult>();
     const int timeout = testTimeout_;
     std::shared_ptr<TAbortSignal> abort = testAbort_;
-    testThread_.reset(QThread::create([target, abort, result, timeout] {
-        *result = ProbeMailBox(target, abort.get(), timeout);
-    }));
+    testThread_.reset(
+        QThread::create([target, abort, result, timeout] { *result = ProbeMailBox(target, abort.get(), timeout); }));
     const quint64 generation = selectionGeneration_;
-    connect(testThread_.get(), &QThread::finished, this,
-            [this, result, generation] { TestDone(*result, generation); });
+    connect(testThread_.get(), &QThread::finished, this, [this, result, generation] { TestDone(*result, generation); });
     btnTest->setEnabled(false);
     lblTestResult->setText(TestRunningText);
     testThread_->start();

@@ -120,7 +120,7 @@ public:
     QString PortInvalidText = QStringLiteral("Port must be 1–65535");
     QString TestRunningText = QStringLiteral("Testing…");
     QString TestWorksOneText = QStringLiteral("Works: 1 message in the inbox.");
-    QString TestWorksText = QStringLiteral("Works: %d messages in the inbox.");  // the count
+    QString TestWorksText = QStringLiteral("Works: %d messages in the inbox.");                 // the count
     QString TestLoginRefusedText = QStringLiteral("Connected, but the login was refused: %s");  // the server's words
     QString TestStoppedText = QStringLiteral("Test stopped.");
     QString TestFailedText = QStringLiteral("Failed: %s");  // what failed

@@ -65,8 +65,8 @@ QList<int> DefaultColumnWidths(const QTreeView& view)
         widths.append(Scaled(&view, width));
     const QFontMetrics metrics = view.fontMetrics();
     const QLocale locale;
-    const int padding = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1) +
-                        metrics.averageCharWidth();
+    const int padding =
+        2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1) + metrics.averageCharWidth();
     auto fit = [&](int column, const QString& text) {
         widths[column] = std::max(widths[column], metrics.horizontalAdvance(text) + padding);
     };
@@ -132,9 +132,7 @@ private:
 }  // namespace
 
 TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> services, QWidget* parent)
-    : QMainWindow(parent),
-      settings_(std::move(settings)),
-      services_(std::move(services)),
+    : QMainWindow(parent), settings_(std::move(settings)), services_(std::move(services)),
       mailBoxList_(std::make_unique<TMailBoxList>())
 {
     setObjectName(QStringLiteral("Form1"));
@@ -176,7 +174,8 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
 
     // Escape ends the current mailbox's check wherever the focus is in this window; the keypad's
     // star inverts the ticks.
-    new TWindowKeys(this, [this] { return EscapePressed(); }, actInvert);
+    new TWindowKeys(
+        this, [this] { return EscapePressed(); }, actInvert);
 
     runs_ = new TRunController(
         *mailBoxList_,
@@ -186,9 +185,7 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
                                                 services_->SecretStore()};
         },
         TRunHooks{
-            [this](const QString& host, QString& user, QString& password) {
-                return WMAskLogin(host, user, password);
-            },
+            [this](const QString& host, QString& user, QString& password) { return WMAskLogin(host, user, password); },
             [this](const TCertificateInfo& certificate) {
                 return AskForRun([&] { return AskTrustCertificate(this, certificate); });
             },
@@ -216,14 +213,21 @@ TForm1::~TForm1()
 void TForm1::CreateActions()
 {
     const TActionSpec specs[] = {
-        {&TForm1::actCheckMail, "actCheckMail", "Check New Mail", "Check new mail", QKeySequence(Qt::Key_F9), "check_mail"},
-        {&TForm1::actDelete, "actDelete", "Delete", "Delete selected messages from server", QKeySequence(Qt::Key_Delete), "delete"},
-        {&TForm1::actCheckAll, "actCheckAll", "Select All", "Check all messages", QKeySequence(Qt::CTRL | Qt::Key_A), "select_all"},
-        {&TForm1::actUnCheckAll, "actUnCheckAll", "UnSelect All", "UnCheck all messages", QKeySequence(Qt::CTRL | Qt::Key_U), "unselect_all"},
-        {&TForm1::actInvert, "actInvert", "Invert Selection", "Invert selection", QKeySequence(Qt::KeypadModifier | Qt::Key_Asterisk), "invert"},
-        {&TForm1::actMailBoxList, "actMailBoxList", "Arrange Mailboxes…", "Arrange Mailboxes", QKeySequence(Qt::CTRL | Qt::Key_L), "mailboxes"},
+        {&TForm1::actCheckMail, "actCheckMail", "Check New Mail", "Check new mail", QKeySequence(Qt::Key_F9),
+         "check_mail"},
+        {&TForm1::actDelete, "actDelete", "Delete", "Delete selected messages from server",
+         QKeySequence(Qt::Key_Delete), "delete"},
+        {&TForm1::actCheckAll, "actCheckAll", "Select All", "Check all messages", QKeySequence(Qt::CTRL | Qt::Key_A),
+         "select_all"},
+        {&TForm1::actUnCheckAll, "actUnCheckAll", "UnSelect All", "UnCheck all messages",
+         QKeySequence(Qt::CTRL | Qt::Key_U), "unselect_all"},
+        {&TForm1::actInvert, "actInvert", "Invert Selection", "Invert selection",
+         QKeySequence(Qt::KeypadModifier | Qt::Key_Asterisk), "invert"},
+        {&TForm1::actMailBoxList, "actMailBoxList", "Arrange Mailboxes…", "Arrange Mailboxes",
+         QKeySequence(Qt::CTRL | Qt::Key_L), "mailboxes"},
         {&TForm1::actOptions, "actOptions", "Options…", "Options", QKeySequence(Qt::CTRL | Qt::Key_O), "options"},
-        {&TForm1::actRunEmailClient, "actRunEmailClient", "Run Email Client", "Run Email Client", QKeySequence(Qt::Key_F5), "email_client"},
+        {&TForm1::actRunEmailClient, "actRunEmailClient", "Run Email Client", "Run Email Client",
+         QKeySequence(Qt::Key_F5), "email_client"},
         {&TForm1::actShowStats, "actShowStats", "Usage statistics", "", QKeySequence(), "stats"},
         {&TForm1::actExit, "actExit", "Exit", "", QKeySequence(), nullptr},
         {&TForm1::actHelpContents, "actHelpContents", "Introduction", "", QKeySequence(Qt::Key_F1), nullptr},
@@ -370,8 +374,8 @@ void TForm1::CreateListView()
     for (int i = 0; i < TMessageListModel::ColumnCount; ++i)
         ListView1->setColumnWidth(i, widths[i]);
     // The window is at least wide enough to show every column beside a vertical scroll bar.
-    const int listWidth = std::accumulate(widths.begin(), widths.end(), 0) +
-                          ListView1->verticalScrollBar()->sizeHint().width() + 2 * ListView1->frameWidth();
+    const int listWidth = std::accumulate(widths.begin(), widths.end(), 0)
+        + ListView1->verticalScrollBar()->sizeHint().width() + 2 * ListView1->frameWidth();
     if (width() < listWidth)
         resize(listWidth, height());
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1DblClick(); });
@@ -444,9 +448,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ListView1 && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
         ListView1Resize();
-    if (watched == ListView1 && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
-        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    if (watched == ListView1 && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space
+        && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
         // The view would hand Space to the focused cell, which holds a tick only in the first
         // column.
         ToggleCurrentRow();
@@ -481,9 +485,15 @@ void TForm1::moveEvent(QMoveEvent* event)
         frameOffset_ = geometry().topLeft() - pos();
 }
 
-QString TForm1::StatusText() const { return statusText_->text(); }
+QString TForm1::StatusText() const
+{
+    return statusText_->text();
+}
 
-void TForm1::SetStatusText(const QString& text) { statusText_->setText(text); }
+void TForm1::SetStatusText(const QString& text)
+{
+    statusText_->setText(text);
+}
 
 // A run counts as going until the last of its rows is in the list.
 bool TForm1::RunInProgress() const
@@ -531,7 +541,10 @@ void TForm1::Mimimize1Click()
         SetStatusText(Text(texts::NoSystemTray));
 }
 
-void TForm1::PopupClick() { Restore1Click(); }
+void TForm1::PopupClick()
+{
+    Restore1Click();
+}
 
 void TForm1::ShowAtStart()
 {

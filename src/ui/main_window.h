@@ -35,9 +35,9 @@ class TRunController;
 class TTrayIcon;
 
 struct TForm1Settings {
-    QString SettingsFile;   // the settings file to load from and save to
-    QString LangsFolder;    // folder of the language files
-    bool StartHidden = false;  // the one-argument start: only the tray icon
+    QString SettingsFile;            // the settings file to load from and save to
+    QString LangsFolder;             // folder of the language files
+    bool StartHidden = false;        // the one-argument start: only the tray icon
     bool ReportSaveFailures = true;  // a failed save at exit opens a message box
 };
 

@@ -148,8 +148,8 @@ void TForm1::SaveFormPlacement()
     // frame's, as move() takes it; the normal geometry is the inside's once the window has been
     // shown un-maximized, so the frame's offset seen then comes off. Otherwise every maximized
     // exit would move the window down by its title bar.
-    const QRect bounds = maximized ? QRect(normalGeometry().topLeft() - frameOffset_, normalGeometry().size())
-                                   : QRect(pos(), size());
+    const QRect bounds =
+        maximized ? QRect(normalGeometry().topLeft() - frameOffset_, normalGeometry().size()) : QRect(pos(), size());
     auto file = OpenIniFile(settings_.SettingsFile);
     brevio::SaveFormPlacement(*file, objectName(), maximized, bounds);
 }
@@ -208,7 +208,10 @@ void TForm1::actRunEmailClientExecute()
         actOptions->trigger();
 }
 
-void TForm1::actHelpContentsExecute() { ShowHelp(QStringLiteral("Introduction.htm")); }
+void TForm1::actHelpContentsExecute()
+{
+    ShowHelp(QStringLiteral("Introduction.htm"));
+}
 
 void TForm1::ShowHelp(const QString& topic)
 {

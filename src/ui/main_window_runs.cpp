@@ -197,8 +197,7 @@ void TForm1::ShowListed(qsizetype rows)
     pnlNoNewMeassages->setVisible(rows == 0);
     ListView1Resize();
     const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
-    const QString caption = FormatText(Text(texts::LastCheck),
-                                       {ProductName(), GetAppVersion(), time});
+    const QString caption = FormatText(Text(texts::LastCheck), {ProductName(), GetAppVersion(), time});
     setWindowTitle(caption);
     TrayIcon1->SetHint(caption);
 }

@@ -19,7 +19,10 @@
 
 namespace brevio {
 
-QString ProductName() { return QStringLiteral("VEQ labs Brevio"); }
+QString ProductName()
+{
+    return QStringLiteral("VEQ labs Brevio");
+}
 
 namespace {
 
@@ -66,25 +69,16 @@ public:
     }
     void SaveCounters() override { stats_.Save(); }
 
-    bool ShowStatisticsIfDue(QWidget* parent) override
-    {
-        return ShowIfDue(stats_, parent);
-    }
+    bool ShowStatisticsIfDue(QWidget* parent) override { return ShowIfDue(stats_, parent); }
 
-    void ShowStatistics(QWidget* parent) override
-    {
-        brevio::ShowStatistics(stats_, parent);
-    }
+    void ShowStatistics(QWidget* parent) override { brevio::ShowStatistics(stats_, parent); }
 
     TCheckSchedule CheckSchedule() const override
     {
         return {options_.FAutomaticCheckMail, options_.FCheckMailInterval};
     }
 
-    TEmailClient EmailClient() const override
-    {
-        return {options_.FEmailClientPath, options_.FEmailClientParameters};
-    }
+    TEmailClient EmailClient() const override { return {options_.FEmailClientPath, options_.FEmailClientParameters}; }
 
     const TStringTable& Strings() const override { return localizator_->Strings; }
 

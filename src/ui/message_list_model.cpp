@@ -9,14 +9,22 @@ namespace {
 const QString& CellText(const TMessageRow& row, int column)
 {
     switch (column) {
-    case TMessageListModel::ColNumber: return row.Number;
-    case TMessageListModel::ColSubject: return row.Subject;
-    case TMessageListModel::ColFrom: return row.From;
-    case TMessageListModel::ColMailBox: return row.MailBox;
-    case TMessageListModel::ColSize: return row.Size;
-    case TMessageListModel::ColDate: return row.Date;
-    case TMessageListModel::ColTime: return row.Time;
-    default: return row.Folder;
+    case TMessageListModel::ColNumber:
+        return row.Number;
+    case TMessageListModel::ColSubject:
+        return row.Subject;
+    case TMessageListModel::ColFrom:
+        return row.From;
+    case TMessageListModel::ColMailBox:
+        return row.MailBox;
+    case TMessageListModel::ColSize:
+        return row.Size;
+    case TMessageListModel::ColDate:
+        return row.Date;
+    case TMessageListModel::ColTime:
+        return row.Time;
+    default:
+        return row.Folder;
     }
 }
 
@@ -25,9 +33,8 @@ const QString& CellText(const TMessageRow& row, int column)
 TMessageListModel::TMessageListModel(QObject* parent)
     : QAbstractTableModel(parent),
       // The built-in captions; a language file replaces them.
-      captions_{QStringLiteral("№"),     QStringLiteral("Тема"),   QStringLiteral("От кого"),
-                QStringLiteral("Ящик"),  QStringLiteral("Размер"), QStringLiteral("Дата"),
-                QStringLiteral("Время"), QStringLiteral("Папка")}
+      captions_{QStringLiteral("№"),      QStringLiteral("Тема"), QStringLiteral("От кого"), QStringLiteral("Ящик"),
+                QStringLiteral("Размер"), QStringLiteral("Дата"), QStringLiteral("Время"),   QStringLiteral("Папка")}
 {
     // A zero interval fires once per event-loop turn, after the events waiting, painting included.
     feed_.setInterval(0);
@@ -57,8 +64,8 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const
 
 bool TMessageListModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (role != Qt::CheckStateRole || index.column() != ColNumber ||
-        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (role != Qt::CheckStateRole || index.column() != ColNumber
+        || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return false;
     SetTicked(index.row(), value.toInt() == Qt::Checked);
     return true;
@@ -83,8 +90,8 @@ QVariant TMessageListModel::headerData(int section, Qt::Orientation orientation,
 
 bool TMessageListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role)
 {
-    if (orientation != Qt::Horizontal || (role != Qt::EditRole && role != Qt::DisplayRole) || section < 0 ||
-        section >= ColumnCount)
+    if (orientation != Qt::Horizontal || (role != Qt::EditRole && role != Qt::DisplayRole) || section < 0
+        || section >= ColumnCount)
         return false;
     captions_[section] = value.toString();
     emit headerDataChanged(orientation, section, section);

@@ -50,8 +50,8 @@ TfrmOptions::TfrmOptions(TOptions& options, TLocalizator& localizator, const QSt
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Настройки"));
     setWindowFlags(kFixedDialogFlags);
-    chkLoadOnWindowsStartUp = Named(new QCheckBox(QStringLiteral("Загружать при старте Windows"), this),
-                                    "chkLoadOnWindowsStartUp");
+    chkLoadOnWindowsStartUp =
+        Named(new QCheckBox(QStringLiteral("Загружать при старте Windows"), this), "chkLoadOnWindowsStartUp");
     BuildAutoChecking();
     BuildEmailClient();
     QGridLayout* bottom = BuildLanguageAndNetwork();
@@ -67,8 +67,8 @@ void TfrmOptions::BuildAutoChecking()
 {
     const auto make = [](auto* widget, const char* name) { return Named(widget, name); };
     grpAutoChecking = make(new QGroupBox(QStringLiteral("Автоматическая проверка"), this), "grpAutoChecking");
-    chkAutoCheck = make(new QCheckBox(QStringLiteral("Автоматически проверять почтовые ящики"), grpAutoChecking),
-                        "chkAutoCheck");
+    chkAutoCheck =
+        make(new QCheckBox(QStringLiteral("Автоматически проверять почтовые ящики"), grpAutoChecking), "chkAutoCheck");
     lbl1 = make(new QLabel(QStringLiteral("Интервал , минуты:"), grpAutoChecking), "lbl1");
     udCheckInterval = make(new QSpinBox(grpAutoChecking), "udCheckInterval");
     udCheckInterval->setRange(0, kMaxInterval);
@@ -82,7 +82,6 @@ void TfrmOptions::BuildAutoChecking()
     checking->addWidget(lbl1, 1, 0);
     checking->addWidget(udCheckInterval, 1, 1, Qt::AlignRight);
     checking->setColumnStretch(0, 1);
-
 }
 
 void TfrmOptions::BuildEmailClient()
@@ -103,7 +102,6 @@ void TfrmOptions::BuildEmailClient()
     client->addWidget(lblParameters, 2, 0, 1, 2);
     client->addWidget(edtParameters, 3, 0, 1, 2);
     client->setColumnStretch(0, 1);
-
 }
 
 // The language, the network time-out and the two check options; returns the grid of the first two.
@@ -128,14 +126,14 @@ QGridLayout* TfrmOptions::BuildLanguageAndNetwork()
     bottom->addWidget(udNetworkTimeout, 1, 1, Qt::AlignRight);
     bottom->setColumnStretch(0, 1);
 
-    chkPipelining = make(new QCheckBox(QStringLiteral("Send commands without waiting for each reply"), this),
-                         "chkPipelining");
+    chkPipelining =
+        make(new QCheckBox(QStringLiteral("Send commands without waiting for each reply"), this), "chkPipelining");
     chkPipelining->setToolTip(QStringLiteral("Much faster for big mailboxes; turn off only for a server that "
                                              "cannot keep up"));
     chkHeaderCache = make(new QCheckBox(QStringLiteral("Remember headers already seen"), this), "chkHeaderCache");
     chkHeaderCache->setToolTip(QStringLiteral("The next check fetches only the headers of new messages"));
-    chkUseSecretStore = make(new QCheckBox(QStringLiteral("Keep passwords in the desktop's secret store"), this),
-                             "chkUseSecretStore");
+    chkUseSecretStore =
+        make(new QCheckBox(QStringLiteral("Keep passwords in the desktop's secret store"), this), "chkUseSecretStore");
     return bottom;
 }
 
@@ -163,7 +161,6 @@ void TfrmOptions::LayOut(QGridLayout* bottom)
     outer->addWidget(Footer1);
     setMinimumWidth(Scaled(this, 359));
     outer->setSizeConstraint(QLayout::SetFixedSize);
-
 }
 
 void TfrmOptions::ConnectHelpAndBrowse()
@@ -176,7 +173,6 @@ void TfrmOptions::ConnectHelpAndBrowse()
     connect(act1, &QAction::triggered, this, showHelp);
     connect(FooterBtn3, &QPushButton::clicked, this, showHelp);
     connect(btnBrowse, &QPushButton::clicked, this, &TfrmOptions::btnBrowseClick);
-
 }
 
 void TfrmOptions::LoadFromOptions()
@@ -273,7 +269,8 @@ void TfrmOptions::btnBrowseClick()
     if (current.isAbsolute())
         dialog.setDirectory(current.absolutePath());
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-        edtEmailClientPath->setText(QDir::toNativeSeparators(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath()));
+        edtEmailClientPath->setText(
+            QDir::toNativeSeparators(QFileInfo(dialog.selectedFiles().first()).absoluteFilePath()));
 }
 
 void TfrmOptions::showEvent(QShowEvent* event)

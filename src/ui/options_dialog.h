@@ -2,8 +2,8 @@
 // The dialog in which the user sets the program's options: starting at log-in, scheduled
 // checking and its interval, the e-mail client and its parameters, the language, the network
 // time-out, how checks talk to the servers (pipelining, the header cache), and where the passwords
-// are kept (the settings file or the desktop's secret store). OK takes the values over, switches the autostart entry and the language and saves;
-// when saving fails the dialog says why and stays open with everything the user entered.
+// are kept (the settings file or the desktop's secret store). OK takes the values over, switches the autostart entry
+// and the language and saves; when saving fails the dialog says why and stays open with everything the user entered.
 
 #include <QDialog>
 #include <functional>
@@ -80,7 +80,7 @@ public:
     TFooterBtn* FooterBtn2 = nullptr;  // Cancel
     TFooterBtn* FooterBtn3 = nullptr;  // Help
 
-    QString NotSavedText = QStringLiteral("The options were not saved: %s");  // the reason
+    QString NotSavedText = QStringLiteral("The options were not saved: %s");                       // the reason
     QString AutostartFailedText = QStringLiteral("The autostart entry cannot be written in %s.");  // the folder
 
 protected:

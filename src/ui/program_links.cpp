@@ -11,15 +11,30 @@
 namespace brevio {
 
 // Both addresses come from the build, which also writes them into the package.
-QString HomePageAddress() { return QStringLiteral(BREVIO_HOME_PAGE); }
+QString HomePageAddress()
+{
+    return QStringLiteral(BREVIO_HOME_PAGE);
+}
 
-QString SupportAddress() { return QStringLiteral(BREVIO_SUPPORT_ADDRESS); }
+QString SupportAddress()
+{
+    return QStringLiteral(BREVIO_SUPPORT_ADDRESS);
+}
 
-QString HomePageLink() { return HomePageAddress() + QStringLiteral("?Brevio"); }
+QString HomePageLink()
+{
+    return HomePageAddress() + QStringLiteral("?Brevio");
+}
 
-QString FeedbackSubject() { return FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()}); }
+QString FeedbackSubject()
+{
+    return FormatText(QStringLiteral("%s v%s"), {ProductName(), GetAppVersion()});
+}
 
-void OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+void OpenUrl(const QString& url)
+{
+    QDesktopServices::openUrl(QUrl(url));
+}
 
 QString MailToLink(const QString& address, const QString& subject)
 {

@@ -10,8 +10,8 @@
 
 namespace brevio {
 
-TRunController::TRunController(const TMailBoxList& mailBoxes, std::function<TRunSettings()> settings,
-                               TRunHooks hooks, QObject* parent)
+TRunController::TRunController(const TMailBoxList& mailBoxes, std::function<TRunSettings()> settings, TRunHooks hooks,
+                               QObject* parent)
     : QObject(parent), mailBoxes_(mailBoxes), settings_(std::move(settings))
 {
     runner_ = new TCheckRunner(std::move(hooks), this);

@@ -45,8 +45,8 @@ public:
     bool ScheduledCheck();
     // Deletes the messages behind `rows` (by their identity on the server), then checks every
     // mailbox again. A row whose mailbox is no longer in the list, or was replaced since the row
-    // was listed, is never deleted; the log says how many were left so. The rows themselves are let go on another thread: freeing a very long
-    // list's texts takes longer than the UI thread may stall.
+    // was listed, is never deleted; the log says how many were left so. The rows themselves are let go on another
+    // thread: freeing a very long list's texts takes longer than the UI thread may stall.
     bool DeleteThenCheck(QList<TMessageRow> rows);
 
     // Ends the current mailbox's operation (Escape); the run goes on with the next mailbox.
@@ -87,7 +87,7 @@ private:
     // scheduled run it asks for no password either.
     TRunRequest request_;
     TCheckRunner* runner_ = nullptr;
-    bool abandoned_ = false;  // the run going ends unlisted
+    bool abandoned_ = false;   // the run going ends unlisted
     std::thread rowsFreeing_;  // lets go of deleted rows; joined before the next and at the end
 };
 

@@ -28,7 +28,8 @@ QString CanonicalPath(const QString& file)
 }  // namespace
 
 TSingleInstance::TSingleInstance(const QString& settingsFile, QObject* parent)
-    : QObject(parent), serverName_(ServerName(settingsFile)), lock_(CanonicalPath(settingsFile) + QStringLiteral(".lock"))
+    : QObject(parent), serverName_(ServerName(settingsFile)),
+      lock_(CanonicalPath(settingsFile) + QStringLiteral(".lock"))
 {
     // A lock is stale only when its owner is gone (checked by process id), never by its age: a
     // copy may run for months.

@@ -19,7 +19,10 @@ namespace {
 
 // The hidden labels that hold the registered counters' descriptions in the window's language,
 // so a language file can translate them like any caption ("lblCounterStart.Caption=...").
-QString CounterLabelName(const QString& counterName) { return QStringLiteral("lblCounter") + counterName; }
+QString CounterLabelName(const QString& counterName)
+{
+    return QStringLiteral("lblCounter") + counterName;
+}
 
 }  // namespace
 
@@ -34,8 +37,9 @@ TfrmUsageStatistics::TfrmUsageStatistics(QWidget* parent) : QDialog(parent)
         widget->setTextFormat(Qt::PlainText);
         return widget;
     };
-    lblBeforStats = label("lblBeforStats", "Thank you for using VEQ labs Brevio! We hope you enjoy using it. "
-                                           "Here is Brevio usage statistics:");
+    lblBeforStats = label("lblBeforStats",
+                          "Thank you for using VEQ labs Brevio! We hope you enjoy using it. "
+                          "Here is Brevio usage statistics:");
     lblBeforStats->setWordWrap(true);
     lblUsageStatistics = label("lblUsageStatistics", "");
     lblAfterStats = label("lblAfterStats",
@@ -43,7 +47,8 @@ TfrmUsageStatistics::TfrmUsageStatistics(QWidget* parent) : QDialog(parent)
                           "any restrictions. But we need your feedback to help us increasing programm quality. "
                           "Here is how you can help:");
     lblAfterStats->setWordWrap(true);
-    lblVisitWebSite = new TLinkLabel(QStringLiteral("1. Visit our web-site to find more freeware and shareware programms"), this);
+    lblVisitWebSite =
+        new TLinkLabel(QStringLiteral("1. Visit our web-site to find more freeware and shareware programms"), this);
     lblVisitWebSite->setObjectName(QStringLiteral("lblVisitWebSite"));
     connect(lblVisitWebSite, &TLinkLabel::clicked, this, &TfrmUsageStatistics::lblVisitWebSiteClick);
     lblSendAletter = new TLinkLabel(QStringLiteral("2. Send us a letter with your opinion about Brevio"), this);
@@ -113,9 +118,15 @@ void TfrmUsageStatistics::ShowCounters(const TUsageStats& stats)
     FitTexts();
 }
 
-void TfrmUsageStatistics::lblVisitWebSiteClick() { OpenUrl(HomePageLink()); }
+void TfrmUsageStatistics::lblVisitWebSiteClick()
+{
+    OpenUrl(HomePageLink());
+}
 
-void TfrmUsageStatistics::lblSendAletterClick() { SendMail(SupportAddress(), FeedbackSubject()); }
+void TfrmUsageStatistics::lblSendAletterClick()
+{
+    SendMail(SupportAddress(), FeedbackSubject());
+}
 
 void ShowStatistics(const TUsageStats& stats, QWidget* parent)
 {

@@ -6,7 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QDateTime when = brevio::HeaderToLocalDateTime(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
+    const QDateTime when =
+        brevio::HeaderToLocalDateTime(QByteArrayView(reinterpret_cast<const char*>(data), qsizetype(size)));
     if (when.isValid())
         (void)when.toString(Qt::ISODate);
     return 0;

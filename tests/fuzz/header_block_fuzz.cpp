@@ -6,7 +6,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     brevio::TMailMessage message;
-    message.RawHeaders = brevio::SplitHeaderLines(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
+    message.RawHeaders =
+        brevio::SplitHeaderLines(QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
     message.ParseHeaders();
     // The texts the message list shows.
     (void)message.From.Text();

@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString fileName = folder.filePath(QStringLiteral("headers.cache"));
     {
         QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || file.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
             std::abort();
     }
     qsizetype kept = 0;

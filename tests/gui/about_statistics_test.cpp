@@ -51,11 +51,12 @@ private:
 struct TProgramSetup {
     TProgramSetup(const char* language, int starts)
     {
-        settingsFile = folder.Write("Brevio.INI", "[Main]\nFCurrentLanguage=" + QByteArray(language) +
-                                                      "\n[Stats]\nCount=2\nFCounterName0=Start\nFValue0=" +
-                                                      QByteArray::number(starts) +
-                                                      "\nFCounterName1=Saved\nFCounterDescription1=Kept "
-                                                      "%d\nFValue1=7\nFBorderCondition1=1000\n");
+        settingsFile =
+            folder.Write("Brevio.INI",
+                         "[Main]\nFCurrentLanguage=" + QByteArray(language)
+                             + "\n[Stats]\nCount=2\nFCounterName0=Start\nFValue0=" + QByteArray::number(starts)
+                             + "\nFCounterName1=Saved\nFCounterDescription1=Kept "
+                               "%d\nFValue1=7\nFBorderCondition1=1000\n");
     }
     std::unique_ptr<TWindowServices> Services() const
     {
@@ -200,7 +201,8 @@ TEST(ProgramLinks, MailToLinkEscapesTheSubject)
         const char* subject;
         const char* expected;
     } cases[] = {
-        {"VEQ labs Brevio v" BREVIO_VERSION, "mailto:support@brevio.example.org?subject=VEQ%20labs%20Brevio%20v" BREVIO_VERSION},
+        {"VEQ labs Brevio v" BREVIO_VERSION,
+         "mailto:support@brevio.example.org?subject=VEQ%20labs%20Brevio%20v" BREVIO_VERSION},
         {"a&b=c?d#e", "mailto:support@brevio.example.org?subject=a%26b%3Dc%3Fd%23e"},
         {"Отзыв 100%", "mailto:support@brevio.example.org?subject=%D0%9E%D1%82%D0%B7%D1%8B%D0%B2%20100%25"},
     };

@@ -18,7 +18,8 @@ TCertificateInfo Certificate()
     TCertificateInfo info;
     info.Host = QStringLiteral("mail.example.org");
     info.MailBox = QStringLiteral("Work inbox");
-    info.Reason = QStringLiteral("the certificate is self-signed, so no authority vouches for it (self-signed certificate)");
+    info.Reason =
+        QStringLiteral("the certificate is self-signed, so no authority vouches for it (self-signed certificate)");
     info.Subject = QStringLiteral("CN=mail.example.org");
     info.Issuer = QStringLiteral("CN=mail.example.org");
     info.NotBefore = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
@@ -36,8 +37,8 @@ struct TPromptCase {
     bool PinChanged;
     bool WeakKey;
     TStep Step;
-    bool Trusted;          // what AskTrustCertificate returns
-    const char* Warning;   // part of the first line; empty: no warning shown
+    bool Trusted;         // what AskTrustCertificate returns
+    const char* Warning;  // part of the first line; empty: no warning shown
 };
 
 // Enter as a user gives it: to whatever has the focus in the active prompt.
@@ -97,7 +98,8 @@ TEST_P(CertificatePrompt, Answers)
         prompt->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(prompt));
         EXPECT_EQ(prompt->lblWarning->isVisible(), *c.Warning != 0);
-        EXPECT_TRUE(prompt->lblWarning->text().contains(QLatin1String(c.Warning))) << prompt->lblWarning->text().toStdString();
+        EXPECT_TRUE(prompt->lblWarning->text().contains(QLatin1String(c.Warning)))
+            << prompt->lblWarning->text().toStdString();
         EXPECT_EQ(prompt->lblFingerprint->text().left(8), QStringLiteral("AB:12:CD"));
         EXPECT_EQ(prompt->btnTrust->isVisible(), !c.PinChanged && !c.WeakKey);
         EXPECT_EQ(prompt->lblMailBox->text(), QStringLiteral("Work inbox"));
@@ -121,8 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "outside its validity period"},
                       TPromptCase{"expired_confirmed", true, false, false, false, TStep::TickThenTrust, true,
                                   "outside its validity period"},
-                      TPromptCase{"expired_confirmed_then_enter", true, false, false, false, TStep::TickThenEnter, false,
-                                  "outside its validity period"},
+                      TPromptCase{"expired_confirmed_then_enter", true, false, false, false, TStep::TickThenEnter,
+                                  false, "outside its validity period"},
                       TPromptCase{"other_host_confirmed", false, true, false, false, TStep::TickThenTrust, true,
                                   "made out for another host, not for mail.example.org"},
                       TPromptCase{"other_host_confirmed_then_enter", false, true, false, false, TStep::TickThenEnter,

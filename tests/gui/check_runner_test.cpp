@@ -24,9 +24,10 @@ TEST(CheckRunner, RowsComeMailBoxByMailBoxFromTheWorkerAndTheListStaysUntouched)
 
     TCheckRunner runner(TRunHooks{});
     QList<QThread*> callbackThreads;
-    QObject::connect(&runner, &TCheckRunner::MailBoxRows, &runner,
-                     [&](int, const QList<TMessageRow>&) { callbackThreads.append(QThread::currentThread()); },
-                     Qt::DirectConnection);
+    QObject::connect(
+        &runner, &TCheckRunner::MailBoxRows, &runner,
+        [&](int, const QList<TMessageRow>&) { callbackThreads.append(QThread::currentThread()); },
+        Qt::DirectConnection);
     QSignalSpy perMailBox(&runner, &TCheckRunner::MailBoxRows);
     QSignalSpy finished(&runner, &TCheckRunner::Finished);
     TRunRequest request{TRunKind::CheckAll, false, list.Snapshot(), -1, {}, {}};

@@ -66,8 +66,8 @@ void TFakePop3Server::Talk(TServerConnection& connection)
                 out += QByteArray::number(i + 1) + " uid-" + QByteArray::number(i + 1) + "\r\n";
             send(out + ".\r\n");
         } else if (cmd == "TOP" && valid) {
-            send("+OK\r\nFrom: Sender <sender@example.org>\r\nSubject: " + messages[n - 1].Subject +
-                 "\r\nDate: Mon, 1 Jan 2024 10:00:00 +0000\r\n\r\n.\r\n");
+            send("+OK\r\nFrom: Sender <sender@example.org>\r\nSubject: " + messages[n - 1].Subject
+                 + "\r\nDate: Mon, 1 Jan 2024 10:00:00 +0000\r\n\r\n.\r\n");
         } else if (cmd == "DELE" && refuseDelete_) {
             send("-ERR cannot delete\r\n");
         } else if (cmd == "DELE" && valid) {

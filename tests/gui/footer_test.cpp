@@ -40,18 +40,18 @@ TEST_P(FooterLayout, PlacesButtonsByGroupAndOrder)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Groups, FooterLayout,
-    ::testing::Values(
-        // Three right-aligned buttons: gaps of 6 and 7 pixels, 5 from the right edge.
-        TBarCase{"ThreeRight", 370, {TAlign::Right, TAlign::Right, TAlign::Right}, {130, 210, 291}},
-        TBarCase{"OneRight", 261, {TAlign::Right}, {182}},
-        TBarCase{"TwoRightLoginPrompt", 286, {TAlign::Right, TAlign::Right}, {126, 207}},
-        TBarCase{"TwoLeft", 300, {TAlign::Left, TAlign::Left}, {5, 86}},
-        // Centre: 400/2 - (2*74 + 12)/2 = 120, then 120 + 74 + 6.
-        TBarCase{"TwoCentre", 400, {TAlign::Center, TAlign::Center}, {120, 200}},
-        TBarCase{"MixedGroups", 370, {TAlign::Left, TAlign::Right, TAlign::Right}, {5, 210, 291}}),
-    [](const auto& tested) { return std::string(tested.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Groups, FooterLayout,
+                         ::testing::Values(
+                             // Three right-aligned buttons: gaps of 6 and 7 pixels, 5 from the right edge.
+                             TBarCase{
+                                 "ThreeRight", 370, {TAlign::Right, TAlign::Right, TAlign::Right}, {130, 210, 291}},
+                             TBarCase{"OneRight", 261, {TAlign::Right}, {182}},
+                             TBarCase{"TwoRightLoginPrompt", 286, {TAlign::Right, TAlign::Right}, {126, 207}},
+                             TBarCase{"TwoLeft", 300, {TAlign::Left, TAlign::Left}, {5, 86}},
+                             // Centre: 400/2 - (2*74 + 12)/2 = 120, then 120 + 74 + 6.
+                             TBarCase{"TwoCentre", 400, {TAlign::Center, TAlign::Center}, {120, 200}},
+                             TBarCase{"MixedGroups", 370, {TAlign::Left, TAlign::Right, TAlign::Right}, {5, 210, 291}}),
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Footer, ResizingKeepsRightButtonsAtTheRightEdge)
 {
@@ -111,8 +111,8 @@ TEST(Footer, ClickClosesTheDialogWithItsResult)
     const struct {
         TModalResult Result;
         int Code;
-    } cases[] = {{TModalResult::Ok, QDialog::Accepted},   {TModalResult::Cancel, QDialog::Rejected},
-                 {TModalResult::Yes, QMessageBox::Yes},   {TModalResult::No, QMessageBox::No},
+    } cases[] = {{TModalResult::Ok, QDialog::Accepted},     {TModalResult::Cancel, QDialog::Rejected},
+                 {TModalResult::Yes, QMessageBox::Yes},     {TModalResult::No, QMessageBox::No},
                  {TModalResult::Abort, QMessageBox::Abort}, {TModalResult::Close, QMessageBox::Close}};
     for (const auto& c : cases) {
         QDialog dialog;

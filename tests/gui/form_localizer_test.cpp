@@ -106,7 +106,8 @@ TEST(FormSection, EveryKindOfLineAndTheCaseRules)
         {"lblPath.Hint=Click here", [](W w) { return w.lblPath->toolTip(); }, "Click here", true},
         {"lblPath.Caption=", label, "", true},  // an empty value is an empty text
         {"actGo.Caption=Run", [](W w) { return w.actGo->text(); }, "Run", true},
-        {"actGo.Hint=Runs it", [](W w) { return w.actGo->toolTip() + "|" + w.actGo->statusTip(); }, "Runs it|Runs it", true},
+        {"actGo.Hint=Runs it", [](W w) { return w.actGo->toolTip() + "|" + w.actGo->statusTip(); }, "Runs it|Runs it",
+         true},
         {"mnuFile.Caption=&File", [](W w) { return w.mnuFile->title(); }, "&File", true},
         {"grpBox.Caption=Choices", [](W w) { return w.grpBox->title(); }, "Choices", true},
         {"chkBox.Caption=Tick me", [](W w) { return w.chkBox->text(); }, "Tick me", true},
@@ -116,8 +117,10 @@ TEST(FormSection, EveryKindOfLineAndTheCaseRules)
         {"ListView1.Columns.[1].Caption=Size", headers, "A,Size,C", true},
         {"StatusBar1.Panels.[1].Text=second", panels, "one,second", true},
         {"cbLang.Items.Text=a,,b,", items, "a,,b", true},
-        {"tbPages.Tabs.Text=One,Two", [](W w) { return Joined(w.tbPages->count(), [&](int i) { return w.tbPages->tabText(i); }); }, "One,Two", true},
-        {"pcMain.Tabs.Text=Main", [](W w) { return w.pcMain->tabText(0) + "," + w.pcMain->tabText(1); }, "Main,second", true},
+        {"tbPages.Tabs.Text=One,Two",
+         [](W w) { return Joined(w.tbPages->count(), [&](int i) { return w.tbPages->tabText(i); }); }, "One,Two", true},
+        {"pcMain.Tabs.Text=Main", [](W w) { return w.pcMain->tabText(0) + "," + w.pcMain->tabText(1); }, "Main,second",
+         true},
         // Lines that set nothing.
         {"ListView1.Columns.[3].Caption=Beyond", headers, "A,B,C", false},
         {"ListView1.Columns.0.Caption=No", headers, "A,B,C", false},

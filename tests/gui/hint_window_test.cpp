@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(THintCase{"ToolbarShortcut", "ToolBar1", QKeySequence(Qt::Key_F9), kPictures, true},
                       THintCase{"ToolbarNoShortcut", "ToolBar1", QKeySequence(), kPictures, false},
                       // A missing picture gives a plain hint, not an empty area.
-                      THintCase{"MissingPicture", "ToolBar1", QKeySequence(Qt::Key_F9), QStringLiteral("/nonexistent"), false},
+                      THintCase{"MissingPicture", "ToolBar1", QKeySequence(Qt::Key_F9), QStringLiteral("/nonexistent"),
+                                false},
                       THintCase{"OtherToolbar", "ToolBar2", QKeySequence(Qt::Key_F9), kPictures, false}),
     [](const auto& tested) { return std::string(tested.param.Name); });
 
@@ -94,9 +95,14 @@ TEST(HintPictures, FileNamesFollowTheShortcutText)
 TEST(HintPictures, ShippedForEveryCommandShortcut)
 {
     const QKeySequence shortcuts[] = {
-        QKeySequence(Qt::Key_F1),           QKeySequence(Qt::Key_F5),           QKeySequence(Qt::Key_F9),
-        QKeySequence(Qt::Key_Delete),       QKeySequence(Qt::CTRL | Qt::Key_A), QKeySequence(Qt::CTRL | Qt::Key_U),
-        QKeySequence(Qt::CTRL | Qt::Key_L), QKeySequence(Qt::CTRL | Qt::Key_O),
+        QKeySequence(Qt::Key_F1),
+        QKeySequence(Qt::Key_F5),
+        QKeySequence(Qt::Key_F9),
+        QKeySequence(Qt::Key_Delete),
+        QKeySequence(Qt::CTRL | Qt::Key_A),
+        QKeySequence(Qt::CTRL | Qt::Key_U),
+        QKeySequence(Qt::CTRL | Qt::Key_L),
+        QKeySequence(Qt::CTRL | Qt::Key_O),
         QKeySequence(Qt::KeypadModifier | Qt::Key_Asterisk),
     };
     for (const QKeySequence& shortcut : shortcuts) {

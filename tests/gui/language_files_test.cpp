@@ -38,8 +38,8 @@ namespace brevio {
 namespace {
 
 using test::TempFolder;
-using test::WindowCatalog;
 using test::TWindowSample;
+using test::WindowCatalog;
 
 const QStringList kShipped{"ENG", "RUS"};
 
@@ -75,7 +75,8 @@ TEST(ShippedLanguageFiles, LoadAndCoverTheSameKeys)
         const std::string name = code.toStdString();
         EXPECT_EQ(file.Sections().value(0), "Strings") << name;
         for (int id = 0; id < texts::TextCount; ++id)
-            EXPECT_TRUE(file.ValueExists("Strings", TextKey(texts::TTextId(id)).Key)) << name << " lacks " << TextKey(texts::TTextId(id)).Key;
+            EXPECT_TRUE(file.ValueExists("Strings", TextKey(texts::TTextId(id)).Key))
+                << name << " lacks " << TextKey(texts::TTextId(id)).Key;
         for (const QString& key : file.ReadSection("Strings"))
             EXPECT_TRUE(TStringTable::FindKey(key)) << name << " has the unknown text " << key.toStdString();
 
@@ -125,7 +126,8 @@ TEST(ShippedLanguageFiles, SectionsNameOnlyComponentsThatExist)
         for (const TFormLocalization& section : localizator.Forms)
             EXPECT_TRUE(windows.contains(section.FormName.toCaseFolded()))
                 << name << " has a section for no window: " << section.FormName.toStdString();
-        EXPECT_EQ(QDir(templates.Root()).entryList(QDir::Files), QStringList()) << name << ": windows without a section";
+        EXPECT_EQ(QDir(templates.Root()).entryList(QDir::Files), QStringList())
+            << name << ": windows without a section";
     }
 }
 

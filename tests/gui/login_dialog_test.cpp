@@ -14,8 +14,8 @@ namespace {
 TEST(LoginPrompt, ComponentsCarryTheirNames)
 {
     TfrmFTPLoginAndPassword dialog;
-    for (const char* name : {"lblDesc", "lblLogin", "edtUserName", "lblPassword", "edtPassword",
-                             "lblWarning", "btnOK", "btnCancel", "Timer1"})
+    for (const char* name : {"lblDesc", "lblLogin", "edtUserName", "lblPassword", "edtPassword", "lblWarning", "btnOK",
+                             "btnCancel", "Timer1"})
         EXPECT_NE(dialog.findChild<QObject*>(QLatin1String(name)), nullptr) << name;
     EXPECT_EQ(dialog.edtPassword->echoMode(), QLineEdit::Password);
 }

@@ -48,9 +48,9 @@ struct TBox {
 void PrintTo(const TBox& b, std::ostream* os)
 {
     *os << "{" << b.Name.toStdString() << ", " << b.Host.toStdString() << ":" << b.Port << ", "
-        << b.UserName.toStdString() << "/" << b.Password.toStdString() << ", ignore " << b.IgnoreAll
-        << b.IgnoreSchedule << ", " << (b.Protocol == TMailProtocol::POP3 ? "POP3" : "IMAP4") << ", security "
-        << int(b.Security) << ", pin " << b.Pin.toStdString() << "}";
+        << b.UserName.toStdString() << "/" << b.Password.toStdString() << ", ignore " << b.IgnoreAll << b.IgnoreSchedule
+        << ", " << (b.Protocol == TMailProtocol::POP3 ? "POP3" : "IMAP4") << ", security " << int(b.Security)
+        << ", pin " << b.Pin.toStdString() << "}";
 }
 
 const QString kPin = QStringLiteral("AB12CD34EF56AB12CD34EF56AB12CD34EF56AB12CD34EF56AB12CD34EF56AB12");
@@ -112,10 +112,7 @@ struct THand {
         QTreeWidgetItem* item = d.ListView1->topLevelItem(row);
         QTest::mouseClick(d.ListView1->viewport(), Qt::LeftButton, {}, d.ListView1->visualItemRect(item).center());
     }
-    void Tool(QAction* action) const
-    {
-        QTest::mouseClick(d.ToolBar1->widgetForAction(action), Qt::LeftButton);
-    }
+    void Tool(QAction* action) const { QTest::mouseClick(d.ToolBar1->widgetForAction(action), Qt::LeftButton); }
     void Retype(QLineEdit* edit, const QString& text) const
     {
         edit->setFocus();
@@ -162,57 +159,66 @@ TEST_P(MailBoxEditorEdit, OkGivesExactlyTheEditsAndCancelNothing)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, MailBoxEditorEdit,
-    ::testing::Values(
-        TEditCase{"changed",
-                  [](const THand& h) {
-                      h.ClickRow(1);
-                      h.Retype(h.d.edtName, "Office");
-                      h.Retype(h.d.edtHost, "mail.office.example");
-                      h.Retype(h.d.edtPort, "995");
-                      h.Retype(h.d.edtUserName, "boss");
-                      h.Retype(h.d.edtPassword, "p4ss");
-                      h.Click(h.d.rbPop3);
-                      h.Click(h.d.chkIgnorCheckAllCommand);
-                      h.Click(h.d.chkIgnoreCheckOnIgnoreSchedule);
-                      h.d.cbSecurity->setFocus();
-                      QTest::keyClick(h.d.cbSecurity, Qt::Key_Down);  // TLS -> STARTTLS
-                      QTest::mouseClick(h.d.btnForgetCertificate, Qt::LeftButton);
-                  },
-                  [](std::vector<TBox>& b) {
-                      b[1] = {"Office", "mail.office.example", 995, "boss", "p4ss", false, true,
-                              TMailProtocol::POP3, TSecurity::StartTls, ""};
-                  }},
-        TEditCase{"new",
-                  [](const THand& h) {
-                      h.Tool(h.d.actNewMailBox);
-                      QTest::keyClicks(h.d.edtName, "Spare");  // the new name is selected: typing replaces it
-                      h.Retype(h.d.edtHost, "pop.spare.example");
-                      h.Retype(h.d.edtPort, "110");
-                      h.Click(h.d.rbPop3);
-                  },
-                  [](std::vector<TBox>& b) {
-                      b.push_back({"Spare", "pop.spare.example", 110, "", "", false, false, TMailProtocol::POP3,
-                                   TSecurity::None, ""});
-                  }},
-        TEditCase{"copied",
-                  [](const THand& h) {
-                      h.ClickRow(1);
-                      h.Tool(h.d.actCopy);
-                  },
-                  [](std::vector<TBox>& b) {
-                      TBox copy = b[1];
-                      copy.Name = "New mailbox";
-                      b.push_back(copy);
-                  }},
-        TEditCase{"deleted",
-                  [](const THand& h) {
-                      h.ClickRow(1);
-                      h.Tool(h.d.actDelete);
-                  },
-                  [](std::vector<TBox>& b) { b.erase(b.begin() + 1); }}),
-    [](const auto& tested) { return std::string(tested.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Cases, MailBoxEditorEdit,
+                         ::testing::Values(TEditCase{"changed",
+                                                     [](const THand& h) {
+                                                         h.ClickRow(1);
+                                                         h.Retype(h.d.edtName, "Office");
+                                                         h.Retype(h.d.edtHost, "mail.office.example");
+                                                         h.Retype(h.d.edtPort, "995");
+                                                         h.Retype(h.d.edtUserName, "boss");
+                                                         h.Retype(h.d.edtPassword, "p4ss");
+                                                         h.Click(h.d.rbPop3);
+                                                         h.Click(h.d.chkIgnorCheckAllCommand);
+                                                         h.Click(h.d.chkIgnoreCheckOnIgnoreSchedule);
+                                                         h.d.cbSecurity->setFocus();
+                                                         QTest::keyClick(h.d.cbSecurity,
+                                                                         Qt::Key_Down);  // TLS -> STARTTLS
+                                                         QTest::mouseClick(h.d.btnForgetCertificate, Qt::LeftButton);
+                                                     },
+                                                     [](std::vector<TBox>& b) {
+                                                         b[1] = {"Office",
+                                                                 "mail.office.example",
+                                                                 995,
+                                                                 "boss",
+                                                                 "p4ss",
+                                                                 false,
+                                                                 true,
+                                                                 TMailProtocol::POP3,
+                                                                 TSecurity::StartTls,
+                                                                 ""};
+                                                     }},
+                                           TEditCase{"new",
+                                                     [](const THand& h) {
+                                                         h.Tool(h.d.actNewMailBox);
+                                                         QTest::keyClicks(
+                                                             h.d.edtName,
+                                                             "Spare");  // the new name is selected: typing replaces it
+                                                         h.Retype(h.d.edtHost, "pop.spare.example");
+                                                         h.Retype(h.d.edtPort, "110");
+                                                         h.Click(h.d.rbPop3);
+                                                     },
+                                                     [](std::vector<TBox>& b) {
+                                                         b.push_back({"Spare", "pop.spare.example", 110, "", "", false,
+                                                                      false, TMailProtocol::POP3, TSecurity::None, ""});
+                                                     }},
+                                           TEditCase{"copied",
+                                                     [](const THand& h) {
+                                                         h.ClickRow(1);
+                                                         h.Tool(h.d.actCopy);
+                                                     },
+                                                     [](std::vector<TBox>& b) {
+                                                         TBox copy = b[1];
+                                                         copy.Name = "New mailbox";
+                                                         b.push_back(copy);
+                                                     }},
+                                           TEditCase{"deleted",
+                                                     [](const THand& h) {
+                                                         h.ClickRow(1);
+                                                         h.Tool(h.d.actDelete);
+                                                     },
+                                                     [](std::vector<TBox>& b) { b.erase(b.begin() + 1); }}),
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(MailBoxEditor, RowCaptionFollowsEveryKeystroke)
 {
@@ -281,7 +287,8 @@ TEST(MailBoxEditor, SelectionAfterDelete)
             EXPECT_EQ(dialog.edtName->text(), dialog.WorkingCopy().Items(c.selected)->Name);
             EXPECT_TRUE(dialog.edtName->isEnabled());
         } else {
-            for (QLineEdit* e : {dialog.edtName, dialog.edtHost, dialog.edtPort, dialog.edtUserName, dialog.edtPassword})
+            for (QLineEdit* e :
+                 {dialog.edtName, dialog.edtHost, dialog.edtPort, dialog.edtUserName, dialog.edtPassword})
                 EXPECT_EQ(e->text(), QString()) << e->objectName().toStdString();
             EXPECT_TRUE(dialog.rbPop3->isChecked());
             EXPECT_FALSE(dialog.edtName->isEnabled());  // nothing typed here could be kept
@@ -297,7 +304,7 @@ TEST(MailBoxEditor, PortTakesDigitsOnlyAndOkWaitsForAValidOne)
         int stored;  // 0: invalid, OK refused
     };
     const Case cases[] = {
-        {"995", "995", 995}, {"abc", "", 0},       {"1a2", "12", 12},     {"0", "0", 0},
+        {"995", "995", 995},       {"abc", "", 0},        {"1a2", "12", 12},           {"0", "0", 0},
         {"65535", "65535", 65535}, {"65536", "65536", 0}, {"1234567", "12345", 12345},
     };
     for (const Case& c : cases) {
@@ -376,8 +383,8 @@ TEST(MailBoxEditor, TestReportsBesideTheButton)
         if (c.refuse)
             server.RefuseLogin();
         TMailBoxList list;
-        Fill(list, {{"Local", "127.0.0.1", server.Port(), "u", "p", false, false, TMailProtocol::POP3,
-                     TSecurity::None, ""}});
+        Fill(list,
+             {{"Local", "127.0.0.1", server.Port(), "u", "p", false, false, TMailProtocol::POP3, TSecurity::None, ""}});
         TfrmMailBoxes dialog(list, Strings());
         dialog.show();
         QSignalSpy finished(&dialog, &TfrmMailBoxes::TestFinished);
@@ -437,8 +444,8 @@ TEST(MailBoxEditor, ClosingAbortsARunningTest)
 {
     test::TFakePop3Server silent({}, /*silent=*/true);
     TMailBoxList list;
-    Fill(list, {{"Hangs", "127.0.0.1", silent.Port(), "u", "p", false, false, TMailProtocol::POP3,
-                 TSecurity::None, ""}});
+    Fill(list,
+         {{"Hangs", "127.0.0.1", silent.Port(), "u", "p", false, false, TMailProtocol::POP3, TSecurity::None, ""}});
     QElapsedTimer clock;
     {
         TfrmMailBoxes dialog(list, Strings());
@@ -451,7 +458,6 @@ TEST(MailBoxEditor, ClosingAbortsARunningTest)
     }  // the dialog waits for its test thread here
     EXPECT_LT(clock.elapsed(), 10000) << "the test went on after the dialog closed";
 }
-
 
 // With the passwords in the store, the editor shows them from there and OK writes back only what
 // changed: a renamed mailbox's secret moves, a copy shares it, a removed one leaves it for
@@ -475,15 +481,21 @@ TEST(MailBoxEditor, SecretStoreFollowsRenameCopyRemoveAndNotCancel)
         const char* name;
         std::function<void(TfrmMailBoxes&)> edit;
         bool ok;
-        QStringList keys;   // the store's keys after OK (before the stale ones go)
+        QStringList keys;  // the store's keys after OK (before the stale ones go)
         QStringList stale;
     };
     const QString keyMoved = QStringLiteral("pop3://u@c.example:110");
     const Case cases[] = {
-        {"cancel after a rename", [](TfrmMailBoxes& d) { THand{d}.Retype(d.edtHost, QStringLiteral("c.example")); },
-         false, {keyA, keyB}, {}},
-        {"rename", [](TfrmMailBoxes& d) { THand{d}.Retype(d.edtHost, QStringLiteral("c.example")); }, true,
-         {keyA, keyB, keyMoved}, {keyA}},
+        {"cancel after a rename",
+         [](TfrmMailBoxes& d) { THand{d}.Retype(d.edtHost, QStringLiteral("c.example")); },
+         false,
+         {keyA, keyB},
+         {}},
+        {"rename",
+         [](TfrmMailBoxes& d) { THand{d}.Retype(d.edtHost, QStringLiteral("c.example")); },
+         true,
+         {keyA, keyB, keyMoved},
+         {keyA}},
         {"copy", [](TfrmMailBoxes& d) { THand{d}.Tool(d.actCopy); }, true, {keyA, keyB}, {}},
         {"remove", [](TfrmMailBoxes& d) { THand{d}.Tool(d.actDelete); }, true, {keyA, keyB}, {keyA}},
     };

@@ -73,10 +73,10 @@ inline QByteArray MailBoxLines(const QList<TMailBoxSpec>& boxes)
     QByteArray out = "NumMailbox=" + QByteArray::number(boxes.size()) + "\n";
     for (int i = 0; i < boxes.size(); ++i) {
         const QByteArray n = QByteArray::number(i);
-        out += "Name" + n + "=" + boxes[i].Name.toUtf8() + "\nHost" + n + "=127.0.0.1\nPort" + n + "=" +
-               QByteArray::number(boxes[i].Port) + "\nUserName" + n + "=user\nPassword" + n +
-               "=pw\nIgnoreCheckAllCommand" + n + "=" + (boxes[i].IgnoreCheckAll ? "1" : "0") +
-               "\nIgnoreCheckOnSchedule" + n + "=0\nPOPorIMAP" + n + "=1\n";
+        out += "Name" + n + "=" + boxes[i].Name.toUtf8() + "\nHost" + n + "=127.0.0.1\nPort" + n + "="
+            + QByteArray::number(boxes[i].Port) + "\nUserName" + n + "=user\nPassword" + n
+            + "=pw\nIgnoreCheckAllCommand" + n + "=" + (boxes[i].IgnoreCheckAll ? "1" : "0") + "\nIgnoreCheckOnSchedule"
+            + n + "=0\nPOPorIMAP" + n + "=1\n";
     }
     return out;
 }

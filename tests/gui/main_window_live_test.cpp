@@ -25,10 +25,11 @@ TEST(MainWindowLive, CheckAllListsTheServerAndAsksForARefusedLogin)
     ASSERT_TRUE(alice && bob);
 
     const QByteArray settings = "[Main]\nNumMailbox=2\n"
-                                "Name0=Alice\nHost0=127.0.0.1\nPort0=" + QByteArray::number(server.imapPort()) +
-                                "\nUserName0=alice\nPassword0=" + alice->password.toUtf8() + "\nPOPorIMAP0=0\n"
-                                "Name1=Bob\nHost1=127.0.0.1\nPort1=" + QByteArray::number(server.pop3Port()) +
-                                "\nUserName1=bob\nPassword1=wrong\nPOPorIMAP1=1\n";
+                                "Name0=Alice\nHost0=127.0.0.1\nPort0="
+        + QByteArray::number(server.imapPort()) + "\nUserName0=alice\nPassword0=" + alice->password.toUtf8()
+        + "\nPOPorIMAP0=0\n"
+          "Name1=Bob\nHost1=127.0.0.1\nPort1="
+        + QByteArray::number(server.pop3Port()) + "\nUserName1=bob\nPassword1=wrong\nPOPorIMAP1=1\n";
     TWindowUnderTest w(settings);
     // Answer the real login prompt as a user would: type into it and press OK.
     QStringList asked;

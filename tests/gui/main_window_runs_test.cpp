@@ -33,7 +33,8 @@ TEST(MainWindowRuns, CheckAllWithEveryMailboxIgnoredListsNothing)
     EXPECT_EQ(w.form->Messages()->rowCount(), 0);
     EXPECT_TRUE(w.form->pnlNoNewMeassages->isVisible());
     EXPECT_FALSE(w.form->pnlAbortInfo->isVisible());
-    EXPECT_TRUE(w.form->windowTitle().startsWith(QStringLiteral("VEQ labs Brevio v" BREVIO_VERSION " - last check at ")));
+    EXPECT_TRUE(
+        w.form->windowTitle().startsWith(QStringLiteral("VEQ labs Brevio v" BREVIO_VERSION " - last check at ")));
     EXPECT_EQ(w.Counter("CheckMail"), 1);
     EXPECT_EQ(w.Counter("MessageReceived"), 0);
     EXPECT_TRUE(w.form->actCheckMail->isEnabled());
@@ -287,7 +288,8 @@ TEST(MainWindowRuns, RowsOfAReplacedListAreNeverDeletedInAnotherMailbox)
 
     TempFolder folder;
     TMailBoxList edited;
-    edited.Load(folder.Write("edited.ini", "[Main]\n" + MailBoxLines({{"Listed", listed.Port()}, {"Other", other.Port()}})));
+    edited.Load(
+        folder.Write("edited.ini", "[Main]\n" + MailBoxLines({{"Listed", listed.Port()}, {"Other", other.Port()}})));
     w.form->ReplaceMailBoxes(edited);
     // Escape ends the silent mailbox; the run goes on to list "Listed" of the old list, whose
     // position (1) is "Other" in the new one.

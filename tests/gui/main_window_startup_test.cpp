@@ -98,13 +98,41 @@ TEST(MainWindowStart, NoMailboxKeyGivesAnEmptyMenu)
 TEST(MainWindowStart, ComponentsCarryTheirNames)
 {
     TWindowUnderTest w("");
-    for (const char* name : {"ToolBar1", "btn3", "btn5", "btn1", "ToolButton1", "ToolButton2", "ToolButton3",
-                             "ToolButton8", "ToolButton4", "ToolButton10", "btnShowStats", "ListView1",
-                             "StatusBar1", "pnlNoNewMeassages", "pnlAbortInfo", "imgEscape", "lblToAbort",
-                             "pmTrayPopup", "pmCheckMailBox", "tmrMailChecking", "actCheckMail", "actDelete",
-                             "actCheckAll", "actUnCheckAll", "actInvert", "actMailBoxList", "actOptions",
-                             "actRunEmailClient", "actShowStats", "actExit", "actHelpContents",
-                             "actOpenHomePage", "actAbout", "Restore1", "Mimimize1"})
+    for (const char* name : {"ToolBar1",
+                             "btn3",
+                             "btn5",
+                             "btn1",
+                             "ToolButton1",
+                             "ToolButton2",
+                             "ToolButton3",
+                             "ToolButton8",
+                             "ToolButton4",
+                             "ToolButton10",
+                             "btnShowStats",
+                             "ListView1",
+                             "StatusBar1",
+                             "pnlNoNewMeassages",
+                             "pnlAbortInfo",
+                             "imgEscape",
+                             "lblToAbort",
+                             "pmTrayPopup",
+                             "pmCheckMailBox",
+                             "tmrMailChecking",
+                             "actCheckMail",
+                             "actDelete",
+                             "actCheckAll",
+                             "actUnCheckAll",
+                             "actInvert",
+                             "actMailBoxList",
+                             "actOptions",
+                             "actRunEmailClient",
+                             "actShowStats",
+                             "actExit",
+                             "actHelpContents",
+                             "actOpenHomePage",
+                             "actAbout",
+                             "Restore1",
+                             "Mimimize1"})
         EXPECT_NE(w.form->findChild<QObject*>(QLatin1String(name)), nullptr) << name;
     EXPECT_EQ(w.form->btn3->width(), 44);
     EXPECT_EQ(w.form->actInvert->shortcut(), QKeySequence(Qt::KeypadModifier | Qt::Key_Asterisk));
@@ -132,12 +160,11 @@ TEST_P(StartState, WindowStaysReachable)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Starts, StartState,
-    ::testing::Values(THiddenStartCase{"Shown", false, 1, true, false},
-                      THiddenStartCase{"TrayOnly", true, 1, false, false},
-                      THiddenStartCase{"NoTrayShowsMinimized", true, 0, true, true}),
-    [](const auto& tested) { return std::string(tested.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Starts, StartState,
+                         ::testing::Values(THiddenStartCase{"Shown", false, 1, true, false},
+                                           THiddenStartCase{"TrayOnly", true, 1, false, false},
+                                           THiddenStartCase{"NoTrayShowsMinimized", true, 0, true, true}),
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(MainWindowTray, ClickHidesAndRestores)
 {

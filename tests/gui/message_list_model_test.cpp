@@ -78,8 +78,9 @@ TEST(MessageListModel, QueuedMailboxesGoInInOrderAndALargeOneInPieces)
     for (const QList<QVariant>& args : std::as_const(inserted))
         ranges.append({args[1].toInt(), args[2].toInt()});
     const int f = int(TMessageListModel::FeedRows);
-    EXPECT_EQ(ranges, (QList<std::pair<int, int>>{
-                          {0, 2}, {3, f + 2}, {f + 3, 2 * f + 2}, {2 * f + 3, 2 * f + 7}, {2 * f + 8, 2 * f + 9}}));
+    EXPECT_EQ(ranges,
+              (QList<std::pair<int, int>>{
+                  {0, 2}, {3, f + 2}, {f + 3, 2 * f + 2}, {2 * f + 3, 2 * f + 7}, {2 * f + 8, 2 * f + 9}}));
 }
 
 // Emptying the list while rows are still queued drops them: nothing more goes in, and no
@@ -158,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The view's check box sets the check state of the first column.
         TTickCase{"CheckBoxClick",
                   [](M& m) { EXPECT_TRUE(m.setData(m.index(1, 0), Qt::Checked, Qt::CheckStateRole)); },
-                  {true, true, false, true, false}, 1},
+                  {true, true, false, true, false},
+                  1},
         // Only the first column holds a tick.
         TTickCase{"OtherColumnHasNoTick",
                   [](M& m) {
@@ -166,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_FALSE(m.index(1, M::ColSubject).data(Qt::CheckStateRole).isValid());
                       EXPECT_FALSE(m.flags(m.index(1, M::ColSubject)).testFlag(Qt::ItemIsUserCheckable));
                   },
-                  {true, false, false, true, false}, 0}),
+                  {true, false, false, true, false},
+                  0}),
     [](const auto& tested) { return std::string(tested.param.Name); });
 
 }  // namespace

@@ -99,19 +99,23 @@ TEST_F(OptionsDialogTest, OkStoresAndSavesCancelLeavesEverything)
     EXPECT_EQ(localizator_->Strings.Text(texts::NewMailBoxName), QStringLiteral("Новый"));
 
     // Unticking removes the entry; the box shows the entry itself.
-    EXPECT_TRUE(Run([](TfrmOptions& d) {
-        EXPECT_TRUE(d.chkLoadOnWindowsStartUp->isChecked());
-        QTest::mouseClick(d.chkLoadOnWindowsStartUp, Qt::LeftButton, {}, QPoint(5, 5));
-    }, &TfrmOptions::FooterBtn1));
+    EXPECT_TRUE(Run(
+        [](TfrmOptions& d) {
+            EXPECT_TRUE(d.chkLoadOnWindowsStartUp->isChecked());
+            QTest::mouseClick(d.chkLoadOnWindowsStartUp, Qt::LeftButton, {}, QPoint(5, 5));
+        },
+        &TfrmOptions::FooterBtn1));
     EXPECT_FALSE(IsLoadOnStartSet());
 }
 
 TEST_F(OptionsDialogTest, NoLanguageSelectedKeepsTheLanguageAndSavesTheRest)
 {
-    EXPECT_TRUE(Run([](TfrmOptions& d) {
-        d.cbLang->setCurrentIndex(-1);
-        QTest::keyClicks(d.edtParameters, "-x");
-    }, &TfrmOptions::FooterBtn1));
+    EXPECT_TRUE(Run(
+        [](TfrmOptions& d) {
+            d.cbLang->setCurrentIndex(-1);
+            QTest::keyClicks(d.edtParameters, "-x");
+        },
+        &TfrmOptions::FooterBtn1));
     TOptions saved;
     saved.Load(settingsFile_);
     EXPECT_EQ(saved.FCurrentLanguage, QStringLiteral("ENG"));

@@ -27,10 +27,7 @@ struct TNotifier {
             s.Options = poAllowScroll;
         }
     }
-    TfrmPopupNotifier* Open()
-    {
-        return notifier.OpenPopUp() ? notifier.Popups().last() : nullptr;
-    }
+    TfrmPopupNotifier* Open() { return notifier.OpenPopUp() ? notifier.Popups().last() : nullptr; }
 
     QRect work;
     TPopupNotifier notifier;
@@ -145,16 +142,15 @@ TEST_P(PopupCascade, StacksAwayFromTheTaskbarUntilThereIsNoRoom)
     EXPECT_EQ(again->SavedOffset(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Edges, PopupCascade,
-    ::testing::Values(
-        // 600 - 2 - 121 = 477, then 123 higher each; a fifth would reach above the work area.
-        TCascadeCase{"Bottom", {0, 0, 1000, 600}, {477, 354, 231, 108}},
-        // Downwards from 30 + 2 below a top panel, to the screen's bottom at 800.
-        TCascadeCase{"Top", {0, 30, 1000, 770}, {32, 155, 278, 401, 524, 647}},
-        // Room for one window only.
-        TCascadeCase{"SmallWorkArea", {0, 0, 1000, 200}, {77}}),
-    [](const auto& tested) { return std::string(tested.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Edges, PopupCascade,
+                         ::testing::Values(
+                             // 600 - 2 - 121 = 477, then 123 higher each; a fifth would reach above the work area.
+                             TCascadeCase{"Bottom", {0, 0, 1000, 600}, {477, 354, 231, 108}},
+                             // Downwards from 30 + 2 below a top panel, to the screen's bottom at 800.
+                             TCascadeCase{"Top", {0, 30, 1000, 770}, {32, 155, 278, 401, 524, 647}},
+                             // Room for one window only.
+                             TCascadeCase{"SmallWorkArea", {0, 0, 1000, 200}, {77}}),
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(PopupNotifier, ATaskbarOnAnotherEdgeStartsTheStackAfresh)
 {
@@ -194,11 +190,23 @@ TEST_P(PopupClick, RaisesOnClickOnceAndCloses)
     QWidget* target = nullptr;
     QPoint at;
     switch (c.Part) {
-    case TPart::Title: target = popup->lblTitle(); break;
-    case TPart::Gradient: target = popup->imgGradient(); at = QPoint(2, popup->imgGradient()->height() - 3); break;
-    case TPart::Text: target = popup->lblText(); break;
-    case TPart::Strip: target = popup->imgStrip(); break;
-    case TPart::Bevel: target = popup->pnlBorder(); at = QPoint(1, 1); break;
+    case TPart::Title:
+        target = popup->lblTitle();
+        break;
+    case TPart::Gradient:
+        target = popup->imgGradient();
+        at = QPoint(2, popup->imgGradient()->height() - 3);
+        break;
+    case TPart::Text:
+        target = popup->lblText();
+        break;
+    case TPart::Strip:
+        target = popup->imgStrip();
+        break;
+    case TPart::Bevel:
+        target = popup->pnlBorder();
+        at = QPoint(1, 1);
+        break;
     }
     if (at.isNull())
         at = target->rect().center();
@@ -216,19 +224,19 @@ TEST_P(PopupClick, RaisesOnClickOnceAndCloses)
     EXPECT_EQ(n.notifier.OpenCount(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Areas, PopupClick,
-    ::testing::Values(TClickCase{"TitleLeft", TPart::Title, Qt::LeftButton, true, false},
-                      TClickCase{"TitleRight", TPart::Title, Qt::RightButton, true, false},
-                      TClickCase{"GradientLeft", TPart::Gradient, Qt::LeftButton, true, false},
-                      TClickCase{"GradientRight", TPart::Gradient, Qt::RightButton, true, false},
-                      TClickCase{"TextLeft", TPart::Text, Qt::LeftButton, true, true},
-                      TClickCase{"TextRight", TPart::Text, Qt::RightButton, true, false},
-                      TClickCase{"TextMiddle", TPart::Text, Qt::MiddleButton, false, false},
-                      TClickCase{"GradientMiddle", TPart::Gradient, Qt::MiddleButton, false, false},
-                      TClickCase{"Strip", TPart::Strip, Qt::LeftButton, false, false},
-                      TClickCase{"Bevel", TPart::Bevel, Qt::LeftButton, false, false}),
-    [](const auto& tested) { return std::string(tested.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Areas, PopupClick,
+                         ::testing::Values(TClickCase{"TitleLeft", TPart::Title, Qt::LeftButton, true, false},
+                                           TClickCase{"TitleRight", TPart::Title, Qt::RightButton, true, false},
+                                           TClickCase{"GradientLeft", TPart::Gradient, Qt::LeftButton, true, false},
+                                           TClickCase{"GradientRight", TPart::Gradient, Qt::RightButton, true, false},
+                                           TClickCase{"TextLeft", TPart::Text, Qt::LeftButton, true, true},
+                                           TClickCase{"TextRight", TPart::Text, Qt::RightButton, true, false},
+                                           TClickCase{"TextMiddle", TPart::Text, Qt::MiddleButton, false, false},
+                                           TClickCase{"GradientMiddle", TPart::Gradient, Qt::MiddleButton, false,
+                                                      false},
+                                           TClickCase{"Strip", TPart::Strip, Qt::LeftButton, false, false},
+                                           TClickCase{"Bevel", TPart::Bevel, Qt::LeftButton, false, false}),
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(PopupNotifier, HyperlinkTextReportsItsAddressInsteadOfAClick)
 {
@@ -302,7 +310,7 @@ TEST(PopupGradient, StepColoursRoundToNearest)
         {blue, white, 0, 112, blue},
         {blue, white, 111, 112, QColor(254, 255, 255)},  // 153 + 101.09, 204 + 50.55
         {blue, white, 112, 112, white},
-        {QColor(0, 0, 0), QColor(1, 1, 1), 1, 2, QColor(1, 1, 1)},          // halves away from zero
+        {QColor(0, 0, 0), QColor(1, 1, 1), 1, 2, QColor(1, 1, 1)},  // halves away from zero
         {QColor(255, 255, 255), QColor(0, 0, 0), 1, 2, QColor(127, 127, 127)},
     };
     for (const TStepCase& c : cases)

@@ -114,9 +114,7 @@ const QList<TWindowSample>& WindowCatalog()
          [] { return std::make_shared<TfrmLog>(QStringList{QStringLiteral("10:00 - (mail.example.org) refused")}); },
          {}},
         {"about box",
-         [] {
-             return std::shared_ptr<QWidget>(std::make_shared<TfrmAbout>());
-         },
+         [] { return std::shared_ptr<QWidget>(std::make_shared<TfrmAbout>()); },
          {"lblMain", "lblEmail", "lblSite"}},
         {"usage statistics at the automatic showing",
          [] {

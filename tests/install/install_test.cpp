@@ -39,7 +39,7 @@ protected:
     {
         prefix_ = new test::TempFolder;
         install_ = RunProgram(QStringLiteral(CMAKE_COMMAND_PATH),
-                       {"--install", BREVIO_BUILD_DIR, "--prefix", prefix_->Root()});
+                              {"--install", BREVIO_BUILD_DIR, "--prefix", prefix_->Root()});
     }
     static void TearDownTestSuite() { delete prefix_; }
 
@@ -107,8 +107,8 @@ TEST_F(InstallTest, CompressedFilesAreMadeAsDebianWantsThem)
 {
     // gzip's header: compressed at the highest level (XFL 2), with neither the file's name
     // (FLG bit 3) nor its time (MTIME), so the package's bytes depend on the sources alone.
-    for (const char* file : {"share/doc/brevio/changelog.Debian.gz", "share/man/man1/brevio.1.gz",
-                             "share/man/man1/brevio-check.1.gz"}) {
+    for (const char* file :
+         {"share/doc/brevio/changelog.Debian.gz", "share/man/man1/brevio.1.gz", "share/man/man1/brevio-check.1.gz"}) {
         const QByteArray bytes = ReadFile(Installed(file));
         ASSERT_GT(bytes.size(), 10) << file;
         EXPECT_EQ(bytes.left(3), QByteArray("\x1f\x8b\x08", 3)) << file;
@@ -122,8 +122,7 @@ TEST_F(InstallTest, CompressedFilesAreMadeAsDebianWantsThem)
 TEST_F(InstallTest, CopyrightAndChangelogCarryTheLicenceAndTheVersion)
 {
     const QString copyright = QString::fromUtf8(ReadFile(Installed("share/doc/brevio/copyright")));
-    EXPECT_TRUE(
-        copyright.startsWith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+    EXPECT_TRUE(copyright.startsWith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
     EXPECT_TRUE(copyright.contains("\nCopyright: 2026 VEQ labs\nLicense: Expat\n"));
     // The whole permission notice, every line indented; an empty line would end the paragraph.
     const QString licence = QString::fromUtf8(ReadFile(BREVIO_SOURCE_DIR "/LICENSE"));
@@ -176,8 +175,7 @@ TEST_F(InstallTest, ManualPagesDescribeEveryOptionOfTheirProgram)
 
 TEST_F(InstallTest, MetainfoNamesTheLauncherAndTheReleaseAndValidates)
 {
-    const QString metainfo =
-        QString::fromUtf8(ReadFile(Installed("share/metainfo/org.example.brevio.metainfo.xml")));
+    const QString metainfo = QString::fromUtf8(ReadFile(Installed("share/metainfo/org.example.brevio.metainfo.xml")));
     EXPECT_TRUE(metainfo.contains("<id>org.example.brevio</id>"));
     EXPECT_TRUE(metainfo.contains("<launchable type=\"desktop-id\">brevio.desktop</launchable>"));
     EXPECT_TRUE(QFileInfo(Installed("share/applications/brevio.desktop")).isFile());
@@ -230,9 +228,10 @@ TEST_F(InstallTest, InstalledCheckerSpeaksTheChosenLanguage)
     const quint16 port = closed.serverPort();
     closed.close();
     test::TempFolder folder;
-    const QString settings = folder.Write(
-        "Brevio.INI", "[Main]\nFCurrentLanguage=RUS\nNumMailbox=1\nName0=box\nHost0=127.0.0.1\nPort0=" +
-                          QByteArray::number(port) + "\nUserName0=u\nPassword0=p\nPOPorIMAP0=1\n");
+    const QString settings =
+        folder.Write("Brevio.INI",
+                     "[Main]\nFCurrentLanguage=RUS\nNumMailbox=1\nName0=box\nHost0=127.0.0.1\nPort0="
+                         + QByteArray::number(port) + "\nUserName0=u\nPassword0=p\nPOPorIMAP0=1\n");
     const TRun check = RunProgram(Installed("bin/brevio-check"), {"--settings", settings, "--verbose"});
     EXPECT_EQ(check.ExitCode, 1) << check.Err.toStdString();
     EXPECT_TRUE(check.Err.contains(QStringLiteral("Соединение с сервером (box)"))) << check.Err.toStdString();

@@ -35,8 +35,7 @@ TRunOutput RunChecker(const QStringList& arguments)
     process.start(QStringLiteral(BREVIO_CHECK_PATH), arguments);
     process.waitForFinished(120000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
 class CheckerLive : public ::testing::Test {
@@ -63,11 +62,9 @@ QStringList ExpectedInboxLines(const QString& mailbox, const QString& folderColu
     const QList<SeedMessage> seeded = SeedManifest::load().folder(QStringLiteral("alice"), QStringLiteral("INBOX"));
     for (const SeedMessage& m : seeded) {
         const QDateTime local = m.dateUtc.isValid() ? m.dateUtc.toLocalTime() : QDateTime();
-        lines.append(QStringList{QString::number(m.seq), m.subject, QString(), mailbox,
-                                 QString::number(m.size),
+        lines.append(QStringList{QString::number(m.seq), m.subject, QString(), mailbox, QString::number(m.size),
                                  local.isValid() ? local.toString(QStringLiteral("yyyy-MM-dd")) : QString(),
-                                 local.isValid() ? local.toString(QStringLiteral("HH:mm:ss")) : QString(),
-                                 folderColumn}
+                                 local.isValid() ? local.toString(QStringLiteral("HH:mm:ss")) : QString(), folderColumn}
                          .join(u'\t'));
     }
     return lines;
@@ -97,9 +94,12 @@ TEST_F(CheckerLive, TsvListsTheSeededInboxOverEveryProtocolAndSecurity)
         TSecurity Security;
     };
     const Config configs[] = {
-        {"pop-plain", TProtocol::Pop3, TSecurity::None},   {"pop-tls", TProtocol::Pop3, TSecurity::Tls},
-        {"pop-starttls", TProtocol::Pop3, TSecurity::StartTls}, {"imap-plain", TProtocol::Imap4, TSecurity::None},
-        {"imap-tls", TProtocol::Imap4, TSecurity::Tls},    {"imap-starttls", TProtocol::Imap4, TSecurity::StartTls},
+        {"pop-plain", TProtocol::Pop3, TSecurity::None},
+        {"pop-tls", TProtocol::Pop3, TSecurity::Tls},
+        {"pop-starttls", TProtocol::Pop3, TSecurity::StartTls},
+        {"imap-plain", TProtocol::Imap4, TSecurity::None},
+        {"imap-tls", TProtocol::Imap4, TSecurity::Tls},
+        {"imap-starttls", TProtocol::Imap4, TSecurity::StartTls},
     };
     TMailBoxList list;
     for (const Config& c : configs)
@@ -108,9 +108,9 @@ TEST_F(CheckerLive, TsvListsTheSeededInboxOverEveryProtocolAndSecurity)
 
     for (const Config& c : configs) {
         SCOPED_TRACE(c.Name);
-        const TRunOutput run = RunChecker({QStringLiteral("--settings"), settings, QStringLiteral("--format"),
-                                           QStringLiteral("tsv"), QStringLiteral("--mailbox"),
-                                           QString::fromLatin1(c.Name)});
+        const TRunOutput run =
+            RunChecker({QStringLiteral("--settings"), settings, QStringLiteral("--format"), QStringLiteral("tsv"),
+                        QStringLiteral("--mailbox"), QString::fromLatin1(c.Name)});
         EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
         QStringList lines = run.Out.split(u'\n', Qt::SkipEmptyParts);
         ASSERT_FALSE(lines.isEmpty());
@@ -285,7 +285,8 @@ TEST_F(CheckerLive, TsvIsTheSameWithAndWithoutTheHeaderCache)
     list.Add(MakeMailBox(server, QStringLiteral("alice"), TProtocol::Imap4, TSecurity::None, QStringLiteral("imap")));
     list.Add(MakeMailBox(server, QStringLiteral("alice"), TProtocol::Pop3, TSecurity::None, QStringLiteral("pop")));
     SaveSettings(list);
-    const QStringList arguments{QStringLiteral("--settings"), settings, QStringLiteral("--format"), QStringLiteral("tsv")};
+    const QStringList arguments{QStringLiteral("--settings"), settings, QStringLiteral("--format"),
+                                QStringLiteral("tsv")};
     const TRunOutput uncached = RunChecker(arguments + QStringList{QStringLiteral("--no-cache")});
     ASSERT_EQ(uncached.ExitCode, 0) << uncached.Err.toStdString();
     EXPECT_GT(uncached.Out.count(u'\n'), 10);

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace brevio::test {
 namespace {
 
@@ -61,8 +60,8 @@ TEST_F(EngineLive, CheckAllListsTheSeededMessagesOverEveryProtocolAndSecurity)
         const TMailBoxSettings box = *MakeMailBox(server, QStringLiteral("alice"), config.Protocol, config.Security);
         const TServerLogMark serverLog(server);
         const QList<TFoundMessage> found = CheckMailBox(box, context);
-        EXPECT_TRUE(context.Logged.isEmpty())
-            << context.Logged.join(u'\n').toStdString() << "\nThe server's log:\n" << serverLog.Since().toStdString();
+        EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString() << "\nThe server's log:\n"
+                                              << serverLog.Since().toStdString();
         ExpectAliceMatchesTheSeed(found, BuildMailBoxRows(0, box, found), config.Protocol,
                                   [](const QString& folder) { return folder; });
     }
@@ -91,10 +90,11 @@ TEST_F(EngineLive, RunsVisitOnlyTheirMailBoxesAndListMailBoxByMailBox)
         TLiveContext context;
         QList<int> reported;
         QList<TMessageRow> streamed;
-        const TRunResult result = RunOn(c.Kind, list, context, {}, c.Index, [&](int index, const QList<TMessageRow>& rows) {
-            reported.append(index);
-            streamed += rows;
-        });
+        const TRunResult result =
+            RunOn(c.Kind, list, context, {}, c.Index, [&](int index, const QList<TMessageRow>& rows) {
+                reported.append(index);
+                streamed += rows;
+            });
         QStringList names;
         for (const TMessageRow& row : result.Rows)
             names.append(row.MailBox);

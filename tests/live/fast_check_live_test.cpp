@@ -115,8 +115,8 @@ TEST_F(FastCheckLive, RowsStayAlikeWhenMailChangesBetweenCachedChecks)
             list.write("3 V" + QByteArray::number(uidValidity) + " N1\n");
         list.close();
         for (const QString& path : std::as_const(made)) {
-            if (mailUser)
-                [[maybe_unused]] int rc = ::chown(path.toLocal8Bit().constData(), mailUser->pw_uid, mailUser->pw_gid);
+            if (mailUser) [[maybe_unused]]
+                int rc = ::chown(path.toLocal8Bit().constData(), mailUser->pw_uid, mailUser->pw_gid);
         }
     };
 

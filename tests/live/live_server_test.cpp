@@ -55,12 +55,11 @@ TEST(SeedManifest, CoversTheFoldersLiveTestsRelyOn)
         qsizetype count;
     } cases[] = {
         {"alice", "INBOX", 9}, {"alice", "Входящие", 2}, {"alice", "Archive/2024", 1},
-        {"alice", "Empty", 0}, {"bob", "INBOX", 3},       {"carol", "INBOX", 0},
+        {"alice", "Empty", 0}, {"bob", "INBOX", 3},      {"carol", "INBOX", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.user) + " " + c.folder);
-        const QList<SeedMessage> folder =
-            manifest.folder(QString::fromUtf8(c.user), QString::fromUtf8(c.folder));
+        const QList<SeedMessage> folder = manifest.folder(QString::fromUtf8(c.user), QString::fromUtf8(c.folder));
         ASSERT_EQ(folder.size(), c.count);
         for (qsizetype i = 0; i < folder.size(); ++i)
             EXPECT_EQ(folder[i].seq, i + 1);
@@ -80,9 +79,9 @@ TEST(SeedManifest, RejectsAMalformedFile)
     const QString path = QDir::temp().filePath(QStringLiteral("brevio_bad_manifest.tsv"));
     const QByteArray header = "user\tfolder\tseq\tunique\tsize\tdate_utc\tfrom_name\tfrom_address\tsubject\n";
     const QByteArray bodies[] = {
-        "alice\tINBOX\t1\tu\t10\t\t\t\n",                       // a field short
-        "alice\tINBOX\tone\tu\t10\t\t\t\ts\n",                  // seq not a number
-        "alice\tINBOX\t1\tu\t10\tyesterday\t\t\ts\n",           // date not ISO 8601
+        "alice\tINBOX\t1\tu\t10\t\t\t\n",              // a field short
+        "alice\tINBOX\tone\tu\t10\t\t\t\ts\n",         // seq not a number
+        "alice\tINBOX\t1\tu\t10\tyesterday\t\t\ts\n",  // date not ISO 8601
     };
     for (const QByteArray& body : bodies) {
         SCOPED_TRACE(body.toStdString());
@@ -111,8 +110,7 @@ TEST(MaildirFolderName, EncodesLevelsInModifiedUtf7)
         {"Ünï", ".&ANw-n&AO8-"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(maildirFolderName(QString::fromUtf8(c.folder)), QString::fromUtf8(c.expected))
-            << c.folder;
+        EXPECT_EQ(maildirFolderName(QString::fromUtf8(c.folder)), QString::fromUtf8(c.expected)) << c.folder;
 }
 
 class LiveServerTest : public ::testing::Test {
@@ -128,8 +126,8 @@ protected:
 TEST_F(LiveServerTest, SeededFilesLieWhereTheManifestSays)
 {
     for (const SeedMessage& m : SeedManifest::load().messages()) {
-        const QFileInfo file(server.folderPath(m.user, m.folder) + QStringLiteral("/cur/") +
-                             m.unique + QStringLiteral(":2,"));
+        const QFileInfo file(server.folderPath(m.user, m.folder) + QStringLiteral("/cur/") + m.unique
+                             + QStringLiteral(":2,"));
         ASSERT_TRUE(file.exists()) << file.filePath().toStdString();
         EXPECT_EQ(file.size(), m.size) << file.filePath().toStdString();
     }
@@ -175,8 +173,7 @@ std::string firstLine(const std::string& host, quint16 port, const std::string& 
         return line;
     }
 
-    const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> ctx(SSL_CTX_new(TLS_client_method()),
-                                                               &SSL_CTX_free);
+    const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> ctx(SSL_CTX_new(TLS_client_method()), &SSL_CTX_free);
     if (!ctx || SSL_CTX_load_verify_locations(ctx.get(), caFile.c_str(), nullptr) != 1)
         return "error: cannot load " + caFile;
     SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_PEER, nullptr);
@@ -206,8 +203,8 @@ TEST_F(LiveServerTest, EveryPortGreetsLikeItsProtocol)
         {"IMAP4 over TLS", server.imapsPort(), true, "* OK"},
     };
     for (const auto& c : cases) {
-        const std::string line = firstLine(server.host().toStdString(), c.port,
-                                           c.tls ? server.caFile().toStdString() : std::string());
+        const std::string line =
+            firstLine(server.host().toStdString(), c.port, c.tls ? server.caFile().toStdString() : std::string());
         EXPECT_EQ(line.rfind(c.greeting, 0), 0u) << c.name << " answered: " << line;
     }
 }

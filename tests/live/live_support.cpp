@@ -66,10 +66,8 @@ TScratchMail::~TScratchMail()
 QString TScratchMail::Deliver(const QString& subject)
 {
     ++counter_;
-    const QString name = QStringLiteral("%1.M%2P%3.scratch")
-                             .arg(QDateTime::currentSecsSinceEpoch())
-                             .arg(counter_)
-                             .arg(::getpid());
+    const QString name =
+        QStringLiteral("%1.M%2P%3.scratch").arg(QDateTime::currentSecsSinceEpoch()).arg(counter_).arg(::getpid());
     const QString path = QDir(maildir_).filePath(QStringLiteral("new/") + name);
     QDir().mkpath(QDir(maildir_).filePath(QStringLiteral("new")));
     QFile file(path);
@@ -77,16 +75,20 @@ QString TScratchMail::Deliver(const QString& subject)
         return {};
     QByteArray text = "From: Scratch Sender <scratch@example.org>\r\n"
                       "To: carol@example.org\r\n"
-                      "Subject: " + subject.toUtf8() + "\r\n"
-                      "Date: Mon, 2 Dec 2024 10:00:00 +0000\r\n"
-                      "Message-ID: <" + name.toUtf8() + "@example.org>\r\n"
-                      "\r\n"
-                      "Scratch body.\r\n";
+                      "Subject: "
+        + subject.toUtf8()
+        + "\r\n"
+          "Date: Mon, 2 Dec 2024 10:00:00 +0000\r\n"
+          "Message-ID: <"
+        + name.toUtf8()
+        + "@example.org>\r\n"
+          "\r\n"
+          "Scratch body.\r\n";
     file.write(text.replace("\r\n", lineEnd_));
     file.close();
     // The server's mail processes run as the system user "mail".
-    if (const passwd* mail = ::getpwnam("mail"))
-        [[maybe_unused]] int rc = ::chown(path.toLocal8Bit().constData(), mail->pw_uid, mail->pw_gid);
+    if (const passwd* mail = ::getpwnam("mail")) [[maybe_unused]]
+        int rc = ::chown(path.toLocal8Bit().constData(), mail->pw_uid, mail->pw_gid);
     written_.append(path);
     return path;
 }
@@ -113,8 +115,7 @@ void TScratchMail::Empty()
     }
 }
 
-TServerLogMark::TServerLogMark(const LiveServer& server)
-    : folder_(QFileInfo(server.logFile()).absolutePath())
+TServerLogMark::TServerLogMark(const LiveServer& server) : folder_(QFileInfo(server.logFile()).absolutePath())
 {
     const QFileInfoList logs = QDir(folder_).entryInfoList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
     for (const QFileInfo& log : logs)
@@ -158,9 +159,9 @@ QStringList Subjects(const TRunResult& result)
 }
 
 const TLiveConfig kLiveConfigs[6] = {
-    {"POP3 plain", TProtocol::Pop3, TSecurity::None},   {"POP3 TLS", TProtocol::Pop3, TSecurity::Tls},
+    {"POP3 plain", TProtocol::Pop3, TSecurity::None},        {"POP3 TLS", TProtocol::Pop3, TSecurity::Tls},
     {"POP3 STARTTLS", TProtocol::Pop3, TSecurity::StartTls}, {"IMAP4 plain", TProtocol::Imap4, TSecurity::None},
-    {"IMAP4 TLS", TProtocol::Imap4, TSecurity::Tls},    {"IMAP4 STARTTLS", TProtocol::Imap4, TSecurity::StartTls},
+    {"IMAP4 TLS", TProtocol::Imap4, TSecurity::Tls},         {"IMAP4 STARTTLS", TProtocol::Imap4, TSecurity::StartTls},
 };
 
 void ExpectAliceMatchesTheSeed(const QList<TFoundMessage>& found, const QList<TMessageRow>& allRows, TProtocol protocol,
@@ -173,9 +174,9 @@ void ExpectAliceMatchesTheSeed(const QList<TFoundMessage>& found, const QList<TM
     QMap<QString, QList<qsizetype>> byFolder;
     for (qsizetype i = 0; i < allRows.size(); ++i)
         byFolder[pop ? QStringLiteral("INBOX") : allRows[i].Folder].append(i);
-    const QStringList folders = pop ? QStringList{QStringLiteral("INBOX")}
-                                    : QStringList{QStringLiteral("INBOX"), QStringLiteral("Входящие"),
-                                                  QStringLiteral("Archive/2024")};
+    const QStringList folders = pop
+        ? QStringList{QStringLiteral("INBOX")}
+        : QStringList{QStringLiteral("INBOX"), QStringLiteral("Входящие"), QStringLiteral("Archive/2024")};
     EXPECT_EQ(byFolder.keys().size(), folders.size());
     qsizetype expectedRows = 0;
     for (const QString& folder : folders) {

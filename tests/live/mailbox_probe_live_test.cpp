@@ -36,7 +36,12 @@ TEST(MailBoxProbeLive, Outcomes)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::unique_ptr<TMailBox> box = MakeMailBox(server, QStringLiteral("alice"), c.protocol, c.security);
-        TProbeTarget target{box->Host, box->Port, box->UserName, box->Password, box->Protocol, box->Security,
+        TProbeTarget target{box->Host,
+                            box->Port,
+                            box->UserName,
+                            box->Password,
+                            box->Protocol,
+                            box->Security,
                             c.pinned ? ServerFingerprint(server) : QString()};
         if (c.wrongPassword)
             target.Password += QStringLiteral("-wrong");

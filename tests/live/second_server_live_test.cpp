@@ -45,8 +45,8 @@ TEST_F(SecondServerLive, CheckListsTheSeededMessagesOverEveryProtocolAndSecurity
         const TMailBoxSettings box = *MakeMailBox(server, QStringLiteral("alice"), config.Protocol, config.Security);
         const TServerLogMark serverLog(server);
         const QList<TFoundMessage> found = CheckMailBox(box, context);
-        EXPECT_TRUE(context.Logged.isEmpty())
-            << context.Logged.join(u'\n').toStdString() << "\nThe server's log:\n" << serverLog.Since().toStdString();
+        EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString() << "\nThe server's log:\n"
+                                              << serverLog.Since().toStdString();
         ExpectAliceMatchesTheSeed(found, BuildMailBoxRows(0, box, found), config.Protocol, ListedFolder);
     }
 }
@@ -95,8 +95,9 @@ TEST_F(SecondServerLive, DeleteRemovesExactlyTheTickedMessagesAndKeepsForeignMar
             EXPECT_TRUE(logged.isEmpty()) << logged.join(u'\n').toStdString();
             continue;
         }
-        EXPECT_EQ(logged, QStringList{QStringLiteral("(127.0.0.1) Folder INBOX: 1 message(s) another program "
-                                                     "marked for deletion were kept and marked again")});
+        EXPECT_EQ(logged,
+                  QStringList{QStringLiteral("(127.0.0.1) Folder INBOX: 1 message(s) another program "
+                                             "marked for deletion were kept and marked again")});
         TMessageFlags flags;
         other.SelectFolder("INBOX");
         ASSERT_TRUE(other.FetchFlagsByUid(QByteArray::number(bySubject.value(QStringLiteral("three")).Id.Uid), flags));

@@ -16,8 +16,9 @@ namespace brevio::test {
 QString SecretToolLookup(const QString& key)
 {
     QProcess tool;
-    tool.start(QStringLiteral("secret-tool"),
-               {QStringLiteral("lookup"), QStringLiteral("server"), QStringLiteral("Brevio"), QStringLiteral("user"), key});
+    tool.start(
+        QStringLiteral("secret-tool"),
+        {QStringLiteral("lookup"), QStringLiteral("server"), QStringLiteral("Brevio"), QStringLiteral("user"), key});
     tool.waitForFinished(30000);
     return QString::fromUtf8(tool.readAllStandardOutput());
 }
@@ -26,9 +27,9 @@ bool LockKeyring()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     const auto call = [&bus](const QString& method, const QVariantList& arguments) {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.secrets"), QStringLiteral("/org/freedesktop/secrets"),
-            QStringLiteral("org.freedesktop.Secret.Service"), method);
+        QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.secrets"),
+                                                              QStringLiteral("/org/freedesktop/secrets"),
+                                                              QStringLiteral("org.freedesktop.Secret.Service"), method);
         message.setArguments(arguments);
         return bus.call(message);
     };
@@ -36,8 +37,7 @@ bool LockKeyring()
     if (alias.type() != QDBusMessage::ReplyMessage || alias.arguments().isEmpty())
         return false;
     const QDBusObjectPath collection = alias.arguments().first().value<QDBusObjectPath>();
-    const QDBusMessage locked =
-        call(QStringLiteral("Lock"), {QVariant::fromValue(QList<QDBusObjectPath>{collection})});
+    const QDBusMessage locked = call(QStringLiteral("Lock"), {QVariant::fromValue(QList<QDBusObjectPath>{collection})});
     return locked.type() == QDBusMessage::ReplyMessage;
 }
 

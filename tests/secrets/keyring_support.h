@@ -13,8 +13,8 @@
 namespace brevio::test {
 
 // Skips the test outside the private keyring session.
-#define SKIP_WITHOUT_KEYRING()                                                                     \
-    if (qgetenv("BREVIO_TEST_KEYRING") != "1")                                                     \
+#define SKIP_WITHOUT_KEYRING()                                                                                         \
+    if (qgetenv("BREVIO_TEST_KEYRING") != "1")                                                                         \
         GTEST_SKIP() << "needs the private keyring of scripts/test-server/with-keyring.sh";
 
 // What `secret-tool lookup server Brevio user KEY` prints; empty when it finds nothing.

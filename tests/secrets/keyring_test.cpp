@@ -108,8 +108,8 @@ TEST(SecretStoreKeyring, CheckerReadsThePasswordsFromTheStore)
         list.Add(MakeMailBox(server, QStringLiteral("alice"), config.Protocol, config.Security,
                              QString::fromLatin1(config.Label)));
     list.Save(path);
-    const QStringList arguments{QStringLiteral("--settings"), path, QStringLiteral("--format"),
-                                QStringLiteral("tsv"), QStringLiteral("--no-cache")};
+    const QStringList arguments{QStringLiteral("--settings"), path, QStringLiteral("--format"), QStringLiteral("tsv"),
+                                QStringLiteral("--no-cache")};
     const TCheckerRun inFile = RunChecker(arguments);
     ASSERT_EQ(inFile.ExitCode, 0) << inFile.ErrLines.join(u'\n').toStdString();
     ASSERT_GT(inFile.Out.count(u'\n'), list.Count());

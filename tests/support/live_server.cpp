@@ -152,15 +152,14 @@ SeedManifest SeedManifest::load(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read " + path.toStdString() + ": " +
-                                 file.errorString().toStdString());
+        throw std::runtime_error("cannot read " + path.toStdString() + ": " + file.errorString().toStdString());
     const QList<QByteArray> lines = file.readAll().split('\n');
     if (lines.isEmpty())
         throw std::runtime_error(path.toStdString() + " is empty");
 
     // Columns are found by their header names, so adding a column breaks no reader.
     const QList<QByteArray> header = lines.first().split('\t');
-    const char* const wanted[] = {"user", "folder", "seq", "unique", "size",
+    const char* const wanted[] = {"user",     "folder",    "seq",          "unique", "size",
                                   "date_utc", "from_name", "from_address", "subject"};
     qsizetype column[std::size(wanted)];
     for (size_t i = 0; i < std::size(wanted); ++i) {
@@ -176,8 +175,8 @@ SeedManifest SeedManifest::load(const QString& path)
         const QList<QByteArray> f = lines[n].split('\t');
         const std::string where = path.toStdString() + " line " + std::to_string(n + 1);
         if (f.size() != header.size())
-            throw std::runtime_error(where + ": expected " + std::to_string(header.size()) +
-                                     " fields, found " + std::to_string(f.size()));
+            throw std::runtime_error(where + ": expected " + std::to_string(header.size()) + " fields, found "
+                                     + std::to_string(f.size()));
         auto text = [&](int i) { return QString::fromUtf8(f[column[i]]); };
         SeedMessage m;
         m.user = text(0);
@@ -186,8 +185,8 @@ SeedManifest SeedManifest::load(const QString& path)
         m.seq = f[column[2]].toInt(&seqOk);
         m.unique = text(3);
         m.size = f[column[4]].toLongLong(&sizeOk);
-        if (!seqOk || m.seq < 1 || !sizeOk || m.size < 1 || m.user.isEmpty() ||
-            m.folder.isEmpty() || m.unique.isEmpty())
+        if (!seqOk || m.seq < 1 || !sizeOk || m.size < 1 || m.user.isEmpty() || m.folder.isEmpty()
+            || m.unique.isEmpty())
             throw std::runtime_error(where + ": bad user, folder, seq, unique or size");
         if (!f[column[5]].isEmpty()) {
             m.dateUtc = QDateTime::fromString(text(5), Qt::ISODate);
@@ -209,8 +208,7 @@ QList<SeedMessage> SeedManifest::folder(const QString& user, const QString& fold
     for (const SeedMessage& m : messages_)
         if (m.user == user && m.folder == folder)
             result << m;
-    std::sort(result.begin(), result.end(),
-              [](const SeedMessage& a, const SeedMessage& b) { return a.seq < b.seq; });
+    std::sort(result.begin(), result.end(), [](const SeedMessage& a, const SeedMessage& b) { return a.seq < b.seq; });
     return result;
 }
 

@@ -62,14 +62,14 @@ QString maildirFolderName(const QString& folder);
 // One seeded message as the manifest describes it.
 struct SeedMessage {
     QString user;
-    QString folder;        // as displayed, "/" between levels
-    int seq = 0;           // message number and UID right after seeding
-    QString unique;        // Maildir file name up to ":2,"
-    qint64 size = 0;       // RFC822.SIZE and POP3 LIST size
-    QDateTime dateUtc;     // invalid when the Date header cannot be parsed
-    QString fromName;      // empty when the sender has no display name
-    QString fromAddress;   // empty (with fromName) when From is not one parsable address
-    QString subject;       // decoded
+    QString folder;       // as displayed, "/" between levels
+    int seq = 0;          // message number and UID right after seeding
+    QString unique;       // Maildir file name up to ":2,"
+    qint64 size = 0;      // RFC822.SIZE and POP3 LIST size
+    QDateTime dateUtc;    // invalid when the Date header cannot be parsed
+    QString fromName;     // empty when the sender has no display name
+    QString fromAddress;  // empty (with fromName) when From is not one parsable address
+    QString subject;      // decoded
 };
 
 class SeedManifest {

@@ -81,8 +81,8 @@ QString Fingerprint(X509* cert)
 
 }  // namespace
 
-TTestCertificate MakeCertificate(const QString& commonName, const QStringList& altNames,
-                                 const TTestCertificate* issuer, bool isCa, const TCertificateTraits& traits)
+TTestCertificate MakeCertificate(const QString& commonName, const QStringList& altNames, const TTestCertificate* issuer,
+                                 bool isCa, const TCertificateTraits& traits)
 {
     EVP_PKEY* key = traits.RsaBits > 0 ? EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", static_cast<size_t>(traits.RsaBits))
                                        : EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256");
@@ -223,7 +223,8 @@ void TServerConnection::Write(const QByteArray& bytes)
     }
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::send(socket_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done), MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(socket_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done), MSG_NOSIGNAL);
         if (n <= 0)
             throw std::runtime_error("write failed");
         done += n;
@@ -242,7 +243,8 @@ bool TServerConnection::StartTls(const TTestCertificate& certificate, const TSer
     }
     X509* cert = CertFromPem(certificate.CertPem);
     EVP_PKEY* key = KeyFromPem(certificate.KeyPem);
-    const bool loaded = SSL_CTX_use_certificate(tls->context, cert) == 1 && SSL_CTX_use_PrivateKey(tls->context, key) == 1;
+    const bool loaded =
+        SSL_CTX_use_certificate(tls->context, cert) == 1 && SSL_CTX_use_PrivateKey(tls->context, key) == 1;
     X509_free(cert);
     EVP_PKEY_free(key);
     if (!loaded)
@@ -306,8 +308,8 @@ TLoopbackServer::TLoopbackServer(const char* address, int backlog)
 
 TLoopbackServer::~TLoopbackServer()
 {
-    if (wake_[1] >= 0)
-        [[maybe_unused]] const ssize_t n = ::write(wake_[1], "x", 1);
+    if (wake_[1] >= 0) [[maybe_unused]]
+        const ssize_t n = ::write(wake_[1], "x", 1);
     Join();
     if (listener_ >= 0)
         ::close(listener_);

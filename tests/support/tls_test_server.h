@@ -22,8 +22,8 @@ struct TTestCertificate {
 
 // What is unusual about a test certificate.
 struct TCertificateTraits {
-    int RsaBits = 0;    // 0: an EC P-256 key; else an RSA key of this size
-    int DaysValid = 7;  // negative: expired that many days ago
+    int RsaBits = 0;             // 0: an EC P-256 key; else an RSA key of this size
+    int DaysValid = 7;           // negative: expired that many days ago
     bool Sha1Signature = false;  // signed with SHA-1 instead of SHA-256
 };
 

@@ -88,7 +88,8 @@ TEST(HeaderAddress, DecodesNamesAfterParsing)
         {"<a@b.com> =?utf-8?Q?c=C3=A9?=@d.com", "", "<a@b.com> cé@d.com"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ParseHeaderAddress(QByteArray(c.raw), QByteArray(c.charset)).Text(), QString::fromUtf8(c.text)) << c.raw;
+        EXPECT_EQ(ParseHeaderAddress(QByteArray(c.raw), QByteArray(c.charset)).Text(), QString::fromUtf8(c.text))
+            << c.raw;
 }
 
 // A From of many "<b>", folded over lines under the line limit up to the reply limit, is parsed

@@ -13,8 +13,8 @@ TEST(ErrorLog, NewestFirstWithHoursAndMinutes)
     log.Add("(pop.a) Connection refused", QTime(9, 5, 59));
     log.Add("(imap.b) 100% broken %1", QTime(9, 5, 1));
     log.Add("later", QTime(23, 0));
-    EXPECT_EQ(log.Entries(), (QStringList{"23:00 - later", "09:05 - (imap.b) 100% broken %1",
-                                          "09:05 - (pop.a) Connection refused"}));
+    EXPECT_EQ(log.Entries(),
+              (QStringList{"23:00 - later", "09:05 - (imap.b) 100% broken %1", "09:05 - (pop.a) Connection refused"}));
     EXPECT_EQ(log.Count(), 3);
     EXPECT_TRUE(log.HasEntries());
     log.Clear();

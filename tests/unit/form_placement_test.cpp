@@ -16,12 +16,18 @@ TEST(StrToPoint, Forms)
         QString text;
         QPoint expected;
     } cases[] = {
-        {"[10,20]", {10, 20}},    {"(10,20)", {10, 20}},  {"{10,20]", {10, 20}},
-        {"10,20", {10, 20}},      {"[ -5 , 7 ]", {-5, 7}}, {"[10 20]", {1, 2}},
-        {"", {1, 2}},             {"[x,20]", {1, 20}},    {"[10,]", {10, 2}},
-        {"[10,20", {1, 20}},  // "[10" is no integer, "20" is
+        {"[10,20]", {10, 20}},
+        {"(10,20)", {10, 20}},
+        {"{10,20]", {10, 20}},
+        {"10,20", {10, 20}},
+        {"[ -5 , 7 ]", {-5, 7}},
+        {"[10 20]", {1, 2}},
+        {"", {1, 2}},
+        {"[x,20]", {1, 20}},
+        {"[10,]", {10, 2}},
+        {"[10,20", {1, 20}},                   // "[10" is no integer, "20" is
         {"[12345678901,5]", {1234567890, 5}},  // cut to ten characters
-        {"[99999999999,5]", {1, 5}},  // cut, then out of range
+        {"[99999999999,5]", {1, 5}},           // cut, then out of range
         {"[0x10,0]", {16, 0}},
     };
     for (const Case& c : cases)
@@ -95,13 +101,16 @@ TEST(ListViewColumns, SaveAndLoad)
         {"more stored than the list has",
          "[Listview Columns]\nForm1.ListView1_Count=10\nForm1.ListView10=5\nForm1.ListView11=6\n"
          "Form1.ListView12=7\nForm1.ListView19=9\n",
-         {1, 2}, {5, 6}},
+         {1, 2},
+         {5, 6}},
         {"missing width keeps the current one",
          "[Listview Columns]\nForm1.ListView1_Count=3\nForm1.ListView10=5\nForm1.ListView12=x\n",
-         {1, 2, 3}, {5, 2, 3}},
+         {1, 2, 3},
+         {5, 2, 3}},
         {"fewer stored than the list has",
          "[Listview Columns]\nForm1.ListView1_Count=1\nForm1.ListView10=5\nForm1.ListView11=6\n",
-         {1, 2}, {5, 2}},
+         {1, 2},
+         {5, 2}},
     };
     for (const auto& c : cases) {
         TempFolder f;

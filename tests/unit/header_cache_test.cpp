@@ -36,7 +36,9 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
     TempFolder folder;
     const QString fileName = folder.Path("headers.cache");
     const QHash<QByteArray, TCachedHeader> inbox{
-        {"5", Header(QStringLiteral("Привет ✓"), QStringLiteral("Ann"), QStringLiteral("ann@example.org"), 1'700'000'000'000)},
+        {"5",
+         Header(QStringLiteral("Привет ✓"), QStringLiteral("Ann"), QStringLiteral("ann@example.org"),
+                1'700'000'000'000)},
         {"9", Header({}, {}, {}, -1)},
     };
     TCachedHeader raw = Header(QStringLiteral("s"), {}, {}, 0);

@@ -52,10 +52,10 @@ TEST_F(HeaderDate, ConvertsToLocalTimeWithTheRulesOfThatDate)
         const char* header;
         QDateTime local;
     } cases[] = {
-        {"Fri, 7 Sep 2001 10:20:30 +0300", Local(2001, 9, 7, 9, 20, 30)},     // summer: UTC+2
-        {"Wed, 10 Jan 2001 10:20:30 +0300", Local(2001, 1, 10, 8, 20, 30)},   // winter: UTC+1
-        {"Sun, 25 Mar 2001 00:30:00 +0000", Local(2001, 3, 25, 1, 30, 0)},    // just before the change
-        {"Sun, 25 Mar 2001 01:30:00 +0000", Local(2001, 3, 25, 3, 30, 0)},    // just after it
+        {"Fri, 7 Sep 2001 10:20:30 +0300", Local(2001, 9, 7, 9, 20, 30)},    // summer: UTC+2
+        {"Wed, 10 Jan 2001 10:20:30 +0300", Local(2001, 1, 10, 8, 20, 30)},  // winter: UTC+1
+        {"Sun, 25 Mar 2001 00:30:00 +0000", Local(2001, 3, 25, 1, 30, 0)},   // just before the change
+        {"Sun, 25 Mar 2001 01:30:00 +0000", Local(2001, 3, 25, 3, 30, 0)},   // just after it
         {"Fri, 7 Sep 2001 10:20:30 -0430", Local(2001, 9, 7, 16, 50, 30)},
         {"Fri, 7 Sep 2001 10:20:30 +03:00", Local(2001, 9, 7, 9, 20, 30)},
         {"07-Sep-2001 10:20:30 GMT", Local(2001, 9, 7, 12, 20, 30)},
@@ -69,17 +69,17 @@ TEST_F(HeaderDate, ConvertsToLocalTimeWithTheRulesOfThatDate)
         {"Fri, 7 Sep 2001 10:20:30 MDT", Local(2001, 9, 7, 18, 20, 30)},
         {"Mon, 15 Jan 2001 10:00:00 PST", Local(2001, 1, 15, 19, 0, 0)},
         {"Fri, 7 Sep 2001 10:20:30 PDT", Local(2001, 9, 7, 19, 20, 30)},
-        {"Fri, 7 Sep 2001 10:20:30 XYZ", Local(2001, 9, 7, 12, 20, 30)},      // unknown zone: UTC
-        {"Fri, 7 Sep 2001 10:20:30", Local(2001, 9, 7, 12, 20, 30)},          // no zone: UTC
+        {"Fri, 7 Sep 2001 10:20:30 XYZ", Local(2001, 9, 7, 12, 20, 30)},  // unknown zone: UTC
+        {"Fri, 7 Sep 2001 10:20:30", Local(2001, 9, 7, 12, 20, 30)},      // no zone: UTC
         {"Fri, 07 Sep 2001 10:20:30 -0700 (PDT)", Local(2001, 9, 7, 19, 20, 30)},
-        {"7 Sep 2001 10:20 +0000", Local(2001, 9, 7, 12, 20, 0)},             // no day name, no seconds
+        {"7 Sep 2001 10:20 +0000", Local(2001, 9, 7, 12, 20, 0)},  // no day name, no seconds
         {"Fri,7 Sep 01 10:20:30 +0000", Local(2001, 9, 7, 12, 20, 30)},
         {"fri, 7 sep 2001 10:20:30 +0000", Local(2001, 9, 7, 12, 20, 30)},
         {"Friday, 7 September 2001 10:20:30 +0000", Local(2001, 9, 7, 12, 20, 30)},
-        {"Fri Sep  7 10:20:30 2001", Local(2001, 9, 7, 12, 20, 30)},          // asctime form
+        {"Fri Sep  7 10:20:30 2001", Local(2001, 9, 7, 12, 20, 30)},  // asctime form
         {"2001-09-07 10:20:30 +0300", Local(2001, 9, 7, 9, 20, 30)},
         {"Fri, 7 Sep 2001 10:20:30+0300", Local(2001, 9, 7, 9, 20, 30)},
-        {"Fri, 7 Sep 2001 23:59:60 +0000", Local(2001, 9, 8, 1, 59, 59)},     // leap second
+        {"Fri, 7 Sep 2001 23:59:60 +0000", Local(2001, 9, 8, 1, 59, 59)},  // leap second
         {"Sat, 1 Jan 79 00:00:00 +0000", Local(2079, 1, 1, 1, 0, 0)},
         {"Tue, 1 Jan 80 00:00:00 +0000", Local(1980, 1, 1, 1, 0, 0)},
         {"1 Jan 101 00:00:00 +0000", Local(2001, 1, 1, 1, 0, 0)},
@@ -123,7 +123,7 @@ TEST_F(HeaderDate, BrokenDatesGiveNoDate)
         "Fri, 7 Sep 2001 24:00:00 +0000",
         "Fri, 7 Sep 2001 10:61:00 +0000",
         "Fri, 7 Foo 2001 10:00:00 +0000",
-        "Fri, 7 Sep 10:20:30 +0000",  // no year
+        "Fri, 7 Sep 10:20:30 +0000",     // no year
         "Fri, Sep 2001 10:20:30 +0000",  // no day
         "Fri, 7 Sep 2001 10:x:30 +0000",
         "Fri, 7 Sep 2001 99999999999999:00 +0000",

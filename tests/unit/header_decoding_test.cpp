@@ -78,7 +78,9 @@ TEST(DecodeHeaderWords, RealWorldBreakage)
         // Base64 padding gives no NUL bytes; missing padding is tolerated.
         {"=?utf-8?B?YQ==?=", "a"},
         {"=?utf-8?B?YWI?=", "ab"},
-        {"=?utf-8?B?" "?=", ""},  // split so the text is no trigraph
+        {"=?utf-8?B?"
+         "?=",
+         ""},  // split so the text is no trigraph
         // A word labelled UTF-8 that is not: read in the fallback charset.
         {"=?utf-8?Q?=CF=F0=E8?=", "При", "WINDOWS-1251"},
         // Encoded word inside a quoted display name.
@@ -130,7 +132,9 @@ TEST(DecodeHeaderWords, RawEightBitBytes)
         {"Re: \xf7\xc8\xcf\xc4\xd1\xdd\xc9\xc5 =?utf-8?Q?=E2=9C=93?=", "Re: Входящие ✓", "koi8-r"},
         {"\xcf\xf0\xe8\xe2\xe5\xf2", "Привет", "WINDOWS-1251"},
         // No charset, or one Qt does not know: Windows-1252.
-        {"caf\xe9 \x80" "5", "café €5"},
+        {"caf\xe9 \x80"
+         "5",
+         "café €5"},
         {"caf\xe9", "café", "X-NOT-A-CHARSET"},
         // A charset that claims UTF-8 for bytes that are not: Windows-1252.
         {"caf\xe9", "café", "UTF-8"},
@@ -152,5 +156,6 @@ TEST(CharsetFromContentType, ReadsTheParameter)
         {"", ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CharsetFromContentType(QString::fromLatin1(c.contentType)), QString::fromLatin1(c.charset)) << c.contentType;
+        EXPECT_EQ(CharsetFromContentType(QString::fromLatin1(c.contentType)), QString::fromLatin1(c.charset))
+            << c.contentType;
 }

@@ -32,10 +32,10 @@ TEST(ImapFolderName, BrokenNamesAreKept)
         const char* wire;
         const char* name;
     } cases[] = {
-        {"a&b", "a&b"},                    // no "-": kept
-        {"&!!!-x", "&!!!-x"},              // not base64
+        {"a&b", "a&b"},        // no "-": kept
+        {"&!!!-x", "&!!!-x"},  // not base64
         {"&AGE-", "a"},
-        {"&AG-", "&AG-"},                  // odd byte count
+        {"&AG-", "&AG-"},                                       // odd byte count
         {"\xd0\x9f\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0", "Папка"},  // server speaking UTF-8
     };
     for (const auto& c : cases)

@@ -11,8 +11,8 @@ namespace {
 TEST(ImapValues, MalformedTextsGiveNothing)
 {
     const QByteArray deep = QByteArray(100, '(') + QByteArray(100, ')');
-    for (const QByteArray& text : QList<QByteArray>{"(UID 1", "UID 1)", "\"open", "{5}\r\nabc", "{x}\r\nabc",
-                                                   "{3}abc", "BODY[HEADER", deep})
+    for (const QByteArray& text :
+         QList<QByteArray>{"(UID 1", "UID 1)", "\"open", "{5}\r\nabc", "{x}\r\nabc", "{3}abc", "BODY[HEADER", deep})
         EXPECT_FALSE(ParseImapValues(text).has_value()) << text.constData();
 }
 
@@ -40,8 +40,7 @@ TEST(ImapFetch, ItemsInAnyOrder)
         {"1 FETCH (UID 471 RFC822.SIZE 220)", 471, 220, std::nullopt},
         {"1 FETCH (RFC822.SIZE 220 UID 471)", 471, 220, std::nullopt},
         {"1 FETCH (RFC822.SIZE 220)", std::nullopt, 220, std::nullopt},
-        {"1 FETCH (FLAGS (\\Seen \\Recent) UID 471)", 471, std::nullopt,
-         TMessageFlag::Seen | TMessageFlag::Recent},
+        {"1 FETCH (FLAGS (\\Seen \\Recent) UID 471)", 471, std::nullopt, TMessageFlag::Seen | TMessageFlag::Recent},
         {"1 FETCH (UID 471 FLAGS (\\seen $Junk \\*))", 471, std::nullopt, TMessageFlags(TMessageFlag::Seen)},
         {"1 fetch (uid 4294967295 rfc822.size 2147483647)", 4294967295u, 2147483647, std::nullopt},
         {"1 FETCH (UID 0 RFC822.SIZE 2147483648)", std::nullopt, std::nullopt, std::nullopt},
@@ -65,18 +64,24 @@ TEST(ImapFetch, ItemsInAnyOrder)
 TEST(ImapSelect, ExampleReplyFillsTheFolderState)
 {
     TImapFolderInfo info;
-    for (const char* line : {"FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)", "172 EXISTS", "1 RECENT",
-                             "OK [UNSEEN 12] Message 12 is first unseen", "OK [UIDVALIDITY 385] UIDs valid",
-                             "OK [UIDNEXT 439] Predicted next UID",
-                             "OK [PERMANENTFLAGS (\\Deleted \\Seen \\*)] Limited", "OK [READ-WRITE] done",
-                             "OK [ALERT] watch out", "NO [UIDVALIDITY 1] ignored"})
+    for (const char* line :
+         {"FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)", "172 EXISTS", "1 RECENT",
+          "OK [UNSEEN 12] Message 12 is first unseen", "OK [UIDVALIDITY 385] UIDs valid",
+          "OK [UIDNEXT 439] Predicted next UID", "OK [PERMANENTFLAGS (\\Deleted \\Seen \\*)] Limited",
+          "OK [READ-WRITE] done", "OK [ALERT] watch out", "NO [UIDVALIDITY 1] ignored"})
         ApplySelectResponse(info, line);
-    EXPECT_EQ(info, (TImapFolderInfo{.Name = {}, .TotalMessages = 172, .RecentMessages = 1, .FirstUnseen = 12,
-                                     .UidValidity = 385, .UidNext = 439, .AccessMode = TImapAccessMode::ReadWrite,
-                                     .MailBoxFlags = TMessageFlag::Answered | TMessageFlag::Flagged |
-                                                     TMessageFlag::Deleted | TMessageFlag::Seen | TMessageFlag::Draft,
-                                     .PermanentFlags = TMessageFlag::Deleted | TMessageFlag::Seen,
-                                     .ExpungedNumbers = {}}));
+    EXPECT_EQ(info,
+              (TImapFolderInfo{.Name = {},
+                               .TotalMessages = 172,
+                               .RecentMessages = 1,
+                               .FirstUnseen = 12,
+                               .UidValidity = 385,
+                               .UidNext = 439,
+                               .AccessMode = TImapAccessMode::ReadWrite,
+                               .MailBoxFlags = TMessageFlag::Answered | TMessageFlag::Flagged | TMessageFlag::Deleted
+                                   | TMessageFlag::Seen | TMessageFlag::Draft,
+                               .PermanentFlags = TMessageFlag::Deleted | TMessageFlag::Seen,
+                               .ExpungedNumbers = {}}));
     for (const char* bad : {"-1 EXISTS", "x EXISTS", "10000001 EXISTS", "1e3 RECENT"})
         EXPECT_THROW(ApplySelectResponse(info, bad), EMailClientError) << bad;
 }
@@ -96,7 +101,8 @@ TEST(ImapList, NamesDelimitersAndAttributes)
         {"LIST (\\Noselect) NIL \"\"", QByteArray(""), "", false},
         {"list (\\NONEXISTENT) \"/\" x", QByteArray("x"), "/", false},
         {"LIST () \"/\" {3}\r\na b", QByteArray("a b"), "/", true},
-        {"LIST () \"/\" \"&BB4EQgQ,BEAEMAQyBDsENQQ9BD0ESwQ1-\"", QByteArray("&BB4EQgQ,BEAEMAQyBDsENQQ9BD0ESwQ1-"), "/", true},
+        {"LIST () \"/\" \"&BB4EQgQ,BEAEMAQyBDsENQQ9BD0ESwQ1-\"", QByteArray("&BB4EQgQ,BEAEMAQyBDsENQQ9BD0ESwQ1-"), "/",
+         true},
         {"LIST \"/\" INBOX", std::nullopt, "", false},
         {"LIST () \"/\"", std::nullopt, "", false},
         {"LSUB () \"/\" INBOX", std::nullopt, "", false},
@@ -141,9 +147,16 @@ TEST(ImapCommand, StringsAreQuotedOrSentAsLiterals)
         {"plain", {TImapArgument::String("INBOX")}, false, {"C1 X \"INBOX\""}, {"C1 X \"INBOX\""}},
         {"escapes", {TImapArgument::String("a\"b\\c")}, false, {"C1 X \"a\\\"b\\\\c\""}, {"C1 X \"a\\\"b\\\\c\""}},
         {"secret", {TImapArgument::String("pw", true)}, false, {"C1 X \"pw\""}, {"C1 X ****"}},
-        {"literal", {TImapArgument::String("a\nb"), TImapArgument::Raw("(x)")}, false,
-         {"C1 X {3}", "a\nb (x)"}, {"C1 X {3}", "a\nb (x)"}},
-        {"literal plus", {TImapArgument::String("\xC3\xA9", true)}, true, {"C1 X {2+}", "\xC3\xA9"}, {"C1 X ****", "****"}},
+        {"literal",
+         {TImapArgument::String("a\nb"), TImapArgument::Raw("(x)")},
+         false,
+         {"C1 X {3}", "a\nb (x)"},
+         {"C1 X {3}", "a\nb (x)"}},
+        {"literal plus",
+         {TImapArgument::String("\xC3\xA9", true)},
+         true,
+         {"C1 X {2+}", "\xC3\xA9"},
+         {"C1 X ****", "****"}},
     };
     for (const TCommandCase& c : cases) {
         const QList<TImapCommandPiece> pieces = BuildImapCommand("C1", "X", c.Arguments, c.LiteralPlus);

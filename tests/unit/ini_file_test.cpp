@@ -77,12 +77,24 @@ TEST(IniFileRead, Integers)
         QByteArray text;
         int expected;
     } cases[] = {
-        {"-12", -12},        {"+7", 7},           {"0x1F", 31},         {"0X1f", 31},
-        {"0xFFFFFFFF", -1},  {"  42  ", 42},      {"2147483647", 2147483647},
+        {"-12", -12},
+        {"+7", 7},
+        {"0x1F", 31},
+        {"0X1f", 31},
+        {"0xFFFFFFFF", -1},
+        {"  42  ", 42},
+        {"2147483647", 2147483647},
         {"-2147483648", std::numeric_limits<int>::min()},
-        {"2147483648", 99},  {"0x100000000", 99}, {"0x", 99},           {"0xG", 99},
-        {"12abc", 99},       {"1 2", 99},         {"", 99},             {"yes", 99},
-        {"-", 99},           {"1.5", 99},
+        {"2147483648", 99},
+        {"0x100000000", 99},
+        {"0x", 99},
+        {"0xG", 99},
+        {"12abc", 99},
+        {"1 2", 99},
+        {"", 99},
+        {"yes", 99},
+        {"-", 99},
+        {"1.5", 99},
     };
     for (const Case& c : cases) {
         TempFolder folder;
@@ -94,8 +106,7 @@ TEST(IniFileRead, Integers)
 TEST(IniFileRead, Int64AndBooleans)
 {
     TempFolder folder;
-    TveqIniFile ini(folder.Write("a.ini",
-                                 "[s]\nbig=9000000000\none=1\ntwo=2\nzero=0\nyes=yes\ntrue=true\nhex=0x0\n"));
+    TveqIniFile ini(folder.Write("a.ini", "[s]\nbig=9000000000\none=1\ntwo=2\nzero=0\nyes=yes\ntrue=true\nhex=0x0\n"));
     EXPECT_EQ(ini.ReadInt64("s", "big", 0), Q_INT64_C(9000000000));
     EXPECT_EQ(ini.ReadInteger("s", "big", -1), -1);
     EXPECT_TRUE(ini.ReadBool("s", "one", false));
@@ -160,18 +171,15 @@ TEST(IniFileWrite, ChangesInPlaceAndKeepsOtherLines)
 {
     const WriteCase cases[] = {
         {"new file", "", "Main", "k", "v", "[Main]\nk=v\n"},
-        {"replace in place", "[A]\nx=1\n; note\ny=2\n[B]\nz=3\n", "a", "X", "9",
-         "[A]\nx=9\n; note\ny=2\n[B]\nz=3\n"},
-        {"new key after last key of section", "[A]\nx=1\n\n[B]\nz=3\n", "A", "n", "5",
-         "[A]\nx=1\nn=5\n\n[B]\nz=3\n"},
+        {"replace in place", "[A]\nx=1\n; note\ny=2\n[B]\nz=3\n", "a", "X", "9", "[A]\nx=9\n; note\ny=2\n[B]\nz=3\n"},
+        {"new key after last key of section", "[A]\nx=1\n\n[B]\nz=3\n", "A", "n", "5", "[A]\nx=1\nn=5\n\n[B]\nz=3\n"},
         {"new section at end", "[A]\nx=1\n", "B", "k", "v", "[A]\nx=1\n[B]\nk=v\n"},
         {"key keeps its spelling", "[Main]\nNAME0=a\n", "main", "Name0", "b", "[Main]\nNAME0=b\n"},
         {"CR LF file stays CR LF", "[A]\r\nx=1\r\n", "A", "y", "2", "[A]\r\nx=1\r\ny=2\r\n"},
         {"line breaks become blanks", "", "s", "k", "a\r\nb\nc\rd", "[s]\nk=a b c d\n"},
         {"blanks kept by quoting", "", "s", "k", " pad ", "[s]\nk=\" pad \"\n"},
         {"quoted value kept by quoting", "", "s", "k", "'q'", "[s]\nk=\"'q'\"\n"},
-        {"Windows-1251 file is rewritten as UTF-8", "[s]\nk=\xCF\xF0\xE8\n", "s", "j", "ж",
-         "[s]\nk=При\nj=ж\n"},
+        {"Windows-1251 file is rewritten as UTF-8", "[s]\nk=\xCF\xF0\xE8\n", "s", "j", "ж", "[s]\nk=При\nj=ж\n"},
     };
     for (const WriteCase& c : cases) {
         TempFolder folder;
@@ -187,8 +195,17 @@ TEST(IniFileWrite, ChangesInPlaceAndKeepsOtherLines)
 TEST(IniFileWrite, ValuesReadBackExactly)
 {
     const QString values[] = {
-        "plain", "", " leading", "trailing ", "\"quoted\"", "'single'", "\"", "a=b=c",
-        QString::fromUtf8("Пароль с пробелами"), "#;[x]", "  \"both\"  ",
+        "plain",
+        "",
+        " leading",
+        "trailing ",
+        "\"quoted\"",
+        "'single'",
+        "\"",
+        "a=b=c",
+        QString::fromUtf8("Пароль с пробелами"),
+        "#;[x]",
+        "  \"both\"  ",
     };
     for (const QString& value : values) {
         TempFolder folder;
@@ -283,7 +300,8 @@ TEST(IniFileWrite, UnwritableFolderKeepsTheOldFile)
     const QString path = folder.Write("ro/a.ini", "[s]\nk=old\n");
     QFile::setPermissions(folder.Path("ro"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     if (QFileInfo(folder.Path("ro")).isWritable()) {
-        QFile::setPermissions(folder.Path("ro"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(folder.Path("ro"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         GTEST_SKIP() << "permissions are not enforced for this user";
     }
     {

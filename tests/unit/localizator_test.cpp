@@ -69,10 +69,10 @@ TEST(Localizator, StringsAndFormSections)
     TempFolder folder;
     const QByteArray longText(3000, 'y');
     folder.Write("langs/lang.ENG",
-                 "[Strings]\nClickHere=\nAbortedByUser=Stopped\nDeleteMessage=" + longText +
-                     "\n\n[TForm1]\nCaption=Main\n\nListView1.Columns.[1].Caption=Subject\n"
-                     "[TfrmOptions]\ncbLang.Items.Text=a,,b,\n"
-                     "  [TfrmAbout] ; the about box\nCaption=About\n");
+                 "[Strings]\nClickHere=\nAbortedByUser=Stopped\nDeleteMessage=" + longText
+                     + "\n\n[TForm1]\nCaption=Main\n\nListView1.Columns.[1].Caption=Subject\n"
+                       "[TfrmOptions]\ncbLang.Items.Text=a,,b,\n"
+                       "  [TfrmAbout] ; the about box\nCaption=About\n");
     TOptions options;
     options.FCurrentLanguage = "eng";
     TLocalizator localizator(options, folder.Path("langs"));
@@ -95,8 +95,7 @@ TEST(Localizator, StringsAndFormSections)
 TEST(Localizator, FirstSectionIsNeverAFormSection)
 {
     TempFolder folder;
-    folder.Write("langs/lang.ENG",
-                 "[TfrmOptions]\nCaption=Ignored\n[Strings]\nAbortedByUser=Stopped\n");
+    folder.Write("langs/lang.ENG", "[TfrmOptions]\nCaption=Ignored\n[Strings]\nAbortedByUser=Stopped\n");
     TOptions options;
     options.FCurrentLanguage = "ENG";
     TLocalizator localizator(options, folder.Path("langs"));

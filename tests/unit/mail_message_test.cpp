@@ -174,7 +174,8 @@ TEST(ParseHeaders, Priority)
         {"X-Other: 1", "X-Other2: 1", TMessagePriority::Normal},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Parsed({c.priorityLine, c.xPriorityLine}).Priority, c.expected) << c.priorityLine << " / " << c.xPriorityLine;
+        EXPECT_EQ(Parsed({c.priorityLine, c.xPriorityLine}).Priority, c.expected)
+            << c.priorityLine << " / " << c.xPriorityLine;
 }
 
 // A server decides how long a header is; a message keeps its beginning, within the line and byte
@@ -192,7 +193,8 @@ TEST(SplitHeaderLines, KeepsTheBeginningWithinTheBounds)
     } cases[] = {
         {"a small header whole, blank lines left out", "From: a\r\n\r\nSubject: b\nTo: c", 3, "From: a"},
         {"4 MiB of one-byte lines: the line bound", oneByteLines, kMaxHeaderLines, "F"},
-        {"long lines: the byte bound", QByteArray(20, 'x') + "\n" + (QByteArray(100'000, 'y') + "\n").repeated(20), 11, QByteArray(20, 'x')},
+        {"long lines: the byte bound", QByteArray(20, 'x') + "\n" + (QByteArray(100'000, 'y') + "\n").repeated(20), 11,
+         QByteArray(20, 'x')},
     };
     for (const auto& c : cases) {
         const QList<QByteArray> lines = SplitHeaderLines(c.block);

@@ -130,7 +130,8 @@ TEST_F(MessageRows, TsvWritesDatesAndTimesInFixedDigits)
         found.Message.Date = moment;
         const QList<TListedMessage> one{{BuildMailBoxRows(0, pop, {found}, QLocale::c()).first(), found.Message}};
         const QString tsv = QString::fromUtf8(ExportMessageRows(one, TExportFormat::Tsv));
-        EXPECT_TRUE(tsv.contains(moment.toLocalTime().toString(QStringLiteral("\tyyyy-MM-dd\tHH:mm:ss\t")))) << tsv.toStdString();
+        EXPECT_TRUE(tsv.contains(moment.toLocalTime().toString(QStringLiteral("\tyyyy-MM-dd\tHH:mm:ss\t"))))
+            << tsv.toStdString();
         EXPECT_TRUE(tsv.contains(QStringLiteral("\tAnn <ann@example.org>\tHome\t5\t"))) << tsv.toStdString();
     }
 }
@@ -167,7 +168,8 @@ TEST(MessageId, NamesTheMessageAndReadsBack)
     };
     const Case cases[] = {
         {"Work", {"INBOX", 7, 42, {}, 3}, "imap:Work:INBOX:7:42"},
-        {"My, Box: ü~", {"A/B C,D&-", 4294967295u, 1, {}, 1},
+        {"My, Box: ü~",
+         {"A/B C,D&-", 4294967295u, 1, {}, 1},
          "imap:My%2C%20Box%3A%20%C3%BC%7E:A%2FB%20C%2CD%26-:4294967295:1"},
         {"Home", {{}, 0, 0, "a:b,c%d e", 2}, "pop3:Home:a%3Ab%2Cc%25d%20e"},
         {"", {{}, 0, 0, "0000001", 1}, "pop3::0000001"},
@@ -196,15 +198,15 @@ TEST(MessageId, RefusesWhatIsNoId)
     const char* const refused[] = {
         "",
         "16",
-        "imap:Work:INBOX:7",            // a part short
-        "imap:Work:INBOX:7:42:1",       // a part over
-        "imap:Work:INBOX:7:0",          // UID 0 names no message
+        "imap:Work:INBOX:7",       // a part short
+        "imap:Work:INBOX:7:42:1",  // a part over
+        "imap:Work:INBOX:7:0",     // UID 0 names no message
         "imap:Work:INBOX:x:42",
         "imap:Work:INBOX:-7:42",
         "imap:Work:INBOX:4294967296:1",  // past 32 bits
-        "imap:Work:IN BOX:7:42",        // a space must be encoded
-        "imap:Wörk:INBOX:7:42",         // so must anything not ASCII
-        "pop3:Home:",                   // no UIDL
+        "imap:Work:IN BOX:7:42",         // a space must be encoded
+        "imap:Wörk:INBOX:7:42",          // so must anything not ASCII
+        "pop3:Home:",                    // no UIDL
         "pop3:Home:%4",
         "pop3:Home:%GG",
         "POP3:Home:abc",
@@ -224,16 +226,16 @@ TEST(DisplayWidth, CountsTerminalColumns)
         {u"", 0},
         {u"Subject", 7},
         {u"Привет", 6},
-        {u"中文主题", 8},                 // CJK ideographs
-        {u"こんにちは", 10},              // kana
-        {u"한국어", 6},                   // Hangul syllables
-        {u"\uFF21\uFF22", 4},            // fullwidth Latin
-        {u"\uFF71", 1},                  // halfwidth katakana
-        {u"e\u0301te\u0301", 3},         // combining acute accents
-        {u"\u1100\u1161\u11A8", 2},      // a conjoining Hangul syllable
-        {u"a\u200Bb", 2},                // zero-width space
-        {u"\U0001F600!", 3},             // an emoji outside the BMP
-        {u"\U00020000", 2},              // CJK extension B
+        {u"中文主题", 8},            // CJK ideographs
+        {u"こんにちは", 10},         // kana
+        {u"한국어", 6},              // Hangul syllables
+        {u"\uFF21\uFF22", 4},        // fullwidth Latin
+        {u"\uFF71", 1},              // halfwidth katakana
+        {u"e\u0301te\u0301", 3},     // combining acute accents
+        {u"\u1100\u1161\u11A8", 2},  // a conjoining Hangul syllable
+        {u"a\u200Bb", 2},            // zero-width space
+        {u"\U0001F600!", 3},         // an emoji outside the BMP
+        {u"\U00020000", 2},          // CJK extension B
         {u"x\u00E9\u2026", 3},
     };
     for (const Case& c : cases)

@@ -19,7 +19,7 @@ TEST(Pop3Replies, UidLines)
     EXPECT_EQ(ParsePop3UidLine("1 whqtswO00WBw418f9t5JxYwZ"), (TPop3UidEntry{1, "whqtswO00WBw418f9t5JxYwZ"}));
     EXPECT_EQ(ParsePop3UidLine(" 2  abc "), (TPop3UidEntry{2, "abc"}));
     for (const QByteArray& bad : QList<QByteArray>{"", "1", "0 a", "-1 a", "x a", "1 a b", "1 " + QByteArray(71, 'a'),
-                                                  "1 a\x7F", "99999999999 a"})
+                                                   "1 a\x7F", "99999999999 a"})
         EXPECT_FALSE(ParsePop3UidLine(bad).has_value()) << bad.constData();
 }
 

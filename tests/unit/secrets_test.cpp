@@ -144,10 +144,21 @@ TEST(RunSecrets, OnlyChecksTheUserStartedMayPrompt)
         const char* logged;
     } cases[] = {
         {"scheduled, open", TRunKind::Scheduled, false, TSecretStatus::Ok, QStringLiteral("pa"), false, ""},
-        {"scheduled, locked", TRunKind::Scheduled, true, TSecretStatus::Ok, {}, true, "(a.example) secret store locked"},
+        {"scheduled, locked",
+         TRunKind::Scheduled,
+         true,
+         TSecretStatus::Ok,
+         {},
+         true,
+         "(a.example) secret store locked"},
         {"manual, locked: may unlock", TRunKind::CheckAll, true, TSecretStatus::Ok, QStringLiteral("pa"), false, ""},
         {"scheduled, no store", TRunKind::Scheduled, false, TSecretStatus::Unavailable, {}, true, "cannot be read"},
-        {"manual, no store: login prompt", TRunKind::CheckAll, false, TSecretStatus::Unavailable, {}, false,
+        {"manual, no store: login prompt",
+         TRunKind::CheckAll,
+         false,
+         TSecretStatus::Unavailable,
+         {},
+         false,
          "cannot be read"},
         {"scheduled delete, locked", TRunKind::DeleteMarked, true, TSecretStatus::Ok, {}, true, "locked"},
     };
@@ -165,9 +176,8 @@ TEST(RunSecrets, OnlyChecksTheUserStartedMayPrompt)
         const TRunSecretsOutcome outcome = FillRunSecrets(request, store);
         EXPECT_EQ(request.MailBoxes[0].Password, c.password) << c.name;
         EXPECT_EQ(request.MailBoxes[1].Password, QStringLiteral("pb")) << c.name;
-        const QList<int> visited = c.kind == TRunKind::DeleteMarked
-                                       ? QList<int>{request.Deletes.first().MailBoxIndex}
-                                       : MailBoxesOfRun(request.MailBoxes, request.Kind);
+        const QList<int> visited = c.kind == TRunKind::DeleteMarked ? QList<int>{request.Deletes.first().MailBoxIndex}
+                                                                    : MailBoxesOfRun(request.MailBoxes, request.Kind);
         EXPECT_EQ(visited.first(), c.skipped ? 1 : 0) << c.name;
         EXPECT_EQ(outcome.Log.join(QString()).contains(QLatin1String(c.logged)), true) << c.name;
         EXPECT_EQ(outcome.Log.isEmpty(), *c.logged == 0) << c.name;

@@ -24,7 +24,8 @@ std::optional<qint64> IniGeneration(const QString& file)
     const TveqIniFile ini(file);
     std::optional<qint64> generation;
     for (int k = 0; k < 250; ++k) {
-        const QString value = ini.ReadString(QStringLiteral("Section%1").arg(k % 5), QStringLiteral("Key%1").arg(k), {});
+        const QString value =
+            ini.ReadString(QStringLiteral("Section%1").arg(k % 5), QStringLiteral("Key%1").arg(k), {});
         const qsizetype blank = value.indexOf(u' ');
         bool ok = false;
         const qint64 g = value.left(blank).toLongLong(&ok);
@@ -97,17 +98,25 @@ TEST(SettingsSurvival, HandEditedFiles)
     } cases[] = {
         {"byte order mark", "\xEF\xBB\xBF[Options]\r\nLang=RUS\r\n", {{"Options", "Lang", "RUS"}}, "[Options]\r\n"},
         {"CR-only line ends", "[A]\rx=1\ry=2\r[B]\rz=3\r", {{"A", "x", "1"}, {"A", "y", "2"}, {"B", "z", "3"}}, "y=2"},
-        {"section repeated: the first counts, the second is kept", "[A]\nx=1\n[B]\nz=3\n[a]\nx=2\nw=4\n",
-         {{"A", "x", "1"}, {"B", "z", "3"}, {"A", "w", "<none>"}}, "[a]\nx=2\nw=4\n"},
+        {"section repeated: the first counts, the second is kept",
+         "[A]\nx=1\n[B]\nz=3\n[a]\nx=2\nw=4\n",
+         {{"A", "x", "1"}, {"B", "z", "3"}, {"A", "w", "<none>"}},
+         "[a]\nx=2\nw=4\n"},
         {"key repeated: the first counts, the second is kept", "[A]\nx=1\nX=2\n", {{"A", "x", "1"}}, "X=2\n"},
-        {"10 MB line", "[A]\nbig=" + bigValue + "\nx=1\n",
-         {{"A", "x", "1"}, {"A", "big", QString(TveqIniFile::MaxValueLength, u'v')}}, "big=" + bigValue + "\n"},
+        {"10 MB line",
+         "[A]\nbig=" + bigValue + "\nx=1\n",
+         {{"A", "x", "1"}, {"A", "big", QString(TveqIniFile::MaxValueLength, u'v')}},
+         "big=" + bigValue + "\n"},
         {"legacy Windows-1251 file", "[A]\nname=\xCF\xEE\xF7\xF2\xE0\n", {{"A", "name", "Почта"}}, "name=Почта\n"},
-        {"UTF-8 file with one Windows-1251 line", "[A]\nnew=Почта\nold=\xCF\xEE\xF7\xF2\xE0\n",
-         {{"A", "new", "Почта"}, {"A", "old", "Почта"}}, "new=Почта\nold=Почта\n"},
+        {"UTF-8 file with one Windows-1251 line",
+         "[A]\nnew=Почта\nold=\xCF\xEE\xF7\xF2\xE0\n",
+         {{"A", "new", "Почта"}, {"A", "old", "Почта"}},
+         "new=Почта\nold=Почта\n"},
         {"invalid UTF-8 bytes", "[A]\nx=\xFF\xFE\x80\ny=2\n", {{"A", "y", "2"}}, "y=2\n"},
-        {"NUL bytes", QByteArray("[A]\nx=1\0\0\ny=2\n[B\0]\nz=3\n", 24),
-         {{"A", "x", QString::fromLatin1("1\0\0", 3)}, {"A", "y", "2"}}, QByteArray("[B\0]\nz=3\n", 9)},
+        {"NUL bytes",
+         QByteArray("[A]\nx=1\0\0\ny=2\n[B\0]\nz=3\n", 24),
+         {{"A", "x", QString::fromLatin1("1\0\0", 3)}, {"A", "y", "2"}},
+         QByteArray("[B\0]\nz=3\n", 9)},
     };
     for (const auto& c : cases) {
         TempFolder folder;
@@ -115,7 +124,8 @@ TEST(SettingsSurvival, HandEditedFiles)
         const auto expectReads = [&](const char* when) {
             const TveqIniFile ini(path);
             for (const auto& [section, key, value] : c.reads)
-                EXPECT_EQ(ini.ReadString(section, key, "<none>"), value) << c.name << ", " << when << ": " << key.toStdString();
+                EXPECT_EQ(ini.ReadString(section, key, "<none>"), value)
+                    << c.name << ", " << when << ": " << key.toStdString();
         };
         expectReads("as edited");
         TveqIniFile(path).WriteString("Added", "k", "v");

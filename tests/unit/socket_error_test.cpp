@@ -6,7 +6,10 @@ using namespace brevio;
 
 TEST(SocketError, MessageNamesCodeAndText)
 {
-    struct Case { int code; const char* message; };
+    struct Case {
+        int code;
+        const char* message;
+    };
     const Case cases[] = {
         {10061, "Socket Error # 10061\r\nConnection refused."},
         {11001, "Socket Error # 11001\r\nHost not found."},

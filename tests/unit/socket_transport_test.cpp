@@ -44,7 +44,12 @@ struct TClosedPort {
 TEST(SocketTransport, OpenFailuresCarryClassicCodes)
 {
     TClosedPort closed;
-    struct Case { QString host; int port; int code; const char* message; };
+    struct Case {
+        QString host;
+        int port;
+        int code;
+        const char* message;
+    };
     const Case cases[] = {
         {QStringLiteral("127.0.0.1"), closed.port, 10061, "Socket Error # 10061\r\nConnection refused."},
         {QStringLiteral("nonexistent.invalid"), 110, 11001, "Socket Error # 11001\r\nHost not found."},

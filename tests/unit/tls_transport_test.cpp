@@ -36,10 +36,10 @@ struct TCertificateCase {
     const char* name;
     const TTestCertificate* serverCert;
     QString connectHost;
-    QString tlsHost;          // empty: the host given to Open
+    QString tlsHost;  // empty: the host given to Open
     QByteArray extraCa;
     QString pin;
-    const char* errorPart;    // null: the session must work
+    const char* errorPart;  // null: the session must work
     TRefusal refusal;
 };
 
@@ -49,46 +49,132 @@ std::vector<TCertificateCase> CertificateCases()
     return {
         {"trusted by extra CA", &pki.Server, "localhost", "", pki.Ca.CertPem, "", nullptr, {}},
         {"IP literal checked as address", &pki.Server, "127.0.0.1", "", pki.Ca.CertPem, "", nullptr, {}},
-        {"wrong host name", &pki.Server, "127.0.0.1", "mail.example.com", pki.Ca.CertPem, "",
+        {"wrong host name",
+         &pki.Server,
+         "127.0.0.1",
+         "mail.example.com",
+         pki.Ca.CertPem,
+         "",
          "TLS certificate of mail.example.com not trusted: the certificate is made out for localhost, 127.0.0.1, "
          "::1, not for mail.example.com (hostname mismatch)",
          {.HostMismatch = true}},
-        {"wrong IP address", &pki.Server, "127.0.0.1", "10.1.2.3", pki.Ca.CertPem, "", "(IP address mismatch)",
+        {"wrong IP address",
+         &pki.Server,
+         "127.0.0.1",
+         "10.1.2.3",
+         pki.Ca.CertPem,
+         "",
+         "(IP address mismatch)",
          {.HostMismatch = true}},
-        {"issuer unknown", &pki.Server, "localhost", "", {}, "",
+        {"issuer unknown",
+         &pki.Server,
+         "localhost",
+         "",
+         {},
+         "",
          "the server did not send its intermediate certificate, or its issuer is not trusted on this computer "
          "(unable to get local issuer certificate)",
          {}},
-        {"self-signed", &pki.SelfSigned, "localhost", "", pki.Ca.CertPem, "",
+        {"self-signed",
+         &pki.SelfSigned,
+         "localhost",
+         "",
+         pki.Ca.CertPem,
+         "",
          "TLS certificate of localhost not trusted: the certificate is self-signed, so no authority vouches for it "
          "(self-signed certificate)",
          {}},
-        {"self-signed for another host", &pki.SelfSigned, "localhost", "other.example", {}, "",
-         "(self-signed certificate)", {.HostMismatch = true}},
-        {"expired", &pki.Expired, "localhost", "", pki.Ca.CertPem, "", "the certificate expired on ",
+        {"self-signed for another host",
+         &pki.SelfSigned,
+         "localhost",
+         "other.example",
+         {},
+         "",
+         "(self-signed certificate)",
+         {.HostMismatch = true}},
+        {"expired",
+         &pki.Expired,
+         "localhost",
+         "",
+         pki.Ca.CertPem,
+         "",
+         "the certificate expired on ",
          {.Expired = true}},
-        {"weak key", &pki.WeakKey, "localhost", "", pki.Ca.CertPem, "",
-         "TLS certificate of localhost refused: the server's key is too weak (RSA 1024 bits)", {.TooWeak = true}},
-        {"weak key, pinned", &pki.WeakKey, "localhost", "", pki.Ca.CertPem, pki.WeakKey.Fingerprint,
+        {"weak key",
+         &pki.WeakKey,
+         "localhost",
+         "",
+         pki.Ca.CertPem,
+         "",
+         "TLS certificate of localhost refused: the server's key is too weak (RSA 1024 bits)",
+         {.TooWeak = true}},
+        {"weak key, pinned",
+         &pki.WeakKey,
+         "localhost",
+         "",
+         pki.Ca.CertPem,
+         pki.WeakKey.Fingerprint,
          "the server's key is too weak (RSA 1024 bits) (EE certificate key too weak); a certificate this weak cannot "
          "be trusted",
          {.TooWeak = true}},
-        {"weak key, self-signed and pinned", &pki.WeakSelfSigned, "localhost", "", {}, pki.WeakSelfSigned.Fingerprint,
-         "TLS certificate of localhost refused: the server's key is too weak (RSA 1024 bits)", {.TooWeak = true}},
-        {"SHA-1 signature, self-signed and pinned", &pki.Sha1SelfSigned, "localhost", "", {},
-         pki.Sha1SelfSigned.Fingerprint, "TLS certificate of localhost refused: the certificate is signed with a hash "
-         "that is too weak", {.TooWeak = true}},
-        {"weak key, pin of another certificate", &pki.WeakSelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint,
-         "has changed", {.PinMismatch = true, .TooWeak = true}},
+        {"weak key, self-signed and pinned",
+         &pki.WeakSelfSigned,
+         "localhost",
+         "",
+         {},
+         pki.WeakSelfSigned.Fingerprint,
+         "TLS certificate of localhost refused: the server's key is too weak (RSA 1024 bits)",
+         {.TooWeak = true}},
+        {"SHA-1 signature, self-signed and pinned",
+         &pki.Sha1SelfSigned,
+         "localhost",
+         "",
+         {},
+         pki.Sha1SelfSigned.Fingerprint,
+         "TLS certificate of localhost refused: the certificate is signed with a hash "
+         "that is too weak",
+         {.TooWeak = true}},
+        {"weak key, pin of another certificate",
+         &pki.WeakSelfSigned,
+         "localhost",
+         "",
+         {},
+         pki.SelfSigned.Fingerprint,
+         "has changed",
+         {.PinMismatch = true, .TooWeak = true}},
         {"self-signed, pinned", &pki.SelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint, nullptr, {}},
-        {"pin lower case with colons", &pki.SelfSigned, "localhost", "", {},
-         WithColons(pki.SelfSigned.Fingerprint.toLower()), nullptr, {}},
-        {"pin covers a name mismatch", &pki.SelfSigned, "localhost", "other.example", {},
-         pki.SelfSigned.Fingerprint, nullptr, {}},
-        {"pin of another certificate", &pki.SelfSigned, "localhost", "", {}, pki.Server.Fingerprint,
-         "has changed", {.PinMismatch = true}},
-        {"pin cut short", &pki.SelfSigned, "localhost", "", {}, pki.SelfSigned.Fingerprint.left(40),
-         "has changed", {.PinMismatch = true}},
+        {"pin lower case with colons",
+         &pki.SelfSigned,
+         "localhost",
+         "",
+         {},
+         WithColons(pki.SelfSigned.Fingerprint.toLower()),
+         nullptr,
+         {}},
+        {"pin covers a name mismatch",
+         &pki.SelfSigned,
+         "localhost",
+         "other.example",
+         {},
+         pki.SelfSigned.Fingerprint,
+         nullptr,
+         {}},
+        {"pin of another certificate",
+         &pki.SelfSigned,
+         "localhost",
+         "",
+         {},
+         pki.Server.Fingerprint,
+         "has changed",
+         {.PinMismatch = true}},
+        {"pin cut short",
+         &pki.SelfSigned,
+         "localhost",
+         "",
+         {},
+         pki.SelfSigned.Fingerprint.left(40),
+         "has changed",
+         {.PinMismatch = true}},
     };
 }
 
@@ -128,8 +214,8 @@ void ExpectRefusal(const ETlsError& e, const TCertificateCase& c)
     EXPECT_TRUE(text.contains(QStringLiteral("(%1)").arg(info.LibraryText))) << text.toStdString();
     EXPECT_EQ(info.Host, c.tlsHost.isEmpty() ? c.connectHost : c.tlsHost);
     EXPECT_EQ(info.Subject, QStringLiteral("CN=localhost"));
-    EXPECT_EQ(info.Issuer, c.serverCert->SelfSigned ? QStringLiteral("CN=localhost")
-                                                    : QStringLiteral("CN=Brevio Test CA"));
+    EXPECT_EQ(info.Issuer,
+              c.serverCert->SelfSigned ? QStringLiteral("CN=localhost") : QStringLiteral("CN=Brevio Test CA"));
     EXPECT_TRUE(info.NotBefore.isValid() && info.NotBefore < info.NotAfter);
     EXPECT_EQ(info.Fingerprint, c.serverCert->Fingerprint);
     EXPECT_EQ(info.HostMismatch, c.refusal.HostMismatch);
@@ -210,7 +296,8 @@ TEST(TlsTransport, StartTlsAfterPlainExchange)
     // The second case sends plain bytes after the go-ahead, in the same packet; they were never
     // protected and must not be taken as part of the TLS conversation.
     const TTestPki& pki = TTestPki::Get();
-    for (const QByteArray& goAhead : {QByteArray("+OK begin TLS\r\n"), QByteArray("+OK begin TLS\r\n+OK injected\r\n")}) {
+    for (const QByteArray& goAhead :
+         {QByteArray("+OK begin TLS\r\n"), QByteArray("+OK begin TLS\r\n+OK injected\r\n")}) {
         SCOPED_TRACE(goAhead.toStdString());
         TLoopbackServer server;
         server.Serve([&](TServerConnection& s) {
@@ -313,8 +400,8 @@ TEST(TlsTransport, HandshakeFailures)
         const THandshakeOutcome outcome = TryStartTls(t, {});
         EXPECT_EQ(outcome.Kind, c.outcome) << outcome.Message.toStdString();
         if (c.outcome == K::TlsError) {
-            EXPECT_TRUE(outcome.Message.startsWith(QStringLiteral("TLS handshake with localhost failed: ") +
-                                                   QLatin1String(c.reason)))
+            EXPECT_TRUE(outcome.Message.startsWith(QStringLiteral("TLS handshake with localhost failed: ")
+                                                   + QLatin1String(c.reason)))
                 << outcome.Message.toStdString();
             EXPECT_FALSE(outcome.HasCertificate);
         }
@@ -339,7 +426,10 @@ TEST(TlsTransport, UnreadableExtraCertificatesAreReported)
 TEST(TlsFingerprint, Matching)
 {
     const QString fp = QStringLiteral("AB12CD34EF56AB12CD34EF56AB12CD34EF56AB12CD34EF56AB12CD34EF56AB12");
-    struct Case { QString pinned; bool match; };
+    struct Case {
+        QString pinned;
+        bool match;
+    };
     const Case cases[] = {
         {fp, true},
         {fp.toLower(), true},

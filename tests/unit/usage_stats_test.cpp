@@ -41,17 +41,14 @@ TEST(UsageStats, DueCheck)
         QByteArray stats;
         bool due;
     } cases[] = {
-        {"start reaches its border",
-         "Count=1\nCounterType0=0\nFValue0=99\nFCounterName0=Start\n", true},
+        {"start reaches its border", "Count=1\nCounterType0=0\nFValue0=99\nFCounterName0=Start\n", true},
         {"below every border", "Count=1\nCounterType0=0\nFValue0=98\nFCounterName0=Start\n", false},
-        {"already shown",
-         "Count=1\nFFeedbackDone=1\nCounterType0=0\nFValue0=500\nFCounterName0=Start\n", false},
-        {"disposed bytes",
-         "Count=1\nCounterType0=0\nFValue0=1048576\nFCounterName0=DisposedSize\n", true},
+        {"already shown", "Count=1\nFFeedbackDone=1\nCounterType0=0\nFValue0=500\nFCounterName0=Start\n", false},
+        {"disposed bytes", "Count=1\nCounterType0=0\nFValue0=1048576\nFCounterName0=DisposedSize\n", true},
         {"disabled foreign counter",
          "Count=1\nCounterType0=0\nFValue0=5\nFBorderCondition0=1\nFCounterName0=X\nFEnabled0=0\n", false},
-        {"enabled foreign real counter",
-         "Count=1\nCounterType0=2\nFValue0=5\nFBorderCondition0=1\nFCounterName0=X\n", true},
+        {"enabled foreign real counter", "Count=1\nCounterType0=2\nFValue0=5\nFBorderCondition0=1\nFCounterName0=X\n",
+         true},
     };
     for (const Case& c : cases) {
         TempFolder folder;
@@ -104,8 +101,9 @@ TEST(UsageStats, LargeValuesSurviveAndSaturate)
 TEST(UsageStats, FeedbackFlagAndRealCountersRoundTrip)
 {
     TempFolder folder;
-    folder.Write("s.ini", "[Stats]\nCount=1\nCounterType0=2\nFValue0=2.5\nFBorderCondition0=10\nFCounterName0=R\n"
-                          "FCounterDescription0=Value %.1f units\n");
+    folder.Write("s.ini",
+                 "[Stats]\nCount=1\nCounterType0=2\nFValue0=2.5\nFBorderCondition0=10\nFCounterName0=R\n"
+                 "FCounterDescription0=Value %.1f units\n");
     {
         TUsageStats stats(folder.Path("s.ini"));
         stats.FFeedbackDone = true;

@@ -12,7 +12,9 @@ TVersionBlockContents ProgramContents()
     TVersionBlockContents contents;
     contents.Fixed = FixedInfoForVersion(QStringLiteral("1.1.1.18"));
     contents.Translations = {0x04E30419};
-    contents.Strings = {{"FileVersion", "1.1.1.18"}, {"ProductName", "Brevio"}, {"Comments", ""},
+    contents.Strings = {{"FileVersion", "1.1.1.18"},
+                        {"ProductName", "Brevio"},
+                        {"Comments", ""},
                         {"LegalCopyright", "Copyright © VEQ labs"}};
     return contents;
 }
@@ -113,8 +115,8 @@ TEST(VersionInfo, FoundInsideAFile)
     EXPECT_TRUE(reader.HaveInfo());
     EXPECT_EQ(reader.StringValue("FileVersion"), "1.1.1.18");
 
-    for (const QString& without : {folder.Write("plain", "no version here"), folder.Write("empty", ""),
-                                   folder.Path("missing")}) {
+    for (const QString& without :
+         {folder.Write("plain", "no version here"), folder.Write("empty", ""), folder.Path("missing")}) {
         reader.SetFileName(without);
         EXPECT_FALSE(reader.HaveInfo()) << without.toStdString();
         EXPECT_EQ(reader.StringValue("FileVersion"), "");

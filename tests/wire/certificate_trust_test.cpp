@@ -47,7 +47,7 @@ private:
 class TTrustContext final : public TTestCheckContext {
 public:
     bool Trust = false;
-    QStringList Asked;  // the fingerprints offered
+    QStringList Asked;     // the fingerprints offered
     QStringList AskedFor;  // the mailboxes they were offered for
     std::function<void()> BeforeAnswer;
 
@@ -76,7 +76,8 @@ void EmptyPop3Mailbox(TServerConnection& connection)
     if (!connection.StartTls(TTestPki::Get().SelfSigned))
         throw std::runtime_error("the pinned certificate was refused");
     const std::pair<const char*, const char*> conversation[] = {
-        {nullptr, "+OK ready"}, {"CAPA", "-ERR"}, {"USER bob", "+OK"}, {"PASS secret", "+OK in"}, {"STAT", "+OK 0 0"}, {"QUIT", "+OK bye"},
+        {nullptr, "+OK ready"},    {"CAPA", "-ERR"},    {"USER bob", "+OK"},
+        {"PASS secret", "+OK in"}, {"STAT", "+OK 0 0"}, {"QUIT", "+OK bye"},
     };
     for (const auto& [expected, reply] : conversation) {
         if (expected && connection.ReadLine() != expected)
@@ -118,10 +119,22 @@ std::vector<TTrustCase> TrustCases()
     return {
         {"trusted", pki.SelfSigned, {}, true, false, 1, true, ""},
         {"declined", pki.SelfSigned, {}, false, false, 1, false, "TLS certificate of 127.0.0.1 not trusted"},
-        {"scheduled run never asks", pki.SelfSigned, {}, true, true, 0, false,
+        {"scheduled run never asks",
+         pki.SelfSigned,
+         {},
+         true,
+         true,
+         0,
+         false,
          "TLS certificate of 127.0.0.1 not trusted"},
         {"weak key never asks", pki.WeakSelfSigned, {}, true, false, 0, false, "TLS certificate of 127.0.0.1 refused"},
-        {"SHA-1 signature never asks", pki.Sha1SelfSigned, {}, true, false, 0, false,
+        {"SHA-1 signature never asks",
+         pki.Sha1SelfSigned,
+         {},
+         true,
+         false,
+         0,
+         false,
          "TLS certificate of 127.0.0.1 refused"},
         {"weak key refused though pinned", pki.WeakSelfSigned, pki.WeakSelfSigned.Fingerprint, true, false, 0, false,
          "TLS certificate of 127.0.0.1 refused: the server's key is too weak"},

@@ -12,7 +12,8 @@ namespace brevio::test {
 namespace {
 
 // Greeting and login of the scripted sessions.
-const QByteArray kPopSession = "S: +OK ready\nC: CAPA\nS: -ERR\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
+const QByteArray kPopSession =
+    "S: +OK ready\nC: CAPA\nS: -ERR\nC: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 // The same session with a server that announces PIPELINING, for the checks and deletes that
 // send their commands ahead of the replies.
 const QByteArray kPipelinedPopSession = "S: +OK ready\nC: CAPA\nS: +OK\nS: PIPELINING\nS: UIDL\nS: .\n"
@@ -82,8 +83,10 @@ TEST(EngineWire, ImapCheckSkipsUnselectableFoldersAndGoesOnAfterARefusal)
         S: * 1 FETCH (UID 42)
         S: C5 OK done
         C: C6 UID FETCH 42 (RFC822.HEADER)
-        S: * 1 FETCH (UID 42 RFC822.HEADER {)" + QByteArray::number(header.size()) + R"(}
-        S+: )" + QByteArray(header).replace("\r\n", "\\r\\n") + R"(
+        S: * 1 FETCH (UID 42 RFC822.HEADER {)"
+        + QByteArray::number(header.size()) + R"(}
+        S+: )"
+        + QByteArray(header).replace("\r\n", "\\r\\n") + R"(
         S: )
         S: C6 OK done
         C: C7 UID FETCH 42 (RFC822.SIZE)
@@ -134,8 +137,10 @@ TEST(EngineWire, ImapCheckAfterEnablingUtf8ShowsUtf8FolderNames)
         S: * 1 FETCH (UID 8)
         S: C6 OK done
         C: C7 UID FETCH 8 (RFC822.HEADER)
-        S: * 1 FETCH (UID 8 RFC822.HEADER {)" + QByteArray::number(header.size()) + R"(}
-        S+: )" + QByteArray(header).replace("\r\n", "\\r\\n") + R"(
+        S: * 1 FETCH (UID 8 RFC822.HEADER {)"
+        + QByteArray::number(header.size()) + R"(}
+        S+: )"
+        + QByteArray(header).replace("\r\n", "\\r\\n") + R"(
         S: )
         S: C7 OK done
         C: C8 UID FETCH 8 (RFC822.SIZE)
@@ -272,14 +277,15 @@ TEST(EngineWire, ImapDeleteLogsARefusedStoreOrExpunge)
     )";
     TScriptedServer server(script.constData());
     TTestCheckContext context;
-    DeleteMessages(ImapBox(), {ImapId(1, "INBOX"), ImapId(2, "Sent"), ImapId(4, "Trash")}, context,
-                   server.Factory());
+    DeleteMessages(ImapBox(), {ImapId(1, "INBOX"), ImapId(2, "Sent"), ImapId(4, "Trash")}, context, server.Factory());
     server.VerifyFinished();
 
     ASSERT_EQ(context.Logged.size(), 2);
-    EXPECT_TRUE(context.Logged[0].startsWith(QStringLiteral("(imap.example.org) Messages in folder INBOX were not deleted")));
+    EXPECT_TRUE(
+        context.Logged[0].startsWith(QStringLiteral("(imap.example.org) Messages in folder INBOX were not deleted")));
     EXPECT_TRUE(context.Logged[0].contains(QStringLiteral("mailbox is read-only")));
-    EXPECT_TRUE(context.Logged[1].startsWith(QStringLiteral("(imap.example.org) Messages in folder Sent were not deleted")));
+    EXPECT_TRUE(
+        context.Logged[1].startsWith(QStringLiteral("(imap.example.org) Messages in folder Sent were not deleted")));
     EXPECT_TRUE(context.Logged[1].contains(QStringLiteral("expunge failed")));
 }
 
@@ -296,7 +302,8 @@ TEST(EngineWire, ImapExpungeWithoutUidPlusKeepsForeignDeleteMarks)
     const QString kept = QStringLiteral(
         "(imap.example.org) Folder INBOX: 2 message(s) another program marked for deletion were kept and marked again");
     const Case cases[] = {
-        {"foreign marks kept", R"(
+        {"foreign marks kept",
+         R"(
             C: C5 UID SEARCH DELETED
             S: * SEARCH 17 42 9 17
             S: C5 OK done
@@ -308,22 +315,27 @@ TEST(EngineWire, ImapExpungeWithoutUidPlusKeepsForeignDeleteMarks)
             C: C8 UID STORE 17,9 +FLAGS.SILENT (\Deleted)
             S: C8 OK done
             C: C9 LOGOUT
-            S: C9 OK)", {kept}},
-        {"only ours marked", R"(
+            S: C9 OK)",
+         {kept}},
+        {"only ours marked",
+         R"(
             C: C5 UID SEARCH DELETED
             S: * SEARCH 42
             S: C5 OK done
             C: C6 EXPUNGE
             S: C6 OK done
             C: C7 LOGOUT
-            S: C7 OK)", {}},
-        {"search refused: nothing expunged", R"(
+            S: C7 OK)",
+         {}},
+        {"search refused: nothing expunged",
+         R"(
             C: C5 UID SEARCH DELETED
             S: C5 NO search failed
             C: C6 LOGOUT
             S: C6 OK)",
          {QStringLiteral("(imap.example.org) Messages in folder INBOX were not deleted: search failed")}},
-        {"unmarking refused: nothing expunged", R"(
+        {"unmarking refused: nothing expunged",
+         R"(
             C: C5 UID SEARCH DELETED
             S: * SEARCH 42 9
             S: C5 OK done
@@ -332,7 +344,8 @@ TEST(EngineWire, ImapExpungeWithoutUidPlusKeepsForeignDeleteMarks)
             C: C7 LOGOUT
             S: C7 OK)",
          {QStringLiteral("(imap.example.org) Messages in folder INBOX were not deleted: cannot")}},
-        {"expunge refused: the marks still go back", R"(
+        {"expunge refused: the marks still go back",
+         R"(
             C: C5 UID SEARCH DELETED
             S: * SEARCH 9 17 42
             S: C5 OK done
@@ -360,7 +373,8 @@ TEST(EngineWire, ImapExpungeWithoutUidPlusKeepsForeignDeleteMarks)
             C: C4 CAPABILITY
             S: * CAPABILITY IMAP4rev1
             S: C4 OK done
-        )" + QByteArray(c.Conversation) + "\n";
+        )" + QByteArray(c.Conversation)
+            + "\n";
         TScriptedServer server(script.constData());
         TTestCheckContext context;
         DeleteMessages(ImapBox(), {ImapId(2, "INBOX", 42, 777)}, context, server.Factory());
@@ -426,9 +440,10 @@ TEST_P(EnginePop3Delete, FollowsUniqueIdsAcrossShiftedNumbers)
         C: QUIT
         S: +OK bye
     )",
-                                      {PopId(4, "id-d"),   // was number 4 at the check, is 3 now
+                                      {PopId(4, "id-d"),    // was number 4 at the check, is 3 now
                                        PopId(1, "id-a")});  // removed by another program meanwhile
-    EXPECT_EQ(logged, QStringList{QStringLiteral("(pop.example.org) Message id-a is no longer on the server; not deleted.")});
+    EXPECT_EQ(logged,
+              QStringList{QStringLiteral("(pop.example.org) Message id-a is no longer on the server; not deleted.")});
 }
 
 // Marks that carry a unique id are never deleted by their old numbers: when the server now
@@ -442,8 +457,8 @@ TEST_P(EnginePop3Delete, WithUniqueIdsNeverFallsBackToNumbers)
         S: +OK bye
     )",
                                       {PopId(2, "id-b")});
-    EXPECT_EQ(logged, QStringList{QStringLiteral(
-                          "(pop.example.org) Message id-b is no longer on the server; not deleted.")});
+    EXPECT_EQ(logged,
+              QStringList{QStringLiteral("(pop.example.org) Message id-b is no longer on the server; not deleted.")});
 }
 
 // A server without UIDL: the numbers of the check are used; a refused DELE is logged and the
@@ -514,8 +529,10 @@ TEST(EngineWire, RefusedScheduledLoginIsLoggedOnce)
             S: -ERR not logged in
             C: QUIT
             S: +OK
-        )", QStringLiteral("(pop.example.org)  invalid password")},
-        {"POP3 pipelined", PopBox(), true, kPipelinedPopSession.left(kPipelinedPopSession.indexOf("S: +OK logged")) + R"(
+        )",
+         QStringLiteral("(pop.example.org)  invalid password")},
+        {"POP3 pipelined", PopBox(), true,
+         kPipelinedPopSession.left(kPipelinedPopSession.indexOf("S: +OK logged")) + R"(
             S: -ERR invalid password
             C: LIST
             C: UIDL
@@ -523,7 +540,8 @@ TEST(EngineWire, RefusedScheduledLoginIsLoggedOnce)
             S: -ERR not logged in
             C: QUIT
             S: +OK
-        )", QStringLiteral("(pop.example.org)  invalid password")},
+        )",
+         QStringLiteral("(pop.example.org)  invalid password")},
         {"IMAP4", ImapBox(), true, R"(
             S: * OK ready
             C: C1 LOGIN "bob" "secret"
@@ -531,7 +549,8 @@ TEST(EngineWire, RefusedScheduledLoginIsLoggedOnce)
             C: C2 LOGOUT
             S: * BYE
             S: C2 OK
-        )", QStringLiteral("(imap.example.org) wrong password")},
+        )",
+         QStringLiteral("(imap.example.org) wrong password")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
@@ -591,11 +610,10 @@ QByteArray ImapMessage(int& tag, int number, int uid, const char* subject)
     const QByteArray t2 = "C" + QByteArray::number(tag++);
     const QByteArray t3 = "C" + QByteArray::number(tag++);
     return "C: " + t1 + " FETCH " + n + " (UID)\nS: * " + n + " FETCH (UID " + u + ")\nS: " + t1 + " OK done\n"
-        + "C: " + t2 + " UID FETCH " + u + " (RFC822.HEADER)\nS: * " + n + " FETCH (UID " + u
-        + " RFC822.HEADER {" + QByteArray::number(header.size()) + "}\nS+: " + QByteArray(header).replace("\r\n", "\\r\\n")
-        + "\nS: )\nS: " + t2 + " OK done\n"
-        + "C: " + t3 + " UID FETCH " + u + " (RFC822.SIZE)\nS: * " + n + " FETCH (UID " + u + " RFC822.SIZE 100)\nS: "
-        + t3 + " OK done\n";
+        + "C: " + t2 + " UID FETCH " + u + " (RFC822.HEADER)\nS: * " + n + " FETCH (UID " + u + " RFC822.HEADER {"
+        + QByteArray::number(header.size()) + "}\nS+: " + QByteArray(header).replace("\r\n", "\\r\\n")
+        + "\nS: )\nS: " + t2 + " OK done\n" + "C: " + t3 + " UID FETCH " + u + " (RFC822.SIZE)\nS: * " + n
+        + " FETCH (UID " + u + " RFC822.SIZE 100)\nS: " + t3 + " OK done\n";
 }
 
 // From the listing to the deletion: the row the user ticks names its message, and the deletion
@@ -653,7 +671,8 @@ TEST(EngineWire, DeleteByIdentityFindsTheTickedMessageAfterNumbersShifted)
             S: +OK 3 100
             C: QUIT
             S: +OK bye
-         )", kPopSession + R"(
+         )",
+         kPopSession + R"(
             C: UIDL
             S: +OK
             S: 1 id-three
@@ -696,9 +715,9 @@ TEST(EngineWire, DeleteByIdentityFindsTheTickedMessageAfterNumbersShifted)
         ASSERT_EQ(ticked.Subject, QStringLiteral("two"));
 
         TScriptedServer deletion(c.Deletion.constData());
-        const TRunResult deleted = ExecuteRun(
-            TRunRequest{TRunKind::DeleteMarked, false, {c.Box}, -1, {{ticked.MailBoxIndex, ticked.Id}}, {}}, context,
-            QLocale::c(), deletion.Factory());
+        const TRunResult deleted =
+            ExecuteRun(TRunRequest{TRunKind::DeleteMarked, false, {c.Box}, -1, {{ticked.MailBoxIndex, ticked.Id}}, {}},
+                       context, QLocale::c(), deletion.Factory());
         deletion.VerifyFinished();
         EXPECT_TRUE(deleted.Rows.isEmpty());
         EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString();

@@ -51,16 +51,22 @@ TEST(Imap4Client, CheckOfOneFolderSendsTheCommandsInOrder)
 
     QList<TImapListEntry> folders;
     ASSERT_TRUE(s.Client.ListFolders(folders));
-    EXPECT_EQ(folders, (QList<TImapListEntry>{{"INBOX", "/", {"\\HasNoChildren"}},
-                                              {"Archive", "/", {"\\Noselect", "\\HasChildren"}}}));
+    EXPECT_EQ(folders,
+              (QList<TImapListEntry>{{"INBOX", "/", {"\\HasNoChildren"}},
+                                     {"Archive", "/", {"\\Noselect", "\\HasChildren"}}}));
     EXPECT_EQ(s.Client.MailBoxSeparator(), "/");
 
     ASSERT_TRUE(s.Client.SelectFolder("INBOX"));
     EXPECT_EQ(s.Client.SelectedMailBox(),
-              (TImapFolderInfo{.Name = "INBOX", .TotalMessages = 172, .RecentMessages = 1, .FirstUnseen = 12,
-                               .UidValidity = 385, .UidNext = 439, .AccessMode = TImapAccessMode::ReadWrite,
-                               .MailBoxFlags = TMessageFlag::Answered | TMessageFlag::Flagged |
-                                               TMessageFlag::Deleted | TMessageFlag::Seen | TMessageFlag::Draft,
+              (TImapFolderInfo{.Name = "INBOX",
+                               .TotalMessages = 172,
+                               .RecentMessages = 1,
+                               .FirstUnseen = 12,
+                               .UidValidity = 385,
+                               .UidNext = 439,
+                               .AccessMode = TImapAccessMode::ReadWrite,
+                               .MailBoxFlags = TMessageFlag::Answered | TMessageFlag::Flagged | TMessageFlag::Deleted
+                                   | TMessageFlag::Seen | TMessageFlag::Draft,
                                .PermanentFlags = TMessageFlag::Deleted | TMessageFlag::Seen,
                                .ExpungedNumbers = {}}));
     EXPECT_EQ(s.Client.ConnectionState(), State::Selected);
@@ -117,8 +123,8 @@ class Imap4SizeReplies : public ::testing::TestWithParam<TFetchReplyCase> {};
 
 TEST_P(Imap4SizeReplies, GiveTheSizeOfTheAskedMessage)
 {
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK done\n" +
-                   "C: C3 UID FETCH 471 (RFC822.SIZE)\n" + GetParam().Reply + "\nC: C4 LOGOUT\nS: C4 OK\n");
+    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK done\n"
+                   + "C: C3 UID FETCH 471 (RFC822.SIZE)\n" + GetParam().Reply + "\nC: C4 LOGOUT\nS: C4 OK\n");
     s.Connect();
     s.Client.SelectFolder("INBOX");
     EXPECT_EQ(s.Client.FetchSizeByUid("471"), GetParam().Size);
@@ -130,8 +136,9 @@ INSTANTIATE_TEST_SUITE_P(
         TFetchReplyCase{"UidFirst", "S: * 1 FETCH (UID 471 RFC822.SIZE 220)\nS: C3 OK", 220},
         TFetchReplyCase{"SizeFirst", "S: * 1 FETCH (RFC822.SIZE 220 UID 471)\nS: C3 OK", 220},
         TFetchReplyCase{"WithoutUidIsNotOurs", "S: * 1 FETCH (RFC822.SIZE 220)\nS: C3 OK", -1},
-        TFetchReplyCase{"OtherMessageFirst",
-                        "S: * 2 FETCH (FLAGS (\\Seen) UID 472)\nS: * 5 EXISTS\nS: * 1 FETCH (UID 471 RFC822.SIZE 9)\nS: C3 OK", 9},
+        TFetchReplyCase{
+            "OtherMessageFirst",
+            "S: * 2 FETCH (FLAGS (\\Seen) UID 472)\nS: * 5 EXISTS\nS: * 1 FETCH (UID 471 RFC822.SIZE 9)\nS: C3 OK", 9},
         TFetchReplyCase{"Refused", "S: C3 NO no such message", -1},
         TFetchReplyCase{"NotANumber", "S: * 1 FETCH (UID 471 RFC822.SIZE big)\nS: C3 OK", -1},
         TFetchReplyCase{"Overflowing", "S: * 1 FETCH (UID 471 RFC822.SIZE 99999999999)\nS: C3 OK", -1},
@@ -151,8 +158,8 @@ class Imap4Refusals : public ::testing::TestWithParam<TRefusalCase> {};
 TEST_P(Imap4Refusals, RaiseOrReturnFailureAsEachOperationPromises)
 {
     const TRefusalCase& c = GetParam();
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK done\nC: C3 " + c.Command +
-                   "\nS: C3 " + c.Reply + "\nC: C4 LOGOUT\nS: C4 OK\n");
+    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK done\nC: C3 " + c.Command + "\nS: C3 "
+                   + c.Reply + "\nC: C4 LOGOUT\nS: C4 OK\n");
     s.Connect();
     s.Client.SelectFolder("INBOX");
     if (c.Code == 0) {
@@ -169,26 +176,57 @@ TEST_P(Imap4Refusals, RaiseOrReturnFailureAsEachOperationPromises)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Imap4Refusals,
-    ::testing::Values(
-        TRefusalCase{"UidOnNo", "FETCH 4 (UID)", "NO gone",
-                     [](TImap4Client& c) { QByteArray uid = "x"; EXPECT_FALSE(c.MessageUid(4, uid)); EXPECT_TRUE(uid.isEmpty()); }, 0},
-        TRefusalCase{"UidOnBad", "FETCH 4 (UID)", "BAD syntax", [](TImap4Client& c) { QByteArray u; c.MessageUid(4, u); }, 3},
-        TRefusalCase{"FlagsOnNo", "UID FETCH 7 (FLAGS)", "NO gone",
-                     [](TImap4Client& c) { TMessageFlags f; EXPECT_FALSE(c.FetchFlagsByUid("7", f)); }, 0},
-        TRefusalCase{"HeaderOnNo", "UID FETCH 7 (RFC822.HEADER)", "NO gone",
-                     [](TImap4Client& c) { TMailMessage m; EXPECT_FALSE(c.FetchHeaderByUid("7", m)); }, 0},
-        TRefusalCase{"HeaderOnOkWithoutData", "UID FETCH 7 (RFC822.HEADER)", "OK nothing",
-                     [](TImap4Client& c) { TMailMessage m; EXPECT_FALSE(c.FetchHeaderByUid("7", m)); }, 0},
-        TRefusalCase{"StoreOnNo", "STORE 3,5 +FLAGS.SILENT (\\Deleted)", "NO read-only",
-                     [](TImap4Client& c) { EXPECT_FALSE(c.MarkDeleted({3, 5})); }, 0},
-        TRefusalCase{"StoreOnOk", "STORE 3,5 +FLAGS.SILENT (\\Deleted)", "OK",
-                     [](TImap4Client& c) { EXPECT_TRUE(c.MarkDeleted({3, 5})); }, 0},
-        TRefusalCase{"ExpungeOnNo", "EXPUNGE", "NO read-only", [](TImap4Client& c) { c.ExpungeFolder(); }, 2},
-        TRefusalCase{"ListOnBad", "LIST \"\" *", "BAD what", [](TImap4Client& c) { QList<TImapListEntry> f; c.ListFolders(f); }, 3},
-        TRefusalCase{"SelectOnNo", "SELECT \"Gone\"", "NO no such folder",
-                     [](TImap4Client& c) {
-                         c.SelectFolder("Gone");
-                     }, 2}),
+    ::testing::Values(TRefusalCase{"UidOnNo", "FETCH 4 (UID)", "NO gone",
+                                   [](TImap4Client& c) {
+                                       QByteArray uid = "x";
+                                       EXPECT_FALSE(c.MessageUid(4, uid));
+                                       EXPECT_TRUE(uid.isEmpty());
+                                   },
+                                   0},
+                      TRefusalCase{"UidOnBad", "FETCH 4 (UID)", "BAD syntax",
+                                   [](TImap4Client& c) {
+                                       QByteArray u;
+                                       c.MessageUid(4, u);
+                                   },
+                                   3},
+                      TRefusalCase{"FlagsOnNo", "UID FETCH 7 (FLAGS)", "NO gone",
+                                   [](TImap4Client& c) {
+                                       TMessageFlags f;
+                                       EXPECT_FALSE(c.FetchFlagsByUid("7", f));
+                                   },
+                                   0},
+                      TRefusalCase{"HeaderOnNo", "UID FETCH 7 (RFC822.HEADER)", "NO gone",
+                                   [](TImap4Client& c) {
+                                       TMailMessage m;
+                                       EXPECT_FALSE(c.FetchHeaderByUid("7", m));
+                                   },
+                                   0},
+                      TRefusalCase{"HeaderOnOkWithoutData", "UID FETCH 7 (RFC822.HEADER)", "OK nothing",
+                                   [](TImap4Client& c) {
+                                       TMailMessage m;
+                                       EXPECT_FALSE(c.FetchHeaderByUid("7", m));
+                                   },
+                                   0},
+                      TRefusalCase{"StoreOnNo", "STORE 3,5 +FLAGS.SILENT (\\Deleted)", "NO read-only",
+                                   [](TImap4Client& c) {
+                                       EXPECT_FALSE(c.MarkDeleted({3, 5}));
+                                   },
+                                   0},
+                      TRefusalCase{"StoreOnOk", "STORE 3,5 +FLAGS.SILENT (\\Deleted)", "OK",
+                                   [](TImap4Client& c) {
+                                       EXPECT_TRUE(c.MarkDeleted({3, 5}));
+                                   },
+                                   0},
+                      TRefusalCase{"ExpungeOnNo", "EXPUNGE", "NO read-only", [](TImap4Client& c) { c.ExpungeFolder(); },
+                                   2},
+                      TRefusalCase{"ListOnBad", "LIST \"\" *", "BAD what",
+                                   [](TImap4Client& c) {
+                                       QList<TImapListEntry> f;
+                                       c.ListFolders(f);
+                                   },
+                                   3},
+                      TRefusalCase{"SelectOnNo", "SELECT \"Gone\"", "NO no such folder",
+                                   [](TImap4Client& c) { c.SelectFolder("Gone"); }, 2}),
     [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Imap4Client, RefusedSelectLeavesNoFolderSelected)
@@ -234,20 +272,41 @@ const QString kNotPositive = QStringLiteral("UID passed as parameter is invalid,
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Imap4ArgumentChecks,
-    ::testing::Values(
-        TArgumentCase{"SequenceNumberZero", [](TImap4Client& c) { QByteArray u; c.MessageUid(0, u); },
-                      QStringLiteral("Number passed as parameter is invalid, must be 1 or greater")},
-        TArgumentCase{"EmptyUid", [](TImap4Client& c) { c.FetchSizeByUid(""); }, QStringLiteral("Empty string passed as UID")},
-        TArgumentCase{"UidWithLetter", [](TImap4Client& c) { c.FetchSizeByUid("12a"); },
-                      QStringLiteral("UID passed as parameter is invalid, contains non-digit")},
-        TArgumentCase{"UidWithBlank", [](TImap4Client& c) { TMailMessage m; c.FetchHeaderByUid("1 2", m); },
-                      QStringLiteral("UID passed as parameter is invalid, contains non-digit")},
-        TArgumentCase{"UidZero", [](TImap4Client& c) { TMessageFlags f; c.FetchFlagsByUid("0", f); }, kNotPositive},
-        TArgumentCase{"UidTooLarge", [](TImap4Client& c) { c.FetchSizeByUid("4294967296"); }, kNotPositive},
-        TArgumentCase{"NegativeNumberToDelete", [](TImap4Client& c) { c.MarkDeleted({2, -1}); },
-                      QStringLiteral("Number passed as parameter is invalid, must be 1 or greater")},
-        TArgumentCase{"BadSequenceSet", [](TImap4Client& c) { QList<TImapFetchedMessage> m; c.FetchMessages("1:*) DELETE", m); },
-                      QStringLiteral("Sequence set passed as parameter is invalid")}),
+    ::testing::Values(TArgumentCase{"SequenceNumberZero",
+                                    [](TImap4Client& c) {
+                                        QByteArray u;
+                                        c.MessageUid(0, u);
+                                    },
+                                    QStringLiteral("Number passed as parameter is invalid, must be 1 or greater")},
+                      TArgumentCase{"EmptyUid", [](TImap4Client& c) { c.FetchSizeByUid(""); },
+                                    QStringLiteral("Empty string passed as UID")},
+                      TArgumentCase{"UidWithLetter", [](TImap4Client& c) { c.FetchSizeByUid("12a"); },
+                                    QStringLiteral("UID passed as parameter is invalid, contains non-digit")},
+                      TArgumentCase{"UidWithBlank",
+                                    [](TImap4Client& c) {
+                                        TMailMessage m;
+                                        c.FetchHeaderByUid("1 2", m);
+                                    },
+                                    QStringLiteral("UID passed as parameter is invalid, contains non-digit")},
+                      TArgumentCase{"UidZero",
+                                    [](TImap4Client& c) {
+                                        TMessageFlags f;
+                                        c.FetchFlagsByUid("0", f);
+                                    },
+                                    kNotPositive},
+                      TArgumentCase{"UidTooLarge", [](TImap4Client& c) { c.FetchSizeByUid("4294967296"); },
+                                    kNotPositive},
+                      TArgumentCase{"NegativeNumberToDelete",
+                                    [](TImap4Client& c) {
+                                        c.MarkDeleted({2, -1});
+                                    },
+                                    QStringLiteral("Number passed as parameter is invalid, must be 1 or greater")},
+                      TArgumentCase{"BadSequenceSet",
+                                    [](TImap4Client& c) {
+                                        QList<TImapFetchedMessage> m;
+                                        c.FetchMessages("1:*) DELETE", m);
+                                    },
+                                    QStringLiteral("Sequence set passed as parameter is invalid")}),
     [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Imap4Client, EmptyDeleteSendsNothing)
@@ -269,8 +328,9 @@ TEST(Imap4Client, OperationsInTheWrongStateSendNothing)
         s.Client.MessageUid(1, uid);
         FAIL();
     } catch (const EWrongStateError& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Unable to execute command, wrong connection state;"
-                                              "Current connection state: Authenticated."));
+        EXPECT_EQ(e.Message(),
+                  QStringLiteral("Unable to execute command, wrong connection state;"
+                                 "Current connection state: Authenticated."));
     }
     EXPECT_THROW(s.Client.ExpungeFolder(), EWrongStateError);
     EXPECT_THROW(s.Client.MarkDeleted({1}), EWrongStateError);
@@ -345,10 +405,10 @@ class Imap4UidDelete : public ::testing::TestWithParam<TUidDeleteCase> {};
 TEST_P(Imap4UidDelete, UsesUidExpungeOnlyWithUidPlus)
 {
     const TUidDeleteCase& c = GetParam();
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\n" +
-                   "C: C3 UID STORE 4,9 +FLAGS.SILENT (\\Deleted)\nS: C3 OK\n" +
-                   "C: C4 CAPABILITY\nS: * CAPABILITY " + c.Capabilities + "\nS: C4 OK\n" +
-                   "C: C5 " + c.Expunge + "\nS: * 2 EXPUNGE\nS: C5 OK\nC: C6 LOGOUT\nS: C6 OK\n");
+    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\n"
+                   + "C: C3 UID STORE 4,9 +FLAGS.SILENT (\\Deleted)\nS: C3 OK\n" + "C: C4 CAPABILITY\nS: * CAPABILITY "
+                   + c.Capabilities + "\nS: C4 OK\n" + "C: C5 " + c.Expunge
+                   + "\nS: * 2 EXPUNGE\nS: C5 OK\nC: C6 LOGOUT\nS: C6 OK\n");
     s.Connect();
     s.Client.SelectFolder("INBOX");
     EXPECT_TRUE(s.Client.UidStoreDeleted({4, 9}));

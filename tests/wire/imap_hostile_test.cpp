@@ -20,8 +20,8 @@ class Imap4HostileReplies : public ::testing::TestWithParam<THostileCase> {};
 
 TEST_P(Imap4HostileReplies, EndTheOperationWithAClearError)
 {
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 UID FETCH 5 (RFC822.HEADER)\n" +
-                   GetParam().Reply);
+    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 UID FETCH 5 (RFC822.HEADER)\n"
+                   + GetParam().Reply);
     s.Connect();
     s.Client.SelectFolder("INBOX");
     TMailMessage message;
@@ -72,8 +72,8 @@ class Imap4BadCounts : public ::testing::TestWithParam<TSelectCase> {};
 
 TEST_P(Imap4BadCounts, MakeSelectFail)
 {
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: * " + GetParam().Untagged +
-                   "\nS: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n");
+    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: * " + GetParam().Untagged
+                   + "\nS: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n");
     s.Connect();
     EXPECT_THROW(s.Client.SelectFolder("INBOX"), EMailClientError);
     EXPECT_NE(s.Client.ConnectionState(), TImapConnectionState::Selected);
@@ -141,9 +141,9 @@ TEST(Imap4Hostile, ListWithOddNamesKeepsTheBytesTheServerSent)
     s.Connect();
     QList<TImapListEntry> folders;
     s.Client.ListFolders(folders);
-    ASSERT_EQ(folders, (QList<TImapListEntry>{{"say \"hi\"", ".", {}},
-                                              {"Gone", {}, {"\\NonExistent"}},
-                                              {"a\"b c\\d", "/", {}}}));
+    ASSERT_EQ(
+        folders,
+        (QList<TImapListEntry>{{"say \"hi\"", ".", {}}, {"Gone", {}, {"\\NonExistent"}}, {"a\"b c\\d", "/", {}}}));
     EXPECT_FALSE(folders[1].Selectable());
     s.Client.SelectFolder(folders[0].Name);
     s.Client.SelectFolder(folders[2].Name);

@@ -28,22 +28,22 @@ TEST_P(Imap4Credentials, AreSentAsStringsThatCannotEndTheCommand)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Imap4Credentials,
-    ::testing::Values(
-        TCredentialCase{"BlankAndQuoteAreEscaped", "bob", "pa ss\"\\", R"(
+    ::testing::Values(TCredentialCase{"BlankAndQuoteAreEscaped", "bob", "pa ss\"\\", R"(
             S: * OK ready
             C: C1 LOGIN "bob" "pa ss\"\\"
             S: C1 OK)"},
-        TCredentialCase{"EmptyPasswordIsAnEmptyString", "bob", "", R"(
+                      TCredentialCase{"EmptyPasswordIsAnEmptyString", "bob", "", R"(
             S: * OK ready
             C: C1 LOGIN "bob" ""
             S: C1 OK)"},
-        TCredentialCase{"InjectionAttemptGoesAsLiteral", "bob", "x\r\nC9 DELETE INBOX", R"(
+                      TCredentialCase{"InjectionAttemptGoesAsLiteral", "bob", "x\r\nC9 DELETE INBOX", R"(
             S: * OK ready
             C: C1 LOGIN "bob" {18}
             S: + go on
             C+: x\r\nC9 DELETE INBOX\r\n
             S: C1 OK)"},
-        TCredentialCase{"NonAsciiWaitsForEachContinuation", QStringLiteral("j\u00F6rg"), QStringLiteral("p\u00E4ss"), R"(
+                      TCredentialCase{"NonAsciiWaitsForEachContinuation", QStringLiteral("j\u00F6rg"),
+                                      QStringLiteral("p\u00E4ss"), R"(
             S: * OK ready
             C: C1 LOGIN {5}
             S: + ready
@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
             S: + ready
             C+: p\xC3\xA4ss\r\n
             S: C1 OK)"},
-        TCredentialCase{"LiteralPlusDoesNotWait", QStringLiteral("j\u00F6rg"), "pw", R"(
+                      TCredentialCase{"LiteralPlusDoesNotWait", QStringLiteral("j\u00F6rg"), "pw", R"(
             S: * OK [CAPABILITY IMAP4rev1 LITERAL+] ready
             C: C1 LOGIN {5+}
             C+: j\xC3\xB6rg "pw"\r\n
@@ -85,7 +85,8 @@ TEST(Imap4Login, ScheduledRefusalLeavesTheClientUnauthenticated)
     )");
     s.Context.Scheduled = true;
     s.Connect();
-    EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(imap.example.org) [AUTHENTICATIONFAILED] bad password\r\n")});
+    EXPECT_EQ(s.Context.Logged,
+              QStringList{QStringLiteral("(imap.example.org) [AUTHENTICATIONFAILED] bad password\r\n")});
     QList<TImapListEntry> folders;
     try {
         s.Client.ListFolders(folders);
@@ -227,40 +228,43 @@ TEST_P(Imap4Utf8, IsEnabledAfterTheLoginWhenAnnounced)
     EXPECT_EQ(s.Client.FolderDisplayName("R&AGE-D"), GetParam().Utf8 ? u"R&AGE-D" : u"RaD");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Imap4Utf8,
-    ::testing::Values(
-        TUtf8Case{"AnnouncedByTheLogin", R"(
+INSTANTIATE_TEST_SUITE_P(Cases, Imap4Utf8,
+                         ::testing::Values(TUtf8Case{"AnnouncedByTheLogin", R"(
             S: * OK ready
             C: C1 LOGIN "bob" "secret"
             S: C1 OK [CAPABILITY IMAP4rev1 ENABLE utf8=accept] done
             C: C2 ENABLE UTF8=ACCEPT
             S: * ENABLED UTF8=ACCEPT
-            S: C2 OK)", true},
-        TUtf8Case{"Preauthenticated", R"(
+            S: C2 OK)",
+                                                     true},
+                                           TUtf8Case{"Preauthenticated", R"(
             S: * PREAUTH [CAPABILITY IMAP4rev1 UTF8=ACCEPT] hello
             C: C1 ENABLE UTF8=ACCEPT
             S: * ENABLED UTF8=ACCEPT
-            S: C1 OK)", true},
-        // What the login announced replaces what was announced before it.
-        TUtf8Case{"WithdrawnByTheLogin", R"(
+            S: C1 OK)",
+                                                     true},
+                                           // What the login announced replaces what was announced before it.
+                                           TUtf8Case{"WithdrawnByTheLogin", R"(
             S: * OK [CAPABILITY IMAP4rev1 UTF8=ACCEPT] ready
             C: C1 LOGIN "bob" "secret"
-            S: C1 OK [CAPABILITY IMAP4rev1] done)", false},
-        TUtf8Case{"Refused", R"(
+            S: C1 OK [CAPABILITY IMAP4rev1] done)",
+                                                     false},
+                                           TUtf8Case{"Refused", R"(
             S: * OK [CAPABILITY IMAP4rev1 UTF8=ACCEPT] ready
             C: C1 LOGIN "bob" "secret"
             S: C1 OK done
             C: C2 ENABLE UTF8=ACCEPT
-            S: C2 BAD unknown command)", false},
-        TUtf8Case{"NotConfirmed", R"(
+            S: C2 BAD unknown command)",
+                                                     false},
+                                           TUtf8Case{"NotConfirmed", R"(
             S: * OK [CAPABILITY IMAP4rev1 UTF8=ACCEPT] ready
             C: C1 LOGIN "bob" "secret"
             S: C1 OK done
             C: C2 ENABLE UTF8=ACCEPT
             S: * ENABLED
-            S: C2 OK)", false}),
-    [](const auto& tested) { return std::string(tested.param.Name); });
+            S: C2 OK)",
+                                                     false}),
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 }  // namespace
 }  // namespace brevio::test

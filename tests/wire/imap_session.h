@@ -17,8 +17,7 @@ inline constexpr const char* kImapLogin = R"(
 )";
 
 struct TImapSession {
-    explicit TImapSession(const QByteArray& script)
-        : Server(script.constData()), Client(Server.Factory())
+    explicit TImapSession(const QByteArray& script) : Server(script.constData()), Client(Server.Factory())
     {
         Client.Host = QStringLiteral("imap.example.org");
     }

@@ -38,10 +38,8 @@ QList<TLineCase> LineCases()
         {"NulBytesStayInTheLine", "S+: a\\0b\\r\\n\nX", {QByteArray("a\0b", 3)}, TEnd::ConnectionClosed},
         {"LineThenClose", "S: +OK hello\nX", {"+OK hello"}, TEnd::ConnectionClosed},
         {"CloseInTheMiddleOfALine", "S+: +OK hel\nX", {}, TEnd::ConnectionClosed},
-        {"LinesSplitAcrossReceives", "S+: +O\nS+: K\\r\nS+: \\nnext\\r\\n\nX", {"+OK", "next"},
-         TEnd::ConnectionClosed},
-        {"NonEmptySkipsBlankLinesAndTrims", "S: \nS:    \nS: \t x y \nX", {"x y"}, TEnd::ConnectionClosed,
-         true},
+        {"LinesSplitAcrossReceives", "S+: +O\nS+: K\\r\nS+: \\nnext\\r\\n\nX", {"+OK", "next"}, TEnd::ConnectionClosed},
+        {"NonEmptySkipsBlankLinesAndTrims", "S: \nS:    \nS: \t x y \nX", {"x y"}, TEnd::ConnectionClosed, true},
     };
 }
 

@@ -40,9 +40,8 @@ QByteArray Header(const QByteArray& subject)
 QByteArray ImapFetch(int number, const QByteArray& items, const QByteArray& subject)
 {
     const QByteArray header = Header(subject);
-    return "S: * " + QByteArray::number(number) + " FETCH (" + items + (items.isEmpty() ? "" : " ") + "RFC822.HEADER {" +
-           QByteArray::number(header.size()) + "}\nS+: " + QByteArray(header).replace("\r\n", "\\r\\n") +
-           "\nS: )\n";
+    return "S: * " + QByteArray::number(number) + " FETCH (" + items + (items.isEmpty() ? "" : " ") + "RFC822.HEADER {"
+        + QByteArray::number(header.size()) + "}\nS+: " + QByteArray(header).replace("\r\n", "\\r\\n") + "\nS: )\n";
 }
 
 // The size pass of a cached IMAP4 check as command C4: the messages' UIDs in sequence order,
@@ -52,8 +51,8 @@ QByteArray SizePass(std::initializer_list<int> uids)
     QByteArray script = "C: C4 FETCH 1:" + QByteArray::number(qsizetype(uids.size())) + " (UID RFC822.SIZE)\n";
     int number = 0;
     for (int uid : uids) {
-        script += "S: * " + QByteArray::number(++number) + " FETCH (UID " + QByteArray::number(uid) +
-                  " RFC822.SIZE " + QByteArray::number(uid * 10) + ")\n";
+        script += "S: * " + QByteArray::number(++number) + " FETCH (UID " + QByteArray::number(uid) + " RFC822.SIZE "
+            + QByteArray::number(uid * 10) + ")\n";
     }
     return script + "S: C4 OK done\n";
 }
@@ -109,12 +108,15 @@ TEST(PipelinedCheck, ImapReadsAFolderInPipelinedChunks)
         C: C5 FETCH 1001:2000 (UID RFC822.SIZE RFC822.HEADER)
         C: C6 FETCH 2001:2500 (UID RFC822.SIZE RFC822.HEADER)
         S: * 2 FETCH (UID 12 RFC822.SIZE 200)
-)" + ImapFetch(1, "UID 11 RFC822.SIZE 100", "one") + ImapFetch(2, "", "two") + R"(
+)" + ImapFetch(1, "UID 11 RFC822.SIZE 100", "one")
+        + ImapFetch(2, "", "two") + R"(
         S: * 1500 FETCH (FLAGS (\Seen))
         S: C4 OK done
-)" + ImapFetch(1001, "UID 1011 RFC822.SIZE 300", "three") + ImapFetch(3000, "UID 9 RFC822.SIZE 1", "stray") + R"(
+)" + ImapFetch(1001, "UID 1011 RFC822.SIZE 300", "three")
+        + ImapFetch(3000, "UID 9 RFC822.SIZE 1", "stray") + R"(
         S: C5 OK done
-)" + ImapFetch(2500, "UID 2511", "four") + R"(
+)" + ImapFetch(2500, "UID 2511", "four")
+        + R"(
         S: C6 OK done
         C: C7 LOGOUT
         S: C7 OK done
@@ -141,7 +143,8 @@ TEST(PipelinedCheck, ImapRefusedChunkOrClosedConnectionKeepsWhatCameBefore)
         S: C3 OK [READ-ONLY] done
         C: C4 FETCH 1:1000 (UID RFC822.SIZE RFC822.HEADER)
         C: C5 FETCH 1001:1500 (UID RFC822.SIZE RFC822.HEADER)
-)" + ImapFetch(1, "UID 1 RFC822.SIZE 10", "kept") + "S: C4 OK done\n";
+)" + ImapFetch(1, "UID 1 RFC822.SIZE 10", "kept")
+        + "S: C4 OK done\n";
 
     const TCheck refused = CheckWith(TMailProtocol::IMAP4, opening + R"(
         S: C5 NO no such messages
@@ -150,7 +153,8 @@ TEST(PipelinedCheck, ImapRefusedChunkOrClosedConnectionKeepsWhatCameBefore)
     )");
     EXPECT_EQ(Column(refused.Result, &TMessageRow::Subject), QStringList{"kept"});
 
-    const TCheck closed = CheckWith(TMailProtocol::IMAP4, opening + ImapFetch(1001, "UID 2 RFC822.SIZE 10", "lost") + "X\n");
+    const TCheck closed =
+        CheckWith(TMailProtocol::IMAP4, opening + ImapFetch(1001, "UID 2 RFC822.SIZE 10", "lost") + "X\n");
     EXPECT_EQ(Column(closed.Result, &TMessageRow::Subject), QStringList{"kept"});
 }
 
@@ -174,7 +178,8 @@ TEST(PipelinedCheck, PopSendsTheTopsAheadWhenPipeliningIsAnnounced)
         C: TOP 1 0
         C: TOP 2 0
         C: TOP 3 0
-)" + PopTop("one") + PopTop("two") + PopTop("three") + R"(
+)" + PopTop("one")
+        + PopTop("two") + PopTop("three") + R"(
         C: QUIT
         S: +OK bye
     )";
@@ -199,7 +204,8 @@ TEST(PipelinedCheck, PopAsksOneTopAtATimeWithoutPipelining)
         C: UIDL
         S: -ERR not supported
         C: TOP 1 0
-)" + PopTop("one") + R"(
+)" + PopTop("one")
+        + R"(
         C: TOP 2 0
         S: +OK
         S: Subject: cut
@@ -223,20 +229,25 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
         S: * LIST (\HasNoChildren) "/" "INBOX"
         S: C2 OK done
         C: C3 EXAMINE "INBOX"
-        S: * )" + QByteArray::number(exists) + R"( EXISTS
+        S: * )"
+            + QByteArray::number(exists) + R"( EXISTS
         S: * OK [UIDVALIDITY 7] ok
-        S: * OK [UIDNEXT )" + QByteArray::number(uidNext) + R"(] ok
+        S: * OK [UIDNEXT )"
+            + QByteArray::number(uidNext) + R"(] ok
         S: C3 OK [READ-ONLY] done
 )";
     };
     // The first check knows nothing: headers and sizes in one pass.
-    const TCheck cold = CheckWith(TMailProtocol::IMAP4, imapOpening(2, 9) + R"(
+    const TCheck cold = CheckWith(TMailProtocol::IMAP4,
+                                  imapOpening(2, 9) + R"(
         C: C4 FETCH 1:2 (UID RFC822.SIZE RFC822.HEADER)
-)" + ImapFetch(1, "UID 5 RFC822.SIZE 50", "five") + ImapFetch(2, "UID 8 RFC822.SIZE 80", "eight") + R"(
+)" + ImapFetch(1, "UID 5 RFC822.SIZE 50", "five")
+                                      + ImapFetch(2, "UID 8 RFC822.SIZE 80", "eight") + R"(
         S: C4 OK done
         C: C5 LOGOUT
         S: C5 OK done
-    )", &cache);
+    )",
+                                  &cache);
     EXPECT_EQ(Column(cold.Result, &TMessageRow::Subject), QStringList({"five", "eight"}));
     ASSERT_TRUE(cache.Save());
     // The cache holds the user's subjects and senders: no one else may read it.
@@ -245,14 +256,17 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     THeaderCache reloaded(folder.Path("headers.cache"));
     reloaded.Load();
     EXPECT_EQ(reloaded.EntryCount(), 2);
-    const TCheck warm = CheckWith(TMailProtocol::IMAP4, imapOpening(5, 10) + SizePass({5, 6, 7, 8, 9}) + R"(
+    const TCheck warm = CheckWith(TMailProtocol::IMAP4,
+                                  imapOpening(5, 10) + SizePass({5, 6, 7, 8, 9}) + R"(
         C: C5 UID FETCH 6:7,9 (UID RFC822.SIZE RFC822.HEADER)
-)" + ImapFetch(2, "UID 6 RFC822.SIZE 60", "six") + ImapFetch(3, "UID 7 RFC822.SIZE 70", "seven") +
-                                                          ImapFetch(5, "UID 9 RFC822.SIZE 90", "nine") + R"(
+)" + ImapFetch(2, "UID 6 RFC822.SIZE 60", "six")
+                                      + ImapFetch(3, "UID 7 RFC822.SIZE 70", "seven")
+                                      + ImapFetch(5, "UID 9 RFC822.SIZE 90", "nine") + R"(
         S: C5 OK done
         C: C6 LOGOUT
         S: C6 OK done
-    )", &reloaded);
+    )",
+                                  &reloaded);
     EXPECT_EQ(Column(warm.Result, &TMessageRow::Subject), QStringList({"five", "six", "seven", "eight", "nine"}));
     EXPECT_EQ(Column(warm.Result, &TMessageRow::From), QStringList(5, QStringLiteral("a@example.org")));
     EXPECT_EQ(Column(warm.Result, &TMessageRow::Size), QStringList({"50", "60", "70", "80", "90"}));
@@ -262,13 +276,15 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     ASSERT_TRUE(reloaded.Save());
     THeaderCache third(folder.Path("headers.cache"));
     third.Load();
-    const TCheck unchanged = CheckWith(TMailProtocol::IMAP4, imapOpening(5, 10) + "C: C4 LOGOUT\nS: C4 OK done\n", &third);
+    const TCheck unchanged =
+        CheckWith(TMailProtocol::IMAP4, imapOpening(5, 10) + "C: C4 LOGOUT\nS: C4 OK done\n", &third);
     EXPECT_EQ(unchanged.Result.Rows, warm.Result.Rows);
     // The same UIDNEXT with one message fewer: one was removed, so the sizes are asked for.
     const TCheck removed = CheckWith(TMailProtocol::IMAP4, imapOpening(4, 10) + SizePass({5, 7, 8, 9}) + R"(
         C: C5 LOGOUT
         S: C5 OK done
-    )", &third);
+    )",
+                                     &third);
     EXPECT_EQ(Column(removed.Result, &TMessageRow::Subject), QStringList({"five", "seven", "eight", "nine"}));
 
     const QByteArray popOpening = kPopPipelining + R"(
@@ -280,11 +296,14 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
         S: .
         S: +OK
 )";
-    CheckWith(TMailProtocol::POP3, popOpening + "S: 1 aa\nS: 2 bb\nS: .\nC: TOP 1 0\nC: TOP 2 0\n" + PopTop("a") +
-                                 PopTop("b") + "C: QUIT\nS: +OK\n", &reloaded);
+    CheckWith(TMailProtocol::POP3,
+              popOpening + "S: 1 aa\nS: 2 bb\nS: .\nC: TOP 1 0\nC: TOP 2 0\n" + PopTop("a") + PopTop("b")
+                  + "C: QUIT\nS: +OK\n",
+              &reloaded);
     // "aa" was deleted and "cc" came since: only its TOP goes out.
-    const TCheck pop = CheckWith(TMailProtocol::POP3, popOpening + "S: 1 bb\nS: 2 cc\nS: .\nC: TOP 2 0\n" + PopTop("c") +
-                                                   "C: QUIT\nS: +OK\n", &reloaded);
+    const TCheck pop =
+        CheckWith(TMailProtocol::POP3,
+                  popOpening + "S: 1 bb\nS: 2 cc\nS: .\nC: TOP 2 0\n" + PopTop("c") + "C: QUIT\nS: +OK\n", &reloaded);
     EXPECT_EQ(Column(pop.Result, &TMessageRow::Subject), QStringList({"b", "c"}));
     EXPECT_EQ(Column(pop.Result, &TMessageRow::Size), QStringList({"10", "20"}));
 }

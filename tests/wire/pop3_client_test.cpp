@@ -163,14 +163,14 @@ TEST_P(Pop3ConnectFailures, AreLoggedAndRaised)
     EXPECT_TRUE(s.Context.Prompts.isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Pop3ConnectFailures,
-    ::testing::Values(
-        TConnectFailureCase{"GreetingErr", "S: -ERR busy\n", "(pop.example.org)  busy\r\n"},
-        TConnectFailureCase{"ClosedBeforeGreeting", "X\n", "(pop.example.org) Connection Closed Gracefully."},
-        TConnectFailureCase{"GreetingCutInTheMiddle", "S+: +OK rea\nX\n",
-                            "(pop.example.org) Connection Closed Gracefully."}),
-    [](const auto& tested) { return std::string(tested.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Cases, Pop3ConnectFailures,
+                         ::testing::Values(TConnectFailureCase{"GreetingErr", "S: -ERR busy\n",
+                                                               "(pop.example.org)  busy\r\n"},
+                                           TConnectFailureCase{"ClosedBeforeGreeting", "X\n",
+                                                               "(pop.example.org) Connection Closed Gracefully."},
+                                           TConnectFailureCase{"GreetingCutInTheMiddle", "S+: +OK rea\nX\n",
+                                                               "(pop.example.org) Connection Closed Gracefully."}),
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Pop3Client, OverlongGreetingRaisesLineTooLong)
 {
@@ -285,20 +285,20 @@ TEST_P(Pop3Capabilities, DecideWhatIsSentBeforeTheLogin)
     EXPECT_TRUE(s.Client.Capabilities().IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Pop3Capabilities,
-    ::testing::Values(
-        // A server without CAPA gets the plain login.
-        TCapabilityCase{"WithoutCapa", R"(
+INSTANTIATE_TEST_SUITE_P(Cases, Pop3Capabilities,
+                         ::testing::Values(
+                             // A server without CAPA gets the plain login.
+                             TCapabilityCase{"WithoutCapa", R"(
             S: +OK ready
             C: CAPA
             S: -ERR unknown command
             C: USER bob
             S: +OK
             C: PASS secret
-            S: +OK)", false, false, false},
-        // RFC 6856 §2: UTF8 before USER, so messages with raw UTF-8 headers are not hidden.
-        TCapabilityCase{"Utf8BeforeUser", R"(
+            S: +OK)",
+                                             false, false, false},
+                             // RFC 6856 §2: UTF8 before USER, so messages with raw UTF-8 headers are not hidden.
+                             TCapabilityCase{"Utf8BeforeUser", R"(
             S: +OK ready
             C: CAPA
             S: +OK
@@ -310,8 +310,9 @@ INSTANTIATE_TEST_SUITE_P(
             C: USER bob
             S: +OK
             C: PASS secret
-            S: +OK)", false, true, true},
-        TCapabilityCase{"Utf8RefusedLoginGoesOn", R"(
+            S: +OK)",
+                                             false, true, true},
+                             TCapabilityCase{"Utf8RefusedLoginGoesOn", R"(
             S: +OK ready
             C: CAPA
             S: +OK
@@ -322,8 +323,9 @@ INSTANTIATE_TEST_SUITE_P(
             C: USER bob
             S: +OK
             C: PASS secret
-            S: +OK)", false, false, false},
-        TCapabilityCase{"Utf8BeforeApop", R"(
+            S: +OK)",
+                                             false, false, false},
+                             TCapabilityCase{"Utf8BeforeApop", R"(
             S: +OK ready <1.2@host>
             C: CAPA
             S: +OK
@@ -332,8 +334,9 @@ INSTANTIATE_TEST_SUITE_P(
             C: UTF8
             S: +OK
             C: APOP bob df68dac4efbd2209cc50ce36148b9eb1
-            S: +OK)", true, true, false}),
-    [](const auto& tested) { return std::string(tested.param.Name); });
+            S: +OK)",
+                                             true, true, false}),
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(Pop3Client, ApopSendsTheDigestOfTimestampAndPassword)
 {
@@ -403,9 +406,8 @@ TEST(Pop3Client, TraceMasksCredentials)
     s.Connect();
     s.Client.Disconnect();
     EXPECT_EQ(s.Context.TraceLines,
-              (QList<QByteArray>{"S: +OK POP3 ready", "C: CAPA", "S: +OK", "S: TOP", "S: UIDL",
-                                 "S: PIPELINING", "S: .", "C: USER ****", "S: +OK", "C: PASS ****",
-                                 "S: +OK logged in", "C: QUIT", "S: +OK"}));
+              (QList<QByteArray>{"S: +OK POP3 ready", "C: CAPA", "S: +OK", "S: TOP", "S: UIDL", "S: PIPELINING", "S: .",
+                                 "C: USER ****", "S: +OK", "C: PASS ****", "S: +OK logged in", "C: QUIT", "S: +OK"}));
 }
 
 TEST(Pop3Client, EndlessHeaderBlockStopsAtTheReplyLimit)

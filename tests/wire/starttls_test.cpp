@@ -51,12 +51,11 @@ TEST_P(StartTls, SecuresBeforeTheLoginOrStops)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, StartTls,
-    ::testing::Values(
-        // RFC 2595 §4: what CAPA said before TLS is forgotten (no UTF8 switch here) and asked
-        // again after the handshake.
-        TTlsCase{"Pop3Stls", false, R"(
+INSTANTIATE_TEST_SUITE_P(Cases, StartTls,
+                         ::testing::Values(
+                             // RFC 2595 §4: what CAPA said before TLS is forgotten (no UTF8 switch here) and asked
+                             // again after the handshake.
+                             TTlsCase{"Pop3Stls", false, R"(
             S: +OK ready
             C: CAPA
             S: +OK
@@ -77,8 +76,9 @@ INSTANTIATE_TEST_SUITE_P(
             C: PASS secret
             S: +OK
             C: QUIT
-            S: +OK)", true},
-        TTlsCase{"Pop3Utf8OfferedAfterTheHandshake", false, R"(
+            S: +OK)",
+                                      true},
+                             TTlsCase{"Pop3Utf8OfferedAfterTheHandshake", false, R"(
             S: +OK ready
             C: CAPA
             S: +OK
@@ -98,26 +98,30 @@ INSTANTIATE_TEST_SUITE_P(
             C: PASS secret
             S: +OK
             C: QUIT
-            S: +OK)", true},
-        TTlsCase{"Pop3StlsNotOffered", false, R"(
+            S: +OK)",
+                                      true},
+                             TTlsCase{"Pop3StlsNotOffered", false, R"(
             S: +OK ready
             C: CAPA
             S: +OK
             S: USER
-            S: .)", false},
-        TTlsCase{"Pop3WithoutCapa", false, R"(
+            S: .)",
+                                      false},
+                             TTlsCase{"Pop3WithoutCapa", false, R"(
             S: +OK ready
             C: CAPA
-            S: -ERR what)", false},
-        TTlsCase{"Pop3StlsRefused", false, R"(
+            S: -ERR what)",
+                                      false},
+                             TTlsCase{"Pop3StlsRefused", false, R"(
             S: +OK ready
             C: CAPA
             S: +OK
             S: STLS
             S: .
             C: STLS
-            S: -ERR not now)", false},
-        TTlsCase{"ImapStartTls", true, R"(
+            S: -ERR not now)",
+                                      false},
+                             TTlsCase{"ImapStartTls", true, R"(
             S: * OK ready
             C: C1 CAPABILITY
             S: * CAPABILITY IMAP4rev1 STARTTLS LOGINDISABLED
@@ -132,8 +136,9 @@ INSTANTIATE_TEST_SUITE_P(
             C: C4 LOGIN "bob" "secret"
             S: C4 OK
             C: C5 LOGOUT
-            S: C5 OK)", true},
-        TTlsCase{"ImapCapabilitiesFromTheGreetingAreNotTrustedAfterTls", true, R"(
+            S: C5 OK)",
+                                      true},
+                             TTlsCase{"ImapCapabilitiesFromTheGreetingAreNotTrustedAfterTls", true, R"(
             S: * OK [CAPABILITY IMAP4rev1 STARTTLS LITERAL+] ready
             C: C1 STARTTLS
             S: C1 OK
@@ -144,19 +149,23 @@ INSTANTIATE_TEST_SUITE_P(
             C: C3 LOGIN "bob" "secret"
             S: C3 OK
             C: C4 LOGOUT
-            S: C4 OK)", true},
-        TTlsCase{"ImapStartTlsNotOffered", true, R"(
-            S: * OK [CAPABILITY IMAP4rev1] ready)", false},
-        TTlsCase{"ImapStartTlsRefused", true, R"(
+            S: C4 OK)",
+                                      true},
+                             TTlsCase{"ImapStartTlsNotOffered", true, R"(
+            S: * OK [CAPABILITY IMAP4rev1] ready)",
+                                      false},
+                             TTlsCase{"ImapStartTlsRefused", true, R"(
             S: * OK ready
             C: C1 CAPABILITY
             S: * CAPABILITY IMAP4rev1 STARTTLS
             S: C1 OK
             C: C2 STARTTLS
-            S: C2 NO not today)", false},
-        TTlsCase{"ImapPreauth", true, R"(
-            S: * PREAUTH [CAPABILITY IMAP4rev1 STARTTLS] hello)", false}),
-    [](const auto& tested) { return std::string(tested.param.Name); });
+            S: C2 NO not today)",
+                                      false},
+                             TTlsCase{"ImapPreauth", true, R"(
+            S: * PREAUTH [CAPABILITY IMAP4rev1 STARTTLS] hello)",
+                                      false}),
+                         [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(ImplicitTls, StartsBeforeTheGreetingIsRead)
 {
