@@ -27,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 client.SelectFolder(folders.isEmpty() ? QByteArray("INBOX") : folders.first().Name);
                 qsizetype listed = 0;
                 const auto count = [&listed](QList<TImapListedMessage>& records) { listed += records.size(); };
-                client.FetchPipelined({"1:2", "3:4"}, false, true, 2, count);
-                client.FetchPipelined({"1:4"}, false, false, 2, count);
-                client.FetchPipelined({"1", "2"}, true, true, 1, count);
+                client.FetchPipelined({"1:2", "3:4"}, {.ByUid = false, .WithHeader = true, .InFlight = 2}, count);
+                client.FetchPipelined({"1:4"}, {.ByUid = false, .WithHeader = false, .InFlight = 2}, count);
+                client.FetchPipelined({"1", "2"}, {.ByUid = true, .WithHeader = true, .InFlight = 1}, count);
                 QList<quint32> marked;
                 client.UidSearchDeleted(marked);
                 client.UidDeleteBurst({1, 2});
