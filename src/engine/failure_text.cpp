@@ -66,10 +66,19 @@ QString CertificateRefusalText(const TCertificateInfo& certificate, const TStrin
     return FormatText(strings.Text(sentence), {certificate.Host, problem, certificate.Fingerprint});
 }
 
+QString FailureText(const TFailure& failure, const TStringTable& strings)
+{
+    return FailureWords(failure, strings);
+}
+
 QString FailureText(const std::exception& failure, const TStringTable& strings)
 {
     if (const auto* tls = dynamic_cast<const ETlsError*>(&failure); tls && tls->Certificate())
         return CertificateRefusalText(*tls->Certificate(), strings);
+    if (const auto* mail = dynamic_cast<const EMailClientError*>(&failure))
+        return FailureWords(mail->Failure(), strings);
+    if (const auto* number = dynamic_cast<const EInvalidNumber*>(&failure))
+        return FailureWords(number->Failure(), strings);
     if (const auto* write = dynamic_cast<const EIniWriteError*>(&failure))
         return FormatText(strings.Text(texts::CannotWriteFile), {write->FileName()});
     if (const auto* own = dynamic_cast<const Exception*>(&failure))

@@ -1,7 +1,8 @@
 #pragma once
-// The words a failure is told to the user in. The network and settings layers have no string
-// table: they raise failures that carry what happened (a refused certificate's details, the file
-// that could not be written), and the texts are composed here from the running program's table.
+// The words a failure is told to the user in. The network, protocol and settings layers have no
+// string table: they raise failures that carry what happened (a kind with the host, the server's
+// reply or the system's words; a refused certificate's details; the file that could not be
+// written), and the texts are composed here from the running program's table.
 
 #include "net/errors.h"
 #include "support/string_table.h"
@@ -17,8 +18,12 @@ QString CertificateProblemText(const TCertificateInfo& certificate, const TStrin
 // trusted; both fingerprints are named where there are two.
 QString CertificateRefusalText(const TCertificateInfo& certificate, const TStringTable& strings);
 
-// The text of any failure: a refused certificate and a settings file that cannot be written in
-// the words of `strings`, everything else in the words it carries.
+// A failure of the network or protocol layers in the words of `strings`; the peer's own words
+// (a server's reply, the system's or the library's) are kept as they came.
+QString FailureText(const TFailure& failure, const TStringTable& strings);
+
+// The text of any failure in the words of `strings`; a failure that is none of Brevio's own in
+// the words it carries.
 QString FailureText(const std::exception& failure, const TStringTable& strings);
 
 }  // namespace brevio

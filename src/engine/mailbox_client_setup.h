@@ -68,7 +68,7 @@ bool LogIn(TClient& client, TCredentials& credentials, TCheckContext& context)
         const TLoginReply reply = client.Login(credentials.UserName, credentials.Password);
         if (reply.LoggedIn())
             return true;
-        LogForHost(context, client.Host, reply.Text);
+        LogForHost(context, client.Host, FailureText(reply.Refusal, context.Strings()));
         if (context.IsScheduledCheck())
             return false;
         QString user = credentials.UserName;

@@ -2,6 +2,7 @@
 
 #include "imap/imap_client.h"
 #include "net/socket_transport.h"
+#include "engine/failure_text.h"
 #include "pop3/pop3_client.h"
 #include "support/abort_signal.h"
 
@@ -20,12 +21,12 @@ void Configure(const TProbeTarget& target, TClient& client)
 
 // Logs in and counts; the client is left for the caller to close.
 template <class TClient, class TCount>
-TProbeResult Run(TClient& client, const TProbeTarget& target, const TCount& count)
+TProbeResult Run(TClient& client, const TProbeTarget& target, const TStringTable& strings, const TCount& count)
 {
     client.Connect();
     const TLoginReply reply = client.Login(target.UserName, target.Password);
     if (!reply.LoggedIn())
-        return {TProbeOutcome::LoginRefused, reply.Text, 0, std::nullopt};
+        return {TProbeOutcome::LoginRefused, FailureText(reply.Refusal, strings), 0, std::nullopt};
     const qint32 messages = count(client);
     client.Disconnect();
     return {TProbeOutcome::Ok, {}, messages, std::nullopt};
@@ -43,21 +44,19 @@ void CloseQuietly(TClient& client)
 
 template <class TClient, class TCount>
 TProbeResult Probe(const TProbeTarget& target, TAbortSignal* abort, const TTransportFactory& factory,
-                   const TCount& count)
+                   const TStringTable& strings, const TCount& count)
 {
     TClient client(factory);
     Configure(target, client);
     TProbeResult result;
     try {
-        result = Run(client, target, count);
+        result = Run(client, target, strings, count);
     } catch (const ETlsError& e) {
-        result = {TProbeOutcome::Failed, e.Message(), 0, e.Certificate()};
+        result = {TProbeOutcome::Failed, FailureText(e, strings), 0, e.Certificate()};
     } catch (const EUserAbort&) {
         result = {TProbeOutcome::Aborted, {}, 0, std::nullopt};
-    } catch (const Exception& e) {
-        result = {TProbeOutcome::Failed, e.Message(), 0, std::nullopt};
     } catch (const std::exception& e) {
-        result = {TProbeOutcome::Failed, QString::fromLocal8Bit(e.what()), 0, std::nullopt};
+        result = {TProbeOutcome::Failed, FailureText(e, strings), 0, std::nullopt};
     }
     // A failure caused by the abort (a socket woken by it) is the abort, not a fault.
     if (abort && abort->IsTriggered())
@@ -69,14 +68,14 @@ TProbeResult Probe(const TProbeTarget& target, TAbortSignal* abort, const TTrans
 }  // namespace
 
 TProbeResult ProbeMailBox(const TProbeTarget& target, TAbortSignal* abort, int timeoutSeconds,
-                          const TTransportFactory& factory)
+                          const TTransportFactory& factory, const TStringTable& strings)
 {
     TTransportFactory effective = factory;
     if (!effective)
         effective = [abort, timeoutSeconds] { return std::make_unique<TSocketTransport>(abort, timeoutSeconds); };
     if (target.Protocol == TMailProtocol::POP3)
-        return Probe<TPop3Client>(target, abort, effective, [](TPop3Client& c) { return c.CountMessages(); });
-    return Probe<TImap4Client>(target, abort, effective, [](TImap4Client& c) {
+        return Probe<TPop3Client>(target, abort, effective, strings, [](TPop3Client& c) { return c.CountMessages(); });
+    return Probe<TImap4Client>(target, abort, effective, strings, [](TImap4Client& c) {
         c.SelectFolder(QByteArrayLiteral("INBOX"));
         return c.SelectedMailBox().TotalMessages;
     });

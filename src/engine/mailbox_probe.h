@@ -6,6 +6,7 @@
 #include "engine/mailbox.h"
 #include "net/errors.h"
 #include "net/line_channel.h"
+#include "support/string_table.h"
 
 #include <QString>
 #include <optional>
@@ -37,8 +38,9 @@ struct TProbeResult {
 };
 
 // Runs the trial. `abort` (may be null) ends it at once from another thread; `factory` makes the
-// transport (empty: a real socket with `timeoutSeconds`). Never raises.
+// transport (empty: a real socket with `timeoutSeconds`); failures are told in the words of
+// `strings`. Never raises.
 TProbeResult ProbeMailBox(const TProbeTarget& target, TAbortSignal* abort, int timeoutSeconds,
-                          const TTransportFactory& factory = {});
+                          const TTransportFactory& factory = {}, const TStringTable& strings = TStringTable::BuiltIn());
 
 }  // namespace brevio

@@ -71,7 +71,7 @@ void TImap4Client::FailUnrecognized()
     // The conversation is out of step; nothing read after this could be trusted.
     channel_.Close();
     channel_.DiscardInput();
-    throw EMailClientError(QStringLiteral("Unrecognized IMAP4 Response Header."));
+    throw EMailClientError(TFailure{TFailureKind::ImapUnrecognizedReply, {}});
 }
 
 // ---- reading -------------------------------------------------------------------------------
@@ -228,15 +228,15 @@ void TImap4Client::RequireState(std::initializer_list<TImapConnectionState> stat
 quint32 TImap4Client::CheckUid(const QByteArray& uid)
 {
     if (uid.isEmpty())
-        throw EInvalidNumber(QStringLiteral("Empty string passed as UID"));
+        throw EInvalidNumber(TFailure{TFailureKind::UidEmpty, {}});
     for (char c : uid) {
         if (c < '0' || c > '9')
-            throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, contains non-digit"));
+            throw EInvalidNumber(TFailure{TFailureKind::UidNotDigits, {}});
     }
     const std::optional<quint32> value =
         ParseNzNumber(uid.size() > 1 && uid.startsWith('0') ? QByteArray::number(uid.toULongLong()) : uid);
     if (!value)
-        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+        throw EInvalidNumber(TFailure{TFailureKind::UidBelowOne, {}});
     return *value;
 }
 
@@ -273,18 +273,15 @@ void TImap4Client::Greet()
     if (Security == TSecurity::StartTls) {
         // RFC 2595 §3.1: a PREAUTH connection can no longer be secured, so nothing more is sent.
         if (ImapReplyCode(greeting) == Code::PreAuth) {
-            throw ETlsError(QStringLiteral("The server greeted with PREAUTH, so the connection cannot be secured with "
-                                           "STARTTLS."));
+            throw ETlsError(TFailure{TFailureKind::ImapPreauthNoStarttls, {}});
         }
         if (!HasCapability("STARTTLS")) {
-            throw ETlsError(
-                QStringLiteral("The server does not offer STARTTLS; the connection cannot be secured, so the "
-                               "login was not sent."));
+            throw ETlsError(TFailure{TFailureKind::ImapNoStarttls, {}});
         }
         const TReply starttls = Command("STARTTLS", {}, {Code::Ok, Code::No, Code::Bad});
         if (ImapReplyCode(starttls) != Code::Ok) {
-            throw ETlsError(QStringLiteral("The server refused STARTTLS: %1")
-                                .arg(QString::fromUtf8(starttls.Text.value(starttls.Text.size() - 1))));
+            const QString refusal = QString::fromUtf8(starttls.Text.value(starttls.Text.size() - 1));
+            throw ETlsError(TFailure{TFailureKind::ImapStarttlsRefused, {refusal}});
         }
         channel_.StartTls(Endpoint());
         // RFC 3501 §6.2.1: capabilities learned before the handshake are discarded.
@@ -296,8 +293,7 @@ void TImap4Client::Greet()
         return;
     }
     if (capabilities_ && capabilities_->contains("LOGINDISABLED")) {
-        throw EMailClientError(QStringLiteral("The server does not accept a login with a password on this connection "
-                                              "(LOGINDISABLED)."));
+        throw EMailClientError(TFailure{TFailureKind::ImapLoginDisabled, {}});
     }
 }
 
@@ -315,7 +311,7 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
             "LOGIN", {TImapArgument::String(userName.toUtf8(), true), TImapArgument::String(password.toUtf8(), true)},
             {Code::Ok});
     } catch (const EMailClientError& e) {
-        return {TLoginResult::Refused, e.Message()};
+        return {TLoginResult::Refused, e.Failure()};
     }
     state_ = State::Authenticated;
     // Capabilities may change with the login (RFC 3501 §6.2.3); keep only what it announced.
@@ -485,7 +481,7 @@ TImapCommandResult TImap4Client::MarkDeleted(const QList<qint32>& numbers)
     QList<quint32> checked;
     for (qint32 number : numbers) {
         if (number < 1)
-            throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
+            throw EInvalidNumber(TFailure{TFailureKind::NumberBelowOne, {}});
         checked.append(static_cast<quint32>(number));
     }
     RequireState({State::Selected});
@@ -529,7 +525,7 @@ TImapCommandResult TImap4Client::Expunge(const QByteArray& verb, const QList<TIm
 void TImap4Client::CheckUids(const QList<quint32>& uids)
 {
     if (uids.contains(0u))
-        throw EInvalidNumber(QStringLiteral("UID passed as parameter is invalid, must be 1 or greater"));
+        throw EInvalidNumber(TFailure{TFailureKind::UidBelowOne, {}});
 }
 
 TImapCommandResult TImap4Client::UidStoreFlag(const QList<quint32>& uids, const QByteArray& change)

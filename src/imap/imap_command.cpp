@@ -41,7 +41,7 @@ QList<TImapCommandPiece> BuildImapCommand(const QByteArray& tag, const QByteArra
             continue;
         }
         if (argument.Bytes.contains('\0'))
-            throw EMailClientError(QStringLiteral("A text sent to the server contains a NUL byte."));
+            throw EMailClientError(TFailure{TFailureKind::ImapNulByte, {}});
         if (!NeedsImapLiteral(argument.Bytes)) {
             const QByteArray quoted = ImapQuoted(argument.Bytes);
             current.Bytes += quoted;

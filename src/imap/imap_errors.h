@@ -9,9 +9,7 @@ namespace brevio {
 class EWrongStateError : public EMailClientError {
 public:
     explicit EWrongStateError(const QString& stateName)
-        : EMailClientError(QStringLiteral("Unable to execute command, wrong connection state;"
-                                          "Current connection state: %1.")
-                               .arg(stateName))
+        : EMailClientError(TFailure{TFailureKind::ImapWrongState, {stateName}})
     {
     }
 };

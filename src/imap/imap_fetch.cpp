@@ -64,7 +64,7 @@ void CheckPipelinedSets(const QList<QByteArray>& sets)
 {
     for (const QByteArray& set : sets) {
         if (!IsValidSequenceSet(set) || set.contains('*'))
-            throw EInvalidNumber(QStringLiteral("Sequence set passed as parameter is invalid"));
+            throw EInvalidNumber(TFailure{TFailureKind::SequenceSetInvalid, {}});
     }
 }
 
@@ -76,7 +76,7 @@ bool TImap4Client::MessageUid(qint32 number, QByteArray& uid)
 {
     uid.clear();
     if (number < 1)
-        throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
+        throw EInvalidNumber(TFailure{TFailureKind::NumberBelowOne, {}});
     RequireState({State::Selected});
     std::optional<quint32> found;
     const auto takeUid = [&](const QByteArray& response) {
@@ -159,7 +159,7 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
 {
     messages.clear();
     if (!IsValidSequenceSet(sequenceSet))
-        throw EInvalidNumber(QStringLiteral("Sequence set passed as parameter is invalid"));
+        throw EInvalidNumber(TFailure{TFailureKind::SequenceSetInvalid, {}});
     RequireState({State::Selected});
     qsizetype total = 0;
     QList<TImapFetchedMessage> fetched;

@@ -139,8 +139,7 @@ qint32 ParseCount(const QByteArray& word, const QByteArray& response)
     bool ok = false;
     const qint64 value = word.toLongLong(&ok);
     if (!ok || word.isEmpty() || word[0] < '0' || word[0] > '9' || value < 0 || value > kMaxMessageCount) {
-        throw EMailClientError(
-            QStringLiteral("Invalid message count from the server: \"%1\"").arg(QString::fromUtf8(response.left(200))));
+        throw EMailClientError(TFailure{TFailureKind::ImapUnreadableCount, {QString::fromUtf8(response.left(200))}});
     }
     return static_cast<qint32>(value);
 }

@@ -2,6 +2,7 @@
 // Failure classes of the network layer and the mail clients on it. Every failure travels as one
 // of these; the per-mailbox operations catch them and turn them into error log entries.
 
+#include "net/failure.h"
 #include "support/exception.h"
 
 #include <QDateTime>
@@ -12,7 +13,18 @@ namespace brevio {
 
 class EMailClientError : public Exception {
 public:
-    using Exception::Exception;
+    // The message is the failure in the built-in words (for traces and tests); the user reads
+    // it in the words of the running program's string table (FailureText).
+    explicit EMailClientError(TFailure failure = {})
+        : Exception(FailureWords(failure, TStringTable::BuiltIn())), failure_(std::move(failure))
+    {
+    }
+    // Words given as they are: a server's reply, or a caller's own text.
+    explicit EMailClientError(QString words) : EMailClientError(TFailure{TFailureKind::Verbatim, {std::move(words)}}) {}
+    const TFailure& Failure() const noexcept { return failure_; }
+
+private:
+    TFailure failure_;
 };
 
 class ESilentError : public EMailClientError {
@@ -22,29 +34,30 @@ public:
 
 class EConnectionClosed : public ESilentError {
 public:
-    EConnectionClosed() : ESilentError(QStringLiteral("Connection Closed Gracefully.")) {}
+    EConnectionClosed() : ESilentError(TFailure{TFailureKind::ConnectionClosed, {}}) {}
 };
 
 class EAlreadyConnected : public EMailClientError {
 public:
-    EAlreadyConnected() : EMailClientError(QStringLiteral("Already connected.")) {}
+    EAlreadyConnected() : EMailClientError(TFailure{TFailureKind::AlreadyConnected, {}}) {}
 };
 
 class ESocketClosed : public EMailClientError {
 public:
-    ESocketClosed() : EMailClientError(QStringLiteral("Disconnected.")) {}
+    ESocketClosed() : EMailClientError(TFailure{TFailureKind::Disconnected, {}}) {}
 };
 
 class EReadTimeout : public EMailClientError {
 public:
-    EReadTimeout() : EMailClientError(QStringLiteral("Read Timeout")) {}
+    EReadTimeout() : EMailClientError(TFailure{TFailureKind::ReadTimeout, {}}) {}
 };
 
 class ELineTooLong : public EMailClientError {
 public:
-    ELineTooLong() : EMailClientError(QStringLiteral("Max line length exceeded.")) {}
+    ELineTooLong() : EMailClientError(TFailure{TFailureKind::LineTooLong, {}}) {}
 };
 
+// The server's reply was none of those expected; the message is the reply's text.
 class EReplyError : public EMailClientError {
 public:
     EReplyError(QString message, int replyErrorCode)
@@ -64,27 +77,28 @@ public:
 
 class ENotConnected : public EConnectionError {
 public:
-    ENotConnected() : EConnectionError(QStringLiteral("Not Connected")) {}
+    ENotConnected() : EConnectionError(TFailure{TFailureKind::NotConnected, {}}) {}
 };
 
 // A failed socket call. The code is the classic socket error number (10061 for a refused
 // connection, 11001 for an unknown host), whatever the platform reported, so log texts read the
-// same everywhere.
+// same everywhere. `detail` is the system's own words for an error without a classic number.
 class ESocketError : public EMailClientError {
 public:
-    explicit ESocketError(int lastError, const QString& detail = {});
+    explicit ESocketError(int lastError, const QString& detail = {})
+        : EMailClientError(TFailure{TFailureKind::SocketError, {QString::number(lastError), detail}}),
+          lastError_(lastError)
+    {
+    }
     int LastError() const noexcept { return lastError_; }
 
 private:
     int lastError_;
 };
 
-// Text of a classic socket error number; empty for numbers without a text.
-QString SocketErrorText(int code);
-
 class ESocketAllocError : public EMailClientError {
 public:
-    ESocketAllocError() : EMailClientError(QStringLiteral("Cannot allocate socket.")) {}
+    ESocketAllocError() : EMailClientError(TFailure{TFailureKind::CannotAllocateSocket, {}}) {}
 };
 
 class ESocketHandleError : public EMailClientError {
@@ -94,7 +108,7 @@ public:
 
 class EBindError : public ESocketHandleError {
 public:
-    EBindError() : ESocketHandleError(QStringLiteral("Could not bind socket. Address and port are already in use.")) {}
+    EBindError() : ESocketHandleError(TFailure{TFailureKind::CannotBindSocket, {}}) {}
 };
 
 // Why a certificate did not verify, for the window to word in the user's language.
@@ -142,11 +156,15 @@ inline bool MayBeTrusted(const TCertificateInfo& certificate)
         && certificate.Problem != TCertificateProblem::WeakHash;
 }
 
-// The TLS layer failed: handshake, certificate verification or a refused STARTTLS. The text
-// names the reason. A failed certificate verification carries the certificate's details, and its
-// text is only the host and the library's verdict: the user reads CertificateRefusalText.
+// The TLS layer failed: handshake, certificate verification or a refused STARTTLS. A failed
+// certificate verification carries the certificate's details, and its message is only the host
+// and the library's verdict: the user reads CertificateRefusalText.
 class ETlsError : public EMailClientError {
 public:
+    explicit ETlsError(TFailure failure, QString fingerprint = {})
+        : EMailClientError(std::move(failure)), fingerprint_(std::move(fingerprint))
+    {
+    }
     explicit ETlsError(QString message, QString fingerprint = {})
         : EMailClientError(std::move(message)), fingerprint_(std::move(fingerprint))
     {
@@ -168,7 +186,14 @@ private:
 // A message number or UID argument that cannot be sent. Raised before anything goes out.
 class EInvalidNumber : public Exception {
 public:
-    using Exception::Exception;
+    explicit EInvalidNumber(TFailure failure)
+        : Exception(FailureWords(failure, TStringTable::BuiltIn())), failure_(std::move(failure))
+    {
+    }
+    const TFailure& Failure() const noexcept { return failure_; }
+
+private:
+    TFailure failure_;
 };
 
 }  // namespace brevio

@@ -68,97 +68,70 @@ TWaitResult WaitForHandle(int handle, TWaitFor what, int abortHandle, int timeou
     }
 }
 
-int ClassicSocketError(int e)
-{
-    switch (e) {
-    case EINTR:
-        return 10004;
-    case EBADF:
-        return 10009;
-    case EACCES:
-    case EPERM:
-        return 10013;
-    case EFAULT:
-        return 10014;
-    case EINVAL:
-        return 10022;
-    case EMFILE:
-    case ENFILE:
-        return 10024;
-#if EAGAIN != EWOULDBLOCK
-    case EWOULDBLOCK:
-#endif
-    case EAGAIN:
-        return 10035;
-    case EINPROGRESS:
-        return 10036;
-    case EALREADY:
-        return 10037;
-    case ENOTSOCK:
-        return 10038;
-    case EDESTADDRREQ:
-        return 10039;
-    case EMSGSIZE:
-        return 10040;
-    case EPROTOTYPE:
-        return 10041;
-    case ENOPROTOOPT:
-        return 10042;
-    case EPROTONOSUPPORT:
-        return 10043;
-    case ESOCKTNOSUPPORT:
-        return 10044;
-    case EOPNOTSUPP:
-        return 10045;
-    case EPFNOSUPPORT:
-        return 10046;
-    case EAFNOSUPPORT:
-        return 10047;
-    case EADDRINUSE:
-        return 10048;
-    case EADDRNOTAVAIL:
-        return 10049;
-    case ENETDOWN:
-        return 10050;
-    case ENETUNREACH:
-        return 10051;
-    case ENETRESET:
-        return 10052;
-    case ECONNABORTED:
-        return 10053;
+namespace {
+
+// The system's error numbers and the classic socket error numbers they stand for.
+struct TClassicError {
+    int system;
+    int classic;
+};
+
+constexpr TClassicError kClassicErrors[] = {
+    {EINTR, 10004},
+    {EBADF, 10009},
+    {EACCES, 10013},
+    {EPERM, 10013},
+    {EFAULT, 10014},
+    {EINVAL, 10022},
+    {EMFILE, 10024},
+    {ENFILE, 10024},
+    {EAGAIN, 10035},
+    {EWOULDBLOCK, 10035},  // the same number as EAGAIN on most systems
+    {EINPROGRESS, 10036},
+    {EALREADY, 10037},
+    {ENOTSOCK, 10038},
+    {EDESTADDRREQ, 10039},
+    {EMSGSIZE, 10040},
+    {EPROTOTYPE, 10041},
+    {ENOPROTOOPT, 10042},
+    {EPROTONOSUPPORT, 10043},
+    {ESOCKTNOSUPPORT, 10044},
+    {EOPNOTSUPP, 10045},
+    {EPFNOSUPPORT, 10046},
+    {EAFNOSUPPORT, 10047},
+    {EADDRINUSE, 10048},
+    {EADDRNOTAVAIL, 10049},
+    {ENETDOWN, 10050},
+    {ENETUNREACH, 10051},
+    {ENETRESET, 10052},
+    {ECONNABORTED, 10053},
     // A send after the peer has reset the connection fails with EPIPE here; elsewhere the same
     // event reads as a reset.
-    case EPIPE:
-    case ECONNRESET:
-        return 10054;
-    case ENOBUFS:
-    case ENOMEM:
-        return 10055;
-    case EISCONN:
-        return 10056;
-    case ENOTCONN:
-        return 10057;
-    case ESHUTDOWN:
-        return 10058;
-    case ETOOMANYREFS:
-        return 10059;
-    case ETIMEDOUT:
-        return 10060;
-    case ECONNREFUSED:
-        return 10061;
-    case ELOOP:
-        return 10062;
-    case ENAMETOOLONG:
-        return 10063;
-    case EHOSTDOWN:
-        return 10064;
-    case EHOSTUNREACH:
-        return 10065;
-    case ENOTEMPTY:
-        return 10066;
-    default:
-        return 0;
-    }
+    {EPIPE, 10054},
+    {ECONNRESET, 10054},
+    {ENOBUFS, 10055},
+    {ENOMEM, 10055},
+    {EISCONN, 10056},
+    {ENOTCONN, 10057},
+    {ESHUTDOWN, 10058},
+    {ETOOMANYREFS, 10059},
+    {ETIMEDOUT, 10060},
+    {ECONNREFUSED, 10061},
+    {ELOOP, 10062},
+    {ENAMETOOLONG, 10063},
+    {EHOSTDOWN, 10064},
+    {EHOSTUNREACH, 10065},
+    {ENOTEMPTY, 10066},
+};
+
+}  // namespace
+
+int ClassicSocketError(int e)
+{
+    for (const TClassicError& entry : kClassicErrors)
+        if (entry.system == e)
+            return entry.classic;
+    return 0;
 }
 
 void ThrowSystemSocketError(int systemError)

@@ -173,7 +173,7 @@ void TSocketTransport::StartTls(const TTlsOptions& options)
 {
     RequireOpen();
     if (tls_)
-        throw ETlsError(QStringLiteral("TLS is already active on the connection to %1.").arg(host_));
+        throw ETlsError(TFailure{TFailureKind::TlsAlreadyActive, {host_}});
     if (abort_)
         abort_->ThrowIfTriggered();
 

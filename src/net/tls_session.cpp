@@ -113,7 +113,7 @@ void AddExtraCertificates(SSL_CTX* context, const QByteArray& pem)
     BIO_free(bio);
     ERR_clear_error();  // the end of the PEM text leaves a "no start line" entry
     if (added == 0)
-        throw ETlsError(QStringLiteral("The extra trusted certificates cannot be read."));
+        throw ETlsError(TFailure{TFailureKind::TlsExtraCertificatesUnreadable, {}});
 }
 
 QString Sha256Hex(X509* cert)
@@ -290,21 +290,23 @@ long LeafWeakness(SSL* ssl, X509* cert)
 }
 
 // A failed handshake in words a user can act on, the library's text in brackets.
-QString PlainHandshakeReason(const QString& library, X509* cert)
+// The failure of a handshake the library refused in the words `library`: the usual causes are
+// told in plain words, with the library's words after them.
+TFailure HandshakeFailure(const QString& host, const QString& library, X509* cert)
 {
-    QString plain;
+    using K = TFailureKind;
     if (library == QLatin1String("unsupported protocol") || library == QLatin1String("tlsv1 alert protocol version")
         || library == QLatin1String("no protocols available"))
-        plain = QStringLiteral("the server offers only TLS 1.0/1.1; Brevio needs TLS 1.2 or newer");
-    else if (library == QLatin1String("ee key too small") || library == QLatin1String("ca key too small"))
-        plain = QStringLiteral("the server's key is too weak (%1)").arg(KeyText(cert));
-    else if (library == QLatin1String("dh key too small"))
-        plain = QStringLiteral("the server's key exchange is too weak");
-    else if (library == QLatin1String("wrong version number") || library == QLatin1String("packet length too long"))
-        plain = QStringLiteral("the server did not answer in TLS; this port may be for plain or STARTTLS connections");
-    else if (library == QLatin1String("sslv3 alert handshake failure") || library == QLatin1String("no shared cipher"))
-        plain = QStringLiteral("the server and Brevio share no protocol version or cipher");
-    return plain.isEmpty() ? library : QStringLiteral("%1 (%2)").arg(plain, library);
+        return {K::TlsHandshakeOldProtocol, {host, library}};
+    if (library == QLatin1String("ee key too small") || library == QLatin1String("ca key too small"))
+        return {K::TlsHandshakeWeakKey, {host, KeyText(cert), library}};
+    if (library == QLatin1String("dh key too small"))
+        return {K::TlsHandshakeWeakKeyExchange, {host, library}};
+    if (library == QLatin1String("wrong version number") || library == QLatin1String("packet length too long"))
+        return {K::TlsHandshakeNotTls, {host, library}};
+    if (library == QLatin1String("sslv3 alert handshake failure") || library == QLatin1String("no shared cipher"))
+        return {K::TlsHandshakeNoSharedCipher, {host, library}};
+    return {K::TlsHandshakeFailed, {host, library}};
 }
 
 QString NormalisedFingerprint(const QString& text)
@@ -358,7 +360,7 @@ TTlsSession::TTlsSession(net::TSocketHandle socket, const TTlsOptions& options, 
 
     s.context = SSL_CTX_new(TLS_client_method());
     if (!s.context)
-        throw ETlsError(QStringLiteral("TLS cannot be set up: %1").arg(OpenSslErrorText()));
+        throw ETlsError(TFailure{TFailureKind::TlsCannotSetUp, {OpenSslErrorText()}});
     SSL_CTX_set_min_proto_version(s.context, TLS1_2_VERSION);
     // Level 2: keys of at least 2048 bits (RSA) or 224 bits (EC), no SHA-1 signatures, whatever
     // the system's default is.
@@ -376,7 +378,7 @@ TTlsSession::TTlsSession(net::TSocketHandle socket, const TTlsOptions& options, 
 
     s.ssl = SSL_new(s.context);
     if (!s.ssl)
-        throw ETlsError(QStringLiteral("TLS cannot be set up: %1").arg(OpenSslErrorText()));
+        throw ETlsError(TFailure{TFailureKind::TlsCannotSetUp, {OpenSslErrorText()}});
 
     const QByteArray host = hostName.toUtf8();
     X509_VERIFY_PARAM* param = SSL_get0_param(s.ssl);
@@ -385,7 +387,7 @@ TTlsSession::TTlsSession(net::TSocketHandle socket, const TTlsOptions& options, 
         ERR_clear_error();
         SSL_set_hostflags(s.ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
         if (SSL_set1_host(s.ssl, host.constData()) != 1)
-            throw ETlsError(QStringLiteral("TLS cannot check the host name %1.").arg(hostName));
+            throw ETlsError(TFailure{TFailureKind::TlsCannotCheckHostName, {hostName}});
         SSL_set_tlsext_host_name(s.ssl, host.constData());
     }
 
@@ -422,21 +424,21 @@ void TTlsSession::Handshake(const TWait& wait)
     const int error = Retry([&] { return SSL_do_handshake(s.ssl); }, wait);
     if (error != SSL_ERROR_NONE) {
         X509* cert = SSL_get0_peer_certificate(s.ssl);
-        QString reason = OpenSslErrorText();
-        if (reason.isEmpty()) {
-            const int classic = error == SSL_ERROR_SYSCALL ? net::ClassicSocketError(s.bioSocket.lastError) : 0;
-            reason = classic != 0 ? SocketErrorText(classic) : QStringLiteral("the server closed the connection");
-        } else {
-            reason = PlainHandshakeReason(reason, cert);
-        }
+        const QString library = OpenSslErrorText();
+        const int classic = error == SSL_ERROR_SYSCALL ? net::ClassicSocketError(s.bioSocket.lastError) : 0;
+        TFailure failure{TFailureKind::TlsHandshakeServerClosed, {hostName_}};
+        if (!library.isEmpty())
+            failure = HandshakeFailure(hostName_, library, cert);
+        else if (classic != 0)
+            failure = {TFailureKind::TlsHandshakeSocketError, {hostName_, QString::number(classic)}};
         if (cert)
             fingerprint_ = Sha256Hex(cert);
-        throw ETlsError(QStringLiteral("TLS handshake with %1 failed: %2").arg(hostName_, reason), fingerprint_);
+        throw ETlsError(std::move(failure), fingerprint_);
     }
 
     X509* cert = SSL_get0_peer_certificate(s.ssl);
     if (!cert)
-        throw ETlsError(QStringLiteral("TLS server %1 sent no certificate.").arg(hostName_));
+        throw ETlsError(TFailure{TFailureKind::TlsNoCertificate, {hostName_}});
     fingerprint_ = Sha256Hex(cert);
     if (s.trace) {
         s.trace(QStringLiteral("TLS handshake done: %1, %2; certificate %3, SHA-256 %4")
@@ -494,7 +496,7 @@ qsizetype TTlsSession::Read(char* buffer, qsizetype capacity, const TWait& wait)
             net::ThrowSystemSocketError(s.bioSocket.lastError);
         return 0;
     default:
-        throw ETlsError(QStringLiteral("TLS error from %1: %2").arg(hostName_, OpenSslErrorText()));
+        throw ETlsError(TFailure{TFailureKind::TlsErrorFrom, {hostName_, OpenSslErrorText()}});
     }
 }
 
@@ -510,7 +512,7 @@ qsizetype TTlsSession::WriteSome(const char* data, qsizetype size, const TWait& 
             net::ThrowSystemSocketError(s.bioSocket.lastError);
         throw ESocketError(10054);
     default:
-        throw ETlsError(QStringLiteral("TLS error from %1: %2").arg(hostName_, OpenSslErrorText()));
+        throw ETlsError(TFailure{TFailureKind::TlsErrorFrom, {hostName_, OpenSslErrorText()}});
     }
 }
 

@@ -37,8 +37,7 @@ TReply TPop3Client::ReadReply(const TReplyCodes& allowed)
     reply.Text.append(line.mid(4));
     const std::optional<int> code = Pop3StatusCode(reply.TextCode());
     if (!code) {
-        throw EMailClientError(
-            QStringLiteral("Unrecognized POP3 Response Header:\n\"%1\"").arg(QString::fromUtf8(reply.JoinedText())));
+        throw EMailClientError(TFailure{TFailureKind::Pop3UnrecognizedReply, {QString::fromUtf8(reply.JoinedText())}});
     }
     reply.Set(reply.TextCode(), *code);
     CheckReplyCode(reply, allowed);
@@ -65,13 +64,11 @@ void TPop3Client::Connect()
         // RFC 2595 §4: STLS only when CAPA lists it; after the handshake everything learned
         // before it is forgotten and asked again.
         if (!capabilities_.Has("STLS")) {
-            throw ETlsError(
-                QStringLiteral("The server does not offer STLS; the connection cannot be secured, so the login "
-                               "was not sent."));
+            throw ETlsError(TFailure{TFailureKind::Pop3NoStls, {}});
         }
         const TReply stls = Command("STLS", {kOk, kErr});
         if (stls.NumericCode() != kOk) {
-            throw ETlsError(QStringLiteral("The server refused STLS:%1").arg(QString::fromUtf8(stls.JoinedText())));
+            throw ETlsError(TFailure{TFailureKind::Pop3StlsRefused, {QString::fromUtf8(stls.JoinedText())}});
         }
         capabilities_ = {};
         channel_.StartTls(Endpoint());
@@ -88,7 +85,7 @@ TLoginReply TPop3Client::Login(const QString& userName, const QString& password)
     try {
         SendCredentials(userName.toUtf8(), password.toUtf8());
     } catch (const EMailClientError& e) {
-        return {TLoginResult::Refused, e.Message()};
+        return {TLoginResult::Refused, e.Failure()};
     }
     loggedIn_ = true;
     return {TLoginResult::LoggedIn, {}};
@@ -97,8 +94,7 @@ TLoginReply TPop3Client::Login(const QString& userName, const QString& password)
 void TPop3Client::SendCredentials(const QByteArray& user, const QByteArray& password)
 {
     if (HasLineBreakOrNul(user) || HasLineBreakOrNul(password)) {
-        throw EMailClientError(
-            QStringLiteral("The user name or password contains a line break, which cannot be sent."));
+        throw EMailClientError(TFailure{TFailureKind::CredentialsLineBreak, {}});
     }
     // RFC 6856 §2: a server that offers UTF8 may hide messages with raw UTF-8 headers from a
     // client that has not switched (TOP gives a stand-in header instead). The switch is only
@@ -108,10 +104,10 @@ void TPop3Client::SendCredentials(const QByteArray& user, const QByteArray& pass
     if (APOP) {
         const QByteArray timestamp = ApopTimestamp(greetingText_);
         if (timestamp.isEmpty())
-            throw EMailClientError(QStringLiteral("Server do not support APOP (no timestamp)"));
+            throw EMailClientError(TFailure{TFailureKind::ApopNoTimestamp, {}});
         const QByteArray digest = ApopDigest(timestamp, password);
         if (digest.isEmpty())
-            throw EMailClientError(QStringLiteral("MD5 is not available for APOP."));
+            throw EMailClientError(TFailure{TFailureKind::ApopNoMd5, {}});
         Command("APOP " + user + ' ' + digest, {kOk}, "APOP **** ****");
         return;
     }
@@ -163,7 +159,7 @@ void TPop3Client::Disconnect()
 void TPop3Client::CheckNumber(qint32 n)
 {
     if (n < 1)
-        throw EInvalidNumber(QStringLiteral("Number passed as parameter is invalid, must be 1 or greater"));
+        throw EInvalidNumber(TFailure{TFailureKind::NumberBelowOne, {}});
 }
 
 QList<QByteArray> TPop3Client::ReadMultiLine()
@@ -195,8 +191,7 @@ qint32 TPop3Client::CountMessages()
     const QByteArray text = Command("STAT", {kOk}).Text.value(0);
     const std::optional<qint32> count = ParsePop3StatCount(text);
     if (!count) {
-        throw EMailClientError(
-            QStringLiteral("Unreadable message count in the STAT reply: \"%1\"").arg(QString::fromUtf8(text)));
+        throw EMailClientError(TFailure{TFailureKind::Pop3UnreadableCount, {QString::fromUtf8(text)}});
     }
     return *count;
 }

@@ -4,6 +4,15 @@ namespace brevio {
 
 QString FormatText(const QString& format, std::initializer_list<QVariant> arguments)
 {
+    QStringList texts;
+    texts.reserve(qsizetype(arguments.size()));
+    for (const QVariant& argument : arguments)
+        texts.append(argument.toString());
+    return FormatTextList(format, texts);
+}
+
+QString FormatTextList(const QString& format, const QStringList& arguments)
+{
     QString result;
     result.reserve(format.size() + 16);
     auto next = arguments.begin();
@@ -18,7 +27,7 @@ QString FormatText(const QString& format, std::initializer_list<QVariant> argume
             result += u'%';
             ++i;
         } else if ((kind == u's' || kind == u'd') && next != arguments.end()) {
-            result += next->toString();
+            result += *next;
             ++next;
             ++i;
         } else {

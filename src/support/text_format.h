@@ -4,6 +4,7 @@
 // percent signs; neither may crash or garble the rest of the text.
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <initializer_list>
 
@@ -12,5 +13,7 @@ namespace brevio {
 // "%s" and "%d" take the next argument as text; "%%" gives "%"; any other "%" stays as it is.
 // Placeholders without an argument stay as they are; surplus arguments are ignored.
 QString FormatText(const QString& format, std::initializer_list<QVariant> arguments);
+// The same with the arguments as a list of texts.
+QString FormatTextList(const QString& format, const QStringList& arguments);
 
 }  // namespace brevio

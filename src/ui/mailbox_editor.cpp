@@ -561,8 +561,9 @@ void TfrmMailBoxes::btnTestClick()
     auto result = std::make_shared<TProbeResult>();
     const int timeout = testTimeout_;
     std::shared_ptr<TAbortSignal> abort = testAbort_;
-    testThread_.reset(
-        QThread::create([target, abort, result, timeout] { *result = ProbeMailBox(target, abort.get(), timeout); }));
+    testThread_.reset(QThread::create([target, abort, result, timeout, strings = strings_] {
+        *result = ProbeMailBox(target, abort.get(), timeout, {}, strings);
+    }));
     const quint64 generation = selectionGeneration_;
     connect(testThread_.get(), &QThread::finished, this, [this, result, generation] { TestDone(*result, generation); });
     btnTest->setEnabled(false);

@@ -27,6 +27,8 @@ public:
     // Commands one at a time unless a test asks for pipelining.
     bool PipelineCommands = false;
     THeaderCache* Cache = nullptr;
+    // The run's message texts: the built-in ones unless a test gives a language's.
+    TStringTable Texts;
 
     void SetStatus(const QString&) override {}
     void ThrowIfAborted() override {}
@@ -44,6 +46,7 @@ public:
     void Log(const QString& text) override { Logged.append(text); }
     bool Pipelining() const override { return PipelineCommands; }
     THeaderCache* HeaderCache() override { return Cache; }
+    const TStringTable& Strings() const override { return Texts; }
     TTraceSink TraceSink() const override
     {
         if (!Tracing)

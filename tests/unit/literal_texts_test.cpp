@@ -4,7 +4,6 @@
 // English text written straight into the code fails here instead of staying English in Russian.
 //
 // A literal found is allowed when
-//   - its file is one kClientLayerFolders names (the IMAP4 client);
 //   - it is a widget's text (setText, setToolTip, ...) that lang.ENG gives in a window section:
 //     a built-in default that the window's section replaces;
 //   - it is listed in literal_texts_allowed.h with the reason it stays literal.
@@ -214,16 +213,13 @@ TEST(LiteralTexts, EveryTextOfTheSourcesIsTranslatableOrAllowed)
     for (QDirIterator it(src, {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
         const QString path = it.next();
         const QString file = QDir(src).relativeFilePath(path);
-        if (std::any_of(test::kClientLayerFolders.begin(), test::kClientLayerFolders.end(),
-                        [&](const char* skipped) { return file.startsWith(QLatin1String(skipped)); }))
-            continue;
         QFile source(path);
         ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << path.toStdString();
         ++files;
         for (const TLiteralText& found : LiteralTexts(file, QString::fromUtf8(source.readAll()))) {
             if (IsWidgetText(found.Sink) && sectionValues.contains(found.Text))
                 continue;
-            if (Listed(test::kFormDefaults, found) || Listed(test::kNetworkLayerTexts, found)) {
+            if (Listed(test::kFormDefaults, found) || Listed(test::kInternalTexts, found)) {
                 used.insert(found.File + u'|' + found.Text);
                 continue;
             }
@@ -244,10 +240,7 @@ TEST(LiteralTexts, EveryTextOfTheSourcesIsTranslatableOrAllowed)
                 stale << QStringLiteral("%1: %2").arg(QLatin1String(allowed.File), QString::fromUtf8(allowed.Text));
     };
     checkUsed(test::kFormDefaults);
-    checkUsed(test::kNetworkLayerTexts);
-    for (const char* skipped : test::kClientLayerFolders)
-        if (!QFileInfo::exists(src + u'/' + QLatin1String(skipped)))
-            stale << QString::fromLatin1(skipped);
+    checkUsed(test::kInternalTexts);
     EXPECT_TRUE(stale.isEmpty()) << "Allowed texts no longer in the sources; take them off the list:\n"
                                  << stale.join(u'\n').toStdString();
 }
