@@ -10,6 +10,7 @@
 #include "net/errors.h"
 #include "net/line_channel.h"
 #include "net/login_result.h"
+#include "support/abort_signal.h"
 #include "engine/check_context.h"
 #include "support/text_format.h"
 
@@ -84,27 +85,29 @@ bool LogIn(TClient& client, TCredentials& credentials, TCheckContext& context)
 // A scheduled check whose login was refused goes on all the same: its first command then fails
 // and ends the mailbox's work without a further log entry (POP3: the server refuses it; IMAP4:
 // the client refuses to send it outside the authenticated state).
+// Returns whether the login was accepted.
 template <class TClient>
-void ConnectWithProgress(TCheckContext& context, const TMailBoxSettings& box, TClient& client)
+bool ConnectWithProgress(TCheckContext& context, const TMailBoxSettings& box, TClient& client)
 {
     context.SetStatus(FormatText(Text(context, texts::ConnectingToPOP3server), {box.Name}));
     context.ThrowIfAborted();
     TCredentials credentials{box.UserName, box.Password};
-    LogIn(client, credentials, context);
+    const bool loggedIn = LogIn(client, credentials, context);
     context.ThrowIfAborted();
+    return loggedIn;
 }
 
 // ConnectWithProgress, and when the server's certificate did not verify, asks the user once (a
 // refusal is logged then); on trust the connection is tried once more with that certificate pinned, and
-// `trustedFingerprint` (when given) receives its fingerprint so the caller can keep it.
+// `trustedFingerprint` (when given) receives its fingerprint so the caller can keep it. Returns
+// whether the login was accepted.
 template <class TClient>
-void ConnectOfferingTrust(TCheckContext& context, const TMailBoxSettings& box, TClient& client,
+bool ConnectOfferingTrust(TCheckContext& context, const TMailBoxSettings& box, TClient& client,
                           QString* trustedFingerprint)
 {
     QString fingerprint;
     try {
-        ConnectWithProgress(context, box, client);
-        return;
+        return ConnectWithProgress(context, box, client);
     } catch (const ETlsError& e) {
         if (!MayOfferTrust(e, context))
             throw;
@@ -122,7 +125,7 @@ void ConnectOfferingTrust(TCheckContext& context, const TMailBoxSettings& box, T
     ConfigureClient(trusted, context, client);
     if (trustedFingerprint)
         *trustedFingerprint = fingerprint;
-    ConnectWithProgress(context, trusted, client);
+    return ConnectWithProgress(context, trusted, client);
 }
 
 // Says goodbye (QUIT or LOGOUT) and closes; a connection that is already gone, or a goodbye
@@ -137,10 +140,24 @@ void DisconnectQuietly(TClient& client)
     }
 }
 
+// Logs a failure that ended a session's work after the login: a connection that dropped, timed
+// out or broke its TLS while messages were being listed or deleted. Without this entry a listing
+// cut short would look complete. Not logged: the user's abort; a server's refusal, which the
+// places that must tell it log themselves.
+inline void LogSessionFailure(TCheckContext& context, const QString& host, const std::exception& failure)
+{
+    const auto* own = dynamic_cast<const EMailClientError*>(&failure);
+    if (!own || dynamic_cast<const EReplyError*>(own))
+        return;
+    if (context.AbortSignal() && context.AbortSignal()->IsTriggered())
+        return;
+    LogForHost(context, host, FailureText(*own, context.Strings()));
+}
+
 // The skeleton of every session: make the client, give it the mailbox's connection values,
 // connect and log in, do `body`, then `finish` (the goodbye). A failure anywhere in between, or
-// the user's abort, ends the body; the places that must tell the user have logged it already.
-// Returns true when the body ran to its end.
+// the user's abort, ends the body; connection and login failures are logged where they happen,
+// a connection lost after the login here. Returns true when the body ran to its end.
 template <class TClient, class TBody, class TFinish>
 bool RunSession(const TMailBoxSettings& box, TCheckContext& context, const TTransportFactory& factory,
                 QString* trustedFingerprint, TBody&& body, TFinish&& finish)
@@ -148,10 +165,14 @@ bool RunSession(const TMailBoxSettings& box, TCheckContext& context, const TTran
     TClient client(factory);
     ConfigureClient(box, context, client);
     bool ended = false;
+    bool loggedIn = false;
     try {
-        ConnectOfferingTrust(context, box, client, trustedFingerprint);
+        loggedIn = ConnectOfferingTrust(context, box, client, trustedFingerprint);
         body(client);
         ended = true;
+    } catch (const std::exception& e) {
+        if (loggedIn)
+            LogSessionFailure(context, box.Host, e);
     } catch (...) {
     }
     finish(client);
