@@ -174,7 +174,7 @@ QHash<QString, QString> IdsBySubject(const QString& tsv, QStringList* subjects =
     QHash<QString, QString> ids;
     for (const QString& line : tsv.split(u'\n', Qt::SkipEmptyParts).mid(1)) {
         const QStringList fields = line.split(u'\t');
-        ids.insert(fields.value(1), fields.value(8));
+        ids.insert(fields.value(1), fields.constLast());  // the Id is the last column
         if (subjects)
             subjects->append(fields.value(1));
     }
