@@ -59,11 +59,17 @@ QString TimeText(QTime time)
     return text;
 }
 
-constexpr int kColumns = 9;
+constexpr int kColumns = 10;
 
 struct TPlainRow {
     QString Fields[kColumns];
 };
+
+// "spam", "ham" or empty, as scripts read it.
+QString SpamText(const TSpamVerdict& verdict)
+{
+    return QString::fromLatin1(JudgementKeyword(verdict.Judgement));
+}
 
 TPlainRow PlainRow(const TListedMessage& listed)
 {
@@ -71,7 +77,7 @@ TPlainRow PlainRow(const TListedMessage& listed)
     // yyyy-MM-dd and HH:mm:ss, whatever the locale, so scripts can read them.
     const TLocalDateTime local = LocalDateAndTime(message.Date);
     TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size, DateText(local.Date),
-                     TimeText(local.Time), row.Folder, MessageIdText(row.MailBox, row.Id)}};
+                     TimeText(local.Time), row.Folder, SpamText(row.Spam), MessageIdText(row.MailBox, row.Id)}};
     for (QString& field : plain.Fields)
         field = OneLine(field);
     return plain;
@@ -88,7 +94,8 @@ QList<TPlainRow> PlainRows(const QList<TListedMessage>& messages)
 
 const QString kHeaders[kColumns] = {QStringLiteral("No"),      QStringLiteral("Subject"), QStringLiteral("From"),
                                     QStringLiteral("Mailbox"), QStringLiteral("Size"),    QStringLiteral("Date"),
-                                    QStringLiteral("Time"),    QStringLiteral("Folder"),  QStringLiteral("Id")};
+                                    QStringLiteral("Time"),    QStringLiteral("Folder"),  QStringLiteral("Spam"),
+                                    QStringLiteral("Id")};
 
 // Field by field straight into the UTF-8 text, so a big listing is never held a second time as
 // text, nor copied row by row on the way.
@@ -120,6 +127,7 @@ QByteArray Tsv(const QList<TListedMessage>& messages)
         field(DateText(local.Date), '\t');
         field(TimeText(local.Time), '\t');
         field(row.Folder, '\t');
+        field(SpamText(row.Spam), '\t');
         field(MessageIdText(row.MailBox, row.Id), '\n');
     }
     return text;
@@ -182,6 +190,17 @@ QByteArray Table(const QList<TPlainRow>& rows)
     return text.toUtf8();
 }
 
+// The verdict: "spam" (spam, ham or empty), "score" (a number, or null without one) and the
+// authentication results "spf", "dkim" and "dmarc" (RFC 8601 keywords; empty when not given).
+void InsertSpamFields(QJsonObject& object, const TSpamVerdict& verdict)
+{
+    object.insert(QStringLiteral("spam"), SpamText(verdict));
+    object.insert(QStringLiteral("score"), verdict.HasScore ? QJsonValue(verdict.Score) : QJsonValue(QJsonValue::Null));
+    object.insert(QStringLiteral("spf"), QString::fromLatin1(AuthResultKeyword(verdict.Spf)));
+    object.insert(QStringLiteral("dkim"), QString::fromLatin1(AuthResultKeyword(verdict.Dkim)));
+    object.insert(QStringLiteral("dmarc"), QString::fromLatin1(AuthResultKeyword(verdict.Dmarc)));
+}
+
 QByteArray Json(const QList<TListedMessage>& messages)
 {
     QJsonArray array;
@@ -199,6 +218,7 @@ QByteArray Json(const QList<TListedMessage>& messages)
             object.insert(QStringLiteral("date"), QJsonValue::Null);
         }
         object.insert(QStringLiteral("folder"), row.Folder);
+        InsertSpamFields(object, row.Spam);
         // Each field has one type: the IMAP4 UID is a number (0 for POP3), the POP3 unique id
         // a string (empty for IMAP4 and for a server without UIDL).
         object.insert(QStringLiteral("uid"), qint64(row.Id.Uid));

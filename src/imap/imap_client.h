@@ -64,6 +64,8 @@ public:
     int Port = 143;
     TSecurity Security = TSecurity::None;
     QString CertFingerprint;  // SHA-256 hex of a certificate the user trusts; empty: none
+    // The authserv-id whose Authentication-Results the spam verdicts trust; empty: the topmost.
+    QByteArray TrustedAuthServId;
 
     void SetTraceSink(TTraceSink sink) { channel_.SetTraceSink(std::move(sink)); }
 

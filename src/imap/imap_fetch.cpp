@@ -139,7 +139,7 @@ bool TImap4Client::FetchHeaderByUid(const QByteArray& uid, TMailMessage& message
     if (!header)
         return false;
     message.RawHeaders = SplitHeaderLines(*header);
-    message.ParseHeaders();
+    message.ParseHeaders(TrustedAuthServId);
     return code == Code::Ok;
 }
 
@@ -179,7 +179,7 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
                     TImapFetchedMessage record;
                     record.SequenceNumber = fetch->SequenceNumber;
                     record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
-                    record.Message.ParseHeaders();
+                    record.Message.ParseHeaders(TrustedAuthServId);
                     record.Message.Uid = fetch->Uid.value_or(0);
                     record.Message.Size = fetch->Size.value_or(-1);
                     record.Message.Folder = selected_.Name;
@@ -280,7 +280,7 @@ private:
         if (fetch.Size)
             entry.Size = fetch.Size;
         if (fetch.Header && withHeader_) {
-            entry.Message = ParseListedHeader(SplitHeaderLines(*fetch.Header));
+            entry.Message = ParseListedHeader(SplitHeaderLines(*fetch.Header), client_.TrustedAuthServId);
             entry.HasHeader = true;
         }
     }

@@ -372,7 +372,7 @@ TEST(PipelinedCheck, UnreadableCacheFileIsRebuilt)
         THeaderCache cache(folder.Path("headers.cache"));
         cache.Load();
         EXPECT_EQ(cache.EntryCount(), 0);
-        cache.Store(QStringLiteral("a"), "INBOX", 1, {{"1", TCachedHeader{QStringLiteral("s"), {}, {}}}}, true);
+        cache.Store(QStringLiteral("a"), "INBOX", 1, {{"1", TCachedHeader{QStringLiteral("s"), {}, {}, -1, {}}}}, true);
         ASSERT_TRUE(cache.Save());
         THeaderCache again(folder.Path("headers.cache"));
         again.Load();
