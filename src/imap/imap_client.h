@@ -149,7 +149,7 @@ public:
     TImapCommandResult UidSearchDeleted(QList<quint32>& uids);
     // UID SEARCH UID set for every set of `sets`, all sent before the first answer is read; in
     // the ESEARCH form (RFC 4731), whose ranges keep the answer short, when the server announces
-    // it. The UIDs of the answers in their order; nullopt when a search was refused or the
+    // it. The UIDs of the answers in their order; nullopt when a search was refused (NO or BAD) or the
     // answers name more than `most` UIDs.
     std::optional<QList<quint32>> UidSearchPipelined(const QList<QByteArray>& sets, qsizetype most);
     // UID STORE uids -FLAGS.SILENT (\Deleted); not done on NO or when empty.

@@ -132,7 +132,9 @@ std::optional<QList<quint32>> TImap4Client::UidSearchPipelined(const QList<QByte
             fits = fits && AddRanges(found->All, most, uids);
             return true;
         };
-        refused = ImapReplyCode(ReadTaggedReply(tag, {Code::Ok, Code::No}, take)) != Code::Ok || refused;
+        // BAD as well: a server may announce ESEARCH and still not take RETURN; the listing then
+        // goes the full way.
+        refused = ImapReplyCode(ReadTaggedReply(tag, {Code::Ok, Code::No, Code::Bad}, take)) != Code::Ok || refused;
     }
     if (refused || !fits)
         return std::nullopt;

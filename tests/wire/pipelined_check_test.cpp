@@ -386,11 +386,11 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
              + "C: C6 UID FETCH 7,9 (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(3, "UID 7 RFC822.SIZE 70", "seven")
              + ImapFetch(5, "UID 9 RFC822.SIZE 90", "nine") + "S: C6 OK done\n",
          {"s5", "s6", "seven", "s8", "nine"}},
-        {"a refused search",
+        {"a refused search (BAD: RETURN not taken after all)",
          esearch,
          2,
          9,
-         "C: C4 UID SEARCH RETURN (ALL) UID 5:8\nS: C4 NO busy\n" + SizePass({5, 6}, 5),
+         "C: C4 UID SEARCH RETURN (ALL) UID 5:8\nS: C4 BAD unknown option\n" + SizePass({5, 6}, 5),
          {"s5", "s6"}},
         {"no UIDNEXT announced: asked for from the cached one on every time",
          plain,
