@@ -42,6 +42,8 @@ int main(int argc, char** argv)
         return 2;
     }
     QApplication app(argc, argv);
+    // The window's icons, as the program loads them.
+    Q_INIT_RESOURCE(brevio);
     const int rows = std::atoi(argv[2]);
     TForm1Settings settings;
     settings.SettingsFile = QString::fromLocal8Bit(argv[1]);
