@@ -13,6 +13,67 @@ namespace brevio {
 
 namespace {
 
+bool IsPlainIdByte(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+        || c == '_';
+}
+
+void AppendIdPart(QByteArray& text, QByteArrayView bytes)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        if (IsPlainIdByte(c)) {
+            text += c;
+        } else {
+            text += '%';
+            text += kHex[uchar(c) >> 4];
+            text += kHex[uchar(c) & 15];
+        }
+    }
+}
+
+// The Id column as bytes (it is plain ASCII). The rows of one mailbox and folder share all of it
+// but the last part, so that is kept from row to row.
+class TIdWriter {
+public:
+    // Appends the Id of `id` in mailbox `mailBox` to `text`.
+    void Append(QByteArray& text, const QString& mailBox, const TMessageIdentity& id)
+    {
+        if (id.Uid == 0 && id.UniqueId.isEmpty())
+            return;
+        const bool imap = id.Uid != 0;
+        if (!valid_ || imap != imap_ || mailBox != mailBox_
+            || (imap && (id.Folder != folder_ || id.UidValidity != uidValidity_))) {
+            valid_ = true;
+            imap_ = imap;
+            mailBox_ = mailBox;
+            folder_ = id.Folder;
+            uidValidity_ = id.UidValidity;
+            prefix_ = imap ? "imap:" : "pop3:";
+            AppendIdPart(prefix_, mailBox.toUtf8());
+            prefix_ += ':';
+            if (imap) {
+                AppendIdPart(prefix_, id.Folder);
+                prefix_ += ':' + QByteArray::number(id.UidValidity) + ':';
+            }
+        }
+        text += prefix_;
+        if (imap)
+            text += QByteArray::number(id.Uid);
+        else
+            AppendIdPart(text, id.UniqueId);
+    }
+
+private:
+    bool valid_ = false;
+    bool imap_ = false;
+    QString mailBox_;
+    QByteArray folder_;
+    quint32 uidValidity_ = 0;
+    QByteArray prefix_;
+};
+
 // One line per field: a TAB, CR or LF inside would split the row or the line. A field without
 // them (nearly all) is not copied.
 QString OneLine(const QString& text)
@@ -97,40 +158,11 @@ const QString kHeaders[kColumns] = {QStringLiteral("No"),      QStringLiteral("S
                                     QStringLiteral("Time"),    QStringLiteral("Folder"),  QStringLiteral("Spam"),
                                     QStringLiteral("Id")};
 
-// Field by field straight into the UTF-8 text, so a big listing is never held a second time as
-// text, nor copied row by row on the way.
 QByteArray Tsv(const QList<TListedMessage>& messages)
 {
-    QByteArray text;
-    // Stateless: each field stands alone, a stray half of a surrogate pair included.
-    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    const auto field = [&](QStringView value, char end) {
-        const qsizetype start = text.size();
-        text.resize(start + utf8.requiredSpace(value.size()) + 1);
-        char* last = utf8.appendToBuffer(text.data() + start, value);
-        // One line per field: a TAB, CR or LF inside would split the row or the line. These
-        // bytes never occur inside a longer UTF-8 sequence.
-        std::replace_if(
-            text.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-        *last++ = end;
-        text.truncate(last - text.constData());
-    };
-    for (int c = 0; c < kColumns; ++c)
-        field(kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
-    for (const auto& [row, message] : messages) {
-        const TLocalDateTime local = LocalDateAndTime(message.Date);
-        field(row.Number, '\t');
-        field(row.Subject, '\t');
-        field(row.From, '\t');
-        field(row.MailBox, '\t');
-        field(row.Size, '\t');
-        field(DateText(local.Date), '\t');
-        field(TimeText(local.Time), '\t');
-        field(row.Folder, '\t');
-        field(SpamText(row.Spam), '\t');
-        field(MessageIdText(row.MailBox, row.Id), '\n');
-    }
-    return text;
+    QByteArray all;
+    WriteTsvRows(messages, [&all](QByteArrayView piece) { all += piece; });
+    return all;
 }
 
 // `text` cut to at most `width` columns, an ellipsis standing for what is left out.
@@ -246,44 +278,6 @@ QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportForma
 
 namespace {
 
-bool IsPlainIdByte(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
-        || c == '_';
-}
-
-void AppendIdPart(QString& text, QByteArrayView bytes)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    for (const char c : bytes) {
-        if (IsPlainIdByte(c)) {
-            text += QLatin1Char(c);
-        } else {
-            text += u'%';
-            text += QLatin1Char(kHex[uchar(c) >> 4]);
-            text += QLatin1Char(kHex[uchar(c) & 15]);
-        }
-    }
-}
-
-QString ImapIdText(QByteArrayView mailBox, QByteArrayView folder, quint32 uidValidity, quint32 uid)
-{
-    QString text = QStringLiteral("imap:");
-    AppendIdPart(text, mailBox);
-    text += u':';
-    AppendIdPart(text, folder);
-    return text + u':' + QString::number(uidValidity) + u':' + QString::number(uid);
-}
-
-QString Pop3IdText(QByteArrayView mailBox, QByteArrayView uniqueId)
-{
-    QString text = QStringLiteral("pop3:");
-    AppendIdPart(text, mailBox);
-    text += u':';
-    AppendIdPart(text, uniqueId);
-    return text;
-}
-
 int HexDigit(QChar c)
 {
     if (c >= u'0' && c <= u'9')
@@ -378,15 +372,76 @@ int CharacterWidth(char32_t c)
     return range != std::begin(kWideRanges) && c <= std::prev(range)->Last ? 2 : 1;
 }
 
+QString ImapIdText(QByteArrayView mailBox, QByteArrayView folder, quint32 uidValidity, quint32 uid)
+{
+    QByteArray text = "imap:";
+    AppendIdPart(text, mailBox);
+    text += ':';
+    AppendIdPart(text, folder);
+    text += ':' + QByteArray::number(uidValidity) + ':' + QByteArray::number(uid);
+    return QString::fromLatin1(text);
+}
+
+QString Pop3IdText(QByteArrayView mailBox, QByteArrayView uniqueId)
+{
+    QByteArray text = "pop3:";
+    AppendIdPart(text, mailBox);
+    text += ':';
+    AppendIdPart(text, uniqueId);
+    return QString::fromLatin1(text);
+}
+
 }  // namespace
+
+// Field by field straight into the UTF-8 text, so the listing is never copied row by row on the
+// way; the text goes out in pieces.
+void WriteTsvRows(const QList<TListedMessage>& messages, const std::function<void(QByteArrayView piece)>& write)
+{
+    constexpr qsizetype kPiece = 64 * 1024;
+    QByteArray text;
+    text.reserve(kPiece + 4096);
+    // Stateless: each field stands alone, a stray half of a surrogate pair included.
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    const auto field = [&](QStringView value, char end) {
+        const qsizetype start = text.size();
+        text.resize(start + utf8.requiredSpace(value.size()) + 1);
+        char* last = utf8.appendToBuffer(text.data() + start, value);
+        // One line per field: a TAB, CR or LF inside would split the row or the line. These
+        // bytes never occur inside a longer UTF-8 sequence.
+        std::replace_if(
+            text.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+        *last++ = end;
+        text.truncate(last - text.constData());
+    };
+    for (int c = 0; c < kColumns; ++c)
+        field(kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
+    TIdWriter ids;
+    for (const auto& [row, message] : messages) {
+        const TLocalDateTime local = LocalDateAndTime(message.Date);
+        field(row.Number, '\t');
+        field(row.Subject, '\t');
+        field(row.From, '\t');
+        field(row.MailBox, '\t');
+        field(row.Size, '\t');
+        field(DateText(local.Date), '\t');
+        field(TimeText(local.Time), '\t');
+        field(row.Folder, '\t');
+        field(SpamText(row.Spam), '\t');
+        ids.Append(text, row.MailBox, row.Id);
+        text += '\n';
+        if (text.size() >= kPiece) {
+            write(text);
+            text.truncate(0);
+        }
+    }
+    write(text);
+}
 
 QString MessageIdText(const QString& mailBoxName, const TMessageIdentity& id)
 {
-    if (id.Uid != 0)
-        return ImapIdText(mailBoxName.toUtf8(), id.Folder, id.UidValidity, id.Uid);
-    if (!id.UniqueId.isEmpty())
-        return Pop3IdText(mailBoxName.toUtf8(), id.UniqueId);
-    return {};
+    QByteArray text;
+    TIdWriter().Append(text, mailBoxName, id);
+    return QString::fromLatin1(text);
 }
 
 std::optional<QString> CanonicalMessageId(QStringView text)

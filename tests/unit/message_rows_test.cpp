@@ -210,6 +210,29 @@ TEST(MessageId, NamesTheMessageAndReadsBack)
         EXPECT_EQ(CanonicalMessageId(QString::fromUtf8(given)), QString::fromUtf8(canonical)) << given;
 }
 
+// The TSV's Id column is MessageIdText of each row, also when the mailbox, the folder, the
+// UIDVALIDITY or the protocol changes from one row to the next.
+TEST(MessageId, TsvColumnFollowsEveryChangeFromRowToRow)
+{
+    const std::pair<const char*, TMessageIdentity> rows[] = {
+        {"A", {"INBOX", 7, 1, {}, 1}}, {"A", {"INBOX", 7, 2, {}, 2}}, {"A", {"Sent", 7, 2, {}, 3}},
+        {"A", {"Sent", 8, 2, {}, 4}},  {"B", {"Sent", 8, 2, {}, 1}},  {"B", {{}, 0, 0, "u 1", 2}},
+        {"B", {{}, 0, 0, {}, 3}},      {"C", {{}, 0, 0, "u2", 1}},    {"C", {"INBOX", 7, 1, {}, 2}},
+    };
+    QList<TListedMessage> listed;
+    for (const auto& [box, id] : rows) {
+        TListedMessage message;
+        message.Row.MailBox = QString::fromLatin1(box);
+        message.Row.Id = id;
+        listed.append(message);
+    }
+    const QStringList lines = QString::fromUtf8(ExportMessageRows(listed, TExportFormat::Tsv)).split(u'\n');
+    ASSERT_EQ(lines.size(), std::size(rows) + 2);
+    for (size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(lines[qsizetype(i) + 1].section(u'\t', 8),
+                  MessageIdText(QString::fromLatin1(rows[i].first), rows[i].second));
+}
+
 TEST(MessageId, RefusesWhatIsNoId)
 {
     const char* const refused[] = {
