@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Benchmark of a check: brevio-check against a reference client of ours, on a private Dovecot
-# with mailboxes of 5,000 and 50,000 small messages, over plain loopback and over a delay proxy.
-# Prints one table of medians. Needs root (the test mail server) and the build tools.
+# Benchmark of a check: brevio-check against the raw limit (the same commands, the replies only
+# counted) and a reference client of ours that reads its replies, on a private Dovecot with
+# mailboxes of 5,000 and 50,000 small messages, over plain loopback and over a delay proxy.
+# Prints a table of medians and the ratios to the limit. Needs root (the test mail server) and
+# the build tools.
 #
 #   bench/run.sh
 #
@@ -32,7 +34,7 @@ if ! grep -qx "BREVIO_BENCH:BOOL=ON" "$build/CMakeCache.txt" 2>/dev/null; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF \
     -DBREVIO_BENCH=ON "${launcher[@]}" >/dev/null
 fi
-nice cmake --build "$build" --target brevio-check delay_proxy ref_client ui_stall >/dev/null
+nice cmake --build "$build" --target brevio-check delay_proxy ref_client raw_reader ui_stall window_check >/dev/null
 check=${BREVIO_CHECK:-$build/brevio-check}
 bin=$build/bench
 
@@ -103,13 +105,18 @@ settings() {
   echo "$f"
 }
 
+# Messages delivered to a mailbox beyond its seeded count (see deliver_new).
+extra=0
+
 # once MODE PROTO ROUTE USER [CACHE]: one run; prints "seconds peak-RSS-KiB".
+# MODE: raw, ref, cold, warm, nopipe or new (a check with a cache, as warm and new are).
 once() {
   local mode=$1 proto=$2 route=$3 u=$4 cache=${5:-} t0 t1 n rc=0
   local port; if [ "$proto" = pop3 ]; then port=${pop3port[$route]}; else port=${imapport[$route]}; fi
   t0=$EPOCHREALTIME
-  if [ "$mode" = ref ]; then
-    "$bin/ref_client" "$proto" 127.0.0.1 "$port" "bench$u" benchpw > "$work/out" 2> "$work/err" || rc=$?
+  if [ "$mode" = ref ] || [ "$mode" = raw ]; then
+    local client=ref_client; [ "$mode" = raw ] && client=raw_reader
+    "$bin/$client" "$proto" 127.0.0.1 "$port" "bench$u" benchpw > "$work/out" 2> "$work/err" || rc=$?
     t1=$EPOCHREALTIME
     n=$(awk '{print $1}' "$work/out")
     echo 0 > "$work/rss"
@@ -123,7 +130,7 @@ once() {
     n=$(($(wc -l < "$work/out") - 1))
     [ -n "$fresh" ] && rm -rf "$fresh"
   fi
-  if [ "$rc" -ne 0 ] || [ "$n" != "${count[$u]}" ]; then
+  if [ "$rc" -ne 0 ] || [ "$n" != "$((count[$u] + extra))" ]; then
     echo "bench: $mode $proto $route $u: exit $rc, $n of ${count[$u]} rows; $(head -c 300 "$work/err")" >&2
     : > "$work/failed"
   fi
@@ -183,6 +190,41 @@ bytes_of() {
   tail -n +"$((before + 1))" "$work/bytes" | awk '{s+=$1+$2} END{print s+0}'
 }
 
+# deliver_new N: N new messages in the 50,000-message mailbox, as a delivery agent writes them.
+deliver_new() {
+  local box=$BREVIO_TEST_MAIL_ROOT/bench50k i name
+  for ((i = 1; i <= $1; i++)); do
+    name=$(date +%s).M${i}P$$.benchnew
+    printf 'From: New Sender <new%d@example.com>\r\nTo: user@example.org\r\nSubject: New message %d\r\nDate: Tue, 8 Dec 2026 10:00:00 +0100\r\nMessage-ID: <%d.new@example.com>\r\n\r\nNew.\r\n' \
+      "$i" "$i" "$i" > "$box/new/$name"
+  done
+  chown mail:mail "$box"/new/*
+  extra=$1
+}
+
+# measure_new PROTO: a check of the 50,000-message mailbox after ten new messages came since the
+# last check: a cold check fills a cache, ten messages are delivered, and every run starts from
+# a copy of that cache. Time and bytes as "new PROTO 0 50k"; the ten are removed afterwards. The
+# cache knows an account by its port, so the counting proxy's route gets a cache of its own.
+measure_new() {
+  local proto=$1 key="new $1 0 50k" base counted times="" i r cache
+  base=$(mktemp -d "$work/cache.XXXXXX")
+  counted=$(mktemp -d "$work/cache.XXXXXX")
+  run_once cold "$proto" 0 50k "$base" > /dev/null
+  run_once cold "$proto" count 50k "$counted" > /dev/null
+  deliver_new 10
+  for ((i = 0; i < reps; i++)); do
+    cache=$(mktemp -d "$work/cache.XXXXXX"); cp -a "$base/." "$cache/"
+    r=$(run_once new "$proto" 0 50k "$cache")
+    times+="${r% *}"$'\n'
+  done
+  T[$key]=$(printf '%s' "$times" | median); X[$key]=""
+  B[$key]=$(bytes_of new "$proto" count 50k "$counted")
+  echo "bench: $key ${T[$key]} s" >&2
+  rm -f "$BREVIO_TEST_MAIL_ROOT"/bench50k/{new,cur}/*.benchnew*
+  extra=0
+}
+
 # --- warm the server's own indexes and caches: its first listing of a folder is slow
 for u in "${users[@]}"; do
   for p in pop3 imap; do run_once ref "$p" 0 "$u" > /dev/null; done
@@ -193,7 +235,7 @@ done
 for proto in pop3 imap; do
   for route in 0 "$rtt"; do
     for u in empty sub 5k 50k; do
-      for mode in ref cold warm nopipe; do
+      for mode in raw ref cold warm nopipe; do
         [ "$mode" = nopipe ] && [ "$u" = 50k ] && continue
         measure "$mode" "$proto" "$route" "$u"
       done
@@ -201,6 +243,7 @@ for proto in pop3 imap; do
   done
   for u in 5k 50k; do
     B[ref $proto 0 $u]=$(bytes_of ref "$proto" count "$u")
+    B[raw $proto 0 $u]=$(bytes_of raw "$proto" count "$u")
     if awk "BEGIN{exit !(${T[cold $proto 0 $u]} + ${T[warm $proto 0 $u]} > $budget)}"; then
       # Too slow to run again: ten times the 5,000-message figures.
       for m in cold warm; do
@@ -212,16 +255,36 @@ for proto in pop3 imap; do
     B[cold $proto 0 $u]=$(bytes_of cold "$proto" count "$u" "$cache")
     B[warm $proto 0 $u]=$(bytes_of warm "$proto" count "$u" "$cache")
   done
+  measure_new "$proto"
 done
 
 mkdir -m 700 "$work/runtime"
+# The window: F9 with the 50,000-message IMAP4 mailbox alone, cold; median time, largest growth.
+window_settings=$work/settings-window.ini
+printf '[Main]\nFPipelining=1\nNumMailbox=1\nName0=imap-50k\nHost0=127.0.0.1\nPort0=%s\nUserName0=bench50k\nPassword0=benchpw\nPOPorIMAP0=0\nSecurity0=0\nIgnoreCheckAllCommand0=0\n' \
+  "$BREVIO_TEST_IMAP_PORT" > "$window_settings"
+times=""; wgrowth=0
+for ((i = 0; i < reps; i++)); do
+  cache=$(mktemp -d "$work/cache.XXXXXX")
+  cp "$window_settings" "$window_settings.run"
+  # A run that fails or hangs leaves the window's lines of the table empty.
+  r=$(XDG_CACHE_HOME=$cache XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen timeout 300 \
+    "$bin/window_check" "$window_settings.run" 50000 2> "$work/err") || { echo "bench: window_check failed: $r" >&2; continue; }
+  times+="${r%% *}"$'\n'
+  g=${r##* }; [ "$g" -gt "$wgrowth" ] && wgrowth=$g
+done
+if [ -n "$times" ]; then
+  T[window imap 0 50k]=$(printf '%s' "$times" | median); X[window imap 0 50k]=""
+  echo "bench: window imap 0 50k ${T[window imap 0 50k]} s, +$((wgrowth / 1024)) MiB" >&2
+fi
 ui=$(XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen "$bin/ui_stall" 100000 5000 100000)
 
 # --- the table
 fmt_t() { [ -n "${T[$1]:-}" ] && printf '%s%.2f' "${X[$1]}" "${T[$1]}" || printf '-'; }
+# ratio A B [DECIMALS]: T[A] / T[B].
 ratio() {
   [ -n "${T[$1]:-}" ] && [ -n "${T[$2]:-}" ] || { printf '-'; return; }
-  printf '%s%.1f' "$([ -n "${X[$1]}${X[$2]}" ] && echo '~')" "$(awk "BEGIN{print ${T[$1]} / ${T[$2]}}")"
+  printf "%s%.${3:-1}f" "$([ -n "${X[$1]}${X[$2]}" ] && echo '~')" "$(awk "BEGIN{print ${T[$1]} / ${T[$2]}}")"
 }
 mib() { [ -n "${M[$1]:-}" ] && awk "BEGIN{printf \"%.1f\", ${M[$1]} / 1024}" || printf '-'; }
 kb() { [ -n "${B[$1]:-}" ] && printf '%s%s' "${BX[$1]:-}" "$(awk "BEGIN{printf \"%.0f\", ${B[$1]} / 1024}")" || printf '-'; }
@@ -229,27 +292,63 @@ kb() { [ -n "${B[$1]:-}" ] && printf '%s%s' "${BX[$1]:-}" "$(awk "BEGIN{printf \
 echo
 echo "brevio-check: $check"
 echo "Medians of up to $reps runs, seconds, whole process. RTT 0 = plain loopback."
-echo "1 = reference client, 2 = brevio-check cold (empty cache) / warm (second check, nothing new),"
+echo "0 = raw limit (the same commands, replies only counted), 1 = reference client (reads its"
+echo "replies), 2 = brevio-check cold (empty cache) / warm (second check, nothing new),"
 echo "3 = brevio-check FPipelining=0 (cold). RSS = peak resident memory of the cold run."
 echo "Bytes = both directions of one run at RTT 0 through a counting proxy, KiB."
 echo "~ = not run but extrapolated linearly from the next smaller mailbox ($sub or 5,000 messages),"
 echo "    t(N) = t(0) + (t(n) - t(0)) * N / n, because one run would take over ${budget} s;"
 echo "    for bytes: ten times the 5,000-message figure."
-printf '\n%-5s %4s %6s | %8s %8s %8s %8s | %7s %6s %6s | %7s | %8s %8s %8s\n' \
-  Proto RTT Msgs "1 ref" "2 cold" "2 warm" "3 nopipe" "2c/1" "3/2c" "2w/2c" "RSS MiB" \
+printf '\n%-5s %4s %6s | %7s %7s %7s %7s %8s | %5s %5s %5s %5s | %7s | %8s %8s %8s\n' \
+  Proto RTT Msgs "0 raw" "1 ref" "2 cold" "2 warm" "3 nopipe" "2c/0" "2c/1" "3/2c" "2w/2c" "RSS MiB" \
   "B ref" "B cold" "B warm"
 for proto in pop3 imap; do
   for route in 0 "$rtt"; do
     for u in empty 5k 50k; do
       k="$proto $route $u"
-      printf '%-5s %4s %6s | %8s %8s %8s %8s | %7s %6s %6s | %7s | %8s %8s %8s\n' \
+      printf '%-5s %4s %6s | %7s %7s %7s %7s %8s | %5s %5s %5s %5s | %7s | %8s %8s %8s\n' \
         "$([ $proto = pop3 ] && echo POP3 || echo IMAP4)" "$route" "${count[$u]}" \
-        "$(fmt_t "ref $k")" "$(fmt_t "cold $k")" "$(fmt_t "warm $k")" "$(fmt_t "nopipe $k")" \
-        "$(ratio "cold $k" "ref $k")" "$(ratio "nopipe $k" "cold $k")" "$(ratio "warm $k" "cold $k")" \
+        "$(fmt_t "raw $k")" "$(fmt_t "ref $k")" "$(fmt_t "cold $k")" "$(fmt_t "warm $k")" "$(fmt_t "nopipe $k")" \
+        "$(ratio "cold $k" "raw $k" 2)" "$(ratio "cold $k" "ref $k")" "$(ratio "nopipe $k" "cold $k")" \
+        "$(ratio "warm $k" "cold $k" 2)" \
         "$(mib "cold $k")" "$(kb "ref $proto $route $u")" "$(kb "cold $proto $route $u")" "$(kb "warm $proto $route $u")"
     done
   done
 done
+
+# The cases of the performance goals, each as a ratio to the raw limit or to the cold check.
+echo
+echo "Goals. Cold checks against the raw limit (0); warm and new checks against the cold check (2c)."
+printf '%-46s %8s %8s %7s  %s\n' Case brevio base ratio goal
+goal() {
+  printf '%-46s %8s %8s %7s  %s\n' "$1" "$(fmt_t "$2")" "$(fmt_t "$3")" "$(ratio "$2" "$3" 2)" "$4"
+}
+goal "POP3, 5,000, cold, loopback" "cold pop3 0 5k" "raw pop3 0 5k" "<= 1.3"
+goal "POP3, 5,000, cold, $rtt ms round trip" "cold pop3 $rtt 5k" "raw pop3 $rtt 5k" "<= 1.3"
+goal "POP3, 50,000, cold, loopback" "cold pop3 0 50k" "raw pop3 0 50k" "<= 1.3"
+goal "IMAP4, 50,000, cold, loopback" "cold imap 0 50k" "raw imap 0 50k" "<= 1.1"
+goal "IMAP4, 50,000, warm (nothing changed)" "warm imap 0 50k" "cold imap 0 50k" "<= 0.15"
+goal "IMAP4, 50,000 plus 10 new" "new imap 0 50k" "cold imap 0 50k" "<= 0.2"
+goal "POP3, 50,000 plus 10 new" "new pop3 0 50k" "cold pop3 0 50k" "<= 0.5"
+goal "Window, IMAP4 50,000, F9 to the last row" "window imap 0 50k" "cold imap 0 50k" "<= 1.2"
+printf '%-46s %8s %8s %7s  %s\n' "Window, IMAP4 50,000, memory growth" "$((wgrowth / 1024)) MiB" "" "" "<= 64 MiB"
+for proto in imap pop3; do
+  if [ -n "${B[new $proto 0 50k]:-}" ] && [ -n "${B[cold $proto 0 50k]:-}" ]; then
+    printf '%-46s %8s %8s %6s%%  %s\n' "$([ $proto = pop3 ] && echo POP3 || echo IMAP4), 50,000 plus 10 new, bytes (KiB)" \
+      "$(kb "new $proto 0 50k")" "$(kb "cold $proto 0 50k")" \
+      "$(awk "BEGIN{printf \"%.2f\", 100 * ${B[new $proto 0 50k]} / ${B[cold $proto 0 50k]}}")" \
+      "$([ $proto = imap ] && echo '< 1%')"
+  fi
+done
+for proto in pop3 imap; do
+  if [ -n "${M[cold $proto 0 50k]:-}" ] && [ -n "${M[cold $proto 0 empty]:-}" ]; then
+    beyond=$((M[cold $proto 0 50k] - M[cold $proto 0 empty]))
+    printf '%-46s %8s %8s %7s  %s\n' "$([ $proto = pop3 ] && echo POP3 || echo IMAP4), 50,000, memory beyond an empty check" \
+      "$(awk "BEGIN{printf \"%.1f\", $beyond / 1024}") MiB" "" \
+      "$(awk "BEGIN{printf \"%.0f\", $beyond * 1024 / 50000}") B/msg" "<= 32 MiB"
+  fi
+done
+
 echo
 echo "UI thread: the main window's list view (offscreen), longest gap of a 1 ms timer per step;"
 echo "rows arrive = every mailbox's rows queued to the list at once, as the window takes them while"

@@ -18,6 +18,8 @@ BREVIO_SERVER_PACKAGES=(dovecot-core dovecot-imapd dovecot-pop3d openssl)
 BREVIO_TEST_PACKAGES=(libgtest-dev libgmock-dev lintian appstream)
 # The secret-store tests: a private D-Bus session with a keyring daemon, and secret-tool.
 BREVIO_TEST_PACKAGES+=(gnome-keyring dbus libsecret-tools)
+# The spam-verdict tests score their messages with SpamAssassin (local tests only, no network).
+BREVIO_TEST_PACKAGES+=(spamassassin)
 # The fuzz targets and the sanitizer builds (clang with its sanitizer and libFuzzer runtimes):
 BREVIO_CHECK_PACKAGES=(clang-14 libclang-rt-14-dev)
 

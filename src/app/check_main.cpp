@@ -357,8 +357,12 @@ int PrintResults(const QList<TListedMessage>& listed, TExportFormat format, THea
     if (cache)
         saved = std::async(std::launch::async, [cache] { cache->Save(); });
 
-    const QByteArray output = ExportMessageRows(listed, format);
-    std::fwrite(output.constData(), 1, size_t(output.size()), stdout);
+    const auto write = [](QByteArrayView piece) { std::fwrite(piece.data(), 1, size_t(piece.size()), stdout); };
+    // The TSV, the form scripts read, goes out as it is made: a big listing is never held as text.
+    if (format == TExportFormat::Tsv)
+        WriteTsvRows(listed, write);
+    else
+        write(ExportMessageRows(listed, format));
     std::fflush(stdout);
     if (saved.valid())
         saved.get();

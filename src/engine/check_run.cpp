@@ -164,6 +164,8 @@ TMessageRow TMessageRowBuilder::Build(int mailBoxIndex, const TMailBoxSettings& 
     row.Number = QString::number(position + 1);
     row.Subject = message.Subject;
     row.From = message.From.Text();
+    row.FromAddress = message.From.Address;
+    row.Spam = message.Spam;
     row.MailBox = mailBox.Name;
     row.Size = QString::number(message.Size);
     row.SizeBytes = std::max<qint64>(0, message.Size);

@@ -48,7 +48,8 @@ struct TRunRequest {
                                         // in snapshot order; empty: not known
 };
 
-// One row of the message list: the eight column texts plus what the delete command needs.
+// One row of the message list: the column texts, the spam verdict the Spam column draws, plus
+// what the delete command and the sender lists need.
 struct TMessageRow {
     int MailBoxIndex = -1;  // position of the mailbox in the run's snapshot
     quint64 MailBoxId = 0;  // the mailbox's id in the window's list (0: not known)
@@ -62,6 +63,8 @@ struct TMessageRow {
     QString Time;          // the locale's long time format; empty without a date
     QString Folder;        // display form of the IMAP4 folder; empty for POP3
     qint64 SizeBytes = 0;  // the size as a number (0 when the server gave none)
+    QString FromAddress;   // the sender's address alone; empty when it could not be read
+    TSpamVerdict Spam;
 
     bool operator==(const TMessageRow&) const = default;
 };

@@ -8,18 +8,21 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 
 namespace brevio {
 
 namespace {
 
-// The file starts with these; another version is read as no cache.
+// The file starts with these; another version is read as no cache (version 3 had no spam
+// verdicts: its headers are fetched once more).
 constexpr quint32 kMagic = 0x42524843;  // "BRHC"
-constexpr quint32 kVersion = 3;
+constexpr quint32 kVersion = 4;
 // A file larger than this is not read (it cannot hold a bounded cache).
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
-// The fewest bytes an entry takes: five lengths, a flag, a time and a size.
-constexpr qint64 kMinEntryBytes = 5 * 4 + 1 + 8 + 4;
+// The fewest bytes an entry takes: five lengths, a flag, a time, a size and the spam verdict.
+constexpr qint64 kMinEntryBytes = 5 * 4 + 1 + 8 + 4 + 2 * (1 + 8) + 5;
 
 // The file holds little-endian numbers, and byte arrays and texts (UTF-16) as a 32-bit byte
 // count (all ones for a null one) followed by their bytes: the layout of QDataStream, written
@@ -34,6 +37,8 @@ public:
     void Number(quint32 value) { Fixed(value); }
     void Moment(qint64 value) { Fixed(value); }
     void Flag(bool value) { Fixed(quint8(value ? 1 : 0)); }
+    void Byte(quint8 value) { Fixed(value); }
+    void Real(double value) { Fixed(std::bit_cast<quint64>(value)); }
     void Bytes(const QByteArray& bytes)
     {
         Number(bytes.isNull() ? 0xFFFFFFFF : quint32(bytes.size()));
@@ -91,6 +96,8 @@ public:
     quint32 Number() { return Fixed<quint32>(); }
     qint64 Moment() { return Fixed<qint64>(); }
     bool Flag() { return Fixed<quint8>() != 0; }
+    quint8 Byte() { return Fixed<quint8>(); }
+    double Real() { return std::bit_cast<double>(Fixed<quint64>()); }
 
     QByteArray Bytes()
     {
@@ -144,6 +151,42 @@ private:
     bool ok_ = true;
 };
 
+// An enumeration's value as one byte; a byte beyond `last` reads as `unknown`.
+template <typename E>
+E EnumFrom(quint8 byte, E last, E unknown)
+{
+    return byte <= quint8(last) ? E(byte) : unknown;
+}
+
+void WriteVerdict(TFileWriter& out, const TSpamVerdict& v)
+{
+    out.Byte(quint8(v.Judgement));
+    out.Byte(quint8(v.Filter));
+    out.Flag(v.HasScore);
+    out.Real(v.Score);
+    out.Flag(v.HasThreshold);
+    out.Real(v.Threshold);
+    for (TAuthResult result : {v.Spf, v.Dkim, v.Dmarc})
+        out.Byte(quint8(result));
+}
+
+TSpamVerdict ReadVerdict(TFileReader& in)
+{
+    TSpamVerdict v;
+    v.Judgement = EnumFrom(in.Byte(), TSpamJudgement::Spam, TSpamJudgement::Unknown);
+    v.Filter = EnumFrom(in.Byte(), TSpamFilter::Rspamd, TSpamFilter::Unknown);
+    v.HasScore = in.Flag();
+    v.Score = in.Real();
+    v.HasThreshold = in.Flag();
+    v.Threshold = in.Real();
+    for (TAuthResult* result : {&v.Spf, &v.Dkim, &v.Dmarc})
+        *result = EnumFrom(in.Byte(), TAuthResult::Other, TAuthResult::Other);
+    // A damaged number is no score.
+    v.HasScore = v.HasScore && std::isfinite(v.Score);
+    v.HasThreshold = v.HasThreshold && std::isfinite(v.Threshold);
+    return v;
+}
+
 qsizetype Chars(const TCachedHeader& header)
 {
     return header.Subject.size() + header.From.Name.size() + header.From.Address.size() + header.From.Raw.size();
@@ -153,7 +196,7 @@ qsizetype Chars(const TCachedHeader& header)
 
 TCachedHeader TCachedHeader::Of(const TListedHeader& message)
 {
-    return {message.Subject, message.From, message.Date, message.Size};
+    return {message.Subject, message.From, message.Date, message.Size, message.Spam};
 }
 
 void TCachedHeader::ApplyTo(TListedHeader& message) const
@@ -162,6 +205,7 @@ void TCachedHeader::ApplyTo(TListedHeader& message) const
     message.From = From;
     message.Date = Date;
     message.Size = Size;
+    message.Spam = Spam;
 }
 
 THeaderCache::THeaderCache(QString fileName) : fileName_(fileName.isEmpty() ? DefaultFileName() : std::move(fileName))
@@ -313,6 +357,7 @@ void THeaderCache::Read()
                 if (dated)
                     header.Date = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
                 header.Size = qint32(in.Number());
+                header.Spam = ReadVerdict(in);
                 if (++total > kMaxEntries)
                     return;
                 folder.Entries.insert(id, std::move(header));
@@ -380,6 +425,7 @@ bool THeaderCache::Save()
                 out.Flag(h.Date.isValid());
                 out.Moment(h.Date.isValid() ? h.Date.toMSecsSinceEpoch() : 0);
                 out.Number(quint32(h.Size));
+                WriteVerdict(out, h.Spam);
                 out.Spill();
             }
         }

@@ -2,7 +2,7 @@
 // The headers already seen, so a check fetches only the new ones. Per account (protocol, server,
 // port, user) and folder it keeps, under each message's UID (IMAP4, valid while the folder's
 // UIDVALIDITY holds) or unique id (POP3), what a row shows of the message: subject, sender, date
-// and size; for an IMAP4 folder also its UIDNEXT at the last whole listing, which lets a check
+// and size, and the spam verdict; for an IMAP4 folder also its UIDNEXT at the last whole listing, which lets a check
 // of a folder where nothing changed skip the server's listing altogether. The cache lives in
 // one file in the user's cache folder, written atomically; a file that cannot be read is
 // dropped and rebuilt.
@@ -25,6 +25,7 @@ struct TCachedHeader {
     TEmailAddress From;
     QDateTime Date;
     qint32 Size = -1;
+    TSpamVerdict Spam;
 
     static TCachedHeader Of(const TListedHeader& message);
     // Fills the message's row fields from the cached ones.

@@ -36,6 +36,7 @@ void ConfigureClient(const TMailBoxSettings& box, TCheckContext& context, TClien
     client.Port = box.Port;
     client.Security = box.Security;
     client.CertFingerprint = box.CertFingerprint;
+    client.TrustedAuthServId = box.TrustedAuthServId.toUtf8();
     client.SetTraceSink(context.TraceSink());
 }
 

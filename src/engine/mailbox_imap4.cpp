@@ -1,6 +1,7 @@
 // Checking one IMAP4 account: every selectable folder, every message in it.
 
 #include "engine/header_cache.h"
+#include "engine/imap4_folder_changes.h"
 #include "engine/mailbox_client_setup.h"
 #include "imap/imap_client.h"
 #include "imap/imap_folder_name.h"
@@ -67,6 +68,14 @@ void ShowProgress(TCheckContext& context, qint64 done, qint64 count)
 {
     throw EReplyError(QStringLiteral("The server refused to list the messages of a folder."),
                       static_cast<int>(TImapReplyCode::No));
+}
+
+// What the cache keeps as a folder's UIDNEXT after a whole listing whose highest UID was
+// `highestUid`: the server's, or, from a server that announces none, the next UID after the
+// highest listed. Either way every message below it was listed.
+quint32 WholeUidNext(quint32 announced, quint32 highestUid)
+{
+    return announced != 0 ? announced : highestUid + 1;
 }
 
 TFoundMessage FoundInFolder(TListedHeader&& fetched, const QByteArray& folder, quint32 uidValidity,
@@ -140,15 +149,18 @@ void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache&
     const auto remember = [&](bool complete) {
         QHash<QByteArray, TCachedHeader> seen;
         seen.reserve(found.size() - first);
+        quint32 highest = 0;
         for (qsizetype i = first; i < found.size(); ++i) {
             const TListedHeader& message = found.at(i).Message;
             // A server that leaves out a UID leaves nothing to know a message by.
             if (message.Uid == 0)
                 return;
+            highest = std::max(highest, message.Uid);
             seen.insert(QByteArray::number(message.Uid), TCachedHeader::Of(message));
         }
         const bool whole = complete && found.size() - first == count;
-        cache.Store(account, folder, uidValidity, std::move(seen), complete, whole ? uidNext : 0);
+        cache.Store(account, folder, uidValidity, std::move(seen), complete,
+                    whole ? WholeUidNext(uidNext, highest) : 0);
     };
     try {
         ListFolderPipelined(client, context, folder, count, uidValidity, found);
@@ -178,7 +190,7 @@ public:
             return;
         }
         known_ = cache_.Folder(account_, folder_, uidValidity_);
-        if (ListUnchangedFromCache())
+        if (ListUnchangedFromCache() || ListChangesOnly())
             return;
         // A folder the cache knows nothing of is listed in one pass.
         if (known_.isEmpty()) {
@@ -215,6 +227,43 @@ private:
             return false;
         known_ = {};
         cache_.Store(account_, folder_, uidValidity_, {}, false, uidNext_);
+        return true;
+    }
+
+    // The cache knew the folder whole at an earlier UIDNEXT: the server is asked only what changed
+    // since. False, with nothing listed or stored, when its answers do not add up.
+    bool ListChangesOnly()
+    {
+        const quint32 cachedUidNext = cache_.UidNext(account_, folder_, uidValidity_);
+        if (cachedUidNext == 0 || known_.isEmpty())
+            return false;
+        std::optional<TFolderChanges> changes =
+            ReadFolderChanges(client_, context_, known_, cachedUidNext, count_, uidNext_);
+        if (!changes)
+            return false;
+        found_.reserve(found_.size() + count_);
+        QHash<QByteArray, TCachedHeader> entries;
+        qint32 number = 0;
+        for (const quint32 uid : std::as_const(changes->Kept)) {
+            const QByteArray key = QByteArray::number(uid);
+            const TCachedHeader& kept = *known_.constFind(key);
+            TListedHeader header;
+            kept.ApplyTo(header);
+            header.Uid = uid;
+            if (changes->Removed)
+                entries.insert(key, kept);
+            found_.append(FoundInFolder(std::move(header), folder_, uidValidity_, ++number));
+        }
+        for (TListedHeader& header : changes->Added) {
+            entries.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
+            found_.append(FoundInFolder(std::move(header), folder_, uidValidity_, ++number));
+        }
+        ShowProgress(context_, number, count_);
+        // Let go of the cache's entries first, so adding to them does not copy them all.
+        known_ = {};
+        const quint32 highest = changes->Added.isEmpty() ? cachedUidNext - 1 : changes->Added.constLast().Uid;
+        cache_.Store(account_, folder_, uidValidity_, std::move(entries), changes->Removed,
+                     WholeUidNext(uidNext_, highest));
         return true;
     }
 
@@ -332,7 +381,11 @@ private:
         // Let go of the cache's entries first, so adding to them does not copy them all.
         known_ = {};
         const bool whole = complete && found_.size() - first_ == count_;
-        cache_.Store(account_, folder_, uidValidity_, std::move(entries), !add, whole ? uidNext_ : 0);
+        quint32 highest = 0;
+        for (const TListed& message : std::as_const(listed_))
+            highest = std::max(highest, message.Uid);
+        cache_.Store(account_, folder_, uidValidity_, std::move(entries), !add,
+                     whole ? WholeUidNext(uidNext_, highest) : 0);
     }
 
     TImap4Client& client_;

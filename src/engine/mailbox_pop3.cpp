@@ -60,17 +60,30 @@ private:
             return false;
         }
         found_.reserve(found_.size() + count);
+        // Each listed message's id, looked up once here rather than once per use.
+        QHash<qint32, QByteArray> byNumber;
+        QHash<QByteArray, int> uses;
+        byNumber.reserve(ids.size());
+        uses.reserve(ids.size());
         for (const TPop3UidEntry& entry : std::as_const(ids)) {
-            uniqueIds_.insert(entry.Number, entry.UniqueId);
-            ++idUses_[entry.UniqueId];
+            byNumber.insert(entry.Number, entry.UniqueId);
+            ++uses[entry.UniqueId];
         }
+        ids_.reserve(count);
+        unique_.reserve(count);
+        for (const TPop3ListEntry& entry : std::as_const(listed_)) {
+            ids_.append(byNumber.value(entry.Number));
+            // An id the server gives twice names neither message for sure.
+            unique_.append(!ids_.constLast().isEmpty() && uses.value(ids_.constLast()) == 1);
+        }
+        anyIds_ = !ids.isEmpty();
         return true;
     }
 
     // Without unique ids there is nothing to know a message by: no cache then.
     void OpenCache()
     {
-        cache_ = uniqueIds_.isEmpty() ? nullptr : context_.HeaderCache();
+        cache_ = anyIds_ ? context_.HeaderCache() : nullptr;
         if (!cache_)
             return;
         account_ = THeaderCache::AccountKey(box_);
@@ -78,12 +91,8 @@ private:
         seen_.reserve(listed_.size());
     }
 
-    // An id the server gives twice names neither message for sure.
-    bool Cacheable(qint32 number) const
-    {
-        const QByteArray id = uniqueIds_.value(number);
-        return cache_ && !id.isEmpty() && idUses_.value(id) == 1;
-    }
+    // The message at `index` of the listing can be known by its id.
+    bool Cacheable(qsizetype index) const { return cache_ && unique_.at(index); }
 
     // The messages go to `found` in listing order as their headers arrive: the TOPs are
     // answered in that order, and the known messages between two fetched ones are taken from
@@ -93,9 +102,9 @@ private:
     void FetchWanted()
     {
         QList<qint32> wanted;
-        for (const TPop3ListEntry& entry : std::as_const(listed_)) {
-            if (!Cacheable(entry.Number) || !known_.contains(uniqueIds_.value(entry.Number)))
-                wanted.append(entry.Number);
+        for (qsizetype i = 0; i < listed_.size(); ++i) {
+            if (!Cacheable(i) || !known_.contains(ids_.at(i)))
+                wanted.append(listed_.at(i).Number);
         }
         qint32 done = 0;
         const qint32 toFetch = qint32(wanted.size());
@@ -106,10 +115,9 @@ private:
             if (next_ >= listed_.size() || listed_.at(next_).Number != number)
                 return;
             TListedHeader listedHeader = std::move(header);
-            const QByteArray id = uniqueIds_.value(number);
-            if (Cacheable(number))
-                seen_.insert(id, TCachedHeader::Of(listedHeader));
-            Append(std::move(listedHeader), listed_.at(next_), id);
+            if (Cacheable(next_))
+                seen_.insert(ids_.at(next_), TCachedHeader::Of(listedHeader));
+            Append(std::move(listedHeader));
             ++done;
             if (done % kStatusEvery == 0 || done == toFetch)
                 context_.SetStatus(FormatText(Text(context_, texts::RetrievedMessageHeader), {done, toFetch}));
@@ -117,8 +125,11 @@ private:
         });
     }
 
-    void Append(TListedHeader header, const TPop3ListEntry& entry, const QByteArray& id)
+    // The message at `next_` of the listing.
+    void Append(TListedHeader header)
     {
+        const TPop3ListEntry& entry = listed_.at(next_);
+        const QByteArray& id = ids_.at(next_);
         TFoundMessage message;
         message.Message = std::move(header);
         message.Message.Size = entry.Size;
@@ -132,16 +143,15 @@ private:
     // Lists the known messages from `next_` on, up to the next one that must be fetched.
     void TakeKnown()
     {
-        while (next_ < listed_.size()) {
-            const TPop3ListEntry& entry = listed_.at(next_);
-            const QByteArray id = uniqueIds_.value(entry.Number);
+        while (next_ < listed_.size() && Cacheable(next_)) {
+            const QByteArray& id = ids_.at(next_);
             const auto k = known_.constFind(id);
-            if (!Cacheable(entry.Number) || k == known_.constEnd())
+            if (k == known_.constEnd())
                 return;
             TListedHeader header;
             k.value().ApplyTo(header);
             seen_.insert(id, k.value());
-            Append(std::move(header), entry, id);
+            Append(std::move(header));
         }
     }
 
@@ -158,8 +168,9 @@ private:
     QList<TFoundMessage>& found_;
     const bool pipelined_;
     QList<TPop3ListEntry> listed_;
-    QHash<qint32, QByteArray> uniqueIds_;
-    QHash<QByteArray, int> idUses_;
+    QList<QByteArray> ids_;  // the unique id of each listed message; empty when it has none
+    QList<bool> unique_;     // its id names it alone
+    bool anyIds_ = false;
     THeaderCache* cache_ = nullptr;
     QString account_;
     QHash<QByteArray, TCachedHeader> known_;

@@ -74,6 +74,17 @@ const TSettingsKey kKeys[] = {
          file.WriteInteger(kMain, key, int(box.Security));
      }},
     StringKey<&TMailBoxSettings::CertFingerprint>("CertFingerprint"),
+    // Only written when set, so files of mailboxes that never use it keep their old keys.
+    {"TrustedAuthServId",
+     [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
+         box.TrustedAuthServId = file.ReadString(kMain, key, QString()).trimmed();
+     },
+     [](const TMailBoxSettings& box, TveqIniFile& file, const QString& key) {
+         if (box.TrustedAuthServId.isEmpty())
+             file.DeleteKey(kMain, key);
+         else
+             file.WriteString(kMain, key, box.TrustedAuthServId);
+     }},
 };
 
 QString Key(const char* name, int index)

@@ -26,6 +26,9 @@ struct TMailBoxSettings {
     TMailProtocol Protocol = TMailProtocol::IMAP4;
     TSecurity Security = TSecurity::None;
     QString CertFingerprint;  // SHA-256 of a certificate the user trusts, hex; empty: none
+    // The authserv-id of the receiving server, whose Authentication-Results alone are trusted;
+    // empty: the topmost such header is.
+    QString TrustedAuthServId;
 
     bool operator==(const TMailBoxSettings&) const = default;
 

@@ -13,6 +13,67 @@ namespace brevio {
 
 namespace {
 
+bool IsPlainIdByte(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+        || c == '_';
+}
+
+void AppendIdPart(QByteArray& text, QByteArrayView bytes)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        if (IsPlainIdByte(c)) {
+            text += c;
+        } else {
+            text += '%';
+            text += kHex[uchar(c) >> 4];
+            text += kHex[uchar(c) & 15];
+        }
+    }
+}
+
+// The Id column as bytes (it is plain ASCII). The rows of one mailbox and folder share all of it
+// but the last part, so that is kept from row to row.
+class TIdWriter {
+public:
+    // Appends the Id of `id` in mailbox `mailBox` to `text`.
+    void Append(QByteArray& text, const QString& mailBox, const TMessageIdentity& id)
+    {
+        if (id.Uid == 0 && id.UniqueId.isEmpty())
+            return;
+        const bool imap = id.Uid != 0;
+        if (!valid_ || imap != imap_ || mailBox != mailBox_
+            || (imap && (id.Folder != folder_ || id.UidValidity != uidValidity_))) {
+            valid_ = true;
+            imap_ = imap;
+            mailBox_ = mailBox;
+            folder_ = id.Folder;
+            uidValidity_ = id.UidValidity;
+            prefix_ = imap ? "imap:" : "pop3:";
+            AppendIdPart(prefix_, mailBox.toUtf8());
+            prefix_ += ':';
+            if (imap) {
+                AppendIdPart(prefix_, id.Folder);
+                prefix_ += ':' + QByteArray::number(id.UidValidity) + ':';
+            }
+        }
+        text += prefix_;
+        if (imap)
+            text += QByteArray::number(id.Uid);
+        else
+            AppendIdPart(text, id.UniqueId);
+    }
+
+private:
+    bool valid_ = false;
+    bool imap_ = false;
+    QString mailBox_;
+    QByteArray folder_;
+    quint32 uidValidity_ = 0;
+    QByteArray prefix_;
+};
+
 // One line per field: a TAB, CR or LF inside would split the row or the line. A field without
 // them (nearly all) is not copied.
 QString OneLine(const QString& text)
@@ -59,11 +120,17 @@ QString TimeText(QTime time)
     return text;
 }
 
-constexpr int kColumns = 9;
+constexpr int kColumns = 10;
 
 struct TPlainRow {
     QString Fields[kColumns];
 };
+
+// "spam", "ham" or empty, as scripts read it.
+QString SpamText(const TSpamVerdict& verdict)
+{
+    return QString::fromLatin1(JudgementKeyword(verdict.Judgement));
+}
 
 TPlainRow PlainRow(const TListedMessage& listed)
 {
@@ -71,7 +138,7 @@ TPlainRow PlainRow(const TListedMessage& listed)
     // yyyy-MM-dd and HH:mm:ss, whatever the locale, so scripts can read them.
     const TLocalDateTime local = LocalDateAndTime(message.Date);
     TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size, DateText(local.Date),
-                     TimeText(local.Time), row.Folder, MessageIdText(row.MailBox, row.Id)}};
+                     TimeText(local.Time), row.Folder, SpamText(row.Spam), MessageIdText(row.MailBox, row.Id)}};
     for (QString& field : plain.Fields)
         field = OneLine(field);
     return plain;
@@ -88,41 +155,14 @@ QList<TPlainRow> PlainRows(const QList<TListedMessage>& messages)
 
 const QString kHeaders[kColumns] = {QStringLiteral("No"),      QStringLiteral("Subject"), QStringLiteral("From"),
                                     QStringLiteral("Mailbox"), QStringLiteral("Size"),    QStringLiteral("Date"),
-                                    QStringLiteral("Time"),    QStringLiteral("Folder"),  QStringLiteral("Id")};
+                                    QStringLiteral("Time"),    QStringLiteral("Folder"),  QStringLiteral("Spam"),
+                                    QStringLiteral("Id")};
 
-// Field by field straight into the UTF-8 text, so a big listing is never held a second time as
-// text, nor copied row by row on the way.
 QByteArray Tsv(const QList<TListedMessage>& messages)
 {
-    QByteArray text;
-    // Stateless: each field stands alone, a stray half of a surrogate pair included.
-    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    const auto field = [&](QStringView value, char end) {
-        const qsizetype start = text.size();
-        text.resize(start + utf8.requiredSpace(value.size()) + 1);
-        char* last = utf8.appendToBuffer(text.data() + start, value);
-        // One line per field: a TAB, CR or LF inside would split the row or the line. These
-        // bytes never occur inside a longer UTF-8 sequence.
-        std::replace_if(
-            text.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-        *last++ = end;
-        text.truncate(last - text.constData());
-    };
-    for (int c = 0; c < kColumns; ++c)
-        field(kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
-    for (const auto& [row, message] : messages) {
-        const TLocalDateTime local = LocalDateAndTime(message.Date);
-        field(row.Number, '\t');
-        field(row.Subject, '\t');
-        field(row.From, '\t');
-        field(row.MailBox, '\t');
-        field(row.Size, '\t');
-        field(DateText(local.Date), '\t');
-        field(TimeText(local.Time), '\t');
-        field(row.Folder, '\t');
-        field(MessageIdText(row.MailBox, row.Id), '\n');
-    }
-    return text;
+    QByteArray all;
+    WriteTsvRows(messages, [&all](QByteArrayView piece) { all += piece; });
+    return all;
 }
 
 // `text` cut to at most `width` columns, an ellipsis standing for what is left out.
@@ -182,6 +222,17 @@ QByteArray Table(const QList<TPlainRow>& rows)
     return text.toUtf8();
 }
 
+// The verdict: "spam" (spam, ham or empty), "score" (a number, or null without one) and the
+// authentication results "spf", "dkim" and "dmarc" (RFC 8601 keywords; empty when not given).
+void InsertSpamFields(QJsonObject& object, const TSpamVerdict& verdict)
+{
+    object.insert(QStringLiteral("spam"), SpamText(verdict));
+    object.insert(QStringLiteral("score"), verdict.HasScore ? QJsonValue(verdict.Score) : QJsonValue(QJsonValue::Null));
+    object.insert(QStringLiteral("spf"), QString::fromLatin1(AuthResultKeyword(verdict.Spf)));
+    object.insert(QStringLiteral("dkim"), QString::fromLatin1(AuthResultKeyword(verdict.Dkim)));
+    object.insert(QStringLiteral("dmarc"), QString::fromLatin1(AuthResultKeyword(verdict.Dmarc)));
+}
+
 QByteArray Json(const QList<TListedMessage>& messages)
 {
     QJsonArray array;
@@ -199,6 +250,7 @@ QByteArray Json(const QList<TListedMessage>& messages)
             object.insert(QStringLiteral("date"), QJsonValue::Null);
         }
         object.insert(QStringLiteral("folder"), row.Folder);
+        InsertSpamFields(object, row.Spam);
         // Each field has one type: the IMAP4 UID is a number (0 for POP3), the POP3 unique id
         // a string (empty for IMAP4 and for a server without UIDL).
         object.insert(QStringLiteral("uid"), qint64(row.Id.Uid));
@@ -225,44 +277,6 @@ QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportForma
 }
 
 namespace {
-
-bool IsPlainIdByte(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
-        || c == '_';
-}
-
-void AppendIdPart(QString& text, QByteArrayView bytes)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    for (const char c : bytes) {
-        if (IsPlainIdByte(c)) {
-            text += QLatin1Char(c);
-        } else {
-            text += u'%';
-            text += QLatin1Char(kHex[uchar(c) >> 4]);
-            text += QLatin1Char(kHex[uchar(c) & 15]);
-        }
-    }
-}
-
-QString ImapIdText(QByteArrayView mailBox, QByteArrayView folder, quint32 uidValidity, quint32 uid)
-{
-    QString text = QStringLiteral("imap:");
-    AppendIdPart(text, mailBox);
-    text += u':';
-    AppendIdPart(text, folder);
-    return text + u':' + QString::number(uidValidity) + u':' + QString::number(uid);
-}
-
-QString Pop3IdText(QByteArrayView mailBox, QByteArrayView uniqueId)
-{
-    QString text = QStringLiteral("pop3:");
-    AppendIdPart(text, mailBox);
-    text += u':';
-    AppendIdPart(text, uniqueId);
-    return text;
-}
 
 int HexDigit(QChar c)
 {
@@ -358,15 +372,76 @@ int CharacterWidth(char32_t c)
     return range != std::begin(kWideRanges) && c <= std::prev(range)->Last ? 2 : 1;
 }
 
+QString ImapIdText(QByteArrayView mailBox, QByteArrayView folder, quint32 uidValidity, quint32 uid)
+{
+    QByteArray text = "imap:";
+    AppendIdPart(text, mailBox);
+    text += ':';
+    AppendIdPart(text, folder);
+    text += ':' + QByteArray::number(uidValidity) + ':' + QByteArray::number(uid);
+    return QString::fromLatin1(text);
+}
+
+QString Pop3IdText(QByteArrayView mailBox, QByteArrayView uniqueId)
+{
+    QByteArray text = "pop3:";
+    AppendIdPart(text, mailBox);
+    text += ':';
+    AppendIdPart(text, uniqueId);
+    return QString::fromLatin1(text);
+}
+
 }  // namespace
+
+// Field by field straight into the UTF-8 text, so the listing is never copied row by row on the
+// way; the text goes out in pieces.
+void WriteTsvRows(const QList<TListedMessage>& messages, const std::function<void(QByteArrayView piece)>& write)
+{
+    constexpr qsizetype kPiece = 64 * 1024;
+    QByteArray text;
+    text.reserve(kPiece + 4096);
+    // Stateless: each field stands alone, a stray half of a surrogate pair included.
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    const auto field = [&](QStringView value, char end) {
+        const qsizetype start = text.size();
+        text.resize(start + utf8.requiredSpace(value.size()) + 1);
+        char* last = utf8.appendToBuffer(text.data() + start, value);
+        // One line per field: a TAB, CR or LF inside would split the row or the line. These
+        // bytes never occur inside a longer UTF-8 sequence.
+        std::replace_if(
+            text.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+        *last++ = end;
+        text.truncate(last - text.constData());
+    };
+    for (int c = 0; c < kColumns; ++c)
+        field(kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
+    TIdWriter ids;
+    for (const auto& [row, message] : messages) {
+        const TLocalDateTime local = LocalDateAndTime(message.Date);
+        field(row.Number, '\t');
+        field(row.Subject, '\t');
+        field(row.From, '\t');
+        field(row.MailBox, '\t');
+        field(row.Size, '\t');
+        field(DateText(local.Date), '\t');
+        field(TimeText(local.Time), '\t');
+        field(row.Folder, '\t');
+        field(SpamText(row.Spam), '\t');
+        ids.Append(text, row.MailBox, row.Id);
+        text += '\n';
+        if (text.size() >= kPiece) {
+            write(text);
+            text.truncate(0);
+        }
+    }
+    write(text);
+}
 
 QString MessageIdText(const QString& mailBoxName, const TMessageIdentity& id)
 {
-    if (id.Uid != 0)
-        return ImapIdText(mailBoxName.toUtf8(), id.Folder, id.UidValidity, id.Uid);
-    if (!id.UniqueId.isEmpty())
-        return Pop3IdText(mailBoxName.toUtf8(), id.UniqueId);
-    return {};
+    QByteArray text;
+    TIdWriter().Append(text, mailBoxName, id);
+    return QString::fromLatin1(text);
 }
 
 std::optional<QString> CanonicalMessageId(QStringView text)

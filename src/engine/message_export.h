@@ -8,6 +8,7 @@
 #include <QList>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 namespace brevio {
@@ -32,6 +33,9 @@ struct TListedMessage {
 };
 
 QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportFormat format);
+// The TSV form of ExportMessageRows handed to `write` a piece of some 64 KiB at a time, so a big
+// listing is never held whole as text.
+void WriteTsvRows(const QList<TListedMessage>& messages, const std::function<void(QByteArrayView piece)>& write);
 
 // The Id column: a text that names one message on its server, the same in every listing while
 // the message stays, for deleting it later from the command line. IMAP4:

@@ -64,6 +64,8 @@ public:
     int Port = 143;
     TSecurity Security = TSecurity::None;
     QString CertFingerprint;  // SHA-256 hex of a certificate the user trusts; empty: none
+    // The authserv-id whose Authentication-Results the spam verdicts trust; empty: the topmost.
+    QByteArray TrustedAuthServId;
 
     void SetTraceSink(TTraceSink sink) { channel_.SetTraceSink(std::move(sink)); }
 
@@ -129,7 +131,8 @@ public:
     // RFC822.SIZE) without WithHeader, one command per set of `sets`, with up to InFlight
     // commands sent ahead of their replies. The items of one message may come split over several
     // responses; a message is handed over once its reply has ended and it has every item asked
-    // (the size may be missing: -1). Responses about messages outside the set are ignored.
+    // (the size may be missing: -1). Responses about messages outside the set are ignored. Only
+    // UID sets may hold "*".
     // Returns false when the server refused a command (NO); the replies of the commands already
     // sent are still read, so the conversation stays in step, and no further chunk is handed over.
     bool FetchPipelined(const QList<QByteArray>& sets, const TImapFetchOptions& options,
@@ -146,6 +149,11 @@ public:
     // UID SEARCH DELETED: the UIDs of the selected folder's messages marked \Deleted, in
     // reply order; not done on NO.
     TImapCommandResult UidSearchDeleted(QList<quint32>& uids);
+    // UID SEARCH UID set for every set of `sets`, all sent before the first answer is read; in
+    // the ESEARCH form (RFC 4731), whose ranges keep the answer short, when the server announces
+    // it. The UIDs of the answers in their order; nullopt when a search was refused (NO or BAD) or the
+    // answers name more than `most` UIDs.
+    std::optional<QList<quint32>> UidSearchPipelined(const QList<QByteArray>& sets, qsizetype most);
     // UID STORE uids -FLAGS.SILENT (\Deleted); not done on NO or when empty.
     TImapCommandResult UidStoreUndeleted(const QList<quint32>& uids);
 

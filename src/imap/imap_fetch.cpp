@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <limits>
 #include <map>
 
 namespace brevio {
@@ -17,16 +18,22 @@ namespace {
 using State = TImapConnectionState;
 using Code = TImapReplyCode;
 
-// The ranges of a set built of numbers and "a:b" ranges ("*" is not used here).
+// The ranges of a set built of numbers and "a:b" ranges; "*" (UID sets only) holds every UID
+// from the other end on.
 using TRanges = QList<std::pair<quint32, quint32>>;
+
+quint32 SetNumber(const QByteArray& text)
+{
+    return text == "*" ? std::numeric_limits<quint32>::max() : text.toUInt();
+}
 
 TRanges SetRanges(const QByteArray& set)
 {
     TRanges ranges;
     for (const QByteArray& range : set.split(',')) {
         const qsizetype colon = range.indexOf(':');
-        quint32 first = range.left(colon < 0 ? range.size() : colon).toUInt();
-        quint32 last = colon < 0 ? first : range.mid(colon + 1).toUInt();
+        quint32 first = SetNumber(range.left(colon < 0 ? range.size() : colon));
+        quint32 last = colon < 0 ? first : SetNumber(range.mid(colon + 1));
         if (first > last)
             std::swap(first, last);
         ranges.append({first, last});
@@ -60,10 +67,12 @@ struct TFetchCommand {
     bool Completed = false;
 };
 
-void CheckPipelinedSets(const QList<QByteArray>& sets)
+// A sequence set must not hold "*": the responses are told apart by the numbers asked for, and
+// the last message's number is not known here. A UID answer names its UID, so "*" may be asked.
+void CheckPipelinedSets(const QList<QByteArray>& sets, bool byUid)
 {
     for (const QByteArray& set : sets) {
-        if (!IsValidSequenceSet(set) || set.contains('*'))
+        if (!IsValidSequenceSet(set) || (!byUid && set.contains('*')))
             throw EInvalidNumber(TFailure{TFailureKind::SequenceSetInvalid, {}});
     }
 }
@@ -139,7 +148,7 @@ bool TImap4Client::FetchHeaderByUid(const QByteArray& uid, TMailMessage& message
     if (!header)
         return false;
     message.RawHeaders = SplitHeaderLines(*header);
-    message.ParseHeaders();
+    message.ParseHeaders(TrustedAuthServId);
     return code == Code::Ok;
 }
 
@@ -179,7 +188,7 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
                     TImapFetchedMessage record;
                     record.SequenceNumber = fetch->SequenceNumber;
                     record.Message.RawHeaders = SplitHeaderLines(*fetch->Header);
-                    record.Message.ParseHeaders();
+                    record.Message.ParseHeaders(TrustedAuthServId);
                     record.Message.Uid = fetch->Uid.value_or(0);
                     record.Message.Size = fetch->Size.value_or(-1);
                     record.Message.Folder = selected_.Name;
@@ -280,7 +289,7 @@ private:
         if (fetch.Size)
             entry.Size = fetch.Size;
         if (fetch.Header && withHeader_) {
-            entry.Message = ParseListedHeader(SplitHeaderLines(*fetch.Header));
+            entry.Message = ParseListedHeader(SplitHeaderLines(*fetch.Header), client_.TrustedAuthServId);
             entry.HasHeader = true;
         }
     }
@@ -355,7 +364,7 @@ private:
 bool TImap4Client::FetchPipelined(const QList<QByteArray>& sets, const TImapFetchOptions& options,
                                   const TFetchChunkHandler& onChunk)
 {
-    CheckPipelinedSets(sets);
+    CheckPipelinedSets(sets, options.ByUid);
     RequireState({State::Selected});
     return TImapPipelinedFetch(*this, sets, options, onChunk).Run();
 }

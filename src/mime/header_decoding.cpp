@@ -271,17 +271,18 @@ QString DecodeHeaderWords(QByteArrayView value, QByteArrayView fallbackCharset)
 
 QString CharsetFromContentType(const QString& contentType)
 {
-    const QString upper = contentType.toUpper();
-    qsizetype at = upper.indexOf(QLatin1String("CHARSET="));
+    // Only the charset's own text is put in upper case: this runs for every listed header.
+    qsizetype at = contentType.indexOf(QLatin1String("charset="), 0, Qt::CaseInsensitive);
     if (at < 0)
         return {};
     at += 8;
-    if (at < upper.size() && upper[at] == u'"') {
-        const qsizetype close = upper.indexOf(u'"', at + 1);
-        return close < 0 ? upper.mid(at + 1) : upper.mid(at + 1, close - at - 1);
+    const QStringView text(contentType);
+    if (at < text.size() && text[at] == u'"') {
+        const qsizetype close = text.indexOf(u'"', at + 1);
+        return (close < 0 ? text.sliced(at + 1) : text.sliced(at + 1, close - at - 1)).toString().toUpper();
     }
-    const qsizetype semicolon = upper.indexOf(u';', at);
-    return (semicolon < 0 ? upper.mid(at) : upper.mid(at, semicolon - at)).trimmed();
+    const qsizetype semicolon = text.indexOf(u';', at);
+    return (semicolon < 0 ? text.sliced(at) : text.sliced(at, semicolon - at)).trimmed().toString().toUpper();
 }
 
 }  // namespace brevio

@@ -46,14 +46,14 @@ TMessagePriority PriorityFromValue(const QByteArray& value)
 TListedHeader::TListedHeader(TMailMessage&& message)
     : Subject(std::move(message.Subject)), From(std::move(message.From)), Date(message.Date.toUTC()),
       Size(message.Size), Folder(std::move(message.Folder)), Uid(message.Uid), UidValidity(message.UidValidity),
-      UniqueId(std::move(message.UniqueId))
+      UniqueId(std::move(message.UniqueId)), Spam(message.Spam)
 {
     // The raw text is only shown for an address that could not be read.
     if (!From.Name.isEmpty() || !From.Address.isEmpty())
         From.Raw.clear();
 }
 
-TListedHeader ParseListedHeader(const QList<QByteArray>& lines)
+TListedHeader ParseListedHeader(const QList<QByteArray>& lines, QByteArrayView trustedAuthServId)
 {
     const auto header = [&lines](const char* name) { return HeaderValue(lines, name); };
     TListedHeader listed;
@@ -62,12 +62,13 @@ TListedHeader ParseListedHeader(const QList<QByteArray>& lines)
     Guarded([&] { listed.Subject = DecodeHeaderWords(header("Subject"), charset); });
     Guarded([&] { listed.From = ParseHeaderAddress(header("From"), charset); });
     Guarded([&] { listed.Date = HeaderToUtcDateTime(header("Date")); });
+    Guarded([&] { listed.Spam = ReadSpamVerdict(lines, trustedAuthServId); });
     if (!listed.From.Name.isEmpty() || !listed.From.Address.isEmpty())
         listed.From.Raw.clear();
     return listed;
 }
 
-void TMailMessage::ParseHeaders()
+void TMailMessage::ParseHeaders(QByteArrayView trustedAuthServId)
 {
     const auto header = [this](const char* name) { return HeaderValue(RawHeaders, name); };
     QByteArray charset;
@@ -107,6 +108,7 @@ void TMailMessage::ParseHeaders()
         Priority =
             PriorityFromValue(FindHeaderLine(RawHeaders, "Priority") >= 0 ? header("Priority") : header("X-Priority"));
     });
+    Guarded([&] { Spam = ReadSpamVerdict(RawHeaders, trustedAuthServId); });
 }
 
 }  // namespace brevio

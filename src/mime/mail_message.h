@@ -2,6 +2,8 @@
 // The message record: what the header lines of one message say, plus what the server told us
 // about it (size, folder, unique ids). Filled by header parsing and the mailbox checks.
 
+#include "mime/spam_verdict.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -59,15 +61,18 @@ struct TMailMessage {
     QString ContentTransferEncoding;
     QString ContentDisposition;
     TMessagePriority Priority = TMessagePriority::Normal;
+    // What the receiving servers said about the message (see ReadSpamVerdict).
+    TSpamVerdict Spam;
 
     // Fills the fields above from RawHeaders. Never throws: each field is read on its own, and a
     // field that cannot be read keeps its empty value (an address its raw text, see Raw).
-    void ParseHeaders();
+    // `trustedAuthServId`: see ReadSpamVerdict.
+    void ParseHeaders(QByteArrayView trustedAuthServId = {});
 };
 
 // What a listed message keeps: what its row and the exports show (subject, sender, date, size)
 // and where it lies. The header lines and the fields nobody shows are not kept, so a big
-// mailbox's listing holds little per message.
+// mailbox's listing holds little per message. The spam verdict is kept too: it is a few bytes.
 struct TListedHeader {
     QString Subject;
     TEmailAddress From;
@@ -78,6 +83,7 @@ struct TListedHeader {
     quint32 Uid = 0;
     quint32 UidValidity = 0;
     QByteArray UniqueId;
+    TSpamVerdict Spam;
 
     TListedHeader() = default;
     // Takes over those fields of a parsed message.
@@ -85,9 +91,10 @@ struct TListedHeader {
 };
 
 // Reads from a message's header lines only what a listed message keeps (subject, sender, date),
-// exactly as TMailMessage::ParseHeaders reads them; the listing of a big mailbox need not read
-// the dozen other fields only to drop them. Size and where the message lies are left empty.
-TListedHeader ParseListedHeader(const QList<QByteArray>& lines);
+// exactly as TMailMessage::ParseHeaders reads them, and the spam verdict; the listing of a big
+// mailbox need not read the dozen other fields only to drop them. Size and where the message
+// lies are left empty.
+TListedHeader ParseListedHeader(const QList<QByteArray>& lines, QByteArrayView trustedAuthServId = {});
 
 // What one message's header may keep in memory. A server may send a header of millions of short
 // lines (a 4 MiB block of one-byte lines); a message keeps its first lines up to these bounds

@@ -207,7 +207,7 @@ bool TPop3Client::FetchHeader(qint32 n, TMailMessage& message)
         lines.Add(std::move(line));
     ReadMultiLine([&](QByteArray& line) { lines.Add(std::move(line)); });
     message.RawHeaders = lines.Take();
-    message.ParseHeaders();
+    message.ParseHeaders(TrustedAuthServId);
     message.Size = FetchMessageSize(n);
     return true;
 }
@@ -326,7 +326,7 @@ void TPop3Client::FetchHeaders(const QList<qint32>& numbers, bool pipelined,
         ReadReply({kOk});
         THeaderLineCollector lines;
         ReadMultiLine([&](QByteArray& line) { lines.Add(std::move(line)); });
-        TListedHeader message = ParseListedHeader(lines.Take());
+        TListedHeader message = ParseListedHeader(lines.Take(), TrustedAuthServId);
         onHeader(numbers.at(i), message);
     });
 }

@@ -30,6 +30,8 @@ public:
     int Port = 110;
     TSecurity Security = TSecurity::None;
     QString CertFingerprint;  // SHA-256 hex of a certificate the user trusts; empty: none
+    // The authserv-id whose Authentication-Results the spam verdicts trust; empty: the topmost.
+    QByteArray TrustedAuthServId;
     // Log in with APOP instead of USER and PASS. Off unless a caller switches it on.
     bool APOP = false;
 

@@ -38,6 +38,7 @@ const TOptionKey kOptionKeys[] = {
     {"FPipelining", &TOptions::FPipelining},
     {"FHeaderCache", &TOptions::FHeaderCache},
     {"FUseSecretStore", &TOptions::FUseSecretStore},
+    {"FShowSpamColumn", &TOptions::FShowSpamColumn},
 };
 
 void Read(const TveqIniFile& f, const QString& key, QString& value, const QString& fallback)

@@ -31,6 +31,7 @@ public:
     bool FPipelining = true;       // send commands ahead of their replies while checking
     bool FHeaderCache = true;      // keep the headers already seen and fetch only new ones
     bool FUseSecretStore = false;  // passwords in the desktop's secret store, not in this file
+    bool FShowSpamColumn = true;   // the message list shows the servers' spam verdicts
 
     // Reads every option from the settings file (GetSettingsFileName(), or `fileName` when given);
     // a missing file or key gives the defaults above. Never fails.

@@ -59,7 +59,7 @@ struct TActionSpec {
 // may hold a month name or a time zone where the design counted on digits alone.
 QList<int> DefaultColumnWidths(const QTreeView& view)
 {
-    const int design[TMessageListModel::ColumnCount] = {94, 92, 92, 92, 92, 50, 50, 50};
+    const int design[TMessageListModel::ColumnCount] = {94, 92, 92, 92, 92, 50, 50, 50, 110};
     QList<int> widths;
     for (int width : design)
         widths.append(Scaled(&view, width));
@@ -223,6 +223,9 @@ void TForm1::CreateActions()
          QKeySequence(Qt::CTRL | Qt::Key_U), "unselect_all"},
         {&TForm1::actInvert, "actInvert", "Invert Selection", "Invert selection",
          QKeySequence(Qt::KeypadModifier | Qt::Key_Asterisk), "invert"},
+        {&TForm1::actTickSpam, "actTickSpam", "Tick Suspected Spam", "Tick suspected spam",
+         QKeySequence(Qt::CTRL | Qt::Key_M), "tick_spam"},
+        {&TForm1::actSenderLists, "actSenderLists", "Friends and Spammers…", "", QKeySequence(), nullptr},
         {&TForm1::actMailBoxList, "actMailBoxList", "Arrange Mailboxes…", "Arrange Mailboxes",
          QKeySequence(Qt::CTRL | Qt::Key_L), "mailboxes"},
         {&TForm1::actOptions, "actOptions", "Options…", "Options", QKeySequence(Qt::CTRL | Qt::Key_O), "options"},
@@ -251,6 +254,8 @@ void TForm1::CreateActions()
     connect(actCheckAll, &QAction::triggered, this, &TForm1::actCheckAllExecute);
     connect(actUnCheckAll, &QAction::triggered, this, &TForm1::actUnCheckAllExecute);
     connect(actInvert, &QAction::triggered, this, &TForm1::actInvertExecute);
+    connect(actTickSpam, &QAction::triggered, this, &TForm1::actTickSpamExecute);
+    connect(actSenderLists, &QAction::triggered, this, &TForm1::actSenderListsExecute);
     connect(actRunEmailClient, &QAction::triggered, this, &TForm1::actRunEmailClientExecute);
     connect(actMailBoxList, &QAction::triggered, this, &TForm1::actMailBoxListExecute);
     connect(actOptions, &QAction::triggered, this, &TForm1::actOptionsExecute);
@@ -286,6 +291,8 @@ void TForm1::CreateMenus()
     edit->addActions({actCheckAll, actUnCheckAll});
     edit->addSeparator();
     edit->addAction(actInvert);
+    edit->addSeparator();
+    edit->addActions({actTickSpam, actSenderLists});
     QMenu* help = MainMenu1->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help1"));
     help->addAction(actHelpContents);
@@ -340,6 +347,7 @@ void TForm1::CreateToolBar()
     place(actCheckAll, "ToolButton1");
     place(actUnCheckAll, "ToolButton2");
     place(actInvert, "ToolButton3");
+    place(actTickSpam, "ToolButton11");
     ToolBar1->addSeparator();
     place(actDelete, "ToolButton8");
     ToolBar1->addSeparator();
@@ -379,6 +387,8 @@ void TForm1::CreateListView()
     if (width() < listWidth)
         resize(listWidth, height());
     connect(ListView1, &QTreeView::doubleClicked, this, [this] { ListView1DblClick(); });
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QTreeView::customContextMenuRequested, this, &TForm1::ListView1ContextMenu);
     ListView1->installEventFilter(this);
     layout->addWidget(ListView1);
     setCentralWidget(central);

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "engine/check_run.h"
+#include "settings/sender_lists.h"
 #include "ui/main_window_services.h"
 
 class QAction;
@@ -71,6 +72,8 @@ public:
     QAction* actCheckAll = nullptr;
     QAction* actUnCheckAll = nullptr;
     QAction* actInvert = nullptr;
+    QAction* actTickSpam = nullptr;
+    QAction* actSenderLists = nullptr;
     QAction* actMailBoxList = nullptr;
     QAction* actOptions = nullptr;
     QAction* actRunEmailClient = nullptr;
@@ -90,6 +93,10 @@ public:
     void actCheckAllExecute();
     void actUnCheckAllExecute();
     void actInvertExecute();
+    // Ticks the suspected spam (see TSpamColumn::Suspected); deleting stays a step of its own.
+    void actTickSpamExecute();
+    // The dialog of the friends and spammers lists; OK saves them.
+    void actSenderListsExecute();
     void ListView1DblClick();
     void ListView1Resize();
     void StatusBar1Click();
@@ -158,6 +165,13 @@ private:
     void SaveFormPlacement();
     void LoadListViewColumns();
     void SaveListViewColumns();
+    // The Spam column: its texts, the sender lists from the settings file, and whether it shows.
+    void LoadSpamView();
+    // A row's context menu: put its sender or domain on a list, or edit the lists.
+    void ListView1ContextMenu(const QPoint& position);
+    // Keeps `lists` in the settings file and draws the rows with them; a failed save is said on
+    // the status line and the lists stay as they were.
+    void StoreSenderLists(const TSenderLists& lists);
     void UpdateCommandStates();
     QString Text(texts::TTextId id) const;
     QString BaseCaption() const;
@@ -207,6 +221,7 @@ private:
     // while the window was shown un-maximized; none before that.
     QPoint frameOffset_;
     QLabel* statusText_ = nullptr;
+    int spamColumnWidth_ = 0;  // the Spam column's width while it is hidden
     bool destroyed_ = false;
     bool secretStoreProblemShown_ = false;
     TLoginPrompt loginPrompt_;

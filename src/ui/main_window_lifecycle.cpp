@@ -58,6 +58,7 @@ void TForm1::FormCreate()
     ApplyCheckOptions();
     // Stored column widths, and the placement stored for this window.
     LoadListViewColumns();
+    LoadSpamView();
     LoadFormPlacement();
     // The caption.
     const QString caption = BaseCaption();
@@ -169,7 +170,7 @@ void TForm1::SaveListViewColumns()
 {
     QList<int> widths;
     for (int i = 0; i < ListView1->header()->count(); ++i)
-        widths.append(ListView1->columnWidth(i));
+        widths.append(ListView1->isColumnHidden(i) ? spamColumnWidth_ : ListView1->columnWidth(i));
     auto file = OpenIniFile(settings_.SettingsFile);
     brevio::SaveListViewColumns(*file, objectName(), ListView1->objectName(), widths);
 }
@@ -299,8 +300,10 @@ void TForm1::actOptionsExecute()
     if (RunInProgress())
         return;
     const bool storeBefore = services_->UseSecretStore();
-    if (services_->ShowOptions(this))
+    if (services_->ShowOptions(this)) {
         ApplyCheckOptions();
+        LoadSpamView();
+    }
     // The passwords moved with the option (also when a later step of OK failed).
     if (services_->UseSecretStore() != storeBefore)
         ReloadPasswordPlaces();

@@ -97,6 +97,7 @@ public:
     int NetworkTimeoutSeconds() const override { return options_.FNetworkTimeout; }
     bool Pipelining() const override { return options_.FPipelining; }
     bool HeaderCache() const override { return options_.FHeaderCache; }
+    bool ShowSpamColumn() const override { return options_.FShowSpamColumn; }
     bool UseSecretStore() const override { return options_.FUseSecretStore; }
     std::shared_ptr<TSecretStore> SecretStore() const override { return secrets_; }
 

@@ -53,6 +53,8 @@ public:
     // Whether checks pipeline their commands and use the header cache (the options).
     virtual bool Pipelining() const { return true; }
     virtual bool HeaderCache() const { return true; }
+    // Whether the message list shows its Spam column (FShowSpamColumn).
+    virtual bool ShowSpamColumn() const { return true; }
     // Whether the passwords live in the desktop's secret store (FUseSecretStore), and the store
     // the mailboxes marked PasswordInStore read theirs from; null: none.
     virtual bool UseSecretStore() const { return false; }

@@ -1,5 +1,7 @@
 #include "ui/message_list_model.h"
 
+#include <QFont>
+
 #include <algorithm>
 
 namespace brevio {
@@ -33,8 +35,9 @@ const QString& CellText(const TMessageRow& row, int column)
 TMessageListModel::TMessageListModel(QObject* parent)
     : QAbstractTableModel(parent),
       // The built-in captions; a language file replaces them.
-      captions_{QStringLiteral("№"),      QStringLiteral("Тема"), QStringLiteral("От кого"), QStringLiteral("Ящик"),
-                QStringLiteral("Размер"), QStringLiteral("Дата"), QStringLiteral("Время"),   QStringLiteral("Папка")}
+      captions_{QStringLiteral("№"),     QStringLiteral("Тема"),   QStringLiteral("От кого"),
+                QStringLiteral("Ящик"),  QStringLiteral("Размер"), QStringLiteral("Дата"),
+                QStringLiteral("Время"), QStringLiteral("Папка"),  QStringLiteral("Спам")}
 {
     // A zero interval fires once per event-loop turn, after the events waiting, painting included.
     feed_.setInterval(0);
@@ -55,11 +58,27 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    if (role == Qt::DisplayRole)
-        return CellText(rows_.at(index.row()), index.column());
-    if (role == Qt::CheckStateRole && index.column() == ColNumber)
-        return ticks_.at(index.row()) ? Qt::Checked : Qt::Unchecked;
-    return {};
+    const TMessageRow& row = rows_.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return index.column() == ColSpam ? spam_.CellText(row) : CellText(row, index.column());
+    case Qt::CheckStateRole:
+        return index.column() == ColNumber ? QVariant(ticks_.at(index.row()) ? Qt::Checked : Qt::Unchecked)
+                                           : QVariant();
+    case Qt::ToolTipRole:
+        return spam_.ToolTip(row);
+    case Qt::FontRole:
+        if (spam_.Suspected(row)) {
+            // Not by colour alone: the whole row is bold and italic.
+            QFont font;
+            font.setBold(true);
+            font.setItalic(true);
+            return font;
+        }
+        return {};
+    default:
+        return {};
+    }
 }
 
 bool TMessageListModel::setData(const QModelIndex& index, const QVariant& value, int role)
@@ -195,6 +214,27 @@ void TMessageListModel::UntickAll()
 {
     ticks_.fill(false);
     TicksChanged();
+}
+
+void TMessageListModel::TickSuspectedSpam()
+{
+    for (qsizetype i = 0; i < rows_.size(); ++i)
+        ticks_[i] = ticks_[i] || spam_.Suspected(rows_.at(i));
+    TicksChanged();
+}
+
+void TMessageListModel::SetSpamTexts(const TStringTable& strings)
+{
+    spam_.SetStrings(strings);
+    if (!rows_.isEmpty())
+        emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, ColumnCount - 1));
+}
+
+void TMessageListModel::SetSenderLists(TSenderLists lists)
+{
+    spam_.SetSenderLists(std::move(lists));
+    if (!rows_.isEmpty())
+        emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, ColumnCount - 1));
 }
 
 void TMessageListModel::InvertTicks()

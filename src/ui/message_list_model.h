@@ -1,6 +1,8 @@
 #pragma once
-// The main window's message list as a table: one row per message of every mailbox, eight text
-// columns, and a tick in the first column that marks the message for deletion. Rows arrive a
+// The main window's message list as a table: one row per message of every mailbox, nine text
+// columns (the last one, Spam, drawn by TSpamColumn), and a tick in the first column that marks
+// the message for deletion. Suspected spam is drawn bold and italic; each row's tool tip tells
+// what the servers said about it. Rows arrive a
 // mailbox at a time while a check goes, each mailbox in one insertion; a very large mailbox is
 // cut into pieces taken one per event-loop turn, so a very long list shows without a stall.
 
@@ -10,13 +12,25 @@
 #include <QTimer>
 
 #include "engine/check_run.h"
+#include "ui/spam_column.h"
 
 namespace brevio {
 
 class TMessageListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum TColumn { ColNumber, ColSubject, ColFrom, ColMailBox, ColSize, ColDate, ColTime, ColFolder, ColumnCount };
+    enum TColumn {
+        ColNumber,
+        ColSubject,
+        ColFrom,
+        ColMailBox,
+        ColSize,
+        ColDate,
+        ColTime,
+        ColFolder,
+        ColSpam,
+        ColumnCount
+    };
 
     explicit TMessageListModel(QObject* parent = nullptr);
 
@@ -53,6 +67,13 @@ public:
     void TickAll();
     void UntickAll();
     void InvertTicks();
+    // Ticks every suspected row (TSpamColumn::Suspected), leaving the other ticks as they are.
+    void TickSuspectedSpam();
+
+    const TSpamColumn& SpamColumn() const { return spam_; }
+    // The texts and sender lists the Spam column draws with; every row is drawn again.
+    void SetSpamTexts(const TStringTable& strings);
+    void SetSenderLists(TSenderLists lists);
     // Moves the ticked rows out, in list order, and empties the list like Clear.
     QList<TMessageRow> TakeTickedRows();
 
@@ -69,6 +90,7 @@ private:
     QList<TMessageRow> rows_;
     QList<bool> ticks_;
     QStringList captions_;
+    TSpamColumn spam_;
     // Mailboxes waiting to go in; the first one's rows before queueOffset_ are in already.
     QList<QList<TMessageRow>> queue_;
     qsizetype queueOffset_ = 0;

@@ -134,6 +134,9 @@ QGridLayout* TfrmOptions::BuildLanguageAndNetwork()
     chkHeaderCache->setToolTip(QStringLiteral("The next check fetches only the headers of new messages"));
     chkUseSecretStore =
         make(new QCheckBox(QStringLiteral("Keep passwords in the desktop's secret store"), this), "chkUseSecretStore");
+    chkShowSpamColumn =
+        make(new QCheckBox(QStringLiteral("Show the servers' spam verdicts"), this), "chkShowSpamColumn");
+    chkShowSpamColumn->setToolTip(QStringLiteral("The Spam column of the message list"));
     return bottom;
 }
 
@@ -154,6 +157,7 @@ void TfrmOptions::LayOut(QGridLayout* bottom)
     body->addWidget(chkPipelining);
     body->addWidget(chkHeaderCache);
     body->addWidget(chkUseSecretStore);
+    body->addWidget(chkShowSpamColumn);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -193,6 +197,7 @@ void TfrmOptions::LoadFromOptions()
     chkPipelining->setChecked(options_.FPipelining);
     chkHeaderCache->setChecked(options_.FHeaderCache);
     chkUseSecretStore->setChecked(options_.FUseSecretStore);
+    chkShowSpamColumn->setChecked(options_.FShowSpamColumn);
     cbLang->setCurrentIndex(cbLang->findData(options_.FCurrentLanguage.toUpper()));
 }
 
@@ -209,6 +214,7 @@ void TfrmOptions::StoreToOptions()
     updated.FPipelining = chkPipelining->isChecked();
     updated.FHeaderCache = chkHeaderCache->isChecked();
     updated.FUseSecretStore = chkUseSecretStore->isChecked();
+    updated.FShowSpamColumn = chkShowSpamColumn->isChecked();
     // No language chosen (an empty list, or a current language without a file): keep the current.
     const QString language = cbLang->currentIndex() >= 0 ? cbLang->currentData().toString() : QString();
     const bool newLanguage = !language.isEmpty();

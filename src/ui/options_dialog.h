@@ -40,7 +40,7 @@ public:
     // Fills the controls from the options, the autostart entry and the current language.
     void LoadFromOptions();
     // Takes the controls' values over, in this order: autostart, interval, scheduled checking,
-    // e-mail client, network time-out, pipelining, header cache, language; then saves. Without a selected language the
+    // e-mail client, network time-out, pipelining, header cache, Spam column, language; then saves. Without a selected language the
     // current one stays. Raises Exception (the options and the autostart entry as before) when
     // the autostart entry cannot be written or the settings file cannot be saved.
     void StoreToOptions();
@@ -75,6 +75,7 @@ public:
     QCheckBox* chkPipelining = nullptr;
     QCheckBox* chkHeaderCache = nullptr;
     QCheckBox* chkUseSecretStore = nullptr;
+    QCheckBox* chkShowSpamColumn = nullptr;
     TFooter* Footer1 = nullptr;
     TFooterBtn* FooterBtn1 = nullptr;  // OK
     TFooterBtn* FooterBtn2 = nullptr;  // Cancel

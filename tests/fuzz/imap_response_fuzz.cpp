@@ -8,6 +8,7 @@
 #include "fuzz_transport.h"
 #include "imap/imap_client.h"
 #include "imap/imap_response_parser.h"
+#include "imap/imap_search.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -63,6 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         (void)ParseFlagList(line);
         (void)ParseCapabilityNames(line);
         (void)ParseSearchResponse(line);
+        if (const std::optional<TImapEsearch> found = ParseEsearchResponse(line))
+            (void)found->Count();
         TImapFolderInfo info;
         try {
             ApplySelectResponse(info, line);

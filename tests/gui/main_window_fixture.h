@@ -39,21 +39,24 @@ public:
     const TStringTable& Strings() const override { return strings_; }
     // Windows take the texts of whatever language the test put in force (none: the built-in ones).
     void LocalizeWindow(QWidget* window) const override { LocalizeForm(window); }
-    bool ShowOptions(QWidget*) override { return ++*optionsShown_, false; }
+    bool ShowOptions(QWidget*) override { return ++*optionsShown_, *optionsAccepted_; }
     int NetworkTimeoutSeconds() const override { return 5; }
     // Fake servers on reused ports give old ids to new messages: no cache between tests, unless
     // a test asks for it (and cleans up after itself).
     bool HeaderCache() const override { return *headerCache_; }
     bool UseSecretStore() const override { return *useSecretStore_; }
+    bool ShowSpamColumn() const override { return *showSpamColumn_; }
     std::shared_ptr<TSecretStore> SecretStore() const override { return secrets_; }
 
     // Shared with the test, so they outlive the window.
     std::shared_ptr<QHash<QString, qint64>> counters_ = std::make_shared<QHash<QString, qint64>>();
     std::shared_ptr<QStringList> sectionsAtSave_ = std::make_shared<QStringList>();
     std::shared_ptr<int> optionsShown_ = std::make_shared<int>(0);
+    std::shared_ptr<bool> optionsAccepted_ = std::make_shared<bool>(false);  // as if OK was pressed
     std::shared_ptr<bool> headerCache_ = std::make_shared<bool>(false);
     std::shared_ptr<TCheckSchedule> schedule_ = std::make_shared<TCheckSchedule>(TCheckSchedule{false, 15});
     std::shared_ptr<bool> useSecretStore_ = std::make_shared<bool>(false);
+    std::shared_ptr<bool> showSpamColumn_ = std::make_shared<bool>(true);
     std::shared_ptr<TSecretStore> secrets_;  // null: none
 
 private:
@@ -143,6 +146,8 @@ public:
         schedule = services->schedule_;
         optionsShown = services->optionsShown_;
         headerCache = services->headerCache_;
+        showSpamColumn = services->showSpamColumn_;
+        optionsAccepted = services->optionsAccepted_;
         services->secrets_ = secrets;
         *services->useSecretStore_ = secrets != nullptr;
         form = std::make_unique<TForm1>(settings, std::move(services));
@@ -170,6 +175,8 @@ public:
     std::shared_ptr<TCheckSchedule> schedule;
     std::shared_ptr<int> optionsShown;
     std::shared_ptr<bool> headerCache;
+    std::shared_ptr<bool> showSpamColumn;
+    std::shared_ptr<bool> optionsAccepted;
     std::unique_ptr<TForm1> form;
 };
 

@@ -78,9 +78,9 @@ TEST(MainWindowStart, AppliesStoredColumnsAndBuildsTheMailboxMenu)
     for (int i = 0; i < 10; ++i)
         text += "Form1.ListView1" + QByteArray::number(i) + "=" + QByteArray::number(60 + i) + "\n";
     TWindowUnderTest w(text);
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < TMessageListModel::ColumnCount; ++i)
         EXPECT_EQ(w.form->ListView1->columnWidth(i), 60 + i) << "column " << i;
-    EXPECT_EQ(w.form->ListView1->header()->count(), 8);
+    EXPECT_EQ(w.form->ListView1->header()->count(), TMessageListModel::ColumnCount);
     ASSERT_EQ(w.form->pmCheckMailBox->actions().size(), 3);
     EXPECT_TRUE(w.form->pmCheckMailBox->actions()[1]->text().contains(QStringLiteral("Work")));
     EXPECT_EQ(w.form->windowTitle(), QStringLiteral("VEQ labs Brevio v" BREVIO_VERSION));
@@ -197,7 +197,8 @@ TEST(MainWindowClose, SavesPlacementMailboxesColumnsThenCounters)
     TveqIniFile file(w.settingsFile);
     EXPECT_EQ(file.ReadString(QStringLiteral("Forms Placement"), QStringLiteral("Form1"), {}),
               QStringLiteral("0;[30,40];500;300"));
-    EXPECT_EQ(file.ReadInteger(QStringLiteral("Listview Columns"), QStringLiteral("Form1.ListView1_Count"), 0), 8);
+    EXPECT_EQ(file.ReadInteger(QStringLiteral("Listview Columns"), QStringLiteral("Form1.ListView1_Count"), 0),
+              TMessageListModel::ColumnCount);
     EXPECT_EQ(file.ReadInteger(QStringLiteral("Listview Columns"), QStringLiteral("Form1.ListView12"), 0), 123);
     EXPECT_EQ(file.ReadString(QStringLiteral("Main"), QStringLiteral("Name0"), {}), QStringLiteral("Home"));
     // The options are not written at exit.

@@ -14,6 +14,7 @@
 #include "ui/login_dialog.h"
 #include "ui/mailbox_editor.h"
 #include "ui/options_dialog.h"
+#include "ui/sender_lists_dialog.h"
 #include "ui/usage_statistics_dialog.h"
 
 namespace brevio::test {
@@ -113,6 +114,13 @@ const QList<TWindowSample>& WindowCatalog()
         {"error log",
          [] { return std::make_shared<TfrmLog>(QStringList{QStringLiteral("10:00 - (mail.example.org) refused")}); },
          {}},
+        {"friends and spammers",
+         [] {
+             TSenderLists lists;
+             lists.Add(TSenderList::Friends, QStringLiteral("ann@example.org"));
+             return std::shared_ptr<QWidget>(std::make_shared<TfrmSenderLists>(lists));
+         },
+         {"memFriends", "memSpammers"}},
         {"about box",
          [] { return std::shared_ptr<QWidget>(std::make_shared<TfrmAbout>()); },
          {"lblMain", "lblEmail", "lblSite"}},

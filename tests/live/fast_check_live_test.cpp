@@ -156,6 +156,69 @@ TEST_F(FastCheckLive, RowsStayAlikeWhenMailChangesBetweenCachedChecks)
     }
 }
 
+// A re-check of a folder the cache knew whole asks only for what changed and gives the rows of a
+// full listing, on both servers, for every kind of change in carol's INBOX of five messages.
+class IncrementalRecheckLive : public FastCheckSeededLive {};
+
+TEST_P(IncrementalRecheckLive, RowsMatchAFullListingAfterEveryKindOfChange)
+{
+    struct TCase {
+        const char* Name;
+        QList<int> Removed;  // of the five first delivered, by index
+        int Added;
+        bool Searches;  // messages are gone, so the remaining UIDs are asked for
+    };
+    const TCase cases[] = {
+        {"messages added", {}, 2, false},
+        {"messages removed, the newest among them", {0, 2, 4}, 0, true},
+        {"added and removed", {1, 3}, 3, true},
+        {"one removed below the cached UIDNEXT, no new mail", {2}, 0, true},
+        {"new mail that came and went", {}, -1, false},
+    };
+    const bool courier = std::string(GetParam()).find("COURIER") != std::string::npos;
+    const TMailBoxSettings box = *MakeMailBox(server, QStringLiteral("carol"), TProtocol::Imap4, TSecurity::None);
+    TScratchMail mail(server.folderPath(QStringLiteral("carol"), QStringLiteral("INBOX")), courier ? "\n" : "\r\n");
+    for (const TCase& change : cases) {
+        SCOPED_TRACE(change.Name);
+        mail.Empty();
+        QStringList files;
+        for (int i = 0; i < 5; ++i)
+            files.append(mail.Deliver(QStringLiteral("first-%1").arg(i)));
+        TempFolder folder;
+        THeaderCache cache(folder.Path(QStringLiteral("headers.cache")));
+        ASSERT_EQ(ExpectSameRowsInEveryMode(box, cache, "before the change").size(), 5);
+        for (const int index : change.Removed)
+            mail.Remove(files.at(index));
+        for (int i = 0; i < change.Added; ++i)
+            mail.Deliver(QStringLiteral("later-%1").arg(i));
+        if (change.Added < 0) {
+            const QString gone = mail.Deliver(QStringLiteral("gone"));
+            Check(box, false, nullptr);  // the server gives it a UID
+            mail.Remove(gone);
+        }
+        // First, as in ExpectSameRowsInEveryMode: Courier keeps the UIDs of new mail only once
+        // a folder is opened read-write.
+        const QList<TMessageRow> reference = Check(box, false, nullptr);
+        TLiveContext context;
+        context.PipelineCommands = true;
+        context.Cache = &cache;
+        context.Tracing = true;
+        const QList<TMessageRow> rows = BuildMailBoxRows(0, box, CheckMailBox(box, context));
+        EXPECT_TRUE(rows == reference) << "against the listing message by message";
+        EXPECT_EQ(rows.size(), 5 - change.Removed.size() + std::max(0, change.Added));
+        const QByteArray trace = context.TraceLines.join('\n');
+        EXPECT_FALSE(trace.contains(" FETCH 1:")) << "no full listing:\n" << trace.toStdString();
+        EXPECT_EQ(trace.contains("UID SEARCH"), change.Searches) << trace.toStdString();
+        // The cache now knows the folder whole again.
+        EXPECT_TRUE(Check(box, true, &cache) == rows);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, IncrementalRecheckLive, ::testing::Values("BREVIO_TEST_", "BREVIO_TEST_COURIER_"),
+                         [](const ::testing::TestParamInfo<const char*>& tested) {
+                             return std::string(tested.index == 0 ? "Dovecot" : "Courier");
+                         });
+
 // The fast listing opens folders read-only and asks for RFC822.HEADER: a new message is neither
 // marked \Seen nor loses \Recent for the next client that selects the folder.
 TEST_F(FastCheckLive, ListingLeavesSeenAndRecentAlone)

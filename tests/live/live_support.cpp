@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -65,6 +67,23 @@ TScratchMail::~TScratchMail()
 
 QString TScratchMail::Deliver(const QString& subject)
 {
+    const QString name =
+        QStringLiteral("%1.M%2P%3.scratch").arg(QDateTime::currentSecsSinceEpoch()).arg(counter_ + 1).arg(::getpid());
+    return DeliverRaw("From: Scratch Sender <scratch@example.org>\r\n"
+                      "To: carol@example.org\r\n"
+                      "Subject: "
+                      + subject.toUtf8()
+                      + "\r\n"
+                        "Date: Mon, 2 Dec 2024 10:00:00 +0000\r\n"
+                        "Message-ID: <"
+                      + name.toUtf8()
+                      + "@example.org>\r\n"
+                        "\r\n"
+                        "Scratch body.\r\n");
+}
+
+QString TScratchMail::DeliverRaw(QByteArray message)
+{
     ++counter_;
     const QString name =
         QStringLiteral("%1.M%2P%3.scratch").arg(QDateTime::currentSecsSinceEpoch()).arg(counter_).arg(::getpid());
@@ -73,18 +92,7 @@ QString TScratchMail::Deliver(const QString& subject)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {};
-    QByteArray text = "From: Scratch Sender <scratch@example.org>\r\n"
-                      "To: carol@example.org\r\n"
-                      "Subject: "
-        + subject.toUtf8()
-        + "\r\n"
-          "Date: Mon, 2 Dec 2024 10:00:00 +0000\r\n"
-          "Message-ID: <"
-        + name.toUtf8()
-        + "@example.org>\r\n"
-          "\r\n"
-          "Scratch body.\r\n";
-    file.write(text.replace("\r\n", lineEnd_));
+    file.write(message.replace("\r\n", lineEnd_));
     file.close();
     // The server's mail processes run as the system user "mail".
     if (const passwd* mail = ::getpwnam("mail")) [[maybe_unused]]
@@ -218,5 +226,20 @@ void ExpectAliceMatchesTheSeed(const QList<TFoundMessage>& found, const QList<TM
     }
     EXPECT_EQ(allRows.size(), expectedRows);
 }
+
+#ifdef BREVIO_CHECK_PATH
+TRunOutput RunChecker(const QStringList& arguments)
+{
+    static const QTemporaryDir cacheHome;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome.path());
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(BREVIO_CHECK_PATH), arguments);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+#endif
 
 }  // namespace brevio::test

@@ -54,6 +54,8 @@ public:
     ~TScratchMail();
     // Delivers a small message with this subject; returns its file path.
     QString Deliver(const QString& subject);
+    // Delivers `message` as it is (CR LF line ends are made `lineEnd`); returns its file path.
+    QString DeliverRaw(QByteArray message);
     // Removes a delivered message behind the server's back.
     void Remove(const QString& path);
     // Deletes every message file of the folder (also those the test did not write).
@@ -80,6 +82,18 @@ private:
     QString folder_;
     QMap<QString, qint64> sizes_;
 };
+
+#ifdef BREVIO_CHECK_PATH
+struct TRunOutput {
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+// Runs brevio-check with `arguments`; its header cache goes to a folder of the test run, never
+// the user's own.
+TRunOutput RunChecker(const QStringList& arguments);
+#endif
 
 // The subjects of a run's rows, in order.
 QStringList Subjects(const TRunResult& result);

@@ -46,6 +46,9 @@ protected:
         imap.Name = QStringLiteral("Work");
         imap.Protocol = TMailProtocol::IMAP4;
         imapFound = {Found(1, QStringLiteral("Привет"), 2500, "&BBIERQQ+BDQETwRJBDgENQ-", 42, {})};
+        popFound[0].Message.Spam = {
+            TSpamJudgement::Spam, TSpamFilter::Assassin, true, 7.5, true, 5.0, TAuthResult::Fail,
+            TAuthResult::Absent,  TAuthResult::Pass};
     }
 
     static TFoundMessage Found(qint32 number, const QString& subject, qint32 size, const QByteArray& folder,
@@ -101,19 +104,20 @@ TEST_F(MessageRows, NumberPerMailBoxDecodeFoldersAndCarryTheIdentity)
     EXPECT_EQ(rows[2].Id, imapFound[0].Id);
 }
 
-TEST_F(MessageRows, TsvKeepsOneLinePerRowAndNineFields)
+TEST_F(MessageRows, TsvKeepsOneLinePerRowAndTenFields)
 {
     const QStringList lines = QString::fromUtf8(ExportMessageRows(Listed(), TExportFormat::Tsv)).split(u'\n');
     ASSERT_EQ(lines.size(), 5);  // header, three rows, the empty rest after the last line end
-    EXPECT_EQ(lines[0], QStringLiteral("No\tSubject\tFrom\tMailbox\tSize\tDate\tTime\tFolder\tId"));
+    EXPECT_EQ(lines[0], QStringLiteral("No\tSubject\tFrom\tMailbox\tSize\tDate\tTime\tFolder\tSpam\tId"));
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(lines[i].count(u'\t'), 8) << lines[i].toStdString();
+        EXPECT_EQ(lines[i].count(u'\t'), 9) << lines[i].toStdString();
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("1\tTab here\t")));
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("2\tLine  break\t")));
     const QDateTime local = QDateTime(QDate(2024, 3, 5), QTime(14, 30, 15), QTimeZone::utc()).toLocalTime();
     EXPECT_TRUE(lines[1].contains(local.toString(QStringLiteral("\tyyyy-MM-dd\tHH:mm:ss\t"))));
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t-1\t\t\t\tpop3:Home:id-2")));
-    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("\tВходящие\timap:Work:%26BBIERQQ%2BBDQETwRJBDgENQ-:7:42")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\t\tspam\tpop3:Home:id-1")));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("\t-1\t\t\t\t\tpop3:Home:id-2")));
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral("\tВходящие\t\timap:Work:%26BBIERQQ%2BBDQETwRJBDgENQ-:7:42")));
 }
 
 // Dates and times in the TSV keep their fixed digits, whatever the year.
@@ -155,6 +159,19 @@ TEST_F(MessageRows, JsonCarriesTypedValuesAndNullsForUnknowns)
     EXPECT_TRUE(array[2].toObject().value(QStringLiteral("uidl")).isString());
     EXPECT_EQ(array[2].toObject().value(QStringLiteral("uidl")).toString(), QString());
     EXPECT_EQ(array[2].toObject().value(QStringLiteral("folder")).toString(), QStringLiteral("Входящие"));
+    // The verdict: strings throughout, the score a number or null.
+    const struct {
+        const char* Field;
+        QJsonValue First, Second;
+    } spam[] = {
+        {"spam", QStringLiteral("spam"), QString()},  {"score", 7.5, QJsonValue::Null},
+        {"spf", QStringLiteral("fail"), QString()},   {"dkim", QString(), QString()},
+        {"dmarc", QStringLiteral("pass"), QString()},
+    };
+    for (const auto& s : spam) {
+        EXPECT_EQ(first.value(QLatin1String(s.Field)), s.First) << s.Field;
+        EXPECT_EQ(array[1].toObject().value(QLatin1String(s.Field)), s.Second) << s.Field;
+    }
 }
 
 // The Id of a row, the same text the user gives back to --delete: only characters a shell and a
@@ -191,6 +208,29 @@ TEST(MessageId, NamesTheMessageAndReadsBack)
     };
     for (const auto& [given, canonical] : spellings)
         EXPECT_EQ(CanonicalMessageId(QString::fromUtf8(given)), QString::fromUtf8(canonical)) << given;
+}
+
+// The TSV's Id column is MessageIdText of each row, also when the mailbox, the folder, the
+// UIDVALIDITY or the protocol changes from one row to the next.
+TEST(MessageId, TsvColumnFollowsEveryChangeFromRowToRow)
+{
+    const std::pair<const char*, TMessageIdentity> rows[] = {
+        {"A", {"INBOX", 7, 1, {}, 1}}, {"A", {"INBOX", 7, 2, {}, 2}}, {"A", {"Sent", 7, 2, {}, 3}},
+        {"A", {"Sent", 8, 2, {}, 4}},  {"B", {"Sent", 8, 2, {}, 1}},  {"B", {{}, 0, 0, "u 1", 2}},
+        {"B", {{}, 0, 0, {}, 3}},      {"C", {{}, 0, 0, "u2", 1}},    {"C", {"INBOX", 7, 1, {}, 2}},
+    };
+    QList<TListedMessage> listed;
+    for (const auto& [box, id] : rows) {
+        TListedMessage message;
+        message.Row.MailBox = QString::fromLatin1(box);
+        message.Row.Id = id;
+        listed.append(message);
+    }
+    const QStringList lines = QString::fromUtf8(ExportMessageRows(listed, TExportFormat::Tsv)).split(u'\n');
+    ASSERT_EQ(lines.size(), std::size(rows) + 2);
+    for (size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(lines[qsizetype(i) + 1].section(u'\t', 8),
+                  MessageIdText(QString::fromLatin1(rows[i].first), rows[i].second));
 }
 
 TEST(MessageId, RefusesWhatIsNoId)

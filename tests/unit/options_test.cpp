@@ -25,6 +25,7 @@ TEST(Options, DefaultsWithoutAFile)
     EXPECT_EQ(options.FNetworkTimeout, 60);
     EXPECT_TRUE(options.FPipelining);
     EXPECT_TRUE(options.FHeaderCache);
+    EXPECT_TRUE(options.FShowSpamColumn);
 }
 
 TEST(Options, StoredValues)
@@ -76,7 +77,8 @@ TEST(Options, SaveWritesEveryKeyInOrderAndReadsBack)
               "FEmailClientParameters=-x \"quoted\"\nFListViewNumberSize=0\nFListViewSunjectSize=7\n"
               "FListViewFromSize=0\nFListViewMailboxSize=0\nFListViewMailBoxSizeSize=8\n"
               "FListViewDateSize=0\nFListViewTimeSize=0\nFCheckMailInterval=30\nFAutomaticCheckMail=0\n"
-              "FLoadOnWindowsStart=1\nFNetworkTimeout=20\nFPipelining=0\nFHeaderCache=1\nFUseSecretStore=0\n");
+              "FLoadOnWindowsStart=1\nFNetworkTimeout=20\nFPipelining=0\nFHeaderCache=1\nFUseSecretStore=0\n"
+              "FShowSpamColumn=1\n");
     TOptions loaded;
     loaded.Load(folder.Path("s.ini"));
     EXPECT_EQ(loaded.FCurrentLanguage, "RUS");

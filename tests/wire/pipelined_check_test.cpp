@@ -44,17 +44,18 @@ QByteArray ImapFetch(int number, const QByteArray& items, const QByteArray& subj
         + QByteArray::number(header.size()) + "}\nS+: " + QByteArray(header).replace("\r\n", "\\r\\n") + "\nS: )\n";
 }
 
-// The size pass of a cached IMAP4 check as command C4: the messages' UIDs in sequence order,
+// The size pass of a cached IMAP4 check as command C<tag>: the messages' UIDs in sequence order,
 // each of size ten times its UID.
-QByteArray SizePass(std::initializer_list<int> uids)
+QByteArray SizePass(std::initializer_list<int> uids, int tag = 4)
 {
-    QByteArray script = "C: C4 FETCH 1:" + QByteArray::number(qsizetype(uids.size())) + " (UID RFC822.SIZE)\n";
+    const QByteArray c = "C" + QByteArray::number(tag);
+    QByteArray script = "C: " + c + " FETCH 1:" + QByteArray::number(qsizetype(uids.size())) + " (UID RFC822.SIZE)\n";
     int number = 0;
     for (int uid : uids) {
         script += "S: * " + QByteArray::number(++number) + " FETCH (UID " + QByteArray::number(uid) + " RFC822.SIZE "
             + QByteArray::number(uid * 10) + ")\n";
     }
-    return script + "S: C4 OK done\n";
+    return script + "S: " + c + " OK done\n";
 }
 
 // The lines of a TOP reply for a message with this subject.
@@ -217,8 +218,10 @@ TEST(PipelinedCheck, PopAsksOneTopAtATimeWithoutPipelining)
     EXPECT_EQ(check.Result.Rows[0].Id, (TMessageIdentity{{}, 0, 0, {}, 1}));
 }
 
-// The second check with the cache asks only for what the first did not see: IMAP4 the UIDs and
-// sizes, then the headers of new UIDs (runs of UIDs as ranges); POP3 the TOPs of new ids.
+// The second check with the cache asks only for what the first did not see. IMAP4: the headers
+// from the cached UIDNEXT on; here the server also holds UIDs below it that were never listed, so
+// the count does not add up and the UIDs and sizes follow, then the headers of the UIDs not known
+// (runs of UIDs as ranges). POP3: the TOPs of new ids.
 TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
 {
     TempFolder folder;
@@ -256,17 +259,18 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     THeaderCache reloaded(folder.Path("headers.cache"));
     reloaded.Load();
     EXPECT_EQ(reloaded.EntryCount(), 2);
-    const TCheck warm = CheckWith(TMailProtocol::IMAP4,
-                                  imapOpening(5, 10) + SizePass({5, 6, 7, 8, 9}) + R"(
-        C: C5 UID FETCH 6:7,9 (UID RFC822.SIZE RFC822.HEADER)
+    const TCheck warm = CheckWith(
+        TMailProtocol::IMAP4,
+        imapOpening(5, 10) + "C: C4 UID FETCH 9:* (UID RFC822.SIZE RFC822.HEADER)\n"
+            + ImapFetch(5, "UID 9 RFC822.SIZE 90", "nine") + "S: C4 OK done\n" + SizePass({5, 6, 7, 8, 9}, 5) + R"(
+        C: C6 UID FETCH 6:7,9 (UID RFC822.SIZE RFC822.HEADER)
 )" + ImapFetch(2, "UID 6 RFC822.SIZE 60", "six")
-                                      + ImapFetch(3, "UID 7 RFC822.SIZE 70", "seven")
-                                      + ImapFetch(5, "UID 9 RFC822.SIZE 90", "nine") + R"(
-        S: C5 OK done
-        C: C6 LOGOUT
+            + ImapFetch(3, "UID 7 RFC822.SIZE 70", "seven") + ImapFetch(5, "UID 9 RFC822.SIZE 90", "nine") + R"(
         S: C6 OK done
+        C: C7 LOGOUT
+        S: C7 OK done
     )",
-                                  &reloaded);
+        &reloaded);
     EXPECT_EQ(Column(warm.Result, &TMessageRow::Subject), QStringList({"five", "six", "seven", "eight", "nine"}));
     EXPECT_EQ(Column(warm.Result, &TMessageRow::From), QStringList(5, QStringLiteral("a@example.org")));
     EXPECT_EQ(Column(warm.Result, &TMessageRow::Size), QStringList({"50", "60", "70", "80", "90"}));
@@ -279,10 +283,16 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     const TCheck unchanged =
         CheckWith(TMailProtocol::IMAP4, imapOpening(5, 10) + "C: C4 LOGOUT\nS: C4 OK done\n", &third);
     EXPECT_EQ(unchanged.Result.Rows, warm.Result.Rows);
-    // The same UIDNEXT with one message fewer: one was removed, so the sizes are asked for.
-    const TCheck removed = CheckWith(TMailProtocol::IMAP4, imapOpening(4, 10) + SizePass({5, 7, 8, 9}) + R"(
-        C: C5 LOGOUT
+    // The same UIDNEXT with one message fewer: one was removed, so the remaining UIDs are asked for.
+    const TCheck removed = CheckWith(TMailProtocol::IMAP4, imapOpening(4, 10) + R"(
+        C: C4 CAPABILITY
+        S: * CAPABILITY IMAP4rev1
+        S: C4 OK done
+        C: C5 UID SEARCH UID 5:9
+        S: * SEARCH 5 7 8 9
         S: C5 OK done
+        C: C6 LOGOUT
+        S: C6 OK done
     )",
                                      &third);
     EXPECT_EQ(Column(removed.Result, &TMessageRow::Subject), QStringList({"five", "seven", "eight", "nine"}));
@@ -306,6 +316,117 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
                   popOpening + "S: 1 bb\nS: 2 cc\nS: .\nC: TOP 2 0\n" + PopTop("c") + "C: QUIT\nS: +OK\n", &reloaded);
     EXPECT_EQ(Column(pop.Result, &TMessageRow::Subject), QStringList({"b", "c"}));
     EXPECT_EQ(Column(pop.Result, &TMessageRow::Size), QStringList({"10", "20"}));
+}
+
+// A folder the cache knew whole at UIDNEXT 9 (UIDs 5, 6 and 8, sizes ten times the UID) is
+// checked again: the server is asked only what changed, and answers that do not add up lead to
+// the full listing (UIDs and sizes, then the unknown headers), never to a wrong row.
+TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
+{
+    struct TCase {
+        const char* Name;
+        QByteArray Capabilities;  // after the login
+        int Exists;
+        int UidNext;        // 0: not announced
+        QByteArray Script;  // from command C4 on, before the LOGOUT
+        QStringList Subjects;
+    };
+    const QByteArray esearch = "S: C1 OK [CAPABILITY IMAP4rev1 ESEARCH] done\n";
+    const QByteArray plain = "S: C1 OK done\n";
+    const TCase cases[] = {
+        {"added only: the new UIDs' headers",
+         plain,
+         5,
+         11,
+         "C: C4 UID FETCH 9:* (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(4, "UID 9 RFC822.SIZE 90", "nine")
+             + ImapFetch(5, "UID 10 RFC822.SIZE 100", "ten") + "S: C4 OK done\n",
+         {"s5", "s6", "s8", "nine", "ten"}},
+        {"removed, no new mail: the remaining UIDs in the ESEARCH form",
+         esearch,
+         2,
+         9,
+         "C: C4 UID SEARCH RETURN (ALL) UID 5:8\nS: * ESEARCH (TAG \"C4\") UID ALL 5,8\nS: C4 OK done\n",
+         {"s5", "s8"}},
+        {"added and removed: a plain SEARCH without ESEARCH",
+         plain,
+         3,
+         10,
+         "C: C4 UID FETCH 9:* (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(3, "UID 9 RFC822.SIZE 90", "nine")
+             + "S: C4 OK done\nC: C5 CAPABILITY\nS: * CAPABILITY IMAP4rev1\nS: C5 OK done\n"
+               "C: C6 UID SEARCH UID 5:8\nS: * SEARCH 8 6\nS: C6 OK done\n",
+         {"s6", "s8", "nine"}},
+        {"new mail that came and went: \"9:*\" names the older last message",
+         plain,
+         3,
+         12,
+         "C: C4 UID FETCH 9:* (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(3, "UID 8 RFC822.SIZE 80", "eight")
+             + "S: C4 OK done\n",
+         {"s5", "s6", "s8"}},
+        {"a search naming a UID never known",
+         esearch,
+         2,
+         9,
+         "C: C4 UID SEARCH RETURN (ALL) UID 5:8\nS: * ESEARCH (TAG \"C4\") UID ALL 5,7\nS: C4 OK done\n"
+             + SizePass({5, 7}, 5) + "C: C6 UID FETCH 7 (UID RFC822.SIZE RFC822.HEADER)\n"
+             + ImapFetch(2, "UID 7 RFC822.SIZE 70", "seven") + "S: C6 OK done\n",
+         {"s5", "seven"}},
+        {"a search naming more than are there",
+         esearch,
+         2,
+         9,
+         "C: C4 UID SEARCH RETURN (ALL) UID 5:8\nS: * ESEARCH (TAG \"C4\") UID ALL 5:6,8\nS: C4 OK done\n"
+             + SizePass({6, 8}, 5),
+         {"s6", "s8"}},
+        {"a count the new messages do not add up to",
+         plain,
+         5,
+         10,
+         "C: C4 UID FETCH 9:* (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(4, "UID 9 RFC822.SIZE 90", "nine")
+             + "S: C4 OK done\n" + SizePass({5, 6, 7, 8, 9}, 5)
+             + "C: C6 UID FETCH 7,9 (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(3, "UID 7 RFC822.SIZE 70", "seven")
+             + ImapFetch(5, "UID 9 RFC822.SIZE 90", "nine") + "S: C6 OK done\n",
+         {"s5", "s6", "seven", "s8", "nine"}},
+        {"a refused search (BAD: RETURN not taken after all)",
+         esearch,
+         2,
+         9,
+         "C: C4 UID SEARCH RETURN (ALL) UID 5:8\nS: C4 BAD unknown option\n" + SizePass({5, 6}, 5),
+         {"s5", "s6"}},
+        {"no UIDNEXT announced: asked for from the cached one on every time",
+         plain,
+         3,
+         0,
+         "C: C4 UID FETCH 9:* (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(3, "UID 8 RFC822.SIZE 80", "eight")
+             + "S: C4 OK done\n",
+         {"s5", "s6", "s8"}},
+        {"UIDNEXT gone back", plain, 3, 8, SizePass({5, 6, 8}, 4), {"s5", "s6", "s8"}},
+    };
+    for (const TCase& change : cases) {
+        SCOPED_TRACE(change.Name);
+        TempFolder folder;
+        THeaderCache cache(folder.Path("headers.cache"));
+        QHash<QByteArray, TCachedHeader> known;
+        for (const int uid : {5, 6, 8})
+            known.insert(QByteArray::number(uid),
+                         {"s" + QString::number(uid), {{}, QStringLiteral("a@example.org"), {}}, {}, uid * 10});
+        cache.Store(THeaderCache::AccountKey(Box(TMailProtocol::IMAP4)), "INBOX", 7, known, true, 9);
+        const QByteArray script = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\n" + change.Capabilities
+            + "C: C2 LIST \"\" *\nS: * LIST (\\HasNoChildren) \"/\" \"INBOX\"\nS: C2 OK done\n"
+              "C: C3 EXAMINE \"INBOX\"\nS: * "
+            + QByteArray::number(change.Exists) + " EXISTS\nS: * OK [UIDVALIDITY 7] ok\n"
+            + (change.UidNext ? "S: * OK [UIDNEXT " + QByteArray::number(change.UidNext) + "] ok\n" : "")
+            + "S: C3 OK [READ-ONLY] done\n" + change.Script;
+        const QByteArray logout = "C" + QByteArray::number(script.count("\nC: C") + 1);
+        const TCheck check =
+            CheckWith(TMailProtocol::IMAP4, script + "C: " + logout + " LOGOUT\nS: " + logout + " OK done\n", &cache);
+        EXPECT_EQ(Column(check.Result, &TMessageRow::Subject), change.Subjects);
+        QStringList sizes;
+        for (const TMessageRow& row : check.Result.Rows)
+            sizes.append(QString::number(row.Id.Uid * 10));
+        EXPECT_EQ(Column(check.Result, &TMessageRow::Size), sizes);
+        for (qsizetype i = 0; i < check.Result.Rows.size(); ++i)
+            EXPECT_EQ(check.Result.Rows[i].Id.Number, i + 1);
+    }
 }
 
 // Deletes in bursts: POP3 every DELE before the first answer (a refusal is logged, the others
@@ -372,7 +493,7 @@ TEST(PipelinedCheck, UnreadableCacheFileIsRebuilt)
         THeaderCache cache(folder.Path("headers.cache"));
         cache.Load();
         EXPECT_EQ(cache.EntryCount(), 0);
-        cache.Store(QStringLiteral("a"), "INBOX", 1, {{"1", TCachedHeader{QStringLiteral("s"), {}, {}}}}, true);
+        cache.Store(QStringLiteral("a"), "INBOX", 1, {{"1", TCachedHeader{QStringLiteral("s"), {}, {}, -1, {}}}}, true);
         ASSERT_TRUE(cache.Save());
         THeaderCache again(folder.Path("headers.cache"));
         again.Load();

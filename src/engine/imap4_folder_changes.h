@@ -1,0 +1,30 @@
+#pragma once
+// A re-check of an IMAP4 folder the header cache knew whole: the server is asked only what
+// changed since (the headers of the new UIDs and, when messages were removed, which of the known
+// ones remain), and the answers are checked to add up before they are trusted.
+
+#include "engine/header_cache.h"
+#include "imap/imap_client.h"
+
+#include <optional>
+
+namespace brevio {
+
+class TCheckContext;
+
+// What a folder holds now, in UID order: the known messages still there, then the new ones.
+struct TFolderChanges {
+    QList<quint32> Kept;         // ascending, every one below the cached UIDNEXT
+    QList<TListedHeader> Added;  // ascending UIDs from the cached UIDNEXT on, sizes included
+    bool Removed = false;        // some known messages are gone
+};
+
+// The selected folder's changes since the cache knew it whole at `cachedUidNext` (`known`); it
+// now holds `count` messages and announces `uidNext` (0: announces none). nullopt, with nothing kept, when the
+// server's answers do not add up to `count` (a message delivered or removed meanwhile, or a
+// server that names UIDs it never had): the folder is then listed in full.
+std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckContext& context,
+                                                const QHash<QByteArray, TCachedHeader>& known, quint32 cachedUidNext,
+                                                qint32 count, quint32 uidNext);
+
+}  // namespace brevio
