@@ -74,6 +74,7 @@ const TSettingsKey kKeys[] = {
          file.WriteInteger(kMain, key, int(box.Security));
      }},
     StringKey<&TMailBoxSettings::CertFingerprint>("CertFingerprint"),
+    BoolKey<&TMailBoxSettings::Idle>("Idle"),
 };
 
 QString Key(const char* name, int index)

@@ -26,6 +26,9 @@ struct TMailBoxSettings {
     TMailProtocol Protocol = TMailProtocol::IMAP4;
     TSecurity Security = TSecurity::None;
     QString CertFingerprint;  // SHA-256 of a certificate the user trusts, hex; empty: none
+    // IMAP4: a connection of its own watches the inbox with IDLE, and new mail is checked as it
+    // comes.
+    bool Idle = false;
 
     bool operator==(const TMailBoxSettings&) const = default;
 

@@ -82,6 +82,13 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"SecretNotFound", "the secret store holds no password for this mailbox"},
     {"SecretReadBackDiffers", "the secret store gave back another password than it was given"},
     {"SecretFileDiffers", "the settings file does not hold the passwords it was given"},
+    // Watching inboxes with IDLE
+    {"WatchEnded", "Watching %s for new mail stopped: %s. It is checked on the schedule until a check you start succeeds."},
+    {"WatchNoIdle", "the server does not offer IDLE"},
+    {"WatchIdleRefused", "the server refused IDLE: %s"},
+    {"WatchedConnected", "%s (watched)"},
+    {"WatchedNotConnected", "%s (watched, not connected)"},
+    {"WatchedOnSchedule", "%s (watching stopped, on the schedule)"},
 };
 
 }  // namespace

@@ -67,6 +67,13 @@ enum TTextId {
     SecretNotFound,
     SecretReadBackDiffers,
     SecretFileDiffers,
+    // Watching inboxes with IDLE
+    WatchEnded,
+    WatchNoIdle,
+    WatchIdleRefused,
+    WatchedConnected,
+    WatchedNotConnected,
+    WatchedOnSchedule,
     TextCount
 };
 }  // namespace texts
