@@ -151,8 +151,7 @@ TIdleWatcher::TEnd TIdleWatcher::Watch(TImap4Client& client)
         if (!started) {
             if (bye || StopAsked())
                 return TEnd::Dropped;
-            return GiveUp(FormatText(target_.Strings.Text(texts::WatchIdleRefused),
-                                     {QString::fromUtf8(started.Text)}));
+            return GiveUp(FormatText(target_.Strings.Text(texts::WatchIdleRefused), {QString::fromUtf8(started.Text)}));
         }
         SetState(TWatchState::Watching);
         const bool endHere = WaitForChanges(client, bye);

@@ -38,15 +38,15 @@ struct TIdleWatchTarget {
     int NetworkTimeoutSeconds = 60;
     int IdleSeconds = 25 * 60;  // IDLE is ended and started again after this long
     int FirstDelayMs = 1000;    // the first pause before connecting again
-    TStringTable Strings;
-    TTraceSink Trace;  // the protocol trace; empty: none
+    TStringTable Strings{};
+    TTraceSink Trace{};  // the protocol trace; empty: none
 };
 
 // Called on the watcher's thread.
 struct TIdleWatchEvents {
-    std::function<void()> Changed;                 // the inbox changed (or may have, while disconnected)
+    std::function<void()> Changed;  // the inbox changed (or may have, while disconnected)
     std::function<void(TWatchState)> StateChanged;
-    std::function<void(const QString&)> Log;       // why the watch ended for good, once
+    std::function<void(const QString&)> Log;  // why the watch ended for good, once
 };
 
 class TIdleWatcher {
