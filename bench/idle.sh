@@ -17,5 +17,6 @@ server=$("$root/scripts/test-server/start.sh" | tail -1)
 trap '"$root/scripts/test-server/stop.sh" "$server" >/dev/null 2>&1 || true' EXIT
 set -a; . "$server/env"; set +a
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-"$build/bench/idle_bench" latency "${BENCH_DELIVERIES:-50}"
-"$build/bench/idle_bench" scale "${BENCH_WATCHERS:-100}"
+# Qt's notes about the offscreen platform go to idle_bench.log beside the build.
+"$build/bench/idle_bench" latency "${BENCH_DELIVERIES:-50}" 2>>"$build/idle_bench.log"
+"$build/bench/idle_bench" scale "${BENCH_WATCHERS:-100}" 2>>"$build/idle_bench.log"
