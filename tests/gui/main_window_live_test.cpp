@@ -71,7 +71,8 @@ TEST(MainWindowLive, CheckAllListsTheServerAndAsksForARefusedLogin)
 class TDelivered {
 public:
     TDelivered(const QString& maildir, const QByteArray& subject)
-        : path_(QDir(maildir).filePath(QStringLiteral("new/%1.M1P%2.watched").arg(QDateTime::currentSecsSinceEpoch()).arg(::getpid())))
+        : path_(QDir(maildir).filePath(
+            QStringLiteral("new/%1.M1P%2.watched").arg(QDateTime::currentSecsSinceEpoch()).arg(::getpid())))
     {
         QDir().mkpath(QDir(maildir).filePath(QStringLiteral("new")));
         QFile file(path_);
@@ -97,9 +98,9 @@ TEST(MainWindowLive, WatchedInboxListsAndAnnouncesNewMailAsItComes)
         GTEST_SKIP() << server.unavailableReason().toStdString();
     const std::optional<LiveUser> carol = server.user(QStringLiteral("carol"));
     ASSERT_TRUE(carol);
-    const QByteArray settings = "[Main]\nNumMailbox=1\nName0=Carol\nHost0=127.0.0.1\nPort0="
-        + QByteArray::number(server.imapPort()) + "\nUserName0=carol\nPassword0=" + carol->password.toUtf8()
-        + "\nPOPorIMAP0=0\nIdle0=1\n";
+    const QByteArray settings =
+        "[Main]\nNumMailbox=1\nName0=Carol\nHost0=127.0.0.1\nPort0=" + QByteArray::number(server.imapPort())
+        + "\nUserName0=carol\nPassword0=" + carol->password.toUtf8() + "\nPOPorIMAP0=0\nIdle0=1\n";
     TWindowUnderTest w(settings);
     w.form->show();
     const auto watching = [&] {
@@ -113,7 +114,8 @@ TEST(MainWindowLive, WatchedInboxListsAndAnnouncesNewMailAsItComes)
     QSignalSpy announced(w.form.get(), &TForm1::NewMailAnnounced);
     const TDelivered delivered(carol->maildir, "Came while watched");
     ASSERT_TRUE(WaitUntil([&] {
-        return Column(*w.form->Messages(), TMessageListModel::ColSubject).contains(QStringLiteral("Came while watched"));
+        return Column(*w.form->Messages(), TMessageListModel::ColSubject)
+            .contains(QStringLiteral("Came while watched"));
     }));
     EXPECT_TRUE(WaitUntil([&] { return announced.count() > 0; }));
 }
