@@ -71,24 +71,34 @@ TEST(MainWindowLive, CheckAllListsTheServerAndAsksForARefusedLogin)
 class TDelivered {
 public:
     TDelivered(const QString& maildir, const QByteArray& subject)
-        : path_(QDir(maildir).filePath(
-            QStringLiteral("new/%1.M1P%2.watched").arg(QDateTime::currentSecsSinceEpoch()).arg(::getpid())))
+        : maildir_(maildir),
+          name_(QStringLiteral("%1.M1P%2.watched").arg(QDateTime::currentSecsSinceEpoch()).arg(::getpid()))
     {
         QDir().mkpath(QDir(maildir).filePath(QStringLiteral("new")));
-        QFile file(path_);
+        const QString path = QDir(maildir).filePath(QStringLiteral("new/") + name_);
+        QFile file(path);
         if (file.open(QIODevice::WriteOnly))
             file.write("From: Watch <watch@example.org>\r\nSubject: " + subject + "\r\n\r\nBody.\r\n");
         file.close();
         // The server's mail processes run as the system user "mail".
         if (const passwd* mail = ::getpwnam("mail")) [[maybe_unused]]
-            int rc = ::chown(path_.toLocal8Bit().constData(), mail->pw_uid, mail->pw_gid);
+            int rc = ::chown(path.toLocal8Bit().constData(), mail->pw_uid, mail->pw_gid);
     }
-    ~TDelivered() { QFile::remove(path_); }
+    // A check that opened the inbox for writing has moved the file to cur/, with flags after its name.
+    ~TDelivered()
+    {
+        for (const char* folder : {"new", "cur"}) {
+            QDir dir(QDir(maildir_).filePath(QLatin1String(folder)));
+            for (const QString& file : dir.entryList({name_ + QLatin1Char('*')}, QDir::Files))
+                dir.remove(file);
+        }
+    }
     TDelivered(const TDelivered&) = delete;
     TDelivered& operator=(const TDelivered&) = delete;
 
 private:
-    QString path_;
+    QString maildir_;
+    QString name_;
 };
 
 TEST(MainWindowLive, WatchedInboxListsAndAnnouncesNewMailAsItComes)
@@ -101,6 +111,8 @@ TEST(MainWindowLive, WatchedInboxListsAndAnnouncesNewMailAsItComes)
     const QByteArray settings =
         "[Main]\nNumMailbox=1\nName0=Carol\nHost0=127.0.0.1\nPort0=" + QByteArray::number(server.imapPort())
         + "\nUserName0=carol\nPassword0=" + carol->password.toUtf8() + "\nPOPorIMAP0=0\nIdle0=1\n";
+    // Taken out again only once the window and its watcher are gone, as another program would.
+    std::optional<TDelivered> delivered;
     TWindowUnderTest w(settings);
     w.form->show();
     const auto watching = [&] {
@@ -112,7 +124,7 @@ TEST(MainWindowLive, WatchedInboxListsAndAnnouncesNewMailAsItComes)
         << w.form->TrayIcon1->Hint().toStdString();
 
     QSignalSpy announced(w.form.get(), &TForm1::NewMailAnnounced);
-    const TDelivered delivered(carol->maildir, "Came while watched");
+    delivered.emplace(carol->maildir, "Came while watched");
     ASSERT_TRUE(WaitUntil([&] {
         return Column(*w.form->Messages(), TMessageListModel::ColSubject)
             .contains(QStringLiteral("Came while watched"));
