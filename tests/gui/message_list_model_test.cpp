@@ -191,6 +191,12 @@ struct TReplaceCase {
     QList<bool> Ticks;
 };
 
+// ctest names the case by its name, not by its bytes.
+void PrintTo(const TReplaceCase& c, std::ostream* out)
+{
+    *out << c.Name;
+}
+
 class ReplaceMailBoxRows : public ::testing::TestWithParam<TReplaceCase> {};
 
 // A watched mailbox's check replaces its rows where they were; a message still listed keeps its tick.

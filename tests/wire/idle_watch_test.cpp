@@ -35,6 +35,12 @@ struct TWatchCase {
     int LogEntries;
 };
 
+// ctest names the case by its name, not by its bytes.
+void PrintTo(const TWatchCase& c, std::ostream* out)
+{
+    *out << c.Name;
+}
+
 class IdleWatcherWire : public ::testing::TestWithParam<TWatchCase> {};
 
 TEST_P(IdleWatcherWire, FollowsTheScript)
