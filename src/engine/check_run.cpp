@@ -26,6 +26,7 @@ QList<int> MailBoxesOfRun(const QList<TMailBoxSettings>& mailBoxes, TRunKind kin
                 indexes.append(i);
             break;
         case TRunKind::CheckOne:
+        case TRunKind::Watched:
             if (i == mailBoxIndex)
                 indexes.append(i);
             break;

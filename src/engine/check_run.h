@@ -26,6 +26,7 @@ enum class TRunKind {
     CheckOne,      // one chosen mailbox, whatever its flags
     Scheduled,     // every mailbox without IgnoreCheckOnSchedule
     DeleteMarked,  // delete the request's messages (no listing of its own)
+    Watched,       // one watched mailbox whose inbox changed; nobody is asked anything
 };
 
 // A message the user ticked, with the position of its mailbox in the run's snapshot.

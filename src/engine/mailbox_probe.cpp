@@ -6,6 +6,8 @@
 #include "pop3/pop3_client.h"
 #include "support/abort_signal.h"
 
+#include <type_traits>
+
 namespace brevio {
 
 namespace {
@@ -27,9 +29,11 @@ TProbeResult Run(TClient& client, const TProbeTarget& target, const TStringTable
     const TLoginReply reply = client.Login(target.UserName, target.Password);
     if (!reply.LoggedIn())
         return {TProbeOutcome::LoginRefused, FailureText(reply.Refusal, strings), 0, std::nullopt};
-    const qint32 messages = count(client);
+    TProbeResult result{TProbeOutcome::Ok, {}, count(client), std::nullopt};
+    if constexpr (std::is_same_v<TClient, TImap4Client>)
+        result.IdleOffered = client.HasCapability("IDLE");
     client.Disconnect();
-    return {TProbeOutcome::Ok, {}, messages, std::nullopt};
+    return result;
 }
 
 template <class TClient>

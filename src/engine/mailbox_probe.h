@@ -35,6 +35,7 @@ struct TProbeResult {
     qint32 MessageCount = 0;  // Ok: the messages in the inbox
     // Failed on a certificate that did not verify: its details, for the trust prompt.
     std::optional<TCertificateInfo> Certificate;
+    bool IdleOffered = false;  // Ok, IMAP4: the server offers IDLE, so the inbox can be watched
 };
 
 // Runs the trial. `abort` (may be null) ends it at once from another thread; `factory` makes the

@@ -85,6 +85,7 @@ const TSettingsKey kKeys[] = {
          else
              file.WriteString(kMain, key, box.TrustedAuthServId);
      }},
+    BoolKey<&TMailBoxSettings::Idle>("Idle"),
 };
 
 QString Key(const char* name, int index)

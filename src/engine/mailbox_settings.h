@@ -29,6 +29,9 @@ struct TMailBoxSettings {
     // The authserv-id of the receiving server, whose Authentication-Results alone are trusted;
     // empty: the topmost such header is.
     QString TrustedAuthServId;
+    // IMAP4: a connection of its own watches the inbox with IDLE, and new mail is checked as it
+    // comes.
+    bool Idle = false;
 
     bool operator==(const TMailBoxSettings&) const = default;
 

@@ -157,6 +157,28 @@ public:
     // UID STORE uids -FLAGS.SILENT (\Deleted); not done on NO or when empty.
     TImapCommandResult UidStoreUndeleted(const QList<quint32>& uids);
 
+    // ---- IDLE (RFC 2177; imap_idle.cpp) ----
+    // What one wait during IDLE brought.
+    enum class TIdleEvent {
+        Untagged,  // an untagged response (Response holds it without "* ")
+        Ended,     // the server ended IDLE itself with the command's completion
+        TimedOut,  // nothing came within the wait
+    };
+    struct TIdleWait {
+        TIdleEvent Event = TIdleEvent::TimedOut;
+        QByteArray Response;
+    };
+    // IDLE in the selected folder, up to the server's go-ahead ("+"). Untagged responses that
+    // come before it go to `onUntagged`. Not done when the server answered with a completion
+    // (NO or BAD: it will not idle) instead of the go-ahead.
+    TImapCommandResult StartIdle(const TUntaggedHandler& onUntagged);
+    // Waits up to `seconds` for the next response while idling.
+    TIdleWait WaitDuringIdle(int seconds);
+    // DONE and the IDLE command's completion; the untagged responses before it go to
+    // `onUntagged`. Not done when the completion was NO or BAD.
+    TImapCommandResult EndIdle(const TUntaggedHandler& onUntagged);
+    bool Idling() const { return !idleTag_.isEmpty(); }
+
     // Readers of one reply; they return it after checking its code against `allowed`.
     TReply ReadGreeting(const TImapReplyCodes& allowed);
     TReply ReadTaggedReply(const QByteArray& tag, const TImapReplyCodes& allowed,
@@ -201,6 +223,7 @@ private:
     std::optional<QList<QByteArray>> capabilities_;
     bool preAuthenticated_ = false;
     bool utf8_ = false;
+    QByteArray idleTag_;  // the tag of the IDLE command going; empty when not idling
 };
 
 }  // namespace brevio

@@ -99,6 +99,12 @@ void TLineChannel::Close()
     pendingTrace_.clear();
 }
 
+void TLineChannel::SetReceiveTimeout(int seconds)
+{
+    if (transport_)
+        transport_->SetReceiveTimeout(seconds);
+}
+
 void TLineChannel::DiscardInput()
 {
     buffer_.clear();

@@ -67,6 +67,9 @@ public:
     // QueueLine + Flush.
     void SendLine(const QByteArray& line, const QByteArray& traceText = {});
 
+    // How long a read waits for the server from now on (TTransport::SetReceiveTimeout).
+    void SetReceiveTimeout(int seconds);
+
     // Drops every received byte not yet consumed.
     void DiscardInput();
     // Closes the connection, which cannot be brought back in step after an over-long line or

@@ -127,7 +127,8 @@ qsizetype TSocketTransport::Receive(char* buffer, qsizetype capacity)
         abort_->ThrowIfTriggered();
     if (capacity <= 0)
         return 0;
-    const auto deadline = net::TDeadline::AfterSeconds(timeoutSeconds_);
+    const auto deadline =
+        net::TDeadline::AfterSeconds(receiveTimeoutSeconds_ > 0 ? receiveTimeoutSeconds_ : timeoutSeconds_);
     if (tls_)
         return tls_->Read(buffer, capacity, [&](net::TWaitFor what) { Wait(what, deadline); });
     for (;;) {

@@ -30,6 +30,7 @@ public:
     // EUserAbort when the handshake waits too long or is aborted; the connection is closed then.
     void StartTls(const TTlsOptions& options) override;
     void Close() override;
+    void SetReceiveTimeout(int seconds) override { receiveTimeoutSeconds_ = seconds; }
 
     bool IsTlsActive() const { return tls_ != nullptr; }
     // SHA-256 fingerprint of the server certificate (upper-case hex) once a handshake got it.
@@ -45,6 +46,7 @@ private:
 
     TAbortSignal* abort_;
     int timeoutSeconds_;
+    int receiveTimeoutSeconds_ = 0;  // 0: timeoutSeconds_
     net::TSocketHandle socket_ = net::kInvalidSocket;
     QString host_;
     std::unique_ptr<TTlsSession> tls_;

@@ -48,6 +48,10 @@ public:
 
     // Closes the connection; safe to call when closed.
     virtual void Close() = 0;
+
+    // How long Receive waits from now on, in seconds; 0 returns to the transport's own time-out.
+    // A transport without time-outs ignores it.
+    virtual void SetReceiveTimeout(int /*seconds*/) {}
 };
 
 }  // namespace brevio

@@ -54,6 +54,7 @@ TRunSecretsOutcome FillRunSecrets(TRunRequest& request, TSecretStore& store)
             box.IgnoreCheckOnSchedule = true;
             break;
         case TRunKind::CheckOne:
+        case TRunKind::Watched:
             request.MailBoxIndex = -1;
             break;
         case TRunKind::DeleteMarked:

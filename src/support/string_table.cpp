@@ -193,6 +193,13 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"SpamAuthFailedMark", "⚠"},
     {"SpamFilterAssassin", "SpamAssassin"},
     {"SpamFilterRspamd", "rspamd"},
+    // Watching inboxes with IDLE
+    {"WatchEnded", "Watching %s for new mail stopped: %s. It is checked on the schedule until a check you start succeeds."},
+    {"WatchNoIdle", "the server does not offer IDLE"},
+    {"WatchIdleRefused", "the server refused IDLE: %s"},
+    {"WatchedConnected", "%s (watched)"},
+    {"WatchedNotConnected", "%s (watched, not connected)"},
+    {"WatchedOnSchedule", "%s (watching stopped, on the schedule)"},
 };
 
 }  // namespace

@@ -172,6 +172,13 @@ enum TTextId {
     SpamAuthFailedMark,
     SpamFilterAssassin,
     SpamFilterRspamd,
+    // Watching inboxes with IDLE
+    WatchEnded,
+    WatchNoIdle,
+    WatchIdleRefused,
+    WatchedConnected,
+    WatchedNotConnected,
+    WatchedOnSchedule,
     TextCount
 };
 }  // namespace texts

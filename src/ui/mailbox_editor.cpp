@@ -202,6 +202,7 @@ void TfrmMailBoxes::BuildFields()
     chkIgnoreCheckOnIgnoreSchedule =
         make(new QCheckBox(QStringLiteral("Ignore Check on schedule"), this), "chkIgnoreCheckOnIgnoreSchedule");
 
+    BuildIdleOption();
     lblCertificate = make(new QLabel(QStringLiteral("Trusted certificate (SHA-256):"), this), "lblCertificate");
     edtCertFingerprint = make(new QLineEdit(this), "edtCertFingerprint");
     edtCertFingerprint->setReadOnly(true);
@@ -251,6 +252,7 @@ void TfrmMailBoxes::LayOut()
     pair(lblPassword, edtPassword);
     fields->addWidget(chkIgnorCheckAllCommand);
     fields->addWidget(chkIgnoreCheckOnIgnoreSchedule);
+    fields->addWidget(chkIdle);
     gap();
     fields->addWidget(lblCertificate);
     auto* certificateRow = new QHBoxLayout;
@@ -397,6 +399,7 @@ void TfrmMailBoxes::ShowSelected()
         w->setEnabled(true);
     actDelete->setEnabled(true);
     actCopy->setEnabled(true);
+    ShowIdleOption();
     UpdatePortState();
     UpdatePortPlaceholder();
     UpdateCertificate();
@@ -420,6 +423,7 @@ void TfrmMailBoxes::ClearFields()
         w->setEnabled(false);
     actDelete->setEnabled(false);
     actCopy->setEnabled(false);
+    ShowIdleOption();
     UpdatePortState();
     UpdatePortPlaceholder();
 }
@@ -579,6 +583,8 @@ void TfrmMailBoxes::TestDone(const TProbeResult& result, quint64 generation)
         QString text = ProbeResultText(result);
         if (result.Certificate && MayBeTrusted(*result.Certificate))
             text += QLatin1Char(' ') + TestCertificateText;
+        if (const QString note = IdleTestNote(result); !note.isEmpty())
+            text += QLatin1Char(' ') + note;
         lblTestResult->setText(text);
         lblTestResult->setToolTip(text);
     }

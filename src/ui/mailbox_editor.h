@@ -44,6 +44,7 @@ class TfrmMailBoxes : public QDialog {
     Q_PROPERTY(QString TestStoppedText MEMBER TestStoppedText)
     Q_PROPERTY(QString TestFailedText MEMBER TestFailedText)
     Q_PROPERTY(QString TestCertificateText MEMBER TestCertificateText)
+    Q_PROPERTY(QString TestNoIdleText MEMBER TestNoIdleText)
     Q_PROPERTY(QString SecretsNotReadText MEMBER SecretsNotReadText)
     Q_PROPERTY(QString SecretsNotSavedText MEMBER SecretsNotSavedText)
 public:
@@ -107,6 +108,7 @@ public:
     QLineEdit* edtPassword = nullptr;
     QCheckBox* chkIgnorCheckAllCommand = nullptr;
     QCheckBox* chkIgnoreCheckOnIgnoreSchedule = nullptr;
+    QCheckBox* chkIdle = nullptr;  // IMAP4 only
     QLabel* lblCertificate = nullptr;
     QLineEdit* edtCertFingerprint = nullptr;
     QPushButton* btnForgetCertificate = nullptr;
@@ -125,6 +127,8 @@ public:
     QString TestStoppedText = QStringLiteral("Test stopped.");
     QString TestFailedText = QStringLiteral("Failed: %s");  // what failed
     QString TestCertificateText = QStringLiteral("A check asks whether to trust this certificate.");
+    QString TestNoIdleText = QStringLiteral("The server does not offer IDLE: this inbox cannot be watched, and the "
+                                            "mailbox is checked on the schedule.");
     QString SecretsNotReadText = QStringLiteral("The passwords cannot be read from the secret store: %s");
     QString SecretsNotSavedText = QStringLiteral("The passwords were not saved in the secret store: %s");
 
@@ -163,6 +167,11 @@ private:
     void TestDone(const TProbeResult& result, quint64 generation);
     // The result as one line for the user ("Works: 3 messages in the inbox.").
     QString ProbeResultText(const TProbeResult& result) const;
+    // "Watch the inbox" (mailbox_editor_idle.cpp): the box, its state for the selected mailbox
+    // (open to IMAP4 only), and what a Test adds about it.
+    void BuildIdleOption();
+    void ShowIdleOption();
+    QString IdleTestNote(const TProbeResult& result) const;
 
     TMailBoxList working_;
     std::shared_ptr<TSecretStore> secrets_;

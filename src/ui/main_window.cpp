@@ -168,6 +168,7 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
         modalDialogWatch_->stop();
         if (std::exchange(scheduledCheckWaiting_, false))
             tmrMailCheckingTimer();
+        StartPendingWatchedCheck();
     });
 
     CreateTray();
@@ -202,6 +203,7 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     connect(messages_, &TMessageListModel::Filled, this, &TForm1::FinishRun);
 
     FormCreate();
+    CreateWatchers();
     UpdateCommandStates();
 }
 

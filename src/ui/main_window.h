@@ -32,6 +32,7 @@ class TMailBoxList;
 class TMessageListModel;
 class TPanel;
 class TPopupNotifier;
+class TIdleWatchers;
 class TRunController;
 class TTrayIcon;
 
@@ -131,6 +132,8 @@ public:
     TErrorLog& Log() { return *log_; }
     // Ends a running run at once and waits for it (used when the window closes).
     void AbortRunAndWait();
+    // The watchers of the inboxes marked "watch the inbox".
+    TIdleWatchers* Watchers() const { return watchers_; }
 
     // The login prompt; tests replace it to answer without a dialog.
     using TLoginPrompt = std::function<bool(const QString& host, QString& user, QString& password)>;
@@ -234,6 +237,24 @@ private:
     bool scheduledCheckWaiting_ = false;
     QTimer* modalDialogWatch_ = nullptr;
     void StartWaitingScheduledCheck();
+
+    // Watching inboxes (main_window_watch.cpp): a watcher's change report asks for a check of
+    // its mailbox; reports that come while a run goes lead to one check each mailbox after it.
+    void CreateWatchers();
+    void OnWatchedMailBoxChanged(quint64 mailBoxId);
+    void StartPendingWatchedCheck();
+    // A watched mailbox's check ended: its rows take the place of its old ones.
+    void ShowWatchedRows(const TRunResult& result);
+    // The tray tip: `caption` and a line for each watched mailbox with its watcher's state.
+    void SetTrayHint(const QString& caption);
+    void ShowWatchState();
+    // The check menu's caption of the mailbox at `index`, with its watcher's state.
+    QString WatchCaption(int index, const QString& caption) const;
+    TIdleWatchers* watchers_ = nullptr;
+    QList<quint64> watchedPending_;
+    TRunKind runKind_ = TRunKind::CheckAll;
+    QList<TMessageRow> watchedRows_;  // the rows of the watched check going
+    QString trayCaption_;
 };
 
 }  // namespace brevio

@@ -24,6 +24,7 @@
 #include "secrets/secret_store.h"
 #include "ui/about_dialog.h"
 #include "ui/help_topic.h"
+#include "ui/idle_watchers.h"
 #include "ui/log_window.h"
 #include "ui/mailbox_editor.h"
 #include "ui/message_list_model.h"
@@ -63,7 +64,7 @@ void TForm1::FormCreate()
     // The caption.
     const QString caption = BaseCaption();
     setWindowTitle(caption);
-    TrayIcon1->SetHint(caption);
+    SetTrayHint(caption);
     // The panels take the list's colour.
     for (TPanel* panel : {pnlNoNewMeassages, pnlAbortInfo}) {
         QPalette palette = panel->palette();
@@ -109,6 +110,9 @@ void TForm1::FormDestroy()
     if (destroyed_)
         return;
     destroyed_ = true;
+    // The watchers say goodbye while the run ends; none keeps the window longer than the
+    // network time-out.
+    watchers_->StopAll(services_->NetworkTimeoutSeconds() * 1000);
     AbortRunAndWait();
     // Placement, mailboxes, column widths, counters: in this order.
     QStringList failures;
@@ -285,6 +289,7 @@ bool TForm1::ReplaceMailBoxes(const TMailBoxList& edited)
     messages_->Clear();
     ShowMailBoxHint();
     pnlNoNewMeassages->setVisible(mailBoxList_->Count() == 0);
+    watchers_->Apply(*mailBoxList_);
     BuildCheckMenu();
     try {
         mailBoxList_->Save(settings_.SettingsFile);

@@ -20,6 +20,7 @@
 #include "support/app_version.h"
 #include "support/error_log.h"
 #include "support/text_format.h"
+#include "ui/idle_watchers.h"
 #include "ui/main_window_services.h"
 #include "ui/message_list_model.h"
 #include "ui/run_controller.h"
@@ -83,6 +84,14 @@ void TForm1::actDeleteExecute()
 
 void TForm1::OnRunStarted(TRunKind kind)
 {
+    runKind_ = kind;
+    // A watched mailbox's check changes only that mailbox's rows, when it has ended.
+    if (kind == TRunKind::Watched) {
+        watchedRows_.clear();
+        runEnd_.reset();
+        UpdateCommandStates();
+        return;
+    }
     switch (kind) {
     case TRunKind::CheckAll:
         services_->IncrementCounter(QStringLiteral("CheckMail"), 1);
@@ -95,6 +104,8 @@ void TForm1::OnRunStarted(TRunKind kind)
     case TRunKind::Scheduled:
         services_->IncrementCounter(QStringLiteral("AutoCheckMail"), 1);
         break;
+    case TRunKind::Watched:
+        break;
     }
     runEnd_.reset();
     messages_->Clear();
@@ -103,6 +114,10 @@ void TForm1::OnRunStarted(TRunKind kind)
 
 void TForm1::OnMailBoxListed(int, const QList<TMessageRow>& rows)
 {
+    if (runKind_ == TRunKind::Watched) {
+        watchedRows_ += rows;
+        return;
+    }
     if (rows.isEmpty())
         return;
     pnlNoNewMeassages->hide();
@@ -117,6 +132,10 @@ void TForm1::OnRunEnded(TRunKind kind, const TRunResult& result)
     }
     // Every row came before the end; the last of a large mailbox may still be on its way into
     // the list, and the run is over for the window once it is in.
+    if (kind == TRunKind::Watched)
+        ShowWatchedRows(result);
+    else if (kind == TRunKind::CheckAll || kind == TRunKind::CheckOne)
+        watchers_->Rearm(runs_->FinishedMailBoxIds(result));
     runEnd_ = TRunEnd{kind, result.RowCount, result.NewMessages};
     if (!messages_->IsFilling())
         FinishRun();
@@ -137,7 +156,8 @@ void TForm1::FinishRun()
     const TRunEnd end = *runEnd_;
     runEnd_.reset();
     UpdateCommandStates();
-    ShowListed(end.Rows);
+    if (end.Kind != TRunKind::Watched)
+        ShowListed(end.Rows);
     switch (end.Kind) {
     case TRunKind::CheckAll:
         pnlAbortInfo->hide();
@@ -151,6 +171,7 @@ void TForm1::FinishRun()
         pnlAbortInfo->hide();
         break;
     case TRunKind::Scheduled:
+    case TRunKind::Watched:
         // Only what the previous check of each mailbox did not list is announced; the first
         // check after start-up counts everything.
         if (end.NewMessages > 0)
@@ -199,7 +220,7 @@ void TForm1::ShowListed(qsizetype rows)
     const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm"));
     const QString caption = FormatText(Text(texts::LastCheck), {ProductName(), GetAppVersion(), time});
     setWindowTitle(caption);
-    TrayIcon1->SetHint(caption);
+    SetTrayHint(caption);
 }
 
 void TForm1::actCheckAllExecute()
@@ -260,7 +281,7 @@ void TForm1::BuildCheckMenu()
     pmCheckMailBox->clear();
     const QStringList names = mailBoxList_->CheckMenuCaptions();
     for (int i = 0; i < names.size(); ++i) {
-        QAction* item = pmCheckMailBox->addAction(names[i]);
+        QAction* item = pmCheckMailBox->addAction(WatchCaption(i, names[i]));
         item->setData(i);
         connect(item, &QAction::triggered, this, [this, i] { CheckMailBoxClick(i); });
     }

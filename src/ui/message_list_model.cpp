@@ -182,6 +182,38 @@ void TMessageListModel::Clear()
     endResetModel();
 }
 
+void TMessageListModel::ReplaceMailBoxRows(quint64 mailBoxId, int mailBoxIndex, const QList<TMessageRow>& rows)
+{
+    const auto ofMailBox = [mailBoxId](const TMessageRow& row) { return row.MailBoxId == mailBoxId; };
+    auto first = std::find_if(rows_.cbegin(), rows_.cend(), ofMailBox);
+    if (first == rows_.cend()) {
+        first = std::find_if(rows_.cbegin(), rows_.cend(),
+                             [mailBoxIndex](const TMessageRow& row) { return row.MailBoxIndex > mailBoxIndex; });
+    }
+    const int at = int(first - rows_.cbegin());
+    int count = 0;
+    QList<TMessageIdentity> ticked;
+    while (at + count < rows_.size() && ofMailBox(rows_.at(at + count))) {
+        if (ticks_.at(at + count))
+            ticked.append(rows_.at(at + count).Id);
+        ++count;
+    }
+    if (count > 0) {
+        beginRemoveRows({}, at, at + count - 1);
+        rows_.remove(at, count);
+        ticks_.remove(at, count);
+        endRemoveRows();
+    }
+    if (rows.isEmpty())
+        return;
+    beginInsertRows({}, at, at + int(rows.size()) - 1);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        rows_.insert(at + i, rows.at(i));
+        ticks_.insert(at + i, ticked.contains(rows.at(i).Id));
+    }
+    endInsertRows();
+}
+
 void TMessageListModel::DropQueue()
 {
     queue_.clear();

@@ -54,6 +54,10 @@ public:
     // loop: whole mailboxes, each in one insertion, as long as a turn's rows stay within
     // FeedRows; a larger mailbox goes in FeedRows rows per turn. Filled() follows the last row.
     void QueueRows(const QList<TMessageRow>& rows);
+    // Puts `rows` in place of the rows of the mailbox with `mailBoxId` (at `mailBoxIndex` of the
+    // list), where its rows were, else before the rows of the mailboxes after it. A message still
+    // listed keeps its tick. Only while nothing is queued.
+    void ReplaceMailBoxRows(quint64 mailBoxId, int mailBoxIndex, const QList<TMessageRow>& rows);
     // Rows are still queued.
     bool IsFilling() const { return !queue_.isEmpty(); }
     // Empties the list, including what is still queued, in one reset.

@@ -85,6 +85,23 @@ bool TRunController::ScheduledCheck()
     return Start(TRunKind::Scheduled, true);
 }
 
+bool TRunController::WatchedCheck(int mailBoxIndex)
+{
+    if (runner_->IsRunning() || mailBoxIndex < 0 || mailBoxIndex >= mailBoxes_.Count())
+        return false;
+    return Start(TRunKind::Watched, true, mailBoxIndex);
+}
+
+QList<quint64> TRunController::FinishedMailBoxIds(const TRunResult& result) const
+{
+    QList<quint64> ids;
+    for (int index : MailBoxesOfRun(request_.MailBoxes, request_.Kind, request_.MailBoxIndex)) {
+        if (!result.UnfinishedMailBoxes.contains(index) && index < request_.MailBoxIds.size())
+            ids.append(request_.MailBoxIds.at(index));
+    }
+    return ids;
+}
+
 bool TRunController::DeleteThenCheck(QList<TMessageRow> rows)
 {
     if (runner_->IsRunning() || rows.isEmpty())

@@ -43,6 +43,10 @@ public:
     bool CheckAll();
     bool CheckOne(int mailBoxIndex);
     bool ScheduledCheck();
+    // A check of the watched mailbox at `mailBoxIndex` whose inbox changed; asks nobody anything.
+    bool WatchedCheck(int mailBoxIndex);
+    // The ids of the mailboxes the run that gave `result` listed in full.
+    QList<quint64> FinishedMailBoxIds(const TRunResult& result) const;
     // Deletes the messages behind `rows` (by their identity on the server), then checks every
     // mailbox again. A row whose mailbox is no longer in the list, or was replaced since the row
     // was listed, is never deleted; the log says how many were left so. The rows themselves are let go on another

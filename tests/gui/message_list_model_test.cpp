@@ -172,5 +172,75 @@ INSTANTIATE_TEST_SUITE_P(
                   0}),
     [](const auto& tested) { return std::string(tested.param.Name); });
 
+// A row of mailbox `box` (id box + 1) whose identity is its subject.
+TMessageRow IdentifiedRow(int box, const char* subject)
+{
+    TMessageRow row = MessageRow(box, QStringLiteral("1"), QLatin1String(subject));
+    row.MailBoxId = quint64(box) + 1;
+    row.Id.UniqueId = subject;
+    return row;
+}
+
+struct TReplaceCase {
+    const char* Name;
+    QList<TMessageRow> Before;
+    QList<int> Ticked;  // rows of Before ticked
+    int MailBox;        // replaced: the mailbox at this index (id + 1)
+    QList<TMessageRow> Rows;
+    QStringList After;
+    QList<bool> Ticks;
+};
+
+// ctest names the case by its name, not by its bytes.
+void PrintTo(const TReplaceCase& c, std::ostream* out)
+{
+    *out << c.Name;
+}
+
+class ReplaceMailBoxRows : public ::testing::TestWithParam<TReplaceCase> {};
+
+// A watched mailbox's check replaces its rows where they were; a message still listed keeps its tick.
+TEST_P(ReplaceMailBoxRows, KeepsPlaceAndTicks)
+{
+    const TReplaceCase& c = GetParam();
+    TMessageListModel model;
+    model.AppendRows(c.Before);
+    for (int row : c.Ticked)
+        model.SetTicked(row, true);
+    model.ReplaceMailBoxRows(quint64(c.MailBox) + 1, c.MailBox, c.Rows);
+    EXPECT_EQ(Column(model, TMessageListModel::ColSubject), c.After);
+    EXPECT_EQ(Ticks(model), c.Ticks);
+}
+
+const QList<TMessageRow> kThreeBoxes{IdentifiedRow(0, "a"), IdentifiedRow(0, "b"), IdentifiedRow(1, "c"),
+                                     IdentifiedRow(1, "d"), IdentifiedRow(2, "e")};
+const QList<TMessageRow> kNoMiddleBox{IdentifiedRow(0, "a"), IdentifiedRow(2, "e")};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplaceMailBoxRows,
+    ::testing::Values(TReplaceCase{"MiddleMailBox",
+                                   kThreeBoxes,
+                                   {0, 2, 3},
+                                   1,
+                                   {IdentifiedRow(1, "d"), IdentifiedRow(1, "x")},
+                                   {"a", "b", "d", "x", "e"},
+                                   {true, false, true, false, false}},
+                      TReplaceCase{"EmptiedMailBox", kThreeBoxes, {4}, 1, {}, {"a", "b", "e"}, {false, false, true}},
+                      TReplaceCase{"FirstRowsOfAMailBoxGoBeforeTheNext",
+                                   kNoMiddleBox,
+                                   {},
+                                   1,
+                                   {IdentifiedRow(1, "x")},
+                                   {"a", "x", "e"},
+                                   {false, false, false}},
+                      TReplaceCase{"FirstRowsOfTheLastMailBox",
+                                   kNoMiddleBox,
+                                   {1},
+                                   3,
+                                   {IdentifiedRow(3, "y")},
+                                   {"a", "e", "y"},
+                                   {false, true, false}}),
+    [](const auto& tested) { return std::string(tested.param.Name); });
+
 }  // namespace
 }  // namespace brevio::test

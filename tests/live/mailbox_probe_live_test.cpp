@@ -49,6 +49,8 @@ TEST(MailBoxProbeLive, Outcomes)
         EXPECT_EQ(result.Outcome, c.outcome) << result.Text.toStdString();
         if (c.outcome == TProbeOutcome::Ok) {
             EXPECT_EQ(result.MessageCount, inbox);
+            // Dovecot offers IDLE, so the editor adds no warning to an IMAP4 Test.
+            EXPECT_EQ(result.IdleOffered, c.protocol == TProtocol::Imap4);
         }
         // Only the untrusted certificate brings details to decide on.
         EXPECT_EQ(result.Certificate.has_value(), c.outcome == TProbeOutcome::Failed);

@@ -129,7 +129,7 @@ TEST(MailBoxStorage, KeyLayout)
     EXPECT_EQ(folder.Read("s.ini"),
               "[Main]\nNumMailbox=1\nName0=Home\nHost0=pop.a\nPort0=110\nUserName0=u\nPassword0=p\nPasswordInStore0=0\n"
               "IgnoreCheckAllCommand0=0\nIgnoreCheckOnSchedule0=1\nPOPorIMAP0=1\nSecurity0=0\n"
-              "CertFingerprint0=\n");
+              "CertFingerprint0=\nIdle0=0\n");
 }
 
 TEST(MailBoxStorage, RoundTripOfEveryField)
@@ -147,6 +147,7 @@ TEST(MailBoxStorage, RoundTripOfEveryField)
     auto b = MakeMailBox("Work", "10.0.0.1");
     b->IgnoreCheckOnSchedule = true;
     b->Security = TSecurity::Tls;
+    b->Idle = true;
     list.Add(std::move(b));
     list.Save(folder.Path("s.ini"));
 
@@ -173,6 +174,7 @@ TEST(MailBoxSettings, EveryFieldTakesPartInEquality)
         [](TMailBoxSettings& b) { b.Protocol = TMailProtocol::POP3; },
         [](TMailBoxSettings& b) { b.Security = TSecurity::Tls; },
         [](TMailBoxSettings& b) { b.CertFingerprint = "x"; },
+        [](TMailBoxSettings& b) { b.Idle = true; },
     };
     for (std::size_t i = 0; i < std::size(changes); ++i) {
         TMailBoxSettings changed;
