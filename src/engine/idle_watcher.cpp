@@ -123,7 +123,7 @@ TIdleWatcher::TEnd TIdleWatcher::Connect(TImap4Client& client, bool& watched)
     if (!reply.LoggedIn()) {
         if (StopAsked())
             return TEnd::Stopped;
-        return GiveUp(reply.Text);
+        return GiveUp(FailureText(reply.Refusal, target_.Strings));
     }
     if (!client.HasCapability("IDLE"))
         return GiveUp(target_.Strings.Text(texts::WatchNoIdle));
