@@ -74,6 +74,28 @@ const TSettingsKey kKeys[] = {
          file.WriteInteger(kMain, key, int(box.Security));
      }},
     StringKey<&TMailBoxSettings::CertFingerprint>("CertFingerprint"),
+    {"SignIn",
+     [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
+         box.SignIn = file.ReadInteger(kMain, key, 0) == 1 ? TSignInMethod::OAuth2 : TSignInMethod::Password;
+     },
+     [](const TMailBoxSettings& box, TveqIniFile& file, const QString& key) {
+         file.WriteInteger(kMain, key, box.SignIn == TSignInMethod::OAuth2 ? 1 : 0);
+     }},
+    {"OAuthProvider",
+     [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
+         const int provider = file.ReadInteger(kMain, key, 0);
+         box.OAuthProvider = (provider == int(TOAuthProvider::Google) || provider == int(TOAuthProvider::Microsoft))
+             ? TOAuthProvider(provider)
+             : TOAuthProvider::Custom;
+     },
+     [](const TMailBoxSettings& box, TveqIniFile& file, const QString& key) {
+         file.WriteInteger(kMain, key, int(box.OAuthProvider));
+     }},
+    StringKey<&TMailBoxSettings::OAuthAuthorizationUrl>("OAuthAuthorizationUrl"),
+    StringKey<&TMailBoxSettings::OAuthTokenUrl>("OAuthTokenUrl"),
+    StringKey<&TMailBoxSettings::OAuthScope>("OAuthScope"),
+    StringKey<&TMailBoxSettings::OAuthClientId>("OAuthClientId"),
+    StringKey<&TMailBoxSettings::OAuthClientSecret>("OAuthClientSecret"),
 };
 
 QString Key(const char* name, int index)

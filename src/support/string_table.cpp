@@ -82,6 +82,19 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"SecretNotFound", "the secret store holds no password for this mailbox"},
     {"SecretReadBackDiffers", "the secret store gave back another password than it was given"},
     {"SecretFileDiffers", "the settings file does not hold the passwords it was given"},
+    // OAuth2 sign-in
+    {"OAuthSignInNeeded", "sign-in needed: open the mailbox in the mailbox editor and press Sign in"},
+    {"OAuthTokenFailed", "The access token could not be renewed: %s"},
+    {"OAuthSignInFailed", "Sign-in failed: %s"},
+    {"OAuthSignedIn", "Signed in; the refresh token is in the secret store."},
+    {"OAuthWaitingForBrowser", "Waiting for the sign-in in the browser..."},
+    {"OAuthNeedsClient", "the client ID and both endpoint addresses are needed"},
+    {"OAuthNoLoopback", "no loopback port could be opened for the answer"},
+    {"OAuthNoBrowser", "no browser could be started"},
+    {"OAuthStateMismatch", "the answer does not belong to this sign-in (state differs)"},
+    {"OAuthCodeRefused", "the token endpoint refused the code"},
+    {"OAuthNoAnswer", "no answer from the browser in time"},
+    {"OAuthCancelled", "cancelled"},
 };
 
 }  // namespace

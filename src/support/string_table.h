@@ -67,6 +67,19 @@ enum TTextId {
     SecretNotFound,
     SecretReadBackDiffers,
     SecretFileDiffers,
+    // OAuth2 sign-in
+    OAuthSignInNeeded,
+    OAuthTokenFailed,
+    OAuthSignInFailed,
+    OAuthSignedIn,
+    OAuthWaitingForBrowser,
+    OAuthNeedsClient,
+    OAuthNoLoopback,
+    OAuthNoBrowser,
+    OAuthStateMismatch,
+    OAuthCodeRefused,
+    OAuthNoAnswer,
+    OAuthCancelled,
     TextCount
 };
 }  // namespace texts

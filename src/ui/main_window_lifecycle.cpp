@@ -229,6 +229,7 @@ void TForm1::actMailBoxListExecute()
     const std::shared_ptr<TSecretStore> secrets = services_->SecretStore();
     if (services_->UseSecretStore() && secrets)
         dialog.SetSecretStore(secrets);
+    dialog.SetTokenKeeper(tokens_);
     TMailBoxList edited;
     // The secrets of mailboxes renamed or removed go once the list that no longer names them is
     // saved; until then the file may still point at them.
