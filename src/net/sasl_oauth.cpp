@@ -64,7 +64,7 @@ QByteArray OAuthChallengeStatus(const QByteArray& base64)
         return {};
     const QJsonDocument json = QJsonDocument::fromJson(*decoded);
     if (!json.isObject())
-        return decoded->left(200);
+        return (*decoded).left(200);
     return json.object().value(QStringLiteral("status")).toString().toUtf8().left(200);
 }
 

@@ -4,6 +4,8 @@
 
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QOAuth2AuthorizationCodeFlow>
 #include <QOAuthHttpServerReplyHandler>
 #include <QTimer>
@@ -44,6 +46,15 @@ void TOAuthSignIn::Start(const TBrowserOpener& browser)
     flow_->setClientIdentifier(box_.OAuthClientId);
     flow_->setClientIdentifierSharedKey(box_.OAuthClientSecret);
     flow_->setReplyHandler(handler_);
+    // Qt only warns when the token endpoint refuses the code; its answer ends the sign-in here.
+    auto* network = new QNetworkAccessManager(this);
+    flow_->setNetworkAccessManager(network);
+    connect(network, &QNetworkAccessManager::finished, this, [this](QNetworkReply* reply) {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (reply->error() == QNetworkReply::NoError && status < 400)
+            return;
+        Fail(status == 0 ? reply->errorString() : ParseTokenReply(status, reply->peek(64 * 1024)).Error);
+    });
     // Qt adds no PKCE of its own: the challenge goes with the authorization request, the
     // verifier with the code (RFC 7636 §4.3, §4.5).
     flow_->setModifyParametersFunction([this](QAbstractOAuth::Stage stage, QMultiMap<QString, QVariant>* parameters) {

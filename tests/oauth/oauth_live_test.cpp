@@ -11,6 +11,7 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace brevio::test {
@@ -187,7 +188,8 @@ TEST_F(OAuthLive, ExpiredOrRefusedTokensAreRenewed)
     TOAuthContext scheduled = Context();
     scheduled.Scheduled = true;
     EXPECT_TRUE(Check(box, scheduled).isEmpty());
-    EXPECT_EQ(scheduled.Logged.size(), 1);
+    ASSERT_FALSE(scheduled.Logged.isEmpty());
+    EXPECT_TRUE(scheduled.Logged[0].endsWith(TStringTable().Text(texts::OAuthSignInNeeded)));
     EXPECT_TRUE(store->Secrets.isEmpty());
     TOAuthContext user = Context();
     EXPECT_FALSE(Check(box, user).isEmpty());
