@@ -74,13 +74,15 @@ const TSettingsKey kKeys[] = {
          file.WriteInteger(kMain, key, int(box.Security));
      }},
     StringKey<&TMailBoxSettings::CertFingerprint>("CertFingerprint"),
+};
+
+// Written only for a mailbox that signs in with OAuth2; saving any other mailbox removes them.
+const TSettingsKey kOAuthKeys[] = {
     {"SignIn",
      [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
          box.SignIn = file.ReadInteger(kMain, key, 0) == 1 ? TSignInMethod::OAuth2 : TSignInMethod::Password;
      },
-     [](const TMailBoxSettings& box, TveqIniFile& file, const QString& key) {
-         file.WriteInteger(kMain, key, box.SignIn == TSignInMethod::OAuth2 ? 1 : 0);
-     }},
+     [](const TMailBoxSettings&, TveqIniFile& file, const QString& key) { file.WriteInteger(kMain, key, 1); }},
     {"OAuthProvider",
      [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
          const int provider = file.ReadInteger(kMain, key, 0);
@@ -109,6 +111,8 @@ void TMailBoxSettings::LoadFromIni(const TveqIniFile& file, int index)
 {
     for (const TSettingsKey& key : kKeys)
         key.Load(*this, file, Key(key.Name, index));
+    for (const TSettingsKey& key : kOAuthKeys)
+        key.Load(*this, file, Key(key.Name, index));
 }
 
 void TMailBoxSettings::SaveToIni(TveqIniFile& file, int index) const
@@ -116,6 +120,12 @@ void TMailBoxSettings::SaveToIni(TveqIniFile& file, int index) const
     file.BeginUpdate();
     for (const TSettingsKey& key : kKeys)
         key.Save(*this, file, Key(key.Name, index));
+    for (const TSettingsKey& key : kOAuthKeys) {
+        if (SignIn == TSignInMethod::OAuth2)
+            key.Save(*this, file, Key(key.Name, index));
+        else
+            file.DeleteKey(kMain, Key(key.Name, index));
+    }
     file.EndUpdate();
 }
 
@@ -123,9 +133,14 @@ void TMailBoxSettings::RemoveFromIniFrom(TveqIniFile& file, int firstUnused)
 {
     // Keys are matched without regard to case, as the file reads them.
     QStringList stale;
+    QList<const TSettingsKey*> keys;
+    for (const TSettingsKey& key : kKeys)
+        keys.append(&key);
+    for (const TSettingsKey& key : kOAuthKeys)
+        keys.append(&key);
     for (const QString& name : file.ReadSection(kMain)) {
-        for (const TSettingsKey& key : kKeys) {
-            const QLatin1String prefix(key.Name);
+        for (const TSettingsKey* key : std::as_const(keys)) {
+            const QLatin1String prefix(key->Name);
             if (!name.startsWith(prefix, Qt::CaseInsensitive) || name.size() == prefix.size())
                 continue;
             bool isNumber = false;

@@ -36,7 +36,9 @@ TReply TImap4Client::AuthenticateBearer(const QByteArray& user, const QByteArray
             QStringLiteral("The sign-in token is sent only over a secured connection (TLS or STARTTLS); it was not "
                            "sent."));
     }
-    if (token.isEmpty() || OAuthValueUnsendable(user) || OAuthValueUnsendable(token))
+    if (token.isEmpty())
+        throw EMailClientError(QStringLiteral("There is no sign-in token yet: sign in from the mailbox editor first."));
+    if (OAuthValueUnsendable(user) || OAuthValueUnsendable(token))
         throw EMailClientError(
             QStringLiteral("The user name or sign-in token contains a character that cannot be sent."));
     const TOAuthMechanism mechanism = OfferedMechanism(Capability());

@@ -20,6 +20,18 @@ TOAuthTokenKeeper::TOAuthTokenKeeper(std::shared_ptr<TSecretStore> store, TRefre
     }
 }
 
+void TOAuthTokenKeeper::SetStore(std::shared_ptr<TSecretStore> store)
+{
+    std::lock_guard lock(mutex_);
+    store_ = std::move(store);
+}
+
+std::shared_ptr<TSecretStore> TOAuthTokenKeeper::Store()
+{
+    std::lock_guard lock(mutex_);
+    return store_;
+}
+
 void TOAuthTokenKeeper::Remember(const QString& key, const TTokenReply& reply)
 {
     std::lock_guard lock(mutex_);
@@ -39,7 +51,10 @@ TAccessTokenOutcome TOAuthTokenKeeper::AccessToken(const TMailBoxSettings& box, 
             cache_.remove(key);
         }
     }
-    const TSecretResult stored = store_->Get(key, mayPrompt);
+    const std::shared_ptr<TSecretStore> store = Store();
+    if (!store)
+        return {TKind::SignInNeeded, {}, {}};
+    const TSecretResult stored = store->Get(key, mayPrompt);
     if (stored.Status == TSecretStatus::NotFound)
         return {TKind::SignInNeeded, {}, {}};
     if (!stored.Ok())
@@ -47,14 +62,14 @@ TAccessTokenOutcome TOAuthTokenKeeper::AccessToken(const TMailBoxSettings& box, 
     const TTokenReply reply = refresher_(box, stored.Secret);
     if (reply.Kind == TTokenReply::TKind::Refused) {
         // The provider will never take it again (revoked, expired, password changed).
-        store_->Remove(key);
+        store->Remove(key);
         return {TKind::SignInNeeded, {}, reply.Error};
     }
     if (!reply.Granted())
         return {TKind::Failed, {}, reply.Error};
     // A provider that rotates refresh tokens sends a new one with each refresh.
     if (!reply.RefreshToken.isEmpty() && reply.RefreshToken != stored.Secret)
-        store_->Set(key, reply.RefreshToken);
+        store->Set(key, reply.RefreshToken);
     Remember(key, reply);
     return {TKind::Ok, reply.AccessToken, {}};
 }
@@ -63,9 +78,12 @@ TSecretResult TOAuthTokenKeeper::Keep(const TMailBoxSettings& box, const TTokenR
 {
     const QString key = RefreshTokenKeyFor(box);
     Remember(key, reply);
+    const std::shared_ptr<TSecretStore> store = Store();
     if (reply.RefreshToken.isEmpty())
         return {TSecretStatus::Ok, {}, {}};
-    return store_->Set(key, reply.RefreshToken);
+    if (!store)
+        return {TSecretStatus::Unavailable, {}, {}, texts::SecretStoreNoService};
+    return store->Set(key, reply.RefreshToken);
 }
 
 }  // namespace brevio

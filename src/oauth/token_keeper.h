@@ -35,7 +35,9 @@ public:
     // How a refresh reaches the token endpoint; tests and the real program use the HTTP one.
     using TRefresher = std::function<TTokenReply(const TMailBoxSettings& box, const QString& refreshToken)>;
 
+    // `store` may come later (SetStore); until then there are no refresh tokens to use or keep.
     explicit TOAuthTokenKeeper(std::shared_ptr<TSecretStore> store, TRefresher refresher = {});
+    void SetStore(std::shared_ptr<TSecretStore> store);
 
     // An access token for `box`: the one in memory while more than a minute of it is left,
     // unless `refused` (the server turned it down), else one refreshed with the stored refresh
@@ -57,6 +59,7 @@ private:
         QDateTime Expires;
     };
     void Remember(const QString& key, const TTokenReply& reply);
+    std::shared_ptr<TSecretStore> Store();
 
     std::shared_ptr<TSecretStore> store_;
     TRefresher refresher_;

@@ -46,7 +46,9 @@ void TPop3Client::AuthenticateBearer(const QByteArray& user, const QByteArray& t
         throw EMailClientError(
             QStringLiteral("The sign-in token is sent only over a secured connection (TLS or STLS); it was not sent."));
     }
-    if (token.isEmpty() || OAuthValueUnsendable(user) || OAuthValueUnsendable(token))
+    if (token.isEmpty())
+        throw EMailClientError(QStringLiteral("There is no sign-in token yet: sign in from the mailbox editor first."));
+    if (OAuthValueUnsendable(user) || OAuthValueUnsendable(token))
         throw EMailClientError(
             QStringLiteral("The user name or sign-in token contains a character that cannot be sent."));
     const TOAuthMechanism mechanism = OfferedMechanism(capabilities_);

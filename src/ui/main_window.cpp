@@ -178,9 +178,8 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     new TWindowKeys(
         this, [this] { return EscapePressed(); }, actInvert);
 
-    // Refresh tokens live in the secret store whether or not the passwords do.
-    if (services_->SecretStore())
-        tokens_ = std::make_shared<TOAuthTokenKeeper>(services_->SecretStore());
+    // Refresh tokens live in the secret store whether or not the passwords do (FormCreate gives it).
+    tokens_ = std::make_shared<TOAuthTokenKeeper>(nullptr);
     runs_ = new TRunController(
         *mailBoxList_,
         [this] {

@@ -2,6 +2,8 @@
 // the stored placement and column widths, and the saves at exit.
 #include "ui/main_window.h"
 
+#include "oauth/token_keeper.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QApplication>
@@ -46,6 +48,7 @@ void TForm1::FormCreate()
     // counted, the options and the string table, which gives the window its language's texts.
     if (!services_)
         services_ = CreateWindowServices(settings_.SettingsFile, settings_.LangsFolder);
+    tokens_->SetStore(services_->SecretStore());
     services_->IncrementCounter(QStringLiteral("Start"), 1);
     services_->LocalizeWindow(this);
     // The statistics, once, when a counter has reached its border.

@@ -82,7 +82,7 @@ TEST_F(OAuthEditor, SignInButtonOpensTheBrowserAndKeepsTheRefreshToken)
     const TMailBox& box = *dialog.WorkingCopy().Items(0);
     EXPECT_TRUE(store->Secrets.value(RefreshTokenKeyFor(box)).startsWith(QStringLiteral("rt-")));
     EXPECT_EQ(keeper->AccessToken(box, false, false).Kind, TAccessTokenOutcome::TKind::Ok);
-    EXPECT_EQ(standIn.Refreshes(), 0);
+    EXPECT_EQ(standIn.Refreshes, 0);
     if (!qEnvironmentVariableIsEmpty("BREVIO_SCREENSHOT_DIR"))
         dialog.grab().save(qEnvironmentVariable("BREVIO_SCREENSHOT_DIR") + QStringLiteral("/oauth-editor.png"));
 }

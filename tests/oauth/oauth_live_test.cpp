@@ -156,8 +156,8 @@ TEST_F(OAuthLive, SignsInOnceThenListsOverEveryProtocolWithBothMechanisms)
     }
     // One sign-in per mailbox key (protocol, user, host, port); the tokens served every check after it.
     EXPECT_EQ(browsed, 4);
-    EXPECT_EQ(standIn->CodesExchanged(), 4);
-    EXPECT_EQ(standIn->Refreshes(), 0);
+    EXPECT_EQ(standIn->CodesExchanged, 4);
+    EXPECT_EQ(standIn->Refreshes, 0);
     TOAuthContext again = Context();
     EXPECT_FALSE(Check(Box(TProtocol::Imap4, TSecurity::Tls), again).isEmpty());
     EXPECT_EQ(browsed, 4);
@@ -174,14 +174,14 @@ TEST_F(OAuthLive, ExpiredOrRefusedTokensAreRenewed)
     keeper.Now = [] { return QDateTime::currentDateTimeUtc().addSecs(3600 - 30); };
     TOAuthContext expired = Context();
     EXPECT_FALSE(Check(box, expired).isEmpty());
-    EXPECT_EQ(standIn->Refreshes(), 1);
+    EXPECT_EQ(standIn->Refreshes, 1);
     // The server no longer takes the token (its error challenge, then NO): one refresh, one retry.
     keeper.Now = [] { return QDateTime::currentDateTimeUtc(); };
     standIn->ExpireAccessTokens();
     TOAuthContext refused = Context();
     EXPECT_FALSE(Check(box, refused).isEmpty());
     EXPECT_TRUE(refused.Logged.isEmpty()) << refused.Logged.join(u'\n').toStdString();
-    EXPECT_EQ(standIn->Refreshes(), 2);
+    EXPECT_EQ(standIn->Refreshes, 2);
     // The refresh token revoked: a scheduled check only says so; the user's check signs in again.
     standIn->ExpireAccessTokens();
     standIn->RevokeRefreshTokens();
@@ -214,7 +214,7 @@ TEST_F(OAuthLive, AnswerWithAnotherStateIsRefused)
     const TTokenReply reply = SignIn(Box(TProtocol::Imap4, TSecurity::Tls));
     EXPECT_FALSE(reply.Granted());
     EXPECT_EQ(reply.Error, TStringTable().Text(texts::OAuthStateMismatch));
-    EXPECT_EQ(standIn->CodesExchanged(), 0);
+    EXPECT_EQ(standIn->CodesExchanged, 0);
 }
 
 }  // namespace

@@ -72,12 +72,6 @@ void TOAuthStandIn::SetUser(const QString& user)
     user_ = user;
 }
 
-void TOAuthStandIn::SetAccessLifetime(int seconds)
-{
-    std::lock_guard lock(mutex_);
-    lifetime_ = seconds;
-}
-
 void TOAuthStandIn::SetForgedState(const QByteArray& state)
 {
     std::lock_guard lock(mutex_);
@@ -94,18 +88,6 @@ void TOAuthStandIn::RevokeRefreshTokens()
 {
     std::lock_guard lock(mutex_);
     refreshTokens_.clear();
-}
-
-int TOAuthStandIn::CodesExchanged() const
-{
-    std::lock_guard lock(mutex_);
-    return codesExchanged_;
-}
-
-int TOAuthStandIn::Refreshes() const
-{
-    std::lock_guard lock(mutex_);
-    return refreshes_;
 }
 
 // One request per connection: the head, then as many body bytes as Content-Length says.
@@ -183,16 +165,15 @@ TOAuthStandIn::TResponse TOAuthStandIn::Token(const QByteArray& body)
         if (code.User.isEmpty() || code.RedirectUri != Field(form, "redirect_uri").toUtf8()
             || PkceChallenge(Field(form, "code_verifier").toLatin1()) != code.Challenge)
             return {400, {}, Error("invalid_grant")};
-        ++codesExchanged_;
+        ++CodesExchanged;
         return Issue(code.User);
     }
     if (grant == QLatin1String("refresh_token")) {
         const QString user = refreshTokens_.value(Field(form, "refresh_token").toLatin1());
         if (user.isEmpty())
             return {400, {}, Error("invalid_grant")};
-        ++refreshes_;
-        TResponse response = Issue(user);
-        return response;
+        ++Refreshes;
+        return Issue(user);
     }
     return {400, {}, Error("unsupported_grant_type")};
 }
@@ -208,7 +189,7 @@ TOAuthStandIn::TResponse TOAuthStandIn::Issue(const QString& user)
             Json({{QStringLiteral("access_token"), QString::fromLatin1(access)},
                   {QStringLiteral("refresh_token"), QString::fromLatin1(refresh)},
                   {QStringLiteral("token_type"), QStringLiteral("Bearer")},
-                  {QStringLiteral("expires_in"), lifetime_}})};
+                  {QStringLiteral("expires_in"), 3600}})};
 }
 
 // What the mail server asks (RFC 7662): is this token active, and whose is it.

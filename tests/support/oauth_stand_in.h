@@ -10,6 +10,7 @@
 #include <QString>
 #include <QThread>
 #include <QUrl>
+#include <atomic>
 #include <mutex>
 
 class QTcpServer;
@@ -30,16 +31,15 @@ public:
     QUrl TokenUrl() const { return Url("/token"); }
     static constexpr const char* kClientId = "brevio-test-client";
 
-    // Who signs in at the authorization endpoint, and how long access tokens live.
+    // Who signs in at the authorization endpoint (access tokens live an hour).
     void SetUser(const QString& user);
-    void SetAccessLifetime(int seconds);
     // A state value the redirect carries instead of the one asked for (empty: the right one).
     void SetForgedState(const QByteArray& state);
     // Every access token stops being active / every refresh token is refused from now on.
     void ExpireAccessTokens();
     void RevokeRefreshTokens();
-    int CodesExchanged() const;
-    int Refreshes() const;
+    std::atomic<int> CodesExchanged = 0;
+    std::atomic<int> Refreshes = 0;
 
 private:
     struct TRequest {
@@ -65,7 +65,6 @@ private:
     quint16 port_ = 0;
     mutable std::mutex mutex_;
     QString user_ = QStringLiteral("alice");
-    int lifetime_ = 3600;
     QByteArray forgedState_;
     struct TCode {
         QString User;
@@ -75,8 +74,6 @@ private:
     QHash<QByteArray, TCode> codes_;
     QHash<QByteArray, QString> accessTokens_;   // active token -> user
     QHash<QByteArray, QString> refreshTokens_;  // valid token -> user
-    int codesExchanged_ = 0;
-    int refreshes_ = 0;
     int issued_ = 0;
 };
 

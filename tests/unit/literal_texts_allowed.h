@@ -27,7 +27,7 @@ inline constexpr std::array<TAllowedText, 2> kFormDefaults{{
 // The network and POP3 layers have no string table. These are their own failure texts: the log
 // shows them as the detail of a failed connection, beside the mailbox's host. The certificate
 // refusals are worded by the engine instead (CertificateRefusalText).
-inline constexpr std::array<TAllowedText, 32> kNetworkLayerTexts{{
+inline constexpr std::array<TAllowedText, 33> kNetworkLayerTexts{{
     {"net/errors.cpp", "Socket Error # %1\\r\\n%2"},
     {"net/errors.h", "Connection Closed Gracefully."},
     {"net/errors.h", "Already connected."},
@@ -55,6 +55,7 @@ inline constexpr std::array<TAllowedText, 32> kNetworkLayerTexts{{
     {"pop3/pop3_client.cpp", "Unreadable message count in the STAT reply: \\\"%1\\\""},
     {"pop3/pop3_sasl.cpp", "Unrecognized POP3 Response Header:\\n\\\"%1\\\""},
     {"pop3/pop3_sasl.cpp", "The sign-in token is sent only over a secured connection (TLS or STLS); it was not sent."},
+    {"pop3/pop3_sasl.cpp", "There is no sign-in token yet: sign in from the mailbox editor first."},
     {"pop3/pop3_sasl.cpp", "The user name or sign-in token contains a character that cannot be sent."},
     {"pop3/pop3_sasl.cpp", "The server offers no sign-in with a token (SASL OAUTHBEARER or XOAUTH2)."},
     {"pop3/pop3_sasl.cpp", "The server accepted the sign-in before the token was sent."},

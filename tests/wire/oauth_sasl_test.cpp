@@ -1,13 +1,23 @@
 // Signing in with an OAuth2 access token: AUTHENTICATE (IMAP4) and AUTH (POP3) with XOAUTH2 and
 // OAUTHBEARER, the error challenge, and the token never going over a plain connection.
-#include "net/errors.h"
 #include "imap_session.h"
+#include "net/errors.h"
 #include "pop3/pop3_client.h"
 
 #include <gtest/gtest.h>
 
 namespace brevio::test {
 namespace {
+
+// The first messages for user "bob" and token "tok" (mail.example.org, ports 993, 143 and 995),
+// written out once; scripts name them {B993}, {B143}, {B995} and {X}.
+const std::pair<const char*, const char*> kMessages[] = {
+    {"{B993}", "bixhPWJvYiwBaG9zdD1tYWlsLmV4YW1wbGUub3JnAXBvcnQ9OTkzAWF1dGg9QmVhcmVyIHRvawEB"},
+    {"{B143}", "bixhPWJvYiwBaG9zdD1tYWlsLmV4YW1wbGUub3JnAXBvcnQ9MTQzAWF1dGg9QmVhcmVyIHRvawEB"},
+    {"{B995}", "bixhPWJvYiwBaG9zdD1tYWlsLmV4YW1wbGUub3JnAXBvcnQ9OTk1AWF1dGg9QmVhcmVyIHRvawEB"},
+    {"{X}", "dXNlcj1ib2IBYXV0aD1CZWFyZXIgdG9rAQE="},
+    {"{JSON}", "eyJzdGF0dXMiOiJpbnZhbGlkX3Rva2VuIiwic2NoZW1lcyI6ImJlYXJlciJ9"},
+};
 
 // A context that hands out renewed tokens from a list.
 class TRenewingContext : public TTestCheckContext {
@@ -25,32 +35,53 @@ struct TSaslCase {
     const char* Name;
     bool Imap;
     TSecurity Security;
-    int Port;
-    QByteArray Token;
-    const char* Script;
+    // What the server announces (IMAP4: in the greeting; POP3: the SASL line of CAPA); nullptr:
+    // the script has the greeting itself.
+    const char* Offers;
+    const char* Script;   // after the greeting
     const char* Refusal;  // nullptr: signed in; else a text the logged refusal contains
+    QByteArray Token;
 };
+
+// TLS first when the connection has it, the greeting with the offers, then the case's script.
+QByteArray BuildScript(const TSaslCase& c)
+{
+    QByteArray script = c.Security == TSecurity::Tls ? "TLS\n" : "";
+    if (c.Offers && c.Imap)
+        script += QByteArray("S: * OK [CAPABILITY IMAP4rev1 ") + c.Offers + "] ready\n";
+    else if (c.Offers)
+        script += QByteArray("S: +OK ready\nC: CAPA\nS: +OK\nS: ") + c.Offers + "\nS: .\n";
+    script += c.Script;
+    for (const auto& [name, message] : kMessages)
+        script.replace(name, message);
+    return script;
+}
+
+int PortOf(const TSaslCase& c)
+{
+    if (c.Imap)
+        return c.Security == TSecurity::Tls ? 993 : 143;
+    return c.Security == TSecurity::Tls ? 995 : 110;
+}
 
 class OAuthSignIn : public ::testing::TestWithParam<TSaslCase> {};
 
 TEST_P(OAuthSignIn, SendsTheTokenOnlyAsTheScriptSays)
 {
     const TSaslCase& c = GetParam();
-    TScriptedServer server(c.Script);
+    TScriptedServer server(BuildScript(c).constData());
     TRenewingContext context;
     context.Scheduled = true;
     context.Tracing = true;
     TMailBoxSettings box;
     box.Host = QStringLiteral("mail.example.org");
-    box.Port = c.Port;
+    box.Port = PortOf(c);
     box.Security = c.Security;
-    box.UserName = QStringLiteral("bob");
     box.SignIn = TSignInMethod::OAuth2;
-    box.AccessToken = QString::fromLatin1(c.Token);
     bool signedIn = false;
     auto run = [&](auto& client) {
         ConfigureClient(box, context, client);
-        TCredentials credentials{box.UserName, box.AccessToken};
+        TCredentials credentials{QStringLiteral("bob"), QString::fromLatin1(c.Token)};
         signedIn = LogIn(client, credentials, context);
         if (signedIn)
             DisconnectQuietly(client);
@@ -71,66 +102,58 @@ TEST_P(OAuthSignIn, SendsTheTokenOnlyAsTheScriptSays)
         EXPECT_TRUE(context.Logged[0].contains(QString::fromLatin1(c.Refusal))) << context.Logged[0].toStdString();
     }
     // The token is masked in the trace as a password is.
-    for (const QByteArray& line : std::as_const(context.TraceLines)) {
+    for (const QByteArray& line : std::as_const(context.TraceLines))
         EXPECT_FALSE(line.contains("dXNlcj1ib2I") || line.contains("bixhPWJvYi")) << line.constData();
-    }
     EXPECT_TRUE(context.Prompts.isEmpty());
 }
 
+constexpr TSecurity kTls = TSecurity::Tls;
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, OAuthSignIn,
-    ::testing::Values(TSaslCase{"ImapPrefersOAuthBearerInlineWithSaslIr", true, TSecurity::Tls, 993, "tok", R"(
-        TLS
-        S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=XOAUTH2 AUTH=OAUTHBEARER LOGINDISABLED] ready
-        C: C1 AUTHENTICATE OAUTHBEARER bixhPWJvYiwBaG9zdD1tYWlsLmV4YW1wbGUub3JnAXBvcnQ9OTkzAWF1dGg9QmVhcmVyIHRvawEB
+    ::testing::Values(TSaslCase{"ImapPrefersOAuthBearerInlineWithSaslIr", true, kTls,
+                                "SASL-IR AUTH=XOAUTH2 AUTH=OAUTHBEARER LOGINDISABLED", R"(
+        C: C1 AUTHENTICATE OAUTHBEARER {B993}
         S: C1 OK [CAPABILITY IMAP4rev1] signed in
         C: C2 LOGOUT
         S: C2 OK)",
-                                nullptr},
-                      TSaslCase{"ImapXOAuth2WaitsForTheContinuation", true, TSecurity::Tls, 993, "tok", R"(
-        TLS
-        S: * OK [CAPABILITY IMAP4rev1 AUTH=XOAUTH2] ready
+                                nullptr, "tok"},
+                      TSaslCase{"ImapXOAuth2WaitsForTheContinuation", true, kTls, "AUTH=XOAUTH2", R"(
         C: C1 AUTHENTICATE XOAUTH2
         S: +
-        C: dXNlcj1ib2IBYXV0aD1CZWFyZXIgdG9rAQE=
+        C: {X}
         S: C1 OK signed in
         C: C2 LOGOUT
         S: C2 OK)",
-                                nullptr},
-                      TSaslCase{"ImapErrorChallengeGetsControlAThenNo", true, TSecurity::Tls, 993, "tok", R"(
-        TLS
-        S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=OAUTHBEARER] ready
-        C: C1 AUTHENTICATE OAUTHBEARER bixhPWJvYiwBaG9zdD1tYWlsLmV4YW1wbGUub3JnAXBvcnQ9OTkzAWF1dGg9QmVhcmVyIHRvawEB
-        S: + eyJzdGF0dXMiOiJpbnZhbGlkX3Rva2VuIiwic2NoZW1lcyI6ImJlYXJlciJ9
+                                nullptr, "tok"},
+                      // RFC 7628 §3.2.3: the error challenge is answered with ^A (OAUTHBEARER), or an empty line.
+                      TSaslCase{"ImapErrorChallengeGetsControlAThenNo", true, kTls, "SASL-IR AUTH=OAUTHBEARER", R"(
+        C: C1 AUTHENTICATE OAUTHBEARER {B993}
+        S: + {JSON}
         C: AQ==
         S: C1 NO [AUTHENTICATIONFAILED] token refused
         C: C2 LOGOUT
         S: C2 OK)",
-                                "token refused (invalid_token)"},
-                      TSaslCase{"ImapXOAuth2ErrorChallengeGetsAnEmptyLine", true, TSecurity::Tls, 993, "tok", R"(
-        TLS
-        S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=XOAUTH2] ready
-        C: C1 AUTHENTICATE XOAUTH2 dXNlcj1ib2IBYXV0aD1CZWFyZXIgdG9rAQE=
-        S: + eyJzdGF0dXMiOiJpbnZhbGlkX3Rva2VuIiwic2NoZW1lcyI6ImJlYXJlciJ9
-        C: 
+                                "token refused (invalid_token)", "tok"},
+                      TSaslCase{"ImapXOAuth2ErrorChallengeGetsAnEmptyLine", true, kTls, "SASL-IR AUTH=XOAUTH2", R"(
+        C: C1 AUTHENTICATE XOAUTH2 {X}
+        S: + {JSON}
+        C:
         S: C1 NO refused
         C: C2 LOGOUT
         S: C2 OK)",
-                                "refused (invalid_token)"},
-                      TSaslCase{"ImapWithoutMechanismSendsNothing", true, TSecurity::Tls, 993, "tok", R"(
-        TLS
-        S: * OK [CAPABILITY IMAP4rev1 AUTH=PLAIN] ready
+                                "refused (invalid_token)", "tok"},
+                      TSaslCase{"ImapWithoutMechanismSendsNothing", true, kTls, "AUTH=PLAIN", R"(
         C: C1 LOGOUT
         S: C1 OK)",
-                                "no sign-in with a token"},
-                      TSaslCase{"ImapPlainConnectionNeverGetsTheToken", true, TSecurity::None, 143, "tok", R"(
-        S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=OAUTHBEARER] ready
+                                "no sign-in with a token", "tok"},
+                      TSaslCase{"ImapPlainConnectionNeverGetsTheToken", true, TSecurity::None,
+                                "SASL-IR AUTH=OAUTHBEARER", R"(
         C: C1 LOGOUT
         S: C1 OK)",
-                                "secured connection"},
-                      // Before the handshake the token would be readable by anyone on the way, so it follows TLS
-                      // and the capabilities asked again after it.
-                      TSaslCase{"ImapTokenOnlyAfterStartTls", true, TSecurity::StartTls, 143, "tok", R"(
+                                "secured connection", "tok"},
+                      // The token follows the handshake and the capabilities asked again after it.
+                      TSaslCase{"ImapTokenOnlyAfterStartTls", true, TSecurity::StartTls, nullptr, R"(
         S: * OK [CAPABILITY IMAP4rev1 STARTTLS SASL-IR AUTH=XOAUTH2] ready
         C: C1 STARTTLS
         S: C1 OK go
@@ -138,76 +161,43 @@ INSTANTIATE_TEST_SUITE_P(
         C: C2 CAPABILITY
         S: * CAPABILITY IMAP4rev1 SASL-IR AUTH=OAUTHBEARER
         S: C2 OK
-        C: C3 AUTHENTICATE OAUTHBEARER bixhPWJvYiwBaG9zdD1tYWlsLmV4YW1wbGUub3JnAXBvcnQ9MTQzAWF1dGg9QmVhcmVyIHRvawEB
+        C: C3 AUTHENTICATE OAUTHBEARER {B143}
         S: C3 OK
         C: C4 LOGOUT
         S: C4 OK)",
-                                nullptr},
-                      TSaslCase{"ImapTokenWithLineBreakIsNotSent", true, TSecurity::Tls, 993, "tok\r\nC9 DELETE INBOX",
-                                R"(
-        TLS
-        S: * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=OAUTHBEARER] ready
+                                nullptr, "tok"},
+                      TSaslCase{"ImapTokenWithLineBreakIsNotSent", true, kTls, "SASL-IR AUTH=OAUTHBEARER", R"(
         C: C1 LOGOUT
         S: C1 OK)",
-                                "cannot be sent"},
-                      TSaslCase{"Pop3OAuthBearerInline", false, TSecurity::Tls, 995, "tok", R"(
-        TLS
-        S: +OK ready
-        C: CAPA
-        S: +OK
-        S: SASL PLAIN XOAUTH2 OAUTHBEARER
-        S: .
-        C: AUTH OAUTHBEARER bixhPWJvYiwBaG9zdD1tYWlsLmV4YW1wbGUub3JnAXBvcnQ9OTk1AWF1dGg9QmVhcmVyIHRvawEB
+                                "cannot be sent", "tok\r\nC9 DELETE INBOX"},
+                      TSaslCase{"Pop3OAuthBearerInline", false, kTls, "SASL PLAIN XOAUTH2 OAUTHBEARER", R"(
+        C: AUTH OAUTHBEARER {B995}
         S: +OK signed in
         C: QUIT
         S: +OK)",
-                                nullptr},
+                                nullptr, "tok"},
                       // RFC 5034 §4: a command line over 255 octets sends the response after an empty challenge.
-                      TSaslCase{"Pop3LongTokenGoesAfterTheChallenge", false, TSecurity::Tls, 995, QByteArray(200, 't'),
-                                R"(
-        TLS
-        S: +OK ready
-        C: CAPA
-        S: +OK
-        S: SASL XOAUTH2
-        S: .
+                      TSaslCase{"Pop3LongTokenGoesAfterTheChallenge", false, kTls, "SASL XOAUTH2", R"(
         C: AUTH XOAUTH2
         S: +
         C: dXNlcj1ib2IBYXV0aD1CZWFyZXIgdHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHR0dHQBAQ==
         S: +OK
         C: QUIT
         S: +OK)",
-                                nullptr},
-                      TSaslCase{"Pop3ErrorChallenge", false, TSecurity::Tls, 995, "tok", R"(
-        TLS
-        S: +OK ready
-        C: CAPA
-        S: +OK
-        S: SASL OAUTHBEARER
-        S: .
-        C: AUTH OAUTHBEARER bixhPWJvYiwBaG9zdD1tYWlsLmV4YW1wbGUub3JnAXBvcnQ9OTk1AWF1dGg9QmVhcmVyIHRvawEB
-        S: + eyJzdGF0dXMiOiJpbnZhbGlkX3Rva2VuIiwic2NoZW1lcyI6ImJlYXJlciJ9
+                                nullptr, QByteArray(200, 't')},
+                      TSaslCase{"Pop3ErrorChallenge", false, kTls, "SASL OAUTHBEARER", R"(
+        C: AUTH OAUTHBEARER {B995}
+        S: + {JSON}
         C: AQ==
         S: -ERR [AUTH] expired
         C: QUIT)",
-                                "expired (invalid_token)"},
-                      TSaslCase{"Pop3WithoutSaslSendsNothing", false, TSecurity::Tls, 995, "tok", R"(
-        TLS
-        S: +OK ready
-        C: CAPA
-        S: +OK
-        S: USER
-        S: .
+                                "expired (invalid_token)", "tok"},
+                      TSaslCase{"Pop3WithoutSaslSendsNothing", false, kTls, "USER", R"(
         C: QUIT)",
-                                "no sign-in with a token"},
-                      TSaslCase{"Pop3PlainConnectionNeverGetsTheToken", false, TSecurity::None, 110, "tok", R"(
-        S: +OK ready
-        C: CAPA
-        S: +OK
-        S: SASL OAUTHBEARER
-        S: .
+                                "no sign-in with a token", "tok"},
+                      TSaslCase{"Pop3PlainConnectionNeverGetsTheToken", false, TSecurity::None, "SASL OAUTHBEARER", R"(
         C: QUIT)",
-                                "secured connection"}),
+                                "secured connection", "tok"}),
     [](const auto& tested) { return std::string(tested.param.Name); });
 
 TEST(OAuthSignInRenewal, RefusedTokenIsRenewedOnceAndTriedOnANewConnection)
