@@ -119,7 +119,8 @@ public:
     QString RenewAccessToken(const TMailBoxSettings& box) override
     {
         QString failure;
-        const QString token = tokens_ ? ObtainAccessToken(box, true, *tokens_, {}, false, strings_, failure) : QString();
+        const QString token =
+            tokens_ ? ObtainAccessToken(box, true, *tokens_, {}, false, strings_, failure) : QString();
         if (!failure.isEmpty())
             Log(failure);
         return token;
@@ -416,8 +417,9 @@ int main(int argc, char** argv)
     const auto secrets = std::make_shared<TKeychainSecretStore>();
     TOAuthTokenKeeper tokens(secrets);
     context.SetTokenKeeper(&tokens);
-    for (const TRunSecretsOutcome& filled : {FillSecrets(mailBoxes, indexes, *secrets, false, strings.Strings),
-                                             FillAccessTokens(mailBoxes, indexes, tokens, {}, false, strings.Strings)}) {
+    for (const TRunSecretsOutcome& filled :
+         {FillSecrets(mailBoxes, indexes, *secrets, false, strings.Strings),
+          FillAccessTokens(mailBoxes, indexes, tokens, {}, false, strings.Strings)}) {
         for (const QString& entry : filled.Log)
             context.Log(entry);
         indexes.removeIf([&filled](int index) { return filled.Skipped.contains(index); });

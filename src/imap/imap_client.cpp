@@ -311,11 +311,11 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
     const std::optional<QList<QByteArray>> beforeLogin = capabilities_;
     TReply reply;
     try {
-        reply = BearerSignIn ? AuthenticateBearer(userName.toUtf8(), password.toUtf8())
-                             : Command("LOGIN",
-                                       {TImapArgument::String(userName.toUtf8(), true),
-                                        TImapArgument::String(password.toUtf8(), true)},
-                                       {Code::Ok});
+        reply = BearerSignIn
+            ? AuthenticateBearer(userName.toUtf8(), password.toUtf8())
+            : Command("LOGIN",
+                      {TImapArgument::String(userName.toUtf8(), true), TImapArgument::String(password.toUtf8(), true)},
+                      {Code::Ok});
     } catch (const EMailClientError& e) {
         return {TLoginResult::Refused, e.Message()};
     }

@@ -125,9 +125,9 @@ public:
         }
         // The access tokens likewise; a run the user started may sign a mailbox in first.
         if (runner_.hooks_.Tokens) {
-            const TRunSecretsOutcome outcome = FillRunTokens(
-                request, *runner_.hooks_.Tokens,
-                [this](const TMailBoxSettings& box) { return runner_.SignInFromWorker(box); });
+            const TRunSecretsOutcome outcome =
+                FillRunTokens(request, *runner_.hooks_.Tokens,
+                              [this](const TMailBoxSettings& box) { return runner_.SignInFromWorker(box); });
             for (const QString& entry : outcome.Log)
                 HandOff(&runner_, [&] { emit runner_.LogEntry(entry); });
         }
