@@ -11,6 +11,7 @@ BREVIO_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n libgl-dev libx11-dev
   libssl-dev ca-certificates
   qtkeychain-qt6-dev libqt6keychain1
+  qt6-networkauth-dev libqt6networkauth6
 )
 # The private test mail server (tests and the demo):
 BREVIO_SERVER_PACKAGES=(dovecot-core dovecot-imapd dovecot-pop3d openssl)

@@ -58,10 +58,11 @@ brevio_ts_seed "$here/seed" "$dir/mail" "${users[@]}"
 chown -R mail:mail "$dir/mail"
 
 start_once() {
-  read -r pop3 imap pop3s imaps < <(brevio_ts_pick_ports 4)
+  read -r pop3 imap pop3s imaps oauth < <(brevio_ts_pick_ports 5)
   sed -e "s|@DIR@|$dir|g" -e "s|@POP3_PORT@|$pop3|g" -e "s|@IMAP_PORT@|$imap|g" \
       -e "s|@POP3S_PORT@|$pop3s|g" -e "s|@IMAPS_PORT@|$imaps|g" \
       "$here/dovecot.conf.in" > "$dir/dovecot.conf"
+  sed -e "s|@OAUTH_PORT@|$oauth|g" "$here/oauth2.conf.in" > "$dir/oauth2.conf"
   rm -f "$dir/run/master.pid"
   if ! dovecot -c "$dir/dovecot.conf" >>"$dir/log/start.log" 2>&1; then
     return 1
@@ -102,6 +103,7 @@ quote() { printf "'%s'" "${1//\'/\'\\\'\'}"; }
   echo "BREVIO_TEST_IMAP_PORT=$imap"
   echo "BREVIO_TEST_POP3S_PORT=$pop3s"
   echo "BREVIO_TEST_IMAPS_PORT=$imaps"
+  echo "BREVIO_TEST_OAUTH_PORT=$oauth"
   echo "BREVIO_TEST_CA_FILE=$(quote "$dir/ssl/server.crt")"
   echo "BREVIO_TEST_LOG_FILE=$(quote "$dir/log/dovecot.log")"
   echo "BREVIO_TEST_MAIL_ROOT=$(quote "$dir/mail")"

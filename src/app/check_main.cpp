@@ -7,6 +7,7 @@
 #include "engine/message_export.h"
 #include "localization/localizator.h"
 #include "secrets/keychain_store.h"
+#include "oauth/run_tokens.h"
 #include "secrets/run_secrets.h"
 #include "settings/options.h"
 #include "settings/settings_file.h"
@@ -114,7 +115,18 @@ public:
     const TStringTable& Strings() const override { return strings_; }
     bool Pipelining() const override { return pipelining_; }
     THeaderCache* HeaderCache() override { return cache_; }
+    // A refused access token is refreshed once with the stored refresh token; never a browser.
+    QString RenewAccessToken(const TMailBoxSettings& box) override
+    {
+        QString failure;
+        const QString token =
+            tokens_ ? ObtainAccessToken(box, true, *tokens_, {}, false, strings_, failure) : QString();
+        if (!failure.isEmpty())
+            Log(failure);
+        return token;
+    }
 
+    void SetTokenKeeper(TOAuthTokenKeeper* tokens) { tokens_ = tokens; }
     void SetHeaderCache(THeaderCache* cache) { cache_ = cache; }
     void SetTrace(TTraceSink sink) { trace_ = std::move(sink); }
     const TErrorLog& ErrorLog() const { return log_; }
@@ -127,6 +139,7 @@ private:
     int timeoutSeconds_;
     bool verbose_;
     bool pipelining_;
+    TOAuthTokenKeeper* tokens_ = nullptr;
     THeaderCache* cache_ = nullptr;
 };
 
@@ -403,11 +416,18 @@ int main(int argc, char** argv)
     TConsoleContext context(strings.Strings, options.FNetworkTimeout, command.Verbose, options.FPipelining);
     // Passwords kept in the desktop's secret store are read without any prompt; a mailbox whose
     // password cannot be read is logged and left out.
-    TKeychainSecretStore secrets;
-    const TRunSecretsOutcome stored = FillSecrets(mailBoxes, indexes, secrets, false, strings.Strings);
-    for (const QString& entry : stored.Log)
-        context.Log(entry);
-    indexes.removeIf([&stored](int index) { return stored.Skipped.contains(index); });
+    // OAuth2 mailboxes get their access tokens from the refresh tokens kept there; with none,
+    // "sign-in needed" is logged and the mailbox left out (no browser is opened here).
+    const auto secrets = std::make_shared<TKeychainSecretStore>();
+    TOAuthTokenKeeper tokens(secrets);
+    context.SetTokenKeeper(&tokens);
+    for (const TRunSecretsOutcome& filled :
+         {FillSecrets(mailBoxes, indexes, *secrets, false, strings.Strings),
+          FillAccessTokens(mailBoxes, indexes, tokens, {}, false, strings.Strings)}) {
+        for (const QString& entry : filled.Log)
+            context.Log(entry);
+        indexes.removeIf([&filled](int index) { return filled.Skipped.contains(index); });
+    }
     TInterruptWatcher interrupts(*context.AbortSignal());
 
     std::optional<THeaderCache> cache;

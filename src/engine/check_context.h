@@ -12,6 +12,7 @@ namespace brevio {
 class TAbortSignal;
 class THeaderCache;
 struct TCertificateInfo;
+struct TMailBoxSettings;
 
 class TCheckContext {
 public:
@@ -33,6 +34,11 @@ public:
     // Asks the user whether to trust a server certificate that did not verify; blocks until
     // answered. Nobody to ask (the default): never trusted.
     virtual bool AskTrustCertificate(const TCertificateInfo&) { return false; }
+
+    // The access token of `box` (signing in with OAuth2) was refused or is missing: a fresh one,
+    // refreshed or, in a check the user started, from signing in again. Empty when none could be
+    // had; the implementation has logged why then. Nobody to ask (the default): none.
+    virtual QString RenewAccessToken(const TMailBoxSettings&) { return {}; }
 
     // Adds one entry to the error log.
     virtual void Log(const QString& text) = 0;

@@ -14,6 +14,7 @@
 #include "engine/check_context.h"
 #include "support/text_format.h"
 
+#include <functional>
 #include <utility>
 
 namespace brevio {
@@ -26,8 +27,11 @@ inline void LogForHost(TCheckContext& context, const QString& host, const QStrin
 // The credentials a session logs in with; the login loop replaces them with what the user typed.
 struct TCredentials {
     QString UserName;
-    QString Password;
+    QString Password;  // signing in with OAuth2: the access token
 };
+
+// Signing in with OAuth2: gives a fresh access token after a refusal (empty: none).
+using TTokenRenewal = std::function<QString()>;
 
 template <class TClient>
 void ConfigureClient(const TMailBoxSettings& box, TCheckContext& context, TClient& client)
@@ -37,6 +41,7 @@ void ConfigureClient(const TMailBoxSettings& box, TCheckContext& context, TClien
     client.Security = box.Security;
     client.CertFingerprint = box.CertFingerprint;
     client.TrustedAuthServId = box.TrustedAuthServId.toUtf8();
+    client.BearerSignIn = box.SignIn == TSignInMethod::OAuth2;
     client.SetTraceSink(context.TraceSink());
 }
 
@@ -54,9 +59,10 @@ inline bool MayOfferTrust(const ETlsError& error, const TCheckContext& context)
 // certificate the user will be asked to trust is logged only if the user declines. A refused
 // login is logged; a scheduled check then gives up (returns false, still connected), otherwise
 // the user is asked for new credentials (cancel raises EAbort; confirm: the old connection is
-// dropped and a new round starts). Returns true when logged in.
+// dropped and a new round starts). Returns true when logged in. A refused access token is renewed
+// once and tried once more on a new connection; nobody is asked for a password then.
 template <class TClient>
-bool LogIn(TClient& client, TCredentials& credentials, TCheckContext& context)
+bool LogIn(TClient& client, TCredentials& credentials, TCheckContext& context, TTokenRenewal renewToken = {})
 {
     for (;;) {
         try {
@@ -70,6 +76,19 @@ bool LogIn(TClient& client, TCredentials& credentials, TCheckContext& context)
         const TLoginReply reply = client.Login(credentials.UserName, credentials.Password);
         if (reply.LoggedIn())
             return true;
+        if (client.BearerSignIn) {
+            // Over a plain connection the token was never sent, so there is nothing to renew.
+            if (renewToken && client.Security != TSecurity::None) {
+                const QString token = std::exchange(renewToken, {})();
+                if (!token.isEmpty()) {
+                    credentials.Password = token;
+                    client.QuitAfterRefusal();
+                    continue;
+                }
+            }
+            LogForHost(context, client.Host, FailureText(reply.Refusal, context.Strings()));
+            return false;
+        }
         LogForHost(context, client.Host, FailureText(reply.Refusal, context.Strings()));
         if (context.IsScheduledCheck())
             return false;
@@ -93,7 +112,12 @@ bool ConnectWithProgress(TCheckContext& context, const TMailBoxSettings& box, TC
     context.SetStatus(FormatText(Text(context, texts::ConnectingToPOP3server), {box.Name}));
     context.ThrowIfAborted();
     TCredentials credentials{box.UserName, box.Password};
-    const bool loggedIn = LogIn(client, credentials, context);
+    TTokenRenewal renewToken;
+    if (box.SignIn == TSignInMethod::OAuth2) {
+        credentials.Password = box.AccessToken;
+        renewToken = [&context, &box] { return context.RenewAccessToken(box); };
+    }
+    const bool loggedIn = LogIn(client, credentials, context, std::move(renewToken));
     context.ThrowIfAborted();
     return loggedIn;
 }

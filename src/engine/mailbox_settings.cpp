@@ -88,6 +88,30 @@ const TSettingsKey kKeys[] = {
     BoolKey<&TMailBoxSettings::Idle>("Idle"),
 };
 
+// Written only for a mailbox that signs in with OAuth2; saving any other mailbox removes them.
+const TSettingsKey kOAuthKeys[] = {
+    {"SignIn",
+     [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
+         box.SignIn = file.ReadInteger(kMain, key, 0) == 1 ? TSignInMethod::OAuth2 : TSignInMethod::Password;
+     },
+     [](const TMailBoxSettings&, TveqIniFile& file, const QString& key) { file.WriteInteger(kMain, key, 1); }},
+    {"OAuthProvider",
+     [](TMailBoxSettings& box, const TveqIniFile& file, const QString& key) {
+         const int provider = file.ReadInteger(kMain, key, 0);
+         box.OAuthProvider = (provider == int(TOAuthProvider::Google) || provider == int(TOAuthProvider::Microsoft))
+             ? TOAuthProvider(provider)
+             : TOAuthProvider::Custom;
+     },
+     [](const TMailBoxSettings& box, TveqIniFile& file, const QString& key) {
+         file.WriteInteger(kMain, key, int(box.OAuthProvider));
+     }},
+    StringKey<&TMailBoxSettings::OAuthAuthorizationUrl>("OAuthAuthorizationUrl"),
+    StringKey<&TMailBoxSettings::OAuthTokenUrl>("OAuthTokenUrl"),
+    StringKey<&TMailBoxSettings::OAuthScope>("OAuthScope"),
+    StringKey<&TMailBoxSettings::OAuthClientId>("OAuthClientId"),
+    StringKey<&TMailBoxSettings::OAuthClientSecret>("OAuthClientSecret"),
+};
+
 QString Key(const char* name, int index)
 {
     return QLatin1String(name) + QString::number(index);
@@ -99,6 +123,8 @@ void TMailBoxSettings::LoadFromIni(const TveqIniFile& file, int index)
 {
     for (const TSettingsKey& key : kKeys)
         key.Load(*this, file, Key(key.Name, index));
+    for (const TSettingsKey& key : kOAuthKeys)
+        key.Load(*this, file, Key(key.Name, index));
 }
 
 void TMailBoxSettings::SaveToIni(TveqIniFile& file, int index) const
@@ -106,6 +132,12 @@ void TMailBoxSettings::SaveToIni(TveqIniFile& file, int index) const
     file.BeginUpdate();
     for (const TSettingsKey& key : kKeys)
         key.Save(*this, file, Key(key.Name, index));
+    for (const TSettingsKey& key : kOAuthKeys) {
+        if (SignIn == TSignInMethod::OAuth2)
+            key.Save(*this, file, Key(key.Name, index));
+        else
+            file.DeleteKey(kMain, Key(key.Name, index));
+    }
     file.EndUpdate();
 }
 
@@ -113,9 +145,14 @@ void TMailBoxSettings::RemoveFromIniFrom(TveqIniFile& file, int firstUnused)
 {
     // Keys are matched without regard to case, as the file reads them.
     QStringList stale;
+    QList<const TSettingsKey*> keys;
+    for (const TSettingsKey& key : kKeys)
+        keys.append(&key);
+    for (const TSettingsKey& key : kOAuthKeys)
+        keys.append(&key);
     for (const QString& name : file.ReadSection(kMain)) {
-        for (const TSettingsKey& key : kKeys) {
-            const QLatin1String prefix(key.Name);
+        for (const TSettingsKey* key : std::as_const(keys)) {
+            const QLatin1String prefix(key->Name);
             if (!name.startsWith(prefix, Qt::CaseInsensitive) || name.size() == prefix.size())
                 continue;
             bool isNumber = false;

@@ -12,6 +12,12 @@ class TveqIniFile;
 
 enum class TMailProtocol { IMAP4, POP3 };
 
+// How a mailbox signs in: with its password, or with an OAuth2 access token (XOAUTH2 or
+// OAUTHBEARER) that the sign-in at the provider gave.
+enum class TSignInMethod { Password, OAuth2 };
+// A provider whose endpoints and scope are filled in for the user; Custom leaves them free.
+enum class TOAuthProvider { Custom, Google, Microsoft };
+
 struct TMailBoxSettings {
     QString Name;
     QString Host;
@@ -32,6 +38,16 @@ struct TMailBoxSettings {
     // IMAP4: a connection of its own watches the inbox with IDLE, and new mail is checked as it
     // comes.
     bool Idle = false;
+    TSignInMethod SignIn = TSignInMethod::Password;
+    TOAuthProvider OAuthProvider = TOAuthProvider::Custom;
+    QString OAuthAuthorizationUrl;
+    QString OAuthTokenUrl;
+    QString OAuthScope;
+    QString OAuthClientId;
+    QString OAuthClientSecret;  // optional; installed applications often have none
+    // The access token for this run, never stored: the runner fills it in from memory (the
+    // refresh token lives in the secret store).
+    QString AccessToken;
 
     bool operator==(const TMailBoxSettings&) const = default;
 

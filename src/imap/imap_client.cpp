@@ -292,7 +292,7 @@ void TImap4Client::Greet()
         preAuthenticated_ = true;
         return;
     }
-    if (capabilities_ && capabilities_->contains("LOGINDISABLED")) {
+    if (!BearerSignIn && capabilities_ && capabilities_->contains("LOGINDISABLED")) {
         throw EMailClientError(TFailure{TFailureKind::ImapLoginDisabled, {}});
     }
 }
@@ -307,9 +307,11 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
     const std::optional<QList<QByteArray>> beforeLogin = capabilities_;
     TReply reply;
     try {
-        reply = Command(
-            "LOGIN", {TImapArgument::String(userName.toUtf8(), true), TImapArgument::String(password.toUtf8(), true)},
-            {Code::Ok});
+        reply = BearerSignIn
+            ? AuthenticateBearer(userName.toUtf8(), password.toUtf8())
+            : Command("LOGIN",
+                      {TImapArgument::String(userName.toUtf8(), true), TImapArgument::String(password.toUtf8(), true)},
+                      {Code::Ok});
     } catch (const EMailClientError& e) {
         return {TLoginResult::Refused, e.Failure()};
     }

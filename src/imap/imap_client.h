@@ -66,6 +66,9 @@ public:
     QString CertFingerprint;  // SHA-256 hex of a certificate the user trusts; empty: none
     // The authserv-id whose Authentication-Results the spam verdicts trust; empty: the topmost.
     QByteArray TrustedAuthServId;
+    // Login() signs in with an OAuth2 access token (given as the password) through AUTHENTICATE
+    // instead of LOGIN; the token is only ever sent over a secured connection.
+    bool BearerSignIn = false;
 
     void SetTraceSink(TTraceSink sink) { channel_.SetTraceSink(std::move(sink)); }
 
@@ -212,6 +215,9 @@ private:
     static void CheckUids(const QList<quint32>& uids);
     TImapCommandResult Expunge(const QByteArray& verb, const QList<TImapArgument>& arguments);
     TImapCommandResult UidStoreFlag(const QList<quint32>& uids, const QByteArray& change);
+    // AUTHENTICATE OAUTHBEARER or XOAUTH2 with `token` (imap_sasl.cpp): the tagged OK, else raises
+    // EMailClientError with the refusal.
+    TReply AuthenticateBearer(const QByteArray& user, const QByteArray& token);
     // ENABLE UTF8=ACCEPT when `capabilities` name it (RFC 6855 §3).
     void EnableUtf8(const QList<QByteArray>& capabilities);
 

@@ -56,6 +56,12 @@ constexpr std::array<texts::TTextId, kFailureKindCount - 1> kKindTexts{
     texts::UidNotDigits,
     texts::UidEmpty,
     texts::SequenceSetInvalid,
+    texts::TokenNeedsTls,
+    texts::TokenMissing,
+    texts::TokenUnsendable,
+    texts::TokenNotOffered,
+    texts::TokenAcceptedEarly,
+    texts::TokenSecondChallenge,
 };
 
 // The classic socket error numbers that have words, from 10004 on.

@@ -57,9 +57,15 @@ enum class TFailureKind {
     UidNotDigits,
     UidEmpty,
     SequenceSetInvalid,
+    TokenNeedsTls,  // Args: the protocol's own command that secures a connection (STLS, STARTTLS)
+    TokenMissing,
+    TokenUnsendable,
+    TokenNotOffered,  // Args: the mechanisms as the protocol names them
+    TokenAcceptedEarly,
+    TokenSecondChallenge,
 };
 
-inline constexpr int kFailureKindCount = int(TFailureKind::SequenceSetInvalid) + 1;
+inline constexpr int kFailureKindCount = int(TFailureKind::TokenSecondChallenge) + 1;
 
 struct TFailure {
     TFailureKind Kind = TFailureKind::Verbatim;

@@ -101,6 +101,10 @@ void TPop3Client::SendCredentials(const QByteArray& user, const QByteArray& pass
     // allowed before the login; a refusal leaves the session as it would be without it.
     if (capabilities_.Has("UTF8") && !utf8_)
         utf8_ = Command("UTF8", {kOk, kErr}).NumericCode() == kOk;
+    if (BearerSignIn) {
+        AuthenticateBearer(user, password);
+        return;
+    }
     if (APOP) {
         const QByteArray timestamp = ApopTimestamp(greetingText_);
         if (timestamp.isEmpty())

@@ -34,6 +34,9 @@ public:
     QByteArray TrustedAuthServId;
     // Log in with APOP instead of USER and PASS. Off unless a caller switches it on.
     bool APOP = false;
+    // Login() signs in with an OAuth2 access token (given as the password) through AUTH
+    // (RFC 5034) instead of USER and PASS; the token is only ever sent over a secured connection.
+    bool BearerSignIn = false;
 
     void SetTraceSink(TTraceSink sink) { channel_.SetTraceSink(std::move(sink)); }
 
@@ -99,6 +102,11 @@ private:
     // CAPA (RFC 2449) into capabilities_; "-ERR" (a server without CAPA) leaves it empty.
     void AskCapabilities();
     void SendCredentials(const QByteArray& user, const QByteArray& password);
+    // AUTH OAUTHBEARER or XOAUTH2 with `token` (pop3_sasl.cpp); a refusal raises.
+    void AuthenticateBearer(const QByteArray& user, const QByteArray& token);
+    // One line of a SASL exchange: "+OK" returns true, a challenge ("+ ...") false and its text
+    // in `challenge`; "-ERR" raises EReplyError with `detail` appended.
+    bool ReadSaslLine(QByteArray& challenge, const QString& detail = {});
     void CloseConnection();
     QList<QByteArray> ReadMultiLine();
     // The lines of a multi-line reply one at a time, unstuffed, without the closing ".".

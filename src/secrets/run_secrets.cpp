@@ -32,7 +32,7 @@ TRunSecretsOutcome FillSecrets(QList<TMailBoxSettings>& boxes, const QList<int>&
     return outcome;
 }
 
-TRunSecretsOutcome FillRunSecrets(TRunRequest& request, TSecretStore& store)
+QList<int> MailBoxesOfRequest(const TRunRequest& request)
 {
     QList<int> indexes;
     if (request.Kind == TRunKind::DeleteMarked) {
@@ -42,9 +42,13 @@ TRunSecretsOutcome FillRunSecrets(TRunRequest& request, TSecretStore& store)
     } else {
         indexes = MailBoxesOfRun(request.MailBoxes, request.Kind, request.MailBoxIndex);
     }
-    TRunSecretsOutcome outcome = FillSecrets(request.MailBoxes, indexes, store, !request.Scheduled, request.Strings);
+    return indexes;
+}
+
+void SkipMailBoxes(TRunRequest& request, const QList<int>& skipped)
+{
     // A skipped mailbox leaves the run the way its kind leaves mailboxes out.
-    for (int index : std::as_const(outcome.Skipped)) {
+    for (int index : skipped) {
         TMailBoxSettings& box = request.MailBoxes[index];
         switch (request.Kind) {
         case TRunKind::CheckAll:
@@ -62,6 +66,13 @@ TRunSecretsOutcome FillRunSecrets(TRunRequest& request, TSecretStore& store)
             break;
         }
     }
+}
+
+TRunSecretsOutcome FillRunSecrets(TRunRequest& request, TSecretStore& store)
+{
+    TRunSecretsOutcome outcome =
+        FillSecrets(request.MailBoxes, MailBoxesOfRequest(request), store, !request.Scheduled, request.Strings);
+    SkipMailBoxes(request, outcome.Skipped);
     return outcome;
 }
 

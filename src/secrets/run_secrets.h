@@ -30,4 +30,9 @@ TRunSecretsOutcome FillSecrets(QList<TMailBoxSettings>& boxes, const QList<int>&
 // delete), prompting unless it is scheduled; skipped mailboxes leave the request.
 TRunSecretsOutcome FillRunSecrets(TRunRequest& request, TSecretStore& store);
 
+// The mailboxes a request visits (those of its kind, or those with messages to delete).
+QList<int> MailBoxesOfRequest(const TRunRequest& request);
+// Leaves the mailboxes of `skipped` out of the request, each the way its kind leaves one out.
+void SkipMailBoxes(TRunRequest& request, const QList<int>& skipped);
+
 }  // namespace brevio

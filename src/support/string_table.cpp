@@ -200,6 +200,26 @@ constexpr TTextKey kTextKeys[texts::TextCount] = {
     {"WatchedConnected", "%s (watched)"},
     {"WatchedNotConnected", "%s (watched, not connected)"},
     {"WatchedOnSchedule", "%s (watching stopped, on the schedule)"},
+    // OAuth2 sign-in
+    {"OAuthSignInNeeded", "sign-in needed: open the mailbox in the mailbox editor and press Sign in"},
+    {"OAuthTokenFailed", "The access token could not be renewed: %s"},
+    {"OAuthSignInFailed", "Sign-in failed: %s"},
+    {"OAuthSignedIn", "Signed in; the refresh token is in the secret store."},
+    {"OAuthWaitingForBrowser", "Waiting for the sign-in in the browser..."},
+    {"OAuthNeedsClient", "the client ID and both endpoint addresses are needed"},
+    {"OAuthNoLoopback", "no loopback port could be opened for the answer"},
+    {"OAuthNoBrowser", "no browser could be started"},
+    {"OAuthStateMismatch", "the answer does not belong to this sign-in (state differs)"},
+    {"OAuthCodeRefused", "the token endpoint refused the code"},
+    {"OAuthNoAnswer", "no answer from the browser in time"},
+    {"OAuthCancelled", "cancelled"},
+    // Sign-in token failures of the protocol clients
+    {"TokenNeedsTls", "The sign-in token is sent only over a secured connection (TLS or %s); it was not sent."},
+    {"TokenMissing", "There is no sign-in token yet: sign in from the mailbox editor first."},
+    {"TokenUnsendable", "The user name or sign-in token contains a character that cannot be sent."},
+    {"TokenNotOffered", "The server offers no sign-in with a token (%s)."},
+    {"TokenAcceptedEarly", "The server accepted the sign-in before the token was sent."},
+    {"TokenSecondChallenge", "The server sent a second challenge; the sign-in was given up."},
 };
 
 }  // namespace

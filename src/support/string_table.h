@@ -179,6 +179,26 @@ enum TTextId {
     WatchedConnected,
     WatchedNotConnected,
     WatchedOnSchedule,
+    // OAuth2 sign-in
+    OAuthSignInNeeded,
+    OAuthTokenFailed,
+    OAuthSignInFailed,
+    OAuthSignedIn,
+    OAuthWaitingForBrowser,
+    OAuthNeedsClient,
+    OAuthNoLoopback,
+    OAuthNoBrowser,
+    OAuthStateMismatch,
+    OAuthCodeRefused,
+    OAuthNoAnswer,
+    OAuthCancelled,
+    // Sign-in token failures of the protocol clients
+    TokenNeedsTls,
+    TokenMissing,
+    TokenUnsendable,
+    TokenNotOffered,
+    TokenAcceptedEarly,
+    TokenSecondChallenge,
     TextCount
 };
 }  // namespace texts

@@ -8,6 +8,7 @@
 #include "engine/header_cache.h"
 #include "engine/new_messages.h"
 #include "net/errors.h"
+#include "oauth/run_tokens.h"
 #include "secrets/run_secrets.h"
 #include "support/exception.h"
 #include "engine/check_context.h"
@@ -70,6 +71,21 @@ public:
         HandOff(&runner_, [&] { emit runner_.LogEntry(text); });
     }
 
+    QString RenewAccessToken(const TMailBoxSettings& box) override
+    {
+        if (!runner_.hooks_.Tokens)
+            return {};
+        TSignInFunction signIn;
+        if (!scheduled_)
+            signIn = [this](const TMailBoxSettings& b) { return runner_.SignInFromWorker(b); };
+        QString failure;
+        const QString token =
+            ObtainAccessToken(box, true, *runner_.hooks_.Tokens, signIn, !scheduled_, strings_, failure);
+        if (!failure.isEmpty())
+            Log(failure);
+        return token;
+    }
+
     TAbortSignal* AbortSignal() override { return &runner_.abort_; }
 
     const TStringTable& Strings() const override { return strings_; }
@@ -106,6 +122,14 @@ public:
                 HandOff(&runner_, [&] { emit runner_.LogEntry(entry); });
             if (!outcome.Unreachable.isEmpty())
                 HandOff(&runner_, [&] { emit runner_.SecretStoreUnreachable(outcome.Unreachable); });
+        }
+        // The access tokens likewise; a run the user started may sign a mailbox in first.
+        if (runner_.hooks_.Tokens) {
+            const TRunSecretsOutcome outcome =
+                FillRunTokens(request, *runner_.hooks_.Tokens,
+                              [this](const TMailBoxSettings& box) { return runner_.SignInFromWorker(box); });
+            for (const QString& entry : outcome.Log)
+                HandOff(&runner_, [&] { emit runner_.LogEntry(entry); });
         }
         try {
             TGuiCheckContext context(runner_, request);
@@ -281,6 +305,20 @@ bool TCheckRunner::AskLoginOnUiThread(const QString& host, QString& userName, QS
     if (abort_.IsHeld() || !hooks_.AskLogin)
         return false;
     return hooks_.AskLogin(host, userName, password);
+}
+
+TTokenReply TCheckRunner::SignInFromWorker(const TMailBoxSettings& box)
+{
+    TTokenReply reply;
+    reply.Error = TStringTable().Text(texts::OAuthCancelled);
+    if (!hooks_.SignIn || abort_.IsHeld())
+        return reply;
+    AskOnUiThread([&] {
+        if (!abort_.IsHeld())
+            reply = hooks_.SignIn(box);
+        return reply.Granted();
+    });
+    return reply;
 }
 
 bool TCheckRunner::AskTrustOnUiThread(const TCertificateInfo& certificate)

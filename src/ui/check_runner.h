@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "engine/check_run.h"
+#include "oauth/token_keeper.h"
 #include "support/abort_signal.h"
 #include "support/string_table.h"
 
@@ -30,6 +31,11 @@ struct TRunHooks {
     // Asks whether to trust a server certificate that did not verify; returns true when the
     // user trusts it. Called on the UI thread. Not set: never trusted.
     std::function<bool(const TCertificateInfo& certificate)> AskTrustCertificate;
+    // Signs a mailbox in at its OAuth2 provider (a browser opens) and waits for the end. Called
+    // on the UI thread, only in runs the user started. Not set: nobody is signed in.
+    std::function<TTokenReply(const TMailBoxSettings& box)> SignIn;
+    // The OAuth2 tokens of the mailboxes; not set: OAuth2 mailboxes get no token.
+    std::shared_ptr<TOAuthTokenKeeper> Tokens;
 };
 
 class TCheckRunner : public QObject {
@@ -77,6 +83,8 @@ private:
     // On the worker thread, after posting a question or the result: WaitForFinished looks again.
     void WakeWaiter();
     bool AskTrustOnUiThread(const TCertificateInfo& certificate);
+    // On the worker thread: the window's sign-in for `box` (a failure when the run is aborted).
+    TTokenReply SignInFromWorker(const TMailBoxSettings& box);
     void OnWorkerFinished(const TRunResult& result);
 
     TRunHooks hooks_;

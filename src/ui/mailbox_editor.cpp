@@ -111,6 +111,7 @@ void TfrmMailBoxes::BuildControls()
 {
     BuildListPanel();
     BuildFields();
+    BuildSignInFields();
     LayOut();
     ConnectCommands();
     ConnectEdits();
@@ -250,6 +251,7 @@ void TfrmMailBoxes::LayOut()
     gap();
     pair(lblUserName, edtUserName);
     pair(lblPassword, edtPassword);
+    fields->addWidget(grpSignIn);
     fields->addWidget(chkIgnorCheckAllCommand);
     fields->addWidget(chkIgnoreCheckOnIgnoreSchedule);
     fields->addWidget(chkIdle);

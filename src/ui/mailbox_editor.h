@@ -5,11 +5,13 @@
 // server on a worker thread, without changing any list.
 
 #include <QDialog>
+#include <QPointer>
 #include <memory>
 
 #include "engine/mailbox_list.h"
 #include "support/string_table.h"
 #include "ui/help_topic.h"
+#include "ui/oauth_sign_in.h"
 
 class QAction;
 class QButtonGroup;
@@ -29,6 +31,7 @@ namespace brevio {
 
 class TAbortSignal;
 class TSecretStore;
+class TOAuthTokenKeeper;
 class TFooter;
 class TFooterBtn;
 struct TProbeResult;
@@ -73,6 +76,10 @@ public:
     // them once the list is saved.
     const QStringList& StaleSecretKeys() const { return staleKeys_; }
 
+    // Where "Sign in…" keeps the tokens it gets, and how it opens the browser
+    // (mailbox_editor_oauth.cpp). Without a keeper the button stays disabled.
+    void SetTokenKeeper(std::shared_ptr<TOAuthTokenKeeper> keeper, TBrowserOpener browser = OpenInSystemBrowser);
+
     // Seconds the "Test" connection may wait on the network.
     void SetTestTimeout(int seconds) { testTimeout_ = seconds; }
     bool TestRunning() const;
@@ -112,6 +119,23 @@ public:
     QLabel* lblCertificate = nullptr;
     QLineEdit* edtCertFingerprint = nullptr;
     QPushButton* btnForgetCertificate = nullptr;
+    QGroupBox* grpSignIn = nullptr;
+    QLabel* lblSignIn = nullptr;
+    QComboBox* cbSignIn = nullptr;  // Password, OAuth2
+    QLabel* lblOAuthProvider = nullptr;
+    QComboBox* cbOAuthProvider = nullptr;  // Custom, Google, Microsoft
+    QLabel* lblOAuthClientId = nullptr;
+    QLineEdit* edtOAuthClientId = nullptr;
+    QLabel* lblOAuthClientSecret = nullptr;
+    QLineEdit* edtOAuthClientSecret = nullptr;
+    QLabel* lblOAuthAuthorizationUrl = nullptr;
+    QLineEdit* edtOAuthAuthorizationUrl = nullptr;
+    QLabel* lblOAuthTokenUrl = nullptr;
+    QLineEdit* edtOAuthTokenUrl = nullptr;
+    QLabel* lblOAuthScope = nullptr;
+    QLineEdit* edtOAuthScope = nullptr;
+    QPushButton* btnSignIn = nullptr;
+    QLabel* lblSignInStatus = nullptr;
     QPushButton* btnTest = nullptr;
     QLabel* lblTestResult = nullptr;
     TFooter* Footer1 = nullptr;
@@ -151,6 +175,14 @@ private:
     void BuildControls();
     void BuildListPanel();
     void BuildFields();
+    // The sign-in group (mailbox_editor_oauth.cpp): built, connected, and refilled whenever the
+    // selection changes.
+    void BuildSignInFields();
+    void ConnectSignInEdits();
+    void ShowSignIn();
+    // Shows or hides the OAuth2 rows and fills the endpoints of a preset.
+    void UpdateSignInRows();
+    void btnSignInClick();
     void LayOut();
     void ConnectCommands();
     // Live editing: each field writes into the selected mailbox of the working copy.
@@ -185,6 +217,10 @@ private:
     quint64 selectionGeneration_ = 0;
     std::shared_ptr<TAbortSignal> testAbort_;
     std::unique_ptr<QThread> testThread_;
+    std::shared_ptr<TOAuthTokenKeeper> tokens_;
+    TBrowserOpener browser_;
+    QPointer<TOAuthSignIn> signIn_;
+    bool loadingSignIn_ = false;
 };
 
 }  // namespace brevio

@@ -34,6 +34,7 @@
 #include "ui/login_dialog.h"
 #include "ui/main_window_services.h"
 #include "ui/message_list_model.h"
+#include "ui/oauth_sign_in.h"
 #include "ui/run_controller.h"
 
 namespace brevio {
@@ -178,6 +179,8 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     new TWindowKeys(
         this, [this] { return EscapePressed(); }, actInvert);
 
+    // Refresh tokens live in the secret store whether or not the passwords do (FormCreate gives it).
+    tokens_ = std::make_shared<TOAuthTokenKeeper>(nullptr);
     runs_ = new TRunController(
         *mailBoxList_,
         [this] {
@@ -190,6 +193,12 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
             [this](const TCertificateInfo& certificate) {
                 return AskForRun([&] { return AskTrustCertificate(this, certificate); });
             },
+            [this](const TMailBoxSettings& box) {
+                TTokenReply reply;
+                AskForRun([&] { return (reply = SignInAndWait(box, services_->Strings())).Granted(); });
+                return reply;
+            },
+            tokens_,
         },
         this);
     connect(runs_, &TRunController::CertificatesTrusted, this, &TForm1::KeepTrustedCertificates);

@@ -30,6 +30,7 @@ namespace brevio {
 class TErrorLog;
 class TMailBoxList;
 class TMessageListModel;
+class TOAuthTokenKeeper;
 class TPanel;
 class TPopupNotifier;
 class TIdleWatchers;
@@ -208,6 +209,8 @@ private:
 
     TForm1Settings settings_;
     std::unique_ptr<TWindowServices> services_;
+    // The mailboxes' OAuth2 tokens, shared by the runs and the mailbox editor.
+    std::shared_ptr<TOAuthTokenKeeper> tokens_;
     std::unique_ptr<TMailBoxList> mailBoxList_;
     std::unique_ptr<TErrorLog> log_;
     TRunController* runs_ = nullptr;

@@ -2,6 +2,8 @@
 // the stored placement and column widths, and the saves at exit.
 #include "ui/main_window.h"
 
+#include "oauth/token_keeper.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QApplication>
@@ -47,6 +49,7 @@ void TForm1::FormCreate()
     // counted, the options and the string table, which gives the window its language's texts.
     if (!services_)
         services_ = CreateWindowServices(settings_.SettingsFile, settings_.LangsFolder);
+    tokens_->SetStore(services_->SecretStore());
     services_->IncrementCounter(QStringLiteral("Start"), 1);
     services_->LocalizeWindow(this);
     // The statistics, once, when a counter has reached its border.
@@ -234,6 +237,7 @@ void TForm1::actMailBoxListExecute()
     const std::shared_ptr<TSecretStore> secrets = services_->SecretStore();
     if (services_->UseSecretStore() && secrets)
         dialog.SetSecretStore(secrets);
+    dialog.SetTokenKeeper(tokens_);
     TMailBoxList edited;
     // The secrets of mailboxes renamed or removed go once the list that no longer names them is
     // saved; until then the file may still point at them.
