@@ -175,7 +175,7 @@ QByteArray TLineChannel::ReadLine()
 QByteArray TLineChannel::ReadNonEmptyLine()
 {
     for (;;) {
-        const QByteArray line = TrimBlanksAndControls(ReadLine());
+        QByteArray line = TrimBlanksAndControls(ReadLine());
         if (!line.isEmpty())
             return line;
     }

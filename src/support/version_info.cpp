@@ -79,7 +79,7 @@ std::optional<TNode> ReadRoot(const QByteArray& block)
 std::optional<TNode> FindChild(const QByteArray& block, const TNode& parent, const QString& key)
 {
     for (qsizetype at = parent.ChildrenAt; at < parent.End;) {
-        const std::optional<TNode> child = ReadNode(block, at, parent.End);
+        std::optional<TNode> child = ReadNode(block, at, parent.End);
         if (!child)
             return std::nullopt;
         if (child->Key.compare(key, Qt::CaseInsensitive) == 0)
