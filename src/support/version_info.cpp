@@ -283,7 +283,7 @@ void TVersionInfoReader::ReadBlock(const QByteArray& block)
                          &fixed_.FileFlagsMask, &fixed_.FileFlags,        &fixed_.FileOS,
                          &fixed_.FileType,      &fixed_.FileSubtype,      &fixed_.FileDateMS,
                          &fixed_.FileDateLS};
-    for (int i = 0; i < 13; ++i)
+    for (qsizetype i = 0; i < 13; ++i)
         *fields[i] = qFromLittleEndian<quint32>(fixed->constData() + 4 * i);
     const QByteArray table =
         QueryVersionValue(block, QStringLiteral("\\VarFileInfo\\Translation")).value_or(QByteArray());
