@@ -16,13 +16,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 [ "$(id -u)" -eq 0 ] || brevio_ts_die "must run as root: the server runs in a mount namespace of its own"
 command -v unshare >/dev/null || brevio_ts_die "unshare is not installed (package util-linux)"
 
-if [ $# -ge 1 ]; then
-  mkdir -p "$1"
-  dir=$(cd "$1" && pwd)
-else
-  dir=$(mktemp -d "${TMPDIR:-/tmp}/brevio-courier.XXXXXX")
-fi
-case $dir in *[!A-Za-z0-9._/-]*) brevio_ts_die "folder path must not need quoting: $dir";; esac
+dir=$(brevio_ts_server_dir "${1:-}" brevio-courier.XXXXXX)
 [ -z "$(brevio_ts_courier_pids "$dir")" ] ||
   brevio_ts_die "a Courier server is already running in $dir; stop it with courier-stop.sh first"
 
@@ -100,22 +94,14 @@ LOGGEROPTS=""
 EOF
 
 # --- certificate for localhost and 127.0.0.1, key and certificate in one file as Courier wants
-openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -keyout "$dir/server.key" -out "$dir/server.crt" \
-  -subj "/CN=localhost" -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" >"$dir/log/openssl.log" 2>&1 ||
-  brevio_ts_die "certificate creation failed: $(cat "$dir/log/openssl.log")"
+brevio_ts_make_certificate "$dir/server.key" "$dir/server.crt" "$dir/log/openssl.log"
 cat "$dir/server.key" "$dir/server.crt" > "$root/etc/courier/server.pem"
 chmod 600 "$root/etc/courier/server.pem" "$dir/server.key"
 # STARTTLS and STLS run the TLS helper as the user "courier" (above), which must read the key.
 chown mail:mail "$root/etc/courier/server.pem"
 
 # --- users: the account data in userdb.dat, the password hashes in userdbshadow.dat
-users=()
-passwords=()
-while IFS=$'\t' read -r user password; do
-  [ -n "$user" ] || continue
-  users+=("$user")
-  passwords+=("$password")
-done < "$here/users.tsv"
+brevio_ts_read_users "$here/users.tsv"
 : > "$dir/userdb.txt"
 : > "$dir/userdbshadow.txt"
 for i in "${!users[@]}"; do
@@ -222,25 +208,7 @@ starttls_check() {
 starttls_check imap "$imap"
 starttls_check pop3 "$pop3"
 
-{
-  p=BREVIO_TEST_COURIER
-  echo "${p}_SERVER_DIR=$(brevio_ts_quote "$dir")"
-  echo "${p}_HOST=127.0.0.1"
-  echo "${p}_POP3_PORT=$pop3"
-  echo "${p}_IMAP_PORT=$imap"
-  echo "${p}_POP3S_PORT=$pop3s"
-  echo "${p}_IMAPS_PORT=$imaps"
-  echo "${p}_CA_FILE=$(brevio_ts_quote "$dir/server.crt")"
-  echo "${p}_LOG_FILE=$(brevio_ts_quote "$dir/log/imap.log")"
-  echo "${p}_MAIL_ROOT=$(brevio_ts_quote "$root/mail")"
-  echo "${p}_MAILDIR_NAMES=utf8"
-  echo "${p}_USERS=$(brevio_ts_quote "${users[*]}")"
-  for i in "${!users[@]}"; do
-    key=$(printf '%s' "${users[$i]}" | tr 'a-z' 'A-Z')
-    echo "${p}_${key}_USER=$(brevio_ts_quote "${users[$i]}")"
-    echo "${p}_${key}_PASSWORD=$(brevio_ts_quote "${passwords[$i]}")"
-    echo "${p}_${key}_MAILDIR=$(brevio_ts_quote "$root/mail/${users[$i]}")"
-  done
-} > "$dir/env"
+brevio_ts_write_env BREVIO_TEST_COURIER "$dir" "$pop3 $imap $pop3s $imaps" "$dir/server.crt" "$dir/log/imap.log" "$root/mail" \
+  MAILDIR_NAMES=utf8 > "$dir/env"
 
 echo "$dir"

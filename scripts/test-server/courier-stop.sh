@@ -14,18 +14,4 @@ if [ -z "$pids" ]; then
   echo "test-server: no Courier server running in $dir" >&2
   exit 0
 fi
-# shellcheck disable=SC2086
-kill -TERM $pids 2>/dev/null || true
-for _ in $(seq 1 100); do
-  [ -z "$(brevio_ts_courier_pids "$dir")" ] && exit 0
-  sleep 0.05
-done
-pids=$(brevio_ts_courier_pids "$dir")
-echo "test-server: Courier processes $pids did not stop within 5 s; killing them" >&2
-# shellcheck disable=SC2086
-kill -KILL $pids 2>/dev/null || true
-for _ in $(seq 1 100); do
-  [ -z "$(brevio_ts_courier_pids "$dir")" ] && exit 0
-  sleep 0.05
-done
-brevio_ts_die "Courier processes are still running: $(brevio_ts_courier_pids "$dir")"
+brevio_ts_stop_listed 5 "Courier processes" brevio_ts_courier_pids "$dir"

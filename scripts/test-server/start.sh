@@ -13,13 +13,7 @@ command -v dovecot >/dev/null || brevio_ts_die "dovecot is not installed (packag
 command -v openssl >/dev/null || brevio_ts_die "openssl is not installed"
 [ "$(id -u)" -eq 0 ] || brevio_ts_die "must run as root: the mail processes run as the system user 'mail'"
 
-if [ $# -ge 1 ]; then
-  mkdir -p "$1"
-  dir=$(cd "$1" && pwd)
-else
-  dir=$(mktemp -d "${TMPDIR:-/tmp}/brevio-mail.XXXXXX")
-fi
-case $dir in *[!A-Za-z0-9._/-]*) brevio_ts_die "folder path must not need quoting: $dir";; esac
+dir=$(brevio_ts_server_dir "${1:-}" brevio-mail.XXXXXX)
 if pid=$(brevio_ts_master_pid "$dir") && [ -n "$pid" ]; then
   brevio_ts_die "a server is already running in $dir (pid $pid); stop it with stop.sh first"
 fi
@@ -31,20 +25,11 @@ mkdir -p "$dir/run" "$dir/state" "$dir/log" "$dir/mail" "$dir/ssl"
 chmod 755 "$dir"
 
 # --- certificate for localhost and 127.0.0.1; tests trust it as their only CA
-openssl req -x509 -newkey rsa:2048 -nodes -days 3650 \
-  -keyout "$dir/ssl/server.key" -out "$dir/ssl/server.crt" \
-  -subj "/CN=localhost" -addext "subjectAltName=DNS:localhost,IP:127.0.0.1" \
-  >"$dir/log/openssl.log" 2>&1 || brevio_ts_die "certificate creation failed: $(cat "$dir/log/openssl.log")"
+brevio_ts_make_certificate "$dir/ssl/server.key" "$dir/ssl/server.crt" "$dir/log/openssl.log"
 chmod 600 "$dir/ssl/server.key"
 
 # --- users
-users=()
-passwords=()
-while IFS=$'\t' read -r user password; do
-  [ -n "$user" ] || continue
-  users+=("$user")
-  passwords+=("$password")
-done < "$here/users.tsv"
+brevio_ts_read_users "$here/users.tsv"
 : > "$dir/users"
 for i in "${!users[@]}"; do
   printf '%s:{PLAIN}%s::::::\n' "${users[$i]}" "${passwords[$i]}" >> "$dir/users"
@@ -95,25 +80,7 @@ if ! brevio_ts_start_with_retries Dovecot; then
 fi
 
 # --- env: shell KEY='VALUE' lines
-quote() { printf "'%s'" "${1//\'/\'\\\'\'}"; }
-{
-  echo "BREVIO_TEST_SERVER_DIR=$(quote "$dir")"
-  echo "BREVIO_TEST_HOST=127.0.0.1"
-  echo "BREVIO_TEST_POP3_PORT=$pop3"
-  echo "BREVIO_TEST_IMAP_PORT=$imap"
-  echo "BREVIO_TEST_POP3S_PORT=$pop3s"
-  echo "BREVIO_TEST_IMAPS_PORT=$imaps"
-  echo "BREVIO_TEST_OAUTH_PORT=$oauth"
-  echo "BREVIO_TEST_CA_FILE=$(quote "$dir/ssl/server.crt")"
-  echo "BREVIO_TEST_LOG_FILE=$(quote "$dir/log/dovecot.log")"
-  echo "BREVIO_TEST_MAIL_ROOT=$(quote "$dir/mail")"
-  echo "BREVIO_TEST_USERS=$(quote "${users[*]}")"
-  for i in "${!users[@]}"; do
-    key=$(printf '%s' "${users[$i]}" | tr 'a-z' 'A-Z')
-    echo "BREVIO_TEST_${key}_USER=$(quote "${users[$i]}")"
-    echo "BREVIO_TEST_${key}_PASSWORD=$(quote "${passwords[$i]}")"
-    echo "BREVIO_TEST_${key}_MAILDIR=$(quote "$dir/mail/${users[$i]}")"
-  done
-} > "$dir/env"
+brevio_ts_write_env BREVIO_TEST "$dir" "$pop3 $imap $pop3s $imaps" "$dir/ssl/server.crt" "$dir/log/dovecot.log" "$dir/mail" \
+  "OAUTH_PORT=$oauth" > "$dir/env"
 
 echo "$dir"

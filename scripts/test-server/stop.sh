@@ -15,16 +15,7 @@ if [ -z "$pid" ]; then
   exit 0
 fi
 
-kill -TERM "$pid" 2>/dev/null || true
+# The pid while that master is still running.
+master_alive() { if brevio_ts_alive "$pid"; then echo "$pid"; fi; }
 # The master usually needs 2 to 5 s to shut its children down.
-for _ in $(seq 1 300); do
-  brevio_ts_alive "$pid" || exit 0
-  sleep 0.05
-done
-echo "test-server: master $pid did not stop within 15 s; killing it" >&2
-kill -KILL "$pid" 2>/dev/null || true
-for _ in $(seq 1 100); do
-  brevio_ts_alive "$pid" || exit 0
-  sleep 0.05
-done
-brevio_ts_die "master $pid is still running"
+brevio_ts_stop_listed 15 "master" master_alive

@@ -391,6 +391,21 @@ int PrintResults(const QList<TListedMessage>& listed, TExportFormat format, THea
     return entries.isEmpty() && allFound ? kExitClean : kExitLogged;
 }
 
+// Opens the protocol trace file and sends the context's trace there; false when it cannot be
+// written.
+bool OpenTrace(const QString& fileName, QFile& traceFile, TConsoleContext& context)
+{
+    traceFile.setFileName(fileName);
+    if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    context.SetTrace([&traceFile](const QByteArray& line) {
+        traceFile.write(line);
+        traceFile.write("\n");
+        traceFile.flush();
+    });
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -439,17 +454,9 @@ int main(int argc, char** argv)
     }
 
     QFile traceFile;
-    if (command.TraceFile) {
-        traceFile.setFileName(*command.TraceFile);
-        if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return UsageError(
-                QStringLiteral("cannot write trace file %1: %2").arg(*command.TraceFile, traceFile.errorString()));
-        context.SetTrace([&traceFile](const QByteArray& line) {
-            traceFile.write(line);
-            traceFile.write("\n");
-            traceFile.flush();
-        });
-    }
+    if (command.TraceFile && !OpenTrace(*command.TraceFile, traceFile, context))
+        return UsageError(
+            QStringLiteral("cannot write trace file %1: %2").arg(*command.TraceFile, traceFile.errorString()));
 
     bool allFound = true;
     const QList<TListedMessage> listed =

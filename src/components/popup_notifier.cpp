@@ -1,7 +1,6 @@
 #include "components/popup_notifier.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFrame>
@@ -13,8 +12,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cmath>
-#include <cstdlib>
 #include <utility>
 
 namespace brevio {
@@ -27,48 +24,11 @@ constexpr int kBevelWidth = 2;
 constexpr int kStripHeight = 3;
 constexpr int kScrollInterval = 25;  // ms per animation step
 
-// a * b / c rounded to the nearest integer, halves away from zero.
-int MulDivRounded(int a, int b, int c)
-{
-    const long long product = static_cast<long long>(a) * b;
-    const long long divisor = std::llabs(c);
-    const long long magnitude = (std::llabs(product) * 2 + divisor) / (2 * divisor);
-    return static_cast<int>(((product < 0) != (c < 0)) ? -magnitude : magnitude);
-}
-
-// n / 2 rounded to the nearest integer, halves to the even neighbour.
-int HalfToEven(int n)
-{
-    const int down = static_cast<int>(std::floor(n / 2.0));
-    if (n % 2 == 0)
-        return down;
-    return down % 2 == 0 ? down : down + 1;
-}
-
-// Pictures without an alpha channel are drawn with their bottom-left pixel's colour left out.
-QPixmap Transparent(const QPixmap& picture)
-{
-    if (picture.isNull() || picture.hasAlphaChannel())
-        return picture;
-    const QImage image = picture.toImage();
-    QPixmap result = picture;
-    result.setMask(QBitmap::fromImage(image.createMaskFromColor(image.pixel(0, image.height() - 1), Qt::MaskInColor)));
-    return result;
-}
-
 std::optional<TScreenArea> AreaOf(const QScreen* screen)
 {
     if (!screen)
         return std::nullopt;
     return TScreenArea{screen->geometry(), screen->availableGeometry()};
-}
-
-void SetTextColour(QWidget* label, const QColor& colour)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText,
-                     colour.isValid() ? colour : QApplication::palette().color(QPalette::WindowText));
-    label->setPalette(palette);
 }
 
 }  // namespace
@@ -101,32 +61,6 @@ TPopupSettings::TPopupSettings()
 {
     HoverFont.setUnderline(true);
     TitleFont.setBold(true);
-}
-
-QColor GradientStepColor(const QColor& c1, const QColor& c2, int step, int steps)
-{
-    if (steps == 0)
-        return c1;
-    auto channel = [&](int a, int b) { return (a + MulDivRounded(step, b - a, steps)) & 0xFF; };
-    return QColor(channel(c1.red(), c2.red()), channel(c1.green(), c2.green()), channel(c1.blue(), c2.blue()));
-}
-
-QImage PaintGradient(const QSize& size, const QColor& c1, const QColor& c2, TOrientation orientation)
-{
-    QImage image(size, QImage::Format_RGB32);
-    const bool vertical = orientation == TOrientation::mbVertical;
-    const int steps = vertical ? size.height() : size.width();
-    for (int i = 0; i < steps; ++i) {
-        const QRgb colour = GradientStepColor(c1, c2, i, steps).rgb();
-        if (vertical) {
-            QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(i));
-            std::fill(row, row + size.width(), colour);
-        } else {
-            for (int y = 0; y < size.height(); ++y)
-                reinterpret_cast<QRgb*>(image.scanLine(y))[i] = colour;
-        }
-    }
-    return image;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -246,7 +180,13 @@ TfrmPopupNotifier::TfrmPopupNotifier(TPopupNotifier* notifier, const TPopupSetti
     settings_.ScrollSpeed = std::clamp(settings_.ScrollSpeed, 1, 50);
     settings_.Width = std::max(settings_.Width, 2 * (kFrameWidth + kBevelWidth) + 1);
     settings_.Height = std::max(settings_.Height, 2 * (kFrameWidth + kBevelWidth) + kStripHeight + 1);
+    CreatePanel();
+    CreateLabels();
+    CreateTimers();
+}
 
+void TfrmPopupNotifier::CreatePanel()
+{
     // The panel keeps the full size for the window's whole life; the slides only change how much
     // of it the window uncovers.
     pnlBorder_ = new QFrame(this);
@@ -260,7 +200,10 @@ TfrmPopupNotifier::TfrmPopupNotifier(TPopupNotifier* notifier, const TPopupSetti
     imgGradient_ = new QLabel(pnlBorder_);
     imgGradient_->setObjectName(QStringLiteral("imgGradient"));
     imgGradient_->setGeometry(inner.adjusted(0, 0, 0, -kStripHeight));
+}
 
+void TfrmPopupNotifier::CreateLabels()
+{
     lblText_ = new TMouseLabel(pnlBorder_);
     lblText_->setObjectName(QStringLiteral("lblText"));
     lblText_->setTextFormat(Qt::PlainText);  // ampersands as typed
@@ -284,7 +227,10 @@ TfrmPopupNotifier::TfrmPopupNotifier(TPopupNotifier* notifier, const TPopupSetti
     for (QWidget* part :
          {static_cast<QWidget*>(imgGradient_), static_cast<QWidget*>(lblText_), static_cast<QWidget*>(lblTitle_)})
         part->installEventFilter(this);
+}
 
+void TfrmPopupNotifier::CreateTimers()
+{
     tmrExit_ = new QTimer(this);
     tmrExit_->setInterval(10000);
     connect(tmrExit_, &QTimer::timeout, this, &TfrmPopupNotifier::tmrExitTimer);
@@ -318,54 +264,17 @@ int TfrmPopupNotifier::WaitInterval() const
 void TfrmPopupNotifier::StartShow()
 {
     const std::optional<TScreenArea> area = areaSource_ ? areaSource_() : std::nullopt;
-    const int width = settings_.Width;
-    const int height = settings_.Height;
-    bounds_ = QRect(pos(), QSize(width, height));
-
-    imgStrip_ = new QLabel(pnlBorder_);
-    imgStrip_->setObjectName(QStringLiteral("imgStrip"));
-    imgStrip_->setScaledContents(true);
-    imgStrip_->setGeometry(kBevelWidth, pnlBorder_->height() - kBevelWidth - kStripHeight,
-                           pnlBorder_->width() - 2 * kBevelWidth, kStripHeight);
+    bounds_ = QRect(pos(), QSize(settings_.Width, settings_.Height));
+    CreateStrip();
     lblText_->setCursor(settings_.TextCursor);
 
     edge_ = area ? TaskbarEdgeOf(*area) : TTaskbarEdge::Undetermined;
-    const int offset = notifier_ ? notifier_->cascadeOffset_ : 0;
-    if (area) {
-        const QRect& work = area->WorkArea;
-        const int right = work.left() + work.width();
-        const int bottom = work.top() + work.height();
-        switch (edge_) {
-        case TTaskbarEdge::Left:
-            bounds_.moveTopLeft(
-                {work.left() + settings_.PopupStartX, bottom - settings_.PopupStartY - height - offset});
-            break;
-        case TTaskbarEdge::Top:
-            bounds_.moveTopLeft({right - width - settings_.PopupStartX, work.top() + settings_.PopupStartY + offset});
-            break;
-        case TTaskbarEdge::Right:
-        case TTaskbarEdge::Bottom:
-            bounds_.moveTopLeft(
-                {right - width - settings_.PopupStartX, bottom - settings_.PopupStartY - height - offset});
-            break;
-        case TTaskbarEdge::Undetermined:
-            break;
-        }
-    }
-    savedOffset_ = offset;
-    if (notifier_) {
-        // Cascaded windows stack away from the taskbar: upwards, or downwards from a top one.
-        if (!(settings_.Options & poCascadePopups))
-            notifier_->cascadeOffset_ = 0;
-        else if (edge_ != TTaskbarEdge::Undetermined)
-            notifier_->cascadeOffset_ += height + settings_.PopupMarge;
-    }
+    savedOffset_ = notifier_ ? notifier_->cascadeOffset_ : 0;
+    if (area)
+        PlaceBesideTaskbar(area->WorkArea);
+    AdvanceCascade();
 
-    lblTitle_->setFont(settings_.TitleFont);
-    SetTextColour(lblTitle_, settings_.TitleFontColor);
-    lblTitle_->setText(settings_.Title);
-    lblTitle_->adjustSize();
-
+    ShowTitle();
     PaintBackground();
     FitTitle();
     lblTitle_->raise();
@@ -373,23 +282,7 @@ void TfrmPopupNotifier::StartShow()
     tmrExit_->setInterval(WaitInterval());
 
     if (settings_.Options & poAllowScroll) {
-        // Start as a one-pixel sliver on the side that faces the taskbar.
-        switch (edge_) {
-        case TTaskbarEdge::Left:
-            bounds_.setWidth(1);
-            break;
-        case TTaskbarEdge::Top:
-            bounds_.setHeight(1);
-            break;
-        case TTaskbarEdge::Right:
-            bounds_.setLeft(bounds_.right());
-            break;
-        case TTaskbarEdge::Bottom:
-            bounds_.setTop(bounds_.bottom());
-            break;
-        case TTaskbarEdge::Undetermined:
-            break;
-        }
+        ShrinkToSliver();
         state_ = TState::SlidingIn;
         tmrScroll_->start();
     } else {
@@ -402,28 +295,68 @@ void TfrmPopupNotifier::StartShow()
     LayoutText(false);
 }
 
-void TfrmPopupNotifier::FitTitle()
+void TfrmPopupNotifier::CreateStrip()
 {
-    // The window keeps its size in every language: a title longer than the room beside the icon
-    // (the count of "Новых сообщений: 12", say) is set in a smaller font until it fits, so the
-    // number at its end is never cut off.
-    const int room = pnlBorder_->width() - lblTitle_->x() - 4;
-    QFont font = settings_.TitleFont;
-    constexpr qreal kSmallest = 6.0;
-    while (QFontMetrics(font).horizontalAdvance(settings_.Title) > room) {
-        const qreal points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pixelSize() * 0.75;
-        if (points <= kSmallest)
-            break;
-        font.setPointSizeF(std::max(kSmallest, points - 0.5));
+    imgStrip_ = new QLabel(pnlBorder_);
+    imgStrip_->setObjectName(QStringLiteral("imgStrip"));
+    imgStrip_->setScaledContents(true);
+    imgStrip_->setGeometry(kBevelWidth, pnlBorder_->height() - kBevelWidth - kStripHeight,
+                           pnlBorder_->width() - 2 * kBevelWidth, kStripHeight);
+}
+
+void TfrmPopupNotifier::PlaceBesideTaskbar(const QRect& work)
+{
+    const int width = settings_.Width;
+    const int height = settings_.Height;
+    const int offset = savedOffset_;
+    const int right = work.left() + work.width();
+    const int bottom = work.top() + work.height();
+    switch (edge_) {
+    case TTaskbarEdge::Left:
+        bounds_.moveTopLeft({work.left() + settings_.PopupStartX, bottom - settings_.PopupStartY - height - offset});
+        break;
+    case TTaskbarEdge::Top:
+        bounds_.moveTopLeft({right - width - settings_.PopupStartX, work.top() + settings_.PopupStartY + offset});
+        break;
+    case TTaskbarEdge::Right:
+    case TTaskbarEdge::Bottom:
+        bounds_.moveTopLeft({right - width - settings_.PopupStartX, bottom - settings_.PopupStartY - height - offset});
+        break;
+    case TTaskbarEdge::Undetermined:
+        break;
     }
-    lblTitle_->setFont(font);
-    // Still too long in the smallest font: it wraps within the room.
-    const bool wrap = QFontMetrics(font).horizontalAdvance(settings_.Title) > room;
-    lblTitle_->setWordWrap(wrap);
-    if (wrap)
-        lblTitle_->resize(room, lblTitle_->heightForWidth(room));
-    else
-        lblTitle_->adjustSize();
+}
+
+void TfrmPopupNotifier::AdvanceCascade()
+{
+    if (!notifier_)
+        return;
+    // Cascaded windows stack away from the taskbar: upwards, or downwards from a top one.
+    if (!(settings_.Options & poCascadePopups))
+        notifier_->cascadeOffset_ = 0;
+    else if (edge_ != TTaskbarEdge::Undetermined)
+        notifier_->cascadeOffset_ += settings_.Height + settings_.PopupMarge;
+}
+
+void TfrmPopupNotifier::ShrinkToSliver()
+{
+    // Start as a one-pixel sliver on the side that faces the taskbar.
+    switch (edge_) {
+    case TTaskbarEdge::Left:
+        bounds_.setWidth(1);
+        break;
+    case TTaskbarEdge::Top:
+        bounds_.setHeight(1);
+        break;
+    case TTaskbarEdge::Right:
+        bounds_.setLeft(bounds_.right());
+        break;
+    case TTaskbarEdge::Bottom:
+        bounds_.setTop(bounds_.bottom());
+        break;
+    case TTaskbarEdge::Undetermined:
+        break;
+    }
 }
 
 void TfrmPopupNotifier::ApplyBounds()
@@ -432,56 +365,6 @@ void TfrmPopupNotifier::ApplyBounds()
         resize(bounds_.size());  // no screen to place it on: where the window system puts it
     else
         setGeometry(bounds_);
-}
-
-void TfrmPopupNotifier::PaintBackground()
-{
-    const QSize size = imgGradient_->size();
-    QImage image;
-    if (settings_.BackgroundImage.isNull()) {
-        imgStrip_->setPixmap(QPixmap(QStringLiteral(":/strip.bmp")));  // left empty if missing
-        image = PaintGradient(size, settings_.GradientColor1, settings_.GradientColor2, settings_.GradientOrientation);
-    } else {
-        image = QImage(size, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        const QPixmap picture = Transparent(settings_.BackgroundImage);
-        switch (settings_.BackgroundDrawMethod) {
-        case TPopupImageDrawMethod::dmActualSize:
-            painter.drawPixmap(0, 0, picture);
-            break;
-        case TPopupImageDrawMethod::dmTile:
-            for (int x = 0; x < size.width(); x += picture.width())
-                for (int y = 0; y < size.height(); y += picture.height())
-                    painter.drawPixmap(x, y, picture);
-            break;
-        case TPopupImageDrawMethod::dmFit:
-            painter.drawPixmap(QRect(QPoint(0, 0), size), picture);
-            break;
-        }
-    }
-    if (settings_.IconBitmap.isNull()) {
-        lblTitle_->move(8, lblTitle_->y());
-    } else {
-        QPainter painter(&image);
-        painter.drawPixmap(settings_.IconLeft, settings_.IconTop, Transparent(settings_.IconBitmap));
-    }
-    imgGradient_->setPixmap(QPixmap::fromImage(image));
-}
-
-void TfrmPopupNotifier::LayoutText(bool hover)
-{
-    lblText_->setFont(hover ? settings_.HoverFont : settings_.Font);
-    SetTextColour(lblText_, hover ? settings_.HoverFontColor : settings_.FontColor);
-    lblText_->setText(settings_.Text);
-    // The text wraps within the panel less 15 pixels and sits in the panel's middle.
-    const int panelWidth = pnlBorder_->width();
-    const int panelHeight = pnlBorder_->height();
-    const int width = panelWidth - 15;
-    int height = lblText_->heightForWidth(width);
-    if (height < 0)
-        height = lblText_->sizeHint().height();
-    lblText_->setGeometry(HalfToEven(panelWidth - width), HalfToEven(panelHeight - height), width, height);
 }
 
 void TfrmPopupNotifier::tmrScrollTimer()

@@ -198,6 +198,20 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void CreatePanel();
+    void CreateLabels();
+    void CreateTimers();
+    // The strip along the panel's bottom edge.
+    void CreateStrip();
+    // Moves bounds_ to where the window stands at full size beside the taskbar at edge_, above
+    // (or below) the windows already up.
+    void PlaceBesideTaskbar(const QRect& work);
+    // Moves the notifier's cascade offset on past this window.
+    void AdvanceCascade();
+    // Cuts bounds_ to the one-pixel sliver the slide-in starts from.
+    void ShrinkToSliver();
+    // Sets the title's font, colour and text.
+    void ShowTitle();
     // Sets the title in a font small enough for the room it has.
     void FitTitle();
     void PaintBackground();

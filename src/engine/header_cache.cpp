@@ -69,7 +69,7 @@ public:
     }
 
 private:
-    static constexpr qsizetype kPiece = 64 * 1024;
+    static constexpr qsizetype kPiece = qsizetype{64} * 1024;
 
     template <typename T>
     void Fixed(T value)
@@ -102,7 +102,7 @@ public:
     QByteArray Bytes()
     {
         const qsizetype size = Size(1);
-        const QByteArray bytes(at_, size);
+        QByteArray bytes(at_, size);
         at_ += size;
         return bytes;
     }
@@ -190,6 +190,25 @@ TSpamVerdict ReadVerdict(TFileReader& in)
 qsizetype Chars(const TCachedHeader& header)
 {
     return header.Subject.size() + header.From.Name.size() + header.From.Address.size() + header.From.Raw.size();
+}
+
+// A folder's entries: their count, then each header.
+void WriteEntries(TFileWriter& out, const QHash<QByteArray, TCachedHeader>& entries)
+{
+    out.Number(quint32(entries.size()));
+    for (auto e = entries.cbegin(); e != entries.cend(); ++e) {
+        const TCachedHeader& h = e.value();
+        out.Bytes(e.key());
+        out.Text(h.Subject);
+        out.Text(h.From.Name);
+        out.Text(h.From.Address);
+        out.Text(h.From.Raw);
+        out.Flag(h.Date.isValid());
+        out.Moment(h.Date.isValid() ? h.Date.toMSecsSinceEpoch() : 0);
+        out.Number(quint32(h.Size));
+        WriteVerdict(out, h.Spam);
+        out.Spill();
+    }
 }
 
 }  // namespace
@@ -360,9 +379,9 @@ void THeaderCache::Read()
                 header.Spam = ReadVerdict(in);
                 if (++total > kMaxEntries)
                     return;
-                folder.Entries.insert(id, std::move(header));
+                folder.Entries.emplace(id, std::move(header));
             }
-            account.insert(name, std::move(folder));
+            account.emplace(name, std::move(folder));
         }
     }
     // A file cut short or damaged anywhere is dropped as a whole.
@@ -377,26 +396,38 @@ bool THeaderCache::Save()
     WaitLoaded();
     if (!changed_)
         return true;
+    if (!WriteFile(AccountsToSave()))
+        return false;
+    changed_ = false;
+    return true;
+}
+
+QHash<QString, THeaderCache::TAccount> THeaderCache::AccountsToSave() const
+{
     // Over the bound, only what this session stored is kept; if that alone is too much, the
     // cache is given up rather than written without bound.
     QHash<QString, TAccount> accounts = accounts_;
-    if (EntryCount() > kMaxEntries) {
-        qsizetype kept = 0;
-        for (auto a = accounts.begin(); a != accounts.end();) {
-            for (auto f = a->begin(); f != a->end();) {
-                if (f->Touched) {
-                    kept += f->Entries.size();
-                    ++f;
-                } else {
-                    f = a->erase(f);
-                }
+    if (EntryCount() <= kMaxEntries)
+        return accounts;
+    qsizetype kept = 0;
+    for (auto a = accounts.begin(); a != accounts.end();) {
+        for (auto f = a->begin(); f != a->end();) {
+            if (f->Touched) {
+                kept += f->Entries.size();
+                ++f;
+            } else {
+                f = a->erase(f);
             }
-            a = a->isEmpty() ? accounts.erase(a) : std::next(a);
         }
-        if (kept > kMaxEntries)
-            accounts.clear();
+        a = a->isEmpty() ? accounts.erase(a) : std::next(a);
     }
+    if (kept > kMaxEntries)
+        accounts.clear();
+    return accounts;
+}
 
+bool THeaderCache::WriteFile(const QHash<QString, TAccount>& accounts) const
+{
     QDir().mkpath(QFileInfo(fileName_).absolutePath());
     QSaveFile file(fileName_);
     if (!file.open(QIODevice::WriteOnly))
@@ -414,20 +445,7 @@ bool THeaderCache::Save()
             out.Bytes(f.key());
             out.Number(f->UidValidity);
             out.Number(f->UidNext);
-            out.Number(quint32(f->Entries.size()));
-            for (auto e = f->Entries.cbegin(); e != f->Entries.cend(); ++e) {
-                const TCachedHeader& h = e.value();
-                out.Bytes(e.key());
-                out.Text(h.Subject);
-                out.Text(h.From.Name);
-                out.Text(h.From.Address);
-                out.Text(h.From.Raw);
-                out.Flag(h.Date.isValid());
-                out.Moment(h.Date.isValid() ? h.Date.toMSecsSinceEpoch() : 0);
-                out.Number(quint32(h.Size));
-                WriteVerdict(out, h.Spam);
-                out.Spill();
-            }
+            WriteEntries(out, f->Entries);
         }
     }
     out.Number(kMagic);
@@ -435,10 +453,7 @@ bool THeaderCache::Save()
         file.cancelWriting();
         return false;
     }
-    if (!file.commit())
-        return false;
-    changed_ = false;
-    return true;
+    return file.commit();
 }
 
 }  // namespace brevio

@@ -93,6 +93,10 @@ private:
     void Read();
     // Waits for StartLoading's reading to end.
     void WaitLoaded() const;
+    // The accounts to write: all of them, or over the bound only the folders stored this session.
+    QHash<QString, TAccount> AccountsToSave() const;
+    // Writes the file through a temporary one; false when that failed.
+    bool WriteFile(const QHash<QString, TAccount>& accounts) const;
 
     QString fileName_;
     QHash<QString, TAccount> accounts_;

@@ -326,7 +326,7 @@ private:
         for (TImapListedMessage& record : records) {
             TListedHeader header = std::move(record.Message);
             fresh_.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
-            fetched_.insert(header.Uid, std::move(header));
+            fetched_.emplace(header.Uid, std::move(header));
             ++fetchedCount_;
         }
         ListInOrder(false);

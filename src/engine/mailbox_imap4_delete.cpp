@@ -63,7 +63,7 @@ TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& o
     if (client.HasCapability("UIDPLUS"))
         return client.UidExpunge(ours);
     QList<quint32> marked;
-    const TImapCommandResult search = client.UidSearchDeleted(marked);
+    TImapCommandResult search = client.UidSearchDeleted(marked);
     if (!search)
         return search;
     // The marks of other programs, each once, in the order the server gave them.
@@ -79,7 +79,7 @@ TImapCommandResult ExpungeOnlyOurs(TImap4Client& client, const QList<quint32>& o
         return client.ExpungeFolder();
     // No yield from here on: an abort between taking the marks off and putting them back would
     // leave the other program's choice undone.
-    const TImapCommandResult unmarked = client.UidStoreUndeleted(foreign);
+    TImapCommandResult unmarked = client.UidStoreUndeleted(foreign);
     if (!unmarked)
         return unmarked;
     TImapCommandResult expunged;

@@ -101,7 +101,7 @@ void TNewMessageTracker::Load(const QString& fileName)
     // What this session has listed already is newer than the file.
     for (auto it = read.begin(); it != read.end(); ++it)
         if (!seen_.contains(it.key()))
-            seen_.insert(it.key(), std::move(it.value()));
+            seen_.emplace(it.key(), std::move(it.value()));
 }
 
 bool TNewMessageTracker::Save(const QString& fileName)

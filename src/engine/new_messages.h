@@ -15,7 +15,7 @@ namespace brevio {
 class TNewMessageTracker {
 public:
     // A file larger than this is not a record this program wrote; it is ignored.
-    static constexpr qint64 kMaxFileBytes = 256 * 1024 * 1024;
+    static constexpr qint64 kMaxFileBytes = qint64{256} * 1024 * 1024;
 
     // Counts the rows that the previous check of their mailbox did not list, then remembers, for
     // every mailbox at `checked` (indexes into `mailBoxes`), what it lists now. A mailbox checked

@@ -144,12 +144,14 @@ qint32 ParseCount(const QByteArray& word, const QByteArray& response)
     return static_cast<qint32>(value);
 }
 
-QByteArray FirstWord(QByteArray text, QByteArray* rest = nullptr)
+// `rest` may be `text` itself: the word is taken before the rest is written.
+QByteArray FirstWord(const QByteArray& text, QByteArray* rest = nullptr)
 {
     const qsizetype blank = text.indexOf(' ');
+    QByteArray word = blank < 0 ? text : text.left(blank);
     if (rest)
         *rest = blank < 0 ? QByteArray() : text.mid(blank + 1);
-    return blank < 0 ? text : text.left(blank);
+    return word;
 }
 
 }  // namespace

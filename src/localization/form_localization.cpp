@@ -30,7 +30,7 @@ TFormLocalizationItem TFormLocalizationItem::Parse(const QString& line)
             item.Kind = StatusPanel;
         else
             return TFormLocalizationItem{};
-        const QString indexWord = words[2];
+        const QString& indexWord = words[2];
         const auto index =
             indexWord.size() >= 2 ? ParseInt32(indexWord.mid(1, indexWord.size() - 2)) : std::optional<int>{};
         if (!index)

@@ -230,6 +230,87 @@ TDateWords Tokenize(QByteArrayView value)
     return words;
 }
 
+// The parts of a date as its words are read, in whatever order the header has them.
+struct TDateParts {
+    int Day = 0;
+    int Month = 0;
+    int Year = -1;
+    int YearDigits = 0;
+    bool YearFirst = false;
+    std::optional<QTime> Time;
+    std::optional<int> Zone;  // minutes east of UTC
+
+    // Takes one word; false when it is a time that cannot be read, which spoils the whole date.
+    bool Read(QByteArrayView word)
+    {
+        if (AllDigits(word)) {
+            ReadNumber(word);
+        } else if (word[0] == '+' || word[0] == '-') {
+            if (!Zone)
+                Zone = NumericZoneMinutes(word);
+        } else if (word.contains(':')) {
+            if (!Time)
+                Time = ParseTime(word);
+            return Time.has_value();
+        } else if (const int m = MonthNumber(word); m > 0 && Month == 0) {
+            Month = m;
+        } else if (!IsDayName(word)) {
+            ReadZoneName(word);
+        }
+        return true;
+    }
+
+    void ReadNumber(QByteArrayView word)
+    {
+        if (Year < 0 && Day == 0 && Month == 0 && word.size() >= 4) {
+            Year = ToInt(word);  // year first: 2001-09-07
+            YearDigits = int(word.size());
+            YearFirst = true;
+        } else if (YearFirst && Month == 0) {
+            Month = ToInt(word);
+        } else if (Day == 0) {
+            Day = ToInt(word);
+        } else if (Year < 0) {
+            Year = ToInt(word);
+            YearDigits = int(word.size());
+        }
+    }
+
+    void ReadZoneName(QByteArrayView word)
+    {
+        if (Zone)
+            return;
+        if (AllLetters(word)) {
+            // RFC 5322 §4.3: other zone names, military letters included, mean an unknown zone.
+            Zone = NamedZoneMinutes(word).value_or(0);
+        } else if (word.size() > 3 && (word.startsWith("GMT") || word.startsWith("UTC"))) {
+            Zone = NumericZoneMinutes(word.sliced(3));
+        }
+    }
+
+    // The moment in UTC; invalid when a part is missing or out of range.
+    QDateTime ToUtc() const
+    {
+        if (Year < 0 || Month < 1 || Month > 12 || Day < 1)
+            return {};
+        int year = Year;
+        if (YearDigits <= 2)
+            year += year < 80 ? 2000 : 1900;
+        else if (YearDigits == 3)
+            year += 1900;  // RFC 5322 §4.3: three-digit years count from 1900
+        const QDate date(year, Month, Day);
+        if (!date.isValid())
+            return {};
+        // The wall-clock time read as UTC, moved by the zone's offset: the same moment as a time
+        // in that zone, without the zone data a QDateTime in an offset would allocate.
+        const qint64 offsetSeconds = qint64{Zone.value_or(0)} * 60;
+        QDateTime moment = QDateTime(date, Time.value_or(QTime(0, 0)), Qt::UTC).addSecs(-offsetSeconds);
+        if (!moment.isValid())
+            return {};
+        return moment;
+    }
+};
+
 }  // namespace
 
 QDateTime HeaderToLocalDateTime(QByteArrayView value)
@@ -239,74 +320,12 @@ QDateTime HeaderToLocalDateTime(QByteArrayView value)
 
 QDateTime HeaderToUtcDateTime(QByteArrayView value)
 {
-    const TDateWords words = Tokenize(value);
-    int day = 0;
-    int month = 0;
-    int year = -1;
-    int yearDigits = 0;
-    bool yearFirst = false;
-    std::optional<QTime> time;
-    std::optional<int> zone;
-
-    for (const std::string& text : words) {
-        const QByteArrayView word(text.data(), qsizetype(text.size()));
-        if (AllDigits(word)) {
-            if (year < 0 && day == 0 && month == 0 && word.size() >= 4) {
-                year = ToInt(word);  // year first: 2001-09-07
-                yearDigits = int(word.size());
-                yearFirst = true;
-            } else if (yearFirst && month == 0) {
-                month = ToInt(word);
-            } else if (day == 0) {
-                day = ToInt(word);
-            } else if (year < 0) {
-                year = ToInt(word);
-                yearDigits = int(word.size());
-            }
-            continue;
-        }
-        if (word[0] == '+' || word[0] == '-') {
-            if (!zone)
-                zone = NumericZoneMinutes(word);
-            continue;
-        }
-        if (word.contains(':')) {
-            if (!time)
-                time = ParseTime(word);
-            if (!time)
-                return {};
-            continue;
-        }
-        if (const int m = MonthNumber(word); m > 0 && month == 0) {
-            month = m;
-            continue;
-        }
-        if (IsDayName(word))
-            continue;
-        if (!zone && AllLetters(word)) {
-            // RFC 5322 §4.3: other zone names, military letters included, mean an unknown zone.
-            zone = NamedZoneMinutes(word).value_or(0);
-            continue;
-        }
-        if (!zone && word.size() > 3 && (word.startsWith("GMT") || word.startsWith("UTC")))
-            zone = NumericZoneMinutes(QByteArrayView(word).sliced(3));
+    TDateParts parts;
+    for (const std::string& text : Tokenize(value)) {
+        if (!parts.Read(QByteArrayView(text.data(), qsizetype(text.size()))))
+            return {};
     }
-
-    if (year < 0 || month < 1 || month > 12 || day < 1)
-        return {};
-    if (yearDigits <= 2)
-        year += year < 80 ? 2000 : 1900;
-    else if (yearDigits == 3)
-        year += 1900;  // RFC 5322 §4.3: three-digit years count from 1900
-    const QDate date(year, month, day);
-    if (!date.isValid())
-        return {};
-    // The wall-clock time read as UTC, moved by the zone's offset: the same moment as a time in
-    // that zone, without the zone data a QDateTime in an offset would allocate.
-    const QDateTime moment = QDateTime(date, time.value_or(QTime(0, 0)), Qt::UTC).addSecs(-zone.value_or(0) * 60);
-    if (!moment.isValid())
-        return {};
-    return moment;
+    return parts.ToUtc();
 }
 
 namespace {

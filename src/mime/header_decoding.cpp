@@ -172,6 +172,77 @@ bool IsAllBlank(QByteArrayView text)
     return true;
 }
 
+// The text of one run of encoded words in one charset.
+QString DecodeWordBytes(const QByteArray& bytes, const QByteArray& charset, QByteArrayView fallbackCharset)
+{
+    // A word labelled UTF-8 that is not UTF-8 was written by a misconfigured mailer.
+    if (IsUtf8Name(charset) && !bytes.isValidUtf8())
+        return DecodeLegacy(bytes, fallbackCharset);
+    bool ok = false;
+    // Bytes of an unknown charset are read like raw 8-bit header text: UTF-8 when they are
+    // valid UTF-8, else Windows-1252.
+    if (IsUnknown8Bit(charset))
+        return bytes.isValidUtf8() ? QString::fromUtf8(bytes) : DecodeWithCharset(bytes, "windows-1252", &ok);
+    return DecodeWithCharset(bytes, charset, &ok);
+}
+
+// Reads the raw text around encoded words; how is decided once for the whole header value.
+class TRawTextReader {
+public:
+    TRawTextReader(QByteArrayView value, QByteArrayView fallbackCharset)
+        : fallbackCharset_(fallbackCharset), ascii_(IsAscii(value)), utf8_(!ascii_ && value.isValidUtf8())
+    {
+    }
+
+    QString operator()(QByteArrayView bytes) const
+    {
+        if (ascii_ || IsAscii(bytes))
+            return QString::fromLatin1(bytes);
+        if (utf8_)
+            return QString::fromUtf8(bytes);
+        return DecodeLegacy(bytes, fallbackCharset_);
+    }
+
+private:
+    QByteArrayView fallbackCharset_;
+    bool ascii_;
+    bool utf8_;
+};
+
+// Adjacent encoded words in one charset, collected so that a character split across two words
+// is decoded whole; Flush appends their text to the output.
+class TWordRun {
+public:
+    TWordRun(QString& out, QByteArrayView fallbackCharset) : out_(out), fallbackCharset_(fallbackCharset) {}
+
+    bool Pending() const { return pending_; }
+    const QByteArray& Charset() const { return charset_; }
+
+    void Add(const EncodedWord& word)
+    {
+        if (!pending_) {
+            pending_ = true;
+            charset_ = word.charset;
+        }
+        bytes_ += word.bytes;
+    }
+
+    void Flush()
+    {
+        if (pending_)
+            out_ += DecodeWordBytes(bytes_, charset_, fallbackCharset_);
+        pending_ = false;
+        bytes_.clear();
+    }
+
+private:
+    QString& out_;
+    QByteArrayView fallbackCharset_;
+    QByteArray bytes_;
+    QByteArray charset_;
+    bool pending_ = false;
+};
+
 }  // namespace
 
 std::optional<TEncodedWordSpan> FindEncodedWordSpan(QByteArrayView value, qsizetype start)
@@ -202,44 +273,11 @@ QString DecodeHeaderWords(QByteArrayView value, QByteArrayView fallbackCharset)
     if (start < 0)
         return DecodeRawHeaderText(value, fallbackCharset);
 
-    // How raw bytes outside encoded words are read is decided once for the whole value.
-    const bool rawAscii = IsAscii(value);
-    const bool rawUtf8 = !rawAscii && value.isValidUtf8();
-    auto decodeRaw = [&](QByteArrayView bytes) {
-        if (rawAscii || IsAscii(bytes))
-            return QString::fromLatin1(bytes);
-        if (rawUtf8)
-            return QString::fromUtf8(bytes);
-        return DecodeLegacy(bytes, fallbackCharset);
-    };
-    auto decodeWord = [&](const QByteArray& bytes, const QByteArray& charset) {
-        // A word labelled UTF-8 that is not UTF-8 was written by a misconfigured mailer.
-        if (IsUtf8Name(charset) && !bytes.isValidUtf8())
-            return DecodeLegacy(bytes, fallbackCharset);
-        // Bytes of an unknown charset are read like raw 8-bit header text: UTF-8 when they are
-        // valid UTF-8, else Windows-1252.
-        if (IsUnknown8Bit(charset)) {
-            bool ok = false;
-            return bytes.isValidUtf8() ? QString::fromUtf8(bytes) : DecodeWithCharset(bytes, "windows-1252", &ok);
-        }
-        bool ok = false;
-        return DecodeWithCharset(bytes, charset, &ok);
-    };
-
+    const TRawTextReader decodeRaw(value, fallbackCharset);
     QString out;
     out.reserve(value.size());
+    TWordRun run(out, fallbackCharset);
     qsizetype copied = 0;  // raw text before this position is already in `out`
-    // Bytes of the pending run of adjacent encoded words in one charset.
-    QByteArray pendingBytes;
-    QByteArray pendingCharset;
-    bool pending = false;
-    auto flush = [&]() {
-        if (pending)
-            out += decodeWord(pendingBytes, pendingCharset);
-        pending = false;
-        pendingBytes.clear();
-    };
-
     while (start >= 0) {
         EncodedWord word;
         if (!ReadEncodedWord(value, start, &word)) {
@@ -248,23 +286,18 @@ QString DecodeHeaderWords(QByteArrayView value, QByteArrayView fallbackCharset)
         }
         const QByteArrayView between = value.sliced(copied, word.begin - copied);
         // RFC 2047 §6.2: white space between adjacent encoded words is not displayed.
-        if (pending && IsAllBlank(between)) {
-            if (word.charset != pendingCharset) {
-                flush();
-            }
+        if (run.Pending() && IsAllBlank(between)) {
+            if (word.charset != run.Charset())
+                run.Flush();
         } else {
-            flush();
+            run.Flush();
             out += decodeRaw(between);
         }
-        if (!pending) {
-            pending = true;
-            pendingCharset = word.charset;
-        }
-        pendingBytes += word.bytes;
+        run.Add(word);
         copied = word.end;
         start = value.indexOf(QByteArrayView("=?"), word.end);
     }
-    flush();
+    run.Flush();
     out += decodeRaw(value.sliced(copied));
     return out;
 }

@@ -100,7 +100,7 @@ TListedHeader ParseListedHeader(const QList<QByteArray>& lines, QByteArrayView t
 // lines (a 4 MiB block of one-byte lines); a message keeps its first lines up to these bounds
 // and drops the rest, so a check's memory does not grow with what a server sends.
 inline constexpr qsizetype kMaxHeaderLines = 10'000;
-inline constexpr qsizetype kMaxHeaderBytes = 1024 * 1024;  // line bytes plus two per line break
+inline constexpr qsizetype kMaxHeaderBytes = qsizetype{1024} * 1024;  // line bytes plus two per line break
 
 // Collects the non-empty header lines of one message within the bounds above.
 class THeaderLineCollector {

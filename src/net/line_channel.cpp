@@ -181,7 +181,7 @@ QByteArray TLineChannel::ReadLine()
 QByteArray TLineChannel::ReadNonEmptyLine()
 {
     for (;;) {
-        const QByteArray line = TrimBlanksAndControls(ReadLine());
+        QByteArray line = TrimBlanksAndControls(ReadLine());
         if (!line.isEmpty())
             return line;
     }

@@ -11,10 +11,10 @@ namespace brevio {
 inline constexpr qsizetype kMaxLineLength = 16384;
 
 // The most bytes one reply, one literal or one message header block may hold.
-inline constexpr qsizetype kMaxReplyBytes = 4 * 1024 * 1024;
+inline constexpr qsizetype kMaxReplyBytes = qsizetype{4} * 1024 * 1024;
 
 // The most bytes a single multi-message fetch may collect before it gives up.
-inline constexpr qsizetype kMaxFetchTotalBytes = 256 * 1024 * 1024;
+inline constexpr qsizetype kMaxFetchTotalBytes = qsizetype{256} * 1024 * 1024;
 
 // The most messages a mailbox or folder may claim to hold; a larger count is taken as garbage.
 inline constexpr qint64 kMaxMessageCount = 10'000'000;

@@ -289,7 +289,7 @@ void TPop3Client::Pipeline(const QList<QByteArray>& commands, bool pipelined,
     // flight, which is what keeps a server 20 ms away busy (with a few hundred, a check of
     // 50,000 messages spent seconds waiting on round trips). New ones go out when a quarter of
     // them have been answered, so the window stays mostly full and commands go out in batches.
-    constexpr qsizetype kMaxUnanswered = 16 * 1024;
+    constexpr qsizetype kMaxUnanswered = qsizetype{16} * 1024;
     std::deque<qsizetype> unansweredSizes;
     qsizetype unanswered = 0;
     qsizetype sent = 0;

@@ -154,7 +154,7 @@ TSecretResult TKeychainSecretStore::Get(const QString& key, bool mayPrompt)
     if (const auto unavailable = NoSessionBus())
         return *unavailable;
     if (!mayPrompt) {
-        const TSecretResult probe = Probe(key);
+        TSecretResult probe = Probe(key);
         if (!probe.Ok())
             return probe;
     }

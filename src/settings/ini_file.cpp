@@ -211,7 +211,7 @@ QString TveqIniFile::DecodeValue(const QString& raw)
 
 QString TveqIniFile::EncodeValue(const QString& value)
 {
-    const QString line = OneLine(value);
+    QString line = OneLine(value);
     if (DecodeValue(line) == line)
         return line;
     return u'"' + line + u'"';

@@ -11,7 +11,7 @@ namespace brevio {
 QString ProgramFolderFor(const QString& executablePath, const QString& name)
 {
     const QDir exeDir = QFileInfo(executablePath).absoluteDir();
-    const QString beside = exeDir.filePath(name);
+    QString beside = exeDir.filePath(name);
     if (QFileInfo(beside).isDir())
         return beside;
     // Relative to the executable first, so a package installed under any prefix finds its own

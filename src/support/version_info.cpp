@@ -79,7 +79,7 @@ std::optional<TNode> ReadRoot(const QByteArray& block)
 std::optional<TNode> FindChild(const QByteArray& block, const TNode& parent, const QString& key)
 {
     for (qsizetype at = parent.ChildrenAt; at < parent.End;) {
-        const std::optional<TNode> child = ReadNode(block, at, parent.End);
+        std::optional<TNode> child = ReadNode(block, at, parent.End);
         if (!child)
             return std::nullopt;
         if (child->Key.compare(key, Qt::CaseInsensitive) == 0)
@@ -283,7 +283,7 @@ void TVersionInfoReader::ReadBlock(const QByteArray& block)
                          &fixed_.FileFlagsMask, &fixed_.FileFlags,        &fixed_.FileOS,
                          &fixed_.FileType,      &fixed_.FileSubtype,      &fixed_.FileDateMS,
                          &fixed_.FileDateLS};
-    for (int i = 0; i < 13; ++i)
+    for (qsizetype i = 0; i < 13; ++i)
         *fields[i] = qFromLittleEndian<quint32>(fixed->constData() + 4 * i);
     const QByteArray table =
         QueryVersionValue(block, QStringLiteral("\\VarFileInfo\\Translation")).value_or(QByteArray());

@@ -27,7 +27,14 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::WindowText, Qt::black);
     setPalette(white);
+    CreateHeading();
+    CreateLinks();
+    LayOutParts();
+    LocalizeForm(this);
+}
 
+void TfrmAbout::CreateHeading()
+{
     imgMain = new QLabel(this);
     imgMain->setObjectName(QStringLiteral("imgMain"));
     imgMain->setPixmap(QIcon(QStringLiteral(":/icons/brevio.svg")).pixmap(QSize(48, 48)));
@@ -49,7 +56,10 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
+}
 
+void TfrmAbout::CreateLinks()
+{
     lblEmail = new TLinkLabel(SupportAddress(), this, true);
     lblEmail->setObjectName(QStringLiteral("lblEmail"));
     connect(lblEmail, &TLinkLabel::clicked, this, &TfrmAbout::lblEmailClick);
@@ -63,7 +73,10 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
     btnOK->SetModalResult(TModalResult::Ok);
+}
 
+void TfrmAbout::LayOutParts()
+{
     auto* text = new QVBoxLayout;
     text->setSpacing(Scaled(this, 4));
     text->addWidget(lblMain);
@@ -86,7 +99,6 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     outer->addWidget(ftrMain);
     setMinimumSize(Scaled(this, 261), Scaled(this, 154));
     outer->setSizeConstraint(QLayout::SetFixedSize);
-    LocalizeForm(this);
 }
 
 void TfrmAbout::lblEmailClick()

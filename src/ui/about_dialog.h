@@ -34,6 +34,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    // The icon, the name and version, the notice and the line under it.
+    void CreateHeading();
+    // The two links and the footer with OK.
+    void CreateLinks();
+    void LayOutParts();
 };
 
 }  // namespace brevio

@@ -15,26 +15,43 @@
 
 namespace brevio {
 
+namespace {
+
+template <typename TWidget>
+TWidget* Named(TWidget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+}  // namespace
+
 TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmFTPLoginAndPassword"));
     setWindowTitle(QStringLiteral("Имя пользователя и пароль"));
     setWindowFlags(kFixedDialogFlags);
+    CreateFields();
+    CreateFooter();
+    LayOutParts();
+    setTabOrder(edtUserName, edtPassword);
+    LocalizeForm(this);
+    PlaceOnScreen(parent);
+    StartCapsLockWatch();
+}
 
-    auto make = [](auto* widget, const char* name) {
-        widget->setObjectName(QLatin1String(name));
-        return widget;
-    };
-    lblDesc = make(new QLabel(QStringLiteral("Вход в %s"), this), "lblDesc");
-    lblLogin = make(new QLabel(QStringLiteral("Имя пользователя:"), this), "lblLogin");
-    edtUserName = make(new QLineEdit(this), "edtUserName");
-    lblPassword = make(new QLabel(QStringLiteral("Пароль:"), this), "lblPassword");
-    edtPassword = make(new QLineEdit(this), "edtPassword");
+void TfrmFTPLoginAndPassword::CreateFields()
+{
+    lblDesc = Named(new QLabel(QStringLiteral("Вход в %s"), this), "lblDesc");
+    lblLogin = Named(new QLabel(QStringLiteral("Имя пользователя:"), this), "lblLogin");
+    edtUserName = Named(new QLineEdit(this), "edtUserName");
+    lblPassword = Named(new QLabel(QStringLiteral("Пароль:"), this), "lblPassword");
+    edtPassword = Named(new QLineEdit(this), "edtPassword");
     edtPassword->setEchoMode(QLineEdit::Password);
-    lblWarning = make(new QLabel(QStringLiteral("Внимание, нажата клавиша Caps Lock!\n"
-                                                "Caps Lock может конфликтовать с паролями!"),
-                                 this),
-                      "lblWarning");
+    lblWarning = Named(new QLabel(QStringLiteral("Внимание, нажата клавиша Caps Lock!\n"
+                                                 "Caps Lock может конфликтовать с паролями!"),
+                                  this),
+                       "lblWarning");
     lblWarning->setAlignment(Qt::AlignCenter);
     lblWarning->setWordWrap(true);
     lblWarning->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
@@ -45,7 +62,20 @@ TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(pare
     lblWarning->setSizePolicy(keep);
     lblLogin->setBuddy(edtUserName);
     lblPassword->setBuddy(edtPassword);
+}
 
+void TfrmFTPLoginAndPassword::CreateFooter()
+{
+    Footer1 = new TFooter(this);
+    btnOK = Named(new TFooterBtn(QStringLiteral("&OK"), Footer1), "btnOK");
+    btnOK->setDefault(true);
+    btnOK->SetModalResult(TModalResult::Ok);
+    btnCancel = Named(new TFooterBtn(QStringLiteral("&Отмена"), Footer1), "btnCancel");
+    btnCancel->SetModalResult(TModalResult::Cancel);
+}
+
+void TfrmFTPLoginAndPassword::LayOutParts()
+{
     auto* grid = new QGridLayout;
     grid->setContentsMargins(6, 6, 6, 6);
     grid->addWidget(lblDesc, 0, 0, 1, 2);
@@ -57,21 +87,15 @@ TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(pare
     grid->setColumnStretch(1, 1);
     // A long label ("Имя пользователя:") keeps a gap to its field.
     grid->setHorizontalSpacing(Scaled(this, 8));
-
-    Footer1 = new TFooter(this);
-    btnOK = make(new TFooterBtn(QStringLiteral("&OK"), Footer1), "btnOK");
-    btnOK->setDefault(true);
-    btnOK->SetModalResult(TModalResult::Ok);
-    btnCancel = make(new TFooterBtn(QStringLiteral("&Отмена"), Footer1), "btnCancel");
-    btnCancel->SetModalResult(TModalResult::Cancel);
-
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     outer->addLayout(grid, 1);
     outer->addWidget(Footer1);
-    setTabOrder(edtUserName, edtPassword);
-    LocalizeForm(this);
+}
+
+void TfrmFTPLoginAndPassword::PlaceOnScreen(QWidget* parent)
+{
     // A fixed size, the design's 286 x 167 scaled to the font, in the middle of the screen (of
     // the main window's screen when there is one) rather than over the main window, which may
     // sit hidden in the tray.
@@ -79,7 +103,10 @@ TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(pare
     QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen)
         move(screen->availableGeometry().center() - rect().center());
+}
 
+void TfrmFTPLoginAndPassword::StartCapsLockWatch()
+{
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(10);

@@ -46,6 +46,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateFields();
+    void CreateFooter();
+    void LayOutParts();
+    // Fixed size, in the middle of the parent's screen.
+    void PlaceOnScreen(QWidget* parent);
+    // Polls Caps Lock on a short timer and watches the key presses that change it.
+    void StartCapsLockWatch();
+
     struct TSeenKey {
         const void* Event = nullptr;
         quint64 Timestamp = 0;

@@ -146,7 +146,30 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     CreateToolBar();
     CreateListView();
     CreatePanels();
+    CreateStatusBar();
+    CreateTimers();
+    CreateTray();
 
+    // Escape ends the current mailbox's check wherever the focus is in this window; the keypad's
+    // star inverts the ticks.
+    new TWindowKeys(
+        this, [this] { return EscapePressed(); }, actInvert);
+
+    // Refresh tokens live in the secret store whether or not the passwords do (FormCreate gives it).
+    tokens_ = std::make_shared<TOAuthTokenKeeper>(nullptr);
+    CreateRunController();
+    FormCreate();
+    CreateWatchers();
+    UpdateCommandStates();
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+}
+
+void TForm1::CreateStatusBar()
+{
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(true);
@@ -156,7 +179,10 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     StatusBar1->addWidget(statusText_, 1);
     StatusBar1->installEventFilter(this);
     setStatusBar(StatusBar1);
+}
 
+void TForm1::CreateTimers()
+{
     tmrMailChecking = new QTimer(this);
     tmrMailChecking->setObjectName(QStringLiteral("tmrMailChecking"));
     connect(tmrMailChecking, &QTimer::timeout, this, &TForm1::tmrMailCheckingTimer);
@@ -171,16 +197,10 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
             tmrMailCheckingTimer();
         StartPendingWatchedCheck();
     });
+}
 
-    CreateTray();
-
-    // Escape ends the current mailbox's check wherever the focus is in this window; the keypad's
-    // star inverts the ticks.
-    new TWindowKeys(
-        this, [this] { return EscapePressed(); }, actInvert);
-
-    // Refresh tokens live in the secret store whether or not the passwords do (FormCreate gives it).
-    tokens_ = std::make_shared<TOAuthTokenKeeper>(nullptr);
+void TForm1::CreateRunController()
+{
     runs_ = new TRunController(
         *mailBoxList_,
         [this] {
@@ -210,15 +230,6 @@ TForm1::TForm1(TForm1Settings settings, std::unique_ptr<TWindowServices> service
     connect(runs_, &TRunController::RunEnded, this, &TForm1::OnRunEnded);
     connect(runs_, &TRunController::RunAbandoned, this, &TForm1::OnRunAbandoned);
     connect(messages_, &TMessageListModel::Filled, this, &TForm1::FinishRun);
-
-    FormCreate();
-    CreateWatchers();
-    UpdateCommandStates();
-}
-
-TForm1::~TForm1()
-{
-    FormDestroy();
 }
 
 void TForm1::CreateActions()

@@ -162,6 +162,11 @@ private:
     void CreateListView();
     void CreatePanels();
     void CreateTray();
+    void CreateStatusBar();
+    // The schedule's timer and the watch for a modal dialog that holds a scheduled check back.
+    void CreateTimers();
+    // The run controller, its settings and hooks, and its signals.
+    void CreateRunController();
     void FormCreate();
     void FormDestroy();
     void BuildCheckMenu();

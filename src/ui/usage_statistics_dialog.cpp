@@ -24,6 +24,14 @@ QString CounterLabelName(const QString& counterName)
     return QStringLiteral("lblCounter") + counterName;
 }
 
+QLabel* PlainLabel(QWidget* parent, const char* name, const char* text)
+{
+    auto* widget = new QLabel(QString::fromUtf8(text), parent);
+    widget->setObjectName(QLatin1String(name));
+    widget->setTextFormat(Qt::PlainText);
+    return widget;
+}
+
 }  // namespace
 
 TfrmUsageStatistics::TfrmUsageStatistics(QWidget* parent) : QDialog(parent)
@@ -31,12 +39,16 @@ TfrmUsageStatistics::TfrmUsageStatistics(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmUsageStatistics"));
     setWindowTitle(QStringLiteral("VEQ labs Brevio usage statistics"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
-    auto label = [this](const char* name, const char* text) {
-        auto* widget = new QLabel(QString::fromUtf8(text), this);
-        widget->setObjectName(QLatin1String(name));
-        widget->setTextFormat(Qt::PlainText);
-        return widget;
-    };
+    CreateTexts();
+    CreateCounterLabels();
+    LayOutParts();
+    LocalizeForm(this);
+    FitTexts();
+}
+
+void TfrmUsageStatistics::CreateTexts()
+{
+    const auto label = [this](const char* name, const char* text) { return PlainLabel(this, name, text); };
     lblBeforStats = label("lblBeforStats",
                           "Thank you for using VEQ labs Brevio! We hope you enjoy using it. "
                           "Here is Brevio usage statistics:");
@@ -62,12 +74,19 @@ TfrmUsageStatistics::TfrmUsageStatistics(QWidget* parent) : QDialog(parent)
     btnOk->setDefault(true);
     btnOk->setMinimumWidth(Scaled(this, 83));
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TfrmUsageStatistics::CreateCounterLabels()
+{
     for (const TStandardCounter& counter : StandardCounters()) {
-        QLabel* text = label("", counter.Description);
+        QLabel* text = PlainLabel(this, "", counter.Description);
         text->setObjectName(CounterLabelName(QLatin1String(counter.Name)));
         text->hide();
     }
+}
 
+void TfrmUsageStatistics::LayOutParts()
+{
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(Scaled(this, 8), Scaled(this, 8), Scaled(this, 8), Scaled(this, 6));
     layout->setSpacing(Scaled(this, 3));
@@ -85,8 +104,6 @@ TfrmUsageStatistics::TfrmUsageStatistics(QWidget* parent) : QDialog(parent)
     layout->addSpacing(Scaled(this, 6));
     layout->addWidget(btnOk, 0, Qt::AlignRight);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    LocalizeForm(this);
-    FitTexts();
 }
 
 void TfrmUsageStatistics::FitTexts()

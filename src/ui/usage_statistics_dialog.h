@@ -39,6 +39,10 @@ public:
     QPushButton* btnOk = nullptr;
 
 private:
+    void CreateTexts();
+    // Hidden labels that carry the standard counters' descriptions for the language file.
+    void CreateCounterLabels();
+    void LayOutParts();
     void FitTexts();
 };
 

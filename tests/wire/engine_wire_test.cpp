@@ -1,5 +1,7 @@
 // The engine's conversations with scripted servers: which commands a check and a delete send,
 // and how a refused folder, a changed folder or a vanished message is handled.
+#include "imap_session.h"
+
 #include "engine/check_run.h"
 #include "engine/mailbox_session.h"
 #include "support/exception.h"
@@ -18,7 +20,7 @@ const QByteArray kPopSession =
 // send their commands ahead of the replies.
 const QByteArray kPipelinedPopSession = "S: +OK ready\nC: CAPA\nS: +OK\nS: PIPELINING\nS: UIDL\nS: .\n"
                                         "C: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
-const QByteArray kImapSession = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK done\n";
+const QByteArray kImapSession(kImapLogin);
 
 TMailBoxSettings ImapBox()
 {
@@ -57,16 +59,11 @@ TRunResult CheckAll(const TMailBoxSettings& box, TCheckContext& context, TScript
                       server.Factory());
 }
 
-QByteArray Header(const char* subject)
-{
-    return QByteArray("Subject: ") + subject + "\r\nFrom: a@example.org\r\n\r\n";
-}
-
 // Lists a \Noselect parent (passed over), a folder the server refuses (logged, the check goes
 // on) and a folder with one message.
 TEST(EngineWire, ImapCheckSkipsUnselectableFoldersAndGoesOnAfterARefusal)
 {
-    const QByteArray header = Header("Hello");
+    const QByteArray header = SubjectHeader("Hello");
     const QByteArray script = kImapSession + R"(
         C: C2 LIST "" *
         S: * LIST (\Noselect \HasChildren) "/" "Archive"
@@ -83,11 +80,8 @@ TEST(EngineWire, ImapCheckSkipsUnselectableFoldersAndGoesOnAfterARefusal)
         S: * 1 FETCH (UID 42)
         S: C5 OK done
         C: C6 UID FETCH 42 (RFC822.HEADER)
-        S: * 1 FETCH (UID 42 RFC822.HEADER {)"
-        + QByteArray::number(header.size()) + R"(}
-        S+: )"
-        + QByteArray(header).replace("\r\n", "\\r\\n") + R"(
-        S: )
+)" + ImapHeaderFetch(1, "UID 42", header)
+        + R"(
         S: C6 OK done
         C: C7 UID FETCH 42 (RFC822.SIZE)
         S: * 1 FETCH (UID 42 RFC822.SIZE 1234)
@@ -137,11 +131,8 @@ TEST(EngineWire, ImapCheckAfterEnablingUtf8ShowsUtf8FolderNames)
         S: * 1 FETCH (UID 8)
         S: C6 OK done
         C: C7 UID FETCH 8 (RFC822.HEADER)
-        S: * 1 FETCH (UID 8 RFC822.HEADER {)"
-        + QByteArray::number(header.size()) + R"(}
-        S+: )"
-        + QByteArray(header).replace("\r\n", "\\r\\n") + R"(
-        S: )
+)" + ImapHeaderFetch(1, "UID 8", header)
+        + R"(
         S: C7 OK done
         C: C8 UID FETCH 8 (RFC822.SIZE)
         S: * 1 FETCH (UID 8 RFC822.SIZE 99)
@@ -603,17 +594,22 @@ TEST(EnginePop3Wire, CheckKeepsUniqueIdsAndStopsAtTheFirstFailure)
 // counting on from `tag`.
 QByteArray ImapMessage(int& tag, int number, int uid, const char* subject)
 {
-    const QByteArray header = Header(subject);
     const QByteArray n = QByteArray::number(number);
     const QByteArray u = QByteArray::number(uid);
     const QByteArray t1 = "C" + QByteArray::number(tag++);
     const QByteArray t2 = "C" + QByteArray::number(tag++);
     const QByteArray t3 = "C" + QByteArray::number(tag++);
-    return "C: " + t1 + " FETCH " + n + " (UID)\nS: * " + n + " FETCH (UID " + u + ")\nS: " + t1 + " OK done\n"
-        + "C: " + t2 + " UID FETCH " + u + " (RFC822.HEADER)\nS: * " + n + " FETCH (UID " + u + " RFC822.HEADER {"
-        + QByteArray::number(header.size()) + "}\nS+: " + QByteArray(header).replace("\r\n", "\\r\\n")
-        + "\nS: )\nS: " + t2 + " OK done\n" + "C: " + t3 + " UID FETCH " + u + " (RFC822.SIZE)\nS: * " + n
-        + " FETCH (UID " + u + " RFC822.SIZE 100)\nS: " + t3 + " OK done\n";
+    return "C: " + t1 + " FETCH " + n + " (UID)\nS: * " + n + " FETCH (UID " + u + ")\nS: " + t1 + " OK done\n" + "C: "
+        + t2 + " UID FETCH " + u + " (RFC822.HEADER)\n" + ImapHeaderFetch(number, "UID " + u, SubjectHeader(subject))
+        + "S: " + t2 + " OK done\n" + "C: " + t3 + " UID FETCH " + u + " (RFC822.SIZE)\nS: * " + n + " FETCH (UID " + u
+        + " RFC822.SIZE 100)\nS: " + t3 + " OK done\n";
+}
+
+// The lines of one message of a POP3 check: its header with this subject, then its size of 100.
+QByteArray PopMessage(int number, const char* subject)
+{
+    const QByteArray n = QByteArray::number(number);
+    return "C: TOP " + n + " 0\nS: +OK\nS: Subject: " + subject + "\nS: .\nC: LIST " + n + "\nS: +OK " + n + " 100\n";
 }
 
 // From the listing to the deletion: the row the user ticks names its message, and the deletion
@@ -642,36 +638,9 @@ TEST(EngineWire, DeleteByIdentityFindsTheTickedMessageAfterNumbersShifted)
     imapListing += ImapMessage(tag, 3, 43, "three");
     imapListing += "C: C13 LOGOUT\nS: C13 OK done\n";
     const Case cases[] = {
-        {"POP3", PopBox(), kPopSession + R"(
-            C: STAT
-            S: +OK 3 300
-            C: UIDL
-            S: +OK
-            S: 1 id-one
-            S: 2 id-two
-            S: 3 id-three
-            S: .
-            C: TOP 1 0
-            S: +OK
-            S: Subject: one
-            S: .
-            C: LIST 1
-            S: +OK 1 100
-            C: TOP 2 0
-            S: +OK
-            S: Subject: two
-            S: .
-            C: LIST 2
-            S: +OK 2 100
-            C: TOP 3 0
-            S: +OK
-            S: Subject: three
-            S: .
-            C: LIST 3
-            S: +OK 3 100
-            C: QUIT
-            S: +OK bye
-         )",
+        {"POP3", PopBox(),
+         kPopSession + "C: STAT\nS: +OK 3 300\nC: UIDL\nS: +OK\nS: 1 id-one\nS: 2 id-two\nS: 3 id-three\nS: .\n"
+             + PopMessage(1, "one") + PopMessage(2, "two") + PopMessage(3, "three") + "C: QUIT\nS: +OK bye\n",
          kPopSession + R"(
             C: UIDL
             S: +OK

@@ -123,10 +123,9 @@ class Imap4SizeReplies : public ::testing::TestWithParam<TFetchReplyCase> {};
 
 TEST_P(Imap4SizeReplies, GiveTheSizeOfTheAskedMessage)
 {
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK done\n"
-                   + "C: C3 UID FETCH 471 (RFC822.SIZE)\n" + GetParam().Reply + "\nC: C4 LOGOUT\nS: C4 OK\n");
-    s.Connect();
-    s.Client.SelectFolder("INBOX");
+    TImapSession s(InboxSelected(QByteArray("C: C3 UID FETCH 471 (RFC822.SIZE)\n") + GetParam().Reply
+                                 + "\nC: C4 LOGOUT\nS: C4 OK\n"));
+    s.ConnectToInbox();
     EXPECT_EQ(s.Client.FetchSizeByUid("471"), GetParam().Size);
 }
 
@@ -158,10 +157,9 @@ class Imap4Refusals : public ::testing::TestWithParam<TRefusalCase> {};
 TEST_P(Imap4Refusals, RaiseOrReturnFailureAsEachOperationPromises)
 {
     const TRefusalCase& c = GetParam();
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK done\nC: C3 " + c.Command + "\nS: C3 "
-                   + c.Reply + "\nC: C4 LOGOUT\nS: C4 OK\n");
-    s.Connect();
-    s.Client.SelectFolder("INBOX");
+    TImapSession s(
+        InboxSelected(QByteArray("C: C3 ") + c.Command + "\nS: C3 " + c.Reply + "\nC: C4 LOGOUT\nS: C4 OK\n"));
+    s.ConnectToInbox();
     if (c.Code == 0) {
         EXPECT_NO_THROW(c.Call(s.Client));
         return;
@@ -257,9 +255,8 @@ class Imap4ArgumentChecks : public ::testing::TestWithParam<TArgumentCase> {};
 
 TEST_P(Imap4ArgumentChecks, RaiseBeforeAnythingIsSent)
 {
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n");
-    s.Connect();
-    s.Client.SelectFolder("INBOX");
+    TImapSession s(InboxSelected("C: C3 LOGOUT\nS: C3 OK\n"));
+    s.ConnectToInbox();
     try {
         GetParam().Call(s.Client);
         ADD_FAILURE() << "no exception";
@@ -311,9 +308,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Imap4Client, EmptyDeleteSendsNothing)
 {
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 LOGOUT\nS: C3 OK\n");
-    s.Connect();
-    s.Client.SelectFolder("INBOX");
+    TImapSession s(InboxSelected("C: C3 LOGOUT\nS: C3 OK\n"));
+    s.ConnectToInbox();
     EXPECT_FALSE(s.Client.MarkDeleted({}));
     EXPECT_FALSE(s.Client.UidStoreDeleted({}));
     EXPECT_FALSE(s.Client.UidExpunge({}));
@@ -405,12 +401,10 @@ class Imap4UidDelete : public ::testing::TestWithParam<TUidDeleteCase> {};
 TEST_P(Imap4UidDelete, UsesUidExpungeOnlyWithUidPlus)
 {
     const TUidDeleteCase& c = GetParam();
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\n"
-                   + "C: C3 UID STORE 4,9 +FLAGS.SILENT (\\Deleted)\nS: C3 OK\n" + "C: C4 CAPABILITY\nS: * CAPABILITY "
-                   + c.Capabilities + "\nS: C4 OK\n" + "C: C5 " + c.Expunge
-                   + "\nS: * 2 EXPUNGE\nS: C5 OK\nC: C6 LOGOUT\nS: C6 OK\n");
-    s.Connect();
-    s.Client.SelectFolder("INBOX");
+    TImapSession s(InboxSelected(QByteArray("C: C3 UID STORE 4,9 +FLAGS.SILENT (\\Deleted)\nS: C3 OK\n")
+                                 + "C: C4 CAPABILITY\nS: * CAPABILITY " + c.Capabilities + "\nS: C4 OK\n" + "C: C5 "
+                                 + c.Expunge + "\nS: * 2 EXPUNGE\nS: C5 OK\nC: C6 LOGOUT\nS: C6 OK\n"));
+    s.ConnectToInbox();
     EXPECT_TRUE(s.Client.UidStoreDeleted({4, 9}));
     EXPECT_TRUE(s.Client.UidExpunge({4, 9}));
     EXPECT_EQ(s.Client.SelectedMailBox().ExpungedNumbers, QList<quint32>{2});

@@ -20,10 +20,8 @@ class Imap4HostileReplies : public ::testing::TestWithParam<THostileCase> {};
 
 TEST_P(Imap4HostileReplies, EndTheOperationWithAClearError)
 {
-    TImapSession s(QByteArray(kImapLogin) + "C: C2 SELECT \"INBOX\"\nS: C2 OK\nC: C3 UID FETCH 5 (RFC822.HEADER)\n"
-                   + GetParam().Reply);
-    s.Connect();
-    s.Client.SelectFolder("INBOX");
+    TImapSession s(InboxSelected("C: C3 UID FETCH 5 (RFC822.HEADER)\n" + GetParam().Reply));
+    s.ConnectToInbox();
     TMailMessage message;
     switch (GetParam().Error) {
     case TError::LineTooLong:

@@ -1,5 +1,7 @@
 // The fast listing on the wire: which commands go ahead of their replies, and how odd replies and
 // a server that closes in the middle are taken.
+#include "imap_session.h"
+
 #include "engine/check_run.h"
 #include "engine/header_cache.h"
 #include "engine/mailbox_session.h"
@@ -17,7 +19,7 @@ namespace {
 const QByteArray kPopLogin = "C: USER bob\nS: +OK\nC: PASS secret\nS: +OK logged in\n";
 const QByteArray kPopPipelining = "S: +OK ready\nC: CAPA\nS: +OK\nS: TOP\nS: UIDL\nS: PIPELINING\nS: .\n" + kPopLogin;
 const QByteArray kPopPlain = "S: +OK ready\nC: CAPA\nS: -ERR unknown command\n" + kPopLogin;
-const QByteArray kImapSession = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK done\n";
+const QByteArray kImapSession(kImapLogin);
 
 TMailBoxSettings Box(TMailProtocol protocol)
 {
@@ -31,17 +33,10 @@ TMailBoxSettings Box(TMailProtocol protocol)
     return box;
 }
 
-QByteArray Header(const QByteArray& subject)
-{
-    return "Subject: " + subject + "\r\nFrom: a@example.org\r\n\r\n";
-}
-
 // An untagged FETCH response carrying `items` and the header of `subject` as a literal.
 QByteArray ImapFetch(int number, const QByteArray& items, const QByteArray& subject)
 {
-    const QByteArray header = Header(subject);
-    return "S: * " + QByteArray::number(number) + " FETCH (" + items + (items.isEmpty() ? "" : " ") + "RFC822.HEADER {"
-        + QByteArray::number(header.size()) + "}\nS+: " + QByteArray(header).replace("\r\n", "\\r\\n") + "\nS: )\n";
+    return ImapHeaderFetch(number, items, SubjectHeader(subject));
 }
 
 // The size pass of a cached IMAP4 check as command C<tag>: the messages' UIDs in sequence order,

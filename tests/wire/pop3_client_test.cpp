@@ -179,29 +179,6 @@ TEST(Pop3Client, OverlongGreetingRaisesLineTooLong)
     EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(pop.example.org) Max line length exceeded.")});
 }
 
-TEST(Pop3Client, RefusedLoginInAScheduledCheckIsLoggedAndLeftConnected)
-{
-    TPop3Session s(R"(
-        S: +OK ready
-        C: CAPA
-        S: -ERR
-        C: USER bob
-        S: +OK
-        C: PASS secret
-        S: -ERR invalid password
-        C: STAT
-        S: -ERR not logged in
-        C: QUIT
-        S: +OK
-    )");
-    s.Context.Scheduled = true;
-    s.Connect();
-    EXPECT_FALSE(s.Client.LoggedIn());
-    EXPECT_EQ(s.Context.Logged, QStringList{QStringLiteral("(pop.example.org)  invalid password\r\n")});
-    EXPECT_TRUE(s.Context.Prompts.isEmpty());
-    EXPECT_THROW(s.Client.CountMessages(), EReplyError);
-}
-
 TEST(Pop3Client, RefusedLoginThenCancelledPromptRaisesAbort)
 {
     TPop3Session s(R"(
