@@ -590,6 +590,43 @@ TEST(EnginePop3Wire, CheckKeepsUniqueIdsAndStopsAtTheFirstFailure)
     EXPECT_TRUE(context.Logged.isEmpty());
 }
 
+// A connection lost after the login is logged, so a listing or a deletion cut short never looks
+// complete: what was listed before stays, and the mailbox counts as unfinished.
+TEST(EngineWire, ConnectionLostAfterTheLoginIsLogged)
+{
+    struct Case {
+        const char* Label;
+        TMailBoxSettings Box;
+        QByteArray Script;
+        bool Delete;
+        qsizetype Rows;
+    };
+    const Case cases[] = {
+        {"POP3 check", PopBox(),
+         kPopSession + "C: STAT\nS: +OK 2 500\nC: UIDL\nS: -ERR no\nC: TOP 1 0\nS: +OK\nS: Subject: first\n"
+                       "S: .\nC: LIST 1\nS: +OK 1 320\nC: TOP 2 0\nX\n",
+         false, 1},
+        {"IMAP4 check", ImapBox(), kImapSession + "C: C2 LIST \"\" *\nX\n", false, 0},
+        {"POP3 delete", PopBox(), kPopSession + "C: STAT\nS: +OK 1 100\nC: DELE 1\nX\n", true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Label);
+        TScriptedServer server(c.Script.constData());
+        TTestCheckContext context;
+        TRunRequest request{c.Delete ? TRunKind::DeleteMarked : TRunKind::CheckAll, false, {c.Box}, -1, {}, {}};
+        if (c.Delete)
+            request.Deletes = {{0, PopId(1)}};
+        const TRunResult result = ExecuteRun(request, context, QLocale::c(), server.Factory());
+        server.VerifyFinished();
+        EXPECT_EQ(context.Logged,
+                  QStringList{QStringLiteral("(%1) Connection Closed Gracefully.").arg(c.Box.Host)});
+        if (!c.Delete) {
+            EXPECT_EQ(result.Rows.size(), c.Rows);
+            EXPECT_EQ(result.UnfinishedMailBoxes, QList<int>{0});
+        }
+    }
+}
+
 // The lines of one message of an IMAP4 check: its UID, its header and its size, with the tags
 // counting on from `tag`.
 QByteArray ImapMessage(int& tag, int number, int uid, const char* subject)
