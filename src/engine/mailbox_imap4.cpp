@@ -440,11 +440,10 @@ public:
     bool Open(const TImapListEntry& folder)
     {
         try {
-            // Listing needs no write access; EXAMINE leaves \Recent to the other clients.
-            if (fast_)
-                client_.ExamineFolder(folder.Name);
-            else
-                client_.SelectFolder(folder.Name);
+            // SELECT, not EXAMINE, though listing writes nothing: a server may hand out UIDs in
+            // a read-only session that it gives to other messages in the next read-write one,
+            // and the deletion and the header cache find messages by the UIDs listed here.
+            client_.SelectFolder(folder.Name);
         } catch (const EReplyError&) {
             Log(Text(context_, texts::ErrorSelecting) + client_.FolderDisplayName(folder.Name));
             return false;

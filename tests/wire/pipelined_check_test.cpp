@@ -86,7 +86,7 @@ QStringList Column(const TRunResult& result, QString TMessageRow::*field)
     return values;
 }
 
-// A folder is opened with EXAMINE and read in chunks of 1,000 sequence numbers, all of them sent
+// A folder is opened with SELECT and read in chunks of 1,000 sequence numbers, all of them sent
 // before the first reply is read. The items of a message may come in two responses; a flag update
 // about another message and a response outside the chunk are passed over; a message the server
 // leaves out is not listed.
@@ -96,7 +96,7 @@ TEST(PipelinedCheck, ImapReadsAFolderInPipelinedChunks)
         C: C2 LIST "" *
         S: * LIST (\HasNoChildren) "/" "INBOX"
         S: C2 OK done
-        C: C3 EXAMINE "INBOX"
+        C: C3 SELECT "INBOX"
         S: * 2500 EXISTS
         S: * OK [UIDVALIDITY 7] ok
         S: C3 OK [READ-ONLY] done
@@ -134,7 +134,7 @@ TEST(PipelinedCheck, ImapRefusedChunkOrClosedConnectionKeepsWhatCameBefore)
         C: C2 LIST "" *
         S: * LIST (\HasNoChildren) "/" "INBOX"
         S: C2 OK done
-        C: C3 EXAMINE "INBOX"
+        C: C3 SELECT "INBOX"
         S: * 1500 EXISTS
         S: C3 OK [READ-ONLY] done
         C: C4 FETCH 1:1000 (UID RFC822.SIZE RFC822.HEADER)
@@ -226,7 +226,7 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
         C: C2 LIST "" *
         S: * LIST (\HasNoChildren) "/" "INBOX"
         S: C2 OK done
-        C: C3 EXAMINE "INBOX"
+        C: C3 SELECT "INBOX"
         S: * )"
             + QByteArray::number(exists) + R"( EXISTS
         S: * OK [UIDVALIDITY 7] ok
@@ -403,11 +403,11 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         QHash<QByteArray, TCachedHeader> known;
         for (const int uid : {5, 6, 8})
             known.insert(QByteArray::number(uid),
-                         {"s" + QString::number(uid), {{}, QStringLiteral("a@example.org"), {}}, {}, uid * 10});
+                         {"s" + QString::number(uid), {{}, QStringLiteral("a@example.org"), {}}, {}, uid * 10, {}});
         cache.Store(THeaderCache::AccountKey(Box(TMailProtocol::IMAP4)), "INBOX", 7, known, true, 9);
         const QByteArray script = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\n" + change.Capabilities
             + "C: C2 LIST \"\" *\nS: * LIST (\\HasNoChildren) \"/\" \"INBOX\"\nS: C2 OK done\n"
-              "C: C3 EXAMINE \"INBOX\"\nS: * "
+              "C: C3 SELECT \"INBOX\"\nS: * "
             + QByteArray::number(change.Exists) + " EXISTS\nS: * OK [UIDVALIDITY 7] ok\n"
             + (change.UidNext ? "S: * OK [UIDNEXT " + QByteArray::number(change.UidNext) + "] ok\n" : "")
             + "S: C3 OK [READ-ONLY] done\n" + change.Script;
