@@ -110,7 +110,7 @@ TEST(SecretStoreKeyring, CheckerReadsThePasswordsFromTheStore)
     list.Save(path);
     const QStringList arguments{QStringLiteral("--settings"), path, QStringLiteral("--format"), QStringLiteral("tsv"),
                                 QStringLiteral("--no-cache")};
-    const TCheckerRun inFile = RunChecker(arguments);
+    const TCheckerRun inFile = RunChecker(arguments, QProcessEnvironment::systemEnvironment());
     ASSERT_EQ(inFile.ExitCode, 0) << inFile.ErrLines.join(u'\n').toStdString();
     ASSERT_GT(inFile.Out.count(u'\n'), list.Count());
 
@@ -118,7 +118,7 @@ TEST(SecretStoreKeyring, CheckerReadsThePasswordsFromTheStore)
     ASSERT_TRUE(MovePasswordsToStore(path, store).Ok);
     for (const QString& value : PasswordValues(path))
         EXPECT_TRUE(value.isEmpty());
-    const TCheckerRun inStore = RunChecker(arguments);
+    const TCheckerRun inStore = RunChecker(arguments, QProcessEnvironment::systemEnvironment());
     EXPECT_EQ(inStore.ExitCode, 0) << inStore.ErrLines.join(u'\n').toStdString();
     EXPECT_EQ(inStore.Out, inFile.Out);
     ASSERT_TRUE(MovePasswordsToFile(path, store).Ok);
