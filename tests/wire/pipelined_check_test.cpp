@@ -403,7 +403,7 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         QHash<QByteArray, TCachedHeader> known;
         for (const int uid : {5, 6, 8})
             known.insert(QByteArray::number(uid),
-                         {"s" + QString::number(uid), {{}, QStringLiteral("a@example.org"), {}}, {}, uid * 10});
+                         {"s" + QString::number(uid), {{}, QStringLiteral("a@example.org"), {}}, {}, uid * 10, {}});
         cache.Store(THeaderCache::AccountKey(Box(TMailProtocol::IMAP4)), "INBOX", 7, known, true, 9);
         const QByteArray script = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\n" + change.Capabilities
             + "C: C2 LIST \"\" *\nS: * LIST (\\HasNoChildren) \"/\" \"INBOX\"\nS: C2 OK done\n"
