@@ -2,7 +2,6 @@
 
 #include "net/errors.h"
 #include "imap/imap_errors.h"
-#include "imap/imap_folder_name.h"
 #include "net/protocol_limits.h"
 
 #include <exception>
@@ -196,7 +195,7 @@ TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>&
 
 QByteArray TImap4Client::QueueCommand(const QByteArray& verb, const QList<TImapArgument>& arguments)
 {
-    const QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
+    QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
     const QList<TImapCommandPiece> pieces = BuildImapCommand(tag, verb, arguments, false);
     // Only commands of one line can go ahead of their replies.
     Q_ASSERT(pieces.size() == 1);
@@ -344,11 +343,6 @@ void TImap4Client::EnableUtf8(const QList<QByteArray>& capabilities)
     utf8_ = ImapReplyCode(reply) == Code::Ok && enabled;
 }
 
-QString TImap4Client::FolderDisplayName(const QByteArray& name) const
-{
-    return DecodeImapFolderName(name, utf8_ ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7);
-}
-
 void TImap4Client::QuitAfterRefusal()
 {
     try {
@@ -402,65 +396,6 @@ QList<QByteArray> TImap4Client::Capability()
 bool TImap4Client::HasCapability(const QByteArray& name)
 {
     return Capability().contains(name.toUpper());
-}
-
-bool TImap4Client::ListFolders(QList<TImapListEntry>& folders)
-{
-    RequireState({State::Authenticated, State::Selected});
-    QList<TImapListEntry> listed;
-    qsizetype total = 0;
-    Command("LIST", {TImapArgument::Raw("\"\""), TImapArgument::Raw("*")}, {Code::Ok}, [&](const QByteArray& response) {
-        std::optional<TImapListEntry> entry = ParseListResponse(response);
-        if (!entry)
-            return false;
-        // The folders are one reply and held at once: the same bound as any reply.
-        total += response.size() + 2;
-        if (total > kMaxReplyBytes)
-            throw ELineTooLong();
-        listed.append(std::move(*entry));
-        return true;
-    });
-    for (const TImapListEntry& entry : listed) {
-        if (!entry.Delimiter.isEmpty())
-            separator_ = entry.Delimiter;
-    }
-    folders = listed;
-    return true;
-}
-
-bool TImap4Client::SelectFolder(const QByteArray& name)
-{
-    return OpenFolder("SELECT", name);
-}
-
-bool TImap4Client::ExamineFolder(const QByteArray& name)
-{
-    return OpenFolder("EXAMINE", name);
-}
-
-bool TImap4Client::OpenFolder(const QByteArray& verb, const QByteArray& name)
-{
-    RequireState({State::Authenticated, State::Selected});
-    TImapFolderInfo info;
-    TReply reply;
-    try {
-        reply = Command(verb, {TImapArgument::String(name)}, {Code::Ok}, [&info](const QByteArray& response) {
-            ApplySelectResponse(info, response);
-            return false;
-        });
-    } catch (const EMailClientError&) {
-        // RFC 3501 §6.3.1: a failed SELECT leaves no folder selected; a reply that could not be
-        // understood leaves the folder unknown.
-        if (state_ == State::Selected)
-            state_ = State::Authenticated;
-        selected_ = TImapFolderInfo();
-        throw;
-    }
-    ApplySelectResponse(info, "OK " + reply.Text.value(reply.Text.size() - 1));
-    info.Name = name;
-    selected_ = info;
-    state_ = State::Selected;
-    return true;
 }
 
 TImapCommandResult TImap4Client::ResultOf(const TReply& reply)

@@ -25,6 +25,7 @@ class QRadioButton;
 class QThread;
 class QToolBar;
 class QTreeWidget;
+class QVBoxLayout;
 class QWidget;
 
 namespace brevio {
@@ -173,8 +174,13 @@ protected:
 
 private:
     void BuildControls();
+    // The list panel, the fields and the layout (mailbox_editor_fields.cpp).
     void BuildListPanel();
     void BuildFields();
+    void BuildServerFields();
+    void BuildAccountFields();
+    void BuildCertificateAndTest();
+    QLineEdit* MakeWideEdit(const char* name);
     // The sign-in group (mailbox_editor_oauth.cpp): built, connected, and refilled whenever the
     // selection changes.
     void BuildSignInFields();
@@ -184,6 +190,7 @@ private:
     void UpdateSignInRows();
     void btnSignInClick();
     void LayOut();
+    QVBoxLayout* LayOutFields();
     void ConnectCommands();
     // Live editing: each field writes into the selected mailbox of the working copy.
     void ConnectEdits();
