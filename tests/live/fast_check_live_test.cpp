@@ -219,9 +219,9 @@ INSTANTIATE_TEST_SUITE_P(Servers, IncrementalRecheckLive, ::testing::Values("BRE
                              return std::string(tested.index == 0 ? "Dovecot" : "Courier");
                          });
 
-// The fast listing opens folders read-only and asks for RFC822.HEADER: a new message is neither
-// marked \Seen nor loses \Recent for the next client that selects the folder.
-TEST_F(FastCheckLive, ListingLeavesSeenAndRecentAlone)
+// The fast listing asks for RFC822.HEADER: a new message is not marked \Seen. (It opens folders
+// with SELECT, whose UIDs every server keeps, so \Recent goes to this session.)
+TEST_F(FastCheckLive, ListingLeavesSeenAlone)
 {
     const QString inbox = server.folderPath(QStringLiteral("carol"), QStringLiteral("INBOX"));
     TScratchMail mail(inbox);
@@ -237,7 +237,6 @@ TEST_F(FastCheckLive, ListingLeavesSeenAndRecentAlone)
     ASSERT_TRUE(client.Login(box.UserName, box.Password).LoggedIn());
     client.SelectFolder("INBOX");
     EXPECT_EQ(client.SelectedMailBox().TotalMessages, 1);
-    EXPECT_EQ(client.SelectedMailBox().RecentMessages, 1);
     QByteArray uid;
     ASSERT_TRUE(client.MessageUid(1, uid));
     TMessageFlags flags;
