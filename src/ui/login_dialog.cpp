@@ -12,19 +12,9 @@
 #include "components/footer.h"
 #include "ui/form_localizer.h"
 #include "ui/form_scale.h"
+#include "ui/named_widget.h"
 
 namespace brevio {
-
-namespace {
-
-template <typename TWidget>
-TWidget* Named(TWidget* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-}  // namespace
 
 TfrmFTPLoginAndPassword::TfrmFTPLoginAndPassword(QWidget* parent) : QDialog(parent)
 {

@@ -20,20 +20,9 @@
 
 #include "components/footer.h"
 #include "ui/form_scale.h"
+#include "ui/named_widget.h"
 
 namespace brevio {
-
-namespace {
-
-// Every widget carries its component name, which the language file's section addresses.
-template <class TWidget>
-TWidget* Named(TWidget* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-}  // namespace
 
 // The toolbar with the list's commands above the list of mailboxes.
 void TfrmMailBoxes::BuildListPanel()

@@ -24,18 +24,12 @@
 #include "support/text_format.h"
 #include "ui/form_localizer.h"
 #include "ui/form_scale.h"
+#include "ui/named_widget.h"
 
 namespace brevio {
 
 namespace {
 
-// Every widget carries its component name, which the language file's section addresses.
-template <class TWidget>
-TWidget* Named(TWidget* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 constexpr int kMaxInterval = 100;  // minutes
 constexpr int kMinTimeout = 5;     // seconds
