@@ -30,14 +30,7 @@ QByteArray LastLine(const TReply& reply)
 
 TReply TImap4Client::AuthenticateBearer(const QByteArray& user, const QByteArray& token)
 {
-    // Checked before anything goes out: a token is as good as a password to whoever reads it.
-    if (Security == TSecurity::None) {
-        throw EMailClientError(TFailure{TFailureKind::TokenNeedsTls, {QStringLiteral("STARTTLS")}});
-    }
-    if (token.isEmpty())
-        throw EMailClientError(TFailure{TFailureKind::TokenMissing, {}});
-    if (OAuthValueUnsendable(user) || OAuthValueUnsendable(token))
-        throw EMailClientError(TFailure{TFailureKind::TokenUnsendable, {}});
+    CheckTokenMayBeSent(Security != TSecurity::None, QStringLiteral("STARTTLS"), user, token);
     const TOAuthMechanism mechanism = OfferedMechanism(Capability());
     if (mechanism == TOAuthMechanism::None) {
         throw EMailClientError(TFailure{TFailureKind::TokenNotOffered, {QStringLiteral("AUTH=OAUTHBEARER, AUTH=XOAUTH2")}});

@@ -1,5 +1,7 @@
 #include "net/sasl_oauth.h"
 
+#include "net/errors.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -66,6 +68,17 @@ QByteArray OAuthChallengeStatus(const QByteArray& base64)
     if (!json.isObject())
         return (*decoded).left(200);
     return json.object().value(QStringLiteral("status")).toString().toUtf8().left(200);
+}
+
+void CheckTokenMayBeSent(bool secured, const QString& securingCommand, const QByteArray& user,
+                         const QByteArray& token)
+{
+    if (!secured)
+        throw EMailClientError(TFailure{TFailureKind::TokenNeedsTls, {securingCommand}});
+    if (token.isEmpty())
+        throw EMailClientError(TFailure{TFailureKind::TokenMissing, {}});
+    if (OAuthValueUnsendable(user) || OAuthValueUnsendable(token))
+        throw EMailClientError(TFailure{TFailureKind::TokenUnsendable, {}});
 }
 
 }  // namespace brevio

@@ -25,6 +25,12 @@ QByteArray OAuthInitialResponse(TOAuthMechanism mechanism, const QByteArray& use
 // control character, which would end a key-value pair or the line early).
 bool OAuthValueUnsendable(const QByteArray& value);
 
+// Raises the failure that keeps a token from going out, checked before anything is sent (a token
+// is as good as a password to whoever reads it): a connection not secured (`securingCommand`
+// names the protocol's own way to secure it), no token yet, or a byte that cannot be sent.
+void CheckTokenMayBeSent(bool secured, const QString& securingCommand, const QByteArray& user,
+                         const QByteArray& token);
+
 // The status of the server's error challenge (RFC 7628 §3.2.2: base64 of a JSON object with
 // "status", "scope" and "schemes"); the decoded text when it is no such object, empty when it is
 // empty or not base64.

@@ -40,14 +40,7 @@ bool TPop3Client::ReadSaslLine(QByteArray& challenge, const QString& detail)
 
 void TPop3Client::AuthenticateBearer(const QByteArray& user, const QByteArray& token)
 {
-    // Checked before anything goes out: a token is as good as a password to whoever reads it.
-    if (Security == TSecurity::None) {
-        throw EMailClientError(TFailure{TFailureKind::TokenNeedsTls, {QStringLiteral("STLS")}});
-    }
-    if (token.isEmpty())
-        throw EMailClientError(TFailure{TFailureKind::TokenMissing, {}});
-    if (OAuthValueUnsendable(user) || OAuthValueUnsendable(token))
-        throw EMailClientError(TFailure{TFailureKind::TokenUnsendable, {}});
+    CheckTokenMayBeSent(Security != TSecurity::None, QStringLiteral("STLS"), user, token);
     const TOAuthMechanism mechanism = OfferedMechanism(capabilities_);
     if (mechanism == TOAuthMechanism::None)
         throw EMailClientError(TFailure{TFailureKind::TokenNotOffered, {QStringLiteral("SASL OAUTHBEARER, XOAUTH2")}});

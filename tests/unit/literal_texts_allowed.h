@@ -26,12 +26,10 @@ inline constexpr std::array<TAllowedText, 2> kInternalTexts{{
     {"engine/mailbox_imap4.cpp", "The server refused to list the messages of a folder."},
 }};
 
-// Protocol words that the sign-in failures name inside a translated sentence: the command that
-// secures the connection and the mechanisms the server would have to offer.
-inline constexpr std::array<TAllowedText, 4> kProtocolWords{{
-    {"imap/imap_sasl.cpp", "STARTTLS"},
+// Protocol words that the sign-in failures name inside a translated sentence: the mechanisms
+// the server would have to offer.
+inline constexpr std::array<TAllowedText, 2> kProtocolWords{{
     {"imap/imap_sasl.cpp", "AUTH=OAUTHBEARER, AUTH=XOAUTH2"},
-    {"pop3/pop3_sasl.cpp", "STLS"},
     {"pop3/pop3_sasl.cpp", "SASL OAUTHBEARER, XOAUTH2"},
 }};
 
