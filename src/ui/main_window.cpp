@@ -36,6 +36,7 @@
 #include "ui/message_list_model.h"
 #include "ui/oauth_sign_in.h"
 #include "ui/run_controller.h"
+#include "ui/window_keys.h"
 
 namespace brevio {
 
@@ -77,58 +78,6 @@ QList<int> DefaultColumnWidths(const QTreeView& view)
         fit(TMessageListModel::ColTime, locale.toString(time, QLocale::LongFormat));
     return widths;
 }
-
-bool IsKeypadStar(const QKeyEvent& key)
-{
-    return key.key() == Qt::Key_Asterisk && key.modifiers() == Qt::KeypadModifier;
-}
-
-// Keys that belong to the whole window, whatever holds the focus in it. They are watched at the
-// application, before any widget and before shortcut matching: a menu bar left in keyboard mode
-// by a menu closed with Esc keeps the next Esc for itself, and some platforms drop the keypad
-// modifier before matching shortcuts, so a "Num *" shortcut would never fire there.
-class TWindowKeys final : public QObject {
-public:
-    TWindowKeys(QWidget* window, std::function<bool()> escape, QAction* keypadStar)
-        : QObject(window), window_(window), escape_(std::move(escape)), keypadStar_(keypadStar)
-    {
-        qApp->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        const QEvent::Type type = event->type();
-        if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
-            return false;
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget || widget->window() != window_)
-            return false;
-        auto* key = static_cast<QKeyEvent*>(event);
-        // The override comes first; taking it keeps the key from shortcuts and from the
-        // widget's own use of the override. The key press that follows goes to the widget.
-        if (type == QEvent::ShortcutOverride && key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
-            if (!escape_())
-                return false;
-            key->accept();
-            return true;
-        }
-        if (IsKeypadStar(*key)) {
-            // The press after a taken override must not reach the list, which would search
-            // its rows for a "*".
-            if (type == QEvent::ShortcutOverride)
-                keypadStar_->trigger();
-            key->accept();
-            return true;
-        }
-        return false;
-    }
-
-private:
-    QWidget* window_;
-    std::function<bool()> escape_;
-    QAction* keypadStar_;
-};
 
 }  // namespace
 
