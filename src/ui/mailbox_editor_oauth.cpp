@@ -82,9 +82,10 @@ void TfrmMailBoxes::ConnectSignInEdits()
         {edtOAuthTokenUrl, &TMailBoxSettings::OAuthTokenUrl},
         {edtOAuthScope, &TMailBoxSettings::OAuthScope},
     };
-    for (const auto& [field, member] : fields) {
+    for (const auto& field : fields) {
         // A preset's endpoints are shown, not stored: Custom keeps the user's own.
-        connect(field, &QLineEdit::textEdited, this,
+        QString TMailBoxSettings::*member = field.second;
+        connect(field.first, &QLineEdit::textEdited, this,
                 edited([member](TMailBox& box, const QString& text) { box.*member = text; }));
     }
     connect(cbSignIn, &QComboBox::currentIndexChanged, this, &TfrmMailBoxes::UpdateSignInRows);
