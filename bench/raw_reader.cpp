@@ -1,7 +1,7 @@
 // The physical limit of a listing: the commands brevio-check sends, with the replies read as raw
 // bytes and only counted, never parsed. Only the ends of replies are looked for, so the time is
 // what the server needs to send every header.
-//   raw_reader imap HOST PORT USER PASSWORD   LOGIN, LIST, EXAMINE "INBOX", then
+//   raw_reader imap HOST PORT USER PASSWORD   LOGIN, LIST, SELECT "INBOX", then
 //                                             FETCH n:m (UID RFC822.SIZE RFC822.HEADER) in chunks
 //                                             of 1,000, four of them ahead of their replies
 //   raw_reader pop3 HOST PORT USER PASSWORD   CAPA, USER, PASS, LIST and UIDL together, then every
@@ -135,7 +135,7 @@ std::string TagEnd(int n)
 long Imap(Conn& c, const std::string& user, const std::string& password)
 {
     c.Until("\r", 1);  // greeting
-    c.Send("a1 LOGIN " + Quoted(user) + " " + Quoted(password) + "\r\na2 LIST \"\" *\r\na3 EXAMINE \"INBOX\"\r\n");
+    c.Send("a1 LOGIN " + Quoted(user) + " " + Quoted(password) + "\r\na2 LIST \"\" *\r\na3 SELECT \"INBOX\"\r\n");
     c.Until(TagEnd(1), 1);
     c.Until(TagEnd(2), 1);
     std::string examined;
