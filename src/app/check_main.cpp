@@ -406,6 +406,19 @@ bool OpenTrace(const QString& fileName, QFile& traceFile, TConsoleContext& conte
     return true;
 }
 
+// Fills the chosen mailboxes' passwords and access tokens from the secret store; what cannot be
+// filled is logged and the mailbox left out.
+void FillRunSecrets(QList<TMailBoxSettings>& mailBoxes, QList<int>& indexes, TKeychainSecretStore& secrets,
+                    TOAuthTokenKeeper& tokens, const TStringTable& strings, TConsoleContext& context)
+{
+    for (const TRunSecretsOutcome& filled : {FillSecrets(mailBoxes, indexes, secrets, false, strings),
+                                             FillAccessTokens(mailBoxes, indexes, tokens, {}, false, strings)}) {
+        for (const QString& entry : filled.Log)
+            context.Log(entry);
+        indexes.removeIf([&filled](int index) { return filled.Skipped.contains(index); });
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -436,13 +449,7 @@ int main(int argc, char** argv)
     const auto secrets = std::make_shared<TKeychainSecretStore>();
     TOAuthTokenKeeper tokens(secrets);
     context.SetTokenKeeper(&tokens);
-    for (const TRunSecretsOutcome& filled :
-         {FillSecrets(mailBoxes, indexes, *secrets, false, strings.Strings),
-          FillAccessTokens(mailBoxes, indexes, tokens, {}, false, strings.Strings)}) {
-        for (const QString& entry : filled.Log)
-            context.Log(entry);
-        indexes.removeIf([&filled](int index) { return filled.Skipped.contains(index); });
-    }
+    FillRunSecrets(mailBoxes, indexes, *secrets, tokens, strings.Strings, context);
     TInterruptWatcher interrupts(*context.AbortSignal());
 
     std::optional<THeaderCache> cache;
