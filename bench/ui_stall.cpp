@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QTimeZone>
 #include <QTimer>
 #include <QTreeView>
 
@@ -44,15 +45,12 @@ QList<QList<TMessageRow>> MakeMailBoxes(int count, int perMailBox)
         row.MailBoxIndex = box;
         row.Id.Number = i % perMailBox + 1;
         row.Id.UniqueId = "uid-" + QByteArray::number(i);
-        row.Number = QString::number(row.Id.Number);
+        row.Number = row.Id.Number;
         row.Subject = QStringLiteral("Offer %1: cheap watches and more, today only").arg(i);
         row.From = QStringLiteral("Sender %1 <sender%1@example.com>").arg(i % 997);
         row.MailBox = QStringLiteral("box %1").arg(box + 1);
-        row.SizeBytes = 500 + i % 300;
-        row.Size = QString::number(row.SizeBytes);
-        row.Date = QStringLiteral("07.12.2026");
-        row.Time =
-            QStringLiteral("12:%1:%2").arg(i / 60 % 60, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0'));
+        row.Size = 500 + i % 300;
+        row.Date = QDateTime(QDate(2026, 12, 7), QTime(12, i / 60 % 60, i % 60), QTimeZone::utc());
         row.Folder = QStringLiteral("INBOX");
         boxes.last().append(row);
     }

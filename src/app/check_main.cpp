@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <pthread.h>
 #include <cstdio>
+#include <functional>
 #include <future>
 #include <optional>
 #include <thread>
@@ -170,16 +171,15 @@ QString ParseIdList(const QString& text, QStringList& ids)
 // The messages of `listed` that `ids` name, in the order of `ids`. An Id that names no message
 // of the listing (deleted or moved since, or in a mailbox not checked), or more than one (two
 // mailboxes of one name on one account), is reported and nothing is deleted for it.
-QList<TMessageToDelete> FindMessagesToDelete(const QList<TListedMessage>& listed, const QStringList& ids,
-                                             bool& allFound)
+QList<TMessageToDelete> FindMessagesToDelete(const QList<TMessageRow>& listed, const QStringList& ids, bool& allFound)
 {
     QHash<QString, QList<const TMessageRow*>> named;
     for (const QString& id : ids)
         named.insert(id, {});
-    for (const TListedMessage& message : listed) {
-        const auto entry = named.find(MessageIdText(message.Row.MailBox, message.Row.Id));
+    for (const TMessageRow& row : listed) {
+        const auto entry = named.find(MessageIdText(row.MailBox, row.Id));
         if (entry != named.end())
-            entry->append(&message.Row);
+            entry->append(&row);
     }
     QList<TMessageToDelete> deletes;
     allFound = true;
@@ -322,64 +322,114 @@ std::optional<int> ChooseMailBoxes(const QList<TMailBoxSettings>& mailBoxes, con
     return std::nullopt;
 }
 
-// Lists the mailboxes at `indexes`: every row with the message it shows.
-QList<TListedMessage> ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes,
-                                   TConsoleContext& context)
+using TRowSink = std::function<void(const TMessageRow& row)>;
+
+// Lists the mailboxes at `indexes`: each mailbox's rows go to `sink` one by one as soon as it is
+// checked, and what it found is let go before the next one. `onAllChecked` (when given) is
+// called once the last mailbox is checked, before its rows go out.
+void ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TConsoleContext& context,
+                  const TRowSink& sink, const std::function<void()>& onAllChecked = {})
 {
-    QList<TListedMessage> listed;
-    TMessageRowBuilder rows(QLocale(), false);
-    CheckMailBoxes(mailBoxes, indexes, context, [&](int index, const QList<TFoundMessage>& found) {
-        // Row by row, so the rows are never held twice.
-        listed.reserve(listed.size() + found.size());
+    const int last = indexes.isEmpty() ? -1 : *std::max_element(indexes.cbegin(), indexes.cend());
+    TMessageRowBuilder rows;
+    CheckMailBoxes(mailBoxes, indexes, context, [&](int index, QList<TFoundMessage>& found) {
+        if (index == last && onAllChecked)
+            onAllChecked();
         for (qsizetype i = 0; i < found.size(); ++i)
-            listed.append({rows.Build(index, mailBoxes.at(index), found.at(i), i), found.at(i).Message});
+            sink(rows.Build(index, mailBoxes.at(index), found.at(i), i));
+        found = {};
     });
-    return listed;
 }
 
-// Lists the chosen mailboxes and, when `deleteIds` are given, deletes those messages and lists
-// again. `allFound` turns false when an id named no message.
-QList<TListedMessage> RunCheck(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes,
-                               const std::optional<QStringList>& deleteIds, const TStringTable& strings,
-                               TConsoleContext& context, bool& allFound)
+// Deletes the messages that `deleteIds` name in the listing `listed`. False when nothing was
+// deleted; `allFound` turns false when an id named no message. The messages are found by their
+// ids, never by their places in the list, which change as mail arrives or goes; the run deletes
+// them by identity.
+bool DeleteListed(const QList<TMailBoxSettings>& mailBoxes, const QList<TMessageRow>& listed,
+                  const QStringList& deleteIds, const TStringTable& strings, TConsoleContext& context, bool& allFound)
 {
-    QList<TListedMessage> listed = ListMessages(mailBoxes, indexes, context);
-    allFound = true;
-    if (!deleteIds)
-        return listed;
-    // The messages are found again by their ids, never by their places in the list, which
-    // change as mail arrives or goes; the run deletes them by identity.
     TRunRequest request;
     request.Kind = TRunKind::DeleteMarked;
     request.MailBoxes = mailBoxes;
     request.Strings = strings;
-    request.Deletes = FindMessagesToDelete(listed, *deleteIds, allFound);
+    request.Deletes = FindMessagesToDelete(listed, deleteIds, allFound);
     if (request.Deletes.isEmpty())
-        return listed;
+        return false;
     ExecuteRun(request, context);
-    return ListMessages(mailBoxes, indexes, context);
+    return true;
 }
 
-// Prints the listing on standard output and the log on standard error, and gives the exit
-// status. The header cache is written meanwhile.
-int PrintResults(const QList<TListedMessage>& listed, TExportFormat format, THeaderCache* cache,
-                 const TConsoleContext& context, bool allFound)
-{
-    // The cache is written while the list is: neither touches the other.
-    std::future<void> saved;
-    if (cache)
-        saved = std::async(std::launch::async, [cache] { cache->Save(); });
+// Where the listing goes: the TSV, the form scripts read, to standard output as it is made (a
+// big listing is never held, neither as rows nor as text); the other forms at the end, from the
+// rows kept until then.
+class TListingOutput {
+public:
+    explicit TListingOutput(TExportFormat format) : format_(format)
+    {
+        if (format == TExportFormat::Tsv)
+            tsv_.emplace(&TListingOutput::Write);
+    }
 
-    const auto write = [](QByteArrayView piece) { std::fwrite(piece.data(), 1, size_t(piece.size()), stdout); };
-    // The TSV, the form scripts read, goes out as it is made: a big listing is never held as text.
-    if (format == TExportFormat::Tsv)
-        WriteTsvRows(listed, write);
-    else
-        write(ExportMessageRows(listed, format));
-    std::fflush(stdout);
+    TRowSink Sink()
+    {
+        if (tsv_)
+            return [this](const TMessageRow& row) { tsv_->Add(row); };
+        return [this](const TMessageRow& row) { rows_.append(row); };
+    }
+
+    void Finish()
+    {
+        if (tsv_)
+            tsv_->Finish();
+        else
+            Write(ExportMessageRows(rows_, format_));
+        std::fflush(stdout);
+    }
+
+private:
+    static void Write(QByteArrayView piece) { std::fwrite(piece.data(), 1, size_t(piece.size()), stdout); }
+
+    TExportFormat format_;
+    std::optional<TTsvWriter> tsv_;
+    QList<TMessageRow> rows_;
+};
+
+// Lists the chosen mailboxes into `output` and, when `deleteIds` are given, deletes those
+// messages first and lists again. The header cache is written while the last mailbox's rows go
+// out: neither touches the other. `allFound` turns false when an id named no message.
+void RunCheck(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes,
+              const std::optional<QStringList>& deleteIds, const TStringTable& strings, TConsoleContext& context,
+              THeaderCache* cache, TListingOutput& output, bool& allFound)
+{
+    std::future<void> saved;
+    const auto save = [&saved, cache] {
+        if (cache)
+            saved = std::async(std::launch::async, [cache] { cache->Save(); });
+    };
+    allFound = true;
+    const TRowSink sink = output.Sink();
+    if (deleteIds) {
+        QList<TMessageRow> listed;
+        ListMessages(mailBoxes, indexes, context, [&listed](const TMessageRow& row) { listed.append(row); });
+        if (!DeleteListed(mailBoxes, listed, *deleteIds, strings, context, allFound)) {
+            save();
+            for (const TMessageRow& row : std::as_const(listed))
+                sink(row);
+            output.Finish();
+            return;
+        }
+    }
+    ListMessages(mailBoxes, indexes, context, sink, save);
+    output.Finish();
+    if (!saved.valid())
+        save();
     if (saved.valid())
         saved.get();
+}
 
+// Prints the log on standard error and gives the exit status.
+int PrintLog(const TConsoleContext& context, bool allFound)
+{
     // The log as it holds it, newest entry first, one entry per line.
     const QStringList entries = context.ErrorLog().Entries();
     for (QString entry : entries) {
@@ -466,9 +516,10 @@ int main(int argc, char** argv)
             QStringLiteral("cannot write trace file %1: %2").arg(*command.TraceFile, traceFile.errorString()));
 
     bool allFound = true;
-    const QList<TListedMessage> listed =
-        RunCheck(mailBoxes, indexes, command.DeleteIds, strings.Strings, context, allFound);
-    const int status = PrintResults(listed, command.Format, cache ? &*cache : nullptr, context, allFound);
+    TListingOutput output(command.Format);
+    RunCheck(mailBoxes, indexes, command.DeleteIds, strings.Strings, context, cache ? &*cache : nullptr, output,
+             allFound);
+    const int status = PrintLog(context, allFound);
     if (traceFile.isOpen())
         traceFile.close();
     interrupts.Stop();

@@ -68,7 +68,7 @@ void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& 
         StartNextMailBox(context);
         QString fingerprint;
         bool complete = false;
-        const QList<TFoundMessage> found = CheckMailBox(mailBoxes.at(index), context, factory, &fingerprint, &complete);
+        QList<TFoundMessage> found = CheckMailBox(mailBoxes.at(index), context, factory, &fingerprint, &complete);
         NoteTrust(trusted, index, mailBoxes.at(index), fingerprint);
         if (unfinished && !complete)
             unfinished->append(index);
@@ -77,8 +77,8 @@ void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& 
     }
 }
 
-TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const QLocale& locale,
-                      const TTransportFactory& factory, const TMailBoxRowsCallback& onMailBoxRows)
+TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const TTransportFactory& factory,
+                      const TMailBoxRowsCallback& onMailBoxRows)
 {
     TRunResult result;
     result.Kind = request.Kind;
@@ -101,12 +101,17 @@ TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const 
     const QList<int> indexes = MailBoxesOfRun(request.MailBoxes, request.Kind, request.MailBoxIndex);
     CheckMailBoxes(
         request.MailBoxes, indexes, context,
-        [&](int index, const QList<TFoundMessage>& found) {
-            QList<TMessageRow> rows = BuildMailBoxRows(index, request.MailBoxes.at(index), found, locale);
+        [&](int index, QList<TFoundMessage>& found) {
+            QList<TMessageRow> rows = BuildMailBoxRows(index, request.MailBoxes.at(index), found);
+            found = {};
             if (const quint64 id = request.MailBoxIds.value(index); id != 0)
                 for (TMessageRow& row : rows)
                     row.MailBoxId = id;
-            result.Rows += rows;
+            // The first mailbox's rows are shared, not copied: a big mailbox's rows are held once.
+            if (result.Rows.isEmpty())
+                result.Rows = rows;
+            else
+                result.Rows += rows;
             if (onMailBoxRows)
                 onMailBoxRows(index, rows);
         },
@@ -139,15 +144,33 @@ QString LongTimeFormat(const QLocale& locale)
 
 }  // namespace
 
-TMessageRowBuilder::TMessageRowBuilder(const QLocale& locale, bool dateTexts)
-    : locale_(locale), dateTexts_(dateTexts), timeFormat_(dateTexts ? LongTimeFormat(locale) : QString())
+TMessageRowTexts::TMessageRowTexts(const QLocale& locale) : locale_(locale), timeFormat_(LongTimeFormat(locale))
 {
 }
 
-QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
-                                    const QList<TFoundMessage>& found, const QLocale& locale)
+QString TMessageRowTexts::Date(const TMessageRow& row) const
 {
-    TMessageRowBuilder builder(locale);
+    if (!row.Date.isValid())
+        return {};
+    const QDate date = LocalDateAndTime(row.Date).Date;
+    if (date != lastDate_) {
+        lastDate_ = date;
+        lastDateText_ = locale_.toString(date, QLocale::ShortFormat);
+    }
+    return lastDateText_;
+}
+
+QString TMessageRowTexts::Time(const TMessageRow& row) const
+{
+    if (!row.Date.isValid())
+        return {};
+    return locale_.toString(LocalDateAndTime(row.Date).Time, timeFormat_);
+}
+
+QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
+                                    const QList<TFoundMessage>& found)
+{
+    TMessageRowBuilder builder;
     QList<TMessageRow> rows;
     rows.reserve(found.size());
     for (qsizetype m = 0; m < found.size(); ++m)
@@ -161,29 +184,20 @@ TMessageRow TMessageRowBuilder::Build(int mailBoxIndex, const TMailBoxSettings& 
     const TListedHeader& message = found.Message;
     TMessageRow row;
     row.MailBoxIndex = mailBoxIndex;
-    row.Id = found.Id;
-    row.Number = QString::number(position + 1);
+    row.Number = qint32(position + 1);
+    row.Id = found.Id();
     row.Subject = message.Subject;
     row.From = message.From.Text();
     row.FromAddress = message.From.Address;
     row.Spam = message.Spam;
     row.MailBox = mailBox.Name;
-    row.Size = QString::number(message.Size);
-    row.SizeBytes = std::max<qint64>(0, message.Size);
-    if (dateTexts_ && message.Date.isValid()) {
-        const TLocalDateTime local = LocalDateAndTime(message.Date);
-        if (local.Date != lastDate_) {
-            lastDate_ = local.Date;
-            lastDateText_ = locale_.toString(local.Date, QLocale::ShortFormat);
-        }
-        row.Date = lastDateText_;
-        row.Time = locale_.toString(local.Time, timeFormat_);
-    }
-    if (!folderKnown_ || found.Id.Folder != lastFolder_ || found.FolderEncoding != lastEncoding_) {
+    row.Size = message.Size;
+    row.Date = message.Date;
+    if (!folderKnown_ || message.Folder != lastFolder_ || found.FolderEncoding != lastEncoding_) {
         folderKnown_ = true;
-        lastFolder_ = found.Id.Folder;
+        lastFolder_ = message.Folder;
         lastEncoding_ = found.FolderEncoding;
-        lastFolderText_ = DecodeImapFolderName(found.Id.Folder, found.FolderEncoding);
+        lastFolderText_ = DecodeImapFolderName(message.Folder, found.FolderEncoding);
     }
     row.Folder = lastFolderText_;
     return row;

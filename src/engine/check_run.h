@@ -14,6 +14,8 @@
 #include <QList>
 #include <QLocale>
 #include <QString>
+
+#include <algorithm>
 #include <functional>
 
 namespace brevio {
@@ -49,25 +51,48 @@ struct TRunRequest {
                                         // in snapshot order; empty: not known
 };
 
-// One row of the message list: the column texts, the spam verdict the Spam column draws, plus
-// what the delete command and the sender lists need.
+// One row of the message list: the column texts that are its own, the values the number, size,
+// date and time columns are written from (TMessageRowTexts, when shown), the spam verdict the
+// Spam column draws, plus what the delete command and the sender lists need. A big mailbox's
+// rows stay small: the texts that differ only by their locale are made when they are shown.
 struct TMessageRow {
     int MailBoxIndex = -1;  // position of the mailbox in the run's snapshot
+    qint32 Number = 0;      // position in its mailbox, from 1
     quint64 MailBoxId = 0;  // the mailbox's id in the window's list (0: not known)
     TMessageIdentity Id;    // where the message lies on its server
-    QString Number;         // position in its mailbox, from 1
     QString Subject;
     QString From;
     QString MailBox;
-    QString Size;          // bytes, plain decimal
-    QString Date;          // the locale's short date format; empty without a date
-    QString Time;          // the locale's long time format; empty without a date
-    QString Folder;        // display form of the IMAP4 folder; empty for POP3
-    qint64 SizeBytes = 0;  // the size as a number (0 when the server gave none)
-    QString FromAddress;   // the sender's address alone; empty when it could not be read
+    QString Folder;         // display form of the IMAP4 folder; empty for POP3
+    QString FromAddress;    // the sender's address alone; empty when it could not be read
+    QDateTime Date;         // the moment, in UTC; invalid without a date
+    qint32 Size = -1;       // bytes, as the server gave it; -1 when it gave none
     TSpamVerdict Spam;
 
+    // The size as a number of bytes (0 when the server gave none).
+    qint64 SizeBytes() const { return std::max<qint64>(0, Size); }
+
     bool operator==(const TMessageRow&) const = default;
+};
+
+// The texts of a row's number, size, date and time columns: the number and size in plain
+// decimal, the date in the locale's short date format and the time in its long time format,
+// in local time; the date and time are empty without a date. One per list or export, as it
+// keeps what rows share (the time format, the text of the last date).
+class TMessageRowTexts {
+public:
+    explicit TMessageRowTexts(const QLocale& locale = QLocale());
+
+    static QString Number(const TMessageRow& row) { return QString::number(row.Number); }
+    static QString Size(const TMessageRow& row) { return QString::number(row.Size); }
+    QString Date(const TMessageRow& row) const;
+    QString Time(const TMessageRow& row) const;
+
+private:
+    QLocale locale_;
+    QString timeFormat_;
+    mutable QDate lastDate_;
+    mutable QString lastDateText_;
 };
 
 // A certificate the user chose to trust during a run, for the mailbox at MailBoxIndex of the
@@ -99,11 +124,12 @@ using TMailBoxRowsCallback = std::function<void(int mailBoxIndex, const QList<TM
 // Runs `request` on the calling thread. Never throws for mailbox failures: each mailbox
 // catches its own and logs it. The abort request ends only the mailbox it hits: it is reset
 // before each mailbox. `factory` makes the transports (empty: real sockets).
-TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const QLocale& locale = QLocale(),
-                      const TTransportFactory& factory = {}, const TMailBoxRowsCallback& onMailBoxRows = {});
+TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const TTransportFactory& factory = {},
+                      const TMailBoxRowsCallback& onMailBoxRows = {});
 
-// Called after each mailbox's check with its index and what it found.
-using TMailBoxFoundCallback = std::function<void(int mailBoxIndex, const QList<TFoundMessage>& found)>;
+// Called after each mailbox's check with its index and what it found, which the callback may
+// take over (it is let go after the call either way).
+using TMailBoxFoundCallback = std::function<void(int mailBoxIndex, QList<TFoundMessage>& found)>;
 
 // Checks the mailboxes of `mailBoxes` at `indexes`, each once, in list order, each with a clean
 // abort request. `trusted` (when given) collects the certificates the user trusted, `unfinished`
@@ -115,25 +141,16 @@ void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& 
 // The indexes a run of `kind` visits (CheckOne: just `mailBoxIndex`, when valid).
 QList<int> MailBoxesOfRun(const QList<TMailBoxSettings>& mailBoxes, TRunKind kind, int mailBoxIndex = -1);
 
-// Makes the rows of a listing. What rows share is worked out once per builder: the locale's time
-// format, and the texts of the last date and folder (rows in a row mostly share their day and
-// folder, and then share the text too, which saves an allocation per row in a big mailbox).
+// Makes the rows of a listing. The folder text is worked out once per run of rows in the same
+// folder (rows in a row mostly share it, and then share the text too, which saves an allocation
+// per row in a big mailbox).
 class TMessageRowBuilder {
 public:
-    // `dateTexts` false: the Date and Time texts stay empty, for rows that are only exported
-    // (the exports write dates in a fixed form of their own).
-    explicit TMessageRowBuilder(const QLocale& locale = QLocale(), bool dateTexts = true);
-
     // The row of one found message at `position` (from 0) of its mailbox's listing.
     TMessageRow Build(int mailBoxIndex, const TMailBoxSettings& mailBox, const TFoundMessage& found,
                       qsizetype position);
 
 private:
-    QLocale locale_;
-    bool dateTexts_;
-    QString timeFormat_;
-    QDate lastDate_;
-    QString lastDateText_;
     bool folderKnown_ = false;
     QByteArray lastFolder_;
     TImapNameEncoding lastEncoding_ = TImapNameEncoding::ModifiedUtf7;
@@ -142,7 +159,7 @@ private:
 
 // The rows for what one mailbox's check found, numbered from 1.
 QList<TMessageRow> BuildMailBoxRows(int mailBoxIndex, const TMailBoxSettings& mailBox,
-                                    const QList<TFoundMessage>& found, const QLocale& locale = QLocale());
+                                    const QList<TFoundMessage>& found);
 
 // Keeps the certificates of `result` in `list`: each goes to the mailbox at its index when that
 // is still the same mailbox (same host and user name). Returns true when a mailbox changed.

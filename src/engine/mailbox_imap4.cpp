@@ -85,7 +85,7 @@ TFoundMessage FoundInFolder(TListedHeader&& fetched, const QByteArray& folder, q
     message.Message = std::move(fetched);
     message.Message.Folder = folder;
     message.Message.UidValidity = uidValidity;
-    message.Id = {folder, uidValidity, message.Message.Uid, {}, sequenceNumber};
+    message.Number = sequenceNumber;
     return message;
 }
 
@@ -502,7 +502,7 @@ private:
             message.Message.Size = client_.FetchSizeByUid(uid);
             message.Message.Uid = uid.toUInt();
             message.Message.UidValidity = uidValidity;
-            message.Id = {folder, uidValidity, message.Message.Uid, {}, i};
+            message.Number = i;
             if (client_.Utf8Enabled())
                 message.FolderEncoding = TImapNameEncoding::Utf8;
             context_.SetStatus(FormatText(Text(context_, texts::RetrievedMessageHeader), {i, count}));

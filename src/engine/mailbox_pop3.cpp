@@ -134,8 +134,7 @@ private:
         message.Message = std::move(header);
         message.Message.Size = entry.Size;
         message.Message.UniqueId = id;
-        message.Id.UniqueId = id;
-        message.Id.Number = entry.Number;
+        message.Number = entry.Number;
         found_.append(std::move(message));
         ++next_;
     }
@@ -212,8 +211,7 @@ QList<TFoundMessage> CheckPop3(const TMailBoxSettings& box, TCheckContext& conte
             TFoundMessage message;
             message.Message = TListedHeader(std::move(header));
             message.Message.UniqueId = uniqueIds.value(i);
-            message.Id.UniqueId = message.Message.UniqueId;
-            message.Id.Number = i;
+            message.Number = i;
             found.append(std::move(message));
         }
     });

@@ -34,6 +34,8 @@ void AppendIdPart(QByteArray& text, QByteArrayView bytes)
     }
 }
 
+}  // namespace
+
 // The Id column as bytes (it is plain ASCII). The rows of one mailbox and folder share all of it
 // but the last part, so that is kept from row to row.
 class TIdWriter {
@@ -74,6 +76,8 @@ private:
     quint32 uidValidity_ = 0;
     QByteArray prefix_;
 };
+
+namespace {
 
 // One line per field: a TAB, CR or LF inside would split the row or the line. A field without
 // them (nearly all) is not copied.
@@ -135,24 +139,24 @@ QString SpamText(const TSpamVerdict& verdict)
     return QString::fromLatin1(JudgementKeyword(verdict.Judgement));
 }
 
-TPlainRow PlainRow(const TListedMessage& listed)
+TPlainRow PlainRow(const TMessageRow& row)
 {
-    const auto& [row, message] = listed;
     // yyyy-MM-dd and HH:mm:ss, whatever the locale, so scripts can read them.
-    const TLocalDateTime local = LocalDateAndTime(message.Date);
-    TPlainRow plain{{row.Number, row.Subject, row.From, row.MailBox, row.Size, DateText(local.Date),
+    const TLocalDateTime local = LocalDateAndTime(row.Date);
+    TPlainRow plain{{TMessageRowTexts::Number(row), row.Subject, row.From, row.MailBox, TMessageRowTexts::Size(row),
+                     DateText(local.Date),
                      TimeText(local.Time), row.Folder, SpamText(row.Spam), MessageIdText(row.MailBox, row.Id)}};
     for (QString& field : plain.Fields)
         field = OneLine(field);
     return plain;
 }
 
-QList<TPlainRow> PlainRows(const QList<TListedMessage>& messages)
+QList<TPlainRow> PlainRows(const QList<TMessageRow>& rows)
 {
     QList<TPlainRow> result;
-    result.reserve(messages.size());
-    for (const TListedMessage& listed : messages)
-        result.append(PlainRow(listed));
+    result.reserve(rows.size());
+    for (const TMessageRow& row : rows)
+        result.append(PlainRow(row));
     return result;
 }
 
@@ -161,10 +165,10 @@ const QString kHeaders[kColumns] = {QStringLiteral("No"),      QStringLiteral("S
                                     QStringLiteral("Time"),    QStringLiteral("Folder"),  QStringLiteral("Spam"),
                                     QStringLiteral("Id")};
 
-QByteArray Tsv(const QList<TListedMessage>& messages)
+QByteArray Tsv(const QList<TMessageRow>& rows)
 {
     QByteArray all;
-    WriteTsvRows(messages, [&all](QByteArrayView piece) { all += piece; });
+    WriteTsvRows(rows, [&all](QByteArrayView piece) { all += piece; });
     return all;
 }
 
@@ -236,18 +240,18 @@ void InsertSpamFields(QJsonObject& object, const TSpamVerdict& verdict)
     object.insert(QStringLiteral("dmarc"), QString::fromLatin1(AuthResultKeyword(verdict.Dmarc)));
 }
 
-QByteArray Json(const QList<TListedMessage>& messages)
+QByteArray Json(const QList<TMessageRow>& rows)
 {
     QJsonArray array;
-    for (const auto& [row, message] : messages) {
+    for (const TMessageRow& row : rows) {
         QJsonObject object;
-        object.insert(QStringLiteral("number"), row.Number.toInt());
+        object.insert(QStringLiteral("number"), row.Number);
         object.insert(QStringLiteral("subject"), row.Subject);
         object.insert(QStringLiteral("from"), row.From);
         object.insert(QStringLiteral("mailbox"), row.MailBox);
-        object.insert(QStringLiteral("size"), qint64(message.Size));
-        if (message.Date.isValid()) {
-            const QDateTime local = ToLocalTime(message.Date);
+        object.insert(QStringLiteral("size"), qint64(row.Size));
+        if (row.Date.isValid()) {
+            const QDateTime local = ToLocalTime(row.Date);
             object.insert(QStringLiteral("date"), local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate));
         } else {
             object.insert(QStringLiteral("date"), QJsonValue::Null);
@@ -266,17 +270,17 @@ QByteArray Json(const QList<TListedMessage>& messages)
 
 }  // namespace
 
-QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportFormat format)
+QByteArray ExportMessageRows(const QList<TMessageRow>& rows, TExportFormat format)
 {
     switch (format) {
     case TExportFormat::Tsv:
-        return Tsv(messages);
+        return Tsv(rows);
     case TExportFormat::Json:
-        return Json(messages);
+        return Json(rows);
     case TExportFormat::Table:
         break;
     }
-    return Table(PlainRows(messages));
+    return Table(PlainRows(rows));
 }
 
 namespace {
@@ -396,48 +400,63 @@ QString Pop3IdText(QByteArrayView mailBox, QByteArrayView uniqueId)
 
 }  // namespace
 
+TTsvWriter::TTsvWriter(std::function<void(QByteArrayView piece)> write)
+    : write_(std::move(write)), ids_(std::make_unique<TIdWriter>()), utf8_(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)
+{
+    text_.reserve(kPiece + 4096);
+    for (int c = 0; c < kColumns; ++c)
+        Field(kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
+}
+
+TTsvWriter::~TTsvWriter() = default;
+
 // Field by field straight into the UTF-8 text, so the listing is never copied row by row on the
 // way; the text goes out in pieces.
-void WriteTsvRows(const QList<TListedMessage>& messages, const std::function<void(QByteArrayView piece)>& write)
+void TTsvWriter::Field(QStringView value, char end)
 {
-    constexpr qsizetype kPiece = 64 * 1024;
-    QByteArray text;
-    text.reserve(kPiece + 4096);
-    // Stateless: each field stands alone, a stray half of a surrogate pair included.
-    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    const auto field = [&](QStringView value, char end) {
-        const qsizetype start = text.size();
-        text.resize(start + utf8.requiredSpace(value.size()) + 1);
-        char* last = utf8.appendToBuffer(text.data() + start, value);
-        // One line per field: a TAB, CR or LF inside would split the row or the line. These
-        // bytes never occur inside a longer UTF-8 sequence.
-        std::replace_if(
-            text.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-        *last++ = end;
-        text.truncate(last - text.constData());
-    };
-    for (int c = 0; c < kColumns; ++c)
-        field(kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
-    TIdWriter ids;
-    for (const auto& [row, message] : messages) {
-        const TLocalDateTime local = LocalDateAndTime(message.Date);
-        field(row.Number, '\t');
-        field(row.Subject, '\t');
-        field(row.From, '\t');
-        field(row.MailBox, '\t');
-        field(row.Size, '\t');
-        field(DateText(local.Date), '\t');
-        field(TimeText(local.Time), '\t');
-        field(row.Folder, '\t');
-        field(SpamText(row.Spam), '\t');
-        ids.Append(text, row.MailBox, row.Id);
-        text += '\n';
-        if (text.size() >= kPiece) {
-            write(text);
-            text.truncate(0);
-        }
+    const qsizetype start = text_.size();
+    text_.resize(start + utf8_.requiredSpace(value.size()) + 1);
+    char* last = utf8_.appendToBuffer(text_.data() + start, value);
+    // One line per field: a TAB, CR or LF inside would split the row or the line. These bytes
+    // never occur inside a longer UTF-8 sequence.
+    std::replace_if(
+        text_.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+    *last++ = end;
+    text_.truncate(last - text_.constData());
+}
+
+void TTsvWriter::Add(const TMessageRow& row)
+{
+    const TLocalDateTime local = LocalDateAndTime(row.Date);
+    text_ += QByteArray::number(row.Number) + '\t';
+    Field(row.Subject, '\t');
+    Field(row.From, '\t');
+    Field(row.MailBox, '\t');
+    text_ += QByteArray::number(row.Size) + '\t';
+    Field(DateText(local.Date), '\t');
+    Field(TimeText(local.Time), '\t');
+    Field(row.Folder, '\t');
+    Field(SpamText(row.Spam), '\t');
+    ids_->Append(text_, row.MailBox, row.Id);
+    text_ += '\n';
+    if (text_.size() >= kPiece) {
+        write_(text_);
+        text_.truncate(0);
     }
-    write(text);
+}
+
+void TTsvWriter::Finish()
+{
+    write_(text_);
+    text_.truncate(0);
+}
+
+void WriteTsvRows(const QList<TMessageRow>& rows, const std::function<void(QByteArrayView piece)>& write)
+{
+    TTsvWriter writer(write);
+    for (const TMessageRow& row : rows)
+        writer.Add(row);
+    writer.Finish();
 }
 
 QString MessageIdText(const QString& mailBoxName, const TMessageIdentity& id)

@@ -6,36 +6,45 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringEncoder>
 #include <QStringView>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace brevio {
 
 enum class TExportFormat { Table, Tsv, Json };
 
-// What the exports take from a message besides its row: the date and the size as the server had
-// them, not as the row's texts show them. Kept this small so a big listing stays small.
-struct TListedDetails {
-    QDateTime Date;
-    qint32 Size = -1;
+QByteArray ExportMessageRows(const QList<TMessageRow>& rows, TExportFormat format);
 
-    TListedDetails() = default;
-    // Implicit, so a listed message is made from the message it shows.
-    TListedDetails(const TListedHeader& message) : Date(message.Date), Size(message.Size) {}
+class TIdWriter;
+
+// The TSV form of ExportMessageRows, row by row, handed to `write` a piece of some 64 KiB at a
+// time, so a big listing is never held whole, neither as rows nor as text. The header line
+// comes first; Finish() hands over what is left.
+class TTsvWriter {
+public:
+    explicit TTsvWriter(std::function<void(QByteArrayView piece)> write);
+    TTsvWriter(const TTsvWriter&) = delete;
+    TTsvWriter& operator=(const TTsvWriter&) = delete;
+    ~TTsvWriter();
+
+    void Add(const TMessageRow& row);
+    void Finish();
+
+private:
+    static constexpr qsizetype kPiece = 64 * 1024;
+    void Field(QStringView value, char end);
+
+    std::function<void(QByteArrayView piece)> write_;
+    std::unique_ptr<TIdWriter> ids_;
+    QStringEncoder utf8_;
+    QByteArray text_;
 };
 
-// A row of the list with what the exports need of its message.
-struct TListedMessage {
-    TMessageRow Row;
-    TListedDetails Message;
-};
-
-QByteArray ExportMessageRows(const QList<TListedMessage>& messages, TExportFormat format);
-// The TSV form of ExportMessageRows handed to `write` a piece of some 64 KiB at a time, so a big
-// listing is never held whole as text.
-void WriteTsvRows(const QList<TListedMessage>& messages, const std::function<void(QByteArrayView piece)>& write);
+void WriteTsvRows(const QList<TMessageRow>& rows, const std::function<void(QByteArrayView piece)>& write);
 
 // The Id column: a text that names one message on its server, the same in every listing while
 // the message stays, for deleting it later from the command line. IMAP4:

@@ -22,11 +22,18 @@ struct TMessageIdentity {
     bool operator==(const TMessageIdentity&) const = default;
 };
 
+// Where it lies is kept once, in the message's Folder, UidValidity, Uid and UniqueId, with the
+// number it had at the listing beside them: a big listing holds many of these.
 struct TFoundMessage {
-    TMessageIdentity Id;
     TListedHeader Message;
+    qint32 Number = 0;  // the message's number at the listing (IMAP4: its sequence number)
     // How Id.Folder is to be read for showing: UTF-8 once the session enabled UTF8=ACCEPT.
     TImapNameEncoding FolderEncoding = TImapNameEncoding::ModifiedUtf7;
+
+    TMessageIdentity Id() const
+    {
+        return {Message.Folder, Message.UidValidity, Message.Uid, Message.UniqueId, Number};
+    }
 };
 
 }  // namespace brevio

@@ -20,15 +20,16 @@ enum class TAuthResult : quint8 { Absent, None, Pass, Fail, SoftFail, Neutral, T
 enum class TSpamFilter : quint8 { Unknown, Assassin, Rspamd };
 
 struct TSpamVerdict {
+    // The one-byte fields first, so a verdict takes 24 bytes of every listed message, not 40.
     TSpamJudgement Judgement = TSpamJudgement::Unknown;
     TSpamFilter Filter = TSpamFilter::Unknown;
     bool HasScore = false;
-    double Score = 0;
     bool HasThreshold = false;
-    double Threshold = 0;  // the score from which the filter calls a message spam
     TAuthResult Spf = TAuthResult::Absent;
     TAuthResult Dkim = TAuthResult::Absent;
     TAuthResult Dmarc = TAuthResult::Absent;
+    double Score = 0;
+    double Threshold = 0;  // the score from which the filter calls a message spam
 
     bool operator==(const TSpamVerdict&) const = default;
 

@@ -134,7 +134,7 @@ public:
         try {
             TGuiCheckContext context(runner_, request);
             result =
-                ExecuteRun(request, context, QLocale(), {}, [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
+                ExecuteRun(request, context, {}, [this](int mailBoxIndex, const QList<TMessageRow>& rows) {
                     HandOff(&runner_, [&] { emit runner_.MailBoxRows(mailBoxIndex, rows); });
                 });
             if (request.Kind != TRunKind::DeleteMarked && !runner_.abort_.IsHeld())

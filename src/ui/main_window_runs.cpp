@@ -72,7 +72,7 @@ void TForm1::actDeleteExecute()
         // A message whose size the server did not give adds nothing (it would subtract 1).
         qint64 disposed = 0;
         for (const TMessageRow& row : std::as_const(ticked))
-            disposed += row.SizeBytes;
+            disposed += row.SizeBytes();
         services_->IncrementCounter(QStringLiteral("MessageDeleted"), ticked.size());
         services_->IncrementCounter(QStringLiteral("DisposedSize"), disposed);
     }

@@ -6,32 +6,6 @@
 
 namespace brevio {
 
-namespace {
-
-const QString& CellText(const TMessageRow& row, int column)
-{
-    switch (column) {
-    case TMessageListModel::ColNumber:
-        return row.Number;
-    case TMessageListModel::ColSubject:
-        return row.Subject;
-    case TMessageListModel::ColFrom:
-        return row.From;
-    case TMessageListModel::ColMailBox:
-        return row.MailBox;
-    case TMessageListModel::ColSize:
-        return row.Size;
-    case TMessageListModel::ColDate:
-        return row.Date;
-    case TMessageListModel::ColTime:
-        return row.Time;
-    default:
-        return row.Folder;
-    }
-}
-
-}  // namespace
-
 TMessageListModel::TMessageListModel(QObject* parent)
     : QAbstractTableModel(parent),
       // The built-in captions; a language file replaces them.
@@ -61,7 +35,7 @@ QVariant TMessageListModel::data(const QModelIndex& index, int role) const
     const TMessageRow& row = rows_.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return index.column() == ColSpam ? spam_.CellText(row) : CellText(row, index.column());
+        return CellText(row, index.column());
     case Qt::CheckStateRole:
         return index.column() == ColNumber ? QVariant(ticks_.at(index.row()) ? Qt::Checked : Qt::Unchecked)
                                            : QVariant();
@@ -117,6 +91,30 @@ bool TMessageListModel::setHeaderData(int section, Qt::Orientation orientation, 
     return true;
 }
 
+QString TMessageListModel::CellText(const TMessageRow& row, int column) const
+{
+    switch (column) {
+    case ColNumber:
+        return TMessageRowTexts::Number(row);
+    case ColSubject:
+        return row.Subject;
+    case ColFrom:
+        return row.From;
+    case ColMailBox:
+        return row.MailBox;
+    case ColSize:
+        return TMessageRowTexts::Size(row);
+    case ColDate:
+        return texts_.Date(row);
+    case ColTime:
+        return texts_.Time(row);
+    case ColSpam:
+        return spam_.CellText(row);
+    default:
+        return row.Folder;
+    }
+}
+
 void TMessageListModel::AppendRows(const QList<TMessageRow>& rows)
 {
     InsertRows(rows, 0, rows.size());
@@ -143,6 +141,13 @@ void TMessageListModel::QueueRows(const QList<TMessageRow>& rows)
     if (rows.isEmpty())
         return;
     queue_.append(rows);
+    // Room for every waiting row at once, so the list never grows by doubling (which holds up
+    // to twice the rows' room while it copies).
+    qsizetype waiting = rows_.size() - queueOffset_;
+    for (const QList<TMessageRow>& queued : std::as_const(queue_))
+        waiting += queued.size();
+    if (rows_.capacity() < waiting)
+        rows_.reserve(waiting);
     if (!feed_.isActive())
         feed_.start();
 }

@@ -91,7 +91,11 @@ private:
     void FeedQueuedRows();
     void DropQueue();
 
+    // The texts of the cells that are not kept in the row.
+    QString CellText(const TMessageRow& row, int column) const;
+
     QList<TMessageRow> rows_;
+    TMessageRowTexts texts_;
     QList<bool> ticks_;
     QStringList captions_;
     TSpamColumn spam_;

@@ -101,7 +101,7 @@ inline TMessageRow MessageRow(int mailBox, const QString& number, const QString&
 {
     TMessageRow row;
     row.MailBoxIndex = mailBox;
-    row.Number = number;
+    row.Number = number.toInt();
     row.Subject = subject;
     return row;
 }

@@ -92,7 +92,7 @@ TRunResult RunOn(TRunKind kind, const QList<TMailBoxSettings>& mailBoxes, TCheck
     TRunRequest request{kind, false, mailBoxes, mailBoxIndex, {}, {}};
     for (const TMessageRow& row : ticked)
         request.Deletes.append({row.MailBoxIndex, row.Id});
-    return ExecuteRun(request, context, QLocale(), {}, onMailBoxRows);
+    return ExecuteRun(request, context, {}, onMailBoxRows);
 }
 
 // Every field the list shows equals what was seeded, folder by folder, in server order.

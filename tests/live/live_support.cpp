@@ -200,17 +200,17 @@ void ExpectAliceMatchesTheSeed(const QList<TFoundMessage>& found, const QList<TM
             SCOPED_TRACE(m.subject.toStdString());
             EXPECT_EQ(row.Subject, m.subject);
             EXPECT_EQ(row.MailBox, QStringLiteral("alice"));
-            EXPECT_EQ(row.Size, QString::number(m.size));
+            EXPECT_EQ(row.Size, m.size);
             EXPECT_EQ(message.From.Address, m.fromAddress);
             if (!m.fromAddress.isEmpty()) {
                 EXPECT_EQ(message.From.Name, m.fromName);
             }
             EXPECT_EQ(message.Date.isValid(), m.dateUtc.isValid());
-            if (m.dateUtc.isValid())
+            if (m.dateUtc.isValid()) {
                 EXPECT_EQ(message.Date.toUTC(), m.dateUtc);
-            else
-                EXPECT_TRUE(row.Date.isEmpty() && row.Time.isEmpty());
-            EXPECT_EQ(row.Id, found.at(rows.at(i)).Id);
+            }
+            EXPECT_EQ(row.Date, message.Date);
+            EXPECT_EQ(row.Id, found.at(rows.at(i)).Id());
             if (pop) {
                 EXPECT_TRUE(row.Folder.isEmpty());
                 EXPECT_FALSE(row.Id.UniqueId.isEmpty());
@@ -221,7 +221,7 @@ void ExpectAliceMatchesTheSeed(const QList<TFoundMessage>& found, const QList<TM
                 EXPECT_EQ(row.Id.Number, i + 1);
             }
             // Numbers count from 1 in each mailbox, across folders for IMAP4.
-            EXPECT_EQ(row.Number, QString::number(rows.at(i) + 1));
+            EXPECT_EQ(row.Number, rows.at(i) + 1);
         }
     }
     EXPECT_EQ(allRows.size(), expectedRows);

@@ -43,8 +43,8 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
         {"9", Header({}, {}, {}, -1)},
     };
     TCachedHeader spam = Header(QStringLiteral("Win"), {}, QStringLiteral("x@spam.example"), 0);
-    spam.Spam = {TSpamJudgement::Spam, TSpamFilter::Rspamd, true, -0.25, true, 15, TAuthResult::SoftFail,
-                 TAuthResult::Pass, TAuthResult::Fail};
+    spam.Spam = {TSpamJudgement::Spam, TSpamFilter::Rspamd, true, true, TAuthResult::SoftFail, TAuthResult::Pass,
+                 TAuthResult::Fail, -0.25, 15};
     inbox.insert("7", spam);
     TCachedHeader raw = Header(QStringLiteral("s"), {}, {}, 0);
     raw.From.Raw = QStringLiteral("<broken");

@@ -46,16 +46,19 @@ protected:
         imap.Name = QStringLiteral("Work");
         imap.Protocol = TMailProtocol::IMAP4;
         imapFound = {Found(1, QStringLiteral("Привет"), 2500, "&BBIERQQ+BDQETwRJBDgENQ-", 42, {})};
-        popFound[0].Message.Spam = {
-            TSpamJudgement::Spam, TSpamFilter::Assassin, true, 7.5, true, 5.0, TAuthResult::Fail,
-            TAuthResult::Absent,  TAuthResult::Pass};
+        popFound[0].Message.Spam = {TSpamJudgement::Spam, TSpamFilter::Assassin, true, true, TAuthResult::Fail,
+                                    TAuthResult::Absent,  TAuthResult::Pass,      7.5,  5.0};
     }
 
     static TFoundMessage Found(qint32 number, const QString& subject, qint32 size, const QByteArray& folder,
                                quint32 uid, const QByteArray& uniqueId)
     {
         TFoundMessage found;
-        found.Id = {folder, uid ? 7u : 0u, uid, uniqueId, number};
+        found.Message.Folder = folder;
+        found.Message.UidValidity = uid ? 7u : 0u;
+        found.Message.Uid = uid;
+        found.Message.UniqueId = uniqueId;
+        found.Number = number;
         found.Message.Subject = subject;
         found.Message.From.SetText(QStringLiteral("Ann <ann@example.org>"));
         found.Message.Size = size;
@@ -66,18 +69,7 @@ protected:
 
     QList<TMessageRow> Rows() const
     {
-        return BuildMailBoxRows(0, pop, popFound, QLocale::c()) + BuildMailBoxRows(1, imap, imapFound, QLocale::c());
-    }
-
-    // What the command-line checker exports: every row with its message.
-    QList<TListedMessage> Listed() const
-    {
-        const QList<TMessageRow> rows = Rows();
-        const QList<TFoundMessage> found = popFound + imapFound;
-        QList<TListedMessage> listed;
-        for (qsizetype i = 0; i < rows.size(); ++i)
-            listed.append({rows[i], found[i].Message});
-        return listed;
+        return BuildMailBoxRows(0, pop, popFound) + BuildMailBoxRows(1, imap, imapFound);
     }
 
     TMailBoxSettings pop;
@@ -90,23 +82,24 @@ TEST_F(MessageRows, NumberPerMailBoxDecodeFoldersAndCarryTheIdentity)
 {
     const QList<TMessageRow> rows = Rows();
     ASSERT_EQ(rows.size(), 3);
-    EXPECT_EQ((QStringList{rows[0].Number, rows[1].Number, rows[2].Number}), (QStringList{"1", "2", "1"}));
+    EXPECT_EQ((QList<qint32>{rows[0].Number, rows[1].Number, rows[2].Number}), (QList<qint32>{1, 2, 1}));
     EXPECT_EQ((QList<int>{rows[0].MailBoxIndex, rows[1].MailBoxIndex, rows[2].MailBoxIndex}), (QList<int>{0, 0, 1}));
     EXPECT_EQ((QStringList{rows[0].MailBox, rows[2].MailBox}), (QStringList{"Home", "Work"}));
     EXPECT_EQ(rows[2].Folder, QStringLiteral("Входящие"));
     EXPECT_TRUE(rows[0].Folder.isEmpty());
-    EXPECT_EQ(rows[1].Size, QStringLiteral("-1"));
+    const TMessageRowTexts texts(QLocale::c());
+    EXPECT_EQ(texts.Size(rows[1]), QStringLiteral("-1"));
     // A message without a size adds nothing to the disposed bytes.
-    EXPECT_EQ(rows[1].SizeBytes, 0);
-    EXPECT_TRUE(rows[1].Date.isEmpty() && rows[1].Time.isEmpty());
-    EXPECT_FALSE(rows[0].Date.isEmpty());
-    EXPECT_EQ(rows[1].Id, popFound[1].Id);
-    EXPECT_EQ(rows[2].Id, imapFound[0].Id);
+    EXPECT_EQ(rows[1].SizeBytes(), 0);
+    EXPECT_TRUE(texts.Date(rows[1]).isEmpty() && texts.Time(rows[1]).isEmpty());
+    EXPECT_FALSE(texts.Date(rows[0]).isEmpty() || texts.Time(rows[0]).isEmpty());
+    EXPECT_EQ(rows[1].Id, (TMessageIdentity{{}, 0, 0, "id-2", 2}));
+    EXPECT_EQ(rows[2].Id, (TMessageIdentity{"&BBIERQQ+BDQETwRJBDgENQ-", 7, 42, {}, 1}));
 }
 
 TEST_F(MessageRows, TsvKeepsOneLinePerRowAndTenFields)
 {
-    const QStringList lines = QString::fromUtf8(ExportMessageRows(Listed(), TExportFormat::Tsv)).split(u'\n');
+    const QStringList lines = QString::fromUtf8(ExportMessageRows(Rows(), TExportFormat::Tsv)).split(u'\n');
     ASSERT_EQ(lines.size(), 5);  // header, three rows, the empty rest after the last line end
     EXPECT_EQ(lines[0], QStringLiteral("No\tSubject\tFrom\tMailbox\tSize\tDate\tTime\tFolder\tSpam\tId"));
     for (int i = 1; i <= 3; ++i)
@@ -132,7 +125,7 @@ TEST_F(MessageRows, TsvWritesDatesAndTimesInFixedDigits)
         // A subject ending in half a surrogate pair must not spill into the next field.
         TFoundMessage found = Found(1, QStringLiteral("s") + QChar(0xD800), 5, {}, 0, {});
         found.Message.Date = moment;
-        const QList<TListedMessage> one{{BuildMailBoxRows(0, pop, {found}, QLocale::c()).first(), found.Message}};
+        const QList<TMessageRow> one = BuildMailBoxRows(0, pop, {found});
         const QString tsv = QString::fromUtf8(ExportMessageRows(one, TExportFormat::Tsv));
         EXPECT_TRUE(tsv.contains(moment.toLocalTime().toString(QStringLiteral("\tyyyy-MM-dd\tHH:mm:ss\t"))))
             << tsv.toStdString();
@@ -143,7 +136,7 @@ TEST_F(MessageRows, TsvWritesDatesAndTimesInFixedDigits)
 // Each field keeps one type whatever the protocol; only a date may be null.
 TEST_F(MessageRows, JsonCarriesTypedValuesAndNullsForUnknowns)
 {
-    const QJsonArray array = QJsonDocument::fromJson(ExportMessageRows(Listed(), TExportFormat::Json)).array();
+    const QJsonArray array = QJsonDocument::fromJson(ExportMessageRows(Rows(), TExportFormat::Json)).array();
     ASSERT_EQ(array.size(), 3);
     const QJsonObject first = array[0].toObject();
     EXPECT_EQ(first.value(QStringLiteral("number")).toInt(), 1);
@@ -219,12 +212,12 @@ TEST(MessageId, TsvColumnFollowsEveryChangeFromRowToRow)
         {"A", {"Sent", 8, 2, {}, 4}},  {"B", {"Sent", 8, 2, {}, 1}},  {"B", {{}, 0, 0, "u 1", 2}},
         {"B", {{}, 0, 0, {}, 3}},      {"C", {{}, 0, 0, "u2", 1}},    {"C", {"INBOX", 7, 1, {}, 2}},
     };
-    QList<TListedMessage> listed;
+    QList<TMessageRow> listed;
     for (const auto& [box, id] : rows) {
-        TListedMessage message;
-        message.Row.MailBox = QString::fromLatin1(box);
-        message.Row.Id = id;
-        listed.append(message);
+        TMessageRow row;
+        row.MailBox = QString::fromLatin1(box);
+        row.Id = id;
+        listed.append(row);
     }
     const QStringList lines = QString::fromUtf8(ExportMessageRows(listed, TExportFormat::Tsv)).split(u'\n');
     ASSERT_EQ(lines.size(), std::size(rows) + 2);
@@ -298,11 +291,9 @@ TEST_F(MessageRows, TableAlignsColumnsByDisplayWidthAndCutsLongTexts)
         {QStringLiteral("e\u0301te\u0301"), QStringLiteral("e\u0301te\u0301")},
         {QStringLiteral("plain"), QStringLiteral("plain")},
     };
-    QList<TListedMessage> listed;
-    for (const Case& c : cases) {
-        const TFoundMessage found = Found(1, c.Subject, 5, {}, 0, "u");
-        listed.append({BuildMailBoxRows(0, pop, {found}, QLocale::c()).first(), found.Message});
-    }
+    QList<TMessageRow> listed;
+    for (const Case& c : cases)
+        listed += BuildMailBoxRows(0, pop, {Found(1, c.Subject, 5, {}, 0, "u")});
     const QStringList lines =
         QString::fromUtf8(ExportMessageRows(listed, TExportFormat::Table)).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1 + std::size(cases));

@@ -163,8 +163,7 @@ TEST(CertificateTrust, TrustedRetriesOnceAndReportsTheFingerprintDeclinedEndsThe
                 server.Serve(EmptyPop3Mailbox);
         };
         const TRunResult result =
-            ExecuteRun(TRunRequest{TRunKind::CheckAll, c.Scheduled, {box}, -1, {}, {}}, context, QLocale::c(),
-                       [] { return std::make_unique<TDetailedCertificateTransport>(); });
+            ExecuteRun(TRunRequest{TRunKind::CheckAll, c.Scheduled, {box}, -1, {}, {}}, context, [] { return std::make_unique<TDetailedCertificateTransport>(); });
         EXPECT_EQ(server.Join(), QString());
 
         EXPECT_EQ(context.Asked.size(), c.Asked);

@@ -55,8 +55,7 @@ TMessageIdentity PopId(qint32 number, const QByteArray& uniqueId = {})
 
 TRunResult CheckAll(const TMailBoxSettings& box, TCheckContext& context, TScriptedServer& server)
 {
-    return ExecuteRun(TRunRequest{TRunKind::CheckAll, false, {box}, -1, {}, {}}, context, QLocale::c(),
-                      server.Factory());
+    return ExecuteRun(TRunRequest{TRunKind::CheckAll, false, {box}, -1, {}, {}}, context, server.Factory());
 }
 
 // Lists a \Noselect parent (passed over), a folder the server refuses (logged, the check goes
@@ -98,7 +97,7 @@ TEST(EngineWire, ImapCheckSkipsUnselectableFoldersAndGoesOnAfterARefusal)
     EXPECT_EQ(context.Logged, QStringList{QStringLiteral("(imap.example.org) Error selecting Broken")});
     ASSERT_EQ(result.Rows.size(), 1);
     EXPECT_EQ(result.Rows[0].Subject, QStringLiteral("Hello"));
-    EXPECT_EQ(result.Rows[0].Size, QStringLiteral("1234"));
+    EXPECT_EQ(result.Rows[0].Size, 1234);
     EXPECT_EQ(result.Rows[0].Folder, QStringLiteral("INBOX"));
     EXPECT_EQ(result.Rows[0].Id, ImapId(1, "INBOX", 42, 777));
 }
@@ -549,8 +548,7 @@ TEST(EngineWire, RefusedScheduledLoginIsLoggedOnce)
         TTestCheckContext context;
         context.Scheduled = true;
         context.PipelineCommands = c.Pipelined;
-        const TRunResult result = ExecuteRun(TRunRequest{TRunKind::Scheduled, true, {c.Box}, -1, {}, {}}, context,
-                                             QLocale::c(), server.Factory());
+        const TRunResult result = ExecuteRun(TRunRequest{TRunKind::Scheduled, true, {c.Box}, -1, {}, {}}, context, server.Factory());
         server.VerifyFinished();
         ASSERT_EQ(context.Logged.size(), 1) << context.Logged.join(u'|').toStdString();
         EXPECT_EQ(context.Logged[0].trimmed(), c.Logged);
@@ -585,7 +583,7 @@ TEST(EnginePop3Wire, CheckKeepsUniqueIdsAndStopsAtTheFirstFailure)
 
     ASSERT_EQ(result.Rows.size(), 1);
     EXPECT_EQ(result.Rows[0].Subject, QStringLiteral("first"));
-    EXPECT_EQ(result.Rows[0].Size, QStringLiteral("320"));
+    EXPECT_EQ(result.Rows[0].Size, 320);
     EXPECT_EQ(result.Rows[0].Id, PopId(1));
     EXPECT_TRUE(context.Logged.isEmpty());
 }
@@ -616,7 +614,7 @@ TEST(EngineWire, ConnectionLostAfterTheLoginIsLogged)
         TRunRequest request{c.Delete ? TRunKind::DeleteMarked : TRunKind::CheckAll, false, {c.Box}, -1, {}, {}};
         if (c.Delete)
             request.Deletes = {{0, PopId(1)}};
-        const TRunResult result = ExecuteRun(request, context, QLocale::c(), server.Factory());
+        const TRunResult result = ExecuteRun(request, context, server.Factory());
         server.VerifyFinished();
         EXPECT_EQ(context.Logged,
                   QStringList{QStringLiteral("(%1) Connection Closed Gracefully.").arg(c.Box.Host)});
@@ -723,7 +721,7 @@ TEST(EngineWire, DeleteByIdentityFindsTheTickedMessageAfterNumbersShifted)
         TScriptedServer deletion(c.Deletion.constData());
         const TRunResult deleted =
             ExecuteRun(TRunRequest{TRunKind::DeleteMarked, false, {c.Box}, -1, {{ticked.MailBoxIndex, ticked.Id}}, {}},
-                       context, QLocale::c(), deletion.Factory());
+                       context, deletion.Factory());
         deletion.VerifyFinished();
         EXPECT_TRUE(deleted.Rows.isEmpty());
         EXPECT_TRUE(context.Logged.isEmpty()) << context.Logged.join(u'\n').toStdString();

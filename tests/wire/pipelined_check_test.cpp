@@ -71,8 +71,7 @@ TCheck CheckWith(TMailProtocol protocol, const QByteArray& script, THeaderCache*
     context.PipelineCommands = true;
     context.Cache = cache;
     TCheck check;
-    check.Result = ExecuteRun(TRunRequest{TRunKind::CheckAll, false, {Box(protocol)}, -1, {}, {}}, context,
-                              QLocale::c(), server.Factory());
+    check.Result = ExecuteRun(TRunRequest{TRunKind::CheckAll, false, {Box(protocol)}, -1, {}, {}}, context, server.Factory());
     server.VerifyFinished();
     check.Logged = context.Logged;
     return check;
@@ -83,6 +82,14 @@ QStringList Column(const TRunResult& result, QString TMessageRow::*field)
     QStringList values;
     for (const TMessageRow& row : result.Rows)
         values.append(row.*field);
+    return values;
+}
+
+QStringList Column(const TRunResult& result, qint32 TMessageRow::*field)
+{
+    QStringList values;
+    for (const TMessageRow& row : result.Rows)
+        values.append(QString::number(row.*field));
     return values;
 }
 
