@@ -193,7 +193,7 @@ qsizetype Chars(const TCachedHeader& header)
 }
 
 // A folder's entries: their count, then each header.
-void WriteEntries(TFileWriter& out, const QHash<QByteArray, TCachedHeader>& entries)
+void WriteEntries(TFileWriter& out, const TCachedEntries& entries)
 {
     out.Number(quint32(entries.size()));
     for (auto e = entries.cbegin(); e != entries.cend(); ++e) {
@@ -260,8 +260,7 @@ void THeaderCache::WaitLoaded() const
         loading_.get();
 }
 
-QHash<QByteArray, TCachedHeader> THeaderCache::Folder(const QString& account, const QByteArray& folder,
-                                                      quint32 uidValidity) const
+TCachedEntries THeaderCache::Folder(const QString& account, const QByteArray& folder, quint32 uidValidity) const
 {
     WaitLoaded();
     const auto a = accounts_.constFind(account);
@@ -273,27 +272,21 @@ QHash<QByteArray, TCachedHeader> THeaderCache::Folder(const QString& account, co
     return f->Entries;
 }
 
-void THeaderCache::Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
-                         QHash<QByteArray, TCachedHeader> entries, bool complete, quint32 uidNext)
+void THeaderCache::Store(const QString& account, const QByteArray& folder, quint32 uidValidity, TCachedEntries entries,
+                         bool complete, quint32 uidNext)
 {
     WaitLoaded();
-    bool dropped = false;
-    for (auto it = entries.begin(); it != entries.end();) {
-        if (Chars(it.value()) > kMaxEntryChars || it.key().isEmpty()) {
-            it = entries.erase(it);
-            dropped = true;
-        } else {
-            ++it;
-        }
-    }
+    const bool dropped = entries.removeIf([](QByteArrayView id, const TCachedHeader& header) {
+        return Chars(header) > kMaxEntryChars || id.isEmpty();
+    }) > 0;
     TAccount& keptAccount = accounts_[account];
     const bool known = keptAccount.contains(folder);
     TFolder& kept = keptAccount[folder];
     if (complete || kept.UidValidity != uidValidity) {
         // The same ids as kept are the same messages: nothing new to write.
-        const bool same = known && kept.UidValidity == uidValidity && kept.Entries.size() == entries.size()
-            && std::all_of(entries.keyBegin(), entries.keyEnd(),
-                           [&kept](const QByteArray& id) { return kept.Entries.contains(id); });
+        bool same = known && kept.UidValidity == uidValidity && kept.Entries.size() == entries.size();
+        for (auto it = entries.cbegin(); same && it != entries.cend(); ++it)
+            same = kept.Entries.contains(it.key());
         changed_ = changed_ || !same;
         kept.Entries = std::move(entries);
     } else {
@@ -379,8 +372,9 @@ void THeaderCache::Read()
                 header.Spam = ReadVerdict(in);
                 if (++total > kMaxEntries)
                     return;
-                folder.Entries.emplace(id, std::move(header));
+                folder.Entries.insert(id, std::move(header));
             }
+            folder.Entries.Order();
             account.emplace(name, std::move(folder));
         }
     }

@@ -7,6 +7,7 @@
 // one file in the user's cache folder, written atomically; a file that cannot be read is
 // dropped and rebuilt.
 
+#include "engine/cached_entries.h"
 #include "engine/mailbox_settings.h"
 #include "mime/mail_message.h"
 
@@ -18,19 +19,6 @@
 #include <future>
 
 namespace brevio {
-
-// What a row shows of one message: its header's fields and its size (which never changes).
-struct TCachedHeader {
-    QString Subject;
-    TEmailAddress From;
-    QDateTime Date;
-    qint32 Size = -1;
-    TSpamVerdict Spam;
-
-    static TCachedHeader Of(const TListedHeader& message);
-    // Fills the message's row fields from the cached ones.
-    void ApplyTo(TListedHeader& message) const;
-};
 
 class THeaderCache {
 public:
@@ -65,7 +53,7 @@ public:
 
     // The kept headers of a folder (POP3: the empty folder name, UIDVALIDITY 0) by message id;
     // empty when the folder is unknown or its UIDVALIDITY has changed since.
-    QHash<QByteArray, TCachedHeader> Folder(const QString& account, const QByteArray& folder,
+    TCachedEntries Folder(const QString& account, const QByteArray& folder,
                                             quint32 uidValidity) const;
     // Keeps `entries` for the folder. `complete`: they are everything the folder holds now, so
     // they replace what was kept (messages gone from the server leave the cache); otherwise
@@ -73,7 +61,7 @@ public:
     // `uidNext` (IMAP4, 0 when not known): after this, the folder's entries are every message it
     // held while its UIDNEXT was this.
     void Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
-               QHash<QByteArray, TCachedHeader> entries, bool complete, quint32 uidNext = 0);
+               TCachedEntries entries, bool complete, quint32 uidNext = 0);
     // The UIDNEXT of the folder's last whole listing (see Store); 0 when not known or its
     // UIDVALIDITY has changed since.
     quint32 UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const;
@@ -84,7 +72,7 @@ private:
     struct TFolder {
         quint32 UidValidity = 0;
         quint32 UidNext = 0;  // see Store
-        QHash<QByteArray, TCachedHeader> Entries;
+        TCachedEntries Entries;
         bool Touched = false;  // stored in this session
     };
     using TAccount = QHash<QByteArray, TFolder>;

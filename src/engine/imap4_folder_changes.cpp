@@ -21,13 +21,13 @@ constexpr int kInFlight = 4;
 constexpr qsizetype kUidsPerSearch = 1000;
 
 // The known UIDs ascending; nullopt when a kept id is no UID below `uidNext`.
-std::optional<QList<quint32>> KnownUids(const QHash<QByteArray, TCachedHeader>& known, quint32 uidNext)
+std::optional<QList<quint32>> KnownUids(const TCachedEntries& known, quint32 uidNext)
 {
     QList<quint32> uids;
     uids.reserve(known.size());
-    for (auto it = known.keyBegin(); it != known.keyEnd(); ++it) {
+    for (auto it = known.cbegin(); it != known.cend(); ++it) {
         bool ok = false;
-        const quint32 uid = it->toUInt(&ok);
+        const quint32 uid = it.key().toUInt(&ok);
         if (!ok || uid == 0 || uid >= uidNext)
             return std::nullopt;
         uids.append(uid);
@@ -100,7 +100,7 @@ std::optional<QList<quint32>> RemainingUids(TImap4Client& client, const QList<qu
 }  // namespace
 
 std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckContext& context,
-                                                const QHash<QByteArray, TCachedHeader>& known, quint32 cachedUidNext,
+                                                const TCachedEntries& known, quint32 cachedUidNext,
                                                 qint32 count, quint32 uidNext)
 {
     std::optional<QList<quint32>> knownUids = KnownUids(known, cachedUidNext);

@@ -24,7 +24,7 @@ struct TFolderChanges {
 // server's answers do not add up to `count` (a message delivered or removed meanwhile, or a
 // server that names UIDs it never had): the folder is then listed in full.
 std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckContext& context,
-                                                const QHash<QByteArray, TCachedHeader>& known, quint32 cachedUidNext,
+                                                const TCachedEntries& known, quint32 cachedUidNext,
                                                 qint32 count, quint32 uidNext);
 
 }  // namespace brevio

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <QSet>
 
+#include <limits>
 #include <vector>
 
 namespace brevio {
@@ -114,7 +115,7 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
 // The folder's messages as the cache keeps them, in UID order (which is the sequence order),
 // for a folder where nothing changed since its last whole listing.
 // False, with nothing listed, when a kept id is no UID.
-bool ListFolderFromCache(TCheckContext& context, const QHash<QByteArray, TCachedHeader>& known,
+bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known,
                          const QByteArray& folder, quint32 uidValidity, QList<TFoundMessage>& found)
 {
     std::vector<std::pair<quint32, const TCachedHeader*>> ordered;
@@ -147,8 +148,10 @@ void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache&
 {
     const qsizetype first = found.size();
     const auto remember = [&](bool complete) {
-        QHash<QByteArray, TCachedHeader> seen;
-        seen.reserve(found.size() - first);
+        TCachedEntries seen;
+        // Room for the UIDs' digits too: at most as many as the highest UID has.
+        const quint32 maxUid = uidNext != 0 ? uidNext : std::numeric_limits<quint32>::max();
+        seen.reserve(found.size() - first, (found.size() - first) * QByteArray::number(maxUid).size());
         quint32 highest = 0;
         for (qsizetype i = first; i < found.size(); ++i) {
             const TListedHeader& message = found.at(i).Message;
@@ -242,7 +245,7 @@ private:
         if (!changes)
             return false;
         found_.reserve(found_.size() + count_);
-        QHash<QByteArray, TCachedHeader> entries;
+        TCachedEntries entries;
         qint32 number = 0;
         for (const quint32 uid : std::as_const(changes->Kept)) {
             const QByteArray key = QByteArray::number(uid);
@@ -371,7 +374,7 @@ private:
     void StoreEntries(bool complete)
     {
         const bool add = !complete || knownListed_ >= known_.size();
-        QHash<QByteArray, TCachedHeader> entries = std::move(fresh_);
+        TCachedEntries entries = std::move(fresh_);
         if (!add) {
             for (const TListed& message : std::as_const(listed_)) {
                 if (message.Known)
@@ -398,14 +401,14 @@ private:
     const quint32 uidNext_;
     QList<TFoundMessage>& found_;
 
-    QHash<QByteArray, TCachedHeader> known_;  // what the cache keeps of the folder
+    TCachedEntries known_;  // what the cache keeps of the folder
     qsizetype first_ = 0;                     // the folder's first message in found_
     QList<TListed> listed_;                   // every message of the size pass, in sequence order
     QList<quint32> unknown_;                  // the UIDs whose headers are fetched
     // Fetched headers wait here only until the messages before them are listed: the server
     // answers in UID order, which is the sequence order, so normally none waits at all.
     QHash<quint32, TListedHeader> fetched_;
-    QHash<QByteArray, TCachedHeader> fresh_;  // what was fetched, for the cache
+    TCachedEntries fresh_;  // what was fetched, for the cache
     qsizetype fetchedCount_ = 0;
     qsizetype knownListed_ = 0;
     qsizetype next_ = 0;  // the next message of listed_ to go to found_

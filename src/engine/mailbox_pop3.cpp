@@ -88,7 +88,10 @@ private:
             return;
         account_ = THeaderCache::AccountKey(box_);
         known_ = cache_->Folder(account_, {}, 0);
-        seen_.reserve(listed_.size());
+        qsizetype idBytes = 0;
+        for (const QByteArray& id : std::as_const(ids_))
+            idBytes += id.size();
+        seen_.reserve(listed_.size(), idBytes);
     }
 
     // The message at `index` of the listing can be known by its id.
@@ -172,8 +175,8 @@ private:
     bool anyIds_ = false;
     THeaderCache* cache_ = nullptr;
     QString account_;
-    QHash<QByteArray, TCachedHeader> known_;
-    QHash<QByteArray, TCachedHeader> seen_;
+    TCachedEntries known_;
+    TCachedEntries seen_;
     qsizetype next_ = 0;
 };
 

@@ -32,11 +32,57 @@ void ExpectSame(const TCachedHeader& got, const TCachedHeader& expected)
     EXPECT_EQ(got.Spam, expected.Spam);
 }
 
+// The flat list of a folder's entries: ids added in any order are found, the last header of an
+// id wins, ids go shortest first (decimal UIDs in numeric order) and dropping keeps the rest.
+TEST(CachedEntries, FindsWhatWasAddedInAnyOrderAndKeepsTheLastOfAnId)
+{
+    struct Case {
+        const char* Name;
+        QList<std::pair<QByteArray, QString>> Added;  // id, subject
+        QByteArrayList Order;                        // the ids walked, in order
+        QStringList Subjects;                        // their subjects
+    };
+    const Case cases[] = {
+        {"ascending uids", {{"9", "a"}, {"10", "b"}, {"100", "c"}}, {"9", "10", "100"}, {"a", "b", "c"}},
+        {"out of order", {{"100", "c"}, {"9", "a"}, {"10", "b"}}, {"9", "10", "100"}, {"a", "b", "c"}},
+        {"an id again", {{"5", "old"}, {"7", "x"}, {"5", "new"}}, {"5", "7"}, {"new", "x"}},
+        {"an id again at the end", {{"5", "a"}, {"6", "old"}, {"6", "new"}}, {"5", "6"}, {"a", "new"}},
+        {"uidl ids", {{"zz", "2"}, {"a\x01", "1"}, {"ab", "3"}}, {"a\x01", "ab", "zz"}, {"1", "3", "2"}},
+        {"none", {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TCachedEntries entries;
+        for (const auto& [id, subject] : c.Added)
+            entries.insert(id, Header(subject, {}, {}, -1));
+        QByteArrayList order;
+        QStringList subjects;
+        for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+            order.append(QByteArray(it.key()));
+            subjects.append(it.value().Subject);
+        }
+        EXPECT_EQ(order, c.Order);
+        EXPECT_EQ(subjects, c.Subjects);
+        EXPECT_EQ(entries.size(), c.Order.size());
+        for (qsizetype i = 0; i < c.Order.size(); ++i)
+            EXPECT_EQ(entries.value(c.Order[i]).Subject, c.Subjects[i]);
+        EXPECT_FALSE(entries.contains("1"));
+        EXPECT_EQ(entries.constFind("1"), entries.constEnd());
+    }
+    TCachedEntries entries{{"3", Header("three", {}, {}, -1)}, {"1", Header("one", {}, {}, -1)}};
+    const TCachedEntries copy = entries;
+    EXPECT_EQ(entries.removeIf([](QByteArrayView id, const TCachedHeader&) { return id == "1"; }), 1);
+    EXPECT_FALSE(entries.contains("1"));
+    EXPECT_EQ(entries.value("3").Subject, QStringLiteral("three"));
+    // A copy is a value of its own.
+    EXPECT_EQ(copy.value("1").Subject, QStringLiteral("one"));
+}
+
 TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
 {
     TempFolder folder;
     const QString fileName = folder.Path("headers.cache");
-    QHash<QByteArray, TCachedHeader> inbox{
+    TCachedEntries inbox{
         {"5",
          Header(QStringLiteral("Привет ✓"), QStringLiteral("Ann"), QStringLiteral("ann@example.org"),
                 1'700'000'000'000)},

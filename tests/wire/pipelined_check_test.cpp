@@ -407,7 +407,7 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         SCOPED_TRACE(change.Name);
         TempFolder folder;
         THeaderCache cache(folder.Path("headers.cache"));
-        QHash<QByteArray, TCachedHeader> known;
+        TCachedEntries known;
         for (const int uid : {5, 6, 8})
             known.insert(QByteArray::number(uid),
                          {"s" + QString::number(uid), {{}, QStringLiteral("a@example.org"), {}}, {}, uid * 10, {}});
