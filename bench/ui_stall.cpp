@@ -85,7 +85,7 @@ int main(int argc, char** argv)
     view.setExpandsOnDoubleClick(false);
     view.header()->setStretchLastSection(false);
     view.header()->setSectionsMovable(false);
-    const int widths[] = {94, 92, 92, 92, 92, 50, 50, 50};
+    const int widths[TMessageListModel::ColumnCount] = {94, 92, 92, 92, 92, 50, 50, 50, 50};
     for (int i = 0; i < TMessageListModel::ColumnCount; ++i)
         view.setColumnWidth(i, widths[i]);
     view.resize(900, 600);
