@@ -50,7 +50,9 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
     raw.From.Raw = QStringLiteral("<broken");
     {
         THeaderCache cache(fileName);
-        cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7, inbox, true);
+        cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7, inbox, true, 10, 715194045007);
+        // A HIGHESTMODSEQ is only kept with the UIDNEXT of a whole listing.
+        cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "Sent", 7, {}, true, 0, 99);
         cache.Store(QStringLiteral("pop3 mail.example.org 110 bob"), {}, 0, {{"uid-1", raw}}, true);
         ASSERT_TRUE(cache.Save());
     }
@@ -63,6 +65,9 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
         ExpectSame(kept.value(it.key()), it.value());
     ExpectSame(loaded.Folder(QStringLiteral("pop3 mail.example.org 110 bob"), {}, 0).value("uid-1"), raw);
     EXPECT_TRUE(loaded.Folder(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 8).isEmpty());
+    EXPECT_EQ(loaded.UidNext(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7), 10u);
+    EXPECT_EQ(loaded.HighestModSeq(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7), 715194045007u);
+    EXPECT_EQ(loaded.HighestModSeq(QStringLiteral("imap4 mail.example.org 143 bob"), "Sent", 7), 0u);
 
     QFile file(fileName);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
