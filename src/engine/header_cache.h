@@ -73,8 +73,7 @@ public:
     // `uidNext` (IMAP4, 0 when not known): after this, the folder's entries are every message it
     // held while its UIDNEXT was this, and its HIGHESTMODSEQ `highestModSeq` (0: none).
     void Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
-               QHash<QByteArray, TCachedHeader> entries, bool complete, quint32 uidNext = 0,
-               quint64 highestModSeq = 0);
+               QHash<QByteArray, TCachedHeader> entries, bool complete, quint32 uidNext = 0, quint64 highestModSeq = 0);
     // The UIDNEXT of the folder's last whole listing (see Store); 0 when not known or its
     // UIDVALIDITY has changed since.
     quint32 UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const;

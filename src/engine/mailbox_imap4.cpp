@@ -159,8 +159,8 @@ void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache&
             seen.insert(QByteArray::number(message.Uid), TCachedHeader::Of(message));
         }
         const bool whole = complete && found.size() - first == count;
-        cache.Store(account, folder, uidValidity, std::move(seen), complete,
-                    whole ? WholeUidNext(uidNext, highest) : 0, highestModSeq);
+        cache.Store(account, folder, uidValidity, std::move(seen), complete, whole ? WholeUidNext(uidNext, highest) : 0,
+                    highestModSeq);
     };
     try {
         ListFolderPipelined(client, context, folder, count, uidValidity, found);

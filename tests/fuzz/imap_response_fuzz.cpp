@@ -1,10 +1,11 @@
 // The IMAP4 client reading a server's side of a whole check: greeting, login, CAPABILITY, LIST,
-// SELECT, with QRESYNC enabled the UID FETCH that names the vanished UIDs, then the fetches a check sends ahead of their replies by default (two chunks of headers
-// and sizes, a size pass, headers by UID), the search for messages marked deleted and the delete
-// burst of a server with UIDPLUS, then the older one-message-at-a-time calls, STORE and EXPUNGE,
-// LOGOUT. Commands are tagged C1, C2, ... in order, which the seed corpus follows (the seed
-// "pipelined" answers each command in turn). Afterwards every response of the input goes through
-// the pure readers on its own.
+// SELECT (with QRESYNC enabled, the UID FETCH that names the vanished UIDs), then the fetches a
+// check sends ahead of their replies by default (two chunks of headers and sizes, a size pass,
+// headers by UID), the search for messages marked deleted and the delete burst of a server with
+// UIDPLUS, then the older one-message-at-a-time calls, STORE and EXPUNGE, LOGOUT. Commands are
+// tagged C1, C2, ... in order, which the seed corpus follows (the seed "pipelined" answers each
+// command in turn). Afterwards every response of the input goes through the pure readers on its
+// own.
 #include "fuzz_transport.h"
 #include "imap/imap_client.h"
 #include "imap/imap_response_parser.h"

@@ -94,6 +94,10 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
     QFile older(QStringLiteral(BREVIO_SOURCE_DIR "/tests/fuzz/corpus/header_cache/two_accounts"));
     ASSERT_TRUE(older.open(QIODevice::ReadOnly));
     EXPECT_EQ(loadFrom(older.readAll()), 0);
+    // The fuzzing seed of the current version is read whole.
+    QFile seed(QStringLiteral(BREVIO_SOURCE_DIR "/tests/fuzz/corpus/header_cache/with_modseq"));
+    ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
+    EXPECT_GT(loadFrom(seed.readAll()), 0);
 }
 
 }  // namespace

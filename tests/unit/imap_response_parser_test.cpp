@@ -69,8 +69,8 @@ TEST(ImapSelect, ExampleReplyFillsTheFolderState)
          {"FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)", "172 EXISTS", "1 RECENT",
           "OK [UNSEEN 12] Message 12 is first unseen", "OK [UIDVALIDITY 385] UIDs valid",
           "OK [UIDNEXT 439] Predicted next UID", "OK [PERMANENTFLAGS (\\Deleted \\Seen \\*)] Limited",
-          "OK [HIGHESTMODSEQ 715194045007] Highest",
-          "OK [READ-WRITE] done", "OK [ALERT] watch out", "NO [UIDVALIDITY 1] ignored"})
+          "OK [HIGHESTMODSEQ 715194045007] Highest", "OK [READ-WRITE] done", "OK [ALERT] watch out",
+          "NO [UIDVALIDITY 1] ignored"})
         ApplySelectResponse(info, line);
     EXPECT_EQ(info,
               (TImapFolderInfo{.Name = {},
