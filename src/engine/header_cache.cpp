@@ -304,8 +304,10 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
     }
     // A message left out (too long to keep) would be missing from a listing told by UIDNEXT.
     const quint32 keptUidNext = dropped ? 0 : uidNext;
+    // A newer HIGHESTMODSEQ alone is no reason to write the file: the one written holds as well
+    // for the same entries (the server only has more to tell about it).
     const quint64 keptModSeq = keptUidNext != 0 ? highestModSeq : 0;
-    changed_ = changed_ || kept.UidNext != keptUidNext || kept.HighestModSeq != keptModSeq;
+    changed_ = changed_ || kept.UidNext != keptUidNext || (kept.HighestModSeq == 0) != (keptModSeq == 0);
     kept.UidNext = keptUidNext;
     kept.HighestModSeq = keptModSeq;
     kept.UidValidity = uidValidity;

@@ -55,6 +55,14 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
         cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "Sent", 7, {}, true, 0, 99);
         cache.Store(QStringLiteral("pop3 mail.example.org 110 bob"), {}, 0, {{"uid-1", raw}}, true);
         ASSERT_TRUE(cache.Save());
+        // Flags changed, nothing else: the file written still holds, so it is not written again.
+        const QByteArray written = folder.Read(QStringLiteral("headers.cache"));
+        cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7, {}, false, 10, 715194045099);
+        EXPECT_EQ(cache.HighestModSeq(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7), 715194045099u);
+        QFile::remove(fileName);
+        ASSERT_TRUE(cache.Save());
+        EXPECT_FALSE(QFile::exists(fileName));
+        folder.Write(QStringLiteral("headers.cache"), written);
     }
     // Read on a thread of its own; the first use waits for it.
     THeaderCache loaded(fileName);
