@@ -16,9 +16,9 @@ namespace brevio {
 namespace {
 
 // The file starts with these; another version is read as no cache (version 3 had no spam
-// verdicts: its headers are fetched once more).
+// verdicts, version 4 no HIGHESTMODSEQ: their headers are fetched once more).
 constexpr quint32 kMagic = 0x42524843;  // "BRHC"
-constexpr quint32 kVersion = 4;
+constexpr quint32 kVersion = 5;
 // A file larger than this is not read (it cannot hold a bounded cache).
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 // The fewest bytes an entry takes: five lengths, a flag, a time, a size and the spam verdict.
@@ -272,8 +272,9 @@ TCachedEntries THeaderCache::Folder(const QString& account, const QByteArray& fo
     return f->Entries;
 }
 
-void THeaderCache::Store(const QString& account, const QByteArray& folder, quint32 uidValidity, TCachedEntries entries,
-                         bool complete, quint32 uidNext)
+void THeaderCache::Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
+                         TCachedEntries entries, bool complete, quint32 uidNext,
+                         quint64 highestModSeq)
 {
     WaitLoaded();
     const bool dropped = entries.removeIf([](QByteArrayView id, const TCachedHeader& header) {
@@ -296,8 +297,12 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
     }
     // A message left out (too long to keep) would be missing from a listing told by UIDNEXT.
     const quint32 keptUidNext = dropped ? 0 : uidNext;
-    changed_ = changed_ || kept.UidNext != keptUidNext;
+    // A newer HIGHESTMODSEQ alone is no reason to write the file: the one written holds as well
+    // for the same entries (the server only has more to tell about it).
+    const quint64 keptModSeq = keptUidNext != 0 ? highestModSeq : 0;
+    changed_ = changed_ || kept.UidNext != keptUidNext || (kept.HighestModSeq == 0) != (keptModSeq == 0);
     kept.UidNext = keptUidNext;
+    kept.HighestModSeq = keptModSeq;
     kept.UidValidity = uidValidity;
     kept.Touched = true;
 }
@@ -310,6 +315,16 @@ quint32 THeaderCache::UidNext(const QString& account, const QByteArray& folder, 
         return 0;
     const auto f = a->constFind(folder);
     return f != a->constEnd() && f->UidValidity == uidValidity ? f->UidNext : 0;
+}
+
+quint64 THeaderCache::HighestModSeq(const QString& account, const QByteArray& folder, quint32 uidValidity) const
+{
+    WaitLoaded();
+    const auto a = accounts_.constFind(account);
+    if (a == accounts_.constEnd())
+        return 0;
+    const auto f = a->constFind(folder);
+    return f != a->constEnd() && f->UidValidity == uidValidity ? f->HighestModSeq : 0;
 }
 
 qsizetype THeaderCache::EntryCount() const
@@ -353,6 +368,8 @@ void THeaderCache::Read()
             TFolder folder;
             folder.UidValidity = in.Number();
             folder.UidNext = in.Number();
+            const qint64 modSeq = in.Moment();  // 1 to 2^63-1; anything else is none
+            folder.HighestModSeq = modSeq > 0 ? quint64(modSeq) : 0;
             const quint32 entryCount = in.Number();
             // Room for the entries at once, as many as the rest of the file can hold at most.
             folder.Entries.reserve(
@@ -439,6 +456,7 @@ bool THeaderCache::WriteFile(const QHash<QString, TAccount>& accounts) const
             out.Bytes(f.key());
             out.Number(f->UidValidity);
             out.Number(f->UidNext);
+            out.Moment(qint64(f->HighestModSeq));
             WriteEntries(out, f->Entries);
         }
     }

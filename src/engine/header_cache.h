@@ -59,12 +59,14 @@ public:
     // they replace what was kept (messages gone from the server leave the cache); otherwise
     // they are added. A new UIDVALIDITY drops the folder's old entries either way.
     // `uidNext` (IMAP4, 0 when not known): after this, the folder's entries are every message it
-    // held while its UIDNEXT was this.
+    // held while its UIDNEXT was this, and its HIGHESTMODSEQ `highestModSeq` (0: none).
     void Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
-               TCachedEntries entries, bool complete, quint32 uidNext = 0);
+               TCachedEntries entries, bool complete, quint32 uidNext = 0, quint64 highestModSeq = 0);
     // The UIDNEXT of the folder's last whole listing (see Store); 0 when not known or its
     // UIDVALIDITY has changed since.
     quint32 UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const;
+    // The HIGHESTMODSEQ kept with that UIDNEXT; 0 when none is known.
+    quint64 HighestModSeq(const QString& account, const QByteArray& folder, quint32 uidValidity) const;
 
     qsizetype EntryCount() const;
 
@@ -72,6 +74,7 @@ private:
     struct TFolder {
         quint32 UidValidity = 0;
         quint32 UidNext = 0;  // see Store
+        quint64 HighestModSeq = 0;
         TCachedEntries Entries;
         bool Touched = false;  // stored in this session
     };

@@ -208,9 +208,11 @@ void TIdleWatcher::Note(const QByteArray& response, bool& bye)
     const TImapUntagged untagged = SplitUntagged(response);
     if (!untagged.Number && untagged.Keyword == "BYE")
         bye = true;
-    // RFC 3501 §7.3.1, §7.4.1, §7.4.2: new or removed messages, or changed flags.
-    if (untagged.Number
-        && (untagged.Keyword == "EXISTS" || untagged.Keyword == "EXPUNGE" || untagged.Keyword == "FETCH"))
+    // RFC 3501 §7.3.1, §7.4.1, §7.4.2: new or removed messages, or changed flags; with QRESYNC
+    // enabled removed messages come as VANISHED (RFC 7162 §3.2.10).
+    if ((untagged.Number
+         && (untagged.Keyword == "EXISTS" || untagged.Keyword == "EXPUNGE" || untagged.Keyword == "FETCH"))
+        || (!untagged.Number && untagged.Keyword == "VANISHED"))
         changed_ = true;
 }
 

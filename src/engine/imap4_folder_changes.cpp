@@ -7,6 +7,7 @@
 #include "engine/check_context.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace brevio {
 
@@ -97,13 +98,73 @@ std::optional<QList<quint32>> RemainingUids(TImap4Client& client, const QList<qu
     return remaining;
 }
 
+// Marks known UIDs (by index) as gone: each index is marked once however often the ranges that
+// cover it repeat, so a hostile answer costs no more than the known UIDs and its own length.
+class TGoneMarks {
+public:
+    explicit TGoneMarks(qsizetype count) : next_(count + 1)
+    {
+        for (qsizetype i = 0; i <= count; ++i)
+            next_[i] = i;
+    }
+
+    // Marks the indices from `first` to before `last`.
+    void Mark(qsizetype first, qsizetype last)
+    {
+        for (qsizetype i = Unmarked(first); i < last; i = Unmarked(i))
+            next_[i] = i + 1;
+    }
+    bool Marked(qsizetype i) const { return next_[i] != i; }
+
+private:
+    // The first index from `i` on not marked (the end when none is).
+    qsizetype Unmarked(qsizetype i)
+    {
+        while (next_[i] != i) {
+            next_[i] = next_[next_[i]];
+            i = next_[i];
+        }
+        return i;
+    }
+
+    std::vector<qsizetype> next_;  // an index at or after i that may be unmarked; i itself when it is
+};
+
+// Which of the known UIDs remain, ascending, by the VANISHED (EARLIER) answer of a UID FETCH
+// changed since `modSeq` (RFC 7162 §3.2.6). A UID between known ones that is no longer known
+// went before the cache's listing; the server may name it still. nullopt when refused or
+// malformed, or when a UID from the cached UIDNEXT on is named: it was not asked for.
+std::optional<QList<quint32>> RemainingByVanished(TImap4Client& client, const QList<quint32>& known,
+                                                  quint32 cachedUidNext, quint64 modSeq)
+{
+    TGoneMarks gone(known.size());
+    bool asked = true;
+    const QByteArray set = QByteArray::number(known.constFirst()) + ':' + QByteArray::number(known.constLast());
+    const bool done = client.UidFetchVanished(set, modSeq, [&](const QList<std::pair<quint32, quint32>>& ranges) {
+        for (const auto& [first, last] : ranges) {
+            asked = asked && last < cachedUidNext;
+            const auto from = std::lower_bound(known.cbegin(), known.cend(), first);
+            const auto to = std::upper_bound(from, known.cend(), last);
+            gone.Mark(from - known.cbegin(), to - known.cbegin());
+        }
+    });
+    if (!done || !asked)
+        return std::nullopt;
+    QList<quint32> remaining;
+    for (qsizetype i = 0; i < known.size(); ++i) {
+        if (!gone.Marked(i))
+            remaining.append(known.at(i));
+    }
+    return remaining;
+}
+
 }  // namespace
 
-std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckContext& context,
-                                                const TCachedEntries& known, quint32 cachedUidNext,
+std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckContext& context, const TKnownFolder& known,
                                                 qint32 count, quint32 uidNext)
 {
-    std::optional<QList<quint32>> knownUids = KnownUids(known, cachedUidNext);
+    const quint32 cachedUidNext = known.UidNext;
+    std::optional<QList<quint32>> knownUids = KnownUids(known.Entries, cachedUidNext);
     if (!knownUids || (uidNext != 0 && uidNext < cachedUidNext) || cachedUidNext == 0)
         return std::nullopt;
     TFolderChanges changes;
@@ -123,8 +184,15 @@ std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckCont
         changes.Kept = std::move(*knownUids);
         return changes;
     }
-    std::optional<QList<quint32>> remaining = RemainingUids(client, *knownUids);
-    if (!remaining || remaining->size() + changes.Added.size() != count)
+    const auto addsUp = [&](const std::optional<QList<quint32>>& remaining) {
+        return remaining && remaining->size() + changes.Added.size() == count;
+    };
+    std::optional<QList<quint32>> remaining;
+    if (client.QresyncEnabled() && known.HighestModSeq != 0 && !knownUids->isEmpty())
+        remaining = RemainingByVanished(client, *knownUids, cachedUidNext, known.HighestModSeq);
+    if (!addsUp(remaining))
+        remaining = RemainingUids(client, *knownUids);
+    if (!addsUp(remaining))
         return std::nullopt;
     changes.Kept = std::move(*remaining);
     changes.Removed = true;

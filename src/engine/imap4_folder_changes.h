@@ -19,12 +19,20 @@ struct TFolderChanges {
     bool Removed = false;        // some known messages are gone
 };
 
-// The selected folder's changes since the cache knew it whole at `cachedUidNext` (`known`); it
-// now holds `count` messages and announces `uidNext` (0: announces none). nullopt, with nothing kept, when the
-// server's answers do not add up to `count` (a message delivered or removed meanwhile, or a
-// server that names UIDs it never had): the folder is then listed in full.
-std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckContext& context,
-                                                const TCachedEntries& known, quint32 cachedUidNext,
+// What the cache knew of a folder at its last whole listing.
+struct TKnownFolder {
+    const TCachedEntries& Entries;  // every message then, by UID
+    quint32 UidNext = 0;
+    quint64 HighestModSeq = 0;  // 0: none known
+};
+
+// The selected folder's changes since the cache knew it whole; it now holds `count` messages and
+// announces `uidNext` (0: announces none). The removed messages are learned from the VANISHED
+// answer when QRESYNC is enabled and the cache knows the folder's HIGHESTMODSEQ, otherwise (or
+// when that answer does not add up) by a search. nullopt, with nothing kept, when the server's
+// answers do not add up to `count` (a message delivered or removed meanwhile, or a server that
+// names UIDs it never had): the folder is then listed in full.
+std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckContext& context, const TKnownFolder& known,
                                                 qint32 count, quint32 uidNext);
 
 }  // namespace brevio

@@ -144,7 +144,7 @@ bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known,
 // goes to the cache, also when the listing breaks off.
 void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
                      const QByteArray& folder, qint32 count, quint32 uidValidity, quint32 uidNext,
-                     QList<TFoundMessage>& found)
+                     quint64 highestModSeq, QList<TFoundMessage>& found)
 {
     const qsizetype first = found.size();
     const auto remember = [&](bool complete) {
@@ -162,8 +162,8 @@ void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache&
             seen.insert(QByteArray::number(message.Uid), TCachedHeader::Of(message));
         }
         const bool whole = complete && found.size() - first == count;
-        cache.Store(account, folder, uidValidity, std::move(seen), complete,
-                    whole ? WholeUidNext(uidNext, highest) : 0);
+        cache.Store(account, folder, uidValidity, std::move(seen), complete, whole ? WholeUidNext(uidNext, highest) : 0,
+                    highestModSeq);
     };
     try {
         ListFolderPipelined(client, context, folder, count, uidValidity, found);
@@ -180,16 +180,16 @@ class TCachedFolderListing {
 public:
     TCachedFolderListing(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
                          const QByteArray& folder, qint32 count, quint32 uidValidity, quint32 uidNext,
-                         QList<TFoundMessage>& found)
+                         quint64 highestModSeq, QList<TFoundMessage>& found)
         : client_(client), context_(context), cache_(cache), account_(account), folder_(folder), count_(count),
-          uidValidity_(uidValidity), uidNext_(uidNext), found_(found)
+          uidValidity_(uidValidity), uidNext_(uidNext), highestModSeq_(highestModSeq), found_(found)
     {
     }
 
     void Run()
     {
         if (count_ <= 0) {
-            cache_.Store(account_, folder_, uidValidity_, {}, true, uidNext_);
+            cache_.Store(account_, folder_, uidValidity_, {}, true, uidNext_, highestModSeq_);
             return;
         }
         known_ = cache_.Folder(account_, folder_, uidValidity_);
@@ -197,7 +197,8 @@ public:
             return;
         // A folder the cache knows nothing of is listed in one pass.
         if (known_.isEmpty()) {
-            ListFolderFresh(client_, context_, cache_, account_, folder_, count_, uidValidity_, uidNext_, found_);
+            ListFolderFresh(client_, context_, cache_, account_, folder_, count_, uidValidity_, uidNext_,
+                            highestModSeq_, found_);
             return;
         }
         first_ = found_.size();
@@ -229,7 +230,7 @@ private:
             || !ListFolderFromCache(context_, known_, folder_, uidValidity_, found_))
             return false;
         known_ = {};
-        cache_.Store(account_, folder_, uidValidity_, {}, false, uidNext_);
+        cache_.Store(account_, folder_, uidValidity_, {}, false, uidNext_, highestModSeq_);
         return true;
     }
 
@@ -240,8 +241,9 @@ private:
         const quint32 cachedUidNext = cache_.UidNext(account_, folder_, uidValidity_);
         if (cachedUidNext == 0 || known_.isEmpty())
             return false;
-        std::optional<TFolderChanges> changes =
-            ReadFolderChanges(client_, context_, known_, cachedUidNext, count_, uidNext_);
+        std::optional<TFolderChanges> changes = ReadFolderChanges(
+            client_, context_, {known_, cachedUidNext, cache_.HighestModSeq(account_, folder_, uidValidity_)}, count_,
+            uidNext_);
         if (!changes)
             return false;
         found_.reserve(found_.size() + count_);
@@ -266,7 +268,7 @@ private:
         known_ = {};
         const quint32 highest = changes->Added.isEmpty() ? cachedUidNext - 1 : changes->Added.constLast().Uid;
         cache_.Store(account_, folder_, uidValidity_, std::move(entries), changes->Removed,
-                     WholeUidNext(uidNext_, highest));
+                     WholeUidNext(uidNext_, highest), highestModSeq_);
         return true;
     }
 
@@ -388,7 +390,7 @@ private:
         for (const TListed& message : std::as_const(listed_))
             highest = std::max(highest, message.Uid);
         cache_.Store(account_, folder_, uidValidity_, std::move(entries), !add,
-                     whole ? WholeUidNext(uidNext_, highest) : 0);
+                     whole ? WholeUidNext(uidNext_, highest) : 0, highestModSeq_);
     }
 
     TImap4Client& client_;
@@ -399,6 +401,7 @@ private:
     const qint32 count_;
     const quint32 uidValidity_;
     const quint32 uidNext_;
+    const quint64 highestModSeq_;  // 0: none announced
     QList<TFoundMessage>& found_;
 
     TCachedEntries known_;  // what the cache keeps of the folder
@@ -483,7 +486,7 @@ private:
         // UIDs only name a message for sure while the folder keeps its UIDVALIDITY.
         if (cache_ && info.UidValidity != 0)
             TCachedFolderListing(client_, context_, *cache_, account_, folder, info.TotalMessages, info.UidValidity,
-                                 info.UidNext, found_)
+                                 info.UidNext, info.HighestModSeq, found_)
                 .Run();
         else
             ListFolderPipelined(client_, context_, folder, info.TotalMessages, info.UidValidity, found_);

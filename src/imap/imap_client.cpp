@@ -264,6 +264,7 @@ void TImap4Client::Greet()
     capabilities_.reset();
     preAuthenticated_ = false;
     utf8_ = false;
+    qresync_ = false;
     if (!Connected())
         channel_.Open(Endpoint());
     const TReply greeting = ReadGreeting({Code::Ok, Code::PreAuth});
@@ -300,7 +301,7 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
 {
     if (preAuthenticated_) {
         state_ = State::Authenticated;
-        EnableUtf8(capabilities_.value_or(QList<QByteArray>()));
+        EnableExtensions(capabilities_.value_or(QList<QByteArray>()));
         return {TLoginResult::LoggedIn, {}};
     }
     const std::optional<QList<QByteArray>> beforeLogin = capabilities_;
@@ -318,29 +319,35 @@ TLoginReply TImap4Client::Login(const QString& userName, const QString& password
     // Capabilities may change with the login (RFC 3501 §6.2.3); keep only what it announced.
     capabilities_.reset();
     TakeCapabilities(reply.Text.value(reply.Text.size() - 1));
-    // Whether to switch to UTF-8 is decided on what is known without another round trip: what
-    // the login announced, else what was announced before it (servers announce UTF8=ACCEPT
-    // before the login as well). A server that announced nothing is not asked.
-    EnableUtf8(capabilities_ ? *capabilities_ : beforeLogin.value_or(QList<QByteArray>()));
+    // Whether to switch to UTF-8 (and to QRESYNC) is decided on what is known without another
+    // round trip: what the login announced, else what was announced before it (servers announce
+    // UTF8=ACCEPT before the login as well). A server that announced nothing is not asked.
+    EnableExtensions(capabilities_ ? *capabilities_ : beforeLogin.value_or(QList<QByteArray>()));
     return {TLoginResult::LoggedIn, {}};
 }
 
-void TImap4Client::EnableUtf8(const QList<QByteArray>& capabilities)
+void TImap4Client::EnableExtensions(const QList<QByteArray>& capabilities)
 {
-    if (utf8_ || !capabilities.contains("UTF8=ACCEPT"))
+    QList<QByteArray> names;
+    if (!utf8_ && capabilities.contains("UTF8=ACCEPT"))
+        names.append("UTF8=ACCEPT");
+    if (!qresync_ && capabilities.contains("QRESYNC"))
+        names.append("QRESYNC");
+    if (names.isEmpty())
         return;
     // RFC 5161 §3.1: only what the ENABLED response names is switched on.
-    bool enabled = false;
-    const TReply reply = Command("ENABLE", {TImapArgument::Raw("UTF8=ACCEPT")}, {Code::Ok, Code::No, Code::Bad},
+    QList<QByteArray> enabled;
+    const TReply reply = Command("ENABLE", {TImapArgument::Raw(names.join(' '))}, {Code::Ok, Code::No, Code::Bad},
                                  [&enabled](const QByteArray& response) {
                                      const TImapUntagged untagged = SplitUntagged(response);
                                      if (untagged.Number || untagged.Keyword != "ENABLED")
                                          return false;
-                                     if (ParseCapabilityNames(untagged.Rest).contains("UTF8=ACCEPT"))
-                                         enabled = true;
+                                     enabled += ParseCapabilityNames(untagged.Rest);
                                      return true;
                                  });
-    utf8_ = ImapReplyCode(reply) == Code::Ok && enabled;
+    const bool done = ImapReplyCode(reply) == Code::Ok;
+    utf8_ = utf8_ || (done && names.contains("UTF8=ACCEPT") && enabled.contains("UTF8=ACCEPT"));
+    qresync_ = qresync_ || (done && names.contains("QRESYNC") && enabled.contains("QRESYNC"));
 }
 
 void TImap4Client::QuitAfterRefusal()
@@ -360,6 +367,7 @@ void TImap4Client::CloseConnection()
     state_ = State::NonAuthenticated;
     capabilities_.reset();
     utf8_ = false;
+    qresync_ = false;
 }
 
 void TImap4Client::Disconnect()
@@ -440,9 +448,11 @@ namespace {
 auto CollectExpunged(QList<quint32>& expunged)
 {
     return [&expunged](const QByteArray& response) {
+        // With QRESYNC enabled they come as VANISHED (UIDs, RFC 7162 §3.2.10): taken as well, so
+        // they stay out of the reply's text.
         const std::optional<quint32> number = ParseExpungeResponse(response);
         if (!number)
-            return false;
+            return SplitUntagged(response).Keyword == "VANISHED";
         if (expunged.size() < kMaxMessageCount)
             expunged.append(*number);
         return true;

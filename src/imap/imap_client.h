@@ -78,9 +78,9 @@ public:
     void Connect();
     // LOGIN, unless the greeting was PREAUTH. A refusal (or a connection lost during the login)
     // comes back as Refused with the text to tell the user; the state stays Non Authenticated.
-    // Once logged in, ENABLE UTF8=ACCEPT when the server announced it in the login's reply or,
-    // when that names no capabilities, before the login (RFC 6855 §3); a refusal leaves the
-    // session as it would be without it.
+    // Once logged in, ENABLE UTF8=ACCEPT and QRESYNC, those of them the server announced in the
+    // login's reply or, when that names no capabilities, before the login (RFC 6855 §3, RFC 7162
+    // §3.2.3), in one command; a refusal leaves the session as it would be without it.
     TLoginReply Login(const QString& userName, const QString& password);
     // After a refused login: LOGOUT when still connected, then close. Never raises a protocol
     // failure; the old connection may already be gone.
@@ -98,6 +98,9 @@ public:
     // True once the server confirmed UTF8=ACCEPT: folder names then come in UTF-8, not in
     // modified UTF-7, and headers may hold raw UTF-8.
     bool Utf8Enabled() const { return utf8_; }
+    // True once the server confirmed QRESYNC: SELECT then reports HIGHESTMODSEQ, and expunges
+    // come as VANISHED responses (UIDs) instead of EXPUNGE (RFC 7162 §3.2.10).
+    bool QresyncEnabled() const { return qresync_; }
     // A folder name as the server sends it, for showing to the user.
     QString FolderDisplayName(const QByteArray& name) const;
 
@@ -157,6 +160,14 @@ public:
     // it. The UIDs of the answers in their order; nullopt when a search was refused (NO or BAD) or the
     // answers name more than `most` UIDs.
     std::optional<QList<quint32>> UidSearchPipelined(const QList<QByteArray>& sets, qsizetype most);
+    // Called with the UID ranges of one VANISHED (EARLIER) response, each ascending.
+    using TVanishedHandler = std::function<void(const QList<std::pair<quint32, quint32>>& ranges)>;
+    // With QRESYNC enabled: UID FETCH set (UID) (CHANGEDSINCE modSeq VANISHED) (RFC 7162 §3.2.6),
+    // which names the UIDs of `set` expunged since `modSeq` in VANISHED (EARLIER) responses,
+    // handed to `onVanished` one by one; the FETCH responses of messages whose flags changed are
+    // passed over. False when the command was refused (NO or BAD) or a VANISHED response was
+    // malformed; the reply is read to its end either way.
+    bool UidFetchVanished(const QByteArray& set, quint64 modSeq, const TVanishedHandler& onVanished);
     // UID STORE uids -FLAGS.SILENT (\Deleted); not done on NO or when empty.
     TImapCommandResult UidStoreUndeleted(const QList<quint32>& uids);
 
@@ -218,8 +229,9 @@ private:
     // AUTHENTICATE OAUTHBEARER or XOAUTH2 with `token` (imap_sasl.cpp): the tagged OK, else raises
     // EMailClientError with the refusal.
     TReply AuthenticateBearer(const QByteArray& user, const QByteArray& token);
-    // ENABLE UTF8=ACCEPT when `capabilities` name it (RFC 6855 §3).
-    void EnableUtf8(const QList<QByteArray>& capabilities);
+    // ENABLE UTF8=ACCEPT and QRESYNC, those of them that `capabilities` name (RFC 6855 §3,
+    // RFC 7162 §3.2.3).
+    void EnableExtensions(const QList<QByteArray>& capabilities);
 
     TLineChannel channel_;
     TImapConnectionState state_ = TImapConnectionState::NonAuthenticated;
@@ -229,6 +241,7 @@ private:
     std::optional<QList<QByteArray>> capabilities_;
     bool preAuthenticated_ = false;
     bool utf8_ = false;
+    bool qresync_ = false;
     QByteArray idleTag_;  // the tag of the IDLE command going; empty when not idling
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 
 namespace brevio {
 
@@ -214,6 +215,22 @@ std::optional<quint32> ParseNzNumber(QByteArrayView text)
     return static_cast<quint32>(value);
 }
 
+std::optional<quint64> ParseModSeq(QByteArrayView text)
+{
+    // RFC 7162 §7: mod-sequence-value is 1 to 2^63-1.
+    if (text.isEmpty() || text.size() > 19)
+        return std::nullopt;
+    quint64 value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<quint64>(c - '0');
+    }
+    if (value < 1 || value > quint64(std::numeric_limits<qint64>::max()))
+        return std::nullopt;
+    return value;
+}
+
 TImapUntagged SplitUntagged(const QByteArray& response)
 {
     TImapUntagged result;
@@ -341,6 +358,8 @@ void ApplySelectResponse(TImapFolderInfo& info, const QByteArray& response)
         info.UidValidity = ParseNzNumber(code->Arguments).value_or(0);
     } else if (code->Name == "UIDNEXT") {
         info.UidNext = ParseNzNumber(code->Arguments).value_or(0);
+    } else if (code->Name == "HIGHESTMODSEQ") {
+        info.HighestModSeq = ParseModSeq(code->Arguments).value_or(0);
     } else if (code->Name == "PERMANENTFLAGS") {
         info.PermanentFlags = ParseFlagList(code->Arguments);
     } else if (code->Name == "READ-WRITE") {

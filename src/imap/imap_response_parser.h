@@ -100,5 +100,7 @@ QList<QByteArray> ParseCapabilityNames(const QByteArray& names);
 
 // A decimal number of 1..4294967295 without sign or blanks.
 std::optional<quint32> ParseNzNumber(QByteArrayView text);
+// A mod-sequence value (RFC 7162): a decimal number of 1..2^63-1 without sign or blanks.
+std::optional<quint64> ParseModSeq(QByteArrayView text);
 
 }  // namespace brevio

@@ -15,22 +15,6 @@ namespace {
 using Code = TImapReplyCode;
 using State = TImapConnectionState;
 
-// "1:3,5" (no "*": a result names existing messages only) to ranges; nullopt when malformed.
-std::optional<QList<std::pair<quint32, quint32>>> ParseResultSet(const QByteArray& text)
-{
-    QList<std::pair<quint32, quint32>> ranges;
-    for (const QByteArray& range : text.split(',')) {
-        const qsizetype colon = range.indexOf(':');
-        const std::optional<quint32> first =
-            ParseNzNumber(QByteArrayView(range).first(colon < 0 ? range.size() : colon));
-        const std::optional<quint32> last = colon < 0 ? first : ParseNzNumber(QByteArrayView(range).sliced(colon + 1));
-        if (!first || !last)
-            return std::nullopt;
-        ranges.append(std::minmax(*first, *last));
-    }
-    return ranges;
-}
-
 // Adds the UIDs of `ranges` to `uids` unless that makes them more than `most`; false then.
 bool AddRanges(const QList<std::pair<quint32, quint32>>& ranges, qsizetype most, QList<quint32>& uids)
 {
@@ -47,6 +31,21 @@ bool AddRanges(const QList<std::pair<quint32, quint32>>& ranges, qsizetype most,
 }
 
 }  // namespace
+
+std::optional<QList<std::pair<quint32, quint32>>> ParseUidRanges(const QByteArray& text)
+{
+    QList<std::pair<quint32, quint32>> ranges;
+    for (const QByteArray& range : text.split(',')) {
+        const qsizetype colon = range.indexOf(':');
+        const std::optional<quint32> first =
+            ParseNzNumber(QByteArrayView(range).first(colon < 0 ? range.size() : colon));
+        const std::optional<quint32> last = colon < 0 ? first : ParseNzNumber(QByteArrayView(range).sliced(colon + 1));
+        if (!first || !last)
+            return std::nullopt;
+        ranges.append(std::minmax(*first, *last));
+    }
+    return ranges;
+}
 
 qint64 TImapEsearch::Count() const
 {
@@ -82,7 +81,7 @@ std::optional<TImapEsearch> ParseEsearchResponse(const QByteArray& rest)
         const TImapValue& set = values->at(i + 1);
         if (set.Kind != TImapValue::TKind::Atom)
             return std::nullopt;
-        std::optional<QList<std::pair<quint32, quint32>>> ranges = ParseResultSet(set.Text);
+        std::optional<QList<std::pair<quint32, quint32>>> ranges = ParseUidRanges(set.Text);
         if (!ranges)
             return std::nullopt;
         result.All += *ranges;

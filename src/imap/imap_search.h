@@ -19,6 +19,10 @@ struct TImapEsearch {
     qint64 Count() const;
 };
 
+// "1:3,5" to ranges, each ascending; nullopt when malformed or holding "*" (an answer names
+// existing messages only).
+std::optional<QList<std::pair<quint32, quint32>>> ParseUidRanges(const QByteArray& text);
+
 // The response after "ESEARCH " ("(TAG "C5") UID ALL 1:3,5"); nullopt when it is malformed. Other
 // result options (MIN, MAX, COUNT) are passed over.
 std::optional<TImapEsearch> ParseEsearchResponse(const QByteArray& rest);

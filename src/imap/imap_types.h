@@ -41,8 +41,9 @@ struct TImapFolderInfo {
     qint32 TotalMessages = 0;
     qint32 RecentMessages = 0;
     qint32 FirstUnseen = 0;
-    quint32 UidValidity = 0;  // 0: the server gave none
-    quint32 UidNext = 0;      // 0: the server gave none
+    quint32 UidValidity = 0;    // 0: the server gave none
+    quint32 UidNext = 0;        // 0: the server gave none
+    quint64 HighestModSeq = 0;  // 0: the server gave none, or NOMODSEQ (RFC 7162 §3.1.2)
     TImapAccessMode AccessMode = TImapAccessMode::ReadOnly;
     TMessageFlags MailBoxFlags;
     TMessageFlags PermanentFlags;

@@ -1,14 +1,16 @@
 // The IMAP4 client reading a server's side of a whole check: greeting, login, CAPABILITY, LIST,
-// SELECT, then the fetches a check sends ahead of their replies by default (two chunks of headers
-// and sizes, a size pass, headers by UID), the search for messages marked deleted and the delete
-// burst of a server with UIDPLUS, then the older one-message-at-a-time calls, STORE and EXPUNGE,
-// LOGOUT. Commands are tagged C1, C2, ... in order, which the seed corpus follows (the seed
-// "pipelined" answers each command in turn). Afterwards every response of the input goes through
-// the pure readers on its own.
+// SELECT (with QRESYNC enabled, the UID FETCH that names the vanished UIDs), then the fetches a
+// check sends ahead of their replies by default (two chunks of headers and sizes, a size pass,
+// headers by UID), the search for messages marked deleted and the delete burst of a server with
+// UIDPLUS, then the older one-message-at-a-time calls, STORE and EXPUNGE, LOGOUT. Commands are
+// tagged C1, C2, ... in order, which the seed corpus follows (the seed "pipelined" answers each
+// command in turn). Afterwards every response of the input goes through the pure readers on its
+// own.
 #include "fuzz_transport.h"
 #include "imap/imap_client.h"
 #include "imap/imap_response_parser.h"
 #include "imap/imap_search.h"
+#include "imap/imap_vanished.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -26,6 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 QList<TImapListEntry> folders;
                 client.ListFolders(folders);
                 client.SelectFolder(folders.isEmpty() ? QByteArray("INBOX") : folders.first().Name);
+                if (client.QresyncEnabled())
+                    client.UidFetchVanished("1:4", client.SelectedMailBox().HighestModSeq + 1, [](const auto&) {});
                 qsizetype listed = 0;
                 const auto count = [&listed](QList<TImapListedMessage>& records) { listed += records.size(); };
                 client.FetchPipelined({"1:2", "3:4"}, {.ByUid = false, .WithHeader = true, .InFlight = 2}, count);
@@ -64,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         (void)ParseFlagList(line);
         (void)ParseCapabilityNames(line);
         (void)ParseSearchResponse(line);
+        (void)ParseVanishedResponse(SplitUntagged(line).Rest);
         if (const std::optional<TImapEsearch> found = ParseEsearchResponse(line))
             (void)found->Count();
         TImapFolderInfo info;

@@ -96,9 +96,19 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
     raw.From.Raw = QStringLiteral("<broken");
     {
         THeaderCache cache(fileName);
-        cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7, inbox, true);
+        cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7, inbox, true, 10, 715194045007);
+        // A HIGHESTMODSEQ is only kept with the UIDNEXT of a whole listing.
+        cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "Sent", 7, {}, true, 0, 99);
         cache.Store(QStringLiteral("pop3 mail.example.org 110 bob"), {}, 0, {{"uid-1", raw}}, true);
         ASSERT_TRUE(cache.Save());
+        // Flags changed, nothing else: the file written still holds, so it is not written again.
+        const QByteArray written = folder.Read(QStringLiteral("headers.cache"));
+        cache.Store(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7, {}, false, 10, 715194045099);
+        EXPECT_EQ(cache.HighestModSeq(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7), 715194045099u);
+        QFile::remove(fileName);
+        ASSERT_TRUE(cache.Save());
+        EXPECT_FALSE(QFile::exists(fileName));
+        folder.Write(QStringLiteral("headers.cache"), written);
     }
     // Read on a thread of its own; the first use waits for it.
     THeaderCache loaded(fileName);
@@ -109,6 +119,9 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
         ExpectSame(kept.value(it.key()), it.value());
     ExpectSame(loaded.Folder(QStringLiteral("pop3 mail.example.org 110 bob"), {}, 0).value("uid-1"), raw);
     EXPECT_TRUE(loaded.Folder(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 8).isEmpty());
+    EXPECT_EQ(loaded.UidNext(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7), 10u);
+    EXPECT_EQ(loaded.HighestModSeq(QStringLiteral("imap4 mail.example.org 143 bob"), "INBOX", 7), 715194045007u);
+    EXPECT_EQ(loaded.HighestModSeq(QStringLiteral("imap4 mail.example.org 143 bob"), "Sent", 7), 0u);
 
     QFile file(fileName);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -135,6 +148,10 @@ TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
     QFile older(QStringLiteral(BREVIO_SOURCE_DIR "/tests/fuzz/corpus/header_cache/two_accounts"));
     ASSERT_TRUE(older.open(QIODevice::ReadOnly));
     EXPECT_EQ(loadFrom(older.readAll()), 0);
+    // The fuzzing seed of the current version is read whole.
+    QFile seed(QStringLiteral(BREVIO_SOURCE_DIR "/tests/fuzz/corpus/header_cache/with_modseq"));
+    ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
+    EXPECT_GT(loadFrom(seed.readAll()), 0);
 }
 
 }  // namespace

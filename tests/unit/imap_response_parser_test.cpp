@@ -2,6 +2,7 @@
 #include "net/errors.h"
 #include "imap/imap_command.h"
 #include "imap/imap_response_parser.h"
+#include "imap/imap_vanished.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,8 @@ TEST(ImapSelect, ExampleReplyFillsTheFolderState)
          {"FLAGS (\\Answered \\Flagged \\Deleted \\Seen \\Draft)", "172 EXISTS", "1 RECENT",
           "OK [UNSEEN 12] Message 12 is first unseen", "OK [UIDVALIDITY 385] UIDs valid",
           "OK [UIDNEXT 439] Predicted next UID", "OK [PERMANENTFLAGS (\\Deleted \\Seen \\*)] Limited",
-          "OK [READ-WRITE] done", "OK [ALERT] watch out", "NO [UIDVALIDITY 1] ignored"})
+          "OK [HIGHESTMODSEQ 715194045007] Highest", "OK [READ-WRITE] done", "OK [ALERT] watch out",
+          "NO [UIDVALIDITY 1] ignored"})
         ApplySelectResponse(info, line);
     EXPECT_EQ(info,
               (TImapFolderInfo{.Name = {},
@@ -77,6 +79,7 @@ TEST(ImapSelect, ExampleReplyFillsTheFolderState)
                                .FirstUnseen = 12,
                                .UidValidity = 385,
                                .UidNext = 439,
+                               .HighestModSeq = 715194045007,
                                .AccessMode = TImapAccessMode::ReadWrite,
                                .MailBoxFlags = TMessageFlag::Answered | TMessageFlag::Flagged | TMessageFlag::Deleted
                                    | TMessageFlag::Seen | TMessageFlag::Draft,
@@ -84,6 +87,37 @@ TEST(ImapSelect, ExampleReplyFillsTheFolderState)
                                .ExpungedNumbers = {}}));
     for (const char* bad : {"-1 EXISTS", "x EXISTS", "10000001 EXISTS", "1e3 RECENT"})
         EXPECT_THROW(ApplySelectResponse(info, bad), EMailClientError) << bad;
+    // A mod-sequence is 1 to 2^63-1; anything else counts as none.
+    for (const char* none : {"OK [HIGHESTMODSEQ 9223372036854775808] x", "OK [HIGHESTMODSEQ 0] x",
+                             "OK [HIGHESTMODSEQ 18446744073709551617] x", "OK [HIGHESTMODSEQ -5] x"}) {
+        TImapFolderInfo modSeq;
+        ApplySelectResponse(modSeq, none);
+        EXPECT_EQ(modSeq.HighestModSeq, 0u) << none;
+    }
+    EXPECT_EQ(ParseModSeq("9223372036854775807"), 9223372036854775807u);
+}
+
+TEST(ImapResponses, VanishedUidSets)
+{
+    using TRanges = QList<std::pair<quint32, quint32>>;
+    const struct {
+        const char* Rest;
+        bool Earlier;
+        TRanges Ranges;
+    } good[] = {
+        {"(EARLIER) 41,43:116,120:118", true, {{41, 41}, {43, 116}, {118, 120}}},
+        {"405,407", false, {{405, 405}, {407, 407}}},
+        {"(earlier) 1:4294967295", true, {{1, 4294967295u}}},
+    };
+    for (const auto& c : good) {
+        const std::optional<TImapVanished> vanished = ParseVanishedResponse(c.Rest);
+        ASSERT_TRUE(vanished.has_value()) << c.Rest;
+        EXPECT_EQ(vanished->Earlier, c.Earlier) << c.Rest;
+        EXPECT_EQ(vanished->Ranges, c.Ranges) << c.Rest;
+    }
+    for (const char* bad : {"", "(EARLIER)", "(EARLIER) ", "(LATER) 4", "(EARLIER 4", "(EARLIER)4", "(EARLIER) 3:*",
+                            "0", "4 5", "4294967296", "3,", "(EARLIER) (EARLIER) 3"})
+        EXPECT_FALSE(ParseVanishedResponse(bad).has_value()) << bad;
 }
 
 struct TListCase {

@@ -101,6 +101,13 @@ INSTANTIATE_TEST_SUITE_P(
                    Connection(2) + kIdling + "S: C3 OK IDLE ended\nC: C4 IDLE\n" + kIdling + "S: * 1 EXPUNGE\n"
                        + Goodbye(4),
                    1, TWatchState::Stopped, 1, 0},
+        // With QRESYNC enabled a removal comes as VANISHED.
+        TWatchCase{"RemovedWithQresync",
+                   "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\nS: C1 OK [CAPABILITY IMAP4rev1 IDLE QRESYNC] done\n"
+                   "C: C2 ENABLE QRESYNC\nS: * ENABLED QRESYNC\nS: C2 OK\nC: C3 EXAMINE \"INBOX\"\nS: * 2 EXISTS\n"
+                   "S: C3 OK [READ-ONLY] done\nC: C4 IDLE\n"
+                       + kIdling + "S: * VANISHED 4\n" + Goodbye(4),
+                   1, TWatchState::Stopped, 1, 0},
         TWatchCase{"DoneAnsweredWithNo", Connection(2) + kIdling + "S: * 3 EXISTS\n" + Goodbye(3, "NO not idling"), 1,
                    TWatchState::Stopped, 1, 0},
         // The server will not idle: the mailbox goes back to the schedule, said once.

@@ -210,13 +210,14 @@ struct TUtf8Case {
     const char* Name;
     const char* Script;  // greeting through the login and the switch
     bool Utf8;
+    bool Qresync = false;
 };
 
 class Imap4Utf8 : public ::testing::TestWithParam<TUtf8Case> {};
 
 // RFC 6855: ENABLE UTF8=ACCEPT after the login when the server announced it; only its ENABLED
 // answer switches folder names from modified UTF-7 to UTF-8. (Announced in the greeting only:
-// see the engine's wire tests.)
+// see the engine's wire tests.) QRESYNC goes in the same command and is on only when confirmed.
 TEST_P(Imap4Utf8, IsEnabledAfterTheLoginWhenAnnounced)
 {
     const QByteArray script(GetParam().Script);
@@ -225,6 +226,7 @@ TEST_P(Imap4Utf8, IsEnabledAfterTheLoginWhenAnnounced)
     s.Connect();
     EXPECT_EQ(s.Client.ConnectionState(), TImapConnectionState::Authenticated);
     EXPECT_EQ(s.Client.Utf8Enabled(), GetParam().Utf8);
+    EXPECT_EQ(s.Client.QresyncEnabled(), GetParam().Qresync);
     EXPECT_EQ(s.Client.FolderDisplayName("R&AGE-D"), GetParam().Utf8 ? u"R&AGE-D" : u"RaD");
 }
 
@@ -263,7 +265,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, Imap4Utf8,
             C: C2 ENABLE UTF8=ACCEPT
             S: * ENABLED
             S: C2 OK)",
-                                                     false}),
+                                                     false},
+                                           TUtf8Case{"WithQresync", R"(
+            S: * OK ready
+            C: C1 LOGIN "bob" "secret"
+            S: C1 OK [CAPABILITY IMAP4rev1 ENABLE UTF8=ACCEPT QRESYNC] done
+            C: C2 ENABLE UTF8=ACCEPT QRESYNC
+            S: * ENABLED QRESYNC
+            S: C2 OK)",
+                                                     false, true}),
                          [](const auto& tested) { return std::string(tested.param.Name); });
 
 }  // namespace

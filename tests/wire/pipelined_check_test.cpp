@@ -320,9 +320,10 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     EXPECT_EQ(Column(pop.Result, &TMessageRow::Size), QStringList({"10", "20"}));
 }
 
-// A folder the cache knew whole at UIDNEXT 9 (UIDs 5, 6 and 8, sizes ten times the UID) is
-// checked again: the server is asked only what changed, and answers that do not add up lead to
-// the full listing (UIDs and sizes, then the unknown headers), never to a wrong row.
+// A folder the cache knew whole at UIDNEXT 9 and HIGHESTMODSEQ 40 (UIDs 5, 6 and 8, sizes ten
+// times the UID) is checked again: the server is asked only what changed (the removed UIDs by
+// VANISHED where QRESYNC is on, else by a search), and answers that do not add up lead to the
+// search, then to the full listing (UIDs and sizes, then the unknown headers), never to a wrong row.
 TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
 {
     struct TCase {
@@ -330,11 +331,24 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         QByteArray Capabilities;  // after the login
         int Exists;
         int UidNext;        // 0: not announced
-        QByteArray Script;  // from command C4 on, before the LOGOUT
+        QByteArray Script;  // from the command after the SELECT on, before the LOGOUT
         QStringList Subjects;
     };
     const QByteArray esearch = "S: C1 OK [CAPABILITY IMAP4rev1 ESEARCH] done\n";
     const QByteArray plain = "S: C1 OK done\n";
+    const QByteArray qresync =
+        "S: C1 OK [CAPABILITY IMAP4rev1 ESEARCH QRESYNC] done\nC: C2 ENABLE QRESYNC\nS: * ENABLED QRESYNC\nS: C2 OK\n";
+    // The removed UIDs asked for as command C<tag>, and what the server answers before its OK.
+    const auto vanished = [](int tag, const QByteArray& answer) {
+        const QByteArray c = "C" + QByteArray::number(tag);
+        return "C: " + c + " UID FETCH 5:8 (UID) (CHANGEDSINCE 40 VANISHED)\n" + answer + "S: " + c + " OK done\n";
+    };
+    // The search that follows an answer that did not add up, finding `found`.
+    const auto search = [](int tag, const QByteArray& found) {
+        const QByteArray c = "C" + QByteArray::number(tag);
+        return "C: " + c + " UID SEARCH RETURN (ALL) UID 5:8\nS: * ESEARCH (TAG \"" + c + "\") UID ALL " + found
+            + "\nS: " + c + " OK done\n";
+    };
     const TCase cases[] = {
         {"added only: the new UIDs' headers",
          plain,
@@ -402,6 +416,45 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
              + "S: C4 OK done\n",
          {"s5", "s6", "s8"}},
         {"UIDNEXT gone back", plain, 3, 8, SizePass({5, 6, 8}, 4), {"s5", "s6", "s8"}},
+        {"removed, by VANISHED: a range over a UID gone before, changed flags and a removal while "
+         "the command ran passed over",
+         qresync,
+         2,
+         9,
+         vanished(5, "S: * VANISHED (EARLIER) 6:7\nS: * 1 FETCH (UID 5 MODSEQ (45))\nS: * VANISHED 8\n"),
+         {"s5", "s8"}},
+        {"added and removed, by VANISHED",
+         qresync,
+         3,
+         10,
+         "C: C5 UID FETCH 9:* (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(3, "UID 9 RFC822.SIZE 90", "nine")
+             + "S: C5 OK done\n" + vanished(6, "S: * VANISHED (EARLIER) 5\n"),
+         {"s6", "s8", "nine"}},
+        {"VANISHED naming a UID not asked for: the search",
+         qresync,
+         2,
+         9,
+         vanished(5, "S: * VANISHED (EARLIER) 6,9\n") + search(6, "5,8"),
+         {"s5", "s8"}},
+        {"malformed VANISHED: the search",
+         qresync,
+         2,
+         9,
+         vanished(5, "S: * VANISHED (EARLIER) 6:*\n") + search(6, "5,8"),
+         {"s5", "s8"}},
+        {"VANISHED refused: the search",
+         qresync,
+         2,
+         9,
+         "C: C5 UID FETCH 5:8 (UID) (CHANGEDSINCE 40 VANISHED)\nS: C5 BAD unknown modifier\n" + search(6, "6,8"),
+         {"s6", "s8"}},
+        {"VANISHED of every UID, then a search, that do not add up: the full listing",
+         qresync,
+         2,
+         9,
+         vanished(5, "S: * VANISHED (EARLIER) 1:4294967295\nS: * VANISHED (EARLIER) 1:4294967295\n")
+             + search(6, "5:6,8") + SizePass({5, 8}, 7),
+         {"s5", "s8"}},
     };
     for (const TCase& change : cases) {
         SCOPED_TRACE(change.Name);
@@ -411,13 +464,16 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         for (const int uid : {5, 6, 8})
             known.insert(QByteArray::number(uid),
                          {"s" + QString::number(uid), {{}, QStringLiteral("a@example.org"), {}}, {}, uid * 10, {}});
-        cache.Store(THeaderCache::AccountKey(Box(TMailProtocol::IMAP4)), "INBOX", 7, known, true, 9);
-        const QByteArray script = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\n" + change.Capabilities
-            + "C: C2 LIST \"\" *\nS: * LIST (\\HasNoChildren) \"/\" \"INBOX\"\nS: C2 OK done\n"
-              "C: C3 SELECT \"INBOX\"\nS: * "
-            + QByteArray::number(change.Exists) + " EXISTS\nS: * OK [UIDVALIDITY 7] ok\n"
+        const QString account = THeaderCache::AccountKey(Box(TMailProtocol::IMAP4));
+        cache.Store(account, "INBOX", 7, known, true, 9, 40);
+        QByteArray script = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\n" + change.Capabilities;
+        const QByteArray list = "C" + QByteArray::number(script.count("\nC: C") + 1);
+        const QByteArray select = "C" + QByteArray::number(script.count("\nC: C") + 2);
+        script += "C: " + list + " LIST \"\" *\nS: * LIST (\\HasNoChildren) \"/\" \"INBOX\"\nS: " + list
+            + " OK done\nC: " + select + " SELECT \"INBOX\"\nS: * " + QByteArray::number(change.Exists)
+            + " EXISTS\nS: * OK [UIDVALIDITY 7] ok\n"
             + (change.UidNext ? "S: * OK [UIDNEXT " + QByteArray::number(change.UidNext) + "] ok\n" : "")
-            + "S: C3 OK [READ-ONLY] done\n" + change.Script;
+            + "S: * OK [HIGHESTMODSEQ 50] ok\nS: " + select + " OK [READ-ONLY] done\n" + change.Script;
         const QByteArray logout = "C" + QByteArray::number(script.count("\nC: C") + 1);
         const TCheck check =
             CheckWith(TMailProtocol::IMAP4, script + "C: " + logout + " LOGOUT\nS: " + logout + " OK done\n", &cache);
@@ -428,6 +484,8 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         EXPECT_EQ(Column(check.Result, &TMessageRow::Size), sizes);
         for (qsizetype i = 0; i < check.Result.Rows.size(); ++i)
             EXPECT_EQ(check.Result.Rows[i].Id.Number, i + 1);
+        // The next re-check asks what changed since this one.
+        EXPECT_EQ(cache.HighestModSeq(account, "INBOX", 7), 50u);
     }
 }
 
