@@ -127,7 +127,9 @@ bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known,
             return false;
         ordered.emplace_back(uid, &it.value());
     }
-    std::sort(ordered.begin(), ordered.end());
+    // The cache keeps decimal UIDs in numeric order already.
+    if (!std::is_sorted(ordered.begin(), ordered.end()))
+        std::sort(ordered.begin(), ordered.end());
     found.reserve(found.size() + qsizetype(ordered.size()));
     for (size_t i = 0; i < ordered.size(); ++i) {
         TListedHeader header;

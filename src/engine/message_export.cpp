@@ -8,6 +8,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <charconv>
 #include <array>
 
 namespace brevio {
@@ -92,10 +93,12 @@ QString OneLine(const QString& text)
 }
 
 // Writes `value` as `width` decimal digits at `out`.
-void PutDigits(QChar* out, int value, int width)
+// `value` (not negative) as `width` decimal digits, leading zeros included.
+template <typename Char>
+void PutDigits(Char* out, int value, int width)
 {
     for (int i = width - 1; i >= 0; --i, value /= 10)
-        out[i] = QChar(u'0' + value % 10);
+        out[i] = Char(u'0' + value % 10);
 }
 
 // yyyy-MM-dd, written by hand: Qt's own forms go through a printf per field, which shows in a
@@ -428,21 +431,42 @@ void TTsvWriter::Field(QStringView value, char end)
 void TTsvWriter::Add(const TMessageRow& row)
 {
     const TLocalDateTime local = LocalDateAndTime(row.Date);
-    text_ += QByteArray::number(row.Number) + '\t';
+    Decimal(row.Number, '\t');
     Field(row.Subject, '\t');
     Field(row.From, '\t');
     Field(row.MailBox, '\t');
-    text_ += QByteArray::number(row.Size) + '\t';
-    Field(DateText(local.Date), '\t');
-    Field(TimeText(local.Time), '\t');
+    Decimal(row.Size, '\t');
+    // The date and time straight as bytes (the common case), else through their texts.
+    if (local.Date.isValid() && local.Date.year() >= 0 && local.Date.year() <= 9999 && local.Time.isValid()) {
+        char digits[] = "0000-00-00\t00:00:00\t";
+        PutDigits(digits, local.Date.year(), 4);
+        PutDigits(digits + 5, local.Date.month(), 2);
+        PutDigits(digits + 8, local.Date.day(), 2);
+        PutDigits(digits + 11, local.Time.hour(), 2);
+        PutDigits(digits + 14, local.Time.minute(), 2);
+        PutDigits(digits + 17, local.Time.second(), 2);
+        text_.append(digits, sizeof(digits) - 1);
+    } else {
+        Field(DateText(local.Date), '\t');
+        Field(TimeText(local.Time), '\t');
+    }
     Field(row.Folder, '\t');
-    Field(SpamText(row.Spam), '\t');
+    text_ += JudgementKeyword(row.Spam.Judgement);  // plain ASCII words
+    text_ += '\t';
     ids_->Append(text_, row.MailBox, row.Id);
     text_ += '\n';
     if (text_.size() >= kPiece) {
         write_(text_);
         text_.truncate(0);
     }
+}
+
+void TTsvWriter::Decimal(qint64 value, char end)
+{
+    char digits[24];
+    char* last = std::to_chars(digits, digits + sizeof(digits) - 1, value).ptr;  // room for `end`
+    *last++ = end;
+    text_.append(digits, last - digits);
 }
 
 void TTsvWriter::Finish()

@@ -37,6 +37,7 @@ public:
 private:
     static constexpr qsizetype kPiece = 64 * 1024;
     void Field(QStringView value, char end);
+    void Decimal(qint64 value, char end);
 
     std::function<void(QByteArrayView piece)> write_;
     std::unique_ptr<TIdWriter> ids_;
