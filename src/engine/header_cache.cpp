@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <numeric>
 
 namespace brevio {
 
@@ -187,28 +188,77 @@ TSpamVerdict ReadVerdict(TFileReader& in)
     return v;
 }
 
-qsizetype Chars(const TCachedHeader& header)
+template <typename Header>
+qsizetype Chars(const Header& header)
 {
     return header.Subject.size() + header.From.Name.size() + header.From.Address.size() + header.From.Raw.size();
 }
 
-// A folder's entries: their count, then each header.
+// One entry: its id, then its header.
+template <typename Header>
+void WriteEntry(TFileWriter& out, const QByteArray& id, const Header& h)
+{
+    out.Bytes(id);
+    out.Text(h.Subject);
+    out.Text(h.From.Name);
+    out.Text(h.From.Address);
+    out.Text(h.From.Raw);
+    out.Flag(h.Date.isValid());
+    out.Moment(h.Date.isValid() ? h.Date.toMSecsSinceEpoch() : 0);
+    out.Number(quint32(h.Size));
+    WriteVerdict(out, h.Spam);
+    out.Spill();
+}
+
+// A folder's entries: their count, then each entry.
 void WriteEntries(TFileWriter& out, const TCachedEntries& entries)
 {
     out.Number(quint32(entries.size()));
-    for (auto e = entries.cbegin(); e != entries.cend(); ++e) {
-        const TCachedHeader& h = e.value();
-        out.Bytes(e.key());
-        out.Text(h.Subject);
-        out.Text(h.From.Name);
-        out.Text(h.From.Address);
-        out.Text(h.From.Raw);
-        out.Flag(h.Date.isValid());
-        out.Moment(h.Date.isValid() ? h.Date.toMSecsSinceEpoch() : 0);
-        out.Number(quint32(h.Size));
-        WriteVerdict(out, h.Spam);
-        out.Spill();
+    for (auto e = entries.cbegin(); e != entries.cend(); ++e)
+        WriteEntry(out, e.key(), e.value());
+}
+
+// The messages of a whole POP3 listing that are kept, in listing order: those whose unique id
+// is not empty and theirs alone (two messages of one id name neither for sure), with texts short
+// enough to keep.
+QList<qsizetype> KeptOfListing(const QList<TFoundMessage>& listing)
+{
+    const auto id = [&listing](qsizetype i) -> const QByteArray& { return listing.at(i).Message.UniqueId; };
+    QList<qsizetype> byId(listing.size());
+    std::iota(byId.begin(), byId.end(), qsizetype(0));
+    std::sort(byId.begin(), byId.end(), [&id](qsizetype a, qsizetype b) { return id(a) < id(b); });
+    QList<qsizetype> kept;
+    kept.reserve(byId.size());
+    for (qsizetype i = 0; i < byId.size();) {
+        qsizetype j = i + 1;
+        while (j < byId.size() && id(byId.at(j)) == id(byId.at(i)))
+            ++j;
+        const TListedHeader& message = listing.at(byId.at(i)).Message;
+        if (j == i + 1 && !message.UniqueId.isEmpty() && Chars(message) <= THeaderCache::kMaxEntryChars)
+            kept.append(byId.at(i));
+        i = j;
     }
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
+TCachedEntries EntriesOfListing(const QList<TFoundMessage>& listing)
+{
+    const QList<qsizetype> kept = KeptOfListing(listing);
+    TCachedEntries entries;
+    entries.reserve(kept.size());
+    for (const qsizetype i : kept)
+        entries.insert(listing.at(i).Message.UniqueId, TCachedHeader::Of(listing.at(i).Message));
+    return entries;
+}
+
+// A listing's kept messages as WriteEntries writes entries, without making the entries.
+void WriteListing(TFileWriter& out, const QList<TFoundMessage>& listing)
+{
+    const QList<qsizetype> kept = KeptOfListing(listing);
+    out.Number(quint32(kept.size()));
+    for (const qsizetype i : kept)
+        WriteEntry(out, listing.at(i).Message.UniqueId, listing.at(i).Message);
 }
 
 }  // namespace
@@ -260,16 +310,49 @@ void THeaderCache::WaitLoaded() const
         loading_.get();
 }
 
-TCachedEntries THeaderCache::Folder(const QString& account, const QByteArray& folder, quint32 uidValidity) const
+void THeaderCache::MakeEntries(TFolder& folder)
+{
+    if (!folder.HasListing)
+        return;
+    folder.Entries = EntriesOfListing(folder.Listing);
+    folder.Listing = {};
+    folder.HasListing = false;
+}
+
+qsizetype THeaderCache::CountOf(const TFolder& folder)
+{
+    // A listing's count is an upper bound of its entries: good enough for the file's bound.
+    return folder.HasListing ? folder.Listing.size() : folder.Entries.size();
+}
+
+TCachedEntries THeaderCache::Folder(const QString& account, const QByteArray& folder, quint32 uidValidity)
+{
+    WaitLoaded();
+    const auto a = accounts_.find(account);
+    if (a == accounts_.end())
+        return {};
+    const auto f = a->find(folder);
+    if (f == a->end() || f->UidValidity != uidValidity)
+        return {};
+    MakeEntries(*f);
+    return f->Entries;
+}
+
+void THeaderCache::StoreListing(const QString& account, QList<TFoundMessage> listing)
 {
     WaitLoaded();
     const auto a = accounts_.constFind(account);
-    if (a == accounts_.constEnd())
-        return {};
-    const auto f = a->constFind(folder);
-    if (f == a->constEnd() || f->UidValidity != uidValidity)
-        return {};
-    return f->Entries;
+    if (listing.isEmpty() || (a != accounts_.constEnd() && a->contains(QByteArray()))) {
+        // Compared with what is kept (the same ids are the same messages: nothing to write).
+        Store(account, {}, 0, EntriesOfListing(listing), true);
+        return;
+    }
+    TFolder& kept = accounts_[account][QByteArray()];
+    kept = TFolder();
+    kept.Listing = std::move(listing);
+    kept.HasListing = true;
+    kept.Touched = true;
+    changed_ = true;
 }
 
 void THeaderCache::Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
@@ -283,6 +366,7 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
     TAccount& keptAccount = accounts_[account];
     const bool known = keptAccount.contains(folder);
     TFolder& kept = keptAccount[folder];
+    MakeEntries(kept);
     if (complete || kept.UidValidity != uidValidity) {
         // The same ids as kept are the same messages: nothing new to write.
         bool same = known && kept.UidValidity == uidValidity && kept.Entries.size() == entries.size();
@@ -333,7 +417,7 @@ qsizetype THeaderCache::EntryCount() const
     qsizetype count = 0;
     for (const TAccount& account : accounts_) {
         for (const TFolder& folder : account)
-            count += folder.Entries.size();
+            count += CountOf(folder);
     }
     return count;
 }
@@ -424,7 +508,7 @@ QHash<QString, THeaderCache::TAccount> THeaderCache::AccountsToSave() const
     for (auto a = accounts.begin(); a != accounts.end();) {
         for (auto f = a->begin(); f != a->end();) {
             if (f->Touched) {
-                kept += f->Entries.size();
+                kept += CountOf(*f);
                 ++f;
             } else {
                 f = a->erase(f);
@@ -457,7 +541,10 @@ bool THeaderCache::WriteFile(const QHash<QString, TAccount>& accounts) const
             out.Number(f->UidValidity);
             out.Number(f->UidNext);
             out.Moment(qint64(f->HighestModSeq));
-            WriteEntries(out, f->Entries);
+            if (f->HasListing)
+                WriteListing(out, f->Listing);
+            else
+                WriteEntries(out, f->Entries);
         }
     }
     out.Number(kMagic);

@@ -9,6 +9,7 @@
 
 #include "engine/cached_entries.h"
 #include "engine/mailbox_settings.h"
+#include "engine/message_identity.h"
 #include "mime/mail_message.h"
 
 #include <QByteArray>
@@ -53,8 +54,7 @@ public:
 
     // The kept headers of a folder (POP3: the empty folder name, UIDVALIDITY 0) by message id;
     // empty when the folder is unknown or its UIDVALIDITY has changed since.
-    TCachedEntries Folder(const QString& account, const QByteArray& folder,
-                                            quint32 uidValidity) const;
+    TCachedEntries Folder(const QString& account, const QByteArray& folder, quint32 uidValidity);
     // Keeps `entries` for the folder. `complete`: they are everything the folder holds now, so
     // they replace what was kept (messages gone from the server leave the cache); otherwise
     // they are added. A new UIDVALIDITY drops the folder's old entries either way.
@@ -62,6 +62,11 @@ public:
     // held while its UIDNEXT was this, and its HIGHESTMODSEQ `highestModSeq` (0: none).
     void Store(const QString& account, const QByteArray& folder, quint32 uidValidity,
                TCachedEntries entries, bool complete, quint32 uidNext = 0, quint64 highestModSeq = 0);
+    // Keeps a whole POP3 listing (complete, in listing order) as the account's entries, as Store
+    // would keep its messages that have a unique id of their own. The first listing of an account
+    // is kept as it was found and its entries made only when they are asked for (Folder, Store);
+    // the file is written from it directly, so a big first check holds each header once.
+    void StoreListing(const QString& account, QList<TFoundMessage> listing);
     // The UIDNEXT of the folder's last whole listing (see Store); 0 when not known or its
     // UIDVALIDITY has changed since.
     quint32 UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const;
@@ -76,10 +81,16 @@ private:
         quint32 UidNext = 0;  // see Store
         quint64 HighestModSeq = 0;
         TCachedEntries Entries;
+        // A listing kept by StoreListing whose entries are not made yet (Entries is empty then).
+        QList<TFoundMessage> Listing;
+        bool HasListing = false;
         bool Touched = false;  // stored in this session
     };
     using TAccount = QHash<QByteArray, TFolder>;
 
+    // Makes the entries of a folder kept as a listing.
+    static void MakeEntries(TFolder& folder);
+    static qsizetype CountOf(const TFolder& folder);
     // Reads the file into the cache (Load without the wait).
     void Read();
     // Waits for StartLoading's reading to end.

@@ -27,7 +27,7 @@ class TPop3Listing {
 public:
     TPop3Listing(const TMailBoxSettings& box, TPop3Client& client, TCheckContext& context, QList<TFoundMessage>& found)
         : box_(box), client_(client), context_(context), found_(found),
-          pipelined_(client.Capabilities().Has("PIPELINING"))
+          pipelined_(client.Capabilities().Has("PIPELINING")), first_(found.size())
     {
     }
 
@@ -88,10 +88,6 @@ private:
             return;
         account_ = THeaderCache::AccountKey(box_);
         known_ = cache_->Folder(account_, {}, 0);
-        qsizetype idBytes = 0;
-        for (const QByteArray& id : std::as_const(ids_))
-            idBytes += id.size();
-        seen_.reserve(listed_.size(), idBytes);
     }
 
     // The message at `index` of the listing can be known by its id.
@@ -117,10 +113,7 @@ private:
             // message at `next_` is the one this header belongs to.
             if (next_ >= listed_.size() || listed_.at(next_).Number != number)
                 return;
-            TListedHeader listedHeader = std::move(header);
-            if (Cacheable(next_))
-                seen_.insert(ids_.at(next_), TCachedHeader::Of(listedHeader));
-            Append(std::move(listedHeader));
+            Append(std::move(header));
             ++done;
             if (done % kStatusEvery == 0 || done == toFetch)
                 context_.SetStatus(FormatText(Text(context_, texts::RetrievedMessageHeader), {done, toFetch}));
@@ -152,16 +145,28 @@ private:
                 return;
             TListedHeader header;
             k.value().ApplyTo(header);
-            seen_.insert(id, k.value());
             Append(std::move(header));
         }
     }
 
+    // What was listed goes to the cache. A whole listing is handed over as it is (the cache then
+    // holds each header once with the listing); a listing cut short adds what it has.
     void Finish(bool complete)
     {
         TakeKnown();
-        if (cache_)
-            cache_->Store(account_, {}, 0, std::move(seen_), complete);
+        known_ = {};
+        if (!cache_)
+            return;
+        if (complete && first_ == 0) {
+            cache_->StoreListing(account_, found_);
+            return;
+        }
+        TCachedEntries seen;
+        for (qsizetype i = first_; i < found_.size(); ++i) {
+            if (Cacheable(i - first_))
+                seen.insert(found_.at(i).Message.UniqueId, TCachedHeader::Of(found_.at(i).Message));
+        }
+        cache_->Store(account_, {}, 0, std::move(seen), complete);
     }
 
     const TMailBoxSettings& box_;
@@ -176,7 +181,7 @@ private:
     THeaderCache* cache_ = nullptr;
     QString account_;
     TCachedEntries known_;
-    TCachedEntries seen_;
+    qsizetype first_ = 0;  // the first of found_ that this listing adds
     qsizetype next_ = 0;
 };
 

@@ -78,6 +78,51 @@ TEST(CachedEntries, FindsWhatWasAddedInAnyOrderAndKeepsTheLastOfAnId)
     EXPECT_EQ(copy.value("1").Subject, QStringLiteral("one"));
 }
 
+// A whole POP3 listing handed to the cache: its messages with an id of their own and texts short
+// enough are the account's entries, whether asked for at once or read back from the file, and
+// the same listing again writes nothing.
+TEST(HeaderCacheFile, KeepsAWholeListingAsItsEntries)
+{
+    const auto found = [](const char* id, const QString& subject) {
+        TFoundMessage message;
+        message.Message.UniqueId = id;
+        message.Message.Subject = subject;
+        message.Message.Size = 10;
+        return message;
+    };
+    const QList<TFoundMessage> listing{found("b", "two"),   found("a", "one"),
+                                       found("b", "twin"),  found("", "no id"),
+                                       found("c", QString(THeaderCache::kMaxEntryChars + 1, u'x')), found("d", "four")};
+    const QString account = QStringLiteral("pop3 mail.example.org 110 bob");
+    const auto expectEntries = [](const TCachedEntries& entries) {
+        QByteArrayList ids;
+        QStringList subjects;
+        for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+            ids.append(QByteArray(it.key()));
+            subjects.append(it.value().Subject);
+        }
+        EXPECT_EQ(ids, (QByteArrayList{"a", "d"}));
+        EXPECT_EQ(subjects, (QStringList{"one", "four"}));
+    };
+    TempFolder folder;
+    const QString fileName = folder.Path("headers.cache");
+    {
+        THeaderCache cache(fileName);
+        cache.StoreListing(account, listing);
+        ASSERT_TRUE(cache.Save());
+        THeaderCache asked(folder.Path("other.cache"));
+        asked.StoreListing(account, listing);
+        expectEntries(asked.Folder(account, {}, 0));
+    }
+    THeaderCache loaded(fileName);
+    loaded.Load();
+    expectEntries(loaded.Folder(account, {}, 0));
+    ASSERT_TRUE(QFile::remove(fileName));
+    loaded.StoreListing(account, listing);
+    ASSERT_TRUE(loaded.Save());
+    EXPECT_FALSE(QFile::exists(fileName));
+}
+
 TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
 {
     TempFolder folder;
