@@ -99,6 +99,10 @@ TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const 
         return result;
     }
     const QList<int> indexes = MailBoxesOfRun(request.MailBoxes, request.Kind, request.MailBoxIndex);
+    // Each mailbox's rows are kept as they were handed on, shared rather than copied, so a big
+    // mailbox's rows are held once; they are joined at the end. A list handed to another thread
+    // is only read here afterwards, never grown in place.
+    QList<QList<TMessageRow>> parts;
     CheckMailBoxes(
         request.MailBoxes, indexes, context,
         [&](int index, QList<TFoundMessage>& found) {
@@ -107,15 +111,21 @@ TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const 
             if (const quint64 id = request.MailBoxIds.value(index); id != 0)
                 for (TMessageRow& row : rows)
                     row.MailBoxId = id;
-            // The first mailbox's rows are shared, not copied: a big mailbox's rows are held once.
-            if (result.Rows.isEmpty())
-                result.Rows = rows;
-            else
-                result.Rows += rows;
             if (onMailBoxRows)
                 onMailBoxRows(index, rows);
+            parts.append(std::move(rows));
         },
         factory, &result.TrustedCertificates, &result.UnfinishedMailBoxes);
+    if (parts.size() == 1) {
+        result.Rows = parts.constFirst();
+    } else {
+        qsizetype count = 0;
+        for (const QList<TMessageRow>& part : std::as_const(parts))
+            count += part.size();
+        result.Rows.reserve(count);
+        for (const QList<TMessageRow>& part : std::as_const(parts))
+            result.Rows += part;
+    }
     return result;
 }
 
