@@ -200,9 +200,13 @@ std::optional<TImapCompletion> SplitCompletion(const QByteArray& response, const
     return TImapCompletion{after.left(blank), after.mid(blank + 1).trimmed()};
 }
 
-std::optional<quint32> ParseNzNumber(QByteArrayView text)
+namespace {
+
+// A number of at most `maxDigits` decimal digits (19 at most, so it cannot overflow) from `min`
+// to `max`; nothing when it is anything else.
+std::optional<quint64> DecimalWithin(QByteArrayView text, qsizetype maxDigits, quint64 min, quint64 max)
 {
-    if (text.isEmpty() || text.size() > 10)
+    if (text.isEmpty() || text.size() > maxDigits)
         return std::nullopt;
     quint64 value = 0;
     for (char c : text) {
@@ -210,25 +214,23 @@ std::optional<quint32> ParseNzNumber(QByteArrayView text)
             return std::nullopt;
         value = value * 10 + static_cast<quint64>(c - '0');
     }
-    if (value < 1 || value > 0xFFFFFFFFull)
+    if (value < min || value > max)
         return std::nullopt;
-    return static_cast<quint32>(value);
+    return value;
+}
+
+}  // namespace
+
+std::optional<quint32> ParseNzNumber(QByteArrayView text)
+{
+    const std::optional<quint64> value = DecimalWithin(text, 10, 1, 0xFFFFFFFFull);
+    return value ? std::optional<quint32>(static_cast<quint32>(*value)) : std::nullopt;
 }
 
 std::optional<quint64> ParseModSeq(QByteArrayView text)
 {
     // RFC 7162 §7: mod-sequence-value is 1 to 2^63-1.
-    if (text.isEmpty() || text.size() > 19)
-        return std::nullopt;
-    quint64 value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<quint64>(c - '0');
-    }
-    if (value < 1 || value > quint64(std::numeric_limits<qint64>::max()))
-        return std::nullopt;
-    return value;
+    return DecimalWithin(text, 19, 1, quint64(std::numeric_limits<qint64>::max()));
 }
 
 TImapUntagged SplitUntagged(const QByteArray& response)
