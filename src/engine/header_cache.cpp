@@ -391,24 +391,27 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
     kept.Touched = true;
 }
 
-quint32 THeaderCache::UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const
+const THeaderCache::TFolder* THeaderCache::Kept(const QString& account, const QByteArray& folder,
+                                                 quint32 uidValidity) const
 {
     WaitLoaded();
     const auto a = accounts_.constFind(account);
     if (a == accounts_.constEnd())
-        return 0;
+        return nullptr;
     const auto f = a->constFind(folder);
-    return f != a->constEnd() && f->UidValidity == uidValidity ? f->UidNext : 0;
+    return f != a->constEnd() && f->UidValidity == uidValidity ? &*f : nullptr;
+}
+
+quint32 THeaderCache::UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const
+{
+    const TFolder* kept = Kept(account, folder, uidValidity);
+    return kept ? kept->UidNext : 0;
 }
 
 quint64 THeaderCache::HighestModSeq(const QString& account, const QByteArray& folder, quint32 uidValidity) const
 {
-    WaitLoaded();
-    const auto a = accounts_.constFind(account);
-    if (a == accounts_.constEnd())
-        return 0;
-    const auto f = a->constFind(folder);
-    return f != a->constEnd() && f->UidValidity == uidValidity ? f->HighestModSeq : 0;
+    const TFolder* kept = Kept(account, folder, uidValidity);
+    return kept ? kept->HighestModSeq : 0;
 }
 
 qsizetype THeaderCache::EntryCount() const
