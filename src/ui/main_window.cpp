@@ -220,6 +220,19 @@ void TForm1::CreateActions()
         this->*spec.Member = action;
         addAction(action);
     }
+    ConnectActions();
+
+    Restore1 = new QAction(QStringLiteral("Restore"), this);
+    Restore1->setObjectName(QStringLiteral("Restore1"));
+    connect(Restore1, &QAction::triggered, this, &TForm1::Restore1Click);
+    Mimimize1 = new QAction(QStringLiteral("Mimimize"), this);
+    Mimimize1->setObjectName(QStringLiteral("Mimimize1"));
+    connect(Mimimize1, &QAction::triggered, this, &TForm1::Mimimize1Click);
+}
+
+// Each action to what it does.
+void TForm1::ConnectActions()
+{
     connect(actCheckMail, &QAction::triggered, this, &TForm1::actCheckMailExecute);
     connect(actDelete, &QAction::triggered, this, &TForm1::actDeleteExecute);
     connect(actCheckAll, &QAction::triggered, this, &TForm1::actCheckAllExecute);
@@ -235,13 +248,6 @@ void TForm1::CreateActions()
     connect(actAbout, &QAction::triggered, this, &TForm1::actAboutExecute);
     connect(actShowStats, &QAction::triggered, this, &TForm1::actShowStatsExecute);
     connect(actExit, &QAction::triggered, this, &QWidget::close);
-
-    Restore1 = new QAction(QStringLiteral("Restore"), this);
-    Restore1->setObjectName(QStringLiteral("Restore1"));
-    connect(Restore1, &QAction::triggered, this, &TForm1::Restore1Click);
-    Mimimize1 = new QAction(QStringLiteral("Mimimize"), this);
-    Mimimize1->setObjectName(QStringLiteral("Mimimize1"));
-    connect(Mimimize1, &QAction::triggered, this, &TForm1::Mimimize1Click);
 }
 
 void TForm1::CreateMenus()

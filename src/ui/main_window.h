@@ -157,6 +157,7 @@ protected:
 
 private:
     void CreateActions();
+    void ConnectActions();
     void CreateMenus();
     void CreateToolBar();
     void CreateListView();
