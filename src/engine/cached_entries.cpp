@@ -1,6 +1,7 @@
 #include "engine/cached_entries.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace brevio {
 
@@ -14,6 +15,21 @@ bool IdLess(QByteArrayView a, QByteArrayView b)
 }
 
 }  // namespace
+
+std::optional<quint32> UidOfId(QByteArrayView id)
+{
+    if (id.isEmpty() || id.size() > 10 || id.front() == '0')
+        return std::nullopt;
+    quint64 value = 0;
+    for (const char c : id) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + quint64(c - '0');
+    }
+    if (value > std::numeric_limits<quint32>::max())
+        return std::nullopt;
+    return quint32(value);
+}
 
 TCachedEntries::TCachedEntries(std::initializer_list<std::pair<QByteArray, TCachedHeader>> entries)
 {

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <initializer_list>
+#include <optional>
 #include <utility>
 
 namespace brevio {
@@ -104,6 +105,10 @@ private:
     QByteArray ids_;
     mutable bool sorted_ = true;
 };
+
+// The UID that an IMAP4 folder's id names: decimal digits as the cache writes them (no sign, no
+// leading zero, 1 to 4294967295); nothing for any other id. Such ids walk in ascending UIDs.
+std::optional<quint32> UidOfId(QByteArrayView id);
 
 template <typename Predicate>
 qsizetype TCachedEntries::removeIf(Predicate drop)

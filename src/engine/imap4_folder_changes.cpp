@@ -21,19 +21,18 @@ constexpr int kInFlight = 4;
 // within one line's bound (ten digits and a blank each).
 constexpr qsizetype kUidsPerSearch = 1000;
 
-// The known UIDs ascending; nullopt when a kept id is no UID below `uidNext`.
+// The known UIDs, ascending as the entries walk; nullopt when a kept id is no UID below
+// `uidNext`.
 std::optional<QList<quint32>> KnownUids(const TCachedEntries& known, quint32 uidNext)
 {
     QList<quint32> uids;
     uids.reserve(known.size());
     for (auto it = known.cbegin(); it != known.cend(); ++it) {
-        bool ok = false;
-        const quint32 uid = it.key().toUInt(&ok);
-        if (!ok || uid == 0 || uid >= uidNext)
+        const std::optional<quint32> uid = UidOfId(it.key());
+        if (!uid || *uid >= uidNext)
             return std::nullopt;
-        uids.append(uid);
+        uids.append(*uid);
     }
-    std::sort(uids.begin(), uids.end());
     return uids;
 }
 

@@ -13,7 +13,6 @@
 #include <QSet>
 
 #include <limits>
-#include <vector>
 
 namespace brevio {
 
@@ -79,6 +78,18 @@ quint32 WholeUidNext(quint32 announced, quint32 highestUid)
     return announced != 0 ? announced : highestUid + 1;
 }
 
+// Appends the cached header of UID `uid` to `found`, made in place.
+void AppendKnown(QList<TFoundMessage>& found, const TCachedHeader& kept, quint32 uid, const QByteArray& folder,
+                 quint32 uidValidity, qint32 sequenceNumber)
+{
+    TFoundMessage& message = found.emplaceBack();
+    kept.ApplyTo(message.Message);
+    message.Message.Uid = uid;
+    message.Message.Folder = folder;
+    message.Message.UidValidity = uidValidity;
+    message.Number = sequenceNumber;
+}
+
 TFoundMessage FoundInFolder(TListedHeader&& fetched, const QByteArray& folder, quint32 uidValidity,
                             qint32 sequenceNumber)
 {
@@ -118,26 +129,16 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
 bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known,
                          const QByteArray& folder, quint32 uidValidity, QList<TFoundMessage>& found)
 {
-    std::vector<std::pair<quint32, const TCachedHeader*>> ordered;
-    ordered.reserve(size_t(known.size()));
     for (auto it = known.cbegin(); it != known.cend(); ++it) {
-        bool ok = false;
-        const quint32 uid = it.key().toUInt(&ok);
-        if (!ok || uid == 0)
+        if (!UidOfId(it.key()))
             return false;
-        ordered.emplace_back(uid, &it.value());
     }
-    // The cache keeps decimal UIDs in numeric order already.
-    if (!std::is_sorted(ordered.begin(), ordered.end()))
-        std::sort(ordered.begin(), ordered.end());
-    found.reserve(found.size() + qsizetype(ordered.size()));
-    for (size_t i = 0; i < ordered.size(); ++i) {
-        TListedHeader header;
-        ordered[i].second->ApplyTo(header);
-        header.Uid = ordered[i].first;
-        found.append(FoundInFolder(std::move(header), folder, uidValidity, qint32(i + 1)));
-    }
-    ShowProgress(context, qint64(ordered.size()), qint64(ordered.size()));
+    // The cache walks UIDs in ascending order.
+    found.reserve(found.size() + known.size());
+    qint32 number = 0;
+    for (auto it = known.cbegin(); it != known.cend(); ++it)
+        AppendKnown(found, it.value(), *UidOfId(it.key()), folder, uidValidity, ++number);
+    ShowProgress(context, number, number);
     return true;
 }
 
@@ -251,15 +252,15 @@ private:
         found_.reserve(found_.size() + count_);
         TCachedEntries entries;
         qint32 number = 0;
-        for (const quint32 uid : std::as_const(changes->Kept)) {
-            const QByteArray key = QByteArray::number(uid);
-            const TCachedHeader& kept = *known_.constFind(key);
-            TListedHeader header;
-            kept.ApplyTo(header);
-            header.Uid = uid;
+        // The kept UIDs are known ones, ascending as the entries walk: one walk finds them all.
+        qsizetype next = 0;
+        const QList<quint32>& kept = changes->Kept;
+        for (auto entry = known_.cbegin(); entry != known_.cend() && next < kept.size(); ++entry) {
+            if (UidOfId(entry.key()) != kept.at(next))
+                continue;
             if (changes->Removed)
-                entries.insert(key, kept);
-            found_.append(FoundInFolder(std::move(header), folder_, uidValidity_, ++number));
+                entries.insert(entry.key(), entry.value());
+            AppendKnown(found_, entry.value(), kept.at(next++), folder_, uidValidity_, ++number);
         }
         for (TListedHeader& header : changes->Added) {
             entries.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));

@@ -63,10 +63,12 @@ public:
             }
         }
         text += prefix_;
-        if (imap)
-            text += QByteArray::number(id.Uid);
-        else
+        if (imap) {
+            char digits[16];
+            text.append(digits, std::to_chars(digits, digits + sizeof(digits), id.Uid).ptr - digits);
+        } else {
             AppendIdPart(text, id.UniqueId);
+        }
     }
 
 private:

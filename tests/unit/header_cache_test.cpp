@@ -34,6 +34,17 @@ void ExpectSame(const TCachedHeader& got, const TCachedHeader& expected)
 
 // The flat list of a folder's entries: ids added in any order are found, the last header of an
 // id wins, ids go shortest first (decimal UIDs in numeric order) and dropping keeps the rest.
+TEST(CachedEntries, ReadsAUidOnlyFromAnIdAsTheCacheWritesIt)
+{
+    const std::pair<QByteArray, std::optional<quint32>> cases[] = {
+        {"1", 1u},        {"4294967295", 4294967295u}, {"4294967296", std::nullopt}, {"0", std::nullopt},
+        {"08", std::nullopt}, {"+8", std::nullopt},      {" 8", std::nullopt},         {"8 ", std::nullopt},
+        {"", std::nullopt},   {"99999999999", std::nullopt}, {"1a", std::nullopt},
+    };
+    for (const auto& [id, uid] : cases)
+        EXPECT_EQ(UidOfId(id), uid) << id.constData();
+}
+
 TEST(CachedEntries, FindsWhatWasAddedInAnyOrderAndKeepsTheLastOfAnId)
 {
     struct Case {

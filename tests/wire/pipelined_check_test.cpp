@@ -333,6 +333,7 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         int UidNext;        // 0: not announced
         QByteArray Script;  // from the command after the SELECT on, before the LOGOUT
         QStringList Subjects;
+        QList<QByteArray> KnownIds = {"5", "6", "8"};  // as the cache file holds them
     };
     const QByteArray esearch = "S: C1 OK [CAPABILITY IMAP4rev1 ESEARCH] done\n";
     const QByteArray plain = "S: C1 OK done\n";
@@ -455,15 +456,24 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
          vanished(5, "S: * VANISHED (EARLIER) 1:4294967295\nS: * VANISHED (EARLIER) 1:4294967295\n")
              + search(6, "5:6,8") + SizePass({5, 8}, 7),
          {"s5", "s8"}},
+        {"a damaged cache naming UID 8 as \"08\", new mail: the sizes, then the headers it lacks",
+         plain,
+         4,
+         10,
+         SizePass({5, 6, 8, 9}) + "C: C5 UID FETCH 8:9 (UID RFC822.SIZE RFC822.HEADER)\n"
+             + ImapFetch(3, "UID 8 RFC822.SIZE 80", "eight") + ImapFetch(4, "UID 9 RFC822.SIZE 90", "nine")
+             + "S: C5 OK done\n",
+         {"s5", "s6", "eight", "nine"},
+         {"5", "6", "08"}},
     };
     for (const TCase& change : cases) {
         SCOPED_TRACE(change.Name);
         TempFolder folder;
         THeaderCache cache(folder.Path("headers.cache"));
         TCachedEntries known;
-        for (const int uid : {5, 6, 8})
-            known.insert(QByteArray::number(uid),
-                         {"s" + QString::number(uid), {{}, QStringLiteral("a@example.org"), {}}, {}, uid * 10, {}});
+        for (const QByteArray& id : change.KnownIds)
+            known.insert(id, {"s" + QString::number(id.toInt()), {{}, QStringLiteral("a@example.org"), {}}, {},
+                              id.toInt() * 10, {}});
         const QString account = THeaderCache::AccountKey(Box(TMailProtocol::IMAP4));
         cache.Store(account, "INBOX", 7, known, true, 9, 40);
         QByteArray script = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\n" + change.Capabilities;
