@@ -332,13 +332,22 @@ void ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& in
 {
     const int last = indexes.isEmpty() ? -1 : *std::max_element(indexes.cbegin(), indexes.cend());
     TMessageRowBuilder rows;
-    CheckMailBoxes(mailBoxes, indexes, context, [&](int index, QList<TFoundMessage>& found) {
-        if (index == last && onAllChecked)
-            onAllChecked();
-        for (qsizetype i = 0; i < found.size(); ++i)
-            sink(rows.Build(index, mailBoxes.at(index), found.at(i), i));
-        found = {};
-    });
+    // Rows go out as their messages come, while the server sends the rest.
+    qsizetype given = 0;  // of the mailbox being checked
+    const auto give = [&](int index, const QList<TFoundMessage>& found) {
+        for (; given < found.size(); ++given)
+            sink(rows.Build(index, mailBoxes.at(index), found.at(given), given));
+    };
+    CheckMailBoxes(
+        mailBoxes, indexes, context,
+        [&](int index, QList<TFoundMessage>& found) {
+            if (index == last && onAllChecked)
+                onAllChecked();
+            give(index, found);
+            given = 0;
+            found = {};
+        },
+        {}, nullptr, nullptr, give);
 }
 
 // Deletes the messages that `deleteIds` name in the listing `listed`. False when nothing was

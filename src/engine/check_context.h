@@ -5,14 +5,21 @@
 #include "support/string_table.h"
 #include "support/trace.h"
 
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 namespace brevio {
 
 class TAbortSignal;
 class THeaderCache;
 struct TCertificateInfo;
+struct TFoundMessage;
 struct TMailBoxSettings;
+
+// Hands over a mailbox's messages found so far while its listing runs (see TCheckContext::Listed).
+using TListedCallback = std::function<void(const QList<TFoundMessage>& found)>;
 
 class TCheckContext {
 public:
@@ -65,6 +72,19 @@ public:
         static const TStringTable builtIn;
         return builtIn;
     }
+
+    // A listing calls this with what the mailbox's check has found so far whenever more of it is
+    // final: from then on the list only grows at its end. Lets a runner write rows while the
+    // server still sends the rest; none is set by default.
+    void Listed(const QList<TFoundMessage>& found) const
+    {
+        if (listed_)
+            listed_(found);
+    }
+    void SetListed(TListedCallback listed) { listed_ = std::move(listed); }
+
+private:
+    TListedCallback listed_;
 };
 
 // A message text of the running program's string table.

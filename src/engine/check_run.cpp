@@ -57,7 +57,7 @@ void NoteTrust(QList<TTrustedCertificate>* trusted, int index, const TMailBoxSet
 
 void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TCheckContext& context,
                     const TMailBoxFoundCallback& onMailBox, const TTransportFactory& factory,
-                    QList<TTrustedCertificate>* trusted, QList<int>* unfinished)
+                    QList<TTrustedCertificate>* trusted, QList<int>* unfinished, const TMailBoxListedCallback& onListed)
 {
     QList<int> ordered = indexes;
     std::sort(ordered.begin(), ordered.end());
@@ -68,7 +68,10 @@ void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& 
         StartNextMailBox(context);
         QString fingerprint;
         bool complete = false;
+        if (onListed)
+            context.SetListed([&onListed, index](const QList<TFoundMessage>& found) { onListed(index, found); });
         QList<TFoundMessage> found = CheckMailBox(mailBoxes.at(index), context, factory, &fingerprint, &complete);
+        context.SetListed({});
         NoteTrust(trusted, index, mailBoxes.at(index), fingerprint);
         if (unfinished && !complete)
             unfinished->append(index);

@@ -109,12 +109,18 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
     if (count <= 0)
         return;
     found.reserve(found.size() + count);
+    const TImapNameEncoding encoding =
+        client.Utf8Enabled() ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7;
     const bool done = client.FetchPipelined(
         SequenceChunks(count, kFetchChunk), {.ByUid = false, .WithHeader = true, .InFlight = kChunksInFlight},
         [&](QList<TImapListedMessage>& records) {
-            for (TImapListedMessage& record : records)
+            for (TImapListedMessage& record : records) {
                 found.append(
                     FoundInFolder(std::move(record.Message), folder, uidValidity, qint32(record.SequenceNumber)));
+                found.last().FolderEncoding = encoding;
+            }
+            // Each message is whole as it comes, and what came before it too.
+            context.Listed(found);
             if (!records.isEmpty())
                 ShowProgress(context, records.constLast().SequenceNumber, count);
             context.ThrowIfAborted();

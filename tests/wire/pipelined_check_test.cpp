@@ -130,6 +130,29 @@ TEST(PipelinedCheck, ImapReadsAFolderInPipelinedChunks)
     EXPECT_EQ(Column(check.Result, &TMessageRow::Size), QStringList({"100", "200", "300", "-1"}));
     ASSERT_EQ(check.Result.Rows.size(), 4);
     EXPECT_EQ(check.Result.Rows[2].Id, (TMessageIdentity{"INBOX", 7, 1011, {}, 1001}));
+
+    // While the chunks come, what was found so far is handed over; it only ever grows at its end.
+    TScriptedServer server(script.constData());
+    TTestCheckContext context;
+    context.PipelineCommands = true;
+    QList<QStringList> seen;
+    const auto subjects = [](const QList<TFoundMessage>& found) {
+        QStringList texts;
+        for (const TFoundMessage& message : found)
+            texts.append(message.Message.Subject);
+        return texts;
+    };
+    QStringList whole;
+    CheckMailBoxes(
+        {Box(TMailProtocol::IMAP4)}, {0}, context,
+        [&](int, QList<TFoundMessage>& found) { whole = subjects(found); }, server.Factory(), nullptr, nullptr,
+        [&](int, const QList<TFoundMessage>& found) { seen.append(subjects(found)); });
+    server.VerifyFinished();
+    ASSERT_GT(seen.size(), 1);
+    for (qsizetype i = 1; i < seen.size(); ++i)
+        EXPECT_EQ(seen[i].mid(0, seen[i - 1].size()), seen[i - 1]);
+    EXPECT_EQ(seen.constLast(), whole);
+    EXPECT_EQ(whole, QStringList({"one", "two", "three", "four"}));
 }
 
 // A refused chunk ends the account's check after the replies already asked for are read; what
