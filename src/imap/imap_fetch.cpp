@@ -247,7 +247,7 @@ private:
     {
         const QByteArray response = client_.ReadResponse();
         if (response.startsWith('*'))
-            TakeUntagged(response.mid(2));
+            TakeUntagged(QByteArrayView(response).sliced(2));
         else if (response.startsWith('+'))
             client_.FailUnrecognized();
         else
@@ -255,7 +255,7 @@ private:
     }
 
     // A FETCH response goes to the first unanswered command whose set holds its message.
-    void TakeUntagged(const QByteArray& response)
+    void TakeUntagged(QByteArrayView response)
     {
         const std::optional<TImapFetch> fetch = ParseFetchResponse(response);
         if (!fetch)
@@ -289,7 +289,7 @@ private:
         if (fetch.Size)
             entry.Size = fetch.Size;
         if (fetch.Header && withHeader_) {
-            entry.Message = ParseListedHeader(SplitHeaderLines(*fetch.Header), client_.TrustedAuthServId);
+            entry.Message = ParseListedHeaderBlock(*fetch.Header, client_.TrustedAuthServId);
             entry.HasHeader = true;
         }
     }

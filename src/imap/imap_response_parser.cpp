@@ -390,10 +390,11 @@ std::optional<qint32> FetchSize(QByteArrayView text)
     return std::nullopt;
 }
 
-// The common reply of a listing's size pass, "12 FETCH (UID 34 RFC822.SIZE 567)": UID and
-// RFC822.SIZE with plain numbers, single blanks. Read in place, without the value tree, as a
-// listing of 50,000 messages gets as many of them; anything else is left to the general way
-// (nullopt), which reads these the same.
+// The common replies of a listing, "12 FETCH (UID 34 RFC822.SIZE 567)" and the same with
+// "RFC822.HEADER {n}" CR LF and the header: UID and RFC822.SIZE with plain numbers, the header
+// as a literal, single blanks. Read in place, without the value tree, as a listing of 50,000
+// messages gets as many of them; anything else is left to the general way (nullopt), which reads
+// these the same.
 std::optional<TImapFetch> ParseSimpleFetch(QByteArrayView response)
 {
     qsizetype at = 0;
@@ -424,10 +425,23 @@ std::optional<TImapFetch> ParseSimpleFetch(QByteArrayView response)
         const QByteArrayView name = word();
         if (!next(' '))
             return std::nullopt;
+        const auto named = [&name](const char* item) { return qstrnicmp(name.data(), name.size(), item) == 0; };
+        if (named("RFC822.HEADER")) {
+            if (!next('{'))
+                return std::nullopt;
+            const QByteArrayView count = word();
+            if (!digits(count) || count.size() > 9 || !next('}') || !next('\r') || !next('\n'))
+                return std::nullopt;
+            const qsizetype size = count.toLongLong();
+            if (size > response.size() - at)
+                return std::nullopt;
+            fetch.Header = response.sliced(at, size).toByteArray();
+            at += size;
+            continue;
+        }
         const QByteArrayView value = word();
         if (!digits(value))
             return std::nullopt;
-        const auto named = [&name](const char* item) { return qstrnicmp(name.data(), name.size(), item) == 0; };
         if (named("UID")) {
             fetch.Uid = ParseNzNumber(value);
         } else if (named("RFC822.SIZE")) {
@@ -444,11 +458,11 @@ std::optional<TImapFetch> ParseSimpleFetch(QByteArrayView response)
 
 }  // namespace
 
-std::optional<TImapFetch> ParseFetchResponse(const QByteArray& response)
+std::optional<TImapFetch> ParseFetchResponse(QByteArrayView response)
 {
     if (std::optional<TImapFetch> simple = ParseSimpleFetch(response))
         return simple;
-    const TImapUntagged untagged = SplitUntagged(response);
+    const TImapUntagged untagged = SplitUntagged(response.toByteArray());
     if (!untagged.Number || *untagged.Number == 0 || untagged.Keyword != "FETCH")
         return std::nullopt;
     const std::optional<QList<TImapValue>> values = ParseImapValues(untagged.Rest);

@@ -88,7 +88,7 @@ struct TImapFetch {
 
     bool operator==(const TImapFetch&) const = default;
 };
-std::optional<TImapFetch> ParseFetchResponse(const QByteArray& response);
+std::optional<TImapFetch> ParseFetchResponse(QByteArrayView response);
 
 // The capability names of a "CAPABILITY ..." response or of the arguments of a [CAPABILITY]
 // response code, in upper case.

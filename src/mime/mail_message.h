@@ -120,4 +120,7 @@ private:
 // bounds above.
 QList<QByteArray> SplitHeaderLines(const QByteArray& block);
 
+// ParseListedHeader of a header block's lines, as SplitHeaderLines finds them.
+TListedHeader ParseListedHeaderBlock(const QByteArray& block, QByteArrayView trustedAuthServId = {});
+
 }  // namespace brevio

@@ -33,6 +33,7 @@ struct TFetchCase {
     std::optional<quint32> Uid;
     std::optional<qint32> Size;
     std::optional<TMessageFlags> Flags;
+    std::optional<QByteArray> Header = std::nullopt;
 };
 
 TEST(ImapFetch, ItemsInAnyOrder)
@@ -49,6 +50,13 @@ TEST(ImapFetch, ItemsInAnyOrder)
         {"01 FETCH (UID 007 RFC822.SIZE 0)", 7, 0, std::nullopt},
         {"1 FETCH  (UID 5  RFC822.SIZE 9 )", 5, 9, std::nullopt},
         {"1 FETCH (UID 5 RFC822.SIZE 9x)", 5, std::nullopt, std::nullopt},
+        {"1 FETCH (UID 5 RFC822.SIZE 9 RFC822.HEADER {4}\r\nA: b)", 5, 9, std::nullopt, "A: b"},
+        {"1 FETCH (rfc822.header {6}\r\nA: b\r\n UID 5)", 5, std::nullopt, std::nullopt, "A: b\r\n"},
+        {"1 FETCH (UID 5 RFC822.HEADER {4}\nA: b)", 5, std::nullopt, std::nullopt, "A: b"},
+        {"1 FETCH (UID 5 BODY[HEADER] {4}\r\nA: b)", 5, std::nullopt, std::nullopt, "A: b"},
+        {"1 FETCH (UID 5 RFC822.HEADER \"A: b\")", 5, std::nullopt, std::nullopt, "A: b"},
+        {"1 FETCH (UID 5 RFC822.HEADER NIL)", 5, std::nullopt, std::nullopt, ""},
+        {"1 FETCH (RFC822.HEADER {0}\r\n)", std::nullopt, std::nullopt, std::nullopt, ""},
     };
     for (const TFetchCase& c : cases) {
         const auto fetch = ParseFetchResponse(c.Response);
@@ -56,9 +64,10 @@ TEST(ImapFetch, ItemsInAnyOrder)
         EXPECT_EQ(fetch->Uid, c.Uid) << c.Response;
         EXPECT_EQ(fetch->Size, c.Size) << c.Response;
         EXPECT_EQ(fetch->Flags, c.Flags) << c.Response;
+        EXPECT_EQ(fetch->Header, c.Header) << c.Response;
     }
-    for (const char* notFetch :
-         {"1 EXISTS", "FETCH (UID 1)", "0 FETCH (UID 1)", "1 FETCH UID 1", "1 FETCH (UID 1", "1 FETCH (UID 1) x"})
+    for (const char* notFetch : {"1 EXISTS", "FETCH (UID 1)", "0 FETCH (UID 1)", "1 FETCH UID 1", "1 FETCH (UID 1",
+                                 "1 FETCH (UID 1) x", "1 FETCH (RFC822.HEADER {9}\r\nA: b)"})
         EXPECT_FALSE(ParseFetchResponse(notFetch).has_value()) << notFetch;
 }
 

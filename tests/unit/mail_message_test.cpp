@@ -152,6 +152,15 @@ TEST(ParseHeaders, ListedHeaderReadsTheRowFieldsAsTheFullParse)
         EXPECT_EQ(listed.From.Raw, full.From.Raw) << first;
         EXPECT_EQ(listed.Date, full.Date) << first;
         EXPECT_TRUE(!listed.Date.isValid() || listed.Date.timeSpec() == Qt::UTC) << first;
+        // Read straight from the block a server sends, which is gone before the texts are read.
+        TListedHeader fromBlock;
+        {
+            const QByteArray block = Lines(lines).join("\r\n") + "\r\n";
+            fromBlock = ParseListedHeaderBlock(block);
+        }
+        EXPECT_EQ(fromBlock.Subject, listed.Subject) << first;
+        EXPECT_EQ(fromBlock.From.Text(), listed.From.Text()) << first;
+        EXPECT_EQ(fromBlock.Date, listed.Date) << first;
     }
 }
 
