@@ -354,6 +354,9 @@ void ParseEmailAddressText(const QString& input, QString& name, QString& address
         address = s;
         return;
     }
+    // Both are built piece by piece and never exceed the text: room for it at once.
+    name.reserve(s.size());
+    address.reserve(s.size());
     TAddressScan(s, name, address).Run();
 }
 

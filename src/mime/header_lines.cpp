@@ -21,6 +21,7 @@ namespace {
 QList<QByteArray> HeaderLines(const QByteArray& block, bool share)
 {
     THeaderLineCollector lines;
+    lines.Reserve(block.count('\n') + 1);
     qsizetype start = 0;
     while (start < block.size()) {
         qsizetype lf = block.indexOf('\n', start);

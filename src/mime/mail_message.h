@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace brevio {
 
 // One e-mail address: display name and address. Text() gives the form shown in the list.
@@ -108,6 +110,8 @@ public:
     // Keeps `line` unless it is empty or the bounds are reached; later lines are dropped even
     // when they would fit, so the kept lines are always a beginning of the header.
     void Add(QByteArray line);
+    // Room for `count` lines (within the bound), so adding them does not grow the list by steps.
+    void Reserve(qsizetype count) { lines_.reserve(std::min(count, kMaxHeaderLines)); }
     QList<QByteArray> Take() { return std::move(lines_); }
 
 private:
