@@ -92,6 +92,40 @@ TEST(HeaderAddress, DecodesNamesAfterParsing)
             << c.raw;
 }
 
+// The plain senders most mail carries are read without the full scan; they must come out as the
+// scan reads them (a list of one address goes through the scan), and near misses take the scan.
+TEST(HeaderAddress, PlainSendersReadAsTheScanReadsThem)
+{
+    const struct {
+        const char* raw;
+        const char* name;
+        const char* address;
+    } cases[] = {
+        {"Sender 12 <sender12@example.com>", "Sender 12", "sender12@example.com"},
+        {"  A. B. Smith <a.b..c@mail.example.>  ", "A. B. Smith", "a.b..c@mail.example."},
+        {"<only@example.com>", "", "only@example.com"},
+        {"bare.sender@example.com", "", "bare.sender@example.com"},
+        {"Two  blanks <x@y.z>", "Two blanks", "x@y.z"},
+        {"Tab\there <x@y.z>", "Tab\there", "x@y.z"},
+        {"NoBlank<x@y.z>", "NoBlank", "x@y.z"},
+        {"mail@example.com <x@y.z>", "mail@example.com", "x@y.z"},
+        {"Name <x@y.z> tail", "Name", "x@y.z"},
+        {"Name <two@at@y.z>", "Name", "two@at@y.z"},
+        {"Name <@y.z>", "Name", "@y.z"},
+        {"a=b <x@y.z>", "a=b", "x@y.z"},
+    };
+    for (const auto& c : cases) {
+        const TEmailAddress read = ParseHeaderAddress(c.raw);
+        const TEmailAddressList scanned = ParseHeaderAddressList(c.raw);
+        ASSERT_EQ(scanned.size(), 1) << c.raw;
+        EXPECT_EQ(read.Name, scanned.first().Name) << c.raw;
+        EXPECT_EQ(read.Address, scanned.first().Address) << c.raw;
+        EXPECT_EQ(read.Raw, scanned.first().Raw) << c.raw;
+        EXPECT_EQ(read.Name, QString::fromLatin1(c.name)) << c.raw;
+        EXPECT_EQ(read.Address, QString::fromLatin1(c.address)) << c.raw;
+    }
+}
+
 // A From of many "<b>", folded over lines under the line limit up to the reply limit, is parsed
 // in time linear in its length: a hostile server can send one, and the check thread must not
 // stall on it. The budget is generous enough for a sanitizer build; the quadratic parser took
