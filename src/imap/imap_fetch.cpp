@@ -247,7 +247,7 @@ private:
     {
         const QByteArray response = client_.ReadResponse();
         if (response.startsWith('*'))
-            TakeUntagged(QByteArrayView(response).sliced(2));
+            TakeUntagged(response.size() > 2 ? QByteArrayView(response).sliced(2) : QByteArrayView());
         else if (response.startsWith('+'))
             client_.FailUnrecognized();
         else

@@ -114,6 +114,7 @@ TEST(PipelinedCheck, ImapReadsAFolderInPipelinedChunks)
 )" + ImapFetch(1, "UID 11 RFC822.SIZE 100", "one")
         + ImapFetch(2, "", "two") + R"(
         S: * 1500 FETCH (FLAGS (\Seen))
+        S: *
         S: C4 OK done
 )" + ImapFetch(1001, "UID 1011 RFC822.SIZE 300", "three")
         + ImapFetch(3000, "UID 9 RFC822.SIZE 1", "stray") + R"(
