@@ -135,15 +135,18 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
 bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known,
                          const QByteArray& folder, quint32 uidValidity, QList<TFoundMessage>& found)
 {
-    for (auto it = known.cbegin(); it != known.cend(); ++it) {
-        if (!UidOfId(it.key()))
-            return false;
-    }
     // The cache walks UIDs in ascending order.
-    found.reserve(found.size() + known.size());
+    const qsizetype first = found.size();
+    found.reserve(first + known.size());
     qint32 number = 0;
-    for (auto it = known.cbegin(); it != known.cend(); ++it)
-        AppendKnown(found, it.value(), *UidOfId(it.key()), folder, uidValidity, ++number);
+    for (auto it = known.cbegin(); it != known.cend(); ++it) {
+        const std::optional<quint32> uid = UidOfId(it.key());
+        if (!uid) {
+            found.resize(first);
+            return false;
+        }
+        AppendKnown(found, it.value(), *uid, folder, uidValidity, ++number);
+    }
     ShowProgress(context, number, number);
     return true;
 }

@@ -489,6 +489,14 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
              + "S: C5 OK done\n",
          {"s5", "s6", "eight", "nine"},
          {"5", "6", "08"}},
+        {"the same damaged cache, nothing new: what was read of it is dropped, not listed twice",
+         plain,
+         3,
+         9,
+         SizePass({5, 6, 8}) + "C: C5 UID FETCH 8 (UID RFC822.SIZE RFC822.HEADER)\n"
+             + ImapFetch(3, "UID 8 RFC822.SIZE 80", "eight") + "S: C5 OK done\n",
+         {"s5", "s6", "eight"},
+         {"5", "6", "08"}},
     };
     for (const TCase& change : cases) {
         SCOPED_TRACE(change.Name);
