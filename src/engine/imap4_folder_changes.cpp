@@ -52,9 +52,9 @@ QList<QByteArray> NewUidSets(quint32 first, quint32 uidNext)
 
 // The headers of the UIDs from `first` on, ascending; nullopt when refused, or when an answer
 // lacks its UID or names one twice. "first:*" names the last message also when it is older: such
-// answers are passed over.
+// answers are passed over. `whileServerWorks` is called once the commands are on their way.
 std::optional<QList<TListedHeader>> FetchNewHeaders(TImap4Client& client, TCheckContext& context, quint32 first,
-                                                    quint32 uidNext)
+                                                    quint32 uidNext, const std::function<void()>& whileServerWorks)
 {
     QList<TListedHeader> added;
     bool named = true;
@@ -67,7 +67,8 @@ std::optional<QList<TListedHeader>> FetchNewHeaders(TImap4Client& client, TCheck
                                           added.append(std::move(record.Message));
                                   }
                                   context.ThrowIfAborted();
-                              });
+                              },
+                              whileServerWorks);
     if (!done || !named)
         return std::nullopt;
     std::sort(added.begin(), added.end(), [](const auto& a, const auto& b) { return a.Uid < b.Uid; });
@@ -157,19 +158,45 @@ std::optional<QList<quint32>> RemainingByVanished(TImap4Client& client, const QL
     return remaining;
 }
 
+// The changes when the count showed that every known message remains: the known UIDs go to
+// `keptEarly` while the server looks up the new ones.
+std::optional<TFolderChanges> ReadAddedOnly(TImap4Client& client, TCheckContext& context, QList<quint32>& knownUids,
+                                            quint32 cachedUidNext, quint32 uidNext,
+                                            const std::function<void(const QList<quint32>& kept)>& keptEarly)
+{
+    std::optional<QList<TListedHeader>> added =
+        FetchNewHeaders(client, context, cachedUidNext, uidNext, [&] { keptEarly(knownUids); });
+    if (!added)
+        return std::nullopt;
+    // The folder as it was opened: what came since waits for the next check, and what went since
+    // is not listed.
+    added->removeIf([uidNext](const TListedHeader& header) { return header.Uid >= uidNext; });
+    TFolderChanges changes;
+    changes.NewMissing = added->size() != qsizetype(uidNext - cachedUidNext);
+    changes.Added = std::move(*added);
+    changes.Kept = std::move(knownUids);
+    return changes;
+}
+
 }  // namespace
 
 std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckContext& context, const TKnownFolder& known,
-                                                qint32 count, quint32 uidNext)
+                                                qint32 count, quint32 uidNext,
+                                                const std::function<void(const QList<quint32>& kept)>& keptEarly)
 {
     const quint32 cachedUidNext = known.UidNext;
     std::optional<QList<quint32>> knownUids = KnownUids(known.Entries, cachedUidNext);
     if (!knownUids || (uidNext != 0 && uidNext < cachedUidNext) || cachedUidNext == 0)
         return std::nullopt;
+    // The folder holds known messages below the cached UIDNEXT and new ones below the announced
+    // UIDNEXT, nothing else: as many messages as both together means every one of them is there.
+    if (keptEarly && uidNext > cachedUidNext
+        && qint64(count) == qint64(knownUids->size()) + qint64(uidNext - cachedUidNext))
+        return ReadAddedOnly(client, context, *knownUids, cachedUidNext, uidNext, keptEarly);
     TFolderChanges changes;
     // A server that announces no UIDNEXT is asked every time.
     if (uidNext == 0 || uidNext > cachedUidNext) {
-        std::optional<QList<TListedHeader>> added = FetchNewHeaders(client, context, cachedUidNext, uidNext);
+        std::optional<QList<TListedHeader>> added = FetchNewHeaders(client, context, cachedUidNext, uidNext, {});
         if (!added)
             return std::nullopt;
         changes.Added = std::move(*added);

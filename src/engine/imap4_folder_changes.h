@@ -6,6 +6,7 @@
 #include "engine/header_cache.h"
 #include "imap/imap_client.h"
 
+#include <functional>
 #include <optional>
 
 namespace brevio {
@@ -17,6 +18,9 @@ struct TFolderChanges {
     QList<quint32> Kept;         // ascending, every one below the cached UIDNEXT
     QList<TListedHeader> Added;  // ascending UIDs from the cached UIDNEXT on, sizes included
     bool Removed = false;        // some known messages are gone
+    // Some of the new messages the folder announced when it was opened were gone by the time
+    // their headers were asked for: the listing does not stand for the folder at its UIDNEXT.
+    bool NewMissing = false;
 };
 
 // What the cache knew of a folder at its last whole listing.
@@ -32,7 +36,13 @@ struct TKnownFolder {
 // when that answer does not add up) by a search. nullopt, with nothing kept, when the server's
 // answers do not add up to `count` (a message delivered or removed meanwhile, or a server that
 // names UIDs it never had): the folder is then listed in full.
+// When `count` shows before any answer that every known message remains (it is the known ones
+// plus every UID from the cached UIDNEXT up to `uidNext`), `keptEarly` (when given) is called
+// with the known UIDs while the server looks up the new ones, and the changes then keep them
+// all: nullopt only when the new headers are refused or malformed. The new messages are then
+// those below `uidNext`: mail that comes later waits for the next check.
 std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckContext& context, const TKnownFolder& known,
-                                                qint32 count, quint32 uidNext);
+                                                qint32 count, quint32 uidNext,
+                                                const std::function<void(const QList<quint32>& kept)>& keptEarly = {});
 
 }  // namespace brevio

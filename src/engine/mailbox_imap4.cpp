@@ -194,7 +194,8 @@ public:
                          const QByteArray& folder, qint32 count, quint32 uidValidity, quint32 uidNext,
                          quint64 highestModSeq, QList<TFoundMessage>& found)
         : client_(client), context_(context), cache_(cache), account_(account), folder_(folder), count_(count),
-          uidValidity_(uidValidity), uidNext_(uidNext), highestModSeq_(highestModSeq), found_(found)
+          uidValidity_(uidValidity), uidNext_(uidNext), highestModSeq_(highestModSeq), found_(found),
+          encoding_(client.Utf8Enabled() ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7)
     {
     }
 
@@ -253,35 +254,56 @@ private:
         const quint32 cachedUidNext = cache_.UidNext(account_, folder_, uidValidity_);
         if (cachedUidNext == 0 || known_.isEmpty())
             return false;
-        std::optional<TFolderChanges> changes = ReadFolderChanges(
-            client_, context_, {known_, cachedUidNext, cache_.HighestModSeq(account_, folder_, uidValidity_)}, count_,
-            uidNext_);
-        if (!changes)
-            return false;
         found_.reserve(found_.size() + count_);
         TCachedEntries entries;
         qint32 number = 0;
-        // The kept UIDs are known ones, ascending as the entries walk: one walk finds them all.
-        qsizetype next = 0;
-        const QList<quint32>& kept = changes->Kept;
-        for (auto entry = known_.cbegin(); entry != known_.cend() && next < kept.size(); ++entry) {
-            if (UidOfId(entry.key()) != kept.at(next))
-                continue;
-            if (changes->Removed)
-                entries.insert(entry.key(), entry.value());
-            AppendKnown(found_, entry.value(), kept.at(next++), folder_, uidValidity_, ++number);
-        }
+        // When the count shows that every known message is still there, they are listed (and
+        // handed over) while the server looks up the new ones.
+        bool listedEarly = false;
+        const auto listKept = [&](const QList<quint32>& kept) {
+            ListKnown(kept, nullptr, number);
+            context_.Listed(found_);
+            listedEarly = true;
+        };
+        std::optional<TFolderChanges> changes = ReadFolderChanges(
+            client_, context_, {known_, cachedUidNext, cache_.HighestModSeq(account_, folder_, uidValidity_)}, count_,
+            uidNext_, listKept);
+        // The known messages listed stay listed; the folder's listing ends there.
+        if (!changes && listedEarly)
+            FailFolderListing();
+        if (!changes)
+            return false;
+        if (!listedEarly)
+            ListKnown(changes->Kept, changes->Removed ? &entries : nullptr, number);
         for (TListedHeader& header : changes->Added) {
             entries.insert(QByteArray::number(header.Uid), TCachedHeader::Of(header));
             found_.append(FoundInFolder(std::move(header), folder_, uidValidity_, ++number));
+            found_.last().FolderEncoding = encoding_;
         }
         ShowProgress(context_, number, count_);
         // Let go of the cache's entries first, so adding to them does not copy them all.
         known_ = {};
         const quint32 highest = changes->Added.isEmpty() ? cachedUidNext - 1 : changes->Added.constLast().Uid;
-        cache_.Store(account_, folder_, uidValidity_, std::move(entries), changes->Removed,
-                     WholeUidNext(uidNext_, highest), highestModSeq_);
+        const quint32 keptUidNext = changes->NewMissing ? 0 : WholeUidNext(uidNext_, highest);
+        cache_.Store(account_, folder_, uidValidity_, std::move(entries), changes->Removed, keptUidNext,
+                     highestModSeq_);
         return true;
+    }
+
+    // Lists the known messages of the ascending UIDs `kept` (each a known one), numbered on from
+    // `number`; with `entries`, keeps their entries there too.
+    void ListKnown(const QList<quint32>& kept, TCachedEntries* entries, qint32& number)
+    {
+        // The entries walk their UIDs ascending too: one walk finds them all.
+        qsizetype next = 0;
+        for (auto entry = known_.cbegin(); entry != known_.cend() && next < kept.size(); ++entry) {
+            if (UidOfId(entry.key()) != kept.at(next))
+                continue;
+            if (entries)
+                entries->insert(entry.key(), entry.value());
+            AppendKnown(found_, entry.value(), kept.at(next++), folder_, uidValidity_, ++number);
+            found_.last().FolderEncoding = encoding_;
+        }
     }
 
     // The UID and size of every message into listed_; a refusal raises. False when a message
@@ -415,6 +437,8 @@ private:
     const quint32 uidNext_;
     const quint64 highestModSeq_;  // 0: none announced
     QList<TFoundMessage>& found_;
+    // Set on each message as it is listed, so a message handed over early is the same later.
+    const TImapNameEncoding encoding_;
 
     TCachedEntries known_;  // what the cache keeps of the folder
     qsizetype first_ = 0;                     // the folder's first message in found_

@@ -141,8 +141,10 @@ public:
     // UID sets may hold "*".
     // Returns false when the server refused a command (NO); the replies of the commands already
     // sent are still read, so the conversation stays in step, and no further chunk is handed over.
+    // `whileServerWorks` (when given) is called once the first commands are on their way, before
+    // any reply is read: work that needs no answer is done while the server works on them.
     bool FetchPipelined(const QList<QByteArray>& sets, const TImapFetchOptions& options,
-                        const TFetchChunkHandler& onChunk);
+                        const TFetchChunkHandler& onChunk, const std::function<void()>& whileServerWorks = {});
 
     // UID STORE uids +FLAGS.SILENT (\Deleted); not done on NO or when empty.
     TImapCommandResult UidStoreDeleted(const QList<quint32>& uids);

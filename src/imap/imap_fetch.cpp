@@ -207,9 +207,9 @@ bool TImap4Client::FetchMessages(const QByteArray& sequenceSet, QList<TImapFetch
 class TImapPipelinedFetch {
 public:
     TImapPipelinedFetch(TImap4Client& client, const QList<QByteArray>& sets, const TImapFetchOptions& options,
-                        const TImap4Client::TFetchChunkHandler& onChunk)
+                        const TImap4Client::TFetchChunkHandler& onChunk, const std::function<void()>& whileServerWorks)
         : client_(client), sets_(sets), byUid_(options.ByUid), withHeader_(options.WithHeader),
-          inFlight_(std::max(1, options.InFlight)), onChunk_(onChunk)
+          inFlight_(std::max(1, options.InFlight)), whileServerWorks_(whileServerWorks), onChunk_(onChunk)
     {
     }
 
@@ -217,6 +217,8 @@ public:
     bool Run()
     {
         SendMore();
+        if (whileServerWorks_)
+            whileServerWorks_();
         while (!commands_.empty()) {
             ReadNextResponse();
             HandOverCompleted();
@@ -355,6 +357,7 @@ private:
     const bool byUid_;
     const bool withHeader_;
     const qsizetype inFlight_;
+    const std::function<void()>& whileServerWorks_;
     const TImap4Client::TFetchChunkHandler& onChunk_;
     std::deque<TFetchCommand> commands_;
     qsizetype next_ = 0;  // the next set to ask for
@@ -362,11 +365,11 @@ private:
 };
 
 bool TImap4Client::FetchPipelined(const QList<QByteArray>& sets, const TImapFetchOptions& options,
-                                  const TFetchChunkHandler& onChunk)
+                                  const TFetchChunkHandler& onChunk, const std::function<void()>& whileServerWorks)
 {
     CheckPipelinedSets(sets, options.ByUid);
     RequireState({State::Selected});
-    return TImapPipelinedFetch(*this, sets, options, onChunk).Run();
+    return TImapPipelinedFetch(*this, sets, options, onChunk, whileServerWorks).Run();
 }
 
 }  // namespace brevio

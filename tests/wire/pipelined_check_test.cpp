@@ -358,7 +358,14 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         QByteArray Script;  // from the command after the SELECT on, before the LOGOUT
         QStringList Subjects;
         QList<QByteArray> KnownIds = {"5", "6", "8"};  // as the cache file holds them
+        // Known messages handed over once the first command after the SELECT is sent, before
+        // any answer is read (0: none).
+        qsizetype Early = 0;
+        // The HIGHESTMODSEQ the cache keeps afterwards, which the next re-check asks from (0:
+        // none, the next check lists in full).
+        quint64 ModSeqAfter = 50;
     };
+    const QByteArray fetchNew = "C: C4 UID FETCH 9:* (UID RFC822.SIZE RFC822.HEADER)\n";
     const QByteArray esearch = "S: C1 OK [CAPABILITY IMAP4rev1 ESEARCH] done\n";
     const QByteArray plain = "S: C1 OK done\n";
     const QByteArray qresync =
@@ -375,13 +382,39 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
             + "\nS: " + c + " OK done\n";
     };
     const TCase cases[] = {
-        {"added only: the new UIDs' headers",
-         plain,
-         5,
-         11,
-         "C: C4 UID FETCH 9:* (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(4, "UID 9 RFC822.SIZE 90", "nine")
+        {.Name = "added only: the new UIDs' headers, the known listed while they come",
+         .Capabilities = plain,
+         .Exists = 5,
+         .UidNext = 11,
+         .Script = fetchNew + ImapFetch(4, "UID 9 RFC822.SIZE 90", "nine")
              + ImapFetch(5, "UID 10 RFC822.SIZE 100", "ten") + "S: C4 OK done\n",
-         {"s5", "s6", "s8", "nine", "ten"}},
+         .Subjects = {"s5", "s6", "s8", "nine", "ten"},
+         .Early = 3},
+        {.Name = "added only, one gone by the fetch: the next check lists in full",
+         .Capabilities = plain,
+         .Exists = 5,
+         .UidNext = 11,
+         .Script = fetchNew + ImapFetch(4, "UID 10 RFC822.SIZE 100", "ten") + "S: C4 OK done\n",
+         .Subjects = {"s5", "s6", "s8", "ten"},
+         .Early = 3,
+         .ModSeqAfter = 0},
+        {.Name = "added only, one more by the fetch: it waits for the next check",
+         .Capabilities = plain,
+         .Exists = 5,
+         .UidNext = 11,
+         .Script = fetchNew + ImapFetch(4, "UID 9 RFC822.SIZE 90", "nine")
+             + ImapFetch(5, "UID 10 RFC822.SIZE 100", "ten") + ImapFetch(6, "UID 11 RFC822.SIZE 110", "eleven")
+             + "S: C4 OK done\n",
+         .Subjects = {"s5", "s6", "s8", "nine", "ten"},
+         .Early = 3},
+        {.Name = "added only, the fetch refused: the known stay listed, the cache as it was",
+         .Capabilities = plain,
+         .Exists = 5,
+         .UidNext = 11,
+         .Script = fetchNew + "S: C4 NO try later\n",
+         .Subjects = {"s5", "s6", "s8"},
+         .Early = 3,
+         .ModSeqAfter = 40},
         {"removed, no new mail: the remaining UIDs in the ESEARCH form",
          esearch,
          2,
@@ -517,17 +550,40 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
             + (change.UidNext ? "S: * OK [UIDNEXT " + QByteArray::number(change.UidNext) + "] ok\n" : "")
             + "S: * OK [HIGHESTMODSEQ 50] ok\nS: " + select + " OK [READ-ONLY] done\n" + change.Script;
         const QByteArray logout = "C" + QByteArray::number(script.count("\nC: C") + 1);
-        const TCheck check =
-            CheckWith(TMailProtocol::IMAP4, script + "C: " + logout + " LOGOUT\nS: " + logout + " OK done\n", &cache);
-        EXPECT_EQ(Column(check.Result, &TMessageRow::Subject), change.Subjects);
-        QStringList sizes;
-        for (const TMessageRow& row : check.Result.Rows)
-            sizes.append(QString::number(row.Id.Uid * 10));
-        EXPECT_EQ(Column(check.Result, &TMessageRow::Size), sizes);
-        for (qsizetype i = 0; i < check.Result.Rows.size(); ++i)
-            EXPECT_EQ(check.Result.Rows[i].Id.Number, i + 1);
-        // The next re-check asks what changed since this one.
-        EXPECT_EQ(cache.HighestModSeq(account, "INBOX", 7), 50u);
+        script += "C: " + logout + " LOGOUT\nS: " + logout + " OK done\n";
+        TScriptedServer server(script.constData());
+        TTestCheckContext context;
+        context.PipelineCommands = true;
+        context.Cache = &cache;
+        context.Tracing = true;
+        // What was handed over while the listing ran, and how far the conversation was then.
+        QList<std::pair<QStringList, qsizetype>> handedOver;  // subjects, trace lines
+        QList<TFoundMessage> found;
+        CheckMailBoxes(
+            {Box(TMailProtocol::IMAP4)}, {0}, context, [&](int, QList<TFoundMessage>& all) { found = all; },
+            server.Factory(), nullptr, nullptr, [&](int, const QList<TFoundMessage>& so) {
+                QStringList listed;
+                for (const TFoundMessage& message : so)
+                    listed.append(message.Message.Subject);
+                handedOver.append({listed, context.TraceLines.size()});
+            });
+        server.VerifyFinished();
+        QStringList subjects;
+        for (qsizetype i = 0; i < found.size(); ++i) {
+            subjects.append(found[i].Message.Subject);
+            EXPECT_EQ(found[i].Message.Size, qint32(found[i].Message.Uid * 10));
+            EXPECT_EQ(found[i].Number, i + 1);
+        }
+        EXPECT_EQ(subjects, change.Subjects);
+        // What was handed over is what the listing begins with.
+        for (const auto& [listed, traced] : handedOver)
+            EXPECT_EQ(subjects.mid(0, listed.size()), listed);
+        if (change.Early) {
+            ASSERT_FALSE(handedOver.isEmpty());
+            EXPECT_EQ(handedOver[0].first.size(), change.Early);
+            EXPECT_EQ(context.TraceLines.at(handedOver[0].second - 1), change.Script.split('\n').at(0));
+        }
+        EXPECT_EQ(cache.HighestModSeq(account, "INBOX", 7), change.ModSeqAfter);
     }
 }
 
