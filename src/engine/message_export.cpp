@@ -21,18 +21,27 @@ bool IsPlainIdByte(char c)
         || c == '_';
 }
 
-void AppendIdPart(QByteArray& text, QByteArrayView bytes)
+// Writes `bytes` at `out` as an Id part (at most three bytes each); returns the end.
+char* PutIdPart(char* out, QByteArrayView bytes)
 {
     static const char kHex[] = "0123456789ABCDEF";
     for (const char c : bytes) {
         if (IsPlainIdByte(c)) {
-            text += c;
+            *out++ = c;
         } else {
-            text += '%';
-            text += kHex[uchar(c) >> 4];
-            text += kHex[uchar(c) & 15];
+            *out++ = '%';
+            *out++ = kHex[uchar(c) >> 4];
+            *out++ = kHex[uchar(c) & 15];
         }
     }
+    return out;
+}
+
+void AppendIdPart(QByteArray& text, QByteArrayView bytes)
+{
+    const qsizetype start = text.size();
+    text.resize(start + 3 * bytes.size());
+    text.truncate(PutIdPart(text.data() + start, bytes) - text.constData());
 }
 
 }  // namespace
@@ -41,11 +50,12 @@ void AppendIdPart(QByteArray& text, QByteArrayView bytes)
 // but the last part, so that is kept from row to row.
 class TIdWriter {
 public:
-    // Appends the Id of `id` in mailbox `mailBox` to `text`.
-    void Append(QByteArray& text, const QString& mailBox, const TMessageIdentity& id)
+    // The most bytes the Id of `id` in mailbox `mailBox` takes; readies the part it shares with
+    // the Ids before it, for Put.
+    qsizetype Room(const QString& mailBox, const TMessageIdentity& id)
     {
         if (id.Uid == 0 && id.UniqueId.isEmpty())
-            return;
+            return 0;
         const bool imap = id.Uid != 0;
         if (!valid_ || imap != imap_ || mailBox != mailBox_
             || (imap && (id.Folder != folder_ || id.UidValidity != uidValidity_))) {
@@ -62,16 +72,31 @@ public:
                 prefix_ += ':' + QByteArray::number(id.UidValidity) + ':';
             }
         }
-        text += prefix_;
-        if (imap) {
-            char digits[16];
-            text.append(digits, std::to_chars(digits, digits + sizeof(digits), id.Uid).ptr - digits);
-        } else {
-            AppendIdPart(text, id.UniqueId);
-        }
+        return prefix_.size() + (imap ? kUidDigits : 3 * id.UniqueId.size());
+    }
+
+    // Writes the Id of `id`, readied by Room, at `out`; returns the end.
+    char* Put(char* out, const TMessageIdentity& id) const
+    {
+        if (id.Uid == 0 && id.UniqueId.isEmpty())
+            return out;
+        out = std::copy(prefix_.cbegin(), prefix_.cend(), out);
+        if (id.Uid != 0)
+            return std::to_chars(out, out + kUidDigits, id.Uid).ptr;
+        return PutIdPart(out, id.UniqueId);
+    }
+
+    // Appends the Id of `id` in mailbox `mailBox` to `text`.
+    void Append(QByteArray& text, const QString& mailBox, const TMessageIdentity& id)
+    {
+        const qsizetype start = text.size();
+        text.resize(start + Room(mailBox, id));
+        text.truncate(Put(text.data() + start, id) - text.constData());
     }
 
 private:
+    static constexpr qsizetype kUidDigits = 10;  // of a 32-bit number
+
     bool valid_ = false;
     bool imap_ = false;
     QString mailBox_;
@@ -409,66 +434,85 @@ TTsvWriter::TTsvWriter(std::function<void(QByteArrayView piece)> write)
     : write_(std::move(write)), ids_(std::make_unique<TIdWriter>()), utf8_(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)
 {
     text_.reserve(kPiece + 4096);
+    qsizetype room = 0;
+    for (const QString& header : kHeaders)
+        room += utf8_.requiredSpace(header.size()) + 1;
+    char* out = Room(room);
     for (int c = 0; c < kColumns; ++c)
-        Field(kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
+        out = Field(out, kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
+    text_.truncate(out - text_.constData());
 }
 
 TTsvWriter::~TTsvWriter() = default;
 
-// Field by field straight into the UTF-8 text, so the listing is never copied row by row on the
-// way; the text goes out in pieces.
-void TTsvWriter::Field(QStringView value, char end)
+char* TTsvWriter::Room(qsizetype bytes)
 {
     const qsizetype start = text_.size();
-    text_.resize(start + utf8_.requiredSpace(value.size()) + 1);
-    char* last = utf8_.appendToBuffer(text_.data() + start, value);
+    text_.resize(start + bytes);
+    return text_.data() + start;
+}
+
+// Field by field straight into the UTF-8 text, so the listing is never copied row by row on the
+// way; the text goes out in pieces.
+char* TTsvWriter::Field(char* out, QStringView value, char end)
+{
+    char* last = utf8_.appendToBuffer(out, value);
     // One line per field: a TAB, CR or LF inside would split the row or the line. These bytes
     // never occur inside a longer UTF-8 sequence.
-    std::replace_if(
-        text_.data() + start, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(out, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
     *last++ = end;
-    text_.truncate(last - text_.constData());
+    return last;
+}
+
+char* TTsvWriter::Decimal(char* out, qint64 value, char end)
+{
+    out = std::to_chars(out, out + kDecimalRoom - 1, value).ptr;
+    *out++ = end;
+    return out;
 }
 
 void TTsvWriter::Add(const TMessageRow& row)
 {
     const TLocalDateTime local = LocalDateAndTime(row.Date);
-    Decimal(row.Number, '\t');
-    Field(row.Subject, '\t');
-    Field(row.From, '\t');
-    Field(row.MailBox, '\t');
-    Decimal(row.Size, '\t');
-    // The date and time straight as bytes (the common case), else through their texts.
-    if (local.Date.isValid() && local.Date.year() >= 0 && local.Date.year() <= 9999 && local.Time.isValid()) {
-        char digits[] = "0000-00-00\t00:00:00\t";
+    // The date and time straight as digits (the common case), else through their texts.
+    const bool plainDate =
+        local.Date.isValid() && local.Date.year() >= 0 && local.Date.year() <= 9999 && local.Time.isValid();
+    const QString dateText = plainDate ? QString() : DateText(local.Date);
+    const QString timeText = plainDate ? QString() : TimeText(local.Time);
+    const QByteArray spam = JudgementKeyword(row.Spam.Judgement);  // plain ASCII words
+    // Room for the whole row at once; the fields are then written without a check each.
+    qsizetype room = 2 * kDecimalRoom + spam.size() + 1 + ids_->Room(row.MailBox, row.Id) + 1;
+    for (const QString* text : {&row.Subject, &row.From, &row.MailBox, &dateText, &timeText, &row.Folder})
+        room += utf8_.requiredSpace(text->size()) + 1;
+    char* out = Room(room);
+    out = Decimal(out, row.Number, '\t');
+    out = Field(out, row.Subject, '\t');
+    out = Field(out, row.From, '\t');
+    out = Field(out, row.MailBox, '\t');
+    out = Decimal(out, row.Size, '\t');
+    if (plainDate) {
+        char* digits = out;
+        out = std::copy_n("0000-00-00\t00:00:00\t", 20, out);
         PutDigits(digits, local.Date.year(), 4);
         PutDigits(digits + 5, local.Date.month(), 2);
         PutDigits(digits + 8, local.Date.day(), 2);
         PutDigits(digits + 11, local.Time.hour(), 2);
         PutDigits(digits + 14, local.Time.minute(), 2);
         PutDigits(digits + 17, local.Time.second(), 2);
-        text_.append(digits, sizeof(digits) - 1);
     } else {
-        Field(DateText(local.Date), '\t');
-        Field(TimeText(local.Time), '\t');
+        out = Field(out, dateText, '\t');
+        out = Field(out, timeText, '\t');
     }
-    Field(row.Folder, '\t');
-    text_ += JudgementKeyword(row.Spam.Judgement);  // plain ASCII words
-    text_ += '\t';
-    ids_->Append(text_, row.MailBox, row.Id);
-    text_ += '\n';
+    out = Field(out, row.Folder, '\t');
+    out = std::copy(spam.cbegin(), spam.cend(), out);
+    *out++ = '\t';
+    out = ids_->Put(out, row.Id);
+    *out++ = '\n';
+    text_.truncate(out - text_.constData());
     if (text_.size() >= kPiece) {
         write_(text_);
         text_.truncate(0);
     }
-}
-
-void TTsvWriter::Decimal(qint64 value, char end)
-{
-    char digits[24];
-    char* last = std::to_chars(digits, digits + sizeof(digits) - 1, value).ptr;  // room for `end`
-    *last++ = end;
-    text_.append(digits, last - digits);
 }
 
 void TTsvWriter::Finish()

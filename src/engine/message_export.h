@@ -36,8 +36,14 @@ public:
 
 private:
     static constexpr qsizetype kPiece = 64 * 1024;
-    void Field(QStringView value, char end);
-    void Decimal(qint64 value, char end);
+    // The most bytes a number and the byte after it take.
+    static constexpr qsizetype kDecimalRoom = 24;
+    // Makes room for `bytes` more at the end of the text and returns where it starts; the text
+    // is cut back to what was written afterwards.
+    char* Room(qsizetype bytes);
+    // Writes `value` and `end` at `out`, which has room for them; returns the end.
+    char* Field(char* out, QStringView value, char end);
+    static char* Decimal(char* out, qint64 value, char end);
 
     std::function<void(QByteArrayView piece)> write_;
     std::unique_ptr<TIdWriter> ids_;
