@@ -430,10 +430,12 @@ QString Pop3IdText(QByteArrayView mailBox, QByteArrayView uniqueId)
 
 }  // namespace
 
-TTsvWriter::TTsvWriter(std::function<void(QByteArrayView piece)> write)
+TTsvWriter::TTsvWriter(std::function<void(QByteArrayView piece)> write, bool header)
     : write_(std::move(write)), ids_(std::make_unique<TIdWriter>()), utf8_(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)
 {
     text_.reserve(kPiece + 4096);
+    if (!header)
+        return;
     qsizetype room = 0;
     for (const QString& header : kHeaders)
         room += utf8_.requiredSpace(header.size()) + 1;

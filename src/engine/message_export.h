@@ -26,7 +26,8 @@ class TIdWriter;
 // comes first; Finish() hands over what is left.
 class TTsvWriter {
 public:
-    explicit TTsvWriter(std::function<void(QByteArrayView piece)> write);
+    // `header`: the text starts with the header line (not for the rows that go after others).
+    explicit TTsvWriter(std::function<void(QByteArrayView piece)> write, bool header = true);
     TTsvWriter(const TTsvWriter&) = delete;
     TTsvWriter& operator=(const TTsvWriter&) = delete;
     ~TTsvWriter();

@@ -279,6 +279,31 @@ TEST_F(CheckerLive, TsvIsTheSameWithAndWithoutTheHeaderCache)
     }
 }
 
+// A folder listed whole from the cache is written in blocks made two at a time; its TSV is the
+// one written as the messages came from the server.
+TEST_F(CheckerLive, BigFolderFromTheCacheIsTheSameAsItCame)
+{
+    TScratchMail mail(server.folderPath(QStringLiteral("carol"), QStringLiteral("INBOX")));
+    mail.Empty();
+    for (int i = 1; i <= 5000; ++i)
+        mail.Deliver(QStringLiteral("Message %1").arg(i));
+    TMailBoxList list;
+    list.Add(MakeMailBox(server, QStringLiteral("carol"), TProtocol::Imap4, TSecurity::None, QStringLiteral("carol")));
+    SaveSettings(list);
+    const QStringList arguments{QStringLiteral("--settings"), settings, QStringLiteral("--format"),
+                                QStringLiteral("tsv")};
+    const TRunOutput uncached = RunChecker(arguments + QStringList{QStringLiteral("--no-cache")});
+    ASSERT_EQ(uncached.ExitCode, 0) << uncached.Err.toStdString();
+    EXPECT_EQ(uncached.Out.count(u'\n'), 5001);
+    for (const char* label : {"cold", "warm"}) {
+        SCOPED_TRACE(label);
+        const TRunOutput cached = RunChecker(arguments);
+        ASSERT_EQ(cached.ExitCode, 0) << cached.Err.toStdString();
+        EXPECT_EQ(cached.Out, uncached.Out);
+    }
+    mail.Empty();
+}
+
 #endif
 
 }  // namespace
