@@ -423,9 +423,10 @@ public:
 private:
     // Rows made in blocks of up to twice this many; a block's second half is made on a thread of
     // its own while this one makes the first (a warm check lists a big folder all at once).
-    static constexpr qsizetype kHalfBlock = 8192;
+    static constexpr qsizetype kHalfBlock = 4096;
     // Fewer rows than this are made here alone: a thread would cost more than it saves.
     static constexpr qsizetype kSplitFrom = 2048;
+    static constexpr qsizetype kUsualRowBytes = 160;
 
     static void Write(QByteArrayView piece) { std::fwrite(piece.data(), 1, size_t(piece.size()), stdout); }
 
@@ -444,6 +445,8 @@ private:
             }
             const qsizetype middle = first + (end - first) / 2;
             QByteArray second;
+            // Room for the usual rows at once, so the text does not grow through copies of itself.
+            second.reserve((end - middle) * kUsualRowBytes);
             std::future<void> made = std::async(std::launch::async, [&] {
                 TTsvWriter writer([&second](QByteArrayView piece) { second.append(piece); }, false);
                 TMessageRowBuilder rows;
