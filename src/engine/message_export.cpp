@@ -437,8 +437,8 @@ TTsvWriter::TTsvWriter(std::function<void(QByteArrayView piece)> write, bool hea
     if (!header)
         return;
     qsizetype room = 0;
-    for (const QString& header : kHeaders)
-        room += utf8_.requiredSpace(header.size()) + 1;
+    for (const QString& name : kHeaders)
+        room += utf8_.requiredSpace(name.size()) + 1;
     char* out = Room(room);
     for (int c = 0; c < kColumns; ++c)
         out = Field(out, kHeaders[c], c < kColumns - 1 ? '\t' : '\n');
