@@ -556,6 +556,13 @@ int main(int argc, char** argv)
     SetSettingsFileName(command.SettingsFile);
     TOptions options;
     options.Load(command.SettingsFile);
+    std::optional<THeaderCache> cache;
+    // A check one message at a time (FPipelining=0) uses no cache. The cache is read on a thread
+    // of its own from here on, while the rest is set up and the check connects.
+    if (options.FHeaderCache && options.FPipelining && !command.NoCache) {
+        cache.emplace();
+        cache->StartLoading();
+    }
     TLocalizator strings(options);
     TMailBoxList list;
     list.Load(command.SettingsFile);
@@ -575,13 +582,8 @@ int main(int argc, char** argv)
     FillRunSecrets(mailBoxes, indexes, *secrets, tokens, strings.Strings, context);
     TInterruptWatcher interrupts(*context.AbortSignal());
 
-    std::optional<THeaderCache> cache;
-    // A check one message at a time (FPipelining=0) uses no cache.
-    if (options.FHeaderCache && options.FPipelining && !command.NoCache) {
-        cache.emplace();
-        cache->StartLoading();
+    if (cache)
         context.SetHeaderCache(&*cache);
-    }
 
     QFile traceFile;
     if (command.TraceFile && !OpenTrace(*command.TraceFile, traceFile, context))

@@ -100,10 +100,13 @@ public:
     quint8 Byte() { return Fixed<quint8>(); }
     double Real() { return std::bit_cast<double>(Fixed<quint64>()); }
 
-    QByteArray Bytes()
+    QByteArray Bytes() { return BytesView().toByteArray(); }
+
+    // The bytes in place, without a copy: valid while the data is.
+    QByteArrayView BytesView()
     {
         const qsizetype size = Size(1);
-        QByteArray bytes(at_, size);
+        const QByteArrayView bytes(at_, size);
         at_ += size;
         return bytes;
     }
@@ -462,7 +465,7 @@ void THeaderCache::Read()
             folder.Entries.reserve(
                 std::min<qint64>({qint64(entryCount), qint64(kMaxEntries - total), in.Left() / kMinEntryBytes}));
             for (quint32 e = 0; e < entryCount && in.Ok(); ++e) {
-                const QByteArray id = in.Bytes();
+                const QByteArrayView id = in.BytesView();
                 TCachedHeader header;
                 header.Subject = in.Text();
                 header.From.Name = in.Text();
