@@ -30,10 +30,15 @@ constexpr qint64 kMinEntryBytes = 5 * 4 + 1 + 8 + 4 + 2 * (1 + 8) + 5;
 // and read here by hand, without a stream's per-field overhead (a cache of 50,000 headers holds
 // 250,000 texts).
 
-// Writes into a buffer of its own, handed to the file by Spill once it holds a piece.
+// Writes into a buffer of its own, handed to the file by Spill once it holds a piece. Each value
+// goes straight to the buffer's next free byte: a cache of 50,000 headers is a million values.
 class TFileWriter {
 public:
-    explicit TFileWriter(QIODevice& file) : file_(file) { buffer_.reserve(2 * kPiece); }
+    explicit TFileWriter(QIODevice& file) : file_(file), buffer_(2 * kPiece, Qt::Uninitialized)
+    {
+        at_ = buffer_.data();
+        end_ = at_ + buffer_.size();
+    }
 
     void Number(quint32 value) { Fixed(value); }
     void Moment(qint64 value) { Fixed(value); }
@@ -43,23 +48,25 @@ public:
     void Bytes(const QByteArray& bytes)
     {
         Number(bytes.isNull() ? 0xFFFFFFFF : quint32(bytes.size()));
-        buffer_.append(bytes);
+        Ensure(bytes.size());
+        at_ = std::copy(bytes.cbegin(), bytes.cend(), at_);
     }
     void Text(const QString& text)
     {
         Number(text.isNull() ? 0xFFFFFFFF : quint32(text.size() * 2));
-        const qsizetype at = buffer_.size();
-        buffer_.resize(at + text.size() * 2);
-        qToLittleEndian<char16_t>(text.utf16(), text.size(), buffer_.data() + at);
+        Ensure(text.size() * 2);
+        qToLittleEndian<char16_t>(text.utf16(), text.size(), at_);
+        at_ += text.size() * 2;
     }
 
     // Hands the buffer to the file once it holds a piece (`all`: whatever it holds).
     void Spill(bool all = false)
     {
-        if (buffer_.size() < kPiece && !all)
+        const qsizetype used = at_ - buffer_.data();
+        if (used < kPiece && !all)
             return;
-        ok_ = ok_ && file_.write(buffer_) == buffer_.size();
-        buffer_.resize(0);
+        ok_ = ok_ && file_.write(buffer_.constData(), used) == used;
+        at_ = buffer_.data();
     }
 
     // Writes what is left; false when any write failed.
@@ -75,13 +82,30 @@ private:
     template <typename T>
     void Fixed(T value)
     {
-        const qsizetype at = buffer_.size();
-        buffer_.resize(at + qsizetype(sizeof(T)));
-        qToLittleEndian<T>(value, buffer_.data() + at);
+        Ensure(qsizetype(sizeof(T)));
+        qToLittleEndian<T>(value, at_);
+        at_ += sizeof(T);
+    }
+
+    // Room for `bytes` more.
+    void Ensure(qsizetype bytes)
+    {
+        if (end_ - at_ < bytes)
+            Grow(bytes);
+    }
+
+    void Grow(qsizetype bytes)
+    {
+        const qsizetype used = at_ - buffer_.data();
+        buffer_.resize(std::max(2 * buffer_.size(), used + bytes));
+        at_ = buffer_.data() + used;
+        end_ = buffer_.data() + buffer_.size();
     }
 
     QIODevice& file_;
     QByteArray buffer_;
+    char* at_ = nullptr;   // the next byte to write
+    char* end_ = nullptr;  // the buffer's end
     bool ok_ = true;
 };
 
