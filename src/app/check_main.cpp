@@ -322,32 +322,21 @@ std::optional<int> ChooseMailBoxes(const QList<TMailBoxSettings>& mailBoxes, con
     return std::nullopt;
 }
 
-// Takes the rows of `found` from position `from` on, the messages mailbox `index` has found.
-using TRowSink = std::function<void(int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found,
-                                    qsizetype from)>;
+using TRowSink = std::function<void(const TMessageRow& row)>;
 
-// Appends the rows a TRowSink is given to `rows`.
-void AppendRows(QList<TMessageRow>& rows, int index, const TMailBoxSettings& mailBox,
-                const QList<TFoundMessage>& found, qsizetype from)
-{
-    TMessageRowBuilder builder;
-    for (qsizetype m = from; m < found.size(); ++m)
-        rows.append(builder.Build(index, mailBox, found.at(m), m));
-}
-
-// Lists the mailboxes at `indexes`: each mailbox's rows go to `sink` as soon as they are found,
-// and what it found is let go before the next one. `onAllChecked` (when given) is called once
-// the last mailbox is checked, before its rows go out.
+// Lists the mailboxes at `indexes`: each mailbox's rows go to `sink` one by one as soon as it is
+// checked, and what it found is let go before the next one. `onAllChecked` (when given) is
+// called once the last mailbox is checked, before its rows go out.
 void ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TConsoleContext& context,
                   const TRowSink& sink, const std::function<void()>& onAllChecked = {})
 {
     const int last = indexes.isEmpty() ? -1 : *std::max_element(indexes.cbegin(), indexes.cend());
+    TMessageRowBuilder rows;
     // Rows go out as their messages come, while the server sends the rest.
     qsizetype given = 0;  // of the mailbox being checked
     const auto give = [&](int index, const QList<TFoundMessage>& found) {
-        if (given < found.size())
-            sink(index, mailBoxes.at(index), found, given);
-        given = found.size();
+        for (; given < found.size(); ++given)
+            sink(rows.Build(index, mailBoxes.at(index), found.at(given), given));
     };
     CheckMailBoxes(
         mailBoxes, indexes, context,
@@ -393,22 +382,8 @@ public:
     TRowSink Sink()
     {
         if (tsv_)
-            return [this](int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found,
-                          qsizetype from) { AddTsv(index, mailBox, found, from); };
-        return [this](int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from) {
-            AppendRows(rows_, index, mailBox, found, from);
-        };
-    }
-
-    // Rows already made.
-    void Add(const QList<TMessageRow>& rows)
-    {
-        for (const TMessageRow& row : rows) {
-            if (tsv_)
-                tsv_->Add(row);
-            else
-                rows_.append(row);
-        }
+            return [this](const TMessageRow& row) { tsv_->Add(row); };
+        return [this](const TMessageRow& row) { rows_.append(row); };
     }
 
     void Finish()
@@ -421,45 +396,7 @@ public:
     }
 
 private:
-    // Rows made in blocks of up to twice this many; a block's second half is made on a thread of
-    // its own while this one makes the first (a warm check lists a big folder all at once).
-    static constexpr qsizetype kHalfBlock = 4096;
-    // Fewer rows than this are made here alone: a thread would cost more than it saves.
-    static constexpr qsizetype kSplitFrom = 2048;
-    static constexpr qsizetype kUsualRowBytes = 160;
-
     static void Write(QByteArrayView piece) { std::fwrite(piece.data(), 1, size_t(piece.size()), stdout); }
-
-    void AddTsv(int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from)
-    {
-        TMessageRowBuilder builder;
-        const auto add = [&](TTsvWriter& writer, TMessageRowBuilder& rows, qsizetype first, qsizetype end) {
-            for (qsizetype m = first; m < end; ++m)
-                writer.Add(rows.Build(index, mailBox, found.at(m), m));
-        };
-        for (qsizetype first = from; first < found.size();) {
-            const qsizetype end = std::min(found.size(), first + 2 * kHalfBlock);
-            if (end - first < kSplitFrom) {
-                add(*tsv_, builder, first, end);
-                break;
-            }
-            const qsizetype middle = first + (end - first) / 2;
-            QByteArray second;
-            // Room for the usual rows at once, so the text does not grow through copies of itself.
-            second.reserve((end - middle) * kUsualRowBytes);
-            std::future<void> made = std::async(std::launch::async, [&] {
-                TTsvWriter writer([&second](QByteArrayView piece) { second.append(piece); }, false);
-                TMessageRowBuilder rows;
-                add(writer, rows, middle, end);
-                writer.Finish();
-            });
-            add(*tsv_, builder, first, middle);
-            made.get();
-            tsv_->Finish();
-            Write(second);
-            first = end;
-        }
-    }
 
     TExportFormat format_;
     std::optional<TTsvWriter> tsv_;
@@ -482,12 +419,11 @@ void RunCheck(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexe
     const TRowSink sink = output.Sink();
     if (deleteIds) {
         QList<TMessageRow> listed;
-        ListMessages(mailBoxes, indexes, context,
-                     [&listed](int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found,
-                               qsizetype from) { AppendRows(listed, index, mailBox, found, from); });
+        ListMessages(mailBoxes, indexes, context, [&listed](const TMessageRow& row) { listed.append(row); });
         if (!DeleteListed(mailBoxes, listed, *deleteIds, strings, context, allFound)) {
             save();
-            output.Add(listed);
+            for (const TMessageRow& row : std::as_const(listed))
+                sink(row);
             output.Finish();
             return;
         }

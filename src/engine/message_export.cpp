@@ -430,12 +430,10 @@ QString Pop3IdText(QByteArrayView mailBox, QByteArrayView uniqueId)
 
 }  // namespace
 
-TTsvWriter::TTsvWriter(std::function<void(QByteArrayView piece)> write, bool header)
+TTsvWriter::TTsvWriter(std::function<void(QByteArrayView piece)> write)
     : write_(std::move(write)), ids_(std::make_unique<TIdWriter>()), utf8_(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)
 {
     text_.reserve(kPiece + 4096);
-    if (!header)
-        return;
     qsizetype room = 0;
     for (const QString& name : kHeaders)
         room += utf8_.requiredSpace(name.size()) + 1;

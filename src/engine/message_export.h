@@ -26,8 +26,7 @@ class TIdWriter;
 // comes first; Finish() hands over what is left.
 class TTsvWriter {
 public:
-    // `header`: the text starts with the header line (not for the rows that go after others).
-    explicit TTsvWriter(std::function<void(QByteArrayView piece)> write, bool header = true);
+    explicit TTsvWriter(std::function<void(QByteArrayView piece)> write);
     TTsvWriter(const TTsvWriter&) = delete;
     TTsvWriter& operator=(const TTsvWriter&) = delete;
     ~TTsvWriter();

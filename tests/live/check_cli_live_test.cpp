@@ -279,8 +279,8 @@ TEST_F(CheckerLive, TsvIsTheSameWithAndWithoutTheHeaderCache)
     }
 }
 
-// A folder listed whole from the cache is written in blocks made two at a time; its TSV is the
-// one written as the messages came from the server.
+// A folder of many fetch commands' worth: its TSV is the same written as the headers came and
+// written at once from the cache.
 TEST_F(CheckerLive, BigFolderFromTheCacheIsTheSameAsItCame)
 {
     TScratchMail mail(server.folderPath(QStringLiteral("carol"), QStringLiteral("INBOX")));
