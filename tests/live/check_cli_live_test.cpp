@@ -259,42 +259,24 @@ TEST_F(CheckerLive, DeleteByIdAfterAnotherProgramRemovedAMessageBeforeIt)
 }
 
 // The listing is the same without the cache, with an empty one and with one that knows every
-// header.
+// header; also for a folder of many fetch commands' worth, written as its headers came and at
+// once from the cache.
 TEST_F(CheckerLive, TsvIsTheSameWithAndWithoutTheHeaderCache)
-{
-    TMailBoxList list;
-    list.Add(MakeMailBox(server, QStringLiteral("alice"), TProtocol::Imap4, TSecurity::None, QStringLiteral("imap")));
-    list.Add(MakeMailBox(server, QStringLiteral("alice"), TProtocol::Pop3, TSecurity::None, QStringLiteral("pop")));
-    SaveSettings(list);
-    const QStringList arguments{QStringLiteral("--settings"), settings, QStringLiteral("--format"),
-                                QStringLiteral("tsv")};
-    const TRunOutput uncached = RunChecker(arguments + QStringList{QStringLiteral("--no-cache")});
-    ASSERT_EQ(uncached.ExitCode, 0) << uncached.Err.toStdString();
-    EXPECT_GT(uncached.Out.count(u'\n'), 10);
-    for (const char* label : {"cold", "warm"}) {
-        SCOPED_TRACE(label);
-        const TRunOutput cached = RunChecker(arguments);
-        ASSERT_EQ(cached.ExitCode, 0) << cached.Err.toStdString();
-        EXPECT_EQ(cached.Out, uncached.Out);
-    }
-}
-
-// A folder of many fetch commands' worth: its TSV is the same written as the headers came and
-// written at once from the cache.
-TEST_F(CheckerLive, BigFolderFromTheCacheIsTheSameAsItCame)
 {
     TScratchMail mail(server.folderPath(QStringLiteral("carol"), QStringLiteral("INBOX")));
     mail.Empty();
     for (int i = 1; i <= 5000; ++i)
         mail.Deliver(QStringLiteral("Message %1").arg(i));
     TMailBoxList list;
-    list.Add(MakeMailBox(server, QStringLiteral("carol"), TProtocol::Imap4, TSecurity::None, QStringLiteral("carol")));
+    list.Add(MakeMailBox(server, QStringLiteral("alice"), TProtocol::Imap4, TSecurity::None, QStringLiteral("imap")));
+    list.Add(MakeMailBox(server, QStringLiteral("alice"), TProtocol::Pop3, TSecurity::None, QStringLiteral("pop")));
+    list.Add(MakeMailBox(server, QStringLiteral("carol"), TProtocol::Imap4, TSecurity::None, QStringLiteral("big")));
     SaveSettings(list);
     const QStringList arguments{QStringLiteral("--settings"), settings, QStringLiteral("--format"),
                                 QStringLiteral("tsv")};
     const TRunOutput uncached = RunChecker(arguments + QStringList{QStringLiteral("--no-cache")});
     ASSERT_EQ(uncached.ExitCode, 0) << uncached.Err.toStdString();
-    EXPECT_EQ(uncached.Out.count(u'\n'), 5001);
+    EXPECT_GT(uncached.Out.count(u'\n'), 5010);
     for (const char* label : {"cold", "warm"}) {
         SCOPED_TRACE(label);
         const TRunOutput cached = RunChecker(arguments);
