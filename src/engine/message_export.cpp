@@ -481,7 +481,9 @@ void TTsvWriter::Add(const TMessageRow& row)
     const QString timeText = plainDate ? QString() : TimeText(local.Time);
     const QByteArray spam = JudgementKeyword(row.Spam.Judgement);  // plain ASCII words
     // Room for the whole row at once; the fields are then written without a check each.
-    qsizetype room = 2 * kDecimalRoom + spam.size() + 1 + ids_->Room(row.MailBox, row.Id) + 1;
+    static constexpr char kPlainDate[] = "0000-00-00\t00:00:00\t";
+    constexpr qsizetype kPlainDateBytes = sizeof(kPlainDate) - 1;
+    qsizetype room = 2 * kDecimalRoom + kPlainDateBytes + spam.size() + 1 + ids_->Room(row.MailBox, row.Id) + 1;
     for (const QString* text : {&row.Subject, &row.From, &row.MailBox, &dateText, &timeText, &row.Folder})
         room += utf8_.requiredSpace(text->size()) + 1;
     char* out = Room(room);
@@ -492,7 +494,7 @@ void TTsvWriter::Add(const TMessageRow& row)
     out = Decimal(out, row.Size, '\t');
     if (plainDate) {
         char* digits = out;
-        out = std::copy_n("0000-00-00\t00:00:00\t", 20, out);
+        out = std::copy_n(kPlainDate, kPlainDateBytes, out);
         PutDigits(digits, local.Date.year(), 4);
         PutDigits(digits + 5, local.Date.month(), 2);
         PutDigits(digits + 8, local.Date.day(), 2);
