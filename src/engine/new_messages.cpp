@@ -6,6 +6,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <charconv>
+
 namespace brevio {
 
 namespace {
@@ -18,13 +20,33 @@ QString MailBoxKey(const TMailBoxSettings& box)
 // A message's identity across sessions: the folder, UIDVALIDITY and UID over IMAP4, the unique
 // id over POP3. Without either (a server without UIDL) only the number is left, which holds as
 // long as nothing before the message goes.
+// Appends `value` in decimal digits.
+void AppendNumber(QByteArray& text, qint64 value)
+{
+    char digits[24];
+    text.append(digits, std::to_chars(digits, digits + sizeof(digits), value).ptr - digits);
+}
+
 QByteArray MessageKey(const TMessageIdentity& id)
 {
-    if (id.Uid != 0)
-        return id.Folder + '\n' + QByteArray::number(id.UidValidity) + '\n' + QByteArray::number(id.Uid);
-    if (!id.UniqueId.isEmpty())
-        return "u\n" + id.UniqueId;
-    return id.Folder + "\nn\n" + QByteArray::number(id.Number);
+    // Made in one piece: a big listing makes tens of thousands of them.
+    QByteArray key;
+    key.reserve(id.Folder.size() + id.UniqueId.size() + 24);
+    if (id.Uid != 0) {
+        key += id.Folder;
+        key += '\n';
+        AppendNumber(key, id.UidValidity);
+        key += '\n';
+        AppendNumber(key, id.Uid);
+    } else if (!id.UniqueId.isEmpty()) {
+        key += "u\n";
+        key += id.UniqueId;
+    } else {
+        key += id.Folder;
+        key += "\nn\n";
+        AppendNumber(key, id.Number);
+    }
+    return key;
 }
 
 }  // namespace
@@ -36,14 +58,24 @@ int TNewMessageTracker::Update(const QList<TMailBoxSettings>& mailBoxes, const Q
     for (int index : checked)
         listed.insert(index, {});
     int fresh = 0;
+    // A mailbox's rows come one after the other: what it listed before and lists now are looked
+    // up when the mailbox changes, not for every row.
+    int index = -1;
+    const QSet<QByteArray>* previous = nullptr;
+    QSet<QByteArray>* now = nullptr;
     for (const TMessageRow& row : rows) {
         if (row.MailBoxIndex < 0 || row.MailBoxIndex >= mailBoxes.size())
             continue;
-        const QByteArray key = MessageKey(row.Id);
-        const auto previous = seen_.constFind(MailBoxKey(mailBoxes.at(row.MailBoxIndex)));
-        if (previous == seen_.constEnd() || !previous->contains(key))
+        if (row.MailBoxIndex != index) {
+            index = row.MailBoxIndex;
+            const auto kept = seen_.constFind(MailBoxKey(mailBoxes.at(index)));
+            previous = kept == seen_.constEnd() ? nullptr : &*kept;
+            now = &listed[index];
+        }
+        QByteArray key = MessageKey(row.Id);
+        if (!previous || !previous->contains(key))
             ++fresh;
-        listed[row.MailBoxIndex].insert(key);
+        now->insert(std::move(key));
     }
     for (auto it = listed.begin(); it != listed.end(); ++it) {
         if (it.key() < 0 || it.key() >= mailBoxes.size())

@@ -64,6 +64,11 @@ TEST(NewMessages, CountsWhatThePreviousCheckOfTheMailboxDidNotList)
         {"...and keeps the rest", {0}, {ImapRow(0, 2, 8), ImapRow(0, 4, 8)}, 0},
         {"a mailbox found empty forgets its messages", {1}, {}, 0},
         {"...so they count again when they come back", {1}, {PopRow(1, "a", 1)}, 1},
+        {"rows of two mailboxes in turns",
+         {0, 1},
+         {ImapRow(0, 2, 8), PopRow(1, "a", 1), ImapRow(0, 5, 8), PopRow(1, "b", 2)},
+         2},
+        {"...each keeps its own", {0, 1}, {ImapRow(0, 5, 8), PopRow(1, "b", 2)}, 0},
     };
     TNewMessageTracker tracker;
     for (const auto& step : steps)
