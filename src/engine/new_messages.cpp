@@ -98,6 +98,27 @@ namespace {
 const QByteArray kFileHeader = "brevio listed messages 1";
 const QByteArray kFileEnd = "end";
 
+// Appends `bytes` as QByteArray::toPercentEncoding() writes them (every byte but A-Z, a-z, 0-9,
+// "-", ".", "_" and "~" as "%" and two upper-case hex digits), without a copy of each key.
+void AppendPercentEncoded(QByteArray& text, QByteArrayView bytes)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    const qsizetype start = text.size();
+    text.resize(start + 3 * bytes.size());
+    char* out = text.data() + start;
+    for (const char c : bytes) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+            || c == '_' || c == '~') {
+            *out++ = c;
+        } else {
+            *out++ = '%';
+            *out++ = kHex[uchar(c) >> 4];
+            *out++ = kHex[uchar(c) & 15];
+        }
+    }
+    text.truncate(out - text.constData());
+}
+
 }  // namespace
 
 QString TNewMessageTracker::DefaultFileName()
@@ -142,9 +163,14 @@ bool TNewMessageTracker::Save(const QString& fileName)
         return true;
     QByteArray text = kFileHeader + '\n';
     for (auto it = seen_.cbegin(); it != seen_.cend(); ++it) {
-        text += '@' + it.key().toUtf8().toPercentEncoding() + '\n';
-        for (const QByteArray& key : it.value())
-            text += key.toPercentEncoding() + '\n';
+        text += '@';
+        AppendPercentEncoded(text, it.key().toUtf8());
+        text += '\n';
+        text.reserve(text.size() + it.value().size() * 32);
+        for (const QByteArray& key : it.value()) {
+            AppendPercentEncoded(text, key);
+            text += '\n';
+        }
     }
     text += kFileEnd + '\n';
     QDir().mkpath(QFileInfo(fileName).absolutePath());

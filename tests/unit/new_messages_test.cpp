@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace brevio {
@@ -91,7 +93,9 @@ TEST(NewMessages, RecordKeptInAFileSurvivesARestartAndADamagedOneIsIgnored)
     const QString file = folder.Path("listed.record");
     {
         TNewMessageTracker before;
-        EXPECT_EQ(before.Update({box}, {0}, {ImapRow(0, 1), ImapRow(0, 2, 7, "Odd\nname%")}), 2);
+        EXPECT_EQ(before.Update({box}, {0},
+                                {ImapRow(0, 1), ImapRow(0, 2, 7, "Odd\nname%"), ImapRow(0, 3, 7, "T~\xC3\xBC-._ +")}),
+                  3);
         ASSERT_TRUE(before.Save(file));
     }
     const QFile::Permissions owner = QFile::ReadOwner | QFile::WriteOwner;
@@ -99,9 +103,27 @@ TEST(NewMessages, RecordKeptInAFileSurvivesARestartAndADamagedOneIsIgnored)
 
     TNewMessageTracker after;
     after.Load(file);
-    EXPECT_EQ(after.Update({box}, {0}, {ImapRow(0, 1), ImapRow(0, 2, 7, "Odd\nname%"), ImapRow(0, 3)}), 1);
+    EXPECT_EQ(after.Update({box}, {0}, {ImapRow(0, 1), ImapRow(0, 2, 7, "Odd\nname%"), ImapRow(0, 4)}), 1);
 
+    // Every key on a line of its own, percent-encoded as the record has always been written.
     const QByteArray whole = folder.Read("listed.record");
+    QList<QByteArray> lines = whole.split('\n');
+    std::sort(lines.begin(), lines.end());
+    QList<QByteArray> expected{"",
+                               "@" + QStringLiteral("imap.example.org\n%1\n%2\nme\nwith a line break")
+                                         .arg(box.Port)
+                                         .arg(int(box.Protocol))
+                                         .toUtf8()
+                                         .toPercentEncoding(),
+                               "INBOX\n7\n1",
+                               "Odd\nname%\n7\n2",
+                               "T~\xC3\xBC-._ +\n7\n3",
+                               "brevio listed messages 1",
+                               "end"};
+    for (qsizetype i = 2; i < 5; ++i)
+        expected[i] = expected[i].toPercentEncoding();
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected);
     for (const QByteArray& damaged : {whole.left(whole.size() - 4), "not a record\n" + whole, QByteArray()}) {
         TNewMessageTracker fresh;
         fresh.Load(folder.Write("damaged.record", damaged));
