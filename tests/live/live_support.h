@@ -65,7 +65,10 @@ private:
     QString maildir_;
     QByteArray lineEnd_;
     QStringList written_;
-    int counter_ = 0;
+    // Counts the messages of every instance in this process: a name is never used twice, also
+    // not by two tests within one second (the server would take a new file under an old name
+    // for the message it once was).
+    static inline int counter_ = 0;
 };
 
 // The server's logs (every *.log beside its LOG_FILE) from a moment on, for a failure message: a
