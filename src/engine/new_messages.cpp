@@ -17,9 +17,6 @@ QString MailBoxKey(const TMailBoxSettings& box)
     return QStringLiteral("%1\n%2\n%3\n%4").arg(box.Host).arg(box.Port).arg(int(box.Protocol)).arg(box.UserName);
 }
 
-// A message's identity across sessions: the folder, UIDVALIDITY and UID over IMAP4, the unique
-// id over POP3. Without either (a server without UIDL) only the number is left, which holds as
-// long as nothing before the message goes.
 // Appends `value` in decimal digits.
 void AppendNumber(QByteArray& text, qint64 value)
 {
@@ -27,9 +24,12 @@ void AppendNumber(QByteArray& text, qint64 value)
     text.append(digits, std::to_chars(digits, digits + sizeof(digits), value).ptr - digits);
 }
 
+// A message's identity across sessions: the folder, UIDVALIDITY and UID over IMAP4, the unique
+// id over POP3. Without either (a server without UIDL) only the number is left, which holds as
+// long as nothing before the message goes. Made in one piece: a big listing makes tens of
+// thousands of them.
 QByteArray MessageKey(const TMessageIdentity& id)
 {
-    // Made in one piece: a big listing makes tens of thousands of them.
     QByteArray key;
     key.reserve(id.Folder.size() + id.UniqueId.size() + 24);
     if (id.Uid != 0) {
