@@ -404,9 +404,13 @@ TLocalDateTime LocalDateAndTime(const QDateTime& moment)
         cache.SpanOffset = offset;
         cache.HasSpan = true;
     }
-    // A date and time in UTC carry no zone data, so making one allocates nothing.
-    const QDateTime shifted = QDateTime::fromMSecsSinceEpoch(msecs + qint64(cache.SpanOffset) * 1000, Qt::UTC);
-    return {shifted.date(), shifted.time()};
+    // The local moment split into its day and the time of that day by hand: a QDateTime works
+    // out the calendar date for each part asked of it.
+    constexpr qint64 kMSecsPerDay = 24 * 60 * 60 * 1000;
+    constexpr qint64 kJulianDayOfEpoch = 2440588;  // 1970-01-01
+    const qint64 local = msecs + qint64(cache.SpanOffset) * 1000;
+    const qint64 day = local >= 0 ? local / kMSecsPerDay : (local - kMSecsPerDay + 1) / kMSecsPerDay;
+    return {QDate::fromJulianDay(kJulianDayOfEpoch + day), QTime::fromMSecsSinceStartOfDay(int(local - day * kMSecsPerDay))};
 }
 
 }  // namespace brevio
