@@ -78,9 +78,10 @@ quint32 WholeUidNext(quint32 announced, quint32 highestUid)
     return announced != 0 ? announced : highestUid + 1;
 }
 
-// Appends the cached header of UID `uid` to `found`, made in place.
+// Appends the cached header of UID `uid` to `found`, made in place. The folder's name encoding
+// is set here, as the message may be handed over before its folder's listing ends.
 void AppendKnown(QList<TFoundMessage>& found, const TCachedHeader& kept, quint32 uid, const QByteArray& folder,
-                 quint32 uidValidity, qint32 sequenceNumber)
+                 quint32 uidValidity, qint32 sequenceNumber, TImapNameEncoding encoding)
 {
     TFoundMessage& message = found.emplaceBack();
     kept.ApplyTo(message.Message);
@@ -88,6 +89,7 @@ void AppendKnown(QList<TFoundMessage>& found, const TCachedHeader& kept, quint32
     message.Message.Folder = folder;
     message.Message.UidValidity = uidValidity;
     message.Number = sequenceNumber;
+    message.FolderEncoding = encoding;
 }
 
 TFoundMessage FoundInFolder(TListedHeader&& fetched, const QByteArray& folder, quint32 uidValidity,
@@ -132,8 +134,8 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
 // The folder's messages as the cache keeps them, in UID order (which is the sequence order),
 // for a folder where nothing changed since its last whole listing.
 // False, with nothing listed, when a kept id is no UID.
-bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known,
-                         const QByteArray& folder, quint32 uidValidity, QList<TFoundMessage>& found)
+bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known, const QByteArray& folder,
+                         quint32 uidValidity, TImapNameEncoding encoding, QList<TFoundMessage>& found)
 {
     // The cache walks UIDs in ascending order.
     const qsizetype first = found.size();
@@ -145,7 +147,7 @@ bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known,
             found.resize(first);
             return false;
         }
-        AppendKnown(found, it.value(), *uid, folder, uidValidity, ++number);
+        AppendKnown(found, it.value(), *uid, folder, uidValidity, ++number, encoding);
     }
     ShowProgress(context, number, number);
     return true;
@@ -240,8 +242,10 @@ private:
     bool ListUnchangedFromCache()
     {
         if (uidNext_ == 0 || cache_.UidNext(account_, folder_, uidValidity_) != uidNext_ || known_.size() != count_
-            || !ListFolderFromCache(context_, known_, folder_, uidValidity_, found_))
+            || !ListFolderFromCache(context_, known_, folder_, uidValidity_, encoding_, found_))
             return false;
+        // Handed over now, so they go out before the session ends.
+        context_.Listed(found_);
         known_ = {};
         cache_.Store(account_, folder_, uidValidity_, {}, false, uidNext_, highestModSeq_);
         return true;
@@ -301,8 +305,7 @@ private:
                 continue;
             if (entries)
                 entries->insert(entry.key(), entry.value());
-            AppendKnown(found_, entry.value(), kept.at(next++), folder_, uidValidity_, ++number);
-            found_.last().FolderEncoding = encoding_;
+            AppendKnown(found_, entry.value(), kept.at(next++), folder_, uidValidity_, ++number, encoding_);
         }
     }
 

@@ -522,6 +522,14 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
              + "S: C5 OK done\n",
          {"s5", "s6", "eight", "nine"},
          {"5", "6", "08"}},
+        {.Name = "nothing changed, UTF-8 names: listed from the cache, handed over before the LOGOUT",
+         .Capabilities = "S: C1 OK [CAPABILITY IMAP4rev1 UTF8=ACCEPT] done\nC: C2 ENABLE UTF8=ACCEPT\n"
+                         "S: * ENABLED UTF8=ACCEPT\nS: C2 OK\n",
+         .Exists = 3,
+         .UidNext = 9,
+         .Script = {},
+         .Subjects = {"s5", "s6", "s8"},
+         .Early = 3},
         {"the same damaged cache, nothing new: what was read of it is dropped, not listed twice",
          plain,
          3,
@@ -557,15 +565,19 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         context.Cache = &cache;
         context.Tracing = true;
         // What was handed over while the listing ran, and how far the conversation was then.
-        QList<std::pair<QStringList, qsizetype>> handedOver;  // subjects, trace lines
+        QList<std::pair<QStringList, qsizetype>> handedOver;  // messages as `described`, trace lines
+        const auto described = [](const QList<TFoundMessage>& messages) {
+            QStringList texts;
+            for (const TFoundMessage& message : messages)
+                texts.append(message.Message.Subject
+                             + (message.FolderEncoding == TImapNameEncoding::Utf8 ? " (UTF-8)" : ""));
+            return texts;
+        };
         QList<TFoundMessage> found;
         CheckMailBoxes(
             {Box(TMailProtocol::IMAP4)}, {0}, context, [&](int, QList<TFoundMessage>& all) { found = all; },
             server.Factory(), nullptr, nullptr, [&](int, const QList<TFoundMessage>& so) {
-                QStringList listed;
-                for (const TFoundMessage& message : so)
-                    listed.append(message.Message.Subject);
-                handedOver.append({listed, context.TraceLines.size()});
+                handedOver.append({described(so), context.TraceLines.size()});
             });
         server.VerifyFinished();
         QStringList subjects;
@@ -575,13 +587,17 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
             EXPECT_EQ(found[i].Number, i + 1);
         }
         EXPECT_EQ(subjects, change.Subjects);
-        // What was handed over is what the listing begins with.
+        // What was handed over is what the listing begins with, the folders' name encoding too.
         for (const auto& [listed, traced] : handedOver)
-            EXPECT_EQ(subjects.mid(0, listed.size()), listed);
+            EXPECT_EQ(described(found).mid(0, listed.size()), listed);
         if (change.Early) {
             ASSERT_FALSE(handedOver.isEmpty());
             EXPECT_EQ(handedOver[0].first.size(), change.Early);
-            EXPECT_EQ(context.TraceLines.at(handedOver[0].second - 1), change.Script.split('\n').at(0));
+            // The known are handed over once the first command after the SELECT is sent, or
+            // right after the SELECT when nothing is asked.
+            const QByteArray selected = "S: " + select + " OK [READ-ONLY] done";
+            EXPECT_EQ(context.TraceLines.at(handedOver[0].second - 1),
+                      change.Script.isEmpty() ? selected : change.Script.split('\n').at(0));
         }
         EXPECT_EQ(cache.HighestModSeq(account, "INBOX", 7), change.ModSeqAfter);
     }
