@@ -323,20 +323,22 @@ std::optional<int> ChooseMailBoxes(const QList<TMailBoxSettings>& mailBoxes, con
 }
 
 using TRowSink = std::function<void(const TMessageRow& row)>;
+// A found message of the mailbox at `index` and its place (from 0) in the mailbox's listing.
+using TFoundSink = std::function<void(int index, const TMailBoxSettings& mailBox, const TFoundMessage& found,
+                                      qsizetype position)>;
 
-// Lists the mailboxes at `indexes`: each mailbox's rows go to `sink` one by one as soon as it is
-// checked, and what it found is let go before the next one. `onAllChecked` (when given) is
-// called once the last mailbox is checked, before its rows go out.
+// Lists the mailboxes at `indexes`: each mailbox's messages go to `sink` one by one as soon as it
+// is checked, and what it found is let go before the next one. `onAllChecked` (when given) is
+// called once the last mailbox is checked, before its messages go out.
 void ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TConsoleContext& context,
-                  const TRowSink& sink, const std::function<void()>& onAllChecked = {})
+                  const TFoundSink& sink, const std::function<void()>& onAllChecked = {})
 {
     const int last = indexes.isEmpty() ? -1 : *std::max_element(indexes.cbegin(), indexes.cend());
-    TMessageRowBuilder rows;
-    // Rows go out as their messages come, while the server sends the rest.
+    // Messages go out as they come, while the server sends the rest.
     qsizetype given = 0;  // of the mailbox being checked
     const auto give = [&](int index, const QList<TFoundMessage>& found) {
         for (; given < found.size(); ++given)
-            sink(rows.Build(index, mailBoxes.at(index), found.at(given), given));
+            sink(index, mailBoxes.at(index), found.at(given), given);
     };
     CheckMailBoxes(
         mailBoxes, indexes, context,
@@ -386,6 +388,19 @@ public:
         return [this](const TMessageRow& row) { rows_.append(row); };
     }
 
+    // The TSV is written straight from the found messages, without making their rows.
+    TFoundSink FoundSink()
+    {
+        if (tsv_) {
+            return [this](int, const TMailBoxSettings& mailBox, const TFoundMessage& found, qsizetype position) {
+                tsv_->Add(mailBox, found, position);
+            };
+        }
+        return [this](int index, const TMailBoxSettings& mailBox, const TFoundMessage& found, qsizetype position) {
+            rows_.append(builder_.Build(index, mailBox, found, position));
+        };
+    }
+
     void Finish()
     {
         if (tsv_)
@@ -400,6 +415,7 @@ private:
 
     TExportFormat format_;
     std::optional<TTsvWriter> tsv_;
+    TMessageRowBuilder builder_;
     QList<TMessageRow> rows_;
 };
 
@@ -416,19 +432,23 @@ void RunCheck(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexe
             saved = std::async(std::launch::async, [cache] { cache->Save(); });
     };
     allFound = true;
-    const TRowSink sink = output.Sink();
     if (deleteIds) {
         QList<TMessageRow> listed;
-        ListMessages(mailBoxes, indexes, context, [&listed](const TMessageRow& row) { listed.append(row); });
+        TMessageRowBuilder rows;
+        ListMessages(mailBoxes, indexes, context,
+                     [&](int index, const TMailBoxSettings& mailBox, const TFoundMessage& found, qsizetype position) {
+                         listed.append(rows.Build(index, mailBox, found, position));
+                     });
         if (!DeleteListed(mailBoxes, listed, *deleteIds, strings, context, allFound)) {
             save();
+            const TRowSink sink = output.Sink();
             for (const TMessageRow& row : std::as_const(listed))
                 sink(row);
             output.Finish();
             return;
         }
     }
-    ListMessages(mailBoxes, indexes, context, sink, save);
+    ListMessages(mailBoxes, indexes, context, output.FoundSink(), save);
     output.Finish();
     if (!saved.valid())
         save();

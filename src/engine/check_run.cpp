@@ -206,14 +206,20 @@ TMessageRow TMessageRowBuilder::Build(int mailBoxIndex, const TMailBoxSettings& 
     row.MailBox = mailBox.Name;
     row.Size = message.Size;
     row.Date = message.Date;
-    if (!folderKnown_ || message.Folder != lastFolder_ || found.FolderEncoding != lastEncoding_) {
-        folderKnown_ = true;
-        lastFolder_ = message.Folder;
-        lastEncoding_ = found.FolderEncoding;
-        lastFolderText_ = DecodeImapFolderName(message.Folder, found.FolderEncoding);
-    }
-    row.Folder = lastFolderText_;
+    row.Folder = FolderText(found);
     return row;
+}
+
+const QString& TMessageRowBuilder::FolderText(const TFoundMessage& found)
+{
+    const QByteArray& folder = found.Message.Folder;
+    if (!folderKnown_ || folder != lastFolder_ || found.FolderEncoding != lastEncoding_) {
+        folderKnown_ = true;
+        lastFolder_ = folder;
+        lastEncoding_ = found.FolderEncoding;
+        lastFolderText_ = DecodeImapFolderName(folder, found.FolderEncoding);
+    }
+    return lastFolderText_;
 }
 
 bool StoreTrustedCertificates(TMailBoxList& list, const TRunResult& result)

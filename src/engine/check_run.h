@@ -154,6 +154,8 @@ public:
     // The row of one found message at `position` (from 0) of its mailbox's listing.
     TMessageRow Build(int mailBoxIndex, const TMailBoxSettings& mailBox, const TFoundMessage& found,
                       qsizetype position);
+    // The display form of the found message's folder (kept while the messages share it).
+    const QString& FolderText(const TFoundMessage& found);
 
 private:
     bool folderKnown_ = false;

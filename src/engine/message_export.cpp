@@ -46,13 +46,24 @@ void AppendIdPart(QByteArray& text, QByteArrayView bytes)
 
 }  // namespace
 
+// What an Id is made of, viewed in the row or the found message that has it.
+struct TIdParts {
+    QByteArrayView Folder;
+    quint32 UidValidity = 0;
+    quint32 Uid = 0;
+    QByteArrayView UniqueId;
+
+    static TIdParts Of(const TMessageIdentity& id) { return {id.Folder, id.UidValidity, id.Uid, id.UniqueId}; }
+    static TIdParts Of(const TListedHeader& m) { return {m.Folder, m.UidValidity, m.Uid, m.UniqueId}; }
+};
+
 // The Id column as bytes (it is plain ASCII). The rows of one mailbox and folder share all of it
 // but the last part, so that is kept from row to row.
 class TIdWriter {
 public:
     // The most bytes the Id of `id` in mailbox `mailBox` takes; readies the part it shares with
     // the Ids before it, for Put.
-    qsizetype Room(const QString& mailBox, const TMessageIdentity& id)
+    qsizetype Room(QStringView mailBox, const TIdParts& id)
     {
         if (id.Uid == 0 && id.UniqueId.isEmpty())
             return 0;
@@ -61,11 +72,11 @@ public:
             || (imap && (id.Folder != folder_ || id.UidValidity != uidValidity_))) {
             valid_ = true;
             imap_ = imap;
-            mailBox_ = mailBox;
-            folder_ = id.Folder;
+            mailBox_ = mailBox.toString();
+            folder_ = id.Folder.toByteArray();
             uidValidity_ = id.UidValidity;
             prefix_ = imap ? "imap:" : "pop3:";
-            AppendIdPart(prefix_, mailBox.toUtf8());
+            AppendIdPart(prefix_, mailBox_.toUtf8());
             prefix_ += ':';
             if (imap) {
                 AppendIdPart(prefix_, id.Folder);
@@ -76,7 +87,7 @@ public:
     }
 
     // Writes the Id of `id`, readied by Room, at `out`; returns the end.
-    char* Put(char* out, const TMessageIdentity& id) const
+    char* Put(char* out, const TIdParts& id) const
     {
         if (id.Uid == 0 && id.UniqueId.isEmpty())
             return out;
@@ -87,7 +98,7 @@ public:
     }
 
     // Appends the Id of `id` in mailbox `mailBox` to `text`.
-    void Append(QByteArray& text, const QString& mailBox, const TMessageIdentity& id)
+    void Append(QByteArray& text, QStringView mailBox, const TIdParts& id)
     {
         const qsizetype start = text.size();
         text.resize(start + Room(mailBox, id));
@@ -103,6 +114,20 @@ private:
     QByteArray folder_;
     quint32 uidValidity_ = 0;
     QByteArray prefix_;
+};
+
+// One row's fields as the TSV writer takes them: views of the row or the message they come from.
+struct TTsvWriter::TFields {
+    qint32 Number = 0;
+    QStringView Subject;
+    const QStringView* From = nullptr;  // the pieces of the sender's text
+    int FromPieces = 0;
+    QStringView MailBox;
+    qint32 Size = -1;
+    const QDateTime* Date = nullptr;
+    QStringView Folder;
+    TSpamJudgement Judgement = TSpamJudgement::Unknown;
+    TIdParts Id;
 };
 
 namespace {
@@ -431,7 +456,8 @@ QString Pop3IdText(QByteArrayView mailBox, QByteArrayView uniqueId)
 }  // namespace
 
 TTsvWriter::TTsvWriter(std::function<void(QByteArrayView piece)> write)
-    : write_(std::move(write)), ids_(std::make_unique<TIdWriter>()), utf8_(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)
+    : write_(std::move(write)), ids_(std::make_unique<TIdWriter>()), folders_(std::make_unique<TMessageRowBuilder>()),
+      utf8_(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless)
 {
     text_.reserve(kPiece + 4096);
     qsizetype room = 0;
@@ -456,11 +482,17 @@ char* TTsvWriter::Room(qsizetype bytes)
 // way; the text goes out in pieces.
 char* TTsvWriter::Field(char* out, QStringView value, char end)
 {
+    out = Field(out, value);
+    *out++ = end;
+    return out;
+}
+
+char* TTsvWriter::Field(char* out, QStringView value)
+{
     char* last = utf8_.appendToBuffer(out, value);
     // One line per field: a TAB, CR or LF inside would split the row or the line. These bytes
     // never occur inside a longer UTF-8 sequence.
     std::replace_if(out, last, [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
-    *last++ = end;
     return last;
 }
 
@@ -473,31 +505,59 @@ char* TTsvWriter::Decimal(char* out, qint64 value, char end)
 
 void TTsvWriter::Add(const TMessageRow& row)
 {
-    const TLocalDateTime local = LocalDateAndTime(row.Date);
+    const QStringView from(row.From);
+    Add({row.Number, row.Subject, &from, 1, row.MailBox, row.Size, &row.Date, row.Folder, row.Spam.Judgement,
+         TIdParts::Of(row.Id)});
+}
+
+void TTsvWriter::Add(const TMailBoxSettings& mailBox, const TFoundMessage& found, qsizetype position)
+{
+    const TListedHeader& message = found.Message;
+    const TEmailAddressText from = message.From.TextPieces();
+    Add({qint32(position + 1), message.Subject, from.Pieces.data(), from.Count, mailBox.Name, message.Size,
+         &message.Date, folders_->FolderText(found), message.Spam.Judgement, TIdParts::Of(message)});
+}
+
+void TTsvWriter::Add(const TFields& row)
+{
+    const TLocalDateTime local = LocalDateAndTime(*row.Date);
     // The date and time straight as digits (the common case), else through their texts.
-    const bool plainDate =
-        local.Date.isValid() && local.Date.year() >= 0 && local.Date.year() <= 9999 && local.Time.isValid();
+    // 0000-01-01 to 9999-12-31 by their Julian days.
+    constexpr qint64 kFirstPlainDay = 1721060;
+    constexpr qint64 kLastPlainDay = 5373484;
+    const bool plainDate = local.Date.isValid() && local.Date.toJulianDay() >= kFirstPlainDay
+        && local.Date.toJulianDay() <= kLastPlainDay && local.Time.isValid();
     const QString dateText = plainDate ? QString() : DateText(local.Date);
     const QString timeText = plainDate ? QString() : TimeText(local.Time);
-    const QByteArray spam = JudgementKeyword(row.Spam.Judgement);  // plain ASCII words
+    const QByteArray spam = JudgementKeyword(row.Judgement);  // plain ASCII words
     // Room for the whole row at once; the fields are then written without a check each.
     static constexpr char kPlainDate[] = "0000-00-00\t00:00:00\t";
     constexpr qsizetype kPlainDateBytes = sizeof(kPlainDate) - 1;
     qsizetype room = 2 * kDecimalRoom + kPlainDateBytes + spam.size() + 1 + ids_->Room(row.MailBox, row.Id) + 1;
-    for (const QString* text : {&row.Subject, &row.From, &row.MailBox, &dateText, &timeText, &row.Folder})
-        room += utf8_.requiredSpace(text->size()) + 1;
+    qsizetype fromSize = 0;
+    for (int i = 0; i < row.FromPieces; ++i)
+        fromSize += row.From[i].size();
+    room += utf8_.requiredSpace(fromSize) + 1;
+    for (const QStringView text : {row.Subject, row.MailBox, QStringView(dateText), QStringView(timeText), row.Folder})
+        room += utf8_.requiredSpace(text.size()) + 1;
     char* out = Room(room);
     out = Decimal(out, row.Number, '\t');
     out = Field(out, row.Subject, '\t');
-    out = Field(out, row.From, '\t');
+    for (int i = 0; i + 1 < row.FromPieces; ++i)
+        out = Field(out, row.From[i]);
+    out = Field(out, row.FromPieces > 0 ? row.From[row.FromPieces - 1] : QStringView(), '\t');
     out = Field(out, row.MailBox, '\t');
     out = Decimal(out, row.Size, '\t');
     if (plainDate) {
         char* digits = out;
         out = std::copy_n(kPlainDate, kPlainDateBytes, out);
-        PutDigits(digits, local.Date.year(), 4);
-        PutDigits(digits + 5, local.Date.month(), 2);
-        PutDigits(digits + 8, local.Date.day(), 2);
+        int year = 0;
+        int month = 0;
+        int day = 0;
+        local.Date.getDate(&year, &month, &day);  // one calendar reckoning for the three
+        PutDigits(digits, year, 4);
+        PutDigits(digits + 5, month, 2);
+        PutDigits(digits + 8, day, 2);
         PutDigits(digits + 11, local.Time.hour(), 2);
         PutDigits(digits + 14, local.Time.minute(), 2);
         PutDigits(digits + 17, local.Time.second(), 2);
@@ -534,7 +594,7 @@ void WriteTsvRows(const QList<TMessageRow>& rows, const std::function<void(QByte
 QString MessageIdText(const QString& mailBoxName, const TMessageIdentity& id)
 {
     QByteArray text;
-    TIdWriter().Append(text, mailBoxName, id);
+    TIdWriter().Append(text, mailBoxName, TIdParts::Of(id));
     return QString::fromLatin1(text);
 }
 

@@ -32,9 +32,14 @@ public:
     ~TTsvWriter();
 
     void Add(const TMessageRow& row);
+    // The row TMessageRowBuilder makes of `found`, at `position` (from 0) of `mailBox`'s listing,
+    // written without making it.
+    void Add(const TMailBoxSettings& mailBox, const TFoundMessage& found, qsizetype position);
     void Finish();
 
 private:
+    struct TFields;
+    void Add(const TFields& row);
     static constexpr qsizetype kPiece = 64 * 1024;
     // The most bytes a number and the byte after it take.
     static constexpr qsizetype kDecimalRoom = 24;
@@ -43,10 +48,13 @@ private:
     char* Room(qsizetype bytes);
     // Writes `value` and `end` at `out`, which has room for them; returns the end.
     char* Field(char* out, QStringView value, char end);
+    // The same without an end: one piece of a field.
+    char* Field(char* out, QStringView value);
     static char* Decimal(char* out, qint64 value, char end);
 
     std::function<void(QByteArrayView piece)> write_;
     std::unique_ptr<TIdWriter> ids_;
+    std::unique_ptr<TMessageRowBuilder> folders_;  // the folders' display names
     QStringEncoder utf8_;
     QByteArray text_;
 };

@@ -360,32 +360,21 @@ void ParseEmailAddressText(const QString& input, QString& name, QString& address
     TAddressScan(s, name, address).Run();
 }
 
-namespace {
-
-// The parts one after another, in one allocation.
-QString Joined(std::initializer_list<QStringView> parts)
+TEmailAddressText TEmailAddress::TextPieces() const
 {
-    qsizetype size = 0;
-    for (QStringView part : parts)
-        size += part.size();
-    QString text;
-    text.reserve(size);
-    for (QStringView part : parts)
-        text.append(part);
-    return text;
-}
-
-}  // namespace
-
-QString TEmailAddress::Text() const
-{
-    if (Name.isEmpty() && Address.isEmpty())
-        return Raw;
+    TEmailAddressText text;
+    const auto add = [&text](std::initializer_list<QStringView> pieces) {
+        for (QStringView piece : pieces)
+            text.Pieces[text.Count++] = piece;
+    };
+    if (Name.isEmpty() && Address.isEmpty()) {
+        add({Raw});
+        return text;
+    }
 
     // The address: bare when alone and plain, else in angle brackets; a local part outside the
     // atom characters (dots aside) is quoted.
     QStringView address(Address);
-    QString quoted;
     if (!Address.isEmpty()) {
         const qsizetype at = Address.lastIndexOf(u'@');
         const QStringView local = at < 0 ? address : address.left(at);
@@ -400,16 +389,19 @@ QString TEmailAddress::Text() const
             }
         }
         if (outside && firstOutside != u'.') {
-            quoted = Joined({u"\"", Escaped(local.toString()), u"\"", domain});
-            address = quoted;
+            text.QuotedAddress = u'"' + Escaped(local.toString()) + u'"';
+            text.QuotedAddress.append(domain);
+            address = text.QuotedAddress;
         }
     }
-    const bool bracketed = !Name.isEmpty() || !quoted.isEmpty();
+    const bool bracketed = !Name.isEmpty() || !text.QuotedAddress.isEmpty();
     const QStringView open = bracketed ? QStringView(u"<") : QStringView();
     const QStringView close = bracketed ? QStringView(u">") : QStringView();
 
-    if (Name.isEmpty() || Name.compare(Address, Qt::CaseInsensitive) == 0)
-        return Joined({open, address, close});
+    if (Name.isEmpty() || Name.compare(Address, Qt::CaseInsensitive) == 0) {
+        add({open, address, close});
+        return text;
+    }
     bool plain = true;
     for (QChar c : Name) {
         if (c != u' ' && !IsAtomChar(c)) {
@@ -417,9 +409,25 @@ QString TEmailAddress::Text() const
             break;
         }
     }
-    if (plain)
-        return Joined({Name, u" ", open, address, close});
-    return Joined({u"\"", Escaped(Name), u"\" ", open, address, close});
+    if (plain) {
+        add({Name, u" ", open, address, close});
+        return text;
+    }
+    text.EscapedName = Escaped(Name);
+    add({u"\"", text.EscapedName, u"\" ", open, address, close});
+    return text;
+}
+
+QString TEmailAddress::Text() const
+{
+    if (Name.isEmpty() && Address.isEmpty())
+        return Raw;
+    const TEmailAddressText pieces = TextPieces();
+    QString text;
+    text.reserve(pieces.Size());
+    for (int i = 0; i < pieces.Count; ++i)
+        text.append(pieces.Pieces[i]);
+    return text;
 }
 
 void TEmailAddress::SetText(const QString& text)

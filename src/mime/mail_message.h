@@ -9,10 +9,14 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 #include <algorithm>
+#include <array>
 
 namespace brevio {
+
+struct TEmailAddressText;
 
 // One e-mail address: display name and address. Text() gives the form shown in the list.
 struct TEmailAddress {
@@ -21,7 +25,27 @@ struct TEmailAddress {
     QString Raw;  // the text as it came, kept when it could not be parsed
 
     QString Text() const;
+    // Text() as the pieces it is joined from, for writing it out without making it: views of
+    // this address's texts (valid while it is) and of the quoted pieces it holds itself.
+    TEmailAddressText TextPieces() const;
     void SetText(const QString& text);
+};
+
+struct TEmailAddressText {
+    static constexpr int kMaxPieces = 7;
+    std::array<QStringView, kMaxPieces> Pieces;
+    int Count = 0;
+    // A quoted local part or display name, when the address needs one (rarely).
+    QString QuotedAddress;
+    QString EscapedName;
+
+    qsizetype Size() const
+    {
+        qsizetype size = 0;
+        for (int i = 0; i < Count; ++i)
+            size += Pieces[i].size();
+        return size;
+    }
 };
 
 using TEmailAddressList = QList<TEmailAddress>;

@@ -133,6 +133,48 @@ TEST_F(MessageRows, TsvWritesDatesAndTimesInFixedDigits)
     }
 }
 
+// The TSV written straight from the found messages is the TSV of their rows, whatever the sender
+// (every form of its text), the date (none, before 1970, past 9999) and the mailbox or folder.
+TEST_F(MessageRows, TsvOfFoundMessagesIsTheTsvOfTheirRows)
+{
+    const char* const senders[] = {
+        "Ann <ann@example.org>", "<ann@example.org>", "ann@example.org", "ANN@example.org <ann@example.org>",
+        "\"Doe, Ann\" <ann@example.org>", "\"a b\"@example.org", "Ann <\"a\\\"b\"@example.org>",
+        "Änne <änne@exämple.org>", "no address at all @ <x> @", "", "Tab\tname <t@example.org>",
+    };
+    const QDateTime moments[] = {
+        {}, QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59), QTimeZone::utc()),
+        QDateTime(QDate(1970, 1, 1), QTime(0, 0), QTimeZone::utc()),
+        QDateTime(QDate(2024, 3, 31), QTime(1, 30, 0, 999), QTimeZone::utc()),
+        QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59), QTimeZone::utc()),
+        QDateTime(QDate(12345, 6, 7), QTime(8, 9, 10), QTimeZone::utc()),
+    };
+    QList<std::pair<const TMailBoxSettings*, TFoundMessage>> found;
+    for (const char* sender : senders) {
+        for (const QDateTime& moment : moments) {
+            for (const auto& [box, mailFound] : {std::pair{&pop, popFound.at(0)}, std::pair{&imap, imapFound.at(0)}}) {
+                TFoundMessage message = mailFound;
+                message.Message.From.SetText(QString::fromUtf8(sender));
+                message.Message.Date = moment;
+                found.append({box, message});
+            }
+        }
+    }
+    QByteArray direct;
+    QByteArray ofRows;
+    TTsvWriter directWriter([&direct](QByteArrayView piece) { direct += piece; });
+    TTsvWriter rowWriter([&ofRows](QByteArrayView piece) { ofRows += piece; });
+    TMessageRowBuilder builder;
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        directWriter.Add(*found.at(i).first, found.at(i).second, i);
+        rowWriter.Add(builder.Build(0, *found.at(i).first, found.at(i).second, i));
+    }
+    directWriter.Finish();
+    rowWriter.Finish();
+    EXPECT_EQ(direct.count('\n'), found.size() + 1);
+    EXPECT_EQ(QString::fromUtf8(direct), QString::fromUtf8(ofRows));
+}
+
 // Each field keeps one type whatever the protocol; only a date may be null.
 TEST_F(MessageRows, JsonCarriesTypedValuesAndNullsForUnknowns)
 {
