@@ -323,9 +323,10 @@ std::optional<int> ChooseMailBoxes(const QList<TMailBoxSettings>& mailBoxes, con
 }
 
 using TRowSink = std::function<void(const TMessageRow& row)>;
-// A found message of the mailbox at `index` and its place (from 0) in the mailbox's listing.
-using TFoundSink = std::function<void(int index, const TMailBoxSettings& mailBox, const TFoundMessage& found,
-                                      qsizetype position)>;
+// The messages of the mailbox at `index` found from `from` on; their places (from 0) in the
+// mailbox's listing are their places in `found`.
+using TFoundSink = std::function<void(int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found,
+                                      qsizetype from)>;
 
 // Lists the mailboxes at `indexes`: each mailbox's messages go to `sink` one by one as soon as it
 // is checked, and what it found is let go before the next one. `onAllChecked` (when given) is
@@ -337,8 +338,9 @@ void ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& in
     // Messages go out as they come, while the server sends the rest.
     qsizetype given = 0;  // of the mailbox being checked
     const auto give = [&](int index, const QList<TFoundMessage>& found) {
-        for (; given < found.size(); ++given)
-            sink(index, mailBoxes.at(index), found.at(given), given);
+        if (given < found.size())
+            sink(index, mailBoxes.at(index), found, given);
+        given = found.size();
     };
     CheckMailBoxes(
         mailBoxes, indexes, context,
@@ -392,12 +394,13 @@ public:
     TFoundSink FoundSink()
     {
         if (tsv_) {
-            return [this](int, const TMailBoxSettings& mailBox, const TFoundMessage& found, qsizetype position) {
-                tsv_->Add(mailBox, found, position);
+            return [this](int, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from) {
+                tsv_->Add(mailBox, found, from);
             };
         }
-        return [this](int index, const TMailBoxSettings& mailBox, const TFoundMessage& found, qsizetype position) {
-            rows_.append(builder_.Build(index, mailBox, found, position));
+        return [this](int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from) {
+            for (qsizetype i = from; i < found.size(); ++i)
+                rows_.append(builder_.Build(index, mailBox, found.at(i), i));
         };
     }
 
@@ -436,8 +439,9 @@ void RunCheck(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexe
         QList<TMessageRow> listed;
         TMessageRowBuilder rows;
         ListMessages(mailBoxes, indexes, context,
-                     [&](int index, const TMailBoxSettings& mailBox, const TFoundMessage& found, qsizetype position) {
-                         listed.append(rows.Build(index, mailBox, found, position));
+                     [&](int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from) {
+                         for (qsizetype i = from; i < found.size(); ++i)
+                             listed.append(rows.Build(index, mailBox, found.at(i), i));
                      });
         if (!DeleteListed(mailBoxes, listed, *deleteIds, strings, context, allFound)) {
             save();

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <array>
+#include <future>
 
 namespace brevio {
 
@@ -516,6 +517,35 @@ void TTsvWriter::Add(const TMailBoxSettings& mailBox, const TFoundMessage& found
     const TEmailAddressText from = message.From.TextPieces();
     Add({qint32(position + 1), message.Subject, from.Pieces.data(), from.Count, mailBox.Name, message.Size,
          &message.Date, folders_->FolderText(found), message.Spam.Judgement, TIdParts::Of(message)});
+}
+
+void TTsvWriter::Add(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from)
+{
+    // In blocks, the second half of each made by the helper on a thread of its own while this one
+    // makes the first. Rows only read the messages and keep what they reuse (the Id's start, the
+    // folder's name) each in its own writer, so the two threads share nothing they write.
+    constexpr qsizetype kHalfBlock = 4096;
+    while (found.size() - from >= 2 * kHalfBlock) {
+        if (!helper_) {
+            helper_ = std::make_unique<TTsvWriter>([this](QByteArrayView piece) { helperText_.append(piece); });
+            helper_->text_.clear();  // its rows follow this writer's header line
+        }
+        std::future<void> second = std::async(std::launch::async, [this, &mailBox, &found, from] {
+            for (qsizetype i = from + kHalfBlock; i < from + 2 * kHalfBlock; ++i)
+                helper_->Add(mailBox, found.at(i), i);
+            helper_->Finish();
+        });
+        for (qsizetype i = from; i < from + kHalfBlock; ++i)
+            Add(mailBox, found.at(i), i);
+        second.get();
+        write_(text_);
+        text_.truncate(0);
+        write_(helperText_);
+        helperText_.truncate(0);
+        from += 2 * kHalfBlock;
+    }
+    for (; from < found.size(); ++from)
+        Add(mailBox, found.at(from), from);
 }
 
 void TTsvWriter::Add(const TFields& row)

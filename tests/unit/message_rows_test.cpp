@@ -173,6 +173,23 @@ TEST_F(MessageRows, TsvOfFoundMessagesIsTheTsvOfTheirRows)
     rowWriter.Finish();
     EXPECT_EQ(direct.count('\n'), found.size() + 1);
     EXPECT_EQ(QString::fromUtf8(direct), QString::fromUtf8(ofRows));
+
+    // A run long enough to be made on two threads, from a place past its start, is the same as
+    // its rows one by one.
+    QList<TFoundMessage> run;
+    while (run.size() < 20'000)
+        run.append(found.at(run.size() % found.size()).second);
+    QByteArray inRun;
+    QByteArray oneByOne;
+    TTsvWriter runWriter([&inRun](QByteArrayView piece) { inRun += piece; });
+    TTsvWriter singleWriter([&oneByOne](QByteArrayView piece) { oneByOne += piece; });
+    runWriter.Add(imap, run, 7);
+    for (qsizetype i = 7; i < run.size(); ++i)
+        singleWriter.Add(imap, run.at(i), i);
+    runWriter.Finish();
+    singleWriter.Finish();
+    EXPECT_EQ(inRun.count('\n'), run.size() - 7 + 1);
+    EXPECT_TRUE(inRun == oneByOne);
 }
 
 // Each field keeps one type whatever the protocol; only a date may be null.
