@@ -322,6 +322,13 @@ std::optional<int> ChooseMailBoxes(const QList<TMailBoxSettings>& mailBoxes, con
     return std::nullopt;
 }
 
+// What is left for the process's end to free: never freed before.
+QList<TFoundMessage>& LeftToTheEnd()
+{
+    static auto* const left = new QList<TFoundMessage>;
+    return *left;
+}
+
 using TRowSink = std::function<void(const TMessageRow& row)>;
 // The messages of the mailbox at `index` found from `from` on; their places (from 0) in the
 // mailbox's listing are their places in `found`.
@@ -349,6 +356,10 @@ void ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& in
                 onAllChecked();
             give(index, found);
             given = 0;
+            // The last mailbox's findings are left to the end of the process, which comes soon
+            // after and frees nothing piece by piece (see main).
+            if (index == last)
+                LeftToTheEnd().swap(found);
             found = {};
         },
         {}, nullptr, nullptr, give);
