@@ -76,6 +76,14 @@ void TCachedEntries::Sort() const
     sorted_ = true;
 }
 
+bool TCachedEntries::Precedes(const TCachedEntries& later) const
+{
+    Sort();
+    later.Sort();
+    return entries_.isEmpty() || later.entries_.isEmpty()
+        || IdLess(IdOf(entries_.constLast()), later.IdOf(later.entries_.constFirst()));
+}
+
 TCachedEntries::const_iterator TCachedEntries::cbegin() const
 {
     Sort();

@@ -81,8 +81,17 @@ public:
     qsizetype removeIf(Predicate drop);
 
     // Puts entries added out of order in order now rather than at the next look-up, so copies
-    // made after this share the ordered list.
-    void Order() { Sort(); }
+    // made after this share the ordered list. Returns whether they were in order already (ids
+    // ascending, each once).
+    bool Order()
+    {
+        const bool wasSorted = sorted_;
+        Sort();
+        return wasSorted;
+    }
+    // True when every id of `later` comes after every id kept here: adding them only lengthens
+    // the walk, and the entries before stay where they were.
+    bool Precedes(const TCachedEntries& later) const;
 
     const_iterator constFind(QByteArrayView id) const;
     bool contains(QByteArrayView id) const { return constFind(id) != constEnd(); }

@@ -69,6 +69,15 @@ public:
         at_ = buffer_.data();
     }
 
+    // Bytes already in the file's form, as they are.
+    void Raw(QByteArrayView bytes)
+    {
+        if (bytes.isEmpty())
+            return;
+        Spill(true);
+        ok_ = ok_ && file_.write(bytes.data(), bytes.size()) == bytes.size();
+    }
+
     // Writes what is left; false when any write failed.
     bool Finish()
     {
@@ -113,10 +122,14 @@ private:
 // and gives empty values.
 class TFileReader {
 public:
-    explicit TFileReader(const QByteArray& data) : at_(data.constData()), end_(data.constData() + data.size()) {}
+    explicit TFileReader(const QByteArray& data)
+        : begin_(data.constData()), at_(data.constData()), end_(data.constData() + data.size())
+    {
+    }
 
     bool Ok() const { return ok_; }
     qint64 Left() const { return end_ - at_; }
+    qsizetype Offset() const { return at_ - begin_; }
 
     quint32 Number() { return Fixed<quint32>(); }
     qint64 Moment() { return Fixed<qint64>(); }
@@ -174,6 +187,7 @@ private:
         return ok_;
     }
 
+    const char* begin_;
     const char* at_;
     const char* end_;
     bool ok_ = true;
@@ -237,12 +251,17 @@ void WriteEntry(TFileWriter& out, const QByteArray& id, const Header& h)
     out.Spill();
 }
 
-// A folder's entries: their count, then each entry.
-void WriteEntries(TFileWriter& out, const TCachedEntries& entries)
+// A folder's entries: their count, then each entry; the first `rawCount` of them as `raw`, the
+// bytes they were read from.
+void WriteEntries(TFileWriter& out, const TCachedEntries& entries, quint32 rawCount = 0, QByteArrayView raw = {})
 {
     out.Number(quint32(entries.size()));
-    for (auto e = entries.cbegin(); e != entries.cend(); ++e)
-        WriteEntry(out, e.key(), e.value());
+    out.Raw(raw);
+    quint32 index = 0;
+    for (auto e = entries.cbegin(); e != entries.cend(); ++e) {
+        if (index++ >= rawCount)
+            WriteEntry(out, e.key(), e.value());
+    }
 }
 
 // The messages of a whole POP3 listing that are kept, in listing order: those whose unique id
@@ -394,6 +413,8 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
     const bool known = keptAccount.contains(folder);
     TFolder& kept = keptAccount[folder];
     MakeEntries(kept);
+    // The bytes read stay the folder's first entries only while it merely grows at its end.
+    kept.HasRaw = kept.HasRaw && !complete && kept.UidValidity == uidValidity && kept.Entries.Precedes(entries);
     if (complete || kept.UidValidity != uidValidity) {
         // The same ids as kept are the same messages: nothing new to write.
         bool same = known && kept.UidValidity == uidValidity && kept.Entries.size() == entries.size();
@@ -461,6 +482,7 @@ void THeaderCache::Load()
 void THeaderCache::Read()
 {
     accounts_.clear();
+    fileBytes_.clear();
     QFile file(fileName_);
     // A file that is there but cannot be read is replaced by the next Save.
     changed_ = file.exists();
@@ -485,9 +507,13 @@ void THeaderCache::Read()
             const qint64 modSeq = in.Moment();  // 1 to 2^63-1; anything else is none
             folder.HighestModSeq = modSeq > 0 ? quint64(modSeq) : 0;
             const quint32 entryCount = in.Number();
-            // Room for the entries at once, as many as the rest of the file can hold at most.
+            folder.RawFrom = in.Offset();
+            // Room for the entries at once, as many as the rest of the file can hold at most, and
+            // for the few a re-check adds: growing the list would move every entry.
+            constexpr qint64 kRoomToGrow = 256;
             folder.Entries.reserve(
-                std::min<qint64>({qint64(entryCount), qint64(kMaxEntries - total), in.Left() / kMinEntryBytes}));
+                std::min<qint64>({qint64(entryCount), qint64(kMaxEntries - total), in.Left() / kMinEntryBytes})
+                + kRoomToGrow);
             for (quint32 e = 0; e < entryCount && in.Ok(); ++e) {
                 const QByteArrayView id = in.BytesView();
                 TCachedHeader header;
@@ -505,7 +531,10 @@ void THeaderCache::Read()
                     return;
                 folder.Entries.insert(id, std::move(header));
             }
-            folder.Entries.Order();
+            folder.RawEnd = in.Offset();
+            folder.RawCount = entryCount;
+            // Entries out of order or named twice are written anew.
+            folder.HasRaw = folder.Entries.Order();
             account.emplace(name, std::move(folder));
         }
     }
@@ -513,6 +542,7 @@ void THeaderCache::Read()
     if (in.Number() != kMagic || !in.Ok() || in.Left() != 0)
         return;
     accounts_ = std::move(accounts);
+    fileBytes_ = data;
     changed_ = false;
 }
 
@@ -573,6 +603,9 @@ bool THeaderCache::WriteFile(const QHash<QString, TAccount>& accounts) const
             out.Moment(qint64(f->HighestModSeq));
             if (f->HasListing)
                 WriteListing(out, f->Listing);
+            else if (f->HasRaw)
+                WriteEntries(out, f->Entries, f->RawCount,
+                             QByteArrayView(fileBytes_).sliced(f->RawFrom, f->RawEnd - f->RawFrom));
             else
                 WriteEntries(out, f->Entries);
         }

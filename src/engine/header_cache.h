@@ -85,6 +85,12 @@ private:
         QList<TFoundMessage> Listing;
         bool HasListing = false;
         bool Touched = false;  // stored in this session
+        // The first RawCount entries as the file read held them, at fileBytes_[RawFrom, RawEnd):
+        // written again as they are, so a folder that only grew is not written entry by entry.
+        bool HasRaw = false;
+        quint32 RawCount = 0;
+        qsizetype RawFrom = 0;
+        qsizetype RawEnd = 0;
     };
     using TAccount = QHash<QByteArray, TFolder>;
 
@@ -104,6 +110,7 @@ private:
 
     QString fileName_;
     QHash<QString, TAccount> accounts_;
+    QByteArray fileBytes_;  // the file as read, while folders keep their entries' bytes in it
     bool changed_ = false;  // since the file was read or written
     // Last, so it is waited for before the rest goes.
     mutable std::future<void> loading_;

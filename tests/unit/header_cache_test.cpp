@@ -134,6 +134,77 @@ TEST(HeaderCacheFile, KeepsAWholeListingAsItsEntries)
     EXPECT_FALSE(QFile::exists(fileName));
 }
 
+// A folder read from the file and then stored to is written back as it now stands: when it only
+// grew at its end, its entries as read are written again as they were, the new ones after them.
+TEST(HeaderCacheFile, WritesAFolderReadFromTheFileAsItNowStands)
+{
+    const QString account = QStringLiteral("imap4 mail.example.org 143 bob");
+    const auto entries = [](std::initializer_list<const char*> ids, const QString& tag = {}) {
+        TCachedEntries made;
+        for (const char* id : ids)
+            made.insert(id, Header(QString::fromLatin1(id) + tag, QStringLiteral("Ann"), QStringLiteral("a@b.c"),
+                                   QByteArray(id).toLongLong() * 1000));
+        return made;
+    };
+    struct TStore {
+        TCachedEntries Entries;
+        bool Complete = false;
+        quint32 UidValidity = 7;
+    };
+    struct TCase {
+        const char* Name;
+        QList<TStore> Stores;  // each followed by a save
+        TCachedEntries Expected;
+        quint32 UidValidity = 7;
+    };
+    const TCase cases[] = {
+        {"grown at the end", {{entries({"9", "10"})}}, entries({"5", "6", "8", "9", "10"})},
+        {"grown at the end twice, saved in between",
+         {{entries({"9"})}, {entries({"10", "11"})}},
+         entries({"5", "6", "8", "9", "10", "11"})},
+        {"nothing added", {{}}, entries({"5", "6", "8"})},
+        {"one added among them", {{entries({"7"})}}, entries({"5", "6", "7", "8"})},
+        {"grown, then one among them", {{entries({"9"})}, {entries({"7"})}}, entries({"5", "6", "7", "8", "9"})},
+        {"the last one again, changed", {{entries({"8"}, "!")}}, [&] {
+             TCachedEntries expected = entries({"5", "6", "8"});
+             expected.insert("8", entries({"8"}, "!").value("8"));
+             return expected;
+         }()},
+        {"replaced whole", {{entries({"5", "8"}), true}}, entries({"5", "8"})},
+        {"a new UIDVALIDITY", {{entries({"1"}), false, 8}}, entries({"1"}), 8},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempFolder folder;
+        const QString fileName = folder.Path("headers.cache");
+        {
+            THeaderCache first(fileName);
+            first.Store(account, "INBOX", 7, entries({"5", "6", "8"}), true, 9);
+            ASSERT_TRUE(first.Save());
+        }
+        THeaderCache cache(fileName);
+        cache.Load();
+        quint32 uidNext = 9;
+        for (const TStore& store : c.Stores) {
+            cache.Store(account, "INBOX", store.UidValidity, store.Entries, store.Complete, ++uidNext);
+            ASSERT_TRUE(cache.Save());
+        }
+        THeaderCache reloaded(fileName);
+        reloaded.Load();
+        const TCachedEntries kept = reloaded.Folder(account, "INBOX", c.UidValidity);
+        QByteArrayList keptIds;
+        QByteArrayList expectedIds;
+        for (auto it = kept.cbegin(); it != kept.cend(); ++it)
+            keptIds.append(QByteArray(it.key()));
+        for (auto it = c.Expected.cbegin(); it != c.Expected.cend(); ++it) {
+            expectedIds.append(QByteArray(it.key()));
+            ExpectSame(kept.value(it.key()), it.value());
+        }
+        EXPECT_EQ(keptIds, expectedIds);
+        EXPECT_EQ(reloaded.UidNext(account, "INBOX", c.UidValidity), uidNext);
+    }
+}
+
 TEST(HeaderCacheFile, KeepsWhatWasStoredAndDropsADamagedFileWhole)
 {
     TempFolder folder;
