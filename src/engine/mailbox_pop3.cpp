@@ -60,24 +60,45 @@ private:
             return false;
         }
         found_.reserve(found_.size() + count);
-        // Each listed message's id, looked up once here rather than once per use.
-        QHash<qint32, QByteArray> byNumber;
-        QHash<QByteArray, int> uses;
-        byNumber.reserve(ids.size());
-        uses.reserve(ids.size());
-        for (const TPop3UidEntry& entry : std::as_const(ids)) {
-            byNumber.insert(entry.Number, entry.UniqueId);
-            ++uses[entry.UniqueId];
-        }
-        ids_.reserve(count);
-        unique_.reserve(count);
-        for (const TPop3ListEntry& entry : std::as_const(listed_)) {
-            ids_.append(byNumber.value(entry.Number));
-            // An id the server gives twice names neither message for sure.
-            unique_.append(!ids_.constLast().isEmpty() && uses.value(ids_.constLast()) == 1);
-        }
+        TakeIds(ids);
         anyIds_ = !ids.isEmpty();
         return true;
+    }
+
+    // Each listed message's id into ids_, and whether it names that message alone into unique_.
+    // Servers commonly answer UIDL in the order of LIST, and many give ids in ascending order:
+    // then one walk does, where looking each one up in tables of 50,000 would cost more than
+    // reading the answers.
+    void TakeIds(const QList<TPop3UidEntry>& ids)
+    {
+        ids_.reserve(listed_.size());
+        unique_.reserve(listed_.size());
+        bool inOrder = ids.size() == listed_.size();
+        for (qsizetype i = 0; inOrder && i < ids.size(); ++i)
+            inOrder = ids.at(i).Number == listed_.at(i).Number && (i == 0 || ids.at(i - 1).Number < ids.at(i).Number);
+        if (inOrder) {
+            for (const TPop3UidEntry& entry : ids)
+                ids_.append(entry.UniqueId);
+        } else {
+            QHash<qint32, QByteArray> byNumber;
+            byNumber.reserve(ids.size());
+            for (const TPop3UidEntry& entry : ids)
+                byNumber.insert(entry.Number, entry.UniqueId);
+            for (const TPop3ListEntry& entry : std::as_const(listed_))
+                ids_.append(byNumber.value(entry.Number));
+        }
+        // An id the server gives twice names neither message for sure.
+        bool ascending = true;
+        for (qsizetype i = 1; ascending && i < ids.size(); ++i)
+            ascending = ids.at(i - 1).UniqueId < ids.at(i).UniqueId;
+        QHash<QByteArray, int> uses;
+        if (!ascending) {
+            uses.reserve(ids.size());
+            for (const TPop3UidEntry& entry : ids)
+                ++uses[entry.UniqueId];
+        }
+        for (const QByteArray& id : std::as_const(ids_))
+            unique_.append(!id.isEmpty() && (ascending || uses.value(id) == 1));
     }
 
     // Without unique ids there is nothing to know a message by: no cache then.
@@ -113,6 +134,7 @@ private:
             // message at `next_` is the one this header belongs to.
             if (next_ >= listed_.size() || listed_.at(next_).Number != number)
                 return;
+            fetched_.append(next_);
             Append(std::move(header));
             ++done;
             if (done % kStatusEvery == 0 || done == toFetch)
@@ -146,26 +168,38 @@ private:
             TListedHeader header;
             k.value().ApplyTo(header);
             Append(std::move(header));
+            ++knownListed_;
         }
     }
 
     // What was listed goes to the cache. A whole listing is handed over as it is (the cache then
     // holds each header once with the listing); a listing cut short adds what it has.
+    // When every known message is still listed, the whole listing is what the cache kept plus
+    // the fetched ones, so only those are added.
     void Finish(bool complete)
     {
         TakeKnown();
+        const bool everyKnownListed = !known_.isEmpty() && knownListed_ == known_.size();
         known_ = {};
         if (!cache_)
             return;
-        if (complete && first_ == 0) {
+        if (complete && first_ == 0 && !everyKnownListed) {
             cache_->StoreListing(account_, found_);
             return;
         }
         TCachedEntries seen;
-        for (qsizetype i = first_; i < found_.size(); ++i) {
+        const auto keep = [&](qsizetype i) {
             if (Cacheable(i - first_))
                 seen.insert(found_.at(i).Message.UniqueId, TCachedHeader::Of(found_.at(i).Message));
+        };
+        if (complete && everyKnownListed) {
+            for (const qsizetype i : std::as_const(fetched_))
+                keep(first_ + i);
+            cache_->Store(account_, {}, 0, std::move(seen), false);
+            return;
         }
+        for (qsizetype i = first_; i < found_.size(); ++i)
+            keep(i);
         cache_->Store(account_, {}, 0, std::move(seen), complete);
     }
 
@@ -181,7 +215,9 @@ private:
     THeaderCache* cache_ = nullptr;
     QString account_;
     TCachedEntries known_;
-    qsizetype first_ = 0;  // the first of found_ that this listing adds
+    qsizetype knownListed_ = 0;  // of known_
+    QList<qsizetype> fetched_;   // the places in the listing of the messages fetched
+    qsizetype first_ = 0;        // the first of found_ that this listing adds
     qsizetype next_ = 0;
 };
 

@@ -603,6 +603,69 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
     }
 }
 
+// A POP3 mailbox the cache knew as "aa" and "bb" is checked again: only the messages whose ids it
+// does not know (or that share an id) are fetched, and what it keeps afterwards lets the next
+// check of the same listing fetch nothing it could know, whatever order LIST and UIDL answer in.
+TEST(PipelinedCheck, Pop3RecheckFetchesOnlyWhatTheCacheLacks)
+{
+    // A check of the listing `ids` (message n has the n-th), UIDL answering its numbers in the
+    // order `order`, the TOPs of `tops` asked; each subject is the message's id.
+    const auto check = [](THeaderCache& cache, const QByteArrayList& ids, const QList<int>& order,
+                          const QList<int>& tops) {
+        QByteArray script = kPopPipelining + "C: LIST\nC: UIDL\nS: +OK\n";
+        for (int n = 1; n <= ids.size(); ++n)
+            script += "S: " + QByteArray::number(n) + " 10\n";
+        script += "S: .\nS: +OK\n";
+        for (const int n : order)
+            script += "S: " + QByteArray::number(n) + " " + ids.at(n - 1) + "\n";
+        script += "S: .\n";
+        for (const int n : tops)
+            script += "C: TOP " + QByteArray::number(n) + " 0\n";
+        for (const int n : tops)
+            script += PopTop(ids.at(n - 1));
+        return Column(CheckWith(TMailProtocol::POP3, script + "C: QUIT\nS: +OK\n", &cache).Result,
+                      &TMessageRow::Subject);
+    };
+    struct TCase {
+        const char* Name;
+        QByteArrayList Ids;
+        QList<int> Order;      // of UIDL's answer
+        QList<int> Tops;       // the check after the first
+        QList<int> TopsAfter;  // the next check of the same listing
+        qsizetype Kept;        // entries the cache keeps
+    };
+    const TCase cases[] = {
+        {"one came, none went", {"aa", "bb", "cc"}, {1, 2, 3}, {3}, {}, 3},
+        {"one came, the ids not in ascending order", {"bb", "aa", "cc"}, {1, 2, 3}, {3}, {}, 3},
+        {"UIDL in another order than LIST", {"aa", "bb", "cc"}, {3, 1, 2}, {3}, {}, 3},
+        {"one went, one came", {"bb", "cc"}, {1, 2}, {2}, {}, 2},
+        {"an id given twice", {"aa", "aa", "cc"}, {1, 2, 3}, {1, 2, 3}, {1, 2}, 1},
+        {"none came, none went", {"aa", "bb"}, {1, 2}, {}, {}, 2},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempFolder folder;
+        const QString fileName = folder.Path("headers.cache");
+        QStringList subjects;
+        for (const QByteArray& id : c.Ids)
+            subjects.append(QString::fromLatin1(id));
+        // Each check reads the file the one before wrote.
+        const auto checkFromFile = [&](const QByteArrayList& ids, const QList<int>& order, const QList<int>& tops) {
+            THeaderCache cache(fileName);
+            cache.Load();
+            const QStringList listed = check(cache, ids, order, tops);
+            EXPECT_TRUE(cache.Save());
+            return listed;
+        };
+        checkFromFile({"aa", "bb"}, {1, 2}, {1, 2});
+        EXPECT_EQ(checkFromFile(c.Ids, c.Order, c.Tops), subjects);
+        EXPECT_EQ(checkFromFile(c.Ids, c.Order, c.TopsAfter), subjects);
+        THeaderCache kept(fileName);
+        kept.Load();
+        EXPECT_EQ(kept.EntryCount(), c.Kept);
+    }
+}
+
 // Deletes in bursts: POP3 every DELE before the first answer (a refusal is logged, the others
 // go); IMAP4 with UIDPLUS the UID STORE and UID EXPUNGE of a folder together.
 TEST(PipelinedCheck, DeletesGoOutInBursts)
