@@ -111,8 +111,15 @@ extra=0
 # once MODE PROTO ROUTE USER [CACHE]: one run; prints "seconds peak-RSS-KiB".
 # MODE: raw, ref, cold, warm, nopipe or new (a check with a cache, as warm and new are).
 once() {
-  local mode=$1 proto=$2 route=$3 u=$4 cache=${5:-} t0 t1 n rc=0
+  local mode=$1 proto=$2 route=$3 u=$4 cache=${5:-} t0 t1 n rc=0 ini=""
   local port; if [ "$proto" = pop3 ]; then port=${pop3port[$route]}; else port=${imapport[$route]}; fi
+  # The settings file and a cold run's cache folder are made before the clock starts: the shell
+  # commands that make them are no part of a check.
+  local fresh=""
+  if [ "$mode" != ref ] && [ "$mode" != raw ]; then
+    ini=$(settings "$route" "$([ "$mode" = nopipe ] && echo 0 || echo 1)")
+    [ -z "$cache" ] && { cache=$(mktemp -d "$work/cache.XXXXXX"); fresh=$cache; }
+  fi
   t0=$EPOCHREALTIME
   if [ "$mode" = ref ] || [ "$mode" = raw ]; then
     local client=ref_client; [ "$mode" = raw ] && client=raw_reader
@@ -121,10 +128,7 @@ once() {
     n=$(awk '{print $1}' "$work/out")
     echo 0 > "$work/rss"
   else
-    local fresh=""
-    [ -z "$cache" ] && { cache=$(mktemp -d "$work/cache.XXXXXX"); fresh=$cache; }
-    XDG_CACHE_HOME=$cache /usr/bin/time -o "$work/rss" -f %M "$check" \
-      --settings "$(settings "$route" "$([ "$mode" = nopipe ] && echo 0 || echo 1)")" \
+    XDG_CACHE_HOME=$cache /usr/bin/time -o "$work/rss" -f %M "$check" --settings "$ini" \
       --format tsv --mailbox "$proto-$u" > "$work/out" 2> "$work/err" || rc=$?
     t1=$EPOCHREALTIME
     n=$(($(wc -l < "$work/out") - 1))
