@@ -456,6 +456,16 @@ quint32 THeaderCache::UidNext(const QString& account, const QByteArray& folder, 
     return kept ? kept->UidNext : 0;
 }
 
+quint32 THeaderCache::UidValidity(const QString& account, const QByteArray& folder) const
+{
+    WaitLoaded();
+    const auto a = accounts_.constFind(account);
+    if (a == accounts_.constEnd())
+        return 0;
+    const auto f = a->constFind(folder);
+    return f != a->constEnd() ? f->UidValidity : 0;
+}
+
 quint64 THeaderCache::HighestModSeq(const QString& account, const QByteArray& folder, quint32 uidValidity) const
 {
     const TFolder* kept = Kept(account, folder, uidValidity);

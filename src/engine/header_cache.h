@@ -70,6 +70,8 @@ public:
     // The UIDNEXT of the folder's last whole listing (see Store); 0 when not known or its
     // UIDVALIDITY has changed since.
     quint32 UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const;
+    // The UIDVALIDITY under which the folder's entries are kept; 0 when none are.
+    quint32 UidValidity(const QString& account, const QByteArray& folder) const;
     // The HIGHESTMODSEQ kept with that UIDNEXT; 0 when none is known.
     quint64 HighestModSeq(const QString& account, const QByteArray& folder, quint32 uidValidity) const;
 

@@ -134,8 +134,8 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
 // The folder's messages as the cache keeps them, in UID order (which is the sequence order),
 // for a folder where nothing changed since its last whole listing.
 // False, with nothing listed, when a kept id is no UID.
-bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known, const QByteArray& folder,
-                         quint32 uidValidity, TImapNameEncoding encoding, QList<TFoundMessage>& found)
+bool ListFolderFromCache(const TCachedEntries& known, const QByteArray& folder, quint32 uidValidity,
+                         TImapNameEncoding encoding, QList<TFoundMessage>& found)
 {
     // The cache walks UIDs in ascending order.
     const qsizetype first = found.size();
@@ -149,7 +149,6 @@ bool ListFolderFromCache(TCheckContext& context, const TCachedEntries& known, co
         }
         AppendKnown(found, it.value(), *uid, folder, uidValidity, ++number, encoding);
     }
-    ShowProgress(context, number, number);
     return true;
 }
 
@@ -192,12 +191,15 @@ void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache&
 // the headers of the UIDs the cache does not know. The folder's entries are then what it holds.
 class TCachedFolderListing {
 public:
+    // `prepared` (may be null): the folder's known messages as ListFolderFromCache lists them,
+    // made from the cache while the server opened the folder.
     TCachedFolderListing(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
                          const QByteArray& folder, qint32 count, quint32 uidValidity, quint32 uidNext,
-                         quint64 highestModSeq, QList<TFoundMessage>& found)
+                         quint64 highestModSeq, QList<TFoundMessage>& found, QList<TFoundMessage>* prepared)
         : client_(client), context_(context), cache_(cache), account_(account), folder_(folder), count_(count),
           uidValidity_(uidValidity), uidNext_(uidNext), highestModSeq_(highestModSeq), found_(found),
-          encoding_(client.Utf8Enabled() ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7)
+          encoding_(client.Utf8Enabled() ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7),
+          prepared_(prepared)
     {
     }
 
@@ -242,8 +244,9 @@ private:
     bool ListUnchangedFromCache()
     {
         if (uidNext_ == 0 || cache_.UidNext(account_, folder_, uidValidity_) != uidNext_ || known_.size() != count_
-            || !ListFolderFromCache(context_, known_, folder_, uidValidity_, encoding_, found_))
+            || (!TakePrepared() && !ListFolderFromCache(known_, folder_, uidValidity_, encoding_, found_)))
             return false;
+        ShowProgress(context_, count_, count_);
         // Handed over now, so they go out before the session ends.
         context_.Listed(found_);
         known_ = {};
@@ -298,6 +301,11 @@ private:
     // `number`; with `entries`, keeps their entries there too.
     void ListKnown(const QList<quint32>& kept, TCachedEntries* entries, qint32& number)
     {
+        // Every known one, from the start: as made while the folder was opened.
+        if (!entries && number == 0 && kept.size() == known_.size() && TakePrepared()) {
+            number = qint32(kept.size());
+            return;
+        }
         // The entries walk their UIDs ascending too: one walk finds them all.
         qsizetype next = 0;
         for (auto entry = known_.cbegin(); entry != known_.cend() && next < kept.size(); ++entry) {
@@ -307,6 +315,19 @@ private:
                 entries->insert(entry.key(), entry.value());
             AppendKnown(found_, entry.value(), kept.at(next++), folder_, uidValidity_, ++number, encoding_);
         }
+    }
+
+    // Moves the prepared listing to found_ when it is every known message; false otherwise.
+    bool TakePrepared()
+    {
+        if (!prepared_ || prepared_->size() != known_.size())
+            return false;
+        if (found_.isEmpty())
+            found_ = std::move(*prepared_);
+        else
+            found_.append(std::move(*prepared_));
+        *prepared_ = {};
+        return true;
     }
 
     // The UID and size of every message into listed_; a refusal raises. False when a message
@@ -443,6 +464,7 @@ private:
     // Set on each message as it is listed, so a message handed over early is the same later.
     const TImapNameEncoding encoding_;
 
+    QList<TFoundMessage>* const prepared_;
     TCachedEntries known_;  // what the cache keeps of the folder
     qsizetype first_ = 0;                     // the folder's first message in found_
     QList<TListed> listed_;                   // every message of the size pass, in sequence order
@@ -484,11 +506,15 @@ public:
     // Opens the folder for listing; false, logged, when the server will not open it.
     bool Open(const TImapListEntry& folder)
     {
+        prepared_ = {};
         try {
             // SELECT, not EXAMINE, though listing writes nothing: a server may hand out UIDs in
             // a read-only session that it gives to other messages in the next read-write one,
             // and the deletion and the header cache find messages by the UIDs listed here.
-            client_.SelectFolder(folder.Name);
+            if (fast_ && cache_)
+                client_.SelectFolder(folder.Name, [&] { Prepare(folder.Name); });
+            else
+                client_.SelectFolder(folder.Name);
         } catch (const EReplyError&) {
             Log(Text(context_, texts::ErrorSelecting) + client_.FolderDisplayName(folder.Name));
             return false;
@@ -508,6 +534,23 @@ public:
 private:
     void Log(const QString& text) { LogForHost(context_, host_, text); }
 
+    // While the server opens the folder: its known messages as they are listed when nothing
+    // changed since the cache's last whole listing (the common case of a check), or when only
+    // new ones came. What turns out not to be needed is let go.
+    void Prepare(const QByteArray& folder)
+    {
+        const quint32 uidValidity = cache_->UidValidity(account_, folder);
+        if (uidValidity == 0 || cache_->UidNext(account_, folder, uidValidity) == 0)
+            return;
+        const TImapNameEncoding encoding =
+            client_.Utf8Enabled() ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7;
+        if (!ListFolderFromCache(cache_->Folder(account_, folder, uidValidity), folder, uidValidity, encoding,
+                                 prepared_.Found))
+            return;
+        prepared_.Folder = folder;
+        prepared_.UidValidity = uidValidity;
+    }
+
     void ListPipelined(const QByteArray& folder)
     {
         const TImapFolderInfo& info = client_.SelectedMailBox();
@@ -522,13 +565,15 @@ private:
                     Found[m].FolderEncoding = TImapNameEncoding::Utf8;
             }
         } mark{found_, found_.size(), client_.Utf8Enabled()};
+        const bool prepared = prepared_.Folder == folder && prepared_.UidValidity == info.UidValidity;
         // UIDs only name a message for sure while the folder keeps its UIDVALIDITY.
         if (cache_ && info.UidValidity != 0)
             TCachedFolderListing(client_, context_, *cache_, account_, folder, info.TotalMessages, info.UidValidity,
-                                 info.UidNext, info.HighestModSeq, found_)
+                                 info.UidNext, info.HighestModSeq, found_, prepared ? &prepared_.Found : nullptr)
                 .Run();
         else
             ListFolderPipelined(client_, context_, folder, info.TotalMessages, info.UidValidity, found_);
+        prepared_ = {};
     }
 
     // UID, header and size of each message by a command of its own.
@@ -564,6 +609,12 @@ private:
     const bool fast_;
     THeaderCache* const cache_;
     const QString account_;
+    // The known messages of the folder being opened, made while the server opens it.
+    struct {
+        QByteArray Folder;
+        quint32 UidValidity = 0;
+        QList<TFoundMessage> Found;
+    } prepared_;
 };
 
 }  // namespace

@@ -169,7 +169,8 @@ TReply TImap4Client::ReadTaggedReply(const QByteArray& tag, const TImapReplyCode
 // ---- sending -------------------------------------------------------------------------------
 
 TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>& arguments,
-                             const TImapReplyCodes& allowed, const TUntaggedHandler& onUntagged)
+                             const TImapReplyCodes& allowed, const TUntaggedHandler& onUntagged,
+                             const std::function<void()>& whileServerWorks)
 {
     const bool literalPlus = capabilities_ && capabilities_->contains("LITERAL+");
     const QByteArray tag = "C" + QByteArray::number(commandCounter_ + 1);
@@ -190,6 +191,8 @@ TReply TImap4Client::Command(const QByteArray& verb, const QList<TImapArgument>&
         ReadTaggedReply(tag, {Code::Continuation}, onUntagged);
     }
     FlushCommands();
+    if (whileServerWorks)
+        whileServerWorks();
     return ReadTaggedReply(tag, allowed, onUntagged);
 }
 

@@ -110,8 +110,9 @@ public:
 
     // LIST "" *: the folders in reply order. NO or BAD raises EReplyError.
     bool ListFolders(QList<TImapListEntry>& folders);
-    // SELECT: fills SelectedMailBox(). NO or BAD raises EReplyError.
-    bool SelectFolder(const QByteArray& name);
+    // SELECT: fills SelectedMailBox(). NO or BAD raises EReplyError. `whileServerWorks` (when
+    // given) is called once the command is sent, before its reply is read.
+    bool SelectFolder(const QByteArray& name, const std::function<void()>& whileServerWorks = {});
     // EXAMINE (RFC 3501 §6.3.2): as SelectFolder, but read-only, so listing a folder takes no
     // \Recent flag away from other clients.
     bool ExamineFolder(const QByteArray& name);
@@ -213,11 +214,11 @@ private:
     void CloseConnection();
     void RequireState(std::initializer_list<TImapConnectionState> states) const;
     TReply Command(const QByteArray& verb, const QList<TImapArgument>& arguments, const TImapReplyCodes& allowed,
-                   const TUntaggedHandler& onUntagged = {});
+                   const TUntaggedHandler& onUntagged = {}, const std::function<void()>& whileServerWorks = {});
     // Queues a command of raw arguments without sending it; returns its tag.
     QByteArray QueueCommand(const QByteArray& verb, const QList<TImapArgument>& arguments);
     void FlushCommands();
-    bool OpenFolder(const QByteArray& verb, const QByteArray& name);
+    bool OpenFolder(const QByteArray& verb, const QByteArray& name, const std::function<void()>& whileServerWorks = {});
     static TImapCommandResult ResultOf(const TReply& reply);
     // Raises EReplyError unless the reply's code is among `allowed`.
     static void CheckImapReplyCode(const TReply& reply, const TImapReplyCodes& allowed);

@@ -45,9 +45,9 @@ bool TImap4Client::ListFolders(QList<TImapListEntry>& folders)
     return true;
 }
 
-bool TImap4Client::SelectFolder(const QByteArray& name)
+bool TImap4Client::SelectFolder(const QByteArray& name, const std::function<void()>& whileServerWorks)
 {
-    return OpenFolder("SELECT", name);
+    return OpenFolder("SELECT", name, whileServerWorks);
 }
 
 bool TImap4Client::ExamineFolder(const QByteArray& name)
@@ -55,16 +55,20 @@ bool TImap4Client::ExamineFolder(const QByteArray& name)
     return OpenFolder("EXAMINE", name);
 }
 
-bool TImap4Client::OpenFolder(const QByteArray& verb, const QByteArray& name)
+bool TImap4Client::OpenFolder(const QByteArray& verb, const QByteArray& name,
+                              const std::function<void()>& whileServerWorks)
 {
     RequireState({State::Authenticated, State::Selected});
     TImapFolderInfo info;
     TReply reply;
     try {
-        reply = Command(verb, {TImapArgument::String(name)}, {Code::Ok}, [&info](const QByteArray& response) {
-            ApplySelectResponse(info, response);
-            return false;
-        });
+        reply = Command(
+            verb, {TImapArgument::String(name)}, {Code::Ok},
+            [&info](const QByteArray& response) {
+                ApplySelectResponse(info, response);
+                return false;
+            },
+            whileServerWorks);
     } catch (const EMailClientError&) {
         // RFC 3501 §6.3.1: a failed SELECT leaves no folder selected; a reply that could not be
         // understood leaves the folder unknown.
