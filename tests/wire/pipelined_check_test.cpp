@@ -100,13 +100,13 @@ QStringList Column(const TRunResult& result, qint32 TMessageRow::*field)
 TEST(PipelinedCheck, ImapReadsAFolderInPipelinedChunks)
 {
     const QByteArray script = kImapSession + R"(
-        C: C2 LIST "" *
-        S: * LIST (\HasNoChildren) "/" "INBOX"
-        S: C2 OK done
-        C: C3 SELECT "INBOX"
+        C: C2 SELECT "INBOX"
         S: * 2500 EXISTS
         S: * OK [UIDVALIDITY 7] ok
-        S: C3 OK [READ-ONLY] done
+        S: C2 OK [READ-ONLY] done
+        C: C3 LIST "" *
+        S: * LIST (\HasNoChildren) "/" "INBOX"
+        S: C3 OK done
         C: C4 FETCH 1:1000 (UID RFC822.SIZE RFC822.HEADER)
         C: C5 FETCH 1001:2000 (UID RFC822.SIZE RFC822.HEADER)
         C: C6 FETCH 2001:2500 (UID RFC822.SIZE RFC822.HEADER)
@@ -156,18 +156,64 @@ TEST(PipelinedCheck, ImapReadsAFolderInPipelinedChunks)
     EXPECT_EQ(whole, QStringList({"one", "two", "three", "four"}));
 }
 
+// INBOX is opened before the folders are asked for (a server may open a big folder far slower
+// after a LIST). Listed first, it stays open; listed after another folder, it is opened again in
+// its turn; refused at first, it is tried again in its turn and logged once.
+TEST(PipelinedCheck, ImapOpensInboxBeforeAskingForTheFolders)
+{
+    const auto selectOne = [](int tag, const char* folder, const QByteArray& subject) {
+        const QByteArray c = "C" + QByteArray::number(tag);
+        const QByteArray f = "C" + QByteArray::number(tag + 1);
+        return "C: " + c + " SELECT \"" + folder + "\"\nS: * 1 EXISTS\nS: " + c + " OK done\nC: " + f
+            + " FETCH 1:1 (UID RFC822.SIZE RFC822.HEADER)\n" + ImapFetch(1, "UID 1 RFC822.SIZE 10", subject) + "S: " + f
+            + " OK done\n";
+    };
+    const QByteArray list = "C: C3 LIST \"\" *\nS: * LIST () \"/\" \"Archive\"\nS: * LIST () \"/\" \"INBOX\"\nS: C3 OK done\n";
+    struct TCase {
+        const char* Name;
+        QByteArray Script;  // after the login
+        QStringList Subjects;
+        qsizetype Logged;
+    };
+    const TCase cases[] = {
+        {"listed first: kept open",
+         "C: C2 SELECT \"INBOX\"\nS: * 1 EXISTS\nS: C2 OK done\nC: C3 LIST \"\" *\nS: * LIST () \"/\" \"INBOX\"\n"
+         "S: * LIST () \"/\" \"Archive\"\nS: C3 OK done\nC: C4 FETCH 1:1 (UID RFC822.SIZE RFC822.HEADER)\n"
+             + ImapFetch(1, "UID 1 RFC822.SIZE 10", "inbox") + "S: C4 OK done\n" + selectOne(5, "Archive", "archive")
+             + "C: C7 LOGOUT\nS: C7 OK done\n",
+         {"inbox", "archive"},
+         0},
+        {"listed after another folder: opened again in its turn",
+         "C: C2 SELECT \"INBOX\"\nS: * 1 EXISTS\nS: C2 OK done\n" + list + selectOne(4, "Archive", "archive")
+             + selectOne(6, "INBOX", "inbox") + "C: C8 LOGOUT\nS: C8 OK done\n",
+         {"archive", "inbox"},
+         0},
+        {"refused: tried again in its turn, logged once",
+         "C: C2 SELECT \"INBOX\"\nS: C2 NO not now\n" + list + selectOne(4, "Archive", "archive")
+             + "C: C6 SELECT \"INBOX\"\nS: C6 NO not now\nC: C7 LOGOUT\nS: C7 OK done\n",
+         {"archive"},
+         1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TCheck check = CheckWith(TMailProtocol::IMAP4, kImapSession + c.Script);
+        EXPECT_EQ(Column(check.Result, &TMessageRow::Subject), c.Subjects);
+        EXPECT_EQ(check.Logged.size(), c.Logged) << check.Logged.join(u'|').toStdString();
+    }
+}
+
 // A refused chunk ends the account's check after the replies already asked for are read; what
 // came in the chunks before it stays listed. A server that closes in the middle of a chunk
 // leaves the chunks before it listed.
 TEST(PipelinedCheck, ImapRefusedChunkOrClosedConnectionKeepsWhatCameBefore)
 {
     const QByteArray opening = kImapSession + R"(
-        C: C2 LIST "" *
-        S: * LIST (\HasNoChildren) "/" "INBOX"
-        S: C2 OK done
-        C: C3 SELECT "INBOX"
+        C: C2 SELECT "INBOX"
         S: * 1500 EXISTS
-        S: C3 OK [READ-ONLY] done
+        S: C2 OK [READ-ONLY] done
+        C: C3 LIST "" *
+        S: * LIST (\HasNoChildren) "/" "INBOX"
+        S: C3 OK done
         C: C4 FETCH 1:1000 (UID RFC822.SIZE RFC822.HEADER)
         C: C5 FETCH 1001:1500 (UID RFC822.SIZE RFC822.HEADER)
 )" + ImapFetch(1, "UID 1 RFC822.SIZE 10", "kept")
@@ -254,16 +300,16 @@ TEST(PipelinedCheck, CacheFetchesOnlyNewHeaders)
     THeaderCache cache(folder.Path("headers.cache"));
     const auto imapOpening = [](int exists, int uidNext) {
         return kImapSession + R"(
-        C: C2 LIST "" *
-        S: * LIST (\HasNoChildren) "/" "INBOX"
-        S: C2 OK done
-        C: C3 SELECT "INBOX"
+        C: C2 SELECT "INBOX"
         S: * )"
             + QByteArray::number(exists) + R"( EXISTS
         S: * OK [UIDVALIDITY 7] ok
         S: * OK [UIDNEXT )"
             + QByteArray::number(uidNext) + R"(] ok
-        S: C3 OK [READ-ONLY] done
+        S: C2 OK [READ-ONLY] done
+        C: C3 LIST "" *
+        S: * LIST (\HasNoChildren) "/" "INBOX"
+        S: C3 OK done
 )";
     };
     // The first check knows nothing: headers and sizes in one pass.
@@ -550,13 +596,14 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         const QString account = THeaderCache::AccountKey(Box(TMailProtocol::IMAP4));
         cache.Store(account, "INBOX", 7, known, true, 9, 40);
         QByteArray script = "S: * OK ready\nC: C1 LOGIN \"bob\" \"secret\"\n" + change.Capabilities;
-        const QByteArray list = "C" + QByteArray::number(script.count("\nC: C") + 1);
-        const QByteArray select = "C" + QByteArray::number(script.count("\nC: C") + 2);
-        script += "C: " + list + " LIST \"\" *\nS: * LIST (\\HasNoChildren) \"/\" \"INBOX\"\nS: " + list
-            + " OK done\nC: " + select + " SELECT \"INBOX\"\nS: * " + QByteArray::number(change.Exists)
+        const QByteArray select = "C" + QByteArray::number(script.count("\nC: C") + 1);
+        const QByteArray list = "C" + QByteArray::number(script.count("\nC: C") + 2);
+        script += "C: " + select + " SELECT \"INBOX\"\nS: * " + QByteArray::number(change.Exists)
             + " EXISTS\nS: * OK [UIDVALIDITY 7] ok\n"
             + (change.UidNext ? "S: * OK [UIDNEXT " + QByteArray::number(change.UidNext) + "] ok\n" : "")
-            + "S: * OK [HIGHESTMODSEQ 50] ok\nS: " + select + " OK [READ-ONLY] done\n" + change.Script;
+            + "S: * OK [HIGHESTMODSEQ 50] ok\nS: " + select + " OK [READ-ONLY] done\nC: " + list
+            + " LIST \"\" *\nS: * LIST (\\HasNoChildren) \"/\" \"INBOX\"\nS: " + list + " OK done\n"
+            + change.Script;
         const QByteArray logout = "C" + QByteArray::number(script.count("\nC: C") + 1);
         script += "C: " + logout + " LOGOUT\nS: " + logout + " OK done\n";
         TScriptedServer server(script.constData());
@@ -593,11 +640,11 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         if (change.Early) {
             ASSERT_FALSE(handedOver.isEmpty());
             EXPECT_EQ(handedOver[0].first.size(), change.Early);
-            // The known are handed over once the first command after the SELECT is sent, or
-            // right after the SELECT when nothing is asked.
-            const QByteArray selected = "S: " + select + " OK [READ-ONLY] done";
+            // The known are handed over once the first command after the folders' LIST is
+            // sent, or right after that LIST when nothing is asked.
+            const QByteArray listed = "S: " + list + " OK done";
             EXPECT_EQ(context.TraceLines.at(handedOver[0].second - 1),
-                      change.Script.isEmpty() ? selected : change.Script.split('\n').at(0));
+                      change.Script.isEmpty() ? listed : change.Script.split('\n').at(0));
         }
         EXPECT_EQ(cache.HighestModSeq(account, "INBOX", 7), change.ModSeqAfter);
     }
