@@ -229,6 +229,23 @@ TSpamVerdict ReadVerdict(TFileReader& in)
     return v;
 }
 
+// An entry's header, as WriteEntry writes it after the id.
+TCachedHeader ReadHeader(TFileReader& in)
+{
+    TCachedHeader header;
+    header.Subject = in.Text();
+    header.From.Name = in.Text();
+    header.From.Address = in.Text();
+    header.From.Raw = in.Text();
+    const bool dated = in.Flag();
+    const qint64 msecs = in.Moment();
+    if (dated)
+        header.Date = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    header.Size = qint32(in.Number());
+    header.Spam = ReadVerdict(in);
+    return header;
+}
+
 template <typename Header>
 qsizetype Chars(const Header& header)
 {
@@ -526,17 +543,7 @@ void THeaderCache::Read()
                 + kRoomToGrow);
             for (quint32 e = 0; e < entryCount && in.Ok(); ++e) {
                 const QByteArrayView id = in.BytesView();
-                TCachedHeader header;
-                header.Subject = in.Text();
-                header.From.Name = in.Text();
-                header.From.Address = in.Text();
-                header.From.Raw = in.Text();
-                const bool dated = in.Flag();
-                const qint64 msecs = in.Moment();
-                if (dated)
-                    header.Date = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
-                header.Size = qint32(in.Number());
-                header.Spam = ReadVerdict(in);
+                TCachedHeader header = ReadHeader(in);
                 if (++total > kMaxEntries)
                     return;
                 folder.Entries.insert(id, std::move(header));
