@@ -31,7 +31,13 @@ struct TEmailAddress {
     void SetText(const QString& text);
 };
 
+// Moved, the held pieces keep their place; a copy would view the original's, so there is none.
 struct TEmailAddressText {
+    TEmailAddressText() = default;
+    TEmailAddressText(TEmailAddressText&&) = default;
+    TEmailAddressText(const TEmailAddressText&) = delete;
+    TEmailAddressText& operator=(const TEmailAddressText&) = delete;
+
     static constexpr int kMaxPieces = 7;
     std::array<QStringView, kMaxPieces> Pieces;
     int Count = 0;
