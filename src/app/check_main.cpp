@@ -335,8 +335,8 @@ using TRowSink = std::function<void(const TMessageRow& row)>;
 using TFoundSink = std::function<void(int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found,
                                       qsizetype from)>;
 
-// Lists the mailboxes at `indexes`: each mailbox's messages go to `sink` one by one as soon as it
-// is checked, and what it found is let go before the next one. `onAllChecked` (when given) is
+// Lists the mailboxes at `indexes`: each mailbox's messages go to `sink` as they come, and what
+// it found is let go before the next one. `onAllChecked` (when given) is
 // called once the last mailbox is checked, before its messages go out.
 void ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TConsoleContext& context,
                   const TFoundSink& sink, const std::function<void()>& onAllChecked = {})
