@@ -456,15 +456,21 @@ void THeaderCache::Store(const QString& account, const QByteArray& folder, quint
     kept.Touched = true;
 }
 
-const THeaderCache::TFolder* THeaderCache::Kept(const QString& account, const QByteArray& folder,
-                                                 quint32 uidValidity) const
+const THeaderCache::TFolder* THeaderCache::Find(const QString& account, const QByteArray& folder) const
 {
     WaitLoaded();
     const auto a = accounts_.constFind(account);
     if (a == accounts_.constEnd())
         return nullptr;
     const auto f = a->constFind(folder);
-    return f != a->constEnd() && f->UidValidity == uidValidity ? &*f : nullptr;
+    return f != a->constEnd() ? &*f : nullptr;
+}
+
+const THeaderCache::TFolder* THeaderCache::Kept(const QString& account, const QByteArray& folder,
+                                                 quint32 uidValidity) const
+{
+    const TFolder* kept = Find(account, folder);
+    return kept && kept->UidValidity == uidValidity ? kept : nullptr;
 }
 
 quint32 THeaderCache::UidNext(const QString& account, const QByteArray& folder, quint32 uidValidity) const
@@ -475,12 +481,8 @@ quint32 THeaderCache::UidNext(const QString& account, const QByteArray& folder, 
 
 quint32 THeaderCache::UidValidity(const QString& account, const QByteArray& folder) const
 {
-    WaitLoaded();
-    const auto a = accounts_.constFind(account);
-    if (a == accounts_.constEnd())
-        return 0;
-    const auto f = a->constFind(folder);
-    return f != a->constEnd() ? f->UidValidity : 0;
+    const TFolder* kept = Find(account, folder);
+    return kept ? kept->UidValidity : 0;
 }
 
 quint64 THeaderCache::HighestModSeq(const QString& account, const QByteArray& folder, quint32 uidValidity) const

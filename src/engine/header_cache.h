@@ -96,6 +96,8 @@ private:
     };
     using TAccount = QHash<QByteArray, TFolder>;
 
+    // The folder kept for `account`, whatever its UIDVALIDITY; nullptr when none is.
+    const TFolder* Find(const QString& account, const QByteArray& folder) const;
     // The folder kept for `account` under `uidValidity`; nullptr when none is.
     const TFolder* Kept(const QString& account, const QByteArray& folder, quint32 uidValidity) const;
     // Makes the entries of a folder kept as a listing.
