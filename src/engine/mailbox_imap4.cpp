@@ -92,6 +92,12 @@ void AppendKnown(QList<TFoundMessage>& found, const TCachedHeader& kept, quint32
     message.FolderEncoding = encoding;
 }
 
+// How the session names folders: in UTF-8 once it enabled UTF8=ACCEPT.
+TImapNameEncoding NameEncodingOf(const TImap4Client& client)
+{
+    return client.Utf8Enabled() ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7;
+}
+
 TFoundMessage FoundInFolder(TListedHeader&& fetched, const QByteArray& folder, quint32 uidValidity,
                             qint32 sequenceNumber)
 {
@@ -111,8 +117,7 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
     if (count <= 0)
         return;
     found.reserve(found.size() + count);
-    const TImapNameEncoding encoding =
-        client.Utf8Enabled() ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7;
+    const TImapNameEncoding encoding = NameEncodingOf(client);
     const bool done = client.FetchPipelined(
         SequenceChunks(count, kFetchChunk), {.ByUid = false, .WithHeader = true, .InFlight = kChunksInFlight},
         [&](QList<TImapListedMessage>& records) {
@@ -198,7 +203,7 @@ public:
                          quint64 highestModSeq, QList<TFoundMessage>& found, QList<TFoundMessage>* prepared)
         : client_(client), context_(context), cache_(cache), account_(account), folder_(folder), count_(count),
           uidValidity_(uidValidity), uidNext_(uidNext), highestModSeq_(highestModSeq), found_(found),
-          encoding_(client.Utf8Enabled() ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7),
+          encoding_(NameEncodingOf(client)),
           prepared_(prepared)
     {
     }
@@ -568,10 +573,8 @@ private:
         const quint32 uidValidity = cache_->UidValidity(account_, folder);
         if (uidValidity == 0 || cache_->UidNext(account_, folder, uidValidity) == 0)
             return;
-        const TImapNameEncoding encoding =
-            client_.Utf8Enabled() ? TImapNameEncoding::Utf8 : TImapNameEncoding::ModifiedUtf7;
-        if (!ListFolderFromCache(cache_->Folder(account_, folder, uidValidity), folder, uidValidity, encoding,
-                                 prepared_.Found))
+        if (!ListFolderFromCache(cache_->Folder(account_, folder, uidValidity), folder, uidValidity,
+                                 NameEncodingOf(client_), prepared_.Found))
             return;
         prepared_.Folder = folder;
         prepared_.UidValidity = uidValidity;
