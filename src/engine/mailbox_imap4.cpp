@@ -142,9 +142,11 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
 bool ListFolderFromCache(const TCachedEntries& known, const QByteArray& folder, quint32 uidValidity,
                          TImapNameEncoding encoding, QList<TFoundMessage>& found)
 {
-    // The cache walks UIDs in ascending order.
+    // The cache walks UIDs in ascending order. Room for the few new ones a re-check adds after
+    // them, too: growing the list would move every message.
+    constexpr qsizetype kRoomToGrow = 256;
     const qsizetype first = found.size();
-    found.reserve(first + known.size());
+    found.reserve(first + known.size() + kRoomToGrow);
     qint32 number = 0;
     for (auto it = known.cbegin(); it != known.cend(); ++it) {
         const std::optional<quint32> uid = UidOfId(it.key());
