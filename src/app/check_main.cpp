@@ -331,30 +331,42 @@ QList<TFoundMessage>& LeftToTheEnd()
 
 using TRowSink = std::function<void(const TMessageRow& row)>;
 // The messages of the mailbox at `index` found from `from` on; their places (from 0) in the
-// mailbox's listing are their places in `found`.
+// mailbox's listing are their places in `found`. `asExpected`: see TCheckContext::Listed.
 using TFoundSink = std::function<void(int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found,
-                                      qsizetype from)>;
+                                      qsizetype from, bool asExpected)>;
+// Gets ready for messages a listing expects to hand over (see TCheckContext::Expect).
+using TDraftSink = std::function<void(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& messages,
+                                      qsizetype place, const std::function<bool()>& answered)>;
 
 // Lists the mailboxes at `indexes`: each mailbox's messages go to `sink` as they come, and what
 // it found is let go before the next one. `onAllChecked` (when given) is
-// called once the last mailbox is checked, before its messages go out.
+// called once the last mailbox is checked, before its messages go out. `draft` (when given) gets
+// ready for what a listing expects to hand over.
 void ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TConsoleContext& context,
-                  const TFoundSink& sink, const std::function<void()>& onAllChecked = {})
+                  const TFoundSink& sink, const std::function<void()>& onAllChecked = {},
+                  const TDraftSink& draft = {})
 {
     const int last = indexes.isEmpty() ? -1 : *std::max_element(indexes.cbegin(), indexes.cend());
     // Messages go out as they come, while the server sends the rest.
     qsizetype given = 0;  // of the mailbox being checked
-    const auto give = [&](int index, const QList<TFoundMessage>& found) {
+    const auto give = [&](int index, const QList<TFoundMessage>& found, bool asExpected) {
         if (given < found.size())
-            sink(index, mailBoxes.at(index), found, given);
+            sink(index, mailBoxes.at(index), found, given, asExpected);
         given = found.size();
     };
+    TListingCallbacks listing{.Listed = give, .Expected = {}};
+    if (draft) {
+        listing.Expected = [&](int index, const QList<TFoundMessage>& messages, qsizetype place,
+                               const std::function<bool()>& answered) {
+            draft(mailBoxes.at(index), messages, place, answered);
+        };
+    }
     CheckMailBoxes(
         mailBoxes, indexes, context,
         [&](int index, QList<TFoundMessage>& found) {
             if (index == last && onAllChecked)
                 onAllChecked();
-            give(index, found);
+            give(index, found, false);
             given = 0;
             // The last mailbox's findings are left to the end of the process, which comes soon
             // after and frees nothing piece by piece (see main).
@@ -362,7 +374,7 @@ void ListMessages(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& in
                 LeftToTheEnd().swap(found);
             found = {};
         },
-        {}, nullptr, nullptr, give);
+        {}, nullptr, nullptr, listing);
 }
 
 // Deletes the messages that `deleteIds` name in the listing `listed`. False when nothing was
@@ -405,14 +417,23 @@ public:
     TFoundSink FoundSink()
     {
         if (tsv_) {
-            return [this](int, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from) {
-                tsv_->Add(mailBox, found, from);
-            };
+            return [this](int, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from,
+                          bool asExpected) { tsv_->Add(mailBox, found, from, asExpected); };
         }
-        return [this](int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from) {
+        return [this](int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from,
+                      bool) {
             for (qsizetype i = from; i < found.size(); ++i)
                 rows_.append(builder_.Build(index, mailBox, found.at(i), i));
         };
+    }
+
+    // The TSV's rows of messages a listing expects, made while the server is asked about them.
+    TDraftSink DraftSink()
+    {
+        if (!tsv_)
+            return {};
+        return [this](const TMailBoxSettings& mailBox, const QList<TFoundMessage>& messages, qsizetype place,
+                      const std::function<bool()>& answered) { tsv_->Draft(mailBox, messages, place, answered); };
     }
 
     void Finish()
@@ -450,7 +471,8 @@ void RunCheck(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexe
         QList<TMessageRow> listed;
         TMessageRowBuilder rows;
         ListMessages(mailBoxes, indexes, context,
-                     [&](int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from) {
+                     [&](int index, const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from,
+                         bool) {
                          for (qsizetype i = from; i < found.size(); ++i)
                              listed.append(rows.Build(index, mailBox, found.at(i), i));
                      });
@@ -463,7 +485,7 @@ void RunCheck(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexe
             return;
         }
     }
-    ListMessages(mailBoxes, indexes, context, output.FoundSink(), save);
+    ListMessages(mailBoxes, indexes, context, output.FoundSink(), save, output.DraftSink());
     output.Finish();
     if (!saved.valid())
         save();

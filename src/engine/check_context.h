@@ -19,7 +19,10 @@ struct TFoundMessage;
 struct TMailBoxSettings;
 
 // Hands over a mailbox's messages found so far while its listing runs (see TCheckContext::Listed).
-using TListedCallback = std::function<void(const QList<TFoundMessage>& found)>;
+using TListedCallback = std::function<void(const QList<TFoundMessage>& found, bool asExpected)>;
+// Tells of messages a listing made ahead (see TCheckContext::Expect).
+using TExpectedCallback = std::function<void(const QList<TFoundMessage>& messages, qsizetype place,
+                                             const std::function<bool()>& answered)>;
 
 class TCheckContext {
 public:
@@ -75,16 +78,31 @@ public:
 
     // A listing calls this with what the mailbox's check has found so far whenever more of it is
     // final: from then on the list only grows at its end. Lets a runner write rows while the
-    // server still sends the rest; none is set by default.
-    void Listed(const QList<TFoundMessage>& found) const
+    // server still sends the rest; none is set by default. `asExpected`: the messages at the
+    // place the last Expect named are the ones it named, moved there as they were.
+    void Listed(const QList<TFoundMessage>& found, bool asExpected = false) const
     {
         if (listed_)
-            listed_(found);
+            listed_(found, asExpected);
     }
-    void SetListed(TListedCallback listed) { listed_ = std::move(listed); }
+    // A listing calls this with messages it made ahead (from the header cache) while the server
+    // answers whether they stand. Once it confirms them they are handed over by Listed at
+    // `place` of the listing, as they are; until then a runner may get ready for them (make
+    // their rows) while `answered` says the server's answer has not come yet.
+    void Expect(const QList<TFoundMessage>& messages, qsizetype place, const std::function<bool()>& answered) const
+    {
+        if (expected_)
+            expected_(messages, place, answered);
+    }
+    void SetListed(TListedCallback listed, TExpectedCallback expected = {})
+    {
+        listed_ = std::move(listed);
+        expected_ = std::move(expected);
+    }
 
 private:
     TListedCallback listed_;
+    TExpectedCallback expected_;
 };
 
 // A message text of the running program's string table.

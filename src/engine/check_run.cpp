@@ -57,7 +57,7 @@ void NoteTrust(QList<TTrustedCertificate>* trusted, int index, const TMailBoxSet
 
 void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TCheckContext& context,
                     const TMailBoxFoundCallback& onMailBox, const TTransportFactory& factory,
-                    QList<TTrustedCertificate>* trusted, QList<int>* unfinished, const TMailBoxListedCallback& onListed)
+                    QList<TTrustedCertificate>* trusted, QList<int>* unfinished, const TListingCallbacks& onListing)
 {
     QList<int> ordered = indexes;
     std::sort(ordered.begin(), ordered.end());
@@ -68,8 +68,18 @@ void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& 
         StartNextMailBox(context);
         QString fingerprint;
         bool complete = false;
-        if (onListed)
-            context.SetListed([&onListed, index](const QList<TFoundMessage>& found) { onListed(index, found); });
+        if (onListing.Listed) {
+            TExpectedCallback expected;
+            if (onListing.Expected) {
+                expected = [&onListing, index](const QList<TFoundMessage>& messages, qsizetype place,
+                                               const std::function<bool()>& answered) {
+                    onListing.Expected(index, messages, place, answered);
+                };
+            }
+            context.SetListed([&onListing, index](const QList<TFoundMessage>& found,
+                                                  bool asExpected) { onListing.Listed(index, found, asExpected); },
+                              std::move(expected));
+        }
         QList<TFoundMessage> found = CheckMailBox(mailBoxes.at(index), context, factory, &fingerprint, &complete);
         context.SetListed({});
         NoteTrust(trusted, index, mailBoxes.at(index), fingerprint);

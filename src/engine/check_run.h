@@ -131,17 +131,22 @@ TRunResult ExecuteRun(const TRunRequest& request, TCheckContext& context, const 
 // take over (it is let go after the call either way).
 using TMailBoxFoundCallback = std::function<void(int mailBoxIndex, QList<TFoundMessage>& found)>;
 
-// Called while a mailbox's listing runs with what it found so far (see TCheckContext::Listed).
-using TMailBoxListedCallback = std::function<void(int mailBoxIndex, const QList<TFoundMessage>& found)>;
+// See a mailbox's messages while its listing runs (see TCheckContext::Listed and Expect).
+struct TListingCallbacks {
+    std::function<void(int mailBoxIndex, const QList<TFoundMessage>& found, bool asExpected)> Listed;
+    std::function<void(int mailBoxIndex, const QList<TFoundMessage>& messages, qsizetype place,
+                       const std::function<bool()>& answered)>
+        Expected;
+};
 
 // Checks the mailboxes of `mailBoxes` at `indexes`, each once, in list order, each with a clean
 // abort request. `trusted` (when given) collects the certificates the user trusted, `unfinished`
-// (when given) the indexes of the mailboxes whose check did not finish. `onListed` (when given)
+// (when given) the indexes of the mailboxes whose check did not finish. `onListing` (when given)
 // sees each mailbox's messages while they come; `onMailBox` then gets them all.
 void CheckMailBoxes(const QList<TMailBoxSettings>& mailBoxes, const QList<int>& indexes, TCheckContext& context,
                     const TMailBoxFoundCallback& onMailBox, const TTransportFactory& factory = {},
                     QList<TTrustedCertificate>* trusted = nullptr, QList<int>* unfinished = nullptr,
-                    const TMailBoxListedCallback& onListed = {});
+                    const TListingCallbacks& onListing = {});
 
 // The indexes a run of `kind` visits (CheckOne: just `mailBoxIndex`, when valid).
 QList<int> MailBoxesOfRun(const QList<TMailBoxSettings>& mailBoxes, TRunKind kind, int mailBoxIndex = -1);

@@ -255,7 +255,7 @@ private:
             return false;
         ShowProgress(context_, count_, count_);
         // Handed over now, so they go out before the session ends.
-        context_.Listed(found_);
+        context_.Listed(found_, tookPrepared_);
         known_ = {};
         cache_.Store(account_, folder_, uidValidity_, {}, false, uidNext_, highestModSeq_);
         return true;
@@ -276,7 +276,7 @@ private:
         bool listedEarly = false;
         const auto listKept = [&](const QList<quint32>& kept) {
             ListKnown(kept, nullptr, number);
-            context_.Listed(found_);
+            context_.Listed(found_, tookPrepared_);
             listedEarly = true;
         };
         std::optional<TFolderChanges> changes = ReadFolderChanges(
@@ -334,6 +334,7 @@ private:
         else
             found_.append(std::move(*prepared_));
         *prepared_ = {};
+        tookPrepared_ = true;
         return true;
     }
 
@@ -472,6 +473,7 @@ private:
     const TImapNameEncoding encoding_;
 
     QList<TFoundMessage>* const prepared_;
+    bool tookPrepared_ = false;  // the prepared messages were taken, as they were
     TCachedEntries known_;  // what the cache keeps of the folder
     qsizetype first_ = 0;                     // the folder's first message in found_
     QList<TListed> listed_;                   // every message of the size pass, in sequence order
@@ -580,6 +582,8 @@ private:
             return;
         prepared_.Folder = folder;
         prepared_.UidValidity = uidValidity;
+        // They follow what the mailbox's listing holds now, if the server confirms them.
+        context_.Expect(prepared_.Found, found_.size(), [this] { return client_.InputWaiting(); });
     }
 
     void ListPipelined(const QByteArray& folder)

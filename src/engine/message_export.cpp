@@ -519,24 +519,59 @@ void TTsvWriter::Add(const TMailBoxSettings& mailBox, const TFoundMessage& found
          &message.Date, folders_->FolderText(found), message.Spam.Judgement, TIdParts::Of(message)});
 }
 
-void TTsvWriter::Add(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from)
+void TTsvWriter::Add(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from,
+                     bool asExpected)
+{
+    if (asExpected && draft_.MailBox == &mailBox && draft_.Place == from && draft_.Count <= found.size() - from) {
+        write_(text_);
+        text_.truncate(0);
+        write_(draft_.Text);
+        from += draft_.Count;
+    }
+    draft_ = {};
+    AddRun(mailBox, found, from, 0, {});
+}
+
+void TTsvWriter::Draft(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& messages, qsizetype place,
+                       const std::function<bool()>& answered)
+{
+    draft_ = {};
+    // Made by a writer of their own: what waits here to be written stays as it is.
+    if (!drafter_)
+        drafter_ = WithoutHeader([this](QByteArrayView piece) { draft_.Text.append(piece); });
+    draft_.Count = drafter_->AddRun(mailBox, messages, 0, place, answered);
+    drafter_->Finish();
+    draft_.MailBox = &mailBox;
+    draft_.Place = place;
+}
+
+std::unique_ptr<TTsvWriter> TTsvWriter::WithoutHeader(std::function<void(QByteArrayView piece)> write)
+{
+    auto writer = std::make_unique<TTsvWriter>(std::move(write));
+    writer->text_.clear();
+    return writer;
+}
+
+qsizetype TTsvWriter::AddRun(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from,
+                             qsizetype shift, const std::function<bool()>& stop)
 {
     // In blocks, the second half of each made by the helper on a thread of its own while this one
     // makes the first. Rows only read the messages and keep what they reuse (the Id's start, the
     // folder's name) each in its own writer, so the two threads share nothing they write.
     constexpr qsizetype kHalfBlock = 4096;
+    const auto stopped = [&] { return stop && stop(); };
     while (found.size() - from >= 2 * kHalfBlock) {
-        if (!helper_) {
-            helper_ = std::make_unique<TTsvWriter>([this](QByteArrayView piece) { helperText_.append(piece); });
-            helper_->text_.clear();  // its rows follow this writer's header line
-        }
-        std::future<void> second = std::async(std::launch::async, [this, &mailBox, &found, from] {
+        if (stopped())
+            return from;
+        if (!helper_)
+            helper_ = WithoutHeader([this](QByteArrayView piece) { helperText_.append(piece); });
+        std::future<void> second = std::async(std::launch::async, [this, &mailBox, &found, from, shift] {
             for (qsizetype i = from + kHalfBlock; i < from + 2 * kHalfBlock; ++i)
-                helper_->Add(mailBox, found.at(i), i);
+                helper_->Add(mailBox, found.at(i), i + shift);
             helper_->Finish();
         });
         for (qsizetype i = from; i < from + kHalfBlock; ++i)
-            Add(mailBox, found.at(i), i);
+            Add(mailBox, found.at(i), i + shift);
         second.get();
         write_(text_);
         text_.truncate(0);
@@ -544,8 +579,11 @@ void TTsvWriter::Add(const TMailBoxSettings& mailBox, const QList<TFoundMessage>
         helperText_.truncate(0);
         from += 2 * kHalfBlock;
     }
+    if (stopped())
+        return from;
     for (; from < found.size(); ++from)
-        Add(mailBox, found.at(from), from);
+        Add(mailBox, found.at(from), from + shift);
+    return from;
 }
 
 void TTsvWriter::Add(const TFields& row)

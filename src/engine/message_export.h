@@ -36,13 +36,26 @@ public:
     // written without making it.
     void Add(const TMailBoxSettings& mailBox, const TFoundMessage& found, qsizetype position);
     // The rows of `found` from `from` on, each at its place in `found`. A long run is made on two
-    // threads.
-    void Add(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from);
+    // threads. `asExpected`: the messages from `from` on begin with those of the last Draft, as
+    // they were, so their rows are written as drafted.
+    void Add(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from,
+             bool asExpected = false);
+    // Makes ahead the rows `messages` would have at `place` of `mailBox`'s listing, for as long as
+    // `answered` says no, for Add to write once it gets them as expected. Nothing is written
+    // meanwhile; any earlier draft is dropped.
+    void Draft(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& messages, qsizetype place,
+               const std::function<bool()>& answered);
     void Finish();
 
 private:
     struct TFields;
     void Add(const TFields& row);
+    // The rows of found[from..] at their places plus `shift`, a long run on two threads; stops
+    // before a block when `stop` (may be empty) says so. Returns where it stopped.
+    qsizetype AddRun(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from,
+                     qsizetype shift, const std::function<bool()>& stop);
+    // A writer for rows that follow another's header line.
+    static std::unique_ptr<TTsvWriter> WithoutHeader(std::function<void(QByteArrayView piece)> write);
     static constexpr qsizetype kPiece = 64 * 1024;
     // The most bytes a number and the byte after it take.
     static constexpr qsizetype kDecimalRoom = 24;
@@ -61,8 +74,15 @@ private:
     // Makes the second half of each block of a long run, on a thread of its own, into helperText_.
     std::unique_ptr<TTsvWriter> helper_;
     QByteArray helperText_;
+    std::unique_ptr<TTsvWriter> drafter_;  // makes the draft's rows
     QStringEncoder utf8_;
     QByteArray text_;
+    struct {
+        const TMailBoxSettings* MailBox = nullptr;
+        qsizetype Place = 0;
+        qsizetype Count = 0;  // rows made
+        QByteArray Text;
+    } draft_;
 };
 
 void WriteTsvRows(const QList<TMessageRow>& rows, const std::function<void(QByteArrayView piece)>& write);

@@ -88,6 +88,8 @@ public:
     // LOGOUT, then closes whatever happened. Raises ESocketClosed when not connected.
     void Disconnect();
     bool Connected() { return channel_.IsOpen(); }
+    // Whether the server's answer has begun to come (a hint: see TLineChannel::InputWaiting).
+    bool InputWaiting() const { return channel_.InputWaiting(); }
 
     TImapConnectionState ConnectionState() const { return state_; }
     const TImapFolderInfo& SelectedMailBox() const { return selected_; }

@@ -76,6 +76,11 @@ void TLineChannel::StartTls(const TServerEndpoint& server)
     transport_->StartTls(TlsOptionsFor(server));
 }
 
+bool TLineChannel::InputWaiting() const
+{
+    return offset_ < buffer_.size() || (transport_ && transport_->InputWaiting());
+}
+
 bool TLineChannel::IsOpen()
 {
     if (!transport_)

@@ -69,6 +69,9 @@ public:
 
     // How long a read waits for the server from now on (TTransport::SetReceiveTimeout).
     void SetReceiveTimeout(int seconds);
+    // Whether something received waits to be read, here or in the transport (a hint only: see
+    // TTransport::InputWaiting).
+    bool InputWaiting() const;
 
     // Drops every received byte not yet consumed.
     void DiscardInput();

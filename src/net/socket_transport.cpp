@@ -142,6 +142,11 @@ qsizetype TSocketTransport::Receive(char* buffer, qsizetype capacity)
     }
 }
 
+bool TSocketTransport::InputWaiting() const
+{
+    return IsOpen() && net::WaitForHandle(socket_, net::TWaitFor::Read, -1, 0) == net::TWaitResult::Ready;
+}
+
 void TSocketTransport::Send(const char* data, qsizetype size)
 {
     RequireOpen();

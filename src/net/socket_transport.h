@@ -31,6 +31,8 @@ public:
     void StartTls(const TTlsOptions& options) override;
     void Close() override;
     void SetReceiveTimeout(int seconds) override { receiveTimeoutSeconds_ = seconds; }
+    // The socket has something to read (for TLS: encrypted bytes, or the peer closing).
+    bool InputWaiting() const override;
 
     bool IsTlsActive() const { return tls_ != nullptr; }
     // SHA-256 fingerprint of the server certificate (upper-case hex) once a handshake got it.

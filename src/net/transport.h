@@ -52,6 +52,10 @@ public:
     // How long Receive waits from now on, in seconds; 0 returns to the transport's own time-out.
     // A transport without time-outs ignores it.
     virtual void SetReceiveTimeout(int /*seconds*/) {}
+
+    // Whether bytes from the peer are waiting, without waiting for any. Only a hint for work
+    // done while a reply is awaited: a transport that cannot tell says no.
+    virtual bool InputWaiting() const { return false; }
 };
 
 }  // namespace brevio

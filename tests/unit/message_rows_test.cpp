@@ -190,6 +190,44 @@ TEST_F(MessageRows, TsvOfFoundMessagesIsTheTsvOfTheirRows)
     singleWriter.Finish();
     EXPECT_EQ(inRun.count('\n'), run.size() - 7 + 1);
     EXPECT_TRUE(inRun == oneByOne);
+
+    // Rows made ahead are written as made only when handed over as expected, at their place:
+    // the text is the same as without them. The drafts that must not be used differ from what
+    // is handed over, so using one would show.
+    const auto plain = [this](const QList<TFoundMessage>& messages) {
+        QByteArray text;
+        TTsvWriter writer([&text](QByteArrayView piece) { text += piece; });
+        writer.Add(imap, messages, 0);
+        writer.Finish();
+        return text;
+    };
+    const QList<TFoundMessage> head = run.mid(0, 7);
+    const struct {
+        const char* Name;
+        QList<TFoundMessage> Drafted;
+        qsizetype Place;
+        int Blocks;  // made before the server answers; -1: all
+        bool AsExpected;
+        QList<TFoundMessage> HandedOver;
+    } cases[] = {
+        {"all made ahead", run.mid(7), 7, -1, true, run},
+        {"the server answered after a block", run.mid(7), 7, 1, true, run},
+        {"the server answered at once", run.mid(7), 7, 0, true, run},
+        {"not as expected", run.mid(8), 7, -1, false, run},
+        {"at another place", run.mid(7), 8, -1, true, run},
+        {"fewer handed over than made", run.mid(7), 7, -1, true, run.mid(0, 100)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QByteArray text;
+        TTsvWriter writer([&text](QByteArrayView piece) { text += piece; });
+        writer.Add(imap, head, 0);
+        int asked = 0;
+        writer.Draft(imap, c.Drafted, c.Place, [&] { return c.Blocks >= 0 && asked++ >= c.Blocks; });
+        writer.Add(imap, c.HandedOver, 7, c.AsExpected);
+        writer.Finish();
+        EXPECT_TRUE(text == plain(c.HandedOver));
+    }
 }
 
 // Each field keeps one type whatever the protocol; only a date may be null.

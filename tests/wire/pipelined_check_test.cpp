@@ -147,7 +147,7 @@ TEST(PipelinedCheck, ImapReadsAFolderInPipelinedChunks)
     CheckMailBoxes(
         {Box(TMailProtocol::IMAP4)}, {0}, context,
         [&](int, QList<TFoundMessage>& found) { whole = subjects(found); }, server.Factory(), nullptr, nullptr,
-        [&](int, const QList<TFoundMessage>& found) { seen.append(subjects(found)); });
+        {.Listed = [&](int, const QList<TFoundMessage>& found, bool) { seen.append(subjects(found)); }, .Expected = {}});
     server.VerifyFinished();
     ASSERT_GT(seen.size(), 1);
     for (qsizetype i = 1; i < seen.size(); ++i)
@@ -620,12 +620,22 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
                              + (message.FolderEncoding == TImapNameEncoding::Utf8 ? " (UTF-8)" : ""));
             return texts;
         };
+        // The messages made ahead, and the hand-overs that said they came as expected.
+        std::pair<QStringList, qsizetype> expected;
+        int asExpected = 0;
         QList<TFoundMessage> found;
-        CheckMailBoxes(
-            {Box(TMailProtocol::IMAP4)}, {0}, context, [&](int, QList<TFoundMessage>& all) { found = all; },
-            server.Factory(), nullptr, nullptr, [&](int, const QList<TFoundMessage>& so) {
-                handedOver.append({described(so), context.TraceLines.size()});
-            });
+        TListingCallbacks listing;
+        listing.Listed = [&](int, const QList<TFoundMessage>& so, bool same) {
+            handedOver.append({described(so), context.TraceLines.size()});
+            if (same) {
+                ++asExpected;
+                EXPECT_EQ(described(so).mid(expected.second, expected.first.size()), expected.first);
+            }
+        };
+        listing.Expected = [&](int, const QList<TFoundMessage>& messages, qsizetype place,
+                               const std::function<bool()>&) { expected = {described(messages), place}; };
+        CheckMailBoxes({Box(TMailProtocol::IMAP4)}, {0}, context, [&](int, QList<TFoundMessage>& all) { found = all; },
+                       server.Factory(), nullptr, nullptr, listing);
         server.VerifyFinished();
         QStringList subjects;
         for (qsizetype i = 0; i < found.size(); ++i) {
@@ -640,6 +650,8 @@ TEST(PipelinedCheck, RecheckAsksOnlyWhatChanged)
         if (change.Early) {
             ASSERT_FALSE(handedOver.isEmpty());
             EXPECT_EQ(handedOver[0].first.size(), change.Early);
+            // Made ahead while INBOX was opened.
+            EXPECT_EQ(asExpected, 1);
             // The known are handed over once the first command after the folders' LIST is
             // sent, or right after that LIST when nothing is asked.
             const QByteArray listed = "S: " + list + " OK done";
