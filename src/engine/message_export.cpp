@@ -539,7 +539,10 @@ void TTsvWriter::Draft(const TMailBoxSettings& mailBox, const QList<TFoundMessag
     // Made by a writer of their own: what waits here to be written stays as it is.
     if (!drafter_)
         drafter_ = WithoutHeader([this](QByteArrayView piece) { draft_.Text.append(piece); });
-    draft_.Count = drafter_->AddRun(mailBox, messages, 0, place, answered);
+    // A listing's text is never held whole: a huge folder's draft ends at some 100,000 rows.
+    constexpr qsizetype kMostBytes = qsizetype{16} * 1024 * 1024;
+    draft_.Count = drafter_->AddRun(mailBox, messages, 0, place,
+                                    [&] { return draft_.Text.size() >= kMostBytes || answered(); });
     drafter_->Finish();
     draft_.MailBox = &mailBox;
     draft_.Place = place;

@@ -40,9 +40,9 @@ public:
     // they were, so their rows are written as drafted.
     void Add(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& found, qsizetype from,
              bool asExpected = false);
-    // Makes ahead the rows `messages` would have at `place` of `mailBox`'s listing, for as long as
-    // `answered` says no, for Add to write once it gets them as expected. Nothing is written
-    // meanwhile; any earlier draft is dropped.
+    // Makes ahead the rows `messages` would have at `place` of `mailBox`'s listing (the first
+    // 16 MiB of them), for as long as `answered` says no, for Add to write once it gets them as
+    // expected. Nothing is written meanwhile; any earlier draft is dropped.
     void Draft(const TMailBoxSettings& mailBox, const QList<TFoundMessage>& messages, qsizetype place,
                const std::function<bool()>& answered);
     void Finish();
