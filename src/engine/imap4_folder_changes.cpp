@@ -23,11 +23,16 @@ constexpr qsizetype kUidsPerSearch = 1000;
 
 // The known UIDs, ascending as the entries walk; nullopt when a kept id is no UID below
 // `uidNext`.
-std::optional<QList<quint32>> KnownUids(const TCachedEntries& known, quint32 uidNext)
+std::optional<QList<quint32>> KnownUids(const TKnownFolder& known, quint32 uidNext)
 {
+    if (known.Uids && known.Uids->size() == known.Entries.size()) {
+        const bool below = std::all_of(known.Uids->cbegin(), known.Uids->cend(),
+                                       [uidNext](quint32 uid) { return uid < uidNext; });
+        return below ? std::optional(*known.Uids) : std::nullopt;
+    }
     QList<quint32> uids;
-    uids.reserve(known.size());
-    for (auto it = known.cbegin(); it != known.cend(); ++it) {
+    uids.reserve(known.Entries.size());
+    for (auto it = known.Entries.cbegin(); it != known.Entries.cend(); ++it) {
         const std::optional<quint32> uid = UidOfId(it.key());
         if (!uid || *uid >= uidNext)
             return std::nullopt;
@@ -185,7 +190,7 @@ std::optional<TFolderChanges> ReadFolderChanges(TImap4Client& client, TCheckCont
                                                 const std::function<void(const QList<quint32>& kept)>& keptEarly)
 {
     const quint32 cachedUidNext = known.UidNext;
-    std::optional<QList<quint32>> knownUids = KnownUids(known.Entries, cachedUidNext);
+    std::optional<QList<quint32>> knownUids = KnownUids(known, cachedUidNext);
     if (!knownUids || (uidNext != 0 && uidNext < cachedUidNext) || cachedUidNext == 0)
         return std::nullopt;
     // The folder holds known messages below the cached UIDNEXT and new ones below the announced

@@ -28,6 +28,9 @@ struct TKnownFolder {
     const TCachedEntries& Entries;  // every message then, by UID
     quint32 UidNext = 0;
     quint64 HighestModSeq = 0;  // 0: none known
+    // The entries' UIDs in their order, when already worked out (reading them from the entries
+    // touches every entry); null: read from the entries.
+    const QList<quint32>* Uids = nullptr;
 };
 
 // The selected folder's changes since the cache knew it whole; it now holds `count` messages and

@@ -137,16 +137,18 @@ void ListFolderPipelined(TImap4Client& client, TCheckContext& context, const QBy
 }
 
 // The folder's messages as the cache keeps them, in UID order (which is the sequence order),
-// for a folder where nothing changed since its last whole listing.
-// False, with nothing listed, when a kept id is no UID.
+// for a folder where nothing changed since its last whole listing; with `uids`, their UIDs there
+// too. False, with nothing listed, when a kept id is no UID.
 bool ListFolderFromCache(const TCachedEntries& known, const QByteArray& folder, quint32 uidValidity,
-                         TImapNameEncoding encoding, QList<TFoundMessage>& found)
+                         TImapNameEncoding encoding, QList<TFoundMessage>& found, QList<quint32>* uids = nullptr)
 {
     // The cache walks UIDs in ascending order. Room for the few new ones a re-check adds after
     // them, too: growing the list would move every message.
     constexpr qsizetype kRoomToGrow = 256;
     const qsizetype first = found.size();
     found.reserve(first + known.size() + kRoomToGrow);
+    if (uids)
+        uids->reserve(uids->size() + known.size());
     qint32 number = 0;
     for (auto it = known.cbegin(); it != known.cend(); ++it) {
         const std::optional<quint32> uid = UidOfId(it.key());
@@ -155,9 +157,20 @@ bool ListFolderFromCache(const TCachedEntries& known, const QByteArray& folder, 
             return false;
         }
         AppendKnown(found, it.value(), *uid, folder, uidValidity, ++number, encoding);
+        if (uids)
+            uids->append(*uid);
     }
     return true;
 }
+
+// A folder's known messages made from the cache while the server opened it (see
+// ListFolderFromCache), and their UIDs.
+struct TPreparedFolder {
+    QByteArray Folder;
+    quint32 UidValidity = 0;
+    QList<TFoundMessage> Found;
+    QList<quint32> Uids;
+};
 
 // ListFolderPipelined for a folder the cache knows nothing of (the first check, or a new
 // UIDVALIDITY): every header is needed, so the sizes need no pass of their own. What was listed
@@ -199,10 +212,10 @@ void ListFolderFresh(TImap4Client& client, TCheckContext& context, THeaderCache&
 class TCachedFolderListing {
 public:
     // `prepared` (may be null): the folder's known messages as ListFolderFromCache lists them,
-    // made from the cache while the server opened the folder.
+    // made from the cache while the server opened the folder, and their UIDs.
     TCachedFolderListing(TImap4Client& client, TCheckContext& context, THeaderCache& cache, const QString& account,
                          const QByteArray& folder, qint32 count, quint32 uidValidity, quint32 uidNext,
-                         quint64 highestModSeq, QList<TFoundMessage>& found, QList<TFoundMessage>* prepared)
+                         quint64 highestModSeq, QList<TFoundMessage>& found, TPreparedFolder* prepared)
         : client_(client), context_(context), cache_(cache), account_(account), folder_(folder), count_(count),
           uidValidity_(uidValidity), uidNext_(uidNext), highestModSeq_(highestModSeq), found_(found),
           encoding_(NameEncodingOf(client)),
@@ -280,7 +293,10 @@ private:
             listedEarly = true;
         };
         std::optional<TFolderChanges> changes = ReadFolderChanges(
-            client_, context_, {known_, cachedUidNext, cache_.HighestModSeq(account_, folder_, uidValidity_)}, count_,
+            client_, context_,
+            {known_, cachedUidNext, cache_.HighestModSeq(account_, folder_, uidValidity_),
+             prepared_ ? &prepared_->Uids : nullptr},
+            count_,
             uidNext_, listKept);
         // The known messages listed stay listed; the folder's listing ends there.
         if (!changes && listedEarly)
@@ -327,13 +343,13 @@ private:
     // Moves the prepared listing to found_ when it is every known message; false otherwise.
     bool TakePrepared()
     {
-        if (!prepared_ || prepared_->size() != known_.size())
+        if (!prepared_ || prepared_->Found.size() != known_.size())
             return false;
         if (found_.isEmpty())
-            found_ = std::move(*prepared_);
+            found_ = std::move(prepared_->Found);
         else
-            found_.append(std::move(*prepared_));
-        *prepared_ = {};
+            found_.append(std::move(prepared_->Found));
+        prepared_->Found = {};
         tookPrepared_ = true;
         return true;
     }
@@ -472,7 +488,7 @@ private:
     // Set on each message as it is listed, so a message handed over early is the same later.
     const TImapNameEncoding encoding_;
 
-    QList<TFoundMessage>* const prepared_;
+    TPreparedFolder* const prepared_;
     bool tookPrepared_ = false;  // the prepared messages were taken, as they were
     TCachedEntries known_;  // what the cache keeps of the folder
     qsizetype first_ = 0;                     // the folder's first message in found_
@@ -578,8 +594,10 @@ private:
         if (uidValidity == 0 || cache_->UidNext(account_, folder, uidValidity) == 0)
             return;
         if (!ListFolderFromCache(cache_->Folder(account_, folder, uidValidity), folder, uidValidity,
-                                 NameEncodingOf(client_), prepared_.Found))
+                                 NameEncodingOf(client_), prepared_.Found, &prepared_.Uids)) {
+            prepared_ = {};
             return;
+        }
         prepared_.Folder = folder;
         prepared_.UidValidity = uidValidity;
         // They follow what the mailbox's listing holds now, if the server confirms them.
@@ -604,7 +622,7 @@ private:
         // UIDs only name a message for sure while the folder keeps its UIDVALIDITY.
         if (cache_ && info.UidValidity != 0)
             TCachedFolderListing(client_, context_, *cache_, account_, folder, info.TotalMessages, info.UidValidity,
-                                 info.UidNext, info.HighestModSeq, found_, prepared ? &prepared_.Found : nullptr)
+                                 info.UidNext, info.HighestModSeq, found_, prepared ? &prepared_ : nullptr)
                 .Run();
         else
             ListFolderPipelined(client_, context_, folder, info.TotalMessages, info.UidValidity, found_);
@@ -646,11 +664,7 @@ private:
     const QString account_;
     bool inboxOpen_ = false;  // by OpenInboxFirst, with nothing opened since
     // The known messages of the folder being opened, made while the server opens it.
-    struct {
-        QByteArray Folder;
-        quint32 UidValidity = 0;
-        QList<TFoundMessage> Found;
-    } prepared_;
+    TPreparedFolder prepared_;
 };
 
 }  // namespace
